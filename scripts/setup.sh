@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what the build, the tests and the window need on Debian 12, only
+# when something is missing. Safe to run again: with everything present it
+# only asks dpkg and returns.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  clang clang-format libclang-rt-14-dev
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6serialport6
+  libgl-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  xvfb xauth
+  fonts-noto-cjk
+  python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  SUDO=""
+  if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+else
+  echo "setup: all packages present"
+fi

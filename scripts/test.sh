@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian 12 machine (as root), builds, and runs every test
+# through CTest: first the normal build, then the sanitizer build
+# (AddressSanitizer + UndefinedBehaviorSanitizer).
+#   scripts/test.sh            both presets
+#   scripts/test.sh default    only the normal build
+#   scripts/test.sh asan       only the sanitizer build
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+
+presets=("$@")
+if ((${#presets[@]} == 0)); then presets=(default asan); fi
+
+# Window tests run without a display.
+export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+
+jobs=$(nproc)
+for preset in "${presets[@]}"; do
+  echo "== ${preset}: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "== ${preset}: tests"
+  ctest --preset "$preset" -j "$jobs"
+done
