@@ -1,0 +1,331 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ProgramMessageBoxes.h"
+#include "ScriptedMessageBoxes.h"
+#include "mduGlobalModule.h"
+
+namespace m = mduGlobalModule;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+Bytes Ascii(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
+// Bit-by-bit CRC-16/MODBUS, independent of the module's lookup tables.
+std::uint16_t BitwiseCrc(const Bytes& bytes) {
+    std::uint16_t crc = 0xFFFF;
+    for (std::uint8_t b : bytes) {
+        crc ^= b;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 1U) != 0 ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001U)
+                                  : static_cast<std::uint16_t>(crc >> 1);
+        }
+    }
+    return crc;
+}
+
+// The record with its CRC appended in line order (low-order byte first).
+Bytes WithCrc(Bytes bytes) {
+    const std::uint16_t crc = BitwiseCrc(bytes);
+    bytes.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>(crc >> 8));
+    return bytes;
+}
+
+}  // namespace
+
+TEST(Crc16, CheckValueOfTheNineDigits) {
+    const Bytes digits = Ascii("123456789");
+    std::uint8_t first = 0;
+    std::uint8_t second = 0;
+    EXPECT_FALSE(m::SumOperation(digits, 9, first, second));
+    EXPECT_EQ(first, 0x37);
+    EXPECT_EQ(second, 0x4B);
+    EXPECT_EQ(m::GetCrc16(digits), 0x374B);
+
+    Bytes frame = digits;
+    frame.push_back(0x37);
+    frame.push_back(0x4B);
+    EXPECT_TRUE(m::SumOperation(frame, static_cast<std::int32_t>(frame.size()), first, second));
+    EXPECT_TRUE(m::CheckCrc16(frame));
+    // vLen limits the walk: the digits alone are not a record.
+    EXPECT_FALSE(m::SumOperation(frame, 9, first, second));
+
+    EXPECT_EQ((Bytes{m::auchCRCHi()[0], m::auchCRCHi()[1], m::auchCRCHi()[2], m::auchCRCHi()[3]}),
+              (Bytes{0x00, 0xC1, 0x81, 0x40}));
+    EXPECT_EQ((Bytes{m::auchCRCLo()[0], m::auchCRCLo()[1], m::auchCRCLo()[2], m::auchCRCLo()[3]}),
+              (Bytes{0x00, 0xC0, 0xC1, 0x01}));
+}
+
+TEST(Crc16, TablesAgreeWithBitwiseCrcAndCatchEverySingleBitError) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 200; ++round) {
+        Bytes data(rng() % 300);
+        for (auto& b : data) {
+            b = static_cast<std::uint8_t>(rng());
+        }
+        const std::uint16_t expected = BitwiseCrc(data);
+        const std::uint16_t got = m::GetCrc16(data);
+        ASSERT_EQ(got >> 8, expected & 0xFF) << "length " << data.size();
+        ASSERT_EQ(got & 0xFF, expected >> 8) << "length " << data.size();
+
+        Bytes frame = WithCrc(data);
+        ASSERT_TRUE(m::CheckCrc16(frame)) << "length " << data.size();
+        const std::size_t bit = rng() % (frame.size() * 8);
+        frame[bit / 8] ^= static_cast<std::uint8_t>(1U << (bit % 8));
+        ASSERT_FALSE(m::CheckCrc16(frame)) << "length " << data.size() << " bit " << bit;
+    }
+}
+
+TEST(Crc16, RangesAreTakenInsideTheArrayOnly) {
+    const Bytes record = WithCrc(Ascii("GPS"));
+    Bytes framed = {0xAA, 0xBB};
+    framed.insert(framed.end(), record.begin(), record.end());
+    framed.push_back(0xCC);
+
+    // Length 0 or below runs from the start to the end.
+    EXPECT_EQ(m::GetCrc16(framed, 2, 0), m::GetCrc16(Bytes(framed.begin() + 2, framed.end())));
+    EXPECT_EQ(m::GetCrc16(framed, 2, -1), m::GetCrc16(framed, 2, 0));
+    EXPECT_TRUE(m::CheckCrc16(framed, 2, static_cast<std::int32_t>(record.size())));
+    EXPECT_FALSE(m::CheckCrc16(framed, 2, 0));  // the trailing 0xCC is part of the range
+
+    // Ranges that do not fit: never intact, and the CRC covers only the part
+    // inside the array (nothing at all gives the initial registers 0xFFFF).
+    const auto size = static_cast<std::int32_t>(record.size());
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        std::int32_t start;
+        std::int32_t length;
+        Bytes covered;
+    };
+    const Case cases[] = {
+        {"empty array", {}, 0, 0, {}},
+        {"start at the end", record, size, 0, {}},
+        {"start past the end", record, 100, 2, {}},
+        {"negative start", record, -1, 2, {}},
+        {"length one past the end", record, 0, size + 1, record},
+        {"huge length", record, 1, 0x7FFFFFFF, Bytes(record.begin() + 1, record.end())},
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(m::CheckCrc16(c.bytes, c.start, c.length)) << c.name;
+        const std::uint16_t expected = BitwiseCrc(c.covered);
+        EXPECT_EQ(m::GetCrc16(c.bytes, c.start, c.length),
+                  static_cast<std::uint16_t>(((expected & 0xFF) << 8) | (expected >> 8)))
+            << c.name;
+    }
+}
+
+TEST(Crc16, MissingTablesAreReportedNotUsed) {
+    platform::ScriptedMessageBoxes boxes;
+    platform::ScopedProgramMessageBoxes scope(boxes);
+    m::EraseGlobalTables();
+    std::uint8_t first = 0;
+    std::uint8_t second = 0;
+    const bool intact = m::SumOperation(Bytes{0xFF, 0xFF}, 2, first, second);
+    m::InitGlobalTables();
+
+    EXPECT_FALSE(intact);
+    ASSERT_EQ(boxes.Boxes().size(), 1U);
+    EXPECT_EQ(boxes.Boxes()[0].text.rfind("程式運作異常<SumOperation> : \r\n", 0), 0U)
+        << boxes.Boxes()[0].text;
+    EXPECT_EQ(boxes.Boxes()[0].icon, platform::MsgIcon::Critical);
+    EXPECT_TRUE(m::CheckCrc16(Bytes{0xFF, 0xFF}));  // tables are back
+}
+
+TEST(Sentence, BuiltFromEveryInputFormAndParsedBack) {
+    struct Case {
+        std::string input;
+        std::string sentence;
+    };
+    const Case cases[] = {
+        {"$GSHLO", "$GSHLO*5F\r\n"},        {"GSHLO", "$GSHLO*5F\r\n"},
+        {"  $GSHLO*00  ", "$GSHLO*5F\r\n"}, {"$GSLNK", "$GSLNK*5D\r\n"},
+        {"GSLNK", "$GSLNK*5D\r\n"},         {" $GSLNK*00 ", "$GSLNK*5D\r\n"},
+        {"xx$GSLNK", "$GSLNK*5D\r\n"},      {"", "$*00\r\n"},
+    };
+    for (const Case& c : cases) {
+        const Bytes built = m::BuildSentence(c.input);
+        EXPECT_EQ(std::string(built.begin(), built.end()), c.sentence)
+            << "input '" << c.input << "'";
+        bool fault = true;
+        const auto fields = m::ParseSentence(built, fault);
+        EXPECT_FALSE(fault) << "input '" << c.input << "'";
+        const std::string body = c.sentence.substr(1, c.sentence.size() - 6);
+        if (body.empty()) {
+            EXPECT_TRUE(fields.empty()) << "input '" << c.input << "'";
+        } else {
+            EXPECT_EQ(fields, std::vector<std::string>{body}) << "input '" << c.input << "'";
+        }
+    }
+}
+
+TEST(Sentence, FieldsAndCheckDigitsInEitherCase) {
+    const Bytes built = m::BuildSentence("GSLNK,1,2");
+    EXPECT_EQ(m::ParseSentence(built), (std::vector<std::string>{"GSLNK", "1", "2"}));
+    EXPECT_EQ(m::ParseSentence(m::BuildSentence("ASACK,,0A,")),
+              (std::vector<std::string>{"ASACK", "", "0A", ""}));
+    EXPECT_EQ(m::ParseSentence(Ascii("$GSHLO*5f\r\n")), std::vector<std::string>{"GSHLO"});
+    // Bytes after the two check digits are ignored.
+    EXPECT_EQ(m::ParseSentence(Ascii("$GSHLO*5Fjunk")), std::vector<std::string>{"GSHLO"});
+}
+
+TEST(Sentence, MalformedOrMismatchingSentencesAreRejected) {
+    const char* const inputs[] = {
+        "$GSHLO*5E\r\n",   // wrong check value
+        "GSHLO*5F\r\n",    // no "$"
+        "$GS",             // too short
+        "",                // nothing
+        "$GSHLO\r\n",      // no "*"
+        "$GSHLO*5",        // one check digit
+        "$GSHLO*",         // no check digits
+        "$GSHLO*G5\r\n",   // not hexadecimal
+        "$GSHLO*5 \r\n",   // space instead of a digit
+        " $GSHLO*5F\r\n",  // leading space
+    };
+    for (const char* input : inputs) {
+        bool fault = false;
+        EXPECT_TRUE(m::ParseSentence(Ascii(input), fault).empty()) << "input '" << input << "'";
+        EXPECT_TRUE(fault) << "input '" << input << "'";
+    }
+}
+
+TEST(Sentence, RandomBodiesRoundTrip) {
+    std::mt19937 rng(11);
+    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789,.- ";
+    for (int round = 0; round < 200; ++round) {
+        std::string body(1 + rng() % 40, 'A');
+        for (char& c : body) {
+            c = alphabet[rng() % alphabet.size()];
+        }
+        body.front() = 'G';  // keeps the body free of leading/trailing spaces
+        body.back() = 'S';
+        const auto fields = m::ParseSentence(m::BuildSentence(body));
+        std::string joined;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            joined += (i == 0 ? "" : ",") + fields[i];
+        }
+        EXPECT_EQ(joined, body);
+    }
+}
+
+TEST(ByteArrays, BoundsAreInclusiveAndNothingLeavesTheArray) {
+    EXPECT_EQ(m::ArrayCount(Bytes{}), 0);
+    EXPECT_EQ(m::ArrayCount(Bytes{9}), 1);
+
+    const Bytes source = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    Bytes dest(4, 0xEE);
+    EXPECT_TRUE(m::CopyArray(source, 6, dest, 1, 3));
+    EXPECT_EQ(dest, (Bytes{0xEE, 6, 7, 8}));
+    EXPECT_TRUE(m::CopyArray(source, 0, dest, 0, 0));
+    EXPECT_FALSE(m::CopyArray(source, 8, dest, 0, 3));  // source too short
+    EXPECT_FALSE(m::CopyArray(source, 0, dest, 2, 3));  // destination too short
+    EXPECT_FALSE(m::CopyArray(source, -1, dest, 0, 1));
+    EXPECT_EQ(dest, (Bytes{0xEE, 6, 7, 8}));
+
+    std::int32_t index = 5;
+    EXPECT_TRUE(m::GetBytes(source, 0, index).empty());
+    EXPECT_EQ(index, 5);
+    EXPECT_EQ(m::GetBytes(source, 3, index), (Bytes{5, 6, 7}));
+    EXPECT_EQ(index, 8);
+    EXPECT_TRUE(m::GetBytes(source, 3, index).empty());  // would end past the array
+    EXPECT_EQ(index, 8);
+    EXPECT_EQ(m::GetByte(source, index), 8);
+    EXPECT_EQ(index, 9);
+    index = 10;
+    EXPECT_EQ(m::GetByte(source, index), 0);  // outside: 0, the index still moves
+    EXPECT_EQ(index, 11);
+
+    Bytes target(3, 0);
+    EXPECT_EQ(m::PutBytes(target, Bytes{1, 2, 3, 4}, 1), 5);  // positions stay counted
+    EXPECT_EQ(target, (Bytes{0, 1, 2}));
+    EXPECT_EQ(m::PutByte(target, 0x1FF, 0), 1);
+    EXPECT_EQ(target[0], 0xFF);
+    EXPECT_EQ(m::PutByte(target, 7, -1), 0);
+
+    EXPECT_EQ(m::BytesToText(Ascii("ABCD"), 1), "BCD");
+    EXPECT_EQ(m::BytesToText(Ascii("ABCD"), 4), "");
+    EXPECT_EQ(m::BytesToText(Ascii("ABCD"), -1), "");
+    EXPECT_EQ(m::TextToBytes("A\xB0z"), (Bytes{0x41, 0xB0, 0x7A}));
+}
+
+TEST(TextFields, PadsGoOnTheNamedSide) {
+    struct Case {
+        std::string got;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {m::PadLeftZero("7", 3), "007"},
+        {m::PadRightZero("7", 3), "700"},
+        {m::PadLeftSpace("AB", 4), "  AB"},
+        {m::PadRightSpace("AB", 4), "AB  "},
+        {m::PadLeftZero("12345", 3), "12345"},
+        {m::PadRightSpace("", 2), "  "},
+        {m::FormatFixedWidth("12345", 3, true, true), "345"},
+        {m::FormatFixedWidth("12345", 3, false, false), "345"},
+        {m::FormatFixedWidth("12", 4, false, true), "0012"},
+        {m::FormatFixedWidth("12", 4, true, false), "12  "},
+        {m::FormatFixedWidth("12", 0, true, false), ""},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(cases[i].got, cases[i].expected) << "case " << i;
+    }
+}
+
+TEST(BitsAndSums, WorkedValues) {
+    EXPECT_EQ(m::SwapNibbles(0x3C), 0xC3);
+    EXPECT_TRUE(m::IsBitSet(0xFE, 0x06));
+    EXPECT_FALSE(m::IsBitSet(0xFE, 0x03));  // every bit of the mask must be set
+    EXPECT_EQ(m::SetBits(0xFE, false, 0x10), 0xEE);
+    EXPECT_EQ(m::SetBits(0xFE, true, 0x01), 0xFF);
+
+    EXPECT_EQ(m::SumComplement(Bytes{0x01}), 0);
+    EXPECT_TRUE(m::IsSumValid(Bytes{0x01}));
+    EXPECT_EQ(m::SumComplement(Bytes{0x10, 0x20}), 0xD1);
+    EXPECT_EQ(m::SumComplement(Bytes{0x10, 0x20, 0x30}, 2), 0xD1);  // first two only
+    EXPECT_EQ(m::SumComplement(Bytes{}), 0x01);
+    // Long runs of 0xFF: each adds 1, so 300 of them give 1 + 300 = 301 = 0x2D mod 256.
+    EXPECT_EQ(m::SumComplement(Bytes(300, 0xFF)), static_cast<std::uint8_t>(1 + 300));
+
+    for (unsigned i = 0; i < 256; ++i) {
+        const auto index = static_cast<std::uint8_t>(i);
+        ASSERT_EQ(m::XorCrcLoByte(index, m::XorCrcLoByte(index, 0x5A)), 0x5A);
+    }
+}
+
+TEST(VersionText, OnlyTheLastRunOfDigitsCounts) {
+    struct Case {
+        const char* a;
+        const char* b;
+        std::optional<int> expected;
+    };
+    const Case cases[] = {
+        {"A100", "B99", 1},
+        {"1.10", "1.9", 1},
+        {"2.05", "1.23", -1},
+        {"V1.23", "x023", 0},
+        {"", "0", 0},
+        {"1.5b", "1.4", -1},  // a trailing letter sets the number back to 0
+        {"2147483647", "2147483646", 1},
+        {"2147483648", "1", std::nullopt},  // does not fit 32 bits
+        {"99999999999.1", "0.2", -1},       // an overflowing run that is not the last is harmless
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(m::CompareVersionText(c.a, c.b), c.expected) << c.a << " vs " << c.b;
+    }
+}
+
+TEST(FixedTable, SixteenBytesHandedOutAsACopy) {
+    Bytes table = m::GetFixedTable();
+    ASSERT_EQ(table.size(), 16U);
+    table[0] ^= 0xFF;
+    EXPECT_NE(m::GetFixedTable()[0], table[0]);
+}
