@@ -1,0 +1,11 @@
+#include "QtClock.h"
+
+#include <QDateTime>
+
+namespace platform {
+
+std::int64_t QtClock::NowSeconds() const {
+    return QDateTime::currentSecsSinceEpoch();
+}
+
+}  // namespace platform

@@ -1,0 +1,75 @@
+#include "QtMessageBoxes.h"
+
+#include <QGuiApplication>
+#include <QMessageBox>
+
+namespace platform {
+namespace {
+
+QMessageBox::Icon ToQtIcon(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::Information:
+            return QMessageBox::Information;
+        case MsgIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MsgIcon::Critical:
+            return QMessageBox::Critical;
+        case MsgIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+QtMessageBoxes::QtMessageBoxes(QString title) : title_(std::move(title)) {}
+
+QString QtMessageBoxes::Caption() const {
+    return title_.isEmpty() ? QGuiApplication::applicationDisplayName() : title_;
+}
+
+QString QtMessageBoxes::ToDisplayText(const std::string& text) {
+    QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
+MsgResult QtMessageBoxes::Show(const std::string& text, MsgButtons buttons, MsgIcon icon) {
+    QMessageBox::StandardButtons qtButtons = QMessageBox::Ok;
+    QMessageBox::StandardButton defaultButton = QMessageBox::Ok;
+    MsgResult dismissed = MsgResult::Ok;
+    switch (buttons) {
+        case MsgButtons::OkCancel:
+            qtButtons = QMessageBox::Ok | QMessageBox::Cancel;
+            dismissed = MsgResult::Cancel;
+            break;
+        case MsgButtons::YesNo:
+            qtButtons = QMessageBox::Yes | QMessageBox::No;
+            defaultButton = QMessageBox::Yes;
+            dismissed = MsgResult::No;
+            break;
+        case MsgButtons::Ok:
+            break;
+    }
+
+    QMessageBox box(ToQtIcon(icon), Caption(), ToDisplayText(text), qtButtons, parent_.data());
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(defaultButton);
+    box.setWindowModality(Qt::ApplicationModal);
+    switch (box.exec()) {
+        case QMessageBox::Ok:
+            return MsgResult::Ok;
+        case QMessageBox::Cancel:
+            return MsgResult::Cancel;
+        case QMessageBox::Yes:
+            return MsgResult::Yes;
+        case QMessageBox::No:
+            return MsgResult::No;
+        default:
+            break;
+    }
+    return dismissed;
+}
+
+}  // namespace platform
