@@ -1,0 +1,456 @@
+#include "QtSerialControl.h"
+
+#include <QMetaObject>
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+#if defined(Q_OS_UNIX)
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+#if defined(Q_OS_LINUX)
+#include <linux/serial.h>
+
+#include <fstream>
+#endif
+
+namespace platform {
+
+namespace {
+
+std::string PortName(int port) {
+    return "COM" + std::to_string(port);
+}
+
+std::string ErrnoText(int error) {
+    return std::strerror(error);
+}
+
+#if defined(Q_OS_LINUX)
+// Whether /dev/ttyS<n> is a UART the kernel found, not a placeholder: the
+// serial core reports the UART type both through sysfs and TIOCGSERIAL;
+// sysfs needs no open (opening a real port toggles its modem lines).
+bool IsRealUart(const std::string& name) {
+    std::ifstream typeFile("/sys/class/tty/" + name + "/type");
+    int type = 0;
+    if (typeFile >> type) {
+        return type != PORT_UNKNOWN;
+    }
+    const std::string path = "/dev/" + name;
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    serial_struct info{};
+    const bool real = ::ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
+    ::close(fd);
+    return real;
+}
+#endif
+
+}  // namespace
+
+QtSerialControl::QtSerialControl(QObject* parent) : QObject(parent) {
+    connect(&port_, &QSerialPort::readyRead, this, &QtSerialControl::OnReadyRead);
+    connect(&port_, &QSerialPort::bytesWritten, this, &QtSerialControl::OnBytesWritten);
+    connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialControl::OnErrorOccurred);
+}
+
+QtSerialControl::~QtSerialControl() {
+    onComm_ = nullptr;
+    if (port_.isOpen()) {
+        port_.close();
+    }
+}
+
+// --- Port numbers ------------------------------------------------------------
+
+std::vector<std::string> QtSerialControl::OrderDeviceNames(std::vector<std::string> names) {
+    static constexpr std::string_view kGroups[] = {"ttyS", "ttyUSB", "ttyACM"};
+    struct Ranked {
+        std::size_t group;
+        unsigned long number;
+        std::string name;
+    };
+    std::vector<Ranked> ranked;
+    for (std::string& name : names) {
+        for (std::size_t group = 0; group < std::size(kGroups); ++group) {
+            const std::string_view prefix = kGroups[group];
+            if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) {
+                continue;
+            }
+            const std::string digits = name.substr(prefix.size());
+            if (digits.size() > 6 || !std::all_of(digits.begin(), digits.end(), [](char c) {
+                    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+                })) {
+                continue;
+            }
+            ranked.push_back({group, std::stoul(digits), std::move(name)});
+            break;
+        }
+    }
+    std::sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
+        return a.group != b.group ? a.group < b.group : a.number < b.number;
+    });
+    std::vector<std::string> ordered;
+    for (Ranked& entry : ranked) {
+        ordered.push_back(std::move(entry.name));
+    }
+    return ordered;
+}
+
+std::vector<std::string> QtSerialControl::SerialDevices() {
+    std::vector<std::string> devices;
+#if defined(Q_OS_WIN)
+    for (int port = 1; port <= 16; ++port) {
+        devices.push_back(PortName(port));
+    }
+#elif defined(Q_OS_UNIX)
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir("/dev")) {
+        while (const dirent* entry = ::readdir(dir)) {
+            names.emplace_back(entry->d_name);
+        }
+        ::closedir(dir);
+    }
+    for (std::string& name : OrderDeviceNames(std::move(names))) {
+#if defined(Q_OS_LINUX)
+        if (name.compare(0, 4, "ttyS") == 0 && !IsRealUart(name)) {
+            continue;
+        }
+#endif
+        devices.push_back("/dev/" + name);
+    }
+#endif
+    return devices;
+}
+
+std::string QtSerialControl::DeviceForPort(int port) {
+    if (port < 1) {
+        return {};
+    }
+    const std::string variable = "GPSUPDATE_COM" + std::to_string(port);
+    if (const char* overridden = std::getenv(variable.c_str());
+        overridden != nullptr && *overridden != '\0') {
+        return overridden;
+    }
+#if defined(Q_OS_WIN)
+    return PortName(port);
+#else
+    const std::vector<std::string> devices = SerialDevices();
+    return static_cast<std::size_t>(port) <= devices.size() ? devices[port - 1] : std::string();
+#endif
+}
+
+// --- Properties --------------------------------------------------------------
+
+void QtSerialControl::SetCommPort(int port) {
+    if (port_.isOpen()) {
+        throw SerialControlError(PortName(commPort_) +
+                                 ": the port number cannot change while the port is open");
+    }
+    if (port < 1) {
+        throw SerialControlError("Invalid port number " + std::to_string(port));
+    }
+    commPort_ = port;
+}
+
+void QtSerialControl::SetSettings(const std::string& settings) {
+    const auto parsed = LineSettings::Parse(settings);
+    if (!parsed) {
+        throw SerialControlError("Invalid line settings \"" + settings + "\"");
+    }
+    settings_ = settings;
+    line_ = *parsed;
+    if (port_.isOpen()) {
+        ApplyLineSettings(line_);
+    }
+}
+
+void QtSerialControl::ApplyLineSettings(const LineSettings& line) {
+    if (!port_.setBaudRate(line.baud)) {
+        throw SerialControlError(device_ + ": the port refuses " + std::to_string(line.baud) +
+                                 " baud (" + port_.errorString().toStdString() + ")");
+    }
+    port_.setDataBits(static_cast<QSerialPort::DataBits>(line.dataBits));
+    switch (line.parity) {
+        case 'E':
+            port_.setParity(QSerialPort::EvenParity);
+            break;
+        case 'O':
+            port_.setParity(QSerialPort::OddParity);
+            break;
+        case 'M':
+            port_.setParity(QSerialPort::MarkParity);
+            break;
+        case 'S':
+            port_.setParity(QSerialPort::SpaceParity);
+            break;
+        default:
+            port_.setParity(QSerialPort::NoParity);
+            break;
+    }
+    port_.setStopBits(line.stopBitsTenths == 20   ? QSerialPort::TwoStop
+                      : line.stopBitsTenths == 15 ? QSerialPort::OneAndHalfStop
+                                                  : QSerialPort::OneStop);
+    port_.setFlowControl(handshaking_ == 2   ? QSerialPort::HardwareControl
+                         : handshaking_ == 1 ? QSerialPort::SoftwareControl
+                                             : QSerialPort::NoFlowControl);
+}
+
+bool QtSerialControl::PortOpen() const {
+    return port_.isOpen();
+}
+
+void QtSerialControl::SetPortOpen(bool open) {
+    if (open) {
+        Open();
+    } else {
+        Close();
+    }
+}
+
+void QtSerialControl::Open() {
+    if (port_.isOpen()) {
+        throw SerialControlError(PortName(commPort_) + ": the port is already open");
+    }
+    device_ = DeviceForPort(commPort_);
+    if (device_.empty()) {
+        const std::string variable = "GPSUPDATE_COM" + std::to_string(commPort_);
+        throw SerialControlError(
+            PortName(commPort_) + ": no serial device has this number on this computer (" +
+            std::to_string(SerialDevices().size()) + " found); " + variable + " can name one");
+    }
+    port_.setPortName(QString::fromStdString(device_));
+    ApplyLineSettings(line_);
+    port_.clearError();
+    if (!port_.open(QIODevice::ReadWrite)) {
+        const std::string description = DescribeOpenFailure(port_.error());
+        port_.clearError();
+        throw SerialControlError(description);
+    }
+    ++session_;
+    receivePending_ = false;
+    sendPending_ = false;
+    // Some devices (a pseudo-terminal) have no modem lines; that is no fault.
+    port_.setDataTerminalReady(dtrEnable_);
+    port_.clearError();
+    RequestLowLatency();
+}
+
+void QtSerialControl::Close() {
+    if (!port_.isOpen()) {
+        return;
+    }
+    // Closing hands nothing back: whatever the operating system already holds
+    // is still sent, so a frame reported as sent reaches the far side.
+    port_.close();
+    ++session_;
+    receivePending_ = false;
+    sendPending_ = false;
+}
+
+std::string QtSerialControl::DescribeOpenFailure(QSerialPort::SerialPortError error) const {
+    const std::string where = PortName(commPort_) + " (" + device_ + ")";
+    const std::string qtText = port_.errorString().toStdString();
+    switch (error) {
+        case QSerialPort::DeviceNotFoundError:
+            return where + ": no such device (" + qtText + ")";
+        case QSerialPort::PermissionError: {
+#if defined(Q_OS_UNIX)
+            // Locked by another program and not accessible to this user
+            // both come back as a permission error; the file's access rights
+            // tell them apart.
+            if (::access(device_.c_str(), R_OK | W_OK) != 0) {
+                const int accessError = errno;
+                if (accessError == ENOENT) {
+                    return where + ": no such device (" + ErrnoText(accessError) + ")";
+                }
+                return where + ": permission denied (" + ErrnoText(accessError) +
+                       "); the user needs read and write access to the device, usually "
+                       "by membership of the dialout group (log in again after adding it)";
+            }
+#endif
+            return where + ": the port is busy, another program holds it (" + qtText + ")";
+        }
+        default:
+            return where + ": the port cannot be opened (" + qtText + ")";
+    }
+}
+
+void QtSerialControl::RequestLowLatency() {
+    lowLatencyGranted_ = false;
+#if defined(Q_OS_LINUX)
+    // USB serial adapters otherwise collect input for up to 16 ms before
+    // passing it on, which a stop-and-wait exchange pays on every frame.
+    const int fd = static_cast<int>(port_.handle());
+    serial_struct info{};
+    if (::ioctl(fd, TIOCGSERIAL, &info) != 0) {
+        lowLatencyAnswer_ = "TIOCGSERIAL: " + ErrnoText(errno);
+        return;
+    }
+    if ((info.flags & ASYNC_LOW_LATENCY) != 0) {
+        lowLatencyGranted_ = true;
+        lowLatencyAnswer_ = "already set";
+        return;
+    }
+    info.flags |= ASYNC_LOW_LATENCY;
+    if (::ioctl(fd, TIOCSSERIAL, &info) != 0) {
+        lowLatencyAnswer_ = "TIOCSSERIAL: " + ErrnoText(errno);
+        return;
+    }
+    serial_struct check{};
+    lowLatencyGranted_ =
+        ::ioctl(fd, TIOCGSERIAL, &check) == 0 && (check.flags & ASYNC_LOW_LATENCY) != 0;
+    lowLatencyAnswer_ = lowLatencyGranted_ ? "granted" : "accepted but not kept";
+#else
+    lowLatencyAnswer_ = "not available on this platform";
+#endif
+}
+
+int QtSerialControl::InBufferCount() const {
+    return port_.isOpen() ? static_cast<int>(port_.bytesAvailable()) : 0;
+}
+
+void QtSerialControl::SetInBufferCount(int count) {
+    if (count == 0 && port_.isOpen()) {
+        port_.clear(QSerialPort::Input);
+    }
+}
+
+int QtSerialControl::OutBufferCount() const {
+    return port_.isOpen() ? static_cast<int>(port_.bytesToWrite()) : 0;
+}
+
+void QtSerialControl::SetOutBufferCount(int count) {
+    // Only bytes still held here are unsent. Flushing the operating system's
+    // buffer as well would cut a frame already reported as sent (on a
+    // pseudo-terminal, even one the far side has simply not read yet).
+    if (count == 0 && port_.isOpen() && port_.bytesToWrite() > 0) {
+        port_.clear(QSerialPort::Output);
+        port_.clearError();
+    }
+}
+
+void QtSerialControl::SetDTREnable(bool enable) {
+    dtrEnable_ = enable;
+    if (port_.isOpen()) {
+        port_.setDataTerminalReady(enable);
+        port_.clearError();
+    }
+}
+
+void QtSerialControl::SetHandshaking(int mode) {
+    handshaking_ = mode;
+    if (port_.isOpen()) {
+        ApplyLineSettings(line_);
+    }
+}
+
+std::vector<std::uint8_t> QtSerialControl::Input() {
+    if (!port_.isOpen()) {
+        return {};
+    }
+    const QByteArray bytes = port_.readAll();
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+}
+
+void QtSerialControl::Output(std::span<const std::uint8_t> bytes) {
+    if (!port_.isOpen()) {
+        throw SerialControlError(PortName(commPort_) + ": the port is not open");
+    }
+    if (bytes.empty()) {
+        if (port_.bytesToWrite() == 0 && sThreshold_ >= 1) {
+            Post(kEventSend);
+        }
+        return;
+    }
+    const qint64 queued =
+        port_.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    if (queued != static_cast<qint64>(bytes.size())) {
+        const std::string description =
+            device_ + ": the frame cannot be sent (" + port_.errorString().toStdString() + ")";
+        port_.clearError();
+        throw SerialControlError(description);
+    }
+}
+
+// --- Notifications -------------------------------------------------------------
+
+void QtSerialControl::OnReadyRead() {
+    CheckReceiveLevel();
+}
+
+void QtSerialControl::OnBytesWritten(qint64) {
+    if (port_.bytesToWrite() == 0 && sThreshold_ >= 1) {
+        Post(kEventSend);
+    }
+}
+
+void QtSerialControl::OnErrorOccurred(QSerialPort::SerialPortError error) {
+    if (error != QSerialPort::ResourceError) {
+        return;
+    }
+    // The device went away (cable pulled, far side of a pseudo-terminal
+    // closed). Close outside the port's own signal; the cycle in progress
+    // ends by its time-out, and the next open finds no device.
+    const std::uint64_t session = session_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, session] {
+            if (session == session_) {
+                Close();
+                port_.clearError();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void QtSerialControl::CheckReceiveLevel() {
+    if (port_.isOpen() && !receivePending_ && rThreshold_ > 0 &&
+        port_.bytesAvailable() >= rThreshold_) {
+        Post(kEventReceive);
+    }
+}
+
+void QtSerialControl::Post(int event) {
+    bool& pending = event == kEventReceive ? receivePending_ : sendPending_;
+    if (pending) {
+        return;
+    }
+    pending = true;
+    const std::uint64_t session = session_;
+    QMetaObject::invokeMethod(
+        this, [this, event, session] { Deliver(event, session); }, Qt::QueuedConnection);
+}
+
+void QtSerialControl::Deliver(int event, std::uint64_t session) {
+    if (session != session_ || !port_.isOpen()) {
+        return;
+    }
+    if (event == kEventReceive) {
+        receivePending_ = false;
+        if (rThreshold_ <= 0 || port_.bytesAvailable() < rThreshold_) {
+            return;
+        }
+    } else {
+        sendPending_ = false;
+    }
+    commEvent_ = event;
+    if (auto handler = onComm_) {
+        handler();
+    }
+    if (event == kEventSend) {
+        // A reply may have overtaken this notice and been ignored meanwhile.
+        CheckReceiveLevel();
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QObject>
+#include <QSerialPort>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ISerialControl.h"
+
+namespace platform {
+
+// The serial control on a real port (or anything that behaves as one, such
+// as a pseudo-terminal), for the serial driver.
+//
+// Port numbers: on Windows port n is "COMn". On Linux the serial devices
+// that exist are numbered in this order: the hardware UARTs /dev/ttyS* (only
+// those the kernel reports with a real UART type), then /dev/ttyUSB*, then
+// /dev/ttyACM*, each in numeric order, as COM1, COM2, ... The environment
+// variable GPSUPDATE_COM<n> names the device for port n outright (any path).
+//
+// Notifications come through the Qt event loop, never from inside a property
+// access: the send notification once a frame has been handed to the
+// operating system in full, the receive notification while at least
+// RThreshold bytes are waiting (offered again after a send notification, so
+// a reply that overtook it is collected at once). Discarding output only
+// drops bytes not yet handed to the operating system, so a frame that was
+// reported as sent is never thrown away. A device that goes away while open
+// closes the port; the next open reports it missing.
+class QtSerialControl final : public QObject, public ISerialControl {
+    Q_OBJECT
+
+  public:
+    explicit QtSerialControl(QObject* parent = nullptr);
+    ~QtSerialControl() override;
+
+    // ISerialControl
+    int CommPort() const override { return commPort_; }
+    void SetCommPort(int port) override;
+    std::string Settings() const override { return settings_; }
+    void SetSettings(const std::string& settings) override;
+    bool PortOpen() const override;
+    void SetPortOpen(bool open) override;
+    int InBufferSize() const override { return inBufferSize_; }
+    void SetInBufferSize(int size) override { inBufferSize_ = size; }
+    int OutBufferSize() const override { return outBufferSize_; }
+    void SetOutBufferSize(int size) override { outBufferSize_ = size; }
+    int InBufferCount() const override;
+    void SetInBufferCount(int count) override;
+    int OutBufferCount() const override;
+    void SetOutBufferCount(int count) override;
+    int InputMode() const override { return inputMode_; }
+    void SetInputMode(int mode) override { inputMode_ = mode; }
+    int RThreshold() const override { return rThreshold_; }
+    void SetRThreshold(int threshold) override { rThreshold_ = threshold; }
+    int SThreshold() const override { return sThreshold_; }
+    void SetSThreshold(int threshold) override { sThreshold_ = threshold; }
+    std::string ParityReplace() const override { return parityReplace_; }
+    void SetParityReplace(const std::string& text) override { parityReplace_ = text; }
+    bool DTREnable() const override { return dtrEnable_; }
+    void SetDTREnable(bool enable) override;
+    bool NullDiscard() const override { return nullDiscard_; }
+    void SetNullDiscard(bool discard) override { nullDiscard_ = discard; }
+    bool EOFEnable() const override { return eofEnable_; }
+    void SetEOFEnable(bool enable) override { eofEnable_ = enable; }
+    int Handshaking() const override { return handshaking_; }
+    void SetHandshaking(int mode) override;
+    std::vector<std::uint8_t> Input() override;
+    void Output(std::span<const std::uint8_t> bytes) override;
+    int CommEvent() const override { return commEvent_; }
+    void SetOnComm(std::function<void()> handler) override { onComm_ = std::move(handler); }
+
+    // --- Port numbers ----------------------------------------------------------
+
+    // The device behind port n ("COMn" on Windows, a path on Linux), or ""
+    // when no device has that number.
+    static std::string DeviceForPort(int port);
+    // The serial devices of this machine in port order (Linux: full paths).
+    static std::vector<std::string> SerialDevices();
+    // Orders device names (as in /dev) into port order: ttyS*, ttyUSB*,
+    // ttyACM*, each by number; every other name is left out.
+    static std::vector<std::string> OrderDeviceNames(std::vector<std::string> names);
+
+    // --- Diagnostics -----------------------------------------------------------
+
+    // The device the last open used.
+    const std::string& Device() const { return device_; }
+    // Whether the port granted the low-latency request at the last open, and
+    // what the operating system answered.
+    bool LowLatencyGranted() const { return lowLatencyGranted_; }
+    const std::string& LowLatencyAnswer() const { return lowLatencyAnswer_; }
+
+  private:
+    void Open();
+    void Close();
+    void ApplyLineSettings(const LineSettings& line);
+    void RequestLowLatency();
+    std::string DescribeOpenFailure(QSerialPort::SerialPortError error) const;
+    void OnReadyRead();
+    void OnBytesWritten(qint64 bytes);
+    void OnErrorOccurred(QSerialPort::SerialPortError error);
+    void CheckReceiveLevel();
+    void Post(int event);
+    void Deliver(int event, std::uint64_t session);
+
+    QSerialPort port_;
+    int commPort_ = 1;
+    std::string settings_ = "9600,N,8,1";
+    LineSettings line_;
+    int inBufferSize_ = 2048;
+    int outBufferSize_ = 2048;
+    int inputMode_ = 1;
+    int rThreshold_ = 4;
+    int sThreshold_ = 1;
+    std::string parityReplace_;
+    bool dtrEnable_ = false;
+    bool nullDiscard_ = false;
+    bool eofEnable_ = false;
+    int handshaking_ = 0;
+    int commEvent_ = 0;
+    std::function<void()> onComm_;
+
+    std::string device_;
+    bool lowLatencyGranted_ = false;
+    std::string lowLatencyAnswer_;
+    // Bumped on every open and close, so that a notification queued for one
+    // opening is never delivered to the next.
+    std::uint64_t session_ = 0;
+    bool receivePending_ = false;
+    bool sendPending_ = false;
+};
+
+}  // namespace platform
