@@ -1,0 +1,419 @@
+#include "clsPNV480DnLdData.h"
+
+#include <algorithm>
+#include <new>
+
+#include "ProgramMessageBoxes.h"
+#include "clsApdReader.h"
+#include "clsFastCrc16.h"
+#include "mduGlobalModule.h"
+
+namespace {
+
+constexpr std::size_t kPageSize = 256;
+constexpr std::int32_t kMaxHeaderPages = 127;  // the header size must fit a signed 16-bit count
+
+// Header positions, after descrambling.
+constexpr std::size_t kHeaderWordAt = 0;
+constexpr std::size_t kSkipPagesAt = 2;
+constexpr std::size_t kSteppedOverAt = 5;
+constexpr std::size_t kPageOrderAt = 9;
+constexpr std::size_t kBodyLengthAt = 265;
+constexpr std::size_t kParameterLengthAt = 268;
+constexpr std::size_t kFlashLengthAt = 270;
+
+// The key stream for positions 0 to 255 of a section keyed by `key`. It
+// repeats every 256 bytes, so one page of it serves every page.
+std::array<std::uint8_t, kPageSize> KeyPage(std::uint8_t key) {
+    std::array<std::uint8_t, kPageSize> page{};
+    for (std::size_t i = 0; i < kPageSize; ++i) {
+        page[i] = mduGlobalModule::XorCrcLoByte(static_cast<std::uint8_t>(key + i), 0);
+    }
+    return page;
+}
+
+std::string NamePart(std::string_view text) {
+    std::string part(text.substr(0, text.find('.')));
+    for (char& c : part) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return part;
+}
+
+// The fault box of the header parse: OK button, no icon, the fault's text.
+void ShowHeaderFault(const std::string& description) {
+    platform::ProgramMessageBoxes::Get().Show(description, platform::MsgButtons::Ok,
+                                              platform::MsgIcon::None);
+}
+
+}  // namespace
+
+const std::string& clsPNV480DnLdData::MessageCannotOpen() {
+    static const std::string text =
+        "   異常狀況 : 無法開啟檔案!!\r\n   依下列說明處置\r\n    a.請輸入正確檔案路徑及檔名\r\n   "
+        " b.使用<瀏覽>按鍵協助您選取正確檔案";
+    return text;
+}
+
+const std::string& clsPNV480DnLdData::MessageToolVersion() {
+    static const std::string text =
+        "   異常狀況 : 本連線程式版本與資料檔不符!!\r\n   依下列說明處置\r\n    a. "
+        "請輸入正確版本檔案.\r\n    b. 使用<瀏覽>按鍵協助您選取正確版本檔案.\r\n    c. "
+        "向經銷商索取正確之資料檔.\r\n    d. 上本公司網站下載正確之資料檔.";
+    return text;
+}
+
+const std::string& clsPNV480DnLdData::MessageContent() {
+    static const std::string text =
+        "   異常狀況 : 資料檔內容異常!!\r\n   依下列說明處置\r\n    a. 請輸入正確版本檔案.\r\n    "
+        "b. 使用<瀏覽>按鍵協助您選取正確版本檔案.\r\n    c. 向經銷商索取正確之資料檔.\r\n    d. "
+        "上本公司網站下載正確之資料檔.";
+    return text;
+}
+
+const std::string& clsPNV480DnLdData::MessagePreparation() {
+    static const std::string text = "異常狀況(資料準備失敗)";
+    return text;
+}
+
+clsPNV480DnLdData::clsPNV480DnLdData() {
+    InitSetup("C:\\");
+}
+
+clsPNV480DnLdData::~clsPNV480DnLdData() = default;
+
+void clsPNV480DnLdData::InitSetup(const std::string& fileName) {
+    fileName_ = fileName;
+    errorMessage_.clear();
+    lastFailure_ = LoadFailure::None;
+    dataFileVersion_.clear();
+    toolVersionList_.clear();
+    unitProgramVersionList_.clear();
+    headerWord_ = skipPages_ = bodyLength_ = parameterLength_ = flashLength_ = 0;
+    flashBlocks_ = std::make_unique<clsDnLdUnitDataArray>();
+    parameterBlocks_ = std::make_unique<clsDnLdUnitDataArray>();
+    flashIndex_ = -1;
+    parameterIndex_ = -1;
+    pageOrder_.assign(kPageSize, 0);
+}
+
+bool clsPNV480DnLdData::Fail(LoadFailure failure, std::string_view description) {
+    lastFailure_ = failure;
+    switch (failure) {
+        case LoadFailure::CannotOpen:
+            errorMessage_ = MessageCannotOpen();
+            break;
+        case LoadFailure::ToolVersion:
+            errorMessage_ = MessageToolVersion();
+            break;
+        case LoadFailure::Content:
+            errorMessage_ = MessageContent();
+            break;
+        case LoadFailure::Preparation:
+        case LoadFailure::None:
+            lastFailure_ = LoadFailure::Preparation;
+            errorMessage_ = MessagePreparation() + " : " + std::string(description);
+            break;
+    }
+    return false;
+}
+
+bool clsPNV480DnLdData::LoadData() {
+    errorMessage_.clear();
+    lastFailure_ = LoadFailure::None;
+    clsApdReader reader;  // read-only; closed whichever way this returns
+    if (!reader.OpenFile(fileName_)) {
+        return Fail(LoadFailure::CannotOpen);
+    }
+    return Load(reader);
+}
+
+bool clsPNV480DnLdData::LoadData(std::span<const std::uint8_t> image) {
+    errorMessage_.clear();
+    lastFailure_ = LoadFailure::None;
+    clsApdReader reader;
+    reader.OpenMemory(image);
+    return Load(reader);
+}
+
+// Reads characters up to the closing 0x00. False when the input ends first
+// or when more than `limit` characters come before it.
+bool clsPNV480DnLdData::ReadVersionText(clsApdReader& reader, std::size_t limit,
+                                        std::string& text) {
+    text.clear();
+    std::uint8_t byte = 0;
+    while (reader.ReadByte(byte)) {
+        if (byte == 0) {
+            return true;
+        }
+        text.push_back(static_cast<char>(byte));
+        if (text.size() > limit) {
+            return false;
+        }
+    }
+    return false;
+}
+
+// Every way the file can end early is a content fault (case C): the plain
+// part, the two records and each of the three sections alike.
+bool clsPNV480DnLdData::Load(clsApdReader& reader) {
+    try {
+        std::array<std::uint8_t, 3> record{};
+        const auto readText = [&](std::size_t limit, std::string& text) {
+            if (!reader.Read(std::span(record).first(2))) {
+                return false;
+            }
+            const auto declared = static_cast<std::int16_t>(TwoByteDataToInteger(record));
+            return ReadVersionText(reader, limit, text) &&
+                   static_cast<std::int32_t>(text.size()) == declared;
+        };
+
+        if (!readText(kVersionLimit, dataFileVersion_)) {
+            return Fail(LoadFailure::Content);
+        }
+        if (!readText(kListLimit, toolVersionList_)) {
+            return Fail(LoadFailure::Content);
+        }
+        if (!MatchVersionList(toolVersion_, toolVersionList_)) {
+            return Fail(LoadFailure::ToolVersion);
+        }
+        if (!readText(kListLimit, unitProgramVersionList_)) {
+            return Fail(LoadFailure::Content);
+        }
+
+        if (!reader.Read(record) || !mduGlobalModule::CheckCrc16(record)) {
+            return Fail(LoadFailure::Content);
+        }
+        const std::uint8_t key = record[0];
+        if (!reader.Read(record) || !mduGlobalModule::CheckCrc16(record)) {
+            return Fail(LoadFailure::Content);
+        }
+        const std::int32_t pages = mduGlobalModule::XorCrcLoByte(key, record[0]);
+        if (pages == 0) {
+            return Fail(LoadFailure::Preparation, "the header section has no pages (page count 0)");
+        }
+        if (pages > kMaxHeaderPages) {
+            return Fail(LoadFailure::Preparation,
+                        "header page count " + std::to_string(pages) +
+                            " is above 127: the header section size overflows");
+        }
+
+        std::vector<std::uint8_t> header(static_cast<std::size_t>(pages) * kPageSize);
+        if (!reader.Read(header) || !ParseHeaderSection(header, key)) {
+            return Fail(LoadFailure::Content);
+        }
+
+        if (skipPages_ == 0) {
+            return Fail(LoadFailure::Preparation, "the skip section has no pages (skip count 0)");
+        }
+        if (!reader.Skip(static_cast<std::uint64_t>(skipPages_) * kPageSize)) {
+            return Fail(LoadFailure::Content);
+        }
+
+        if (bodyLength_ == 0) {
+            return Fail(LoadFailure::Preparation, "the body section is empty (body length 0)");
+        }
+        const std::size_t bodySize =
+            (static_cast<std::size_t>(bodyLength_) + kPageSize - 1) / kPageSize * kPageSize;
+        // A file too short for its body is refused before the buffer is made.
+        const std::optional<std::uint64_t> left = reader.Remaining();
+        if (left && *left < bodySize) {
+            return Fail(LoadFailure::Content);
+        }
+        auto body = std::make_shared<std::vector<std::uint8_t>>(bodySize);
+        if (!reader.Read(*body) || !ParseBodySection(std::move(body), key)) {
+            return Fail(LoadFailure::Content);
+        }
+        return true;
+    } catch (const std::bad_alloc&) {
+        return Fail(LoadFailure::Preparation, "not enough memory to prepare the data");
+    }
+}
+
+bool clsPNV480DnLdData::ParseHeaderSection(std::span<std::uint8_t> header, std::uint8_t key) {
+    const std::array<std::uint8_t, kPageSize> keyPage = KeyPage(key);
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        header[i] ^= keyPage[i % kPageSize];
+    }
+    if (!clsFastCrc16::Check(header)) {
+        return false;
+    }
+
+    const auto field = [&](std::size_t at, std::size_t size, const char* name,
+                           std::span<const std::uint8_t>& out) {
+        if (at + size > header.size()) {
+            ShowHeaderFault(std::string("Header field out of range: the ") + name + " (bytes " +
+                            std::to_string(at) + " to " + std::to_string(at + size - 1) +
+                            ") runs past the end of the " + std::to_string(header.size()) +
+                            "-byte header section");
+            return false;
+        }
+        out = std::span<const std::uint8_t>(header).subspan(at, size);
+        return true;
+    };
+    const auto signed16 = [](std::int32_t value, const char* name) {
+        if (value > 32767) {
+            ShowHeaderFault(std::string("Overflow: the ") + name + " " + std::to_string(value) +
+                            " is above 32767");
+            return false;
+        }
+        return true;
+    };
+
+    std::span<const std::uint8_t> bytes;
+    if (!field(kHeaderWordAt, 2, "header word", bytes) ||
+        !signed16(TwoByteDataToInteger(bytes), "header word")) {
+        return false;
+    }
+    headerWord_ = TwoByteDataToInteger(bytes);
+    if (!field(kSkipPagesAt, 3, "skip page count", bytes)) {
+        return false;
+    }
+    skipPages_ = ThreeByteDataToInteger(bytes);
+    if (!field(kSteppedOverAt, 4, "reserved bytes", bytes) ||
+        !field(kPageOrderAt, kPageSize, "page order table", bytes)) {
+        return false;
+    }
+    std::copy(bytes.begin(), bytes.end(), pageOrder_.begin());
+    if (!field(kBodyLengthAt, 3, "body length", bytes)) {
+        return false;
+    }
+    bodyLength_ = ThreeByteDataToInteger(bytes);
+    if (!field(kParameterLengthAt, 2, "parameter data length", bytes) ||
+        !signed16(TwoByteDataToInteger(bytes), "parameter data length")) {
+        return false;
+    }
+    parameterLength_ = TwoByteDataToInteger(bytes);
+    if (!field(kFlashLengthAt, 3, "flash data length", bytes)) {
+        return false;
+    }
+    flashLength_ = ThreeByteDataToInteger(bytes);
+    return true;
+}
+
+bool clsPNV480DnLdData::ParseBodySection(std::shared_ptr<std::vector<std::uint8_t>> body,
+                                         std::uint8_t key) {
+    if (body->empty() || !clsFastCrc16::Ready()) {
+        clsFastCrc16::Check(*body);  // reports the missing tables once
+        return false;
+    }
+    // One pass per page while it is in cache: restore the byte order, run the
+    // CRC over the restored (still scrambled) page, then descramble it. The
+    // CRC covers the whole section and is judged before any block is made.
+    std::array<std::uint8_t, kPageSize> order{};
+    for (std::size_t i = 0; i < kPageSize; ++i) {
+        order[i] = static_cast<std::uint8_t>(pageOrder_[i]);
+    }
+    const std::array<std::uint8_t, kPageSize> keyPage = KeyPage(key);
+    // Like the original work page, this one is not cleared between pages: a
+    // table that is not a permutation leaves bytes of the page before.
+    std::array<std::uint8_t, kPageSize> work{};
+    std::uint16_t crc = clsFastCrc16::kInitial;
+    std::uint8_t* page = body->data();
+    for (std::size_t p = 0; p < body->size() / kPageSize; ++p, page += kPageSize) {
+        for (std::size_t i = 0; i < kPageSize; ++i) {
+            work[order[i]] = page[i];
+        }
+        crc = clsFastCrc16::Update(crc, work);
+        for (std::size_t i = 0; i < kPageSize; ++i) {
+            page[i] = work[i] ^ keyPage[i];
+        }
+    }
+    if (crc != 0) {
+        return false;
+    }
+
+    const std::size_t parameterLength = static_cast<std::size_t>(parameterLength_);
+    const std::size_t flashLength = static_cast<std::size_t>(flashLength_);
+    if (parameterLength + flashLength > body->size()) {
+        return false;  // a block range would run past the body
+    }
+    const std::shared_ptr<const std::vector<std::uint8_t>> shared = std::move(body);
+    const auto cut = [&](clsDnLdUnitDataArray& list, std::size_t start, std::size_t length,
+                         std::size_t blockSize, std::int32_t baseAddress) {
+        list.Clear();
+        list.Reserve((length + blockSize - 1) / blockSize);
+        for (std::size_t o = 0; o < length; o += blockSize) {
+            clsDownloadUnit* unit = list.Add();
+            unit->SetAddress(baseAddress + static_cast<std::int32_t>(o));
+            unit->SetSharedData(shared, start + o, std::min(blockSize, length - o));
+        }
+    };
+    cut(*parameterBlocks_, 0, parameterLength, kParameterBlockSize, kParameterBaseAddress);
+    cut(*flashBlocks_, parameterLength, flashLength, kFlashBlockSize, 0);
+    return true;
+}
+
+std::int32_t clsPNV480DnLdData::ThreeByteDataToInteger(std::span<const std::uint8_t> bytes) {
+    std::int32_t value = 0;
+    for (std::size_t i = 0; i < 3 && i < bytes.size(); ++i) {
+        value |= static_cast<std::int32_t>(bytes[i]) << (8 * i);
+    }
+    return value;
+}
+
+std::int32_t clsPNV480DnLdData::TwoByteDataToInteger(std::span<const std::uint8_t> bytes) {
+    std::int32_t value = 0;
+    for (std::size_t i = 0; i < 2 && i < bytes.size(); ++i) {
+        value |= static_cast<std::int32_t>(bytes[i]) << (8 * i);
+    }
+    return value;
+}
+
+bool clsPNV480DnLdData::MatchVersionList(std::string_view version, std::string_view list) {
+    const std::string wanted = NamePart(version);
+    if (wanted.empty()) {
+        return false;
+    }
+    std::size_t begin = 0;
+    while (begin <= list.size()) {
+        std::size_t end = list.find(',', begin);
+        if (end == std::string_view::npos) {
+            end = list.size();
+        }
+        if (NamePart(list.substr(begin, end - begin)) == wanted) {
+            return true;
+        }
+        begin = end + 1;
+    }
+    return false;
+}
+
+bool clsPNV480DnLdData::CheckUnitProgramVersion(std::string_view version) const {
+    return MatchVersionList(version, unitProgramVersionList_);
+}
+
+const clsDownloadUnit* clsPNV480DnLdData::Next(const clsDnLdUnitDataArray& list,
+                                               std::int32_t& cursor) {
+    if (cursor + 1 >= list.Count()) {
+        return nullptr;
+    }
+    ++cursor;
+    return list.Item(cursor + 1);
+}
+
+const clsDownloadUnit* clsPNV480DnLdData::Current(const clsDnLdUnitDataArray& list,
+                                                  std::int32_t cursor) {
+    if (cursor < 0 || cursor >= list.Count()) {
+        return nullptr;
+    }
+    return list.Item(cursor + 1);
+}
+
+const clsDownloadUnit* clsPNV480DnLdData::NextFlashBlock() {
+    return Next(*flashBlocks_, flashIndex_);
+}
+
+const clsDownloadUnit* clsPNV480DnLdData::CurrFlashBlock() const {
+    return Current(*flashBlocks_, flashIndex_);
+}
+
+const clsDownloadUnit* clsPNV480DnLdData::NextEEPParameterBlock() {
+    return Next(*parameterBlocks_, parameterIndex_);
+}
+
+const clsDownloadUnit* clsPNV480DnLdData::CurrEEPParameterBlock() const {
+    return Current(*parameterBlocks_, parameterIndex_);
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+// Helpers shared by the data file tests: packed files in a temporary folder
+// and a loader run that records the message boxes it showed.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "ProgramMessageBoxes.h"
+#include "ScriptedMessageBoxes.h"
+#include "clsApdPacker.h"
+#include "clsPNV480DnLdData.h"
+
+namespace apdtest {
+
+inline const std::string kToolVersion = "KQDV01.0000";
+
+// Settings for a small file with seeded data of the given sizes.
+inline clsApdPacker::Settings MakeSettings(std::size_t parameterBytes, std::size_t flashBytes,
+                                           std::uint64_t seed = 7) {
+    clsApdPacker::Settings s;
+    s.parameterData = clsApdPacker::SeededBytes(parameterBytes, seed);
+    s.flashData = clsApdPacker::SeededBytes(flashBytes, seed + 1000);
+    s.pageOrder = clsApdPacker::RandomOrder(seed);
+    s.fillerSeed = seed;
+    return s;
+}
+
+inline std::vector<std::uint8_t> PackOrFail(const clsApdPacker::Settings& s,
+                                            std::vector<clsApdPacker::Boundary>* layout = nullptr) {
+    std::string error;
+    auto image = clsApdPacker::Pack(s, &error, layout);
+    EXPECT_TRUE(image.has_value()) << error;
+    return image.value_or(std::vector<std::uint8_t>{});
+}
+
+// A file in a fresh temporary folder, removed with the object.
+class TempApd {
+  public:
+    explicit TempApd(std::span<const std::uint8_t> bytes) {
+        static std::atomic<int> counter{0};
+        dir_ = std::filesystem::temp_directory_path() /
+               ("apdtest-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        std::filesystem::create_directories(dir_);
+        path_ = (dir_ / "data.apd").string();
+        std::string error;
+        EXPECT_TRUE(clsApdPacker::WriteFile(path_, bytes, &error)) << error;
+    }
+    ~TempApd() {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    TempApd(const TempApd&) = delete;
+    TempApd& operator=(const TempApd&) = delete;
+    const std::string& Path() const { return path_; }
+    std::string Dir() const { return dir_.string(); }
+
+  private:
+    std::filesystem::path dir_;
+    std::string path_;
+};
+
+// One load with the message boxes recorded.
+struct LoadOutcome {
+    bool ok = false;
+    clsPNV480DnLdData::LoadFailure failure = clsPNV480DnLdData::LoadFailure::None;
+    std::string message;
+    std::vector<std::string> boxes;
+    std::unique_ptr<clsPNV480DnLdData> data;
+};
+
+inline LoadOutcome LoadFromFile(const std::string& path,
+                                const std::string& toolVersion = kToolVersion) {
+    platform::ScriptedMessageBoxes boxes;
+    platform::ScopedProgramMessageBoxes scope(boxes);
+    LoadOutcome out;
+    out.data = std::make_unique<clsPNV480DnLdData>();
+    out.data->SetFileName(path);
+    out.data->SetToolVersion(toolVersion);
+    out.ok = out.data->LoadData();
+    out.failure = out.data->LastFailure();
+    out.message = out.data->ErrorMessage();
+    out.boxes = boxes.Texts();
+    return out;
+}
+
+inline LoadOutcome LoadFromMemory(std::span<const std::uint8_t> image,
+                                  const std::string& toolVersion = kToolVersion) {
+    platform::ScriptedMessageBoxes boxes;
+    platform::ScopedProgramMessageBoxes scope(boxes);
+    LoadOutcome out;
+    out.data = std::make_unique<clsPNV480DnLdData>();
+    out.data->SetToolVersion(toolVersion);
+    out.ok = out.data->LoadData(image);
+    out.failure = out.data->LastFailure();
+    out.message = out.data->ErrorMessage();
+    out.boxes = boxes.Texts();
+    return out;
+}
+
+}  // namespace apdtest

@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "ApdTestSupport.h"
+#include "clsDnLdUnitDataArray.h"
+#include "clsDownloadUnit.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+TEST(DownloadUnit, SetCopiesFromTheSourcesFirstElementAndGetReturnsACopy) {
+    clsDownloadUnit unit;
+    EXPECT_EQ(unit.Address(), 0);
+    EXPECT_TRUE(unit.DownLoadData().empty());
+
+    Bytes source = {9, 9, 9, 9, 9, 1, 2, 3};
+    unit.SetDownLoadData(std::span(source).subspan(5));  // a source starting at element 5
+    source[5] = 0xEE;
+    EXPECT_EQ(unit.DownLoadData(), (Bytes{1, 2, 3}));
+
+    Bytes copy = unit.DownLoadData();
+    copy[0] = 0x77;
+    EXPECT_EQ(unit.DownLoadData(), (Bytes{1, 2, 3}));
+}
+
+TEST(DownloadUnit, SharedDataOutsideTheBufferIsRefused) {
+    auto buffer = std::make_shared<const Bytes>(Bytes{1, 2, 3, 4});
+    clsDownloadUnit unit;
+    EXPECT_TRUE(unit.SetSharedData(buffer, 1, 3));
+    EXPECT_EQ(unit.DownLoadData(), (Bytes{2, 3, 4}));
+    for (auto [offset, length] :
+         {std::pair<std::size_t, std::size_t>{2, 3}, {5, 0}, {1, SIZE_MAX}}) {
+        EXPECT_FALSE(unit.SetSharedData(buffer, offset, length)) << offset << "+" << length;
+        EXPECT_TRUE(unit.DownLoadData().empty());
+    }
+}
+
+TEST(DnLdUnitDataArray, ItemsByIndexAndKeyFollowAddsAndRemoves) {
+    clsDnLdUnitDataArray list;
+    clsDownloadUnit* a = list.Add("a");
+    clsDownloadUnit* b = list.Add();
+    clsDownloadUnit* c = list.Add("c");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(list.Add("a"), nullptr) << "a key already in use adds nothing";
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.Item(1), a);
+    EXPECT_EQ(list.Item(2), b);
+    EXPECT_EQ(list.Item("c"), c);
+    EXPECT_EQ(list.Item(0), nullptr);
+    EXPECT_EQ(list.Item(4), nullptr);
+    EXPECT_EQ(list.Item("zz"), nullptr);
+    EXPECT_EQ(list.Item(""), nullptr);
+
+    EXPECT_TRUE(list.Remove(1));
+    EXPECT_EQ(list.Item("a"), nullptr) << "removing by index forgets the key";
+    EXPECT_EQ(list.Item(1), b);
+    EXPECT_TRUE(list.Remove("c"));
+    EXPECT_FALSE(list.Remove("c"));
+    EXPECT_FALSE(list.Remove(2));
+    EXPECT_EQ(list.Count(), 1);
+    EXPECT_NE(list.Add("a"), nullptr) << "a removed key can be used again";
+
+    EXPECT_EQ(list.Clear(), 0);
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(list.Item(1), nullptr);
+}
+
+TEST(DnLdUnitDataArray, IterationIsInInsertionOrderAndBlocksStayPut) {
+    clsDnLdUnitDataArray list;
+    clsDownloadUnit* first = list.Add();
+    first->SetAddress(-1);
+    for (int i = 0; i < 5000; ++i) {
+        list.Add()->SetAddress(i);
+    }
+    EXPECT_EQ(list.Item(1), first) << "the list grew without moving its blocks";
+    std::int32_t expected = -1;
+    for (const clsDownloadUnit& unit : std::as_const(list)) {
+        EXPECT_EQ(unit.Address(), expected++);
+    }
+    EXPECT_EQ(expected, 5000);
+}
+
+// The cursors, on a loaded file with no parameter blocks and three flash blocks.
+TEST(BlockCursors, StopAtBothEndsOfTheList) {
+    const auto image = apdtest::PackOrFail(apdtest::MakeSettings(0, 2 * 224 + 10));
+    auto out = apdtest::LoadFromMemory(image);
+    ASSERT_TRUE(out.ok) << out.message;
+    clsPNV480DnLdData& data = *out.data;
+
+    EXPECT_EQ(data.TotalEEPParmBlocks(), 0);
+    EXPECT_EQ(data.NextEEPParameterBlock(), nullptr);
+    EXPECT_EQ(data.CurrEEPParameterBlock(), nullptr);
+    EXPECT_EQ(data.EEPParmBlockIndex(), -1);
+
+    ASSERT_EQ(data.TotalFlashBlocks(), 3);
+    EXPECT_EQ(data.FlashBlockIndex(), -1);
+    EXPECT_EQ(data.CurrFlashBlock(), nullptr);
+    for (std::int32_t k = 0; k < 3; ++k) {
+        const clsDownloadUnit* block = data.NextFlashBlock();
+        ASSERT_NE(block, nullptr) << "block " << k;
+        EXPECT_EQ(block->Address(), 224 * k);
+        EXPECT_EQ(data.CurrFlashBlock(), block);
+    }
+    EXPECT_EQ(data.NextFlashBlock(), nullptr);
+    EXPECT_EQ(data.NextFlashBlock(), nullptr);
+    EXPECT_EQ(data.FlashBlockIndex(), 2);
+    ASSERT_NE(data.CurrFlashBlock(), nullptr);
+    EXPECT_EQ(data.CurrFlashBlock()->Address(), 448);
+
+    data.FlashBlockIndexReset();
+    EXPECT_EQ(data.CurrFlashBlock(), nullptr);
+    ASSERT_NE(data.NextFlashBlock(), nullptr);
+    EXPECT_EQ(data.CurrFlashBlock()->Address(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "clsFastCrc16.h"
+#include "mduGlobalModule.h"
+
+namespace {
+
+// The registers SumOperation ends with, as one conventional CRC value.
+std::uint16_t Reference(std::span<const std::uint8_t> bytes) {
+    std::uint8_t first = 0;
+    std::uint8_t second = 0;
+    mduGlobalModule::SumOperation(bytes, static_cast<std::int32_t>(bytes.size()), first, second);
+    return static_cast<std::uint16_t>(first | (second << 8));
+}
+
+TEST(FastCrc16, EqualsSumOperationOnRandomDataOfEveryLengthAndAlignment) {
+    std::mt19937 generator(2024);
+    std::vector<std::uint8_t> data(3000);
+    for (auto& b : data) {
+        b = static_cast<std::uint8_t>(generator());
+    }
+    for (std::size_t offset = 0; offset < 8; ++offset) {
+        for (std::size_t length = 0; length + offset <= data.size();
+             length += (length < 64 ? 1 : 37)) {
+            const std::span<const std::uint8_t> run(data.data() + offset, length);
+            ASSERT_EQ(clsFastCrc16::Update(clsFastCrc16::kInitial, run), Reference(run))
+                << "offset " << offset << " length " << length;
+        }
+    }
+}
+
+TEST(FastCrc16, RunsInPiecesGiveTheWholeRunsValue) {
+    const std::vector<std::uint8_t> data = [] {
+        std::vector<std::uint8_t> d(1000);
+        std::mt19937 generator(5);
+        for (auto& b : d) {
+            b = static_cast<std::uint8_t>(generator());
+        }
+        return d;
+    }();
+    const std::uint16_t whole = clsFastCrc16::Update(clsFastCrc16::kInitial, data);
+    for (std::size_t cut : {1u, 7u, 8u, 9u, 256u, 999u}) {
+        const std::span<const std::uint8_t> all(data);
+        const std::uint16_t first = clsFastCrc16::Update(clsFastCrc16::kInitial, all.first(cut));
+        EXPECT_EQ(clsFastCrc16::Update(first, all.subspan(cut)), whole) << "cut at " << cut;
+    }
+}
+
+TEST(FastCrc16, ChecksRecordsSealedByGetCrc16) {
+    std::vector<std::uint8_t> record = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    const std::uint16_t crc = mduGlobalModule::GetCrc16(record);
+    record.push_back(static_cast<std::uint8_t>(crc >> 8));  // first CRC byte
+    record.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+    EXPECT_TRUE(clsFastCrc16::Check(record));
+    record[3] ^= 0x01;
+    EXPECT_FALSE(clsFastCrc16::Check(record));
+    EXPECT_FALSE(clsFastCrc16::Check({}));
+}
+
+}  // namespace

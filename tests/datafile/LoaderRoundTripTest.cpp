@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "ApdTestSupport.h"
+
+namespace {
+
+using apdtest::LoadFromFile;
+using apdtest::LoadFromMemory;
+using apdtest::MakeSettings;
+using apdtest::PackOrFail;
+
+// Every block of both lists against the data the file was packed from.
+void ExpectBlocksMatch(const clsPNV480DnLdData& data, const clsApdPacker::Settings& s) {
+    const auto expectList = [](const clsDnLdUnitDataArray& list,
+                               const std::vector<std::uint8_t>& source, std::size_t size,
+                               std::int32_t base, const char* name) {
+        ASSERT_EQ(list.Count(), static_cast<std::int32_t>((source.size() + size - 1) / size))
+            << name;
+        std::size_t offset = 0;
+        for (const clsDownloadUnit& block : list) {
+            const std::size_t length = std::min(size, source.size() - offset);
+            ASSERT_EQ(block.Address(), base + static_cast<std::int32_t>(offset)) << name;
+            ASSERT_TRUE(std::equal(block.Data().begin(), block.Data().end(),
+                                   source.begin() + offset, source.begin() + offset + length) &&
+                        block.Size() == length)
+                << name << " block at " << offset;
+            offset += size;
+        }
+    };
+    expectList(data.EEPParameterBlocks(), s.parameterData, 64, 0x70, "parameter");
+    expectList(data.FlashBlocks(), s.flashData, 224, 0, "flash");
+}
+
+TEST(LoaderRoundTrip, RandomShapesLoadBackExactly) {
+    std::mt19937 generator(4101);
+    const auto pick = [&](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(generator);
+    };
+    for (int round = 0; round < 60; ++round) {
+        clsApdPacker::Settings s =
+            MakeSettings(round < 3 ? round : pick(0, 900), round < 3 ? 0 : pick(0, 6000), round);
+        // Keys across the whole range, the two ends included.
+        s.key = static_cast<std::uint8_t>(round == 0 ? 0 : round == 1 ? 255 : pick(0, 255));
+        s.headerPages = pick(2, 5);
+        s.skipPages = pick(1, 3);
+        s.headerWord = static_cast<std::uint16_t>(pick(0, 32767));
+        s.pageOrder =
+            round % 7 == 0 ? clsApdPacker::ReverseOrder() : clsApdPacker::RandomOrder(round);
+        s.dataFileVersion = "V" + std::to_string(round);
+        s.toolVersionList = "X1.0,KQDV01." + std::to_string(round);
+        s.unitProgramVersionList = "GPSP0" + std::to_string(round % 10) + ".1";
+        const auto image = PackOrFail(s);
+        SCOPED_TRACE("round " + std::to_string(round) +
+                     " E=" + std::to_string(s.parameterData.size()) +
+                     " F=" + std::to_string(s.flashData.size()) + " K=" + std::to_string(s.key));
+
+        auto out = LoadFromMemory(image);
+        ASSERT_TRUE(out.ok) << out.message;
+        const clsPNV480DnLdData& data = *out.data;
+        EXPECT_EQ(data.ErrorMessage(), "");
+        EXPECT_EQ(data.DataFileVersion(), s.dataFileVersion);
+        EXPECT_EQ(data.ToolVersionList(), s.toolVersionList);
+        EXPECT_EQ(data.UnitProgramVersionList(), s.unitProgramVersionList);
+        EXPECT_EQ(data.HeaderWord(), s.headerWord);
+        EXPECT_EQ(data.SkipPageCount(), s.skipPages);
+        EXPECT_EQ(data.ParameterDataLength(), static_cast<std::int32_t>(s.parameterData.size()));
+        EXPECT_EQ(data.FlashDataLength(), static_cast<std::int32_t>(s.flashData.size()));
+        EXPECT_EQ(data.FlashBlockIndex(), -1);
+        EXPECT_EQ(data.EEPParmBlockIndex(), -1);
+        ExpectBlocksMatch(data, s);
+        if (round % 10 == 0) {
+            const apdtest::TempApd file(image);
+            auto fromFile = LoadFromFile(file.Path());
+            ASSERT_TRUE(fromFile.ok) << fromFile.message;
+            ExpectBlocksMatch(*fromFile.data, s);
+        }
+    }
+}
+
+TEST(LoaderRoundTrip, BlockBoundariesOfBothLists) {
+    struct Case {
+        std::size_t e, f;
+        std::vector<std::int32_t> parameterSizes, flashSizes;
+    };
+    const Case cases[] = {
+        {0, 0, {}, {}},
+        {64, 448, {64}, {224, 224}},
+        {65, 449, {64, 1}, {224, 224, 1}},
+        {128, 1, {64, 64}, {1}},
+    };
+    for (const Case& c : cases) {
+        const auto s = MakeSettings(c.e, c.f, c.e + c.f);
+        auto out = LoadFromMemory(PackOrFail(s));
+        ASSERT_TRUE(out.ok) << "E=" << c.e << " F=" << c.f << " " << out.message;
+        std::vector<std::int32_t> parameterSizes, flashSizes;
+        for (const auto& b : out.data->EEPParameterBlocks()) {
+            parameterSizes.push_back(static_cast<std::int32_t>(b.Size()));
+        }
+        for (const auto& b : out.data->FlashBlocks()) {
+            flashSizes.push_back(static_cast<std::int32_t>(b.Size()));
+        }
+        EXPECT_EQ(parameterSizes, c.parameterSizes) << "E=" << c.e;
+        EXPECT_EQ(flashSizes, c.flashSizes) << "F=" << c.f;
+        ExpectBlocksMatch(*out.data, s);
+    }
+    // The last flash block of F = 449 is the body byte right after E + 448.
+    const auto s = MakeSettings(65, 449, 3);
+    auto out = LoadFromMemory(PackOrFail(s));
+    ASSERT_TRUE(out.ok);
+    const clsDownloadUnit* last = out.data->FlashBlocks().Item(3);
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->Address(), 448);
+    EXPECT_EQ(last->DownLoadData(), std::vector<std::uint8_t>{s.flashData[448]});
+    EXPECT_EQ(out.data->EEPParameterBlocks().Item(2)->Address(), 176);
+}
+
+TEST(LoaderRoundTrip, LongestHeaderAndTextsAtTheirLimits) {
+    auto s = MakeSettings(10, 10);
+    s.headerPages = 127;
+    s.dataFileVersion = std::string(13, 'D');
+    s.toolVersionList = "KQDV01.0000," + std::string(501 - 12, 'T');
+    s.unitProgramVersionList = std::string(501, 'U');
+    auto out = LoadFromMemory(PackOrFail(s));
+    ASSERT_TRUE(out.ok) << out.message;
+    EXPECT_EQ(out.data->DataFileVersion(), s.dataFileVersion);
+    EXPECT_EQ(out.data->UnitProgramVersionList().size(), 501u);
+}
+
+// Beyond 32,767 flash blocks a 16-bit count or cursor would wrap.
+TEST(LoaderRoundTrip, MoreThan32767FlashBlocksAreCountedAndWalked) {
+    const std::size_t f = 32768 * 224 + 1;
+    auto s = MakeSettings(100, f, 99);
+    const apdtest::TempApd file(PackOrFail(s));
+    auto out = LoadFromFile(file.Path());
+    ASSERT_TRUE(out.ok) << out.message;
+    clsPNV480DnLdData& data = *out.data;
+    ASSERT_EQ(data.TotalFlashBlocks(), 32769);
+    std::int32_t walked = 0;
+    const clsDownloadUnit* last = nullptr;
+    while (const clsDownloadUnit* block = data.NextFlashBlock()) {
+        ASSERT_EQ(block->Address(), 224 * walked);
+        last = block;
+        ++walked;
+    }
+    EXPECT_EQ(walked, 32769);
+    EXPECT_EQ(data.FlashBlockIndex(), 32768);
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->Address(), 32768 * 224);
+    EXPECT_EQ(last->DownLoadData(), std::vector<std::uint8_t>{s.flashData.back()});
+    EXPECT_EQ(data.CurrFlashBlock(), last);
+}
+
+}  // namespace
