@@ -3,6 +3,7 @@
 #include <string>
 
 #include "ProgramMessageBoxes.h"
+#include "clsUnitConfigBase.h"
 #include "mduGlobalModule.h"
 
 namespace {
@@ -29,34 +30,22 @@ void clsUnitConfig3::SetOption(std::uint8_t mask, bool value) {
 
 std::vector<std::uint8_t> clsUnitConfig3::RenderByteForm() const {
     using namespace mduGlobalModule;
-    std::vector<std::uint8_t> form(kByteFormSize, 0);
-    std::int32_t index = PutByte(form, static_cast<int>(kByteFormSize - 1), 0);
-    index = PutByte(form, kRecordLength, index);
-    index = PutByte(form, UserOptionVersion(), index);
+    std::int32_t index = 0;
+    std::vector<std::uint8_t> form =
+        clsUnitConfigBase::StartRecordForm(kByteFormSize, kRecordLength, index);
     index = PutByte(form, userOptionMode_, index);
     index = PutByte(form, userSpeedMute_, index);
     index = PutByte(form, alarmSpeedOverride_, index);
     index = PutByte(form, speedLimitOverride_, index);
-    const std::uint16_t crc = GetCrc16(form, 1, index - 1);
-    index = PutByte(form, crc >> 8, index);
-    PutByte(form, crc & 0xFF, index);
+    clsUnitConfigBase::PutCrc16(form, 1, index);
     return form;
 }
 
 bool clsUnitConfig3::TakeByteForm(std::span<const std::uint8_t> form) {
     using namespace mduGlobalModule;
-    // 15 bytes hold every position read below (up to 6); the record length
-    // at position 1 is checked against the array by CheckCrc16.
-    if (form.size() < kMinimumFormSize) {
-        ReportTableError(1);
-        return false;
-    }
-    if (!CheckCrc16(form, 1, form[1])) {
-        ReportTableError(2);
-        return false;
-    }
-    if (form[2] != UserOptionVersion()) {
-        ReportTableError(3);
+    // 15 bytes hold every position read below (up to 6).
+    if (const int error = clsUnitConfigBase::CheckRecordForm(form, kMinimumFormSize); error != 0) {
+        ReportTableError(error);
         return false;
     }
     std::int32_t index = 3;

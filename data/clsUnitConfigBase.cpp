@@ -36,3 +36,36 @@ std::vector<std::uint8_t> clsUnitConfigBase::ForceNullBytes() const {
 std::vector<std::uint8_t> clsUnitConfigBase::RandomBytes() const {
     return {randomBytes_.begin(), randomBytes_.end()};
 }
+
+std::vector<std::uint8_t> clsUnitConfigBase::StartRecordForm(std::size_t size,
+                                                             std::uint8_t recordLength,
+                                                             std::int32_t& index) {
+    using namespace mduGlobalModule;
+    std::vector<std::uint8_t> form(size, 0);
+    index = PutByte(form, static_cast<int>(size - 1), 0);
+    index = PutByte(form, recordLength, index);
+    index = PutByte(form, kRecordFormatVersion, index);
+    return form;
+}
+
+std::int32_t clsUnitConfigBase::PutCrc16(std::span<std::uint8_t> form, std::int32_t from,
+                                         std::int32_t index) {
+    using namespace mduGlobalModule;
+    const std::uint16_t crc = GetCrc16(form, from, index - from);
+    index = PutByte(form, crc >> 8, index);
+    return PutByte(form, crc & 0xFF, index);
+}
+
+int clsUnitConfigBase::CheckRecordForm(std::span<const std::uint8_t> form,
+                                       std::size_t minimumSize) {
+    if (form.size() < minimumSize || form.size() < 3) {
+        return 1;
+    }
+    if (!mduGlobalModule::CheckCrc16(form, 1, form[1])) {
+        return 2;
+    }
+    if (form[2] != kRecordFormatVersion) {
+        return 3;
+    }
+    return 0;
+}

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,26 @@ class clsUnitConfigBase {
     void SetUnitProgramVersion(std::string version) { unitProgramVersion_ = std::move(version); }
     std::string UnitMapVersion() const { return unitMapVersion_; }
     void SetUnitMapVersion(std::string version) { unitMapVersion_ = std::move(version); }
+
+    // --- The record pattern the CFG2 and CFG3 byte forms share ------------
+    // Byte 0 counts the bytes after it; byte 1 is the length of a record that
+    // starts at byte 1 and ends in its CRC-16/MODBUS (low-order byte first);
+    // byte 2 is the record's format version.
+    static constexpr std::uint8_t kRecordFormatVersion = 1;
+
+    // A zeroed form of `size` bytes opened with the count, the record length
+    // and the version; index is set to the position after them.
+    static std::vector<std::uint8_t> StartRecordForm(std::size_t size, std::uint8_t recordLength,
+                                                     std::int32_t& index);
+    // Writes the CRC of positions `from` to index - 1 at index; returns the
+    // position after it.
+    static std::int32_t PutCrc16(std::span<std::uint8_t> form, std::int32_t from,
+                                 std::int32_t index);
+    // 0 when the form passes the shared checks, else its table error number:
+    // 1 shorter than minimumSize, 2 record CRC fails (a record running past
+    // the array fails too), 3 format version not 1. minimumSize must be at
+    // least 3.
+    static int CheckRecordForm(std::span<const std::uint8_t> form, std::size_t minimumSize);
 
   private:
     void Create(clsRandom& random);
