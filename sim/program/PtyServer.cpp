@@ -1,0 +1,297 @@
+#include "PtyServer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+namespace sim {
+
+namespace {
+
+constexpr std::int64_t kBitsPerByteUs = 10'000'000;  // 10 bit times, in us x baud
+
+int SpeedToBaud(speed_t speed) {
+    static constexpr std::array<std::pair<speed_t, int>, 13> kSpeeds{{
+        {B300, 300},
+        {B600, 600},
+        {B1200, 1200},
+        {B2400, 2400},
+        {B4800, 4800},
+        {B9600, 9600},
+        {B19200, 19200},
+        {B38400, 38400},
+        {B57600, 57600},
+        {B115200, 115200},
+        {B230400, 230400},
+        {B460800, 460800},
+        {B921600, 921600},
+    }};
+    for (const auto& [code, baud] : kSpeeds) {
+        if (code == speed) {
+            return baud;
+        }
+    }
+    return 0;
+}
+
+std::int64_t Earliest(std::int64_t a, std::int64_t b) {
+    if (a < 0) {
+        return b;
+    }
+    if (b < 0) {
+        return a;
+    }
+    return std::min(a, b);
+}
+
+}  // namespace
+
+PtyServer::PtyServer(SimulatedUnit& unit, Options options)
+    : unit_(unit), options_(std::move(options)) {}
+
+PtyServer::~PtyServer() {
+    CloseTerminal();
+    if (linked_) {
+        unlink(options_.linkPath.c_str());
+    }
+}
+
+bool PtyServer::Open(std::string& error) {
+    const auto fail = [&error](const std::string& what) {
+        error = what + ": " + std::strerror(errno);
+        return false;
+    };
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0) {
+        return fail("posix_openpt");
+    }
+    if (grantpt(master_) != 0 || unlockpt(master_) != 0) {
+        return fail("grantpt/unlockpt");
+    }
+    const char* name = ptsname(master_);
+    if (name == nullptr) {
+        return fail("ptsname");
+    }
+    devicePath_ = name;
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+    fcntl(master_, F_SETFD, FD_CLOEXEC);
+
+    // Our own hold on the device: keeps the terminal up while no host has it
+    // open, and is where the host's line settings can be read.
+    keeper_ = open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (keeper_ < 0) {
+        return fail("open " + devicePath_);
+    }
+    termios settings{};
+    if (tcgetattr(keeper_, &settings) != 0) {
+        return fail("tcgetattr");
+    }
+    cfmakeraw(&settings);
+    settings.c_cflag |= CLOCAL | CREAD;
+    cfsetispeed(&settings, B9600);
+    cfsetospeed(&settings, B9600);
+    if (tcsetattr(keeper_, TCSANOW, &settings) != 0) {
+        return fail("tcsetattr");
+    }
+
+    if (!options_.linkPath.empty()) {
+        struct stat existing {};
+        if (lstat(options_.linkPath.c_str(), &existing) == 0) {
+            if (!S_ISLNK(existing.st_mode)) {
+                error = options_.linkPath + " exists and is not a symbolic link";
+                return false;
+            }
+            unlink(options_.linkPath.c_str());
+        }
+        if (symlink(devicePath_.c_str(), options_.linkPath.c_str()) != 0) {
+            return fail("symlink " + options_.linkPath);
+        }
+        linked_ = true;
+    }
+    startNs_ = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+                   .count();
+    return true;
+}
+
+std::int64_t PtyServer::NowUs() const {
+    const std::int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                std::chrono::steady_clock::now().time_since_epoch())
+                                .count();
+    return (ns - startNs_) / 1000;
+}
+
+int PtyServer::HostBaud() const {
+    termios settings{};
+    if (keeper_ < 0 || tcgetattr(keeper_, &settings) != 0) {
+        return 0;
+    }
+    return SpeedToBaud(cfgetospeed(&settings));
+}
+
+void PtyServer::Queue(platform::ISerialPeer::Transmission tx, std::int64_t nowUs) {
+    const int host = HostBaud();
+    if (!options_.anyBaud && host != 0 && host != tx.baud) {
+        // A receiver at the wrong speed samples the bits at the wrong
+        // places: what arrives has nothing to do with what was sent.
+        for (std::uint8_t& b : tx.bytes) {
+            b ^= 0xA5;
+        }
+        LogEntry entry;
+        entry.timeUs = nowUs;
+        entry.kind = LogEntry::Kind::Line;
+        entry.baud = host;
+        entry.note = "reply sent at " + std::to_string(tx.baud) + " while the host listens at " +
+                     std::to_string(host) + ": garbled";
+        unit_.Log().Add(std::move(entry));
+    }
+    Chunk chunk;
+    chunk.baud = options_.pace && host != 0 ? host : tx.baud;
+    chunk.startUs = options_.pace ? std::max(nowUs, lineFreeUs_) : nowUs;
+    const auto count = static_cast<std::int64_t>(tx.bytes.size());
+    chunk.bytes = std::move(tx.bytes);
+    lineFreeUs_ = chunk.startUs + (count * kBitsPerByteUs + chunk.baud - 1) / chunk.baud;
+    out_.push_back(std::move(chunk));
+}
+
+std::int64_t PtyServer::Flush(std::int64_t nowUs, bool& blocked) {
+    blocked = false;
+    while (!out_.empty()) {
+        Chunk& chunk = out_.front();
+        if (chunk.startUs > nowUs) {
+            return chunk.startUs;
+        }
+        std::size_t due = chunk.bytes.size();
+        if (options_.pace) {
+            const std::int64_t elapsed = nowUs - chunk.startUs;
+            due = std::min<std::size_t>(
+                due, static_cast<std::size_t>(elapsed * chunk.baud / kBitsPerByteUs + 1));
+        }
+        if (due > chunk.sent) {
+            const ssize_t n = write(master_, chunk.bytes.data() + chunk.sent, due - chunk.sent);
+            if (n < 0) {
+                blocked = errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+                if (!blocked) {
+                    out_.clear();
+                }
+                return -1;
+            }
+            chunk.sent += static_cast<std::size_t>(n);
+            if (chunk.sent < due) {
+                blocked = true;
+                return -1;
+            }
+        }
+        if (chunk.sent == chunk.bytes.size()) {
+            out_.pop_front();
+            continue;
+        }
+        const auto sent = static_cast<std::int64_t>(chunk.sent);
+        return chunk.startUs + (sent * kBitsPerByteUs + chunk.baud - 1) / chunk.baud;
+    }
+    return -1;
+}
+
+void PtyServer::ReadHost() {
+    std::array<std::uint8_t, 4096> buffer{};
+    const ssize_t n = read(master_, buffer.data(), buffer.size());
+    if (n <= 0) {
+        return;
+    }
+    int baud = unit_.Baud();
+    if (!options_.anyBaud) {
+        const int host = HostBaud();
+        baud = host != 0 ? host : baud;
+    }
+    unit_.OnHostBytes(std::span(buffer.data(), static_cast<std::size_t>(n)), baud, NowUs());
+}
+
+void PtyServer::CloseTerminal() {
+    if (master_ >= 0) {
+        close(master_);
+        master_ = -1;
+    }
+    if (keeper_ >= 0) {
+        close(keeper_);
+        keeper_ = -1;
+    }
+    out_.clear();
+}
+
+void PtyServer::Note(const std::string& text) {
+    LogEntry entry;
+    entry.timeUs = NowUs();
+    entry.kind = LogEntry::Kind::Line;
+    entry.note = text;
+    unit_.Log().Add(std::move(entry));
+}
+
+int PtyServer::Run(int stopFd) {
+    const std::int64_t exitUs = options_.exitAfterMs >= 0 ? options_.exitAfterMs * 1000 : -1;
+    std::int64_t quietUntilUs = -1;  // back-off after a hang-up seen on the terminal
+    for (;;) {
+        std::int64_t nowUs = NowUs();
+        if (exitUs >= 0 && nowUs >= exitUs) {
+            return 0;
+        }
+        if (master_ >= 0) {
+            const std::int64_t due = unit_.NextDueUs();
+            if (due >= 0 && due <= nowUs) {
+                for (auto& tx : unit_.Poll(nowUs)) {
+                    Queue(std::move(tx), nowUs);
+                }
+            }
+            if (!unit_.Connected()) {
+                CloseTerminal();
+                Note("the unit has left the line: terminal closed");
+            }
+        }
+        bool blocked = false;
+        std::int64_t wakeUs = master_ >= 0 ? Flush(nowUs, blocked) : -1;
+        if (master_ >= 0) {
+            wakeUs = Earliest(wakeUs, unit_.NextDueUs());
+        }
+        wakeUs = Earliest(wakeUs, exitUs);
+        wakeUs = Earliest(wakeUs, quietUntilUs);
+
+        std::array<pollfd, 2> fds{};
+        fds[0] = {stopFd, POLLIN, 0};
+        nfds_t count = 1;
+        const bool listen = master_ >= 0 && (quietUntilUs < 0 || nowUs >= quietUntilUs);
+        if (listen) {
+            quietUntilUs = -1;
+            fds[1] = {master_, static_cast<short>(POLLIN | (blocked ? POLLOUT : 0)), 0};
+            count = 2;
+        }
+        const int timeoutMs = wakeUs < 0 ? -1
+                                         : static_cast<int>(std::clamp<std::int64_t>(
+                                               (wakeUs - nowUs + 999) / 1000, 0, 60'000));
+        if (poll(fds.data(), count, timeoutMs) < 0 && errno != EINTR) {
+            Note(std::string("poll: ") + std::strerror(errno));
+            return 1;
+        }
+        if ((fds[0].revents & POLLIN) != 0) {
+            return 0;
+        }
+        if (count == 2) {
+            if ((fds[1].revents & POLLIN) != 0) {
+                ReadHost();
+            } else if ((fds[1].revents & (POLLHUP | POLLERR)) != 0) {
+                // Nobody holds the other end (should not happen while we keep
+                // our own descriptor): look again a little later rather than spin.
+                quietUntilUs = NowUs() + 20'000;
+            }
+        }
+    }
+}
+
+}  // namespace sim

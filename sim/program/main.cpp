@@ -1,0 +1,60 @@
+// gpsunit-sim: the simulated GPS warning unit on a pseudo-terminal.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+#include "PtyServer.h"
+#include "SignalPipe.h"
+#include "SimulatedUnit.h"
+
+int main(int argc, char** argv) {
+    sim::ProgramOptions options;
+    std::string error;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (!sim::CommandLine::Parse(args, options, error)) {
+        std::fprintf(stderr, "gpsunit-sim: %s (see gpsunit-sim --help)\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(sim::CommandLine::HelpText().c_str(), stdout);
+        return 0;
+    }
+
+    std::FILE* log = nullptr;
+    if (!options.logPath.empty()) {
+        log = std::fopen(options.logPath.c_str(), "w");
+        if (log == nullptr) {
+            std::perror(("gpsunit-sim: " + options.logPath).c_str());
+            return 1;
+        }
+    }
+    options.unit.keepLog = false;  // the program streams its log instead
+    sim::SimulatedUnit unit(options.unit);
+    if (log != nullptr) {
+        unit.Log().SetSink([log](const sim::LogEntry& entry) {
+            std::fputs((sim::UnitLog::ToJson(entry) + "\n").c_str(), log);
+            std::fflush(log);
+        });
+    }
+
+    int status = 1;
+    {
+        sim::SignalPipe signals;
+        sim::PtyServer server(
+            unit, {options.pace, options.anyBaud, options.linkPath, options.exitAfterMs});
+        if (!signals.Install(error) || !server.Open(error)) {
+            std::fprintf(stderr, "gpsunit-sim: %s\n", error.c_str());
+        } else {
+            std::printf("%s\n", server.DevicePath().c_str());
+            std::fflush(stdout);
+            status = server.Run(signals.ReadFd());
+        }
+    }
+    unit.Log().SetSink({});
+    if (log != nullptr) {
+        std::fclose(log);
+    }
+    return status;
+}
