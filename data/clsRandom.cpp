@@ -11,9 +11,13 @@ std::uint64_t SeedFromSystem() {
 
 }  // namespace
 
-clsRandom::clsRandom() : generator_(SeedFromSystem()) { Create(); }
+clsRandom::clsRandom() : generator_(SeedFromSystem()) {
+    Create();
+}
 
-clsRandom::clsRandom(std::uint64_t seed) : generator_(seed) { Create(); }
+clsRandom::clsRandom(std::uint64_t seed) : generator_(seed) {
+    Create();
+}
 
 void clsRandom::Create() {
     NextBytes(randomBytes_);

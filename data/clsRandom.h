@@ -15,7 +15,7 @@
 // (RandomInex). The product seeds the generator from the operating system, so
 // that every run hands the unit a different link table; tests pass a seed.
 class clsRandom : public ISecurityCodec {
-public:
+  public:
     static constexpr std::size_t kSecurityTableSize = 16;
     using Table = std::array<std::uint8_t, kSecurityTableSize>;
 
@@ -42,7 +42,7 @@ public:
     // (high nibble XOR low nibble). Works on arrays of any length.
     static std::vector<std::uint8_t> Codec(std::span<const std::uint8_t> src, const Table& table);
 
-private:
+  private:
     void Create();
 
     std::mt19937_64 generator_;

@@ -17,9 +17,8 @@ struct Tables {
 Tables g_tables;
 
 // The sixteen bytes handed out by GetFixedTable (data of the SSup command).
-constexpr std::array<std::uint8_t, 16> kFixedTable = {0x47, 0x50, 0x53, 0x55, 0x50, 0x44,
-                                                      0x41, 0x54, 0x45, 0x2D, 0x53, 0x53,
-                                                      0x55, 0x50, 0x30, 0x31};
+constexpr std::array<std::uint8_t, 16> kFixedTable = {
+    0x47, 0x50, 0x53, 0x55, 0x50, 0x44, 0x41, 0x54, 0x45, 0x2D, 0x53, 0x53, 0x55, 0x50, 0x30, 0x31};
 
 // The part of [start, start + length) that lies inside an array of `size`
 // bytes; length below 1 means to the end.
@@ -96,12 +95,20 @@ void InitGlobalTables() {
     g_tables.ready = true;
 }
 
-void EraseGlobalTables() { g_tables = Tables{}; }
+void EraseGlobalTables() {
+    g_tables = Tables{};
+}
 
-bool GlobalTablesReady() { return g_tables.ready; }
+bool GlobalTablesReady() {
+    return g_tables.ready;
+}
 
-const std::array<std::uint8_t, 256>& auchCRCHi() { return g_tables.hi; }
-const std::array<std::uint8_t, 256>& auchCRCLo() { return g_tables.lo; }
+const std::array<std::uint8_t, 256>& auchCRCHi() {
+    return g_tables.hi;
+}
+const std::array<std::uint8_t, 256>& auchCRCLo() {
+    return g_tables.lo;
+}
 
 bool SumOperation(ByteSpan puchMsg, std::int32_t vLen, std::uint8_t& first, std::uint8_t& second) {
     first = 0xFF;
@@ -278,7 +285,9 @@ Bytes GetBytes(ByteSpan bytes, std::int16_t count, std::int32_t& index) {
     return result;
 }
 
-Bytes TextToBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes TextToBytes(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
 
 std::string BytesToText(ByteSpan bytes, std::int32_t start) {
     if (start < 0 || static_cast<std::size_t>(start) >= bytes.size()) {
@@ -310,7 +319,9 @@ std::string FormatFixedWidth(std::string_view text, std::int16_t width, bool pad
     return padded.size() > keep ? padded.substr(padded.size() - keep) : padded;
 }
 
-bool IsBitSet(std::uint8_t value, std::uint8_t mask) { return (value & mask) == mask; }
+bool IsBitSet(std::uint8_t value, std::uint8_t mask) {
+    return (value & mask) == mask;
+}
 
 std::uint8_t SetBits(std::uint8_t value, bool set, std::uint8_t mask) {
     return set ? static_cast<std::uint8_t>(value | mask) : static_cast<std::uint8_t>(value & ~mask);
@@ -334,7 +345,9 @@ std::uint8_t SumComplement(ByteSpan bytes, std::int16_t length) {
     return static_cast<std::uint8_t>(running & 0xFF);
 }
 
-bool IsSumValid(ByteSpan bytes, std::int16_t length) { return SumComplement(bytes, length) == 0; }
+bool IsSumValid(ByteSpan bytes, std::int16_t length) {
+    return SumComplement(bytes, length) == 0;
+}
 
 std::uint8_t XorCrcLoByte(std::uint8_t index, std::uint8_t value) {
     return static_cast<std::uint8_t>(value ^ g_tables.lo[index]);
@@ -349,6 +362,8 @@ std::optional<int> CompareVersionText(std::string_view a, std::string_view b) {
     return *na > *nb ? 1 : (*na < *nb ? -1 : 0);
 }
 
-Bytes GetFixedTable() { return Bytes(kFixedTable.begin(), kFixedTable.end()); }
+Bytes GetFixedTable() {
+    return Bytes(kFixedTable.begin(), kFixedTable.end());
+}
 
 }  // namespace mduGlobalModule
