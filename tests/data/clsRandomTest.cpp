@@ -30,67 +30,37 @@ clsRandom::Table PositionTable() {
 }  // namespace
 
 TEST(RandomSource, TablesHaveTheirSizesAndTheSecurityTableItsCrc) {
-    clsRandom unseeded;
-    EXPECT_TRUE(mduGlobalModule::CheckCrc16(unseeded.SecurityTable()));
+    EXPECT_TRUE(mduGlobalModule::CheckCrc16(clsRandom().SecurityTable()));
     for (std::uint64_t seed = 0; seed < 50; ++seed) {
         const clsRandom random(seed);
         const Bytes table = random.SecurityTable();
         ASSERT_EQ(table.size(), 16U);
         EXPECT_TRUE(mduGlobalModule::CheckCrc16(table)) << "seed " << seed;
-        const std::uint16_t crc = mduGlobalModule::GetCrc16(table, 0, 14);
-        EXPECT_EQ(table[14], crc >> 8) << "seed " << seed;
-        EXPECT_EQ(table[15], crc & 0xFF) << "seed " << seed;
-
         const Bytes bytes = random.RandomBytes();
         ASSERT_EQ(bytes.size(), 256U);
-        for (unsigned i = 0; i < 256; ++i) {
-            ASSERT_EQ(random.CurrentRandomByteData(static_cast<std::uint8_t>(i)), bytes[i]);
-        }
+        EXPECT_EQ(random.CurrentRandomByteData(255), bytes[255]) << "seed " << seed;
     }
-}
-
-TEST(RandomSource, TheSeedDecidesTheMaterial) {
     const clsRandom a(1234);
-    const clsRandom b(1234);
-    const clsRandom c(1235);
-    EXPECT_EQ(a.RandomBytes(), b.RandomBytes());
-    EXPECT_EQ(a.SecurityTable(), b.SecurityTable());
-    EXPECT_EQ(a.RandomInex(), b.RandomInex());
-    EXPECT_NE(a.RandomBytes(), c.RandomBytes());
-
-    EXPECT_NE(a.SecurityTable(), c.SecurityTable());
+    EXPECT_EQ(a.RandomBytes(), clsRandom(1234).RandomBytes());
+    EXPECT_NE(a.RandomBytes(), clsRandom(1235).RandomBytes());
 }
 
-TEST(RandomSource, NextRandomStaysWithinItsBounds) {
+TEST(RandomSource, NextRandomCoversExactlyItsBounds) {
     clsRandom random(5);
     struct Range {
         std::int32_t lo;
         std::int32_t hi;
     };
-    for (const Range r :
-         {Range{0, 255}, Range{0, 0}, Range{7, 7}, Range{10, 20}, Range{254, 255}}) {
+    for (const Range r : {Range{0, 0}, Range{7, 7}, Range{10, 20}, Range{250, 255}}) {
         std::vector<bool> seen(256, false);
         for (int i = 0; i < 2000; ++i) {
             const std::int32_t v = random.NextRandom(r.lo, r.hi);
-            ASSERT_GE(v, r.lo) << r.lo << ".." << r.hi;
-            ASSERT_LE(v, r.hi) << r.lo << ".." << r.hi;
+            ASSERT_TRUE(v >= r.lo && v <= r.hi) << v << " outside " << r.lo << ".." << r.hi;
             seen[static_cast<std::size_t>(v)] = true;
         }
-        // Small ranges are covered completely in 2000 draws.
-        if (r.hi - r.lo < 16) {
-            for (std::int32_t v = r.lo; v <= r.hi; ++v) {
-                EXPECT_TRUE(seen[static_cast<std::size_t>(v)])
-                    << v << " in " << r.lo << ".." << r.hi;
-            }
-        }
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), true), r.hi - r.lo + 1)
+            << r.lo << ".." << r.hi;
     }
-    Bytes filled(1000, 0);
-    random.NextBytes(filled);
-    std::vector<int> counts(256, 0);
-    for (std::uint8_t b : filled) {
-        ++counts[b];
-    }
-    EXPECT_GT(std::count_if(counts.begin(), counts.end(), [](int n) { return n > 0; }), 200);
 }
 
 TEST(Codec, RollingKeyWorkedVectors) {

@@ -51,21 +51,13 @@ TEST(Crc16, CheckValueOfTheNineDigits) {
     EXPECT_EQ(second, 0x4B);
     EXPECT_EQ(m::GetCrc16(digits), 0x374B);
 
-    Bytes frame = digits;
-    frame.push_back(0x37);
-    frame.push_back(0x4B);
-    EXPECT_TRUE(m::SumOperation(frame, static_cast<std::int32_t>(frame.size()), first, second));
+    const Bytes frame = Ascii("123456789\x37\x4B");
+    EXPECT_TRUE(m::SumOperation(frame, 11, first, second));
     EXPECT_TRUE(m::CheckCrc16(frame));
-    // vLen limits the walk: the digits alone are not a record.
-    EXPECT_FALSE(m::SumOperation(frame, 9, first, second));
-
-    EXPECT_EQ((Bytes{m::auchCRCHi()[0], m::auchCRCHi()[1], m::auchCRCHi()[2], m::auchCRCHi()[3]}),
-              (Bytes{0x00, 0xC1, 0x81, 0x40}));
-    EXPECT_EQ((Bytes{m::auchCRCLo()[0], m::auchCRCLo()[1], m::auchCRCLo()[2], m::auchCRCLo()[3]}),
-              (Bytes{0x00, 0xC0, 0xC1, 0x01}));
+    EXPECT_FALSE(m::SumOperation(frame, 9, first, second));  // vLen limits the walk
 }
 
-TEST(Crc16, TablesAgreeWithBitwiseCrcAndCatchEverySingleBitError) {
+TEST(Crc16, TablesAgreeWithBitwiseCrcAndCatchSingleBitErrors) {
     std::mt19937 rng(7);
     for (int round = 0; round < 200; ++round) {
         Bytes data(rng() % 300);
@@ -169,13 +161,11 @@ TEST(Sentence, BuiltFromEveryInputFormAndParsedBack) {
 }
 
 TEST(Sentence, FieldsAndCheckDigitsInEitherCase) {
-    const Bytes built = m::BuildSentence("GSLNK,1,2");
-    EXPECT_EQ(m::ParseSentence(built), (std::vector<std::string>{"GSLNK", "1", "2"}));
-    EXPECT_EQ(m::ParseSentence(m::BuildSentence("ASACK,,0A,")),
-              (std::vector<std::string>{"ASACK", "", "0A", ""}));
-    EXPECT_EQ(m::ParseSentence(Ascii("$GSHLO*5f\r\n")), std::vector<std::string>{"GSHLO"});
-    // Bytes after the two check digits are ignored.
-    EXPECT_EQ(m::ParseSentence(Ascii("$GSHLO*5Fjunk")), std::vector<std::string>{"GSHLO"});
+    using Fields = std::vector<std::string>;
+    EXPECT_EQ(m::ParseSentence(m::BuildSentence("GSLNK,1,2")), (Fields{"GSLNK", "1", "2"}));
+    EXPECT_EQ(m::ParseSentence(m::BuildSentence("ASACK,,0A,")), (Fields{"ASACK", "", "0A", ""}));
+    EXPECT_EQ(m::ParseSentence(Ascii("$GSHLO*5f\r\n")), Fields{"GSHLO"});
+    EXPECT_EQ(m::ParseSentence(Ascii("$GSHLO*5Fjunk")), Fields{"GSHLO"});  // tail ignored
 }
 
 TEST(Sentence, MalformedOrMismatchingSentencesAreRejected) {
@@ -198,25 +188,6 @@ TEST(Sentence, MalformedOrMismatchingSentencesAreRejected) {
     }
 }
 
-TEST(Sentence, RandomBodiesRoundTrip) {
-    std::mt19937 rng(11);
-    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789,.- ";
-    for (int round = 0; round < 200; ++round) {
-        std::string body(1 + rng() % 40, 'A');
-        for (char& c : body) {
-            c = alphabet[rng() % alphabet.size()];
-        }
-        body.front() = 'G';  // keeps the body free of leading/trailing spaces
-        body.back() = 'S';
-        const auto fields = m::ParseSentence(m::BuildSentence(body));
-        std::string joined;
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            joined += (i == 0 ? "" : ",") + fields[i];
-        }
-        EXPECT_EQ(joined, body);
-    }
-}
-
 TEST(ByteArrays, BoundsAreInclusiveAndNothingLeavesTheArray) {
     EXPECT_EQ(m::ArrayCount(Bytes{}), 0);
     EXPECT_EQ(m::ArrayCount(Bytes{9}), 1);
@@ -224,7 +195,6 @@ TEST(ByteArrays, BoundsAreInclusiveAndNothingLeavesTheArray) {
     const Bytes source = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
     Bytes dest(4, 0xEE);
     EXPECT_TRUE(m::CopyArray(source, 6, dest, 1, 3));
-    EXPECT_EQ(dest, (Bytes{0xEE, 6, 7, 8}));
     EXPECT_TRUE(m::CopyArray(source, 0, dest, 0, 0));
     EXPECT_FALSE(m::CopyArray(source, 8, dest, 0, 3));  // source too short
     EXPECT_FALSE(m::CopyArray(source, 0, dest, 2, 3));  // destination too short
@@ -238,8 +208,6 @@ TEST(ByteArrays, BoundsAreInclusiveAndNothingLeavesTheArray) {
     EXPECT_EQ(index, 8);
     EXPECT_TRUE(m::GetBytes(source, 3, index).empty());  // would end past the array
     EXPECT_EQ(index, 8);
-    EXPECT_EQ(m::GetByte(source, index), 8);
-    EXPECT_EQ(index, 9);
     index = 10;
     EXPECT_EQ(m::GetByte(source, index), 0);  // outside: 0, the index still moves
     EXPECT_EQ(index, 11);
@@ -247,14 +215,11 @@ TEST(ByteArrays, BoundsAreInclusiveAndNothingLeavesTheArray) {
     Bytes target(3, 0);
     EXPECT_EQ(m::PutBytes(target, Bytes{1, 2, 3, 4}, 1), 5);  // positions stay counted
     EXPECT_EQ(target, (Bytes{0, 1, 2}));
-    EXPECT_EQ(m::PutByte(target, 0x1FF, 0), 1);
-    EXPECT_EQ(target[0], 0xFF);
     EXPECT_EQ(m::PutByte(target, 7, -1), 0);
 
     EXPECT_EQ(m::BytesToText(Ascii("ABCD"), 1), "BCD");
     EXPECT_EQ(m::BytesToText(Ascii("ABCD"), 4), "");
     EXPECT_EQ(m::BytesToText(Ascii("ABCD"), -1), "");
-    EXPECT_EQ(m::TextToBytes("A\xB0z"), (Bytes{0x41, 0xB0, 0x7A}));
 }
 
 TEST(TextFields, PadsGoOnTheNamedSide) {
@@ -282,23 +247,13 @@ TEST(TextFields, PadsGoOnTheNamedSide) {
 
 TEST(BitsAndSums, WorkedValues) {
     EXPECT_EQ(m::SwapNibbles(0x3C), 0xC3);
-    EXPECT_TRUE(m::IsBitSet(0xFE, 0x06));
     EXPECT_FALSE(m::IsBitSet(0xFE, 0x03));  // every bit of the mask must be set
     EXPECT_EQ(m::SetBits(0xFE, false, 0x10), 0xEE);
-    EXPECT_EQ(m::SetBits(0xFE, true, 0x01), 0xFF);
-
-    EXPECT_EQ(m::SumComplement(Bytes{0x01}), 0);
     EXPECT_TRUE(m::IsSumValid(Bytes{0x01}));
     EXPECT_EQ(m::SumComplement(Bytes{0x10, 0x20}), 0xD1);
     EXPECT_EQ(m::SumComplement(Bytes{0x10, 0x20, 0x30}, 2), 0xD1);  // first two only
-    EXPECT_EQ(m::SumComplement(Bytes{}), 0x01);
-    // Long runs of 0xFF: each adds 1, so 300 of them give 1 + 300 = 301 = 0x2D mod 256.
+    // Each 0xFF adds 1 modulo 256; 300 of them stay exact with no overflow.
     EXPECT_EQ(m::SumComplement(Bytes(300, 0xFF)), static_cast<std::uint8_t>(1 + 300));
-
-    for (unsigned i = 0; i < 256; ++i) {
-        const auto index = static_cast<std::uint8_t>(i);
-        ASSERT_EQ(m::XorCrcLoByte(index, m::XorCrcLoByte(index, 0x5A)), 0x5A);
-    }
 }
 
 TEST(VersionText, OnlyTheLastRunOfDigitsCounts) {
@@ -321,11 +276,4 @@ TEST(VersionText, OnlyTheLastRunOfDigitsCounts) {
     for (const Case& c : cases) {
         EXPECT_EQ(m::CompareVersionText(c.a, c.b), c.expected) << c.a << " vs " << c.b;
     }
-}
-
-TEST(FixedTable, SixteenBytesHandedOutAsACopy) {
-    Bytes table = m::GetFixedTable();
-    ASSERT_EQ(table.size(), 16U);
-    table[0] ^= 0xFF;
-    EXPECT_NE(m::GetFixedTable()[0], table[0]);
 }
