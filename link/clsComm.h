@@ -18,9 +18,9 @@
 //   1 = a reply is complete,
 //   2 = the reply time-out expired (the bytes when at least two arrived).
 class clsComm {
-public:
-    using ResponseHandler = std::function<void(std::int32_t vCommEvent,
-                                               const std::vector<std::uint8_t>& vMessage)>;
+  public:
+    using ResponseHandler =
+        std::function<void(std::int32_t vCommEvent, const std::vector<std::uint8_t>& vMessage)>;
 
     static constexpr int kReceiveBufferSize = 513;
 
@@ -30,7 +30,9 @@ public:
     clsComm& operator=(const clsComm&) = delete;
 
     // The owner's objects; the driver never creates them. Attaching installs
-    // the driver's expiry / notification handler; nullptr detaches.
+    // the driver's expiry / notification handler; nullptr detaches. Attached
+    // objects must outlive the driver (or be detached first): its destructor
+    // closes the port and removes its handlers from them.
     platform::IWindowTimer* mFrameSpaceTimer() const { return frameSpaceTimer_; }
     void SetmFrameSpaceTimer(platform::IWindowTimer* timer);
     platform::IWindowTimer* mFrameTimeOutTimer() const { return timeOutTimer_; }
@@ -64,6 +66,8 @@ public:
 
     // Sends one frame and arms the reply handling. False (and nothing touched)
     // while a cycle runs or the port is not open in one of the two settings.
+    // A port that refuses the frame (gone away while open) is given up: False,
+    // link state 0, so that the next state change opens it afresh.
     bool SendDataToUnit(const std::vector<std::uint8_t>& vByteData,
                         std::int32_t vFrameSpaceInterval, std::int32_t vTimeOut,
                         std::int16_t vFastResponse);
@@ -72,10 +76,13 @@ public:
     // The CommResponseMessage event.
     void SetCommResponseMessage(ResponseHandler handler) { onResponse_ = std::move(handler); }
 
-private:
+  private:
     std::int32_t ChangeCommStats(std::int32_t requested, bool showMessage);
     void SetupCommPort(std::int16_t port);
     void ResetCommState();
+    void CleanUpAfterFailure();
+    void StopTimersKeepFlags();
+    void EmptyToReceiveBufferOrThrow();
     bool ReadReceivedBytes(int timerAction);
     std::vector<std::uint8_t> GetReceivedBytes() const;
     void OnComm();

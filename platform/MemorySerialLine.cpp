@@ -205,8 +205,8 @@ void MemorySerialLine::Output(std::span<const std::uint8_t> bytes) {
     writes_.emplace_back(bytes.begin(), bytes.end());
     if (bytes.empty()) {
         // Nothing to send: the buffer is as drained as it gets.
-        if (output_.empty() && sThreshold_ >= 1) {
-            Post(sendDelayUs_, [this] { Notify(kEventSend); });
+        if (output_.empty()) {
+            PostSendNotice();
         }
         return;
     }
@@ -261,14 +261,21 @@ void MemorySerialLine::ChunkSent() {
     Chunk chunk = std::move(output_.front());
     output_.pop_front();
     HandToPeer(chunk.bytes, chunk.baud);
-    if (output_.empty() && open_ && sThreshold_ >= 1) {
-        Post(sendDelayUs_, [this] {
-            Notify(kEventSend);
-            // Bytes that came in while the sender was still waiting for this
-            // notice were ignored; offer them again.
-            CheckReceiveLevel();
-        });
+    if (output_.empty()) {
+        PostSendNotice();
     }
+}
+
+void MemorySerialLine::PostSendNotice() {
+    if (!open_ || sThreshold_ < 1) {
+        return;
+    }
+    Post(sendDelayUs_, [this] {
+        Notify(kEventSend);
+        // Bytes that came in while the sender was still waiting for this
+        // notice were ignored; offer them again.
+        CheckReceiveLevel();
+    });
 }
 
 void MemorySerialLine::HandToPeer(std::span<const std::uint8_t> bytes, int baud) {

@@ -126,6 +126,7 @@ class MemorySerialLine final : public ISerialControl {
     void DiscardOutput();
     std::size_t BytesOnTheWire(const Chunk& chunk) const;
     void ChunkSent();
+    void PostSendNotice();
     void HandToPeer(std::span<const std::uint8_t> bytes, int baud);
     void ReschedulePoll();
     void PollPeer();

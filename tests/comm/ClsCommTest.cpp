@@ -1,0 +1,307 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "DriverRig.h"
+
+using platform::MemorySerialLine;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+const std::vector<std::string> kFixedOptions = {
+    "InBufferSize=2048", "OutBufferSize=2048", "InputMode=1",   "RThreshold=4", "SThreshold=1",
+    "ParityReplace=",    "DTREnable=0",        "NullDiscard=0", "EOFEnable=0",  "Handshaking=0"};
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+}  // namespace
+
+TEST(ClsComm, StateChangesTouchThePortOnlyWhenSomethingChanges) {
+    DriverRig rig;
+    rig.comm.SetCommuStats(1);
+    ASSERT_EQ(rig.comm.CommuStats(), 1);
+    ASSERT_TRUE(rig.line.PortOpen());
+
+    // Same state, same port: nothing happens, not even to the cycle state.
+    rig.comm.SetCommFrameState(3);
+    rig.line.ClearWriteLog();
+    rig.comm.SetCommuStats(1);
+    EXPECT_TRUE(rig.line.WriteLog().empty());
+    EXPECT_EQ(rig.comm.CommFrameState(), 3);
+
+    // 1 to 2: re-open at the link speed without the fixed options.
+    rig.comm.SetCommuStats(2);
+    EXPECT_EQ(rig.line.WriteLog(),
+              (std::vector<std::string>{"PortOpen=0", "Settings=115200,N,8,1", "InBufferCount=0",
+                                        "OutBufferCount=0", "PortOpen=1"}));
+    EXPECT_EQ(rig.comm.CommuStats(), 2);
+    EXPECT_EQ(rig.comm.CommFrameState(), 1);
+
+    // A new port number while open: re-open on it with the fixed options.
+    rig.comm.SetComPort(3);
+    rig.comm.SetCommFrameState(3);
+    rig.line.ClearWriteLog();
+    rig.comm.SetCommuStats(2);
+    EXPECT_EQ(rig.line.WriteLog(), Concat(Concat({"PortOpen=0", "CommPort=3"}, kFixedOptions),
+                                          {"Settings=115200,N,8,1", "InBufferCount=0",
+                                           "OutBufferCount=0", "PortOpen=1"}));
+    EXPECT_EQ(rig.comm.CommFrameState(), 1);
+
+    // Requests that are no state change return the current state.
+    rig.line.ClearWriteLog();
+    EXPECT_EQ(rig.comm.NewCommStats(3, true), 2);
+    EXPECT_EQ(rig.comm.NewCommStats(-1, true), 2);
+    EXPECT_TRUE(rig.line.WriteLog().empty());
+
+    // NewCommStats stores only when asked.
+    EXPECT_EQ(rig.comm.NewCommStats(1), 1);
+    EXPECT_EQ(rig.comm.CommuStats(), 2);
+
+    rig.comm.SetCommuStats(0);
+    EXPECT_FALSE(rig.line.PortOpen());
+    EXPECT_EQ(rig.comm.CommFrameState(), 0);
+
+    // Closed: a new port number and another close change nothing.
+    rig.comm.SetComPort(4);
+    rig.line.ClearWriteLog();
+    rig.comm.SetCommuStats(0);
+    EXPECT_TRUE(rig.line.WriteLog().empty());
+    EXPECT_EQ(rig.line.CommPort(), 3);
+}
+
+TEST(ClsComm, OpenFailureIsShownOnceAndLeavesTheDriverClosed) {
+    struct Case {
+        const char* name;
+        int port;
+        std::string description;  // "" = the line's own text for a missing port
+    };
+    const Case cases[] = {
+        {"missing port", 7, ""},
+        {"busy port", 2, "COM2: in use by another program"},
+        {"no permission", 5, "COM5: permission denied"},
+    };
+    for (const Case& c : cases) {
+        for (bool show : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (show ? ", shown" : ", silent"));
+            DriverRig rig;
+            rig.line.SetExistingPorts({1, 2, 5});
+            if (!c.description.empty()) {
+                rig.line.SetOpenFailure(c.port, c.description);
+            }
+            rig.comm.SetCommuStats(1);  // COM1 open first: the failure must close it
+            rig.comm.SetComPort(static_cast<std::int16_t>(c.port));
+
+            EXPECT_NO_THROW(EXPECT_EQ(rig.comm.NewCommStats(2, true, true, show), 0));
+            EXPECT_EQ(rig.comm.CommuStats(), 0);
+            EXPECT_EQ(rig.comm.CommFrameState(), 0);
+            EXPECT_FALSE(rig.line.PortOpen());
+            if (!show) {
+                EXPECT_TRUE(rig.boxes.Boxes().empty());
+                continue;
+            }
+            ASSERT_EQ(rig.boxes.Boxes().size(), 1u);
+            const std::string expected = c.description.empty()
+                                             ? "COM" + std::to_string(c.port) + ": no such port"
+                                             : c.description;
+            EXPECT_EQ(rig.boxes.Boxes()[0].text,
+                      "傳輸埠 (" + std::to_string(c.port) + ") 控制異常 : " + expected);
+            EXPECT_EQ(rig.boxes.Boxes()[0].icon, platform::MsgIcon::Critical);
+
+            // The next attempt on a good port works again.
+            rig.comm.SetComPort(1);
+            EXPECT_EQ(rig.comm.NewCommStats(1, true), 1);
+            EXPECT_TRUE(rig.line.PortOpen());
+        }
+    }
+
+    // Without a control the state change fails the same way.
+    platform::ScriptedMessageBoxes boxes;
+    platform::ScopedProgramMessageBoxes scoped(boxes);
+    clsComm bare;
+    EXPECT_EQ(bare.NewCommStats(1, true, true, true), 0);
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0].rfind("傳輸埠 (1) 控制異常 : ", 0), 0u) << boxes.Texts()[0];
+}
+
+TEST(ClsComm, SendIsRefusedUnlessReadyAndSetsTheReceiveThreshold) {
+    DriverRig rig;
+    const Bytes frame{1, 2, 3, 4};
+    EXPECT_FALSE(rig.comm.SendDataToUnit(frame, 20, 300, -1));  // closed
+    EXPECT_TRUE(rig.line.Writes().empty());
+
+    rig.comm.SetCommuStats(2);
+    for (std::int16_t expected : {-1, 4, 0}) {
+        SCOPED_TRACE(expected);
+        ASSERT_TRUE(rig.comm.SendDataToUnit(frame, 20, 300, expected));
+        EXPECT_EQ(rig.line.RThreshold(), expected < 0 ? 4 : expected + 1);
+        EXPECT_EQ(rig.comm.FastResponseLength(), expected);
+        // One cycle at a time.
+        EXPECT_FALSE(rig.comm.SendDataToUnit(frame, 20, 300, expected));
+        ASSERT_TRUE(rig.RunUntilEvents(rig.events.size() + 1));
+        EXPECT_EQ(rig.events.back().code, 2);
+    }
+    EXPECT_EQ(rig.line.Writes().size(), 3u);
+}
+
+TEST(ClsComm, ExpectedLengthEndsAtOnceOnlyWhenTheCrcHolds) {
+    for (bool intact : {true, false}) {
+        SCOPED_TRACE(intact ? "intact" : "bad CRC");
+        DriverRig rig;
+        const Bytes reply = DriverRig::FiveByteReply(intact);
+        rig.peer.QueueReply({reply, 115200, 0});
+        rig.comm.SetCommuStats(2);
+        const Bytes frame(8, 0x11);
+        ASSERT_TRUE(rig.comm.SendDataToUnit(frame, 50, 2000, 4));
+        ASSERT_TRUE(rig.RunUntilEvents(1));
+
+        const std::int64_t fifthByteUs =
+            MemorySerialLine::WireTimeUs(8, 115200) + MemorySerialLine::WireTimeUs(5, 115200);
+        EXPECT_EQ(rig.events[0].code, 1);
+        EXPECT_EQ(rig.events[0].bytes, reply);
+        EXPECT_EQ(rig.events[0].atUs, intact ? fifthByteUs : fifthByteUs + 50000);
+        EXPECT_EQ(rig.comm.CommFrameState(), 1);
+        EXPECT_FALSE(rig.comm.WaitTimeOutTimerEnable());
+    }
+}
+
+TEST(ClsComm, SendWithoutReplyRaisesOnlyTheSentNotice) {
+    DriverRig rig;
+    rig.comm.SetCommuStats(2);
+    const Bytes frame(9, 0x22);
+    ASSERT_TRUE(rig.comm.SendDataToUnit(frame, 30, -1, -1));
+    rig.clock.AdvanceBy(5000);
+    ASSERT_EQ(rig.events.size(), 1u);
+    EXPECT_EQ(rig.events[0].code, 0);
+    EXPECT_TRUE(rig.events[0].bytes.empty());
+    EXPECT_EQ(rig.events[0].atUs, MemorySerialLine::WireTimeUs(9, 115200));
+    EXPECT_EQ(rig.comm.CommFrameState(), 2);
+    EXPECT_FALSE(rig.comm.SendDataToUnit(frame, 30, -1, -1));
+}
+
+TEST(ClsComm, TimeOutGivesTheBytesOnlyFromTwoOn) {
+    for (std::size_t count : {0u, 1u, 2u, 3u}) {
+        SCOPED_TRACE(count);
+        DriverRig rig;
+        const Bytes partial(count, 0x41);
+        if (count > 0) {
+            rig.peer.QueueReply({partial, 9600, 0});
+        }
+        rig.comm.SetCommuStats(1);
+        ASSERT_TRUE(rig.comm.SendDataToUnit(Bytes{'$'}, 20, 300, -1));
+        ASSERT_TRUE(rig.RunUntilEvents(1));
+        EXPECT_EQ(rig.events[0].code, 2);
+        EXPECT_EQ(rig.events[0].atUs, 300000);  // counted from the send, not the drain
+        EXPECT_EQ(rig.events[0].bytes, count >= 2 ? partial : Bytes{});
+        EXPECT_EQ(rig.comm.CommFrameState(), 1);
+    }
+}
+
+TEST(ClsComm, ReplyLongerThanTheBufferWrapsToIndexZero) {
+    for (std::size_t length : {513u, 514u, 515u}) {
+        SCOPED_TRACE(length);
+        DriverRig rig;
+        Bytes reply(length);
+        for (std::size_t i = 0; i < length; ++i) {
+            reply[i] = static_cast<std::uint8_t>(i * 7 + 3);
+        }
+        rig.peer.QueueReply({reply, 115200, 0});
+        rig.comm.SetCommuStats(2);
+        ASSERT_TRUE(rig.comm.SendDataToUnit(Bytes{1, 2, 3, 4}, 30, 2000, -1));
+        ASSERT_TRUE(rig.RunUntilEvents(1));
+        EXPECT_EQ(rig.events[0].code, 1);
+        const Bytes expected = length <= 513 ? reply : Bytes(reply.begin() + 513, reply.end());
+        EXPECT_EQ(rig.events[0].bytes, expected);
+    }
+}
+
+TEST(ClsComm, ReplyThatOvertakesTheSentNoticeIsCollectedAtOnce) {
+    DriverRig rig;
+    // The operating system reports the drain 20 ms late; the reply is there
+    // before that and is ignored while the driver still waits for the notice.
+    rig.line.SetSendNotificationDelayUs(20000);
+    const Bytes reply{9, 8, 7, 6, 5, 4};
+    rig.peer.QueueReply({reply, 115200, 0});
+    rig.comm.SetCommuStats(2);
+    ASSERT_TRUE(rig.comm.SendDataToUnit(Bytes{1, 2, 3, 4}, 30, 1000, -1));
+    ASSERT_TRUE(rig.RunUntilEvents(1));
+    EXPECT_EQ(rig.events[0].code, 1);
+    EXPECT_EQ(rig.events[0].bytes, reply);
+    EXPECT_EQ(rig.events[0].atUs, MemorySerialLine::WireTimeUs(4, 115200) + 20000 + 30000);
+}
+
+TEST(ClsComm, HandlerMaySendTheNextFrameFromInsideTheEvent) {
+    DriverRig rig;
+    rig.peer.QueueReply({DriverRig::FiveByteReply(true), 115200, 100});
+    rig.peer.QueueReply({DriverRig::FiveByteReply(true), 115200, 100});
+    rig.comm.SetCommuStats(2);
+    bool secondAccepted = false;
+    rig.comm.SetCommResponseMessage([&](std::int32_t code, const Bytes& bytes) {
+        rig.events.push_back({code, bytes, rig.clock.NowUs()});
+        if (rig.events.size() == 1) {
+            secondAccepted = rig.comm.SendDataToUnit(Bytes{5, 6, 7, 8}, 30, 2000, 4);
+        }
+    });
+    ASSERT_TRUE(rig.comm.SendDataToUnit(Bytes{1, 2, 3, 4}, 30, 2000, 4));
+    ASSERT_TRUE(rig.RunUntilEvents(2));
+    EXPECT_TRUE(secondAccepted);
+    EXPECT_EQ(rig.events[1].code, 1);
+    EXPECT_EQ(rig.events[1].bytes, DriverRig::FiveByteReply(true));
+    ASSERT_EQ(rig.peer.Frames().size(), 2u);
+    EXPECT_EQ(rig.peer.Frames()[1].bytes, (Bytes{5, 6, 7, 8}));
+}
+
+TEST(ClsComm, VanishedDeviceEndsTheCycleByTimeOutAndTheNextOpenFails) {
+    DriverRig rig;
+    rig.comm.SetCommuStats(2);
+    ASSERT_TRUE(rig.comm.SendDataToUnit(Bytes{1, 2, 3, 4}, 30, 2000, 4));
+    rig.peer.SetConnected(false);
+    ASSERT_TRUE(rig.RunUntilEvents(1));
+    EXPECT_EQ(rig.events[0].code, 2);
+    EXPECT_EQ(rig.events[0].atUs, 2000000);
+
+    rig.comm.NewCommStats(0, true);
+    EXPECT_EQ(rig.comm.NewCommStats(1, true, false, true), 0);
+    ASSERT_EQ(rig.boxes.Texts().size(), 1u);
+    EXPECT_EQ(rig.boxes.Texts()[0], "傳輸埠 (1) 控制異常 : COM1: the device has been removed");
+}
+
+TEST(ClsComm, PortClosedUnderTheDriverIsGivenUpAndOpenedAfresh) {
+    DriverRig rig;
+    rig.comm.SetCommuStats(1);
+    rig.line.SetPortOpen(false);  // as the Qt control does when the device goes away
+    EXPECT_FALSE(rig.comm.SendDataToUnit(Bytes{'$'}, 20, 300, -1));
+    EXPECT_EQ(rig.comm.CommuStats(), 0);
+    EXPECT_FALSE(rig.comm.WaitTimeOutTimerEnable());
+    rig.clock.AdvanceBy(1000);
+    EXPECT_TRUE(rig.events.empty());
+
+    rig.comm.SetCommuStats(1);
+    EXPECT_EQ(rig.comm.CommuStats(), 1);
+    EXPECT_TRUE(rig.comm.SendDataToUnit(Bytes{'$'}, 20, 300, -1));
+}
+
+TEST(ClsComm, AttachingThroughAxMsCommPrimesTheControl) {
+    platform::VirtualClock clock;
+    platform::MemorySerialLine line(clock);
+    line.SetRThreshold(9);
+    line.SetInputMode(0);
+    {
+        clsComm comm;
+        comm.SetaxMsComm(&line);
+        EXPECT_EQ(line.RThreshold(), 3);
+        EXPECT_EQ(line.InputMode(), 1);
+        EXPECT_EQ(comm.CommFrameState(), 1);
+        comm.SetCommuStats(1);
+        ASSERT_TRUE(line.PortOpen());
+        comm.SetaxMsComm(nullptr);
+        EXPECT_EQ(comm.CommFrameState(), 0);
+        EXPECT_EQ(comm.CommuStats(), 0);
+        comm.SetmMsComm(&line);
+    }
+    EXPECT_FALSE(line.PortOpen());  // the driver closes the port it leaves
+}
