@@ -1,6 +1,7 @@
 #include "clsPNV480DnLdData.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "ProgramMessageBoxes.h"
@@ -307,6 +308,8 @@ bool clsPNV480DnLdData::ParseBodySection(std::shared_ptr<std::vector<std::uint8_
         order[i] = static_cast<std::uint8_t>(pageOrder_[i]);
     }
     const std::array<std::uint8_t, kPageSize> keyPage = KeyPage(key);
+    std::array<std::uint64_t, kPageSize / 8> keyWords{};
+    std::memcpy(keyWords.data(), keyPage.data(), kPageSize);
     // Like the original work page, this one is not cleared between pages: a
     // table that is not a permutation leaves bytes of the page before.
     std::array<std::uint8_t, kPageSize> work{};
@@ -317,8 +320,11 @@ bool clsPNV480DnLdData::ParseBodySection(std::shared_ptr<std::vector<std::uint8_
             work[order[i]] = page[i];
         }
         crc = clsFastCrc16::Update(crc, work);
-        for (std::size_t i = 0; i < kPageSize; ++i) {
-            page[i] = work[i] ^ keyPage[i];
+        for (std::size_t w = 0; w < kPageSize / 8; ++w) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, work.data() + 8 * w, 8);
+            word ^= keyWords[w];
+            std::memcpy(page + 8 * w, &word, 8);
         }
     }
     if (crc != 0) {

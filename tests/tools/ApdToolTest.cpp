@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+
+#include "ApdTestSupport.h"
+#include "ApdTool.h"
+#include "Sha256.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+ToolRun Tool(const Args& args) {
+    std::ostringstream out;
+    std::ostringstream err;
+    ToolRun run;
+    run.status = ApdTool::Run(args, out, err);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+}
+
+std::string Contents(const Args& args) {
+    std::string text;
+    for (const auto& a : args) {
+        text += a + " ";
+    }
+    return text;
+}
+
+// What --json must list for one block list cut from `data`.
+std::string ExpectedBlocks(const std::vector<std::uint8_t>& data, std::size_t size, int base) {
+    std::string json = "[";
+    for (std::size_t o = 0; o < data.size(); o += size) {
+        const std::size_t length = std::min(size, data.size() - o);
+        json += (o == 0 ? "" : ",");
+        json += "{\"address\":" + std::to_string(base + o) +
+                ",\"length\":" + std::to_string(length) + ",\"sha256\":\"" +
+                Sha256::Hex(Sha256::Of(std::span(data).subspan(o, length))) + "\"}";
+    }
+    return json + "]";
+}
+
+TEST(ApdTool, PackFromImageFilesThenInspectListsEveryBlocksDigest) {
+    const auto flash = clsApdPacker::SeededBytes(1000, 11);
+    const auto param = clsApdPacker::SeededBytes(130, 12);
+    const apdtest::TempApd flashFile(flash);
+    const apdtest::TempApd paramFile(param);
+    const std::string output = flashFile.Dir() + "/out.apd";
+    const Args pack = {"pack",
+                       "--output",
+                       output,
+                       "--flash",
+                       flashFile.Path(),
+                       "--param",
+                       paramFile.Path(),
+                       "--key",
+                       "0xC8",
+                       "--order",
+                       "reverse",
+                       "--header-pages",
+                       "3",
+                       "--skip-pages",
+                       "2",
+                       "--data-version",
+                       "0702",
+                       "--unit-versions",
+                       "GPSP09.1"};
+    const ToolRun packed = Tool(pack);
+    ASSERT_EQ(packed.status, ApdTool::kOk) << packed.err;
+
+    const ToolRun json = Tool({"inspect", output, "--json"});
+    ASSERT_EQ(json.status, ApdTool::kOk) << json.err;
+    const std::string expected =
+        "\"data_file_version\":\"0702\",\"tool_version_list\":\"KQDV01.0000\","
+        "\"unit_program_version_list\":\"GPSP09.1\",\"parameter_data_length\":130,"
+        "\"flash_data_length\":1000,\"parameter_blocks\":3,\"flash_blocks\":5,\"blocks\":{"
+        "\"parameter\":" +
+        ExpectedBlocks(param, 64, 0x70) + ",\"flash\":" + ExpectedBlocks(flash, 224, 0) + "}}\n";
+    EXPECT_NE(json.out.find(expected), std::string::npos) << json.out;
+
+    const ToolRun text = Tool({"inspect", "--blocks", output});
+    ASSERT_EQ(text.status, ApdTool::kOk);
+    EXPECT_NE(text.out.find("flash 5 address 0x000380 length 104 sha256 " +
+                            Sha256::Hex(Sha256::Of(std::span(flash).subspan(896)))),
+              std::string::npos)
+        << text.out;
+}
+
+TEST(ApdTool, InspectExitStatusTellsTheFailureCase) {
+    struct Case {
+        Args packExtra;
+        Args inspectExtra;
+        int status;
+        const char* letter;
+    };
+    const Case cases[] = {
+        {{}, {}, ApdTool::kOk, ""},
+        {{}, {"--tool-version", "KQDV02.0000"}, ApdTool::kToolVersion, "B"},
+        {{"--tool-versions", "KQDV02.0000"}, {}, ApdTool::kToolVersion, "B"},
+        {{"--header-pages", "1"}, {}, ApdTool::kContent, "C"},
+        {{"--skip-pages", "0"}, {}, ApdTool::kPreparation, "D"},
+        {{"--header-pages", "200"}, {}, ApdTool::kPreparation, "D"},
+    };
+    const apdtest::TempApd dir(std::vector<std::uint8_t>{});
+    const std::string file = dir.Dir() + "/case.apd";
+    for (const Case& c : cases) {
+        Args pack = {"pack", "--output", file, "--flash-random", "300", "--param-random", "20"};
+        pack.insert(pack.end(), c.packExtra.begin(), c.packExtra.end());
+        ASSERT_EQ(Tool(pack).status, ApdTool::kOk) << Contents(pack);
+        for (bool json : {false, true}) {
+            Args inspect = {"inspect", file};
+            inspect.insert(inspect.end(), c.inspectExtra.begin(), c.inspectExtra.end());
+            if (json) {
+                inspect.push_back("--json");
+            }
+            const ToolRun run = Tool(inspect);
+            EXPECT_EQ(run.status, c.status) << Contents(pack) << Contents(inspect) << run.err;
+            if (c.status == ApdTool::kOk) {
+                continue;
+            }
+            const std::string said = json ? run.out : run.err;
+            EXPECT_NE(said.find(json ? std::string("\"failure\":\"") + c.letter + "\""
+                                     : std::string("failure case ") + c.letter),
+                      std::string::npos)
+                << said;
+            EXPECT_NE(said.find("異常狀況"), std::string::npos) << said;
+            if (c.packExtra == Args{"--header-pages", "1"}) {
+                EXPECT_NE(run.err.find("apdtool: message box: Header field"), std::string::npos)
+                    << "the header fault box goes to the error output: " << run.err;
+            }
+        }
+    }
+    const ToolRun missing = Tool({"inspect", dir.Dir() + "/none.apd"});
+    EXPECT_EQ(missing.status, ApdTool::kCannotOpen);
+    EXPECT_NE(missing.err.find("無法開啟檔案"), std::string::npos);
+}
+
+TEST(ApdTool, MalformedCommandLinesAreUsageErrors) {
+    const apdtest::TempApd dir(std::vector<std::uint8_t>{});
+    const std::string out = dir.Dir() + "/x.apd";
+    const Args cases[] = {
+        {},
+        {"unpack"},
+        {"pack", "--flash-random", "1", "--param-random", "1"},
+        {"pack", "--output", out, "--flash-random", "1"},
+        {"pack", "--output", out, "--flash-random", "1", "--flash", out, "--param-random", "1"},
+        {"pack", "--output", out, "--flash-random", "1", "--param-random", "1", "--key", "256"},
+        {"pack", "--output", out, "--flash-random", "1", "--param-random", "1", "--order", "odd"},
+        {"pack", "--output", out, "--flash-random", "1", "--param-random", "1", "--seed"},
+        {"pack", "--output", out, "--flash-random", "1", "--param-random", "1", "extra"},
+        {"inspect"},
+        {"inspect", out, out},
+        {"inspect", out, "--tool-version"},
+    };
+    for (const Args& args : cases) {
+        const ToolRun run = Tool(args);
+        EXPECT_EQ(run.status, ApdTool::kUsage) << Contents(args);
+        EXPECT_FALSE(run.err.empty()) << Contents(args);
+    }
+    const ToolRun help = Tool({"--help"});
+    EXPECT_EQ(help.status, ApdTool::kOk);
+    EXPECT_NE(help.out.find("exit status"), std::string::npos);
+
+    const Args unreadable = {"pack",           "--output", out, "--flash", dir.Dir() + "/none",
+                             "--param-random", "1"};
+    EXPECT_EQ(Tool(unreadable).status, ApdTool::kFailed);
+    const Args unwritable = {
+        "pack",           "--output", dir.Dir() + "/no/such/dir.apd", "--flash-random", "1",
+        "--param-random", "1"};
+    EXPECT_EQ(Tool(unwritable).status, ApdTool::kFailed);
+}
+
+// The sample that the build packs is what the README promises the others.
+TEST(SampleDataFile, LoadsWithTheToolsVersionAndSuitsTheListedUnitPrograms) {
+    const auto out = apdtest::LoadFromFile(GPSUPDATE_SAMPLE_APD, "KQDV01.0000");
+    ASSERT_TRUE(out.ok) << out.message;
+    EXPECT_EQ(out.data->DataFileVersion(), "0601");
+    for (const char* program : {"GPSP01.2000", "GPSP01.2100", "GPSP02.1000"}) {
+        EXPECT_TRUE(out.data->CheckUnitProgramVersion(program)) << program;
+    }
+    EXPECT_FALSE(out.data->CheckUnitProgramVersion("GPSP03.1000"));
+    EXPECT_GE(out.data->FlashDataLength(), 2 * 1024 * 1024);
+    EXPECT_GE(out.data->ParameterDataLength(), 100);
+}
+
+TEST(SampleDataFile, TheBuiltProgramReportsItAndItsExitStatus) {
+    const auto run = [](const std::string& args, std::string& output) {
+        FILE* pipe =
+            ::popen((std::string(APDTOOL_PATH) + " " + args + " 2>/dev/null").c_str(), "r");
+        char buffer[4096];
+        while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+            output += buffer;
+        }
+        const int status = pipe == nullptr ? -1 : ::pclose(pipe);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    std::string output;
+    EXPECT_EQ(run(std::string("inspect ") + GPSUPDATE_SAMPLE_APD, output), 0);
+    EXPECT_NE(output.find("data file version            0601"), std::string::npos) << output;
+    std::string ignored;
+    EXPECT_EQ(run("inspect /nonexistent/file.apd", ignored), ApdTool::kCannotOpen);
+}
+
+}  // namespace

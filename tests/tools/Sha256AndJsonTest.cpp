@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "JsonText.h"
+#include "Sha256.h"
+
+namespace {
+
+std::vector<std::uint8_t> BytesOf(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
+// Published test vectors of the algorithm.
+TEST(Sha256, KnownVectors) {
+    struct Case {
+        std::string message;
+        const char* digest;
+    };
+    const Case cases[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(1000000, 'a'),
+         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Sha256::Hex(Sha256::Of(BytesOf(c.message))), c.digest)
+            << c.message.size() << " bytes";
+    }
+}
+
+TEST(Sha256, PiecesOfAnyLengthGiveTheWholeDigest) {
+    std::vector<std::uint8_t> data(300);
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    }
+    const Sha256::Digest whole = Sha256::Of(data);
+    for (std::size_t piece : {1u, 55u, 56u, 63u, 64u, 65u, 128u}) {
+        Sha256 sha;
+        for (std::size_t at = 0; at < data.size(); at += piece) {
+            sha.Update(std::span(data).subspan(at, std::min(piece, data.size() - at)));
+        }
+        EXPECT_EQ(sha.Finish(), whole) << "pieces of " << piece;
+    }
+}
+
+TEST(JsonText, EscapesQuotesControlsAndBytesOutsideAscii) {
+    EXPECT_EQ(JsonText::Utf8("a\"b\\c\r\n\x01"), "\"a\\\"b\\\\c\\r\\n\\u0001\"");
+    EXPECT_EQ(JsonText::Utf8("異常"), "\"異常\"");
+    EXPECT_EQ(JsonText::Bytes("K\xE9\x7F"), "\"K\\u00e9\\u007f\"");
+}
+
+}  // namespace
