@@ -93,6 +93,10 @@ std::optional<FaultSpec> FaultSpec::Parse(std::string_view text, std::string& er
     }
     std::string_view rest =
         colon == std::string_view::npos ? std::string_view{} : text.substr(colon + 1);
+    if (colon != std::string_view::npos && rest.empty()) {
+        error = "nothing after \":\"";
+        return std::nullopt;
+    }
     bool statusGiven = false;
     while (!rest.empty()) {
         const std::size_t comma = rest.find(',');

@@ -1,0 +1,175 @@
+// The gpsunit-sim program on real pseudo-terminals: what a host sees when it
+// opens the printed device like a serial port.
+
+#include <gtest/gtest.h>
+
+#ifdef GPSUNIT_SIM_PATH
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <climits>
+#include <fstream>
+#include <sstream>
+
+#include "HostLink.h"
+#include "HostPort.h"
+#include "SimProcess.h"
+#include "mduGlobalModule.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::string TempPath(const char* name) {
+    return ::testing::TempDir() + "gpsunit-sim-" + std::to_string(getpid()) + "-" + name;
+}
+
+std::vector<std::string> Hello(HostPort& port) {
+    if (!port.Write(mduGlobalModule::BuildSentence("$GSHLO"))) {
+        return {};
+    }
+    return mduGlobalModule::ParseSentence(port.ReadLine(2000));
+}
+
+TEST(GpsunitSim, AnswersHellosAndSurvivesTheHostReopeningThePort) {
+    const std::string log = TempPath("hello.jsonl");
+    SimProcess sim(GPSUNIT_SIM_PATH, {"--serial", "PTY-42", "--record-report", "0c", "--log", log});
+    const std::string device = sim.FirstLine(5000);
+    ASSERT_FALSE(device.empty()) << "no device path printed";
+
+    for (int open = 1; open <= 3; ++open) {
+        HostPort port(device, B9600);
+        ASSERT_TRUE(port.IsOpen()) << "open #" << open;
+        const auto fields = Hello(port);
+        ASSERT_EQ(fields.size(), 3u) << "open #" << open;
+        EXPECT_EQ(fields[0], "ASACK");
+        EXPECT_EQ(fields[1], "PTY-42");
+        EXPECT_EQ(fields[2], "0C");
+    }
+
+    ASSERT_TRUE(sim.Signal(SIGTERM));
+    EXPECT_EQ(sim.Wait(5000), 0);
+
+    std::ifstream in(log);
+    int heard = 0;
+    int said = 0;
+    for (std::string line; std::getline(in, line);) {
+        EXPECT_TRUE(line.front() == '{' && line.back() == '}') << line;
+        heard += line.find("\"kind\":\"host-sentence\"") != std::string::npos;
+        said += line.find("\"kind\":\"unit-sentence\"") != std::string::npos;
+    }
+    EXPECT_EQ(heard, 3);
+    EXPECT_EQ(said, 3);
+    unlink(log.c_str());
+}
+
+TEST(GpsunitSim, SwitchesToTheLinkSpeedAndIgnoresTheWrongOne) {
+    SimProcess sim(GPSUNIT_SIM_PATH, {"--serial", "PTY-7"});
+    const std::string device = sim.FirstLine(5000);
+    ASSERT_FALSE(device.empty());
+    HostPort port(device, B9600);
+    ASSERT_TRUE(port.IsOpen());
+
+    ASSERT_TRUE(port.Write(mduGlobalModule::BuildSentence("$GSLNK")));
+    const auto link = mduGlobalModule::ParseSentence(port.ReadLine(2000));
+    ASSERT_EQ(link.size(), 2u);
+    EXPECT_EQ(link[0], "ASACK");
+
+    HostLink host(11);
+    // Still at 9600: the unit now listens at 115200 and hears only noise.
+    ASSERT_TRUE(port.Write(host.Attach()));
+    EXPECT_TRUE(port.ReadCount(1, 400).empty());
+
+    ASSERT_TRUE(port.SetSpeed(B115200));
+    ASSERT_TRUE(port.Write(host.Attach()));
+    const auto attach = host.Decode(port.ReadCount(5, 2000));
+    EXPECT_TRUE(attach.intact);
+    EXPECT_EQ(attach.Code(), 0);
+    EXPECT_EQ(attach.Status(), 0x08);
+
+    ASSERT_TRUE(port.Write(host.Request(5)));
+    const Bytes reply = port.ReadCount(3 + 5 + 2 + 2, 2000);
+    const auto qid = host.Decode(reply);
+    EXPECT_TRUE(qid.intact);
+    EXPECT_EQ(qid.Code(), 5);
+    EXPECT_EQ(mduGlobalModule::BytesToText(qid.Payload()).substr(0, 5), "PTY-7");
+
+    ASSERT_TRUE(sim.Signal(SIGINT));
+    EXPECT_EQ(sim.Wait(5000), 0);
+}
+
+TEST(GpsunitSim, LinkPathPointsAtTheDeviceUntilTheProgramEnds) {
+    const std::string link = TempPath("link");
+    SimProcess sim(GPSUNIT_SIM_PATH, {"--link", link, "--exit-after-ms", "1500"});
+    const std::string device = sim.FirstLine(5000);
+    ASSERT_FALSE(device.empty());
+    char target[PATH_MAX] = {};
+    ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(std::string(target), device);
+    {
+        HostPort port(link, B9600);
+        ASSERT_TRUE(port.IsOpen());
+        EXPECT_EQ(Hello(port).at(0), "ASACK");
+    }
+    EXPECT_EQ(sim.Wait(10'000), 0) << "--exit-after-ms did not end the program";
+    EXPECT_NE(access(link.c_str(), F_OK), 0) << "link left behind";
+}
+
+TEST(GpsunitSim, PaceSpreadsAReplyOverItsWireTime) {
+    SimProcess sim(GPSUNIT_SIM_PATH, {"--pace"});
+    const std::string device = sim.FirstLine(5000);
+    ASSERT_FALSE(device.empty());
+    HostPort port(device, B9600);
+    ASSERT_TRUE(port.Write(mduGlobalModule::BuildSentence("$GSHLO")));
+    const auto bytes =
+        port.ReadTimed([](const Bytes& b) { return !b.empty() && b.back() == '\n'; }, 3000);
+    ASSERT_GT(bytes.size(), 20u);
+    const auto spread = bytes.back().at - bytes.front().at;
+    // 10 bit times at 9600 baud per byte after the first; allow 10 % for the
+    // millisecond granularity of the program's waits.
+    const auto wire = std::chrono::microseconds((bytes.size() - 1) * 10'000'000 / 9600);
+    EXPECT_GE(spread, wire * 9 / 10) << bytes.size() << " bytes";
+}
+
+TEST(GpsunitSim, HangUpClosesTheTerminalAndTheProgramStillStopsCleanly) {
+    SimProcess sim(GPSUNIT_SIM_PATH, {"--fault", "hang-up:sentence=hello"});
+    const std::string device = sim.FirstLine(5000);
+    ASSERT_FALSE(device.empty());
+    HostPort port(device, B9600);
+    ASSERT_TRUE(port.Write(mduGlobalModule::BuildSentence("$GSHLO")));
+    EXPECT_TRUE(port.SeesHangUp(3000));
+    ASSERT_TRUE(sim.Signal(SIGTERM));
+    EXPECT_EQ(sim.Wait(5000), 0);
+}
+
+TEST(GpsunitSim, HelpNamesEveryOptionAndBadCommandLinesAreRefused) {
+    SimProcess help(GPSUNIT_SIM_PATH, {"--help"});
+    const std::string text = help.AllOutput(5000);
+    EXPECT_EQ(help.Wait(5000), 0);
+    for (const char* option :
+         {"--serial", "--program-version", "--data-version", "--record-report", "--final-report",
+          "--erase-ms", "--check-ms", "--pace", "--log", "--fault SPEC", "--link",
+          "--exit-after-ms", "hang-up", "block=N", "times=N"}) {
+        EXPECT_NE(text.find(option), std::string::npos) << option << " missing from --help";
+    }
+    const std::vector<std::vector<std::string>> bad = {
+        {"--fault", "explode"},
+        {"--record-report", "123"},
+        {"--erase-ms", "-1"},
+        {"--serial", "A,B"},
+        {"--bogus"},
+        {"--log"},
+    };
+    for (const auto& args : bad) {
+        SimProcess sim(GPSUNIT_SIM_PATH, args);
+        const std::string complaint = sim.AllOutput(5000);
+        EXPECT_EQ(complaint.rfind("gpsunit-sim: ", 0), 0u) << args[0] << ": " << complaint;
+        EXPECT_NE(complaint.find("--help"), std::string::npos) << complaint;
+        EXPECT_EQ(sim.Wait(5000), 2) << args[0];
+    }
+}
+
+}  // namespace
+
+#endif  // GPSUNIT_SIM_PATH
