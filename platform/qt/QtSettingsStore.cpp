@@ -54,10 +54,10 @@ std::string QtSettingsStore::GetSetting(const std::string& appName, const std::s
 void QtSettingsStore::SaveSetting(const std::string& appName, const std::string& section,
                                   const std::string& key, const std::string& value) {
     std::unique_ptr<QSettings> settings = Open(appName);
-    if (settings->status() != QSettings::NoError) {
-        // A damaged or unreadable store is left as it is.
-        return;
+    if (settings->status() == QSettings::AccessError) {
+        return;  // the write is lost, as the interface allows
     }
+    // Damaged contents are replaced by a fresh store holding what is written.
     settings->beginGroup(FromUtf8(section));
     settings->setValue(FromUtf8(key), FromUtf8(value));
     settings->endGroup();

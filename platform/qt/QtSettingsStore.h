@@ -18,8 +18,9 @@ namespace platform {
 // application name (tests, portable set-ups).
 //
 // A store that cannot be read (no access, damaged contents) gives the
-// defaults; writes to it may be lost, as the interface allows. Nothing here
-// throws or crashes on a bad store.
+// defaults. Writing to a damaged store replaces it with a fresh one holding
+// what is written; writing to a store without access is lost, as the
+// interface allows. Nothing here throws or crashes on a bad store.
 class QtSettingsStore final : public ISettingsStore {
   public:
     QtSettingsStore() = default;

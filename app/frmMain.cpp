@@ -1,0 +1,489 @@
+#include "frmMain.h"
+
+#include <exception>
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QPalette>
+#include <QSessionManager>
+
+#include "ProgramMessageBoxes.h"
+#include "TerminationWatcher.h"
+#include "WorkPageEvent.h"
+#include "clsComm.h"
+#include "clsRandom.h"
+#include "clsUnitConfig1.h"
+#include "clsUnitConfig2.h"
+#include "clsUnitConfig3.h"
+#include "clsUnitConfigBase.h"
+#include "mduCommonMessage.h"
+#include "mduDisplayText.h"
+#include "mduGlobalModule.h"
+#include "mduSetupOptions.h"
+#include "ui_frmMain.h"
+
+namespace {
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToUtf8(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+QColor ToQColor(const mduDisplayText::Rgb& rgb) {
+    return QColor(rgb.r, rgb.g, rgb.b);
+}
+
+// The message area draws "\r\n" as one line break (a lone "\r" would start a
+// paragraph of its own in Qt's text document).
+QString ToDisplayText(const std::string& text) {
+    QString shown = FromUtf8(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
+}  // namespace
+
+frmMain::frmMain(platform::PlatformServices& services, QWidget* parent)
+    : QWidget(parent),
+      m_Services(services),
+      ui(std::make_unique<Ui::frmMain>()),
+      m_timAutoRunning(services.timers.CreateTimer()),
+      m_tmrOneSecTimer(services.timers.CreateTimer()),
+      m_tmrWaitTimeOut(services.timers.CreateTimer()),
+      m_tmeFrameSpace(services.timers.CreateTimer()),
+      m_Sequence(*this) {
+    // Faults found by plain code from here on are shown in this window's boxes.
+    m_PreviousProgramBoxes = &platform::ProgramMessageBoxes::Get();
+    platform::ProgramMessageBoxes::Set(&services.messageBoxes);
+    m_ProgramBoxesInstalled = true;
+
+    ui->setupUi(this);
+    m_WindowTextColour = QGuiApplication::palette().color(QPalette::WindowText);
+    // No item is selected until start-up selects the driver's port.
+    ui->ComboComPort->setCurrentIndex(-1);
+    for (const char* label : mduCommonMessage::InfoLineLabels) {
+        ui->lsbxDownloadInformation->addItem(QString::fromUtf8(label));
+    }
+
+    // The window's timers, with their design intervals, all stopped.
+    m_timAutoRunning->SetInterval(kTimAutoRunningInterval);
+    m_tmrOneSecTimer->SetInterval(kOneSecTimerInterval);
+    m_tmrWaitTimeOut->SetInterval(kWaitTimeOutInterval);
+    m_tmeFrameSpace->SetInterval(kFrameSpaceInterval);
+    m_timAutoRunning->SetOnTimer([this] { OnAutoRunningTick(); });
+    m_tmrOneSecTimer->SetOnTimer([this] { m_Sequence.WorkPageStateMachine(kEventOneSecond); });
+
+    connect(ui->cmdAutoCommPortScan, &QPushButton::clicked, this,
+            [this] { m_Sequence.WorkPageStateMachine(kEventAutoPortScan); });
+    connect(ui->cmdHelloDevice, &QPushButton::clicked, this,
+            [this] { m_Sequence.WorkPageStateMachine(kEventHelloDevice); });
+    connect(ui->cmdBrowser, &QPushButton::clicked, this,
+            [this] { m_Sequence.WorkPageStateMachine(kEventBrowse); });
+    connect(ui->cmdDownLoadStart, &QPushButton::clicked, this,
+            [this] { m_Sequence.WorkPageStateMachine(kEventDownLoadStart); });
+    connect(ui->cmdExit, &QPushButton::clicked, this, [this] { close(); });
+    connect(ui->ComboComPort, &QComboBox::currentIndexChanged, this,
+            [this](int index) { OnComboComPortClick(index); });
+
+    // The host ending the session, or asking the program to end.
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(app, &QGuiApplication::commitDataRequest, this,
+                [this](QSessionManager&) { CloseForSessionEnd(); });
+    }
+    m_TerminationWatcher = new TerminationWatcher(this);
+    connect(m_TerminationWatcher, &TerminationWatcher::terminationRequested, this,
+            [this] { CloseForTermination(); });
+
+    InitialiseWindow();
+    LoadWindow();
+}
+
+frmMain::~frmMain() {
+    // Terminate: whatever an unload left, released now.
+    StopWindowTimers();
+    ReleaseWorkObjects();
+    if (m_UnitConfig1) {
+        m_UnitConfig1->SetUnitConfigBase(nullptr);
+    }
+    m_UnitConfigBase.reset();
+    if (m_ProgramBoxesInstalled) {
+        platform::ProgramMessageBoxes::Set(m_PreviousProgramBoxes);
+        m_ProgramBoxesInstalled = false;
+    }
+}
+
+// --- Start-up ----------------------------------------------------------------
+
+void frmMain::InitialiseWindow() {
+    mduGlobalModule::InitGlobalTables();
+    m_WorkingBusy = false;
+    m_UnitConfigBase = std::make_unique<clsUnitConfigBase>();
+}
+
+void frmMain::LoadWindow() {
+    ui->frmDebugArea->hide();
+    ApplyWindowHeight();
+
+    m_UnitConfig1 = std::make_unique<clsUnitConfig1>(*m_UnitConfigBase);
+    m_UnitConfig2 = std::make_unique<clsUnitConfig2>();
+    m_UnitConfig3 = std::make_unique<clsUnitConfig3>();
+    m_ClsComm = std::make_unique<clsComm>();
+    m_Random = std::make_unique<clsRandom>();
+
+    ui->txtFileName->setText(QStringLiteral("C:\\").toUpper());
+    try {
+        m_Services.serial.SetInputMode(1);
+    } catch (const std::exception&) {
+        // The driver primes the control again when it opens the port.
+    }
+
+    RestoreSetupOptions();
+
+    m_ClsComm->SetmFrameSpaceTimer(m_tmeFrameSpace.get());
+    m_ClsComm->SetmFrameTimeOutTimer(m_tmrWaitTimeOut.get());
+    m_ClsComm->SetmMsComm(&m_Services.serial);
+    m_ClsComm->SetCommResponseMessage(
+        [this](std::int32_t vCommEvent, const std::vector<std::uint8_t>& vMessage) {
+            OnCommResponseMessage(vCommEvent, vMessage);
+        });
+
+    // Raises the combo's click, which hands the same number back to the driver.
+    ui->ComboComPort->setCurrentIndex(m_ClsComm->ComPort() - 1);
+
+    ChangeWorkState(0);
+}
+
+void frmMain::RestoreSetupOptions() {
+    using namespace mduSetupOptions;
+    platform::ISettingsStore& store = m_Services.settings;
+    const std::string restore = store.GetSetting(AppName, Section, KeyAutoSave, AutoSaveDefault);
+    if (!RestoreRequested(restore)) {
+        return;
+    }
+    ui->txtFileName->setText(
+        FromUtf8(store.GetSetting(AppName, Section, KeyFileName, ToUtf8(ui->txtFileName->text()))));
+    const std::string port =
+        store.GetSetting(AppName, Section, KeyCommPort, std::to_string(m_ClsComm->ComPort()));
+    // A stored port that is not one of the list's ports leaves the driver's own.
+    if (const std::optional<std::int16_t> number = ParsePort(port)) {
+        m_ClsComm->SetComPort(*number);
+    }
+}
+
+// --- Window events ---------------------------------------------------------------
+
+void frmMain::OnAutoRunningTick() {
+    if (!m_AutoRunning) {
+        return;
+    }
+    m_timAutoRunning->SetEnabled(false);
+    m_Sequence.WorkPageStateMachine(kEventAutoRunning);
+}
+
+void frmMain::OnCommResponseMessage(std::int32_t vCommEvent,
+                                    const std::vector<std::uint8_t>& vMessage) {
+    switch (vCommEvent) {
+        case 1:
+            m_Sequence.WorkPageStateMachine(kEventReplyReceived, vMessage);
+            break;
+        case 0:
+            m_Sequence.WorkPageStateMachine(kEventSentNoReply, vMessage);
+            break;
+        case 2:
+            m_Sequence.WorkPageStateMachine(kEventReplyTimeOut, vMessage);
+            break;
+        default:
+            break;
+    }
+}
+
+void frmMain::OnComboComPortClick(int index) {
+    if (!m_ClsComm || index < 0) {
+        return;
+    }
+    bool ok = false;
+    const int port = ui->ComboComPort->itemText(index).toInt(&ok);
+    if (ok) {
+        m_ClsComm->SetComPort(static_cast<std::int16_t>(port));
+    }
+}
+
+// --- Window operations ---------------------------------------------------------
+
+void frmMain::StartAutoRunning() {
+    // Off, on and the interval written again: the 20 ms count starts afresh.
+    m_timAutoRunning->SetEnabled(false);
+    m_timAutoRunning->SetEnabled(true);
+    m_timAutoRunning->SetInterval(m_timAutoRunning->Interval());
+    m_AutoRunning = true;
+}
+
+void frmMain::ChangeWorkState(std::int32_t newState) {
+    m_WorkState = newState;
+    StartAutoRunning();
+}
+
+void frmMain::SetWorkingBusy(bool busy) {
+    m_WorkingBusy = busy;
+    for (QWidget* control :
+         {static_cast<QWidget*>(ui->ComboComPort), static_cast<QWidget*>(ui->cmdAutoCommPortScan),
+          static_cast<QWidget*>(ui->cmdHelloDevice), static_cast<QWidget*>(ui->cmdBrowser),
+          static_cast<QWidget*>(ui->cmdDownLoadStart)}) {
+        control->setEnabled(!busy);
+    }
+    if (busy) {
+        setCursor(Qt::WaitCursor);
+    } else {
+        unsetCursor();
+    }
+}
+
+void frmMain::SaveSetupOptions() {
+    using namespace mduSetupOptions;
+    platform::ISettingsStore& store = m_Services.settings;
+    store.SaveSetting(AppName, Section, KeyFileName, ToUtf8(ui->txtFileName->text()));
+    store.SaveSetting(AppName, Section, KeyCommPort,
+                      std::to_string(ui->ComboComPort->currentIndex() + 1));
+    store.SaveSetting(AppName, Section, KeyAutoSave, "1");
+}
+
+void frmMain::StopWindowTimers() {
+    for (platform::IWindowTimer* timer : {m_timAutoRunning.get(), m_tmrOneSecTimer.get(),
+                                          m_tmrWaitTimeOut.get(), m_tmeFrameSpace.get()}) {
+        timer->SetEnabled(false);
+    }
+}
+
+void frmMain::ReleaseWorkObjects() {
+    if (m_Released) {
+        return;
+    }
+    m_Released = true;
+    // An unloaded window's timers no longer tick into the sequence.
+    StopWindowTimers();
+    try {
+        if (m_Services.serial.PortOpen()) {
+            m_Services.serial.SetPortOpen(false);
+        }
+    } catch (const std::exception&) {
+        // A port that cannot be closed is left to the host; the program ends anyway.
+    }
+    m_UnitConfig2.reset();
+    m_ClsComm.reset();
+    m_Random.reset();
+    // The lent timers and control must not call into the released driver.
+    m_tmeFrameSpace->SetOnTimer(nullptr);
+    m_tmrWaitTimeOut->SetOnTimer(nullptr);
+    m_Services.serial.SetOnComm(nullptr);
+    mduGlobalModule::EraseGlobalTables();
+}
+
+void frmMain::ExitProgram() {
+    if (m_Exited) {
+        return;
+    }
+    m_Exited = true;
+    SaveSetupOptions();
+    ReleaseWorkObjects();
+    if (m_UnitConfig1) {
+        m_UnitConfig1->SetUnitConfigBase(nullptr);
+    }
+    m_UnitConfigBase.reset();
+    if (m_ProgramBoxesInstalled) {
+        platform::ProgramMessageBoxes::Set(m_PreviousProgramBoxes);
+        m_ProgramBoxesInstalled = false;
+    }
+    emit programEnded();
+}
+
+bool frmMain::BrowseDataFile(bool openMode) {
+    const std::string remembered = ToUtf8(ui->txtFileName->text());
+
+    platform::FileDialogRequest request;
+    // A previous interchange file is offered again as the pre-set name.
+    const std::string::size_type slash = remembered.rfind('\\');
+    const std::string name = slash == std::string::npos ? remembered : remembered.substr(slash + 1);
+    const std::string::size_type dot = name.rfind('.');
+    if (dot != std::string::npos) {
+        const QString extension = FromUtf8(name.substr(dot + 1));
+        if (extension.compare(QLatin1String("IDF"), Qt::CaseInsensitive) == 0) {
+            request.fileName = remembered;
+        }
+    }
+    request.flags = openMode ? 4 : 6;
+    request.filter = mduCommonMessage::DataFileFilter;
+    request.filterIndex = mduCommonMessage::DataFileFilterIndex;
+
+    const std::optional<std::string> chosen = openMode ? m_Services.fileDialog.ShowOpen(request)
+                                                       : m_Services.fileDialog.ShowSave(request);
+    if (!chosen) {
+        return false;  // cancelled: the text stays
+    }
+    ui->txtFileName->setText(FromUtf8(*chosen));
+    if (!openMode) {
+        return true;
+    }
+    return ToUtf8(ui->txtFileName->text()) != remembered;
+}
+
+// --- Display operations ------------------------------------------------------------
+
+void frmMain::PutMessageText(const std::string& text, bool keepFirstPart,
+                             const std::string& separator) {
+    m_MessageText =
+        mduDisplayText::ComposeMessageText(m_MessageText, text, keepFirstPart, separator);
+    ui->txtMessage->setPlainText(ToDisplayText(m_MessageText));
+}
+
+void frmMain::SetMessageColour(const QColor& colour) {
+    QPalette palette = ui->txtMessage->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Text, colour);
+    }
+    ui->txtMessage->setPalette(palette);
+}
+
+QColor frmMain::MessageColour() const {
+    return ui->txtMessage->palette().color(QPalette::Text);
+}
+
+void frmMain::ShowInfoMessage(const std::string& text) {
+    SetMessageColour(m_WindowTextColour);
+    PutMessageText(text, false, "\r\n");
+}
+
+void frmMain::ShowSuccessMessage(const std::string& text) {
+    SetMessageColour(ToQColor(mduDisplayText::SuccessColour));
+    PutMessageText(text, false, "\r\n");
+}
+
+void frmMain::ShowErrorMessage(const std::string& text) {
+    SetMessageColour(ToQColor(mduDisplayText::ErrorColour));
+    PutMessageText(text, false, "\r\n");
+}
+
+void frmMain::SetInfoLine(std::int16_t index, const std::string& value) {
+    QListWidgetItem* line = ui->lsbxDownloadInformation->item(index);
+    if (line == nullptr) {
+        return;
+    }
+    line->setText(FromUtf8(mduDisplayText::ComposeInfoLine(ToUtf8(line->text()), value)));
+}
+
+void frmMain::ClearUnitLines() {
+    using namespace mduCommonMessage;
+    for (int line : {InfoLineSerialNumber, InfoLineProgramVersion, InfoLineUnitDataVersion,
+                     InfoLineRecordReport}) {
+        SetInfoLine(static_cast<std::int16_t>(line), "");
+    }
+}
+
+std::string frmMain::InfoLine(int index) const {
+    const QListWidgetItem* line = ui->lsbxDownloadInformation->item(index);
+    return line == nullptr ? std::string() : ToUtf8(line->text());
+}
+
+QFrame* frmMain::Lamp(int index) const {
+    if (index < 0 || index >= mduDisplayText::LampCount) {
+        return nullptr;
+    }
+    return ui->frmDebugArea->findChild<QFrame*>(QStringLiteral("shpDnLdSetSts_%1").arg(index));
+}
+
+void frmMain::SetStatusLamp(std::int32_t index, std::int32_t colourCode) {
+    QFrame* lamp = Lamp(index);
+    const std::optional<mduDisplayText::Rgb> colour = mduDisplayText::LampColour(colourCode);
+    if (lamp == nullptr || !colour) {
+        return;
+    }
+    QPalette palette = lamp->palette();
+    palette.setColor(QPalette::Window, ToQColor(*colour));
+    lamp->setPalette(palette);
+}
+
+void frmMain::SetStatusLamps(std::int32_t index, std::int32_t colourCode) {
+    if (index != -1) {
+        SetStatusLamp(index, colourCode);
+        return;
+    }
+    for (int lamp = 0; lamp < mduDisplayText::LampCount; ++lamp) {
+        SetStatusLamp(lamp, colourCode);
+    }
+}
+
+QColor frmMain::LampColour(int index) const {
+    const QFrame* lamp = Lamp(index);
+    return lamp == nullptr ? QColor() : lamp->palette().color(QPalette::Window);
+}
+
+std::string frmMain::FileNameText() const {
+    return ToUtf8(ui->txtFileName->text());
+}
+
+// --- Size ----------------------------------------------------------------------
+
+int frmMain::RuleHeight() const {
+    const int extra = (kWindowExtraTwips * logicalDpiY() + 720) / 1440;
+    int frames = ui->frmWorkingArea->sizeHint().height() + ui->frmFileArea->sizeHint().height() +
+                 ui->frmCommArea->sizeHint().height();
+    if (!ui->frmDebugArea->isHidden()) {
+        // Shown for diagnosis, the debug frame is added on top.
+        frames += ui->frmDebugArea->sizeHint().height();
+    }
+    return frames + extra;
+}
+
+void frmMain::ApplyWindowHeight() {
+    resize(width(), RuleHeight());
+}
+
+void frmMain::SetDebugAreaVisible(bool visible) {
+    ui->frmDebugArea->setVisible(visible);
+    ApplyWindowHeight();
+}
+
+// --- Closing --------------------------------------------------------------------
+
+void frmMain::CloseForSessionEnd() {
+    m_CloseReason = CloseReason::SessionEnd;
+    close();
+}
+
+void frmMain::CloseForTermination() {
+    m_CloseReason = CloseReason::Termination;
+    close();
+}
+
+bool frmMain::QueryClose(CloseReason reason) {
+    if (reason != CloseReason::Operator || !m_WorkingBusy) {
+        return true;
+    }
+    platform::IMessageBoxes& boxes = m_Services.messageBoxes;
+    if (boxes.Show(mduCommonMessage::ExitQuestionText, platform::MsgButtons::YesNo,
+                   platform::MsgIcon::Exclamation) != platform::MsgResult::Yes) {
+        return false;
+    }
+    boxes.Show(mduCommonMessage::ExitCancelledText(), platform::MsgButtons::Ok,
+               platform::MsgIcon::Exclamation);
+    return true;
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    const CloseReason reason = m_CloseReason;
+    m_CloseReason = CloseReason::Operator;
+    if (m_Exited) {
+        event->accept();
+        return;
+    }
+    if (!QueryClose(reason)) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    ExitProgram();
+}

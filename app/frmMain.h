@@ -1,0 +1,176 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <QColor>
+#include <QWidget>
+
+#include "IWorkPageWindow.h"
+#include "PlatformServices.h"
+#include "clsUpdateSequence.h"
+
+class QCloseEvent;
+class QFrame;
+class TerminationWatcher;
+class clsComm;
+class clsRandom;
+class clsUnitConfig1;
+class clsUnitConfig2;
+class clsUnitConfig3;
+class clsUnitConfigBase;
+
+namespace Ui {
+class frmMain;
+}
+
+// The tool's one window. It owns every long-lived object of the program,
+// restores and saves the operator's settings, turns each button press, timer
+// tick and serial driver event into one call of the update sequence, and
+// guards the exit while an update runs.
+//
+// Everything it takes from the platform comes through the services it is
+// built with, so tests run it offscreen on a virtual clock with scripted
+// boxes, a scripted file dialog, an in-memory store and an in-memory line.
+//
+// The form's two labels of the "Label1" pair are Label1_0 (file area) and
+// Label1_1 (port area); the lamps are shpDnLdSetSts_0 to shpDnLdSetSts_19.
+class frmMain final : public QWidget, public IWorkPageWindow {
+    Q_OBJECT
+
+  public:
+    static constexpr int kTimAutoRunningInterval = 20;
+    static constexpr int kOneSecTimerInterval = 1000;
+    static constexpr int kWaitTimeOutInterval = 1000;
+    static constexpr int kFrameSpaceInterval = 30;
+    // Twips of the window beyond its three visible frames.
+    static constexpr int kWindowExtraTwips = 500;
+
+    explicit frmMain(platform::PlatformServices& services, QWidget* parent = nullptr);
+    ~frmMain() override;
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
+
+    // --- Window operations (IWorkPageWindow) ---
+    std::int32_t WorkState() const override { return m_WorkState; }
+    void ChangeWorkState(std::int32_t newState) override;
+    void StartAutoRunning() override;
+    void SetWorkingBusy(bool busy) override;
+    bool BrowseDataFile(bool openMode) override;
+
+    // --- Display operations (IWorkPageWindow) ---
+    void PutMessageText(const std::string& text, bool keepFirstPart,
+                        const std::string& separator) override;
+    void ShowInfoMessage(const std::string& text) override;
+    void ShowSuccessMessage(const std::string& text) override;
+    void ShowErrorMessage(const std::string& text) override;
+    // Index outside 0 to 4: nothing happens.
+    void SetInfoLine(std::int16_t index, const std::string& value) override;
+    void ClearUnitLines() override;
+    // Index -1: every lamp; an index outside the lamps or a colour code
+    // outside 0 to 3: nothing happens.
+    void SetStatusLamps(std::int32_t index, std::int32_t colourCode) override;
+    void SetStatusLamp(std::int32_t index, std::int32_t colourCode);
+
+    // --- Program-level operations ---
+    // Writes "GPS Update file Name", "GPS Comm Port", "Auto Save Seutp Data".
+    void SaveSetupOptions();
+    // Closes the port, releases table 2, the driver and the random source,
+    // erases the module tables. Safe to run more than once.
+    void ReleaseWorkObjects();
+    // Settings, release, the shared base table, then programEnded. Once only.
+    void ExitProgram();
+
+    // Close requests from the host ending the session or terminating the
+    // program: accepted without a question, whatever the sequence is doing.
+    void CloseForSessionEnd();
+    void CloseForTermination();
+
+    // Shows or hides the diagnostic frame, resizing the window by the height rule.
+    void SetDebugAreaVisible(bool visible);
+
+    // --- State, for the sequence's later stages and for tests ---
+    bool AutoRunning() const { return m_AutoRunning; }
+    bool WorkingBusy() const { return m_WorkingBusy; }
+    bool Exited() const { return m_Exited; }
+    clsUpdateSequence& Sequence() { return m_Sequence; }
+    WorkPageRecord& WorkPage() { return m_Sequence.WorkPage(); }
+    platform::PlatformServices& Services() { return m_Services; }
+    // Empty once released.
+    clsComm* CommDriver() { return m_ClsComm.get(); }
+    clsRandom* Random() { return m_Random.get(); }
+    clsUnitConfigBase* UnitConfigBase() { return m_UnitConfigBase.get(); }
+    clsUnitConfig1* UnitConfig1() { return m_UnitConfig1.get(); }
+    clsUnitConfig2* UnitConfig2() { return m_UnitConfig2.get(); }
+    clsUnitConfig3* UnitConfig3() { return m_UnitConfig3.get(); }
+
+    platform::IWindowTimer& timAutoRunning() { return *m_timAutoRunning; }
+    platform::IWindowTimer& tmrOneSecTimer() { return *m_tmrOneSecTimer; }
+    platform::IWindowTimer& tmrWaitTimeOut() { return *m_tmrWaitTimeOut; }
+    platform::IWindowTimer& tmeFrameSpace() { return *m_tmeFrameSpace; }
+
+    // What the displays show: the message text with its "\r\n" line breaks,
+    // the colour of the message text, an information line, a lamp's colour,
+    // the data file text.
+    std::string MessageText() const { return m_MessageText; }
+    QColor MessageColour() const;
+    std::string InfoLine(int index) const;
+    QColor LampColour(int index) const;
+    std::string FileNameText() const;
+    // The window height the height rule gives, in pixels.
+    int RuleHeight() const;
+
+  signals:
+    // The window has unloaded: the program should end.
+    void programEnded();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    enum class CloseReason { Operator, SessionEnd, Termination };
+
+    // Start-up: window initialise, then window load.
+    void InitialiseWindow();
+    void LoadWindow();
+    void RestoreSetupOptions();
+    // Whether a close request may go ahead; asks while an update runs.
+    bool QueryClose(CloseReason reason);
+    void OnAutoRunningTick();
+    void OnCommResponseMessage(std::int32_t vCommEvent, const std::vector<std::uint8_t>& vMessage);
+    void OnComboComPortClick(int index);
+    void SetMessageColour(const QColor& colour);
+    void ApplyWindowHeight();
+    void StopWindowTimers();
+    QFrame* Lamp(int index) const;
+
+    platform::PlatformServices& m_Services;
+    std::unique_ptr<Ui::frmMain> ui;
+    platform::IMessageBoxes* m_PreviousProgramBoxes = nullptr;
+    bool m_ProgramBoxesInstalled = false;
+
+    std::unique_ptr<platform::IWindowTimer> m_timAutoRunning;
+    std::unique_ptr<platform::IWindowTimer> m_tmrOneSecTimer;
+    std::unique_ptr<platform::IWindowTimer> m_tmrWaitTimeOut;
+    std::unique_ptr<platform::IWindowTimer> m_tmeFrameSpace;
+
+    std::unique_ptr<clsUnitConfigBase> m_UnitConfigBase;
+    std::unique_ptr<clsUnitConfig1> m_UnitConfig1;
+    std::unique_ptr<clsUnitConfig2> m_UnitConfig2;
+    std::unique_ptr<clsUnitConfig3> m_UnitConfig3;
+    std::unique_ptr<clsComm> m_ClsComm;
+    std::unique_ptr<clsRandom> m_Random;
+
+    std::int32_t m_WorkState = 0;
+    bool m_AutoRunning = false;
+    bool m_WorkingBusy = false;
+    clsUpdateSequence m_Sequence;
+
+    std::string m_MessageText;
+    QColor m_WindowTextColour;
+    CloseReason m_CloseReason = CloseReason::Operator;
+    bool m_Released = false;
+    bool m_Exited = false;
+    TerminationWatcher* m_TerminationWatcher = nullptr;
+};

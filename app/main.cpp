@@ -1,0 +1,102 @@
+// gpsupdate: writes a new data set into a vehicle GPS warning unit over a
+// serial cable. One window, no command line.
+//
+// Screenshot mode, for checking the window without a desktop: with
+// GPSUPDATE_SCREENSHOT=<file.png> the window is shown, left to settle, saved
+// as a picture and the program ends (exit status 0 when the picture was
+// written). GPSUPDATE_SCREENSHOT_DEBUG=1 also shows the diagnostic frame with
+// the lamps in their four colours. The settings are read but not written.
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <QPixmap>
+#include <QTimer>
+
+#include "QtClock.h"
+#include "QtFileDialog.h"
+#include "QtMessageBoxes.h"
+#include "QtSerialControl.h"
+#include "QtSettingsStore.h"
+#include "QtTimerFactory.h"
+#include "frmMain.h"
+#include "mduDisplayText.h"
+#include "mduGlobalModule.h"
+#include "mduSetupOptions.h"
+
+namespace {
+
+// The operator texts are Traditional Chinese: prefer a font that has them.
+void UseTraditionalChineseFont(QApplication& app) {
+    const QStringList families = QFontDatabase::families();
+    for (const char* family :
+         {"Noto Sans CJK TC", "Noto Sans TC", "Microsoft JhengHei", "PMingLiU"}) {
+        if (families.contains(QString::fromLatin1(family))) {
+            QFont font(QString::fromLatin1(family));
+            font.setPointSizeF(app.font().pointSizeF());
+            app.setFont(font);
+            return;
+        }
+    }
+}
+
+void ShowLampSample(frmMain& window) {
+    window.SetDebugAreaVisible(true);
+    for (int lamp = 0; lamp < mduDisplayText::LampCount; ++lamp) {
+        window.SetStatusLamps(lamp, lamp % 4);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(mduSetupOptions::AppName));
+    UseTraditionalChineseFont(app);
+    mduGlobalModule::InitGlobalTables();
+
+    platform::QtTimerFactory timers;
+    platform::QtClock clock;
+    platform::QtMessageBoxes messageBoxes;
+    platform::QtFileDialog fileDialog;
+    platform::QtSettingsStore settings;
+    platform::QtSerialControl serial;
+    platform::PlatformServices services{timers, clock, messageBoxes, fileDialog, settings, serial};
+
+    frmMain window(services);
+    messageBoxes.SetParentWindow(&window);
+    fileDialog.SetParentWindow(&window);
+    QObject::connect(&window, &frmMain::programEnded, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+
+    const QString screenshot = qEnvironmentVariable("GPSUPDATE_SCREENSHOT");
+    if (screenshot.isEmpty()) {
+        window.show();
+        return app.exec();
+    }
+
+    if (qEnvironmentVariableIntValue("GPSUPDATE_SCREENSHOT_DEBUG") != 0) {
+        ShowLampSample(window);
+    }
+    window.show();
+    int status = 1;
+    // Long enough for the idle state to enable the controls and for the
+    // window system to map and paint the window.
+    QTimer::singleShot(1500, &app, [&] {
+        const QPixmap picture = window.grab();
+        if (!picture.isNull() && picture.save(screenshot, "PNG")) {
+            std::printf("%s\n", screenshot.toLocal8Bit().constData());
+            std::fflush(stdout);
+            status = 0;
+        } else {
+            std::fprintf(stderr, "gpsupdate: could not save the screenshot to %s\n",
+                         screenshot.toLocal8Bit().constData());
+        }
+        app.exit(status);
+    });
+    app.exec();
+    return status;
+}

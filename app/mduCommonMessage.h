@@ -1,0 +1,113 @@
+#pragma once
+
+// The operator texts of the tool, in one place, so that the update sequence,
+// the command layer and the tests use them by name. Every text is shown
+// exactly as written here, spaces included; multi-line texts are their lines
+// joined by "\r\n" (no line break after the last line).
+//
+// The data file loader keeps its own error texts; the record-report texts
+// belong to the device information checks.
+
+#include <array>
+#include <string>
+
+namespace mduCommonMessage {
+
+// --- Status lines (information colour) ---------------------------------------
+
+inline constexpr char AutoScanText[] = "自動掃描中請稍候 !!";
+inline constexpr char ConnectingText[] = "GPS連線中.";
+inline constexpr char DataPreparingText[] = "資料準備中,大約需要10秒, 請稍候.";
+inline constexpr char DataReadyText[] = "資料準備完成.";
+inline constexpr char LinkModeDoneText[] = "切換GPS連結模式完成.";
+// "GPS連結設定(NN)." and "GPS連結設定(NN)完成.", NN two digits: the command
+// stages 01 and 03 to 07, the flash and parameter preparation 09 and 11, the
+// parameter transfer 12 and the closing command 16.
+std::string LinkSetupText(int stage);
+std::string LinkSetupDoneText(int stage);
+inline constexpr char EraseText[] = "GPS資料清除中,約需8 ~ 40秒左右, 請稍候.";
+inline constexpr char EraseDoneText[] = "GPS資料清除完成.";
+inline constexpr char FlashTransferText[] = "資料傳送中, 大約需要 6 - 8 分鐘, 請稍待.";
+inline constexpr char FlashTransferDoneText[] = "資料傳送完成.";
+// The final memory check appends FinalCheckSeparator and the elapsed seconds.
+inline constexpr char FinalCheckText[] = "GPS資料檢查中, 大約需要 10 - 15 秒, 請稍待.";
+inline constexpr char FinalCheckSeparator[] = " : ";
+
+// --- Connection results --------------------------------------------------------
+
+inline constexpr char ScanConnectedText[] = "與GPS連線成功";  // scan found the unit
+inline constexpr char ConnectedText[] = "GPS連線成功";        // connection test / update
+// The record part that follows a connection result.
+inline constexpr char RecordPartPrefix[] = " : GPS記錄資訊 = ";
+inline constexpr char RecordUnknownText[] = "不明";
+// RecordPartPrefix followed by the report text.
+std::string RecordPart(const std::string& reportText);
+inline constexpr char UpdateSucceededText[] = "資料傳送完成, 可將GPS置於車上使用, 祝您行車平安.";
+
+// --- Short error texts (red) ---------------------------------------------------
+
+inline constexpr char SendFailedText[] = "異常狀況(傳送失敗)";
+inline constexpr char NoResponseText[] = "異常狀況(GPS沒有回應)";
+
+// --- Long failure texts (red) --------------------------------------------------
+
+// The restart family: "   依下列說明處置" (or a warning) and items a to c.
+std::string LinkModeFailureText();
+// Command stages 01 and 03 to 07.
+std::string SetupFailureText(int stage);
+std::string EraseFailureText();
+// The flash transfer (10) and the parameter transfer (12).
+std::string DataSetupFailureText(int stage);
+// The closing command (16).
+std::string ClosingFailureText();
+
+// The rescan family: "    請依下列說明處置" and items a to e.
+std::string StandardNoResponseText();   // time-out report default, end of the scan
+std::string FinalNoResponseText();      // final memory check ran out
+std::string CameraMemoryFailureText();  // final memory check reported abnormal memory
+
+// The unit's program version is not in the data file's list (stage 05).
+std::string ProgramVersionNotSuitedText();
+// The data file is not newer than the unit's data (stage 07): the question
+// (OK continues) and the text shown when the operator cancels.
+std::string NotNewerQuestionText();
+std::string NotNewerCancelledText();
+
+// --- Message boxes of the sequence ---------------------------------------------
+
+inline constexpr char ScanConnectedBoxText[] = "與GPS連線成功";           // information
+inline constexpr char ConnectedBoxText[] = "GPS連線成功";                 // information
+inline constexpr char NoResponseBoxText[] = "異常狀況(GPS沒有回應)";      // exclamation or critical
+inline constexpr char TimeOutBoxText[] = "異常執行狀況 : GPS沒有回應!!";  // critical
+inline constexpr char UpdateDoneBoxText[] = "資料更新完成";               // information
+inline constexpr char CameraMemoryBoxText[] = "異常狀況(GPS照相記憶區異常)";  // exclamation
+
+// --- Leaving the program during an update ----------------------------------------
+
+// Yes/No question, exclamation icon.
+inline constexpr char ExitQuestionText[] = "GPS的資料更新作業中,您確定要離開本程式嗎?";
+// OK box after Yes, exclamation icon: two lines with an empty line between.
+std::string ExitCancelledText();
+
+// --- Information list -----------------------------------------------------------
+
+inline constexpr int InfoLineCount = 5;
+// Fixed labels of lines 0 to 4: data file version, unit data version, serial
+// number, unit program version, record report.
+inline constexpr std::array<const char*, InfoLineCount> InfoLineLabels = {
+    "檔 案 資 料 版 本  :", "GPS   資 料 版 本  :", "GPS   序          號   :",
+    "GPS   程 式 版 本  :", "GPS   紀 錄 報 告  :"};
+inline constexpr int InfoLineDataFileVersion = 0;
+inline constexpr int InfoLineUnitDataVersion = 1;
+inline constexpr int InfoLineSerialNumber = 2;
+inline constexpr int InfoLineProgramVersion = 3;
+inline constexpr int InfoLineRecordReport = 4;
+// Shown as the serial number when the unit's acknowledgement carries none.
+inline constexpr char UnknownSerialText[] = "????????";
+
+// --- Data file selection ----------------------------------------------------------
+
+inline constexpr char DataFileFilter[] = "All Files (*.*)|*.*|GPS 資料檔 (*.apd)|*.apd";
+inline constexpr int DataFileFilterIndex = 2;  // the data files
+
+}  // namespace mduCommonMessage

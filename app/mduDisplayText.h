@@ -1,0 +1,46 @@
+#pragma once
+
+// The rules of the window's displays, apart from any widget: how the message
+// area and the information list compose their new text, and the colours of
+// the message kinds and the status lamps.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace mduDisplayText {
+
+struct Rgb {
+    std::uint8_t r = 0;
+    std::uint8_t g = 0;
+    std::uint8_t b = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+// Message colours: success blue, error red; information takes the system's
+// window-text colour, which only the window knows.
+inline constexpr Rgb SuccessColour{0, 0, 255};
+inline constexpr Rgb ErrorColour{255, 0, 0};
+
+inline constexpr int LampCount = 20;
+inline constexpr int LampIdle = 0;
+inline constexpr int LampBusy = 1;
+inline constexpr int LampDone = 2;
+inline constexpr int LampFailed = 3;
+
+// The fill colour of a lamp colour code: 0 light grey, 1 yellow, 2 green,
+// 3 red. Any other code (above 3, or negative) has none: the lamp stays.
+std::optional<Rgb> LampColour(std::int32_t colourCode);
+
+// The new text of the message area. Without keeping: the text. Keeping the
+// first part: the current text up to the first occurrence of the separator
+// (all of it when the separator does not occur), then the separator, then
+// the text.
+std::string ComposeMessageText(const std::string& current, const std::string& text,
+                               bool keepFirstPart, const std::string& separator);
+
+// The new text of an information line: the line's current text up to its
+// first ":" (all of it when there is none), then ": ", then the value.
+std::string ComposeInfoLine(const std::string& current, const std::string& value);
+
+}  // namespace mduDisplayText

@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <memory>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "QtClock.h"
+#include "QtFileDialog.h"
+#include "QtMessageBoxes.h"
+#include "QtSettingsStore.h"
+#include "QtWindowTimer.h"
+
+using namespace platform;
+
+namespace {
+
+// Runs the event loop for about the given time.
+void Pump(int ms) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+}
+
+}  // namespace
+
+TEST(QtWindowTimer, ZeroIntervalNeverFiresAndTheHandlerMayDestroyItsTimer) {
+    int ticks = 0;
+    auto timer = std::make_unique<QtWindowTimer>();
+    timer->SetOnTimer([&] { ++ticks; });
+    timer->SetEnabled(true);
+    EXPECT_TRUE(timer->Enabled());
+    EXPECT_FALSE(timer->Counting());
+    Pump(30);
+    EXPECT_EQ(ticks, 0);
+
+    timer->SetInterval(5);
+    EXPECT_TRUE(timer->Counting());
+    timer->SetEnabled(false);
+    EXPECT_FALSE(timer->Counting());
+    EXPECT_EQ(timer->Interval(), 5);
+
+    // A handler that releases its own timer, as a closing window does.
+    timer->SetOnTimer([&] {
+        ++ticks;
+        timer.reset();
+    });
+    timer->SetEnabled(true);
+    QElapsedTimer waited;
+    waited.start();
+    while (timer && waited.elapsed() < 2000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    EXPECT_EQ(ticks, 1);
+    Pump(20);  // the QTimer handed to the event loop goes cleanly
+}
+
+TEST(QtClock, GivesTheHostsTimeInWholeSeconds) {
+    const std::int64_t before = std::time(nullptr);
+    const std::int64_t now = QtClock().NowSeconds();
+    const std::int64_t after = std::time(nullptr);
+    EXPECT_GE(now, before);
+    EXPECT_LE(now, after);
+}
+
+TEST(QtFileDialog, FilterPairsBecomeQtNameFilters) {
+    const struct {
+        const char* filter;
+        QStringList expected;
+    } cases[] = {
+        {"All Files (*.*)|*.*|GPS 資料檔 (*.apd)|*.apd", {"All Files (*)", "GPS 資料檔 (*.apd)"}},
+        {"Logs|*.txt;*.log", {"Logs (*.txt *.log)"}},
+        {"Data (*.apd)|*.APD", {"Data (*.apd) (*.APD)"}},
+        {"Only a description", {"Only a description (*)"}},
+        {"|*.apd", {"(*.apd)"}},
+        {"", {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(QtFileDialog::ToNameFilters(c.filter), c.expected)
+            << "filter \"" << c.filter << "\"";
+    }
+}
+
+TEST(QtSettingsStore, KeepsStringsBySectionAndKeyAndGivesDefaultsForABadStore) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("gpsupdate.conf");
+    {
+        QtSettingsStore store(path);
+        EXPECT_EQ(store.GetSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "1"), "1");
+        store.SaveSetting("gpsupdate", "SetupOptions", "Auto Save Seutp Data", "1");
+        store.SaveSetting("gpsupdate", "SetupOptions", "GPS Update file Name",
+                          "D:\\資料, 新\\a.apd");
+        store.SaveSetting("gpsupdate", "Other", "GPS Comm Port", "9");
+        store.SaveSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "5");
+    }
+    QtSettingsStore store(path);
+    EXPECT_EQ(store.GetSetting("gpsupdate", "SetupOptions", "GPS Update file Name", ""),
+              "D:\\資料, 新\\a.apd");
+    EXPECT_EQ(store.GetSetting("gpsupdate", "SetupOptions", "GPS Comm Port", ""), "5");
+    EXPECT_EQ(store.GetSetting("gpsupdate", "Other", "GPS Comm Port", ""), "9");
+    EXPECT_EQ(store.GetSetting("gpsupdate", "SetupOptions", "Auto Save Seutp Data", "0"), "1");
+    EXPECT_EQ(store.GetSetting("gpsupdate", "SetupOptions", "missing", "dflt"), "dflt");
+
+    // A hand-edited value with a bare comma reads back whole.
+    QFile edited(dir.filePath("edited.conf"));
+    ASSERT_TRUE(edited.open(QIODevice::WriteOnly));
+    edited.write("[SetupOptions]\nGPS%20Update%20file%20Name=C:\\\\a, b.apd\n");
+    edited.close();
+    EXPECT_EQ(QtSettingsStore(edited.fileName())
+                  .GetSetting("gpsupdate", "SetupOptions", "GPS Update file Name", ""),
+              "C:\\a, b.apd");
+
+    // Damaged contents and a store that is not a file: defaults, no crash.
+    QFile damaged(dir.filePath("damaged.conf"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("[SetupOptions\nGPS%20Comm%20Port=7\n\xff\xfe\x00garbage");
+    damaged.close();
+    QtSettingsStore broken(damaged.fileName());
+    EXPECT_EQ(broken.GetSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "1"), "1");
+    // Saving replaces the damaged store with a fresh one.
+    broken.SaveSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "3");
+    EXPECT_EQ(broken.GetSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "1"), "3");
+    EXPECT_EQ(QtSettingsStore(damaged.fileName())
+                  .GetSetting("gpsupdate", "SetupOptions", "Auto Save Seutp Data", "1"),
+              "1");
+
+    QtSettingsStore directory(dir.path());
+    EXPECT_EQ(directory.GetSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "1"), "1");
+    directory.SaveSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "3");
+    EXPECT_EQ(directory.GetSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "1"), "1");
+
+    // The native per-user place is named after the application.
+    EXPECT_TRUE(QtSettingsStore().Location("gpsupdate").contains("gpsupdate"));
+}
+
+TEST(QtMessageBoxes, ShowsAModalBoxWithTheAskedIconButtonsAndCaption) {
+    QtMessageBoxes boxes;
+    EXPECT_EQ(QtMessageBoxes::ToDisplayText("    資料傳送中被取消!! \r\n\r\n GPS"),
+              QStringLiteral("    資料傳送中被取消!! \n\n GPS"));
+
+    struct Seen {
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButtons buttons;
+        QString title;
+        QString text;
+        bool modal = false;
+    };
+    // Answers the box once it is open, pressing the given button.
+    auto answer = [](Seen& seen, QMessageBox::StandardButton press) {
+        QTimer::singleShot(0, [&seen, press] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) {
+                return;
+            }
+            seen = {box->icon(), box->standardButtons(), box->windowTitle(), box->text(),
+                    box->isModal()};
+            box->button(press)->click();
+        });
+    };
+
+    Seen seen;
+    answer(seen, QMessageBox::No);
+    EXPECT_EQ(boxes.Show("line 1\r\nline 2", MsgButtons::YesNo, MsgIcon::Exclamation),
+              MsgResult::No);
+    EXPECT_EQ(seen.icon, QMessageBox::Warning);
+    EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(seen.title, QApplication::applicationDisplayName());
+    EXPECT_EQ(seen.text, "line 1\nline 2");
+    EXPECT_TRUE(seen.modal);
+
+    answer(seen, QMessageBox::Cancel);
+    EXPECT_EQ(boxes.Show("x", MsgButtons::OkCancel, MsgIcon::Critical), MsgResult::Cancel);
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+    EXPECT_EQ(seen.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+
+    answer(seen, QMessageBox::Ok);
+    EXPECT_EQ(boxes.Show("x", MsgButtons::Ok, MsgIcon::Information), MsgResult::Ok);
+    EXPECT_EQ(seen.icon, QMessageBox::Information);
+    EXPECT_EQ(seen.buttons, QMessageBox::Ok);
+
+    QtMessageBoxes titled(QStringLiteral("GPS"));
+    answer(seen, QMessageBox::Yes);
+    EXPECT_EQ(titled.Show("x", MsgButtons::YesNo, MsgIcon::None), MsgResult::Yes);
+    EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
+    EXPECT_EQ(seen.title, "GPS");
+}

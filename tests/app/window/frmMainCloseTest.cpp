@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+
+#include "ProgramMessageBoxes.h"
+#include "WindowHarness.h"
+#include "mduCommonMessage.h"
+
+using platform::MsgButtons;
+using platform::MsgIcon;
+using platform::MsgResult;
+
+TEST(frmMainClose, WhileIdleTheWindowClosesWithoutAQuestionAndSavesAndReleases) {
+    WindowHarness h;
+    frmMain& w = h.StartIdle();
+    int ended = 0;
+    QObject::connect(&w, &frmMain::programEnded, [&] { ++ended; });
+    h.Control<QPushButton>("cmdExit")->click();
+
+    EXPECT_TRUE(h.boxes.Boxes().empty());
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(w.Exited());
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(h.store.Writes().size(), 3u);
+    // Table 2, the driver and the random source go, and the shared base table.
+    EXPECT_EQ(w.CommDriver(), nullptr);
+    EXPECT_EQ(w.UnitConfig2(), nullptr);
+    EXPECT_EQ(w.Random(), nullptr);
+    EXPECT_EQ(w.UnitConfigBase(), nullptr);
+    EXPECT_FALSE(mduGlobalModule::GlobalTablesReady());
+    EXPECT_NE(&platform::ProgramMessageBoxes::Get(), &h.boxes);
+    // Nothing ticks into the released objects any more.
+    EXPECT_FALSE(w.timAutoRunning().Enabled());
+    h.clock.AdvanceBy(5000);
+}
+
+TEST(frmMainClose, WhileBusyNoKeepsTheWindowAndYesClosesAfterTheFollowUpBox) {
+    WindowHarness h;
+    frmMain& w = h.StartIdle();
+    w.SetWorkingBusy(true);
+
+    h.boxes.QueueAnswer(MsgResult::No);
+    EXPECT_FALSE(w.close());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.Exited());
+    ASSERT_EQ(h.boxes.Boxes().size(), 1u);
+    EXPECT_EQ(h.boxes.Boxes()[0].text, "GPS的資料更新作業中,您確定要離開本程式嗎?");
+    EXPECT_EQ(h.boxes.Boxes()[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(h.boxes.Boxes()[0].icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(h.store.Writes().empty());
+    EXPECT_NE(w.CommDriver(), nullptr);
+    // The update carries on: the sequence timer still runs the states.
+    w.ChangeWorkState(0);
+    h.clock.AdvanceBy(20);
+    EXPECT_FALSE(w.WorkingBusy());
+
+    w.SetWorkingBusy(true);
+    h.boxes.Clear();
+    h.boxes.QueueAnswer(MsgResult::Yes);
+    h.Control<QPushButton>("cmdExit")->click();
+    ASSERT_EQ(h.boxes.Boxes().size(), 2u);
+    EXPECT_EQ(h.boxes.Boxes()[0].text, "GPS的資料更新作業中,您確定要離開本程式嗎?");
+    EXPECT_EQ(h.boxes.Boxes()[1].text,
+              "    資料傳送中被取消!! \r\n\r\n GPS序號表設定記錄可能不正確");
+    EXPECT_EQ(h.boxes.Boxes()[1].buttons, MsgButtons::Ok);
+    EXPECT_EQ(h.boxes.Boxes()[1].icon, MsgIcon::Exclamation);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(w.Exited());
+    EXPECT_EQ(h.Stored(mduSetupOptions::KeyAutoSave), "1");
+    EXPECT_EQ(h.Stored(mduSetupOptions::KeyFileName), "C:\\");
+}
+
+TEST(frmMainClose, SessionEndAndTerminationCloseWithoutAQuestionEvenWhileBusy) {
+    {
+        WindowHarness h;
+        frmMain& w = h.StartIdle();
+        w.SetWorkingBusy(true);
+        w.CloseForSessionEnd();
+        EXPECT_TRUE(h.boxes.Boxes().empty());
+        EXPECT_TRUE(w.Exited());
+        EXPECT_EQ(h.store.Writes().size(), 3u);
+    }
+    {
+        WindowHarness h;
+        frmMain& w = h.StartIdle();
+        w.SetWorkingBusy(true);
+        // The host's termination request arrives as a signal and reaches the
+        // window through the event loop.
+        ASSERT_EQ(std::raise(SIGTERM), 0);
+        QElapsedTimer waited;
+        waited.start();
+        while (!w.Exited() && waited.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+        EXPECT_TRUE(w.Exited());
+        EXPECT_TRUE(h.boxes.Boxes().empty());
+        EXPECT_EQ(h.Stored(mduSetupOptions::KeyAutoSave), "1");
+    }
+    {
+        // After a termination close, an ordinary close asks again.
+        WindowHarness h;
+        frmMain& w = h.StartIdle();
+        w.SetWorkingBusy(true);
+        h.boxes.QueueAnswer(MsgResult::No);
+        EXPECT_FALSE(w.close());
+        EXPECT_EQ(h.boxes.Boxes().size(), 1u);
+    }
+}
+
+TEST(frmMainClose, BusyDisablesTheFiveOperatingControlsButNeverExit) {
+    WindowHarness h;
+    frmMain& w = h.StartIdle();
+    const std::vector<QWidget*> operating = {
+        h.Control<QComboBox>("ComboComPort"), h.Control<QPushButton>("cmdAutoCommPortScan"),
+        h.Control<QPushButton>("cmdHelloDevice"), h.Control<QPushButton>("cmdBrowser"),
+        h.Control<QPushButton>("cmdDownLoadStart")};
+    QPushButton* exit = h.Control<QPushButton>("cmdExit");
+
+    w.SetWorkingBusy(true);
+    EXPECT_TRUE(w.WorkingBusy());
+    for (QWidget* control : operating) {
+        EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+    }
+    EXPECT_TRUE(exit->isEnabled());
+    EXPECT_EQ(w.cursor().shape(), Qt::WaitCursor);
+
+    w.SetWorkingBusy(false);
+    EXPECT_FALSE(w.WorkingBusy());
+    for (QWidget* control : operating) {
+        EXPECT_TRUE(control->isEnabled()) << control->objectName().toStdString();
+    }
+    EXPECT_TRUE(exit->isEnabled());
+    EXPECT_EQ(w.cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST(frmMainClose, EveryStateChangeRunsTheNewStateTwentyMillisecondsLater) {
+    WindowHarness h;
+    frmMain& w = h.StartIdle();
+    w.SetWorkingBusy(true);
+    w.ChangeWorkState(0);
+    h.clock.AdvanceBy(15);
+    // A second change restarts the count.
+    w.ChangeWorkState(0);
+    h.clock.AdvanceBy(15);
+    EXPECT_TRUE(w.WorkingBusy());
+    h.clock.AdvanceBy(5);
+    EXPECT_FALSE(w.WorkingBusy());
+    // The tick stops the sequence timer: one run per state change.
+    w.SetWorkingBusy(true);
+    h.clock.AdvanceBy(1000);
+    EXPECT_TRUE(w.WorkingBusy());
+
+    // A state without a handler ignores its ticks.
+    w.ChangeWorkState(17);
+    h.clock.AdvanceBy(20);
+    EXPECT_EQ(w.WorkPage().State, 17);
+    EXPECT_EQ(w.WorkPage().Event, 1);
+    EXPECT_TRUE(w.WorkingBusy());
+}

@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "WindowHarness.h"
+#include "mduCommonMessage.h"
+
+using platform::FileDialogRequest;
+using platform::ScriptedFileDialog;
+
+TEST(frmMainDisplay, MessageTextKeepsOrReplacesAndTheKindsSetTheirColours) {
+    WindowHarness h;
+    frmMain& w = h.StartIdle();
+    const std::string status = mduCommonMessage::FinalCheckText;
+    const QColor windowText = QGuiApplication::palette().color(QPalette::WindowText);
+
+    w.ShowErrorMessage(status + " : 11");
+    EXPECT_EQ(w.MessageColour(), QColor(255, 0, 0));
+    // Keeping the first part replaces what follows the first separator; the
+    // colour stays.
+    w.PutMessageText("12", true, " : ");
+    EXPECT_EQ(w.MessageText(), status + " : 12");
+    EXPECT_EQ(w.MessageColour(), QColor(255, 0, 0));
+    // A text without the separator gets it appended.
+    w.ShowSuccessMessage("GPS連線成功");
+    EXPECT_EQ(w.MessageColour(), QColor(0, 0, 255));
+    w.PutMessageText("12", true, " : ");
+    EXPECT_EQ(w.MessageText(), "GPS連線成功 : 12");
+    // Only the first occurrence counts.
+    w.PutMessageText("a : b", false, "");
+    w.PutMessageText("c", true, " : ");
+    EXPECT_EQ(w.MessageText(), "a : c");
+    w.ShowInfoMessage("");
+    EXPECT_EQ(w.MessageText(), "");
+    EXPECT_EQ(w.MessageColour(), windowText);
+
+    // A long text: its "\r\n" lines are shown as lines, nothing more.
+    const std::string failure = mduCommonMessage::LinkModeFailureText();
+    w.ShowErrorMessage(failure);
+    EXPECT_EQ(w.MessageText(), failure);
+    const QString shown = h.Control<QPlainTextEdit>("txtMessage")->toPlainText();
+    EXPECT_FALSE(shown.contains(QLatin1Char('\r')));
+    EXPECT_EQ(shown.split(QLatin1Char('\n')).size(), 5);
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("   異常狀況")));
+}
+
+TEST(frmMainDisplay, InfoLinesKeepTheirLabelsAndIgnoreIndicesOutsideTheList) {
+    WindowHarness h;
+    frmMain& w = h.StartIdle();
+    const std::string label2 = "GPS   序          號   ";
+    w.SetInfoLine(2, "A1B2C3");
+    EXPECT_EQ(w.InfoLine(2), label2 + ": A1B2C3");
+    // A value with its own colon does not move the label's end.
+    w.SetInfoLine(2, "x:y");
+    w.SetInfoLine(2, "");
+    EXPECT_EQ(w.InfoLine(2), label2 + ": ");
+
+    for (int line = 0; line < mduCommonMessage::InfoLineCount; ++line) {
+        w.SetInfoLine(static_cast<std::int16_t>(line), "v" + std::to_string(line));
+    }
+    const std::string before0 = w.InfoLine(0);
+    w.SetInfoLine(5, "nothing");
+    w.SetInfoLine(-1, "nothing");
+    w.ClearUnitLines();
+    EXPECT_EQ(w.InfoLine(0), before0);
+    for (int line = 1; line < mduCommonMessage::InfoLineCount; ++line) {
+        const std::string label = mduCommonMessage::InfoLineLabels[line];
+        EXPECT_EQ(w.InfoLine(line), label.substr(0, label.find(':')) + ": ") << "line " << line;
+    }
+}
+
+TEST(frmMainDisplay, LampsTakeTheFourColoursAndIgnoreOtherCodesAndIndices) {
+    WindowHarness h;
+    frmMain& w = h.StartIdle();
+    const QColor grey(192, 192, 192), yellow(255, 255, 0), green(0, 255, 0), red(255, 0, 0);
+    w.SetStatusLamps(-1, 0);
+    for (int lamp = 0; lamp < 20; ++lamp) {
+        EXPECT_EQ(w.LampColour(lamp), grey) << "lamp " << lamp;
+    }
+    w.SetStatusLamps(3, 1);
+    w.SetStatusLamp(4, 2);
+    w.SetStatusLamps(19, 3);
+    EXPECT_EQ(w.LampColour(3), yellow);
+    EXPECT_EQ(w.LampColour(4), green);
+    EXPECT_EQ(w.LampColour(19), red);
+
+    w.SetStatusLamps(5, 7);
+    w.SetStatusLamps(5, 4);
+    w.SetStatusLamps(5, -1);
+    w.SetStatusLamps(20, 3);
+    w.SetStatusLamps(-2, 3);
+    w.SetStatusLamps(-1, 9);
+    EXPECT_EQ(w.LampColour(5), grey);
+    EXPECT_EQ(w.LampColour(19), red);
+    EXPECT_EQ(w.LampColour(3), yellow);
+}
+
+TEST(frmMainBrowse, TheIdleStateOpensTheDialogWithTheDataFileFilter) {
+    WindowHarness h;
+    frmMain& w = h.StartIdle();
+    QPushButton* browse = h.Control<QPushButton>("cmdBrowser");
+
+    h.dialog.QueuePath("/home/op/新資料.apd");
+    browse->click();
+    ASSERT_EQ(h.dialog.Requests().size(), 1u);
+    const ScriptedFileDialog::Request& asked = h.dialog.Requests()[0];
+    EXPECT_EQ(asked.kind, ScriptedFileDialog::Kind::Open);
+    EXPECT_EQ(asked.request.filter, "All Files (*.*)|*.*|GPS 資料檔 (*.apd)|*.apd");
+    EXPECT_EQ(asked.request.filterIndex, 2);
+    EXPECT_EQ(asked.request.flags, 4);
+    EXPECT_EQ(asked.request.fileName, "");
+    EXPECT_EQ(w.FileNameText(), "/home/op/新資料.apd");
+    EXPECT_EQ(w.WorkPage().Event, 8);
+
+    // Cancel keeps the text.
+    h.dialog.QueueCancel();
+    browse->click();
+    EXPECT_EQ(h.dialog.Requests().size(), 2u);
+    EXPECT_EQ(w.FileNameText(), "/home/op/新資料.apd");
+
+    // Outside idle the button is not the sequence's business.
+    w.ChangeWorkState(3);
+    browse->click();
+    EXPECT_EQ(h.dialog.Requests().size(), 2u);
+}
+
+TEST(frmMainBrowse, AnInterchangeFileIsPresetAndTheResultTellsAChangedChoice) {
+    const struct {
+        const char* current;
+        bool preset;
+    } cases[] = {{"C:\\maps\\OLD.IDF", true},
+                 {"C:\\maps\\old.idf", true},
+                 {"old.Idf", true},
+                 {"C:\\maps.idf\\new.apd", false},
+                 {"C:\\maps.idf\\noext", false},
+                 {"C:\\", false},
+                 {"", false},
+                 {"C:\\x.idf.bak", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("text \"") + c.current + "\"");
+        WindowHarness h;
+        frmMain& w = h.StartIdle();
+        h.Control<QLineEdit>("txtFileName")->setText(QString::fromUtf8(c.current));
+        h.dialog.QueueCancel();
+        EXPECT_FALSE(w.BrowseDataFile(true));
+        ASSERT_EQ(h.dialog.Requests().size(), 1u);
+        EXPECT_EQ(h.dialog.Requests()[0].request.fileName, c.preset ? c.current : "");
+        EXPECT_EQ(w.FileNameText(), c.current);
+    }
+
+    WindowHarness h;
+    frmMain& w = h.StartIdle();
+    h.dialog.QueuePath("C:\\");  // the same text
+    EXPECT_FALSE(w.BrowseDataFile(true));
+    h.dialog.QueuePath("D:\\a.apd");
+    EXPECT_TRUE(w.BrowseDataFile(true));
+    h.dialog.QueuePath("D:\\a.apd");  // save: always true once chosen
+    EXPECT_TRUE(w.BrowseDataFile(false));
+    EXPECT_EQ(h.dialog.Requests().back().kind, ScriptedFileDialog::Kind::Save);
+    EXPECT_EQ(h.dialog.Requests().back().request.flags, 6);
+    h.dialog.QueueCancel();
+    EXPECT_FALSE(w.BrowseDataFile(false));
+}
