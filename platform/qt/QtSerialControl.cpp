@@ -12,6 +12,7 @@
 #if defined(Q_OS_UNIX)
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
@@ -239,6 +240,7 @@ void QtSerialControl::Open() {
     ++session_;
     receivePending_ = false;
     sendPending_ = false;
+    closePending_ = false;
     // Some devices (a pseudo-terminal) have no modem lines; that is no fault.
     port_.setDataTerminalReady(dtrEnable_);
     port_.clearError();
@@ -255,6 +257,7 @@ void QtSerialControl::Close() {
     ++session_;
     receivePending_ = false;
     sendPending_ = false;
+    closePending_ = false;
 }
 
 std::string QtSerialControl::DescribeOpenFailure(QSerialPort::SerialPortError error) const {
@@ -395,12 +398,18 @@ void QtSerialControl::OnBytesWritten(qint64) {
 }
 
 void QtSerialControl::OnErrorOccurred(QSerialPort::SerialPortError error) {
-    if (error != QSerialPort::ResourceError) {
+    // A device that went away shows as a resource error (USB adapter pulled)
+    // or as reads that find the line hung up (far side of a pseudo-terminal
+    // closed), which the port would otherwise report again on every pass of
+    // the event loop.
+    const bool gone =
+        error == QSerialPort::ResourceError || (error == QSerialPort::ReadError && HungUp());
+    if (!gone || closePending_) {
         return;
     }
-    // The device went away (cable pulled, far side of a pseudo-terminal
-    // closed). Close outside the port's own signal; the cycle in progress
-    // ends by its time-out, and the next open finds no device.
+    // Close outside the port's own signal. The cycle in progress ends by its
+    // time-out, and the next open finds no device.
+    closePending_ = true;
     const std::uint64_t session = session_;
     QMetaObject::invokeMethod(
         this,
@@ -411,6 +420,15 @@ void QtSerialControl::OnErrorOccurred(QSerialPort::SerialPortError error) {
             }
         },
         Qt::QueuedConnection);
+}
+
+bool QtSerialControl::HungUp() const {
+#if defined(Q_OS_UNIX)
+    pollfd check{static_cast<int>(port_.handle()), POLLIN, 0};
+    return ::poll(&check, 1, 0) > 0 && (check.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    return false;
+#endif
 }
 
 void QtSerialControl::CheckReceiveLevel() {

@@ -99,6 +99,7 @@ class QtSerialControl final : public QObject, public ISerialControl {
     void OnReadyRead();
     void OnBytesWritten(qint64 bytes);
     void OnErrorOccurred(QSerialPort::SerialPortError error);
+    bool HungUp() const;
     void CheckReceiveLevel();
     void Post(int event);
     void Deliver(int event, std::uint64_t session);
@@ -128,6 +129,7 @@ class QtSerialControl final : public QObject, public ISerialControl {
     std::uint64_t session_ = 0;
     bool receivePending_ = false;
     bool sendPending_ = false;
+    bool closePending_ = false;
 };
 
 }  // namespace platform

@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "QtDriverRig.h"
+#include "SimProcess.h"
+#include "clsRandom.h"
+#include "mduGlobalModule.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+constexpr char kSerial[] = "PTYTEST0042";
+
+// "$GSHLO" or "$GSLNK" through the driver at 9600 baud, as the connect stage
+// sends it; the reply's fields, empty when none came.
+std::vector<std::string> Sentence(QtDriverRig& rig, const char* head) {
+    rig.comm.SetCommuStats(rig.comm.NewCommStats(1));
+    const std::size_t before = rig.events.size();
+    if (rig.comm.CommuStats() != 1 ||
+        !rig.comm.SendDataToUnit(mduGlobalModule::BuildSentence(head), 20, 300, -1) ||
+        !rig.WaitForEvents(before + 1) || rig.events.back().code != 1) {
+        return {};
+    }
+    return mduGlobalModule::ParseSentence(rig.events.back().bytes);
+}
+
+}  // namespace
+
+class GpsUnitSim : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!SimProcess::Built()) {
+            GTEST_SKIP() << "gpsunit-sim is not built";
+        }
+    }
+};
+
+TEST_F(GpsUnitSim, HelloAtTextSpeedGetsTheAcknowledgement) {
+    SimProcess sim({"--serial", kSerial});
+    ASSERT_FALSE(sim.Path().empty());
+    QtDriverRig rig(sim.Path());
+    const std::vector<std::string> fields = Sentence(rig, "$GSHLO");
+    ASSERT_GE(fields.size(), 3u);
+    EXPECT_EQ(fields[0], "ASACK");
+    EXPECT_EQ(fields[1], kSerial);
+}
+
+TEST_F(GpsUnitSim, AttachFrameAtLinkSpeedGetsItsReply) {
+    SimProcess sim;
+    ASSERT_FALSE(sim.Path().empty());
+    QtDriverRig rig(sim.Path());
+    ASSERT_FALSE(Sentence(rig, "$GSLNK").empty());
+
+    // Attach: a head code equal to its own nibble swap, the code 0 and the
+    // 16-byte link table, scrambled, then the CRC trailer.
+    clsRandom random(7);
+    const Bytes table = random.SecurityTable();
+    clsRandom::Table key{};
+    std::copy(table.begin(), table.end(), key.begin());
+    Bytes plain{0x66, 0x00};
+    plain.insert(plain.end(), table.begin(), table.end());
+    Bytes frame = clsRandom::Codec(plain, key);
+    const std::uint16_t crc = mduGlobalModule::GetCrc16(frame);
+    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
+    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+
+    rig.comm.SetCommuStats(2);
+    ASSERT_EQ(rig.comm.CommuStats(), 2);
+    ASSERT_TRUE(rig.comm.SendDataToUnit(frame, 5, 2000, -1));
+    ASSERT_TRUE(rig.WaitForEvents(2, 5000));
+    const auto& reply = rig.events.back();
+    ASSERT_EQ(reply.code, 1);
+    ASSERT_GE(reply.bytes.size(), 5u);
+    EXPECT_TRUE(mduGlobalModule::CheckCrc16(reply.bytes));
+    const Bytes clear = clsRandom::Codec(reply.bytes, key);
+    EXPECT_EQ(clear[1], 0x00);         // the echoed code
+    EXPECT_EQ(clear[2] & 0xF0, 0x00);  // accepted
+    EXPECT_NE(clear[2] & 0x08, 0x00);  // the bit the tool requires
+}
+
+// The unit is killed while the driver waits for its reply: the cycle ends by
+// its time-out, the next open reports the device missing, and a new unit on
+// the same port number is reached as before.
+TEST_F(GpsUnitSim, KilledUnitEndsTheCycleByTimeOutAndTheProgramGoesOn) {
+    auto sim =
+        std::make_unique<SimProcess>(QStringList{"--fault", "no-reply:sentence=hello,times=1"});
+    ASSERT_FALSE(sim->Path().empty());
+    QtDriverRig rig(sim->Path());
+    rig.comm.SetCommuStats(1);
+    ASSERT_TRUE(rig.comm.SendDataToUnit(mduGlobalModule::BuildSentence("$GSHLO"), 20, 300, -1));
+    ASSERT_TRUE(QtDriverRig::Wait([&] { return rig.comm.CommFrameState() == 3; }, 2000));
+    const qint64 sentMs = rig.clock.elapsed();
+    sim->Kill();
+    ASSERT_TRUE(rig.WaitForEvents(1));
+    EXPECT_EQ(rig.events[0].code, 2);
+    EXPECT_TRUE(rig.events[0].bytes.empty());
+    EXPECT_LT(rig.events[0].atMs - sentMs, 1000);
+    // The control notices the hang-up and lets go of the port by itself.
+    EXPECT_TRUE(QtDriverRig::Wait([&] { return !rig.control.PortOpen(); }, 1000));
+
+    // Re-open (the connection test resets the driver first).
+    const std::string gone = sim->Path();
+    rig.comm.NewCommStats(0, true);
+    EXPECT_EQ(rig.comm.NewCommStats(1, true, true, true), 0);
+    ASSERT_EQ(rig.boxes.Texts().size(), 1u);
+    EXPECT_EQ(
+        rig.boxes.Texts()[0].rfind("傳輸埠 (9) 控制異常 : COM9 (" + gone + "): no such device", 0),
+        0u)
+        << rig.boxes.Texts()[0];
+
+    sim = std::make_unique<SimProcess>();
+    ASSERT_FALSE(sim->Path().empty());
+    rig.PointAt(sim->Path());
+    const std::vector<std::string> fields = Sentence(rig, "$GSHLO");
+    ASSERT_FALSE(fields.empty());
+    EXPECT_EQ(fields[0], "ASACK");
+}
