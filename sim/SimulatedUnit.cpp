@@ -391,9 +391,7 @@ SimulatedUnit::Reply SimulatedUnit::Execute(int code, const std::vector<std::uin
             SetMode(Mode::Text, nowUs);
             checking_ = true;
             LogState(nowUs, "memory check started");
-            LogEntry done;
-            done.kind = LogEntry::Kind::State;
-            Schedule(nowUs + config_.checkMs * 1000, std::nullopt, After::EndCheck, done);
+            Schedule(nowUs + config_.checkMs * 1000, std::nullopt, After::EndCheck, {});
             return accepted;
         }
         case UnitCommand::kQID: {
@@ -440,9 +438,7 @@ SimulatedUnit::Reply SimulatedUnit::Execute(int code, const std::vector<std::uin
             erasing_ = true;
             request_.clear();
             LogState(nowUs, "erase started");
-            LogEntry done;
-            done.kind = LogEntry::Kind::State;
-            Schedule(nowUs + config_.eraseMs * 1000, std::nullopt, After::EndErase, done);
+            Schedule(nowUs + config_.eraseMs * 1000, std::nullopt, After::EndErase, {});
             return accepted;
         }
         case UnitCommand::kParameterWrite:

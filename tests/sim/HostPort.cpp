@@ -1,21 +1,12 @@
 #include "HostPort.h"
 
+#include "Deadline.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int RemainingMs(Clock::time_point end) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-}  // namespace
 
 HostPort::HostPort(const std::string& path, speed_t speed) {
     fd_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -51,10 +42,10 @@ std::vector<HostPort::Timed> HostPort::ReadTimed(const std::function<bool(const 
                                                  int timeoutMs) {
     std::vector<Timed> out;
     Bytes seen;
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const Deadline deadline(timeoutMs);
     while (fd_ >= 0 && !done(seen)) {
         pollfd fd{fd_, POLLIN, 0};
-        if (poll(&fd, 1, RemainingMs(end)) <= 0 || (fd.revents & POLLIN) == 0) {
+        if (poll(&fd, 1, deadline.RemainingMs()) <= 0 || (fd.revents & POLLIN) == 0) {
             break;
         }
         std::uint8_t chunk[512];
@@ -62,7 +53,7 @@ std::vector<HostPort::Timed> HostPort::ReadTimed(const std::function<bool(const 
         if (n <= 0) {
             break;
         }
-        const auto now = Clock::now();
+        const auto now = std::chrono::steady_clock::now();
         for (ssize_t i = 0; i < n; ++i) {
             out.push_back({now, chunk[i]});
             seen.push_back(chunk[i]);
@@ -88,10 +79,10 @@ HostPort::Bytes HostPort::ReadCount(std::size_t count, int timeoutMs) {
 }
 
 bool HostPort::SeesHangUp(int timeoutMs) {
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const Deadline deadline(timeoutMs);
     while (fd_ >= 0) {
         pollfd fd{fd_, POLLIN, 0};
-        const int ready = poll(&fd, 1, RemainingMs(end));
+        const int ready = poll(&fd, 1, deadline.RemainingMs());
         if (ready <= 0) {
             return false;
         }

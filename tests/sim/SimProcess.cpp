@@ -1,5 +1,7 @@
 #include "SimProcess.h"
 
+#include "Deadline.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -7,17 +9,6 @@
 
 #include <chrono>
 #include <thread>
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int RemainingMs(Clock::time_point end) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-}  // namespace
 
 SimProcess::SimProcess(const std::string& program, const std::vector<std::string>& args) {
     int fds[2];
@@ -54,10 +45,10 @@ SimProcess::~SimProcess() {
 }
 
 std::string SimProcess::FirstLine(int timeoutMs) {
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const Deadline deadline(timeoutMs);
     while (buffered_.find('\n') == std::string::npos) {
         pollfd fd{stdout_, POLLIN, 0};
-        if (stdout_ < 0 || poll(&fd, 1, RemainingMs(end)) <= 0) {
+        if (stdout_ < 0 || poll(&fd, 1, deadline.RemainingMs()) <= 0) {
             return {};
         }
         char chunk[256];
@@ -71,10 +62,10 @@ std::string SimProcess::FirstLine(int timeoutMs) {
 }
 
 std::string SimProcess::AllOutput(int timeoutMs) {
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const Deadline deadline(timeoutMs);
     for (;;) {
         pollfd fd{stdout_, POLLIN, 0};
-        if (stdout_ < 0 || poll(&fd, 1, RemainingMs(end)) <= 0) {
+        if (stdout_ < 0 || poll(&fd, 1, deadline.RemainingMs()) <= 0) {
             break;
         }
         char chunk[4096];
@@ -95,7 +86,7 @@ int SimProcess::Wait(int timeoutMs) {
     if (pid_ <= 0) {
         return -2;
     }
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const Deadline deadline(timeoutMs);
     while (status_ == -1) {
         int raw = 0;
         const pid_t done = waitpid(pid_, &raw, WNOHANG);
@@ -103,7 +94,7 @@ int SimProcess::Wait(int timeoutMs) {
             status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -2;
             break;
         }
-        if (Clock::now() >= end) {
+        if (deadline.Passed()) {
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

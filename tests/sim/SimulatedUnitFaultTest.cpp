@@ -58,6 +58,16 @@ std::vector<std::string> FaultNotes(const SimulatedUnit& unit) {
     return notes;
 }
 
+// A test name made of the fault text's letters and digits.
+std::string TestName(std::string fault) {
+    for (char& ch : fault) {
+        if (!std::isalnum(static_cast<unsigned char>(ch))) {
+            ch = '_';
+        }
+    }
+    return fault;
+}
+
 struct Seen {
     const SessionRig& rig;
     const HostLink::Reply& reply;
@@ -153,15 +163,7 @@ const FrameCase kFrameCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(SimulatedUnit, FrameFault, ::testing::ValuesIn(kFrameCases),
-                         [](const auto& info) {
-                             std::string name = info.param.fault;
-                             for (char& ch : name) {
-                                 if (!std::isalnum(static_cast<unsigned char>(ch))) {
-                                     ch = '_';
-                                 }
-                             }
-                             return name;
-                         });
+                         [](const auto& info) { return TestName(info.param.fault); });
 
 struct SentenceCase {
     const char* fault;
@@ -233,15 +235,7 @@ const SentenceCase kSentenceCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(SimulatedUnit, SentenceFault, ::testing::ValuesIn(kSentenceCases),
-                         [](const auto& info) {
-                             std::string name = info.param.fault;
-                             for (char& ch : name) {
-                                 if (!std::isalnum(static_cast<unsigned char>(ch))) {
-                                     ch = '_';
-                                 }
-                             }
-                             return name;
-                         });
+                         [](const auto& info) { return TestName(info.param.fault); });
 
 TEST(FaultSelection, BlockCountsDistinctAddressesSoRetriesKeepTheirNumber) {
     SessionRig rig(WithFaults({"bad-status:code=51,block=2,times=1"}));

@@ -272,4 +272,31 @@ TEST_F(UnitSession, TheLineIsIgnoredWhileErasing) {
     EXPECT_EQ(Exchange(1).Code(), 1);
 }
 
+TEST_F(UnitSession, LineNoiseNeverKeepsTheUnitFromAnsweringAfterwards) {
+    // Text mode: noise, including stray "$" and line ends, then a hello.
+    std::mt19937 generator(5);
+    for (int burst = 0; burst < 100; ++burst) {
+        Bytes noise = RandomBytes(1 + generator() % 120, generator());
+        for (auto& b : noise) {
+            b = "$*,\r\nGSHLO0123456789ABCDEF"[b % 26];
+        }
+        line_.Send(noise, kText, burst % 2 == 0);
+    }
+    line_.Send(Bytes{'\r', '\n'}, kText);
+    line_.Advance(500 * kMs);
+    line_.TakeReceived();
+    EXPECT_EQ(Sentence("$GSHLO").at(0), "ASACK");
+
+    // Binary mode: random bursts, each followed by more than the request gap.
+    EnterLinkMode();
+    for (int burst = 0; burst < 300; ++burst) {
+        line_.Send(RandomBytes(1 + generator() % 300, generator()), kBinary, burst % 2 == 0);
+        line_.Advance(60 * kMs);
+    }
+    line_.TakeReceived();
+    ASSERT_TRUE(unit_.Connected());
+    ASSERT_EQ(unit_.CurrentMode(), SimulatedUnit::Mode::Binary);
+    EXPECT_EQ(Exchange(1).Code(), 1);
+}
+
 }  // namespace
