@@ -224,7 +224,8 @@ bool clsApdPacker::WriteFile(const std::string& path, std::span<const std::uint8
     if (!file) {
         return Refuse(error, "cannot create " + path);
     }
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
+    if ((!bytes.empty() &&
+         std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) ||
         std::fclose(file.release()) != 0) {
         return Refuse(error, "cannot write " + path);
     }
