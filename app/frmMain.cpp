@@ -3,7 +3,9 @@
 #include <exception>
 
 #include <QCloseEvent>
+#include <QFontDatabase>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QPalette>
 #include <QSessionManager>
 
@@ -69,6 +71,7 @@ frmMain::frmMain(platform::PlatformServices& services, QWidget* parent)
     for (const char* label : mduCommonMessage::InfoLineLabels) {
         ui->lsbxDownloadInformation->addItem(QString::fromUtf8(label));
     }
+    FitDisplays();
 
     // The window's timers, with their design intervals, all stopped.
     m_timAutoRunning->SetInterval(kTimAutoRunningInterval);
@@ -427,13 +430,33 @@ std::string frmMain::FileNameText() const {
 
 // --- Size ----------------------------------------------------------------------
 
+void frmMain::FitDisplays() {
+    // The labels of the information list line up in a font whose CJK
+    // characters are two columns wide.
+    const QString mono = QStringLiteral("Noto Sans Mono CJK TC");
+    if (QFontDatabase::families().contains(mono)) {
+        QFont font(mono);
+        font.setPointSizeF(ui->lsbxDownloadInformation->font().pointSizeF());
+        ui->lsbxDownloadInformation->setFont(font);
+    }
+    QListWidget* list = ui->lsbxDownloadInformation;
+    const int frame = 2 * list->frameWidth();
+    list->setFixedHeight(mduCommonMessage::InfoLineCount * list->sizeHintForRow(0) + frame + 4);
+    // Room for the longest failure text (eight lines) without scrolling.
+    QPlainTextEdit* message = ui->txtMessage;
+    const int lines = 8;
+    message->setFixedHeight(lines * message->fontMetrics().lineSpacing() +
+                            2 * message->frameWidth() +
+                            2 * static_cast<int>(message->document()->documentMargin()) + 4);
+}
+
 int frmMain::RuleHeight() const {
     const int extra = (kWindowExtraTwips * logicalDpiY() + 720) / 1440;
     int frames = ui->frmWorkingArea->sizeHint().height() + ui->frmFileArea->sizeHint().height() +
                  ui->frmCommArea->sizeHint().height();
     if (!ui->frmDebugArea->isHidden()) {
-        // Shown for diagnosis, the debug frame is added on top.
-        frames += ui->frmDebugArea->sizeHint().height();
+        // Shown for diagnosis, the debug frame and its gap are added on top.
+        frames += ui->frmDebugArea->sizeHint().height() + layout()->spacing();
     }
     return frames + extra;
 }

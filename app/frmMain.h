@@ -141,6 +141,7 @@ class frmMain final : public QWidget, public IWorkPageWindow {
     void OnCommResponseMessage(std::int32_t vCommEvent, const std::vector<std::uint8_t>& vMessage);
     void OnComboComPortClick(int index);
     void SetMessageColour(const QColor& colour);
+    void FitDisplays();
     void ApplyWindowHeight();
     void StopWindowTimers();
     QFrame* Lamp(int index) const;

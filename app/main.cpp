@@ -5,7 +5,8 @@
 // GPSUPDATE_SCREENSHOT=<file.png> the window is shown, left to settle, saved
 // as a picture and the program ends (exit status 0 when the picture was
 // written). GPSUPDATE_SCREENSHOT_DEBUG=1 also shows the diagnostic frame with
-// the lamps in their four colours. The settings are read but not written.
+// the lamps in their four colours and sample texts in the displays. The
+// settings are read but not written.
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,7 @@
 #include "QtSettingsStore.h"
 #include "QtTimerFactory.h"
 #include "frmMain.h"
+#include "mduCommonMessage.h"
 #include "mduDisplayText.h"
 #include "mduGlobalModule.h"
 #include "mduSetupOptions.h"
@@ -43,11 +45,16 @@ void UseTraditionalChineseFont(QApplication& app) {
     }
 }
 
-void ShowLampSample(frmMain& window) {
+// The diagnostic frame with the lamps in their four colours, and the longest
+// failure text and filled information lines, to check how they are drawn.
+void ShowDisplaySample(frmMain& window) {
     window.SetDebugAreaVisible(true);
     for (int lamp = 0; lamp < mduDisplayText::LampCount; ++lamp) {
         window.SetStatusLamps(lamp, lamp % 4);
     }
+    window.SetInfoLine(mduCommonMessage::InfoLineDataFileVersion, "APD0001.0042");
+    window.SetInfoLine(mduCommonMessage::InfoLineSerialNumber, mduCommonMessage::UnknownSerialText);
+    window.ShowErrorMessage(mduCommonMessage::CameraMemoryFailureText());
 }
 
 }  // namespace
@@ -79,7 +86,7 @@ int main(int argc, char* argv[]) {
     }
 
     if (qEnvironmentVariableIntValue("GPSUPDATE_SCREENSHOT_DEBUG") != 0) {
-        ShowLampSample(window);
+        ShowDisplaySample(window);
     }
     window.show();
     int status = 1;
