@@ -24,8 +24,10 @@ namespace sim {
 //   late         the reply leaves delay=MS after the request arrived
 //                (default: the host's time-out for the request + 500 ms)
 //   hang-up      the unit vanishes from the line before answering
-//   garbled      the reply sentence has wrong check digits
-//   refused      the reply sentence is well formed but not "ASACK"
+//   garbled      the reply sentence has wrong check digits (damaged on the
+//                line: after "$GSLNK" the unit still switches to link mode)
+//   refused      the reply sentence is well formed but not "ASACK" (the unit
+//                stays in text mode)
 // Keys (all optional; without code= or sentence= the fault hits every request
 // it can apply to):
 //   code=N|NAME      binary requests with this code (decimal or mnemonic)

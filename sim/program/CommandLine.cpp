@@ -212,8 +212,10 @@ Fault SPEC: KIND[:KEY=VALUE[,KEY=VALUE...]]
                  host's time-out for the request + 500 ms)
     hang-up      the unit leaves the line: the terminal is closed (the host sees
                  a hang-up) and the program serves no more until it is stopped
-    garbled      the reply sentence has wrong check digits (text mode)
-    refused      the reply sentence is well formed but not "ASACK" (text mode)
+    garbled      the reply sentence has wrong check digits (damaged on the line:
+                 after "$GSLNK" the unit still switches to link mode)
+    refused      the reply sentence is well formed but not "ASACK" (the unit
+                 stays in text mode)
   Keys:
     code=N|NAME      binary requests with this code: decimal or Attach, STS, RST,
                      SRdy, QID, VPGM, VMAP, VSND, SSup, SSecu1, SSecu2, FErs,
