@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "AttachFrame.h"
 #include "QtDriverRig.h"
 #include "SimProcess.h"
 #include "clsRandom.h"
@@ -54,18 +55,9 @@ TEST_F(GpsUnitSim, AttachFrameAtLinkSpeedGetsItsReply) {
     QtDriverRig rig(sim.Path());
     ASSERT_FALSE(Sentence(rig, "$GSLNK").empty());
 
-    // Attach: a head code equal to its own nibble swap, the code 0 and the
-    // 16-byte link table, scrambled, then the CRC trailer.
     clsRandom random(7);
     const Bytes table = random.SecurityTable();
-    clsRandom::Table key{};
-    std::copy(table.begin(), table.end(), key.begin());
-    Bytes plain{0x66, 0x00};
-    plain.insert(plain.end(), table.begin(), table.end());
-    Bytes frame = clsRandom::Codec(plain, key);
-    const std::uint16_t crc = mduGlobalModule::GetCrc16(frame);
-    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
-    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+    const Bytes frame = AttachFrame(table);
 
     rig.comm.SetCommuStats(2);
     ASSERT_EQ(rig.comm.CommuStats(), 2);
@@ -75,6 +67,8 @@ TEST_F(GpsUnitSim, AttachFrameAtLinkSpeedGetsItsReply) {
     ASSERT_EQ(reply.code, 1);
     ASSERT_GE(reply.bytes.size(), 5u);
     EXPECT_TRUE(mduGlobalModule::CheckCrc16(reply.bytes));
+    clsRandom::Table key{};
+    std::copy(table.begin(), table.end(), key.begin());
     const Bytes clear = clsRandom::Codec(reply.bytes, key);
     EXPECT_EQ(clear[1], 0x00);         // the echoed code
     EXPECT_EQ(clear[2] & 0xF0, 0x00);  // accepted
