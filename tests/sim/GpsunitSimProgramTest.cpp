@@ -101,7 +101,7 @@ TEST(GpsunitSim, SwitchesToTheLinkSpeedAndIgnoresTheWrongOne) {
 
 TEST(GpsunitSim, LinkPathPointsAtTheDeviceUntilTheProgramEnds) {
     const std::string link = TempPath("link");
-    SimProcess sim(GPSUNIT_SIM_PATH, {"--link", link, "--exit-after-ms", "1500"});
+    SimProcess sim(GPSUNIT_SIM_PATH, {"--link", link, "--exit-after-ms", "3000"});
     const std::string device = sim.FirstLine(5000);
     ASSERT_FALSE(device.empty());
     char target[PATH_MAX] = {};
