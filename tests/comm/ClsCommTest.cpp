@@ -118,14 +118,6 @@ TEST(ClsComm, OpenFailureIsShownOnceAndLeavesTheDriverClosed) {
             EXPECT_TRUE(rig.line.PortOpen());
         }
     }
-
-    // Without a control the state change fails the same way.
-    platform::ScriptedMessageBoxes boxes;
-    platform::ScopedProgramMessageBoxes scoped(boxes);
-    clsComm bare;
-    EXPECT_EQ(bare.NewCommStats(1, true, true, true), 0);
-    ASSERT_EQ(boxes.Texts().size(), 1u);
-    EXPECT_EQ(boxes.Texts()[0].rfind("傳輸埠 (1) 控制異常 : ", 0), 0u) << boxes.Texts()[0];
 }
 
 TEST(ClsComm, SendIsRefusedUnlessReadyAndSetsTheReceiveThreshold) {
@@ -283,25 +275,4 @@ TEST(ClsComm, PortClosedUnderTheDriverIsGivenUpAndOpenedAfresh) {
     rig.comm.SetCommuStats(1);
     EXPECT_EQ(rig.comm.CommuStats(), 1);
     EXPECT_TRUE(rig.comm.SendDataToUnit(Bytes{'$'}, 20, 300, -1));
-}
-
-TEST(ClsComm, AttachingThroughAxMsCommPrimesTheControl) {
-    platform::VirtualClock clock;
-    platform::MemorySerialLine line(clock);
-    line.SetRThreshold(9);
-    line.SetInputMode(0);
-    {
-        clsComm comm;
-        comm.SetaxMsComm(&line);
-        EXPECT_EQ(line.RThreshold(), 3);
-        EXPECT_EQ(line.InputMode(), 1);
-        EXPECT_EQ(comm.CommFrameState(), 1);
-        comm.SetCommuStats(1);
-        ASSERT_TRUE(line.PortOpen());
-        comm.SetaxMsComm(nullptr);
-        EXPECT_EQ(comm.CommFrameState(), 0);
-        EXPECT_EQ(comm.CommuStats(), 0);
-        comm.SetmMsComm(&line);
-    }
-    EXPECT_FALSE(line.PortOpen());  // the driver closes the port it leaves
 }
