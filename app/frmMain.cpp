@@ -10,6 +10,7 @@
 #include <QSessionManager>
 
 #include "ProgramMessageBoxes.h"
+#include "QtText.h"
 #include "TerminationWatcher.h"
 #include "WorkPageEvent.h"
 #include "clsComm.h"
@@ -26,26 +27,8 @@
 
 namespace {
 
-QString FromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string ToUtf8(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 QColor ToQColor(const mduDisplayText::Rgb& rgb) {
     return QColor(rgb.r, rgb.g, rgb.b);
-}
-
-// The message area draws "\r\n" as one line break (a lone "\r" would start a
-// paragraph of its own in Qt's text document).
-QString ToDisplayText(const std::string& text) {
-    QString shown = FromUtf8(text);
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return shown;
 }
 
 }  // namespace
@@ -110,6 +93,10 @@ frmMain::~frmMain() {
     // Terminate: whatever an unload left, released now.
     StopWindowTimers();
     ReleaseWorkObjects();
+    ReleaseProgramObjects();
+}
+
+void frmMain::ReleaseProgramObjects() {
     if (m_UnitConfig1) {
         m_UnitConfig1->SetUnitConfigBase(nullptr);
     }
@@ -168,8 +155,8 @@ void frmMain::RestoreSetupOptions() {
     if (!RestoreRequested(restore)) {
         return;
     }
-    ui->txtFileName->setText(
-        FromUtf8(store.GetSetting(AppName, Section, KeyFileName, ToUtf8(ui->txtFileName->text()))));
+    ui->txtFileName->setText(platform::ToQString(store.GetSetting(
+        AppName, Section, KeyFileName, platform::ToStdString(ui->txtFileName->text()))));
     const std::string port =
         store.GetSetting(AppName, Section, KeyCommPort, std::to_string(m_ClsComm->ComPort()));
     // A stored port that is not one of the list's ports leaves the driver's own.
@@ -249,7 +236,8 @@ void frmMain::SetWorkingBusy(bool busy) {
 void frmMain::SaveSetupOptions() {
     using namespace mduSetupOptions;
     platform::ISettingsStore& store = m_Services.settings;
-    store.SaveSetting(AppName, Section, KeyFileName, ToUtf8(ui->txtFileName->text()));
+    store.SaveSetting(AppName, Section, KeyFileName,
+                      platform::ToStdString(ui->txtFileName->text()));
     store.SaveSetting(AppName, Section, KeyCommPort,
                       std::to_string(ui->ComboComPort->currentIndex() + 1));
     store.SaveSetting(AppName, Section, KeyAutoSave, "1");
@@ -293,19 +281,12 @@ void frmMain::ExitProgram() {
     m_Exited = true;
     SaveSetupOptions();
     ReleaseWorkObjects();
-    if (m_UnitConfig1) {
-        m_UnitConfig1->SetUnitConfigBase(nullptr);
-    }
-    m_UnitConfigBase.reset();
-    if (m_ProgramBoxesInstalled) {
-        platform::ProgramMessageBoxes::Set(m_PreviousProgramBoxes);
-        m_ProgramBoxesInstalled = false;
-    }
+    ReleaseProgramObjects();
     emit programEnded();
 }
 
 bool frmMain::BrowseDataFile(bool openMode) {
-    const std::string remembered = ToUtf8(ui->txtFileName->text());
+    const std::string remembered = platform::ToStdString(ui->txtFileName->text());
 
     platform::FileDialogRequest request;
     // A previous interchange file is offered again as the pre-set name.
@@ -313,7 +294,7 @@ bool frmMain::BrowseDataFile(bool openMode) {
     const std::string name = slash == std::string::npos ? remembered : remembered.substr(slash + 1);
     const std::string::size_type dot = name.rfind('.');
     if (dot != std::string::npos) {
-        const QString extension = FromUtf8(name.substr(dot + 1));
+        const QString extension = platform::ToQString(name.substr(dot + 1));
         if (extension.compare(QLatin1String("IDF"), Qt::CaseInsensitive) == 0) {
             request.fileName = remembered;
         }
@@ -327,11 +308,11 @@ bool frmMain::BrowseDataFile(bool openMode) {
     if (!chosen) {
         return false;  // cancelled: the text stays
     }
-    ui->txtFileName->setText(FromUtf8(*chosen));
+    ui->txtFileName->setText(platform::ToQString(*chosen));
     if (!openMode) {
         return true;
     }
-    return ToUtf8(ui->txtFileName->text()) != remembered;
+    return platform::ToStdString(ui->txtFileName->text()) != remembered;
 }
 
 // --- Display operations ------------------------------------------------------------
@@ -340,7 +321,7 @@ void frmMain::PutMessageText(const std::string& text, bool keepFirstPart,
                              const std::string& separator) {
     m_MessageText =
         mduDisplayText::ComposeMessageText(m_MessageText, text, keepFirstPart, separator);
-    ui->txtMessage->setPlainText(ToDisplayText(m_MessageText));
+    ui->txtMessage->setPlainText(platform::ToDisplayLines(m_MessageText));
 }
 
 void frmMain::SetMessageColour(const QColor& colour) {
@@ -375,7 +356,8 @@ void frmMain::SetInfoLine(std::int16_t index, const std::string& value) {
     if (line == nullptr) {
         return;
     }
-    line->setText(FromUtf8(mduDisplayText::ComposeInfoLine(ToUtf8(line->text()), value)));
+    line->setText(platform::ToQString(
+        mduDisplayText::ComposeInfoLine(platform::ToStdString(line->text()), value)));
 }
 
 void frmMain::ClearUnitLines() {
@@ -388,7 +370,7 @@ void frmMain::ClearUnitLines() {
 
 std::string frmMain::InfoLine(int index) const {
     const QListWidgetItem* line = ui->lsbxDownloadInformation->item(index);
-    return line == nullptr ? std::string() : ToUtf8(line->text());
+    return line == nullptr ? std::string() : platform::ToStdString(line->text());
 }
 
 QFrame* frmMain::Lamp(int index) const {
@@ -425,7 +407,7 @@ QColor frmMain::LampColour(int index) const {
 }
 
 std::string frmMain::FileNameText() const {
-    return ToUtf8(ui->txtFileName->text());
+    return platform::ToStdString(ui->txtFileName->text());
 }
 
 // --- Size ----------------------------------------------------------------------

@@ -144,6 +144,8 @@ class frmMain final : public QWidget, public IWorkPageWindow {
     void FitDisplays();
     void ApplyWindowHeight();
     void StopWindowTimers();
+    // The shared base table and the program-wide message boxes.
+    void ReleaseProgramObjects();
     QFrame* Lamp(int index) const;
 
     platform::PlatformServices& m_Services;

@@ -3,11 +3,12 @@
 #include <QDir>
 #include <QFileDialog>
 
+#include "QtText.h"
+
 namespace platform {
 
 QStringList QtFileDialog::ToNameFilters(const std::string& filter) {
-    const QStringList parts =
-        QString::fromUtf8(filter.data(), static_cast<qsizetype>(filter.size())).split('|');
+    const QStringList parts = ToQString(filter).split('|');
     QStringList filters;
     if (filter.empty()) {
         return filters;
@@ -59,8 +60,7 @@ std::optional<std::string> QtFileDialog::Show(const FileDialogRequest& request, 
         dialog.selectNameFilter(filters.value(index >= 0 && index < filters.size() ? index : 0));
     }
     if (!request.fileName.empty()) {
-        dialog.selectFile(QString::fromUtf8(request.fileName.data(),
-                                            static_cast<qsizetype>(request.fileName.size())));
+        dialog.selectFile(ToQString(request.fileName));
     }
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
@@ -69,8 +69,7 @@ std::optional<std::string> QtFileDialog::Show(const FileDialogRequest& request, 
     if (chosen.isEmpty()) {
         return std::nullopt;
     }
-    const QByteArray path = QDir::toNativeSeparators(chosen.first()).toUtf8();
-    return std::string(path.constData(), static_cast<std::size_t>(path.size()));
+    return ToStdString(QDir::toNativeSeparators(chosen.first()));
 }
 
 }  // namespace platform

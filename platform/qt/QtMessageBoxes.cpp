@@ -3,6 +3,8 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 
+#include "QtText.h"
+
 namespace platform {
 namespace {
 
@@ -29,10 +31,7 @@ QString QtMessageBoxes::Caption() const {
 }
 
 QString QtMessageBoxes::ToDisplayText(const std::string& text) {
-    QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return shown;
+    return ToDisplayLines(text);
 }
 
 MsgResult QtMessageBoxes::Show(const std::string& text, MsgButtons buttons, MsgIcon icon) {

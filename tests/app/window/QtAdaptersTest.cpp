@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <ctime>
 #include <memory>
 
 #include <QAbstractButton>
@@ -12,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "QtClock.h"
 #include "QtFileDialog.h"
 #include "QtMessageBoxes.h"
 #include "QtSettingsStore.h"
@@ -62,14 +60,6 @@ TEST(QtWindowTimer, ZeroIntervalNeverFiresAndTheHandlerMayDestroyItsTimer) {
     }
     EXPECT_EQ(ticks, 1);
     Pump(20);  // the QTimer handed to the event loop goes cleanly
-}
-
-TEST(QtClock, GivesTheHostsTimeInWholeSeconds) {
-    const std::int64_t before = std::time(nullptr);
-    const std::int64_t now = QtClock().NowSeconds();
-    const std::int64_t after = std::time(nullptr);
-    EXPECT_GE(now, before);
-    EXPECT_LE(now, after);
 }
 
 TEST(QtFileDialog, FilterPairsBecomeQtNameFilters) {

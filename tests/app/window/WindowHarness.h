@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QWidget>
 
@@ -52,6 +53,16 @@ struct WindowHarness {
     }
     std::optional<std::string> Stored(const std::string& key) const {
         return store.Value(mduSetupOptions::AppName, mduSetupOptions::Section, key);
+    }
+
+    // The five controls that an update disables (cmdExit never is).
+    std::vector<QWidget*> OperatingControls() const {
+        std::vector<QWidget*> controls;
+        for (const char* name : {"ComboComPort", "cmdAutoCommPortScan", "cmdHelloDevice",
+                                 "cmdBrowser", "cmdDownLoadStart"}) {
+            controls.push_back(Control<QWidget>(name));
+        }
+        return controls;
     }
 
     template <typename T>

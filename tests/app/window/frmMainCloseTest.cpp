@@ -115,10 +115,7 @@ TEST(frmMainClose, SessionEndAndTerminationCloseWithoutAQuestionEvenWhileBusy) {
 TEST(frmMainClose, BusyDisablesTheFiveOperatingControlsButNeverExit) {
     WindowHarness h;
     frmMain& w = h.StartIdle();
-    const std::vector<QWidget*> operating = {
-        h.Control<QComboBox>("ComboComPort"), h.Control<QPushButton>("cmdAutoCommPortScan"),
-        h.Control<QPushButton>("cmdHelloDevice"), h.Control<QPushButton>("cmdBrowser"),
-        h.Control<QPushButton>("cmdDownLoadStart")};
+    const std::vector<QWidget*> operating = h.OperatingControls();
     QPushButton* exit = h.Control<QPushButton>("cmdExit");
 
     w.SetWorkingBusy(true);

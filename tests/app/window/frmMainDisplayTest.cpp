@@ -129,31 +129,25 @@ TEST(frmMainBrowse, TheIdleStateOpensTheDialogWithTheDataFileFilter) {
 }
 
 TEST(frmMainBrowse, AnInterchangeFileIsPresetAndTheResultTellsAChangedChoice) {
+    WindowHarness h;
+    frmMain& w = h.StartIdle();
+    QLineEdit* text = h.Control<QLineEdit>("txtFileName");
     const struct {
         const char* current;
         bool preset;
-    } cases[] = {{"C:\\maps\\OLD.IDF", true},
-                 {"C:\\maps\\old.idf", true},
-                 {"old.Idf", true},
-                 {"C:\\maps.idf\\new.apd", false},
-                 {"C:\\maps.idf\\noext", false},
-                 {"C:\\", false},
-                 {"", false},
-                 {"C:\\x.idf.bak", false}};
+    } cases[] = {
+        {"C:\\maps\\OLD.IDF", true},    {"old.idf", true}, {"C:\\maps.idf\\new.apd", false},
+        {"C:\\maps.idf\\noext", false}, {"", false},       {"C:\\x.idf.bak", false}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string("text \"") + c.current + "\"");
-        WindowHarness h;
-        frmMain& w = h.StartIdle();
-        h.Control<QLineEdit>("txtFileName")->setText(QString::fromUtf8(c.current));
+        text->setText(QString::fromUtf8(c.current));
         h.dialog.QueueCancel();
-        EXPECT_FALSE(w.BrowseDataFile(true));
-        ASSERT_EQ(h.dialog.Requests().size(), 1u);
-        EXPECT_EQ(h.dialog.Requests()[0].request.fileName, c.preset ? c.current : "");
+        EXPECT_FALSE(w.BrowseDataFile(true)) << c.current;
+        EXPECT_EQ(h.dialog.Requests().back().request.fileName, c.preset ? c.current : "")
+            << c.current;
         EXPECT_EQ(w.FileNameText(), c.current);
     }
 
-    WindowHarness h;
-    frmMain& w = h.StartIdle();
+    text->setText(QStringLiteral("C:\\"));
     h.dialog.QueuePath("C:\\");  // the same text
     EXPECT_FALSE(w.BrowseDataFile(true));
     h.dialog.QueuePath("D:\\a.apd");
