@@ -7,12 +7,12 @@ clsDownloadUnit* clsDnLdUnitDataArray::Add(std::string_view key) {
     if (!ownKey.empty() && byKey_.contains(ownKey)) {
         return nullptr;
     }
-    auto unit = std::make_unique<clsDownloadUnit>();
-    clsDownloadUnit* added = unit.get();
+    clsDownloadUnit* added = &store_.emplace_back();
+    entries_.push_back(added);
     if (!ownKey.empty()) {
         byKey_.emplace(ownKey, added);
+        keyOf_.emplace(added, std::move(ownKey));
     }
-    entries_.push_back(Entry{std::move(unit), std::move(ownKey)});
     return added;
 }
 
@@ -20,7 +20,7 @@ clsDownloadUnit* clsDnLdUnitDataArray::Item(std::int32_t index) {
     if (index < 1 || index > Count()) {
         return nullptr;
     }
-    return entries_[static_cast<std::size_t>(index - 1)].unit.get();
+    return entries_[static_cast<std::size_t>(index - 1)];
 }
 
 const clsDownloadUnit* clsDnLdUnitDataArray::Item(std::int32_t index) const {
@@ -44,10 +44,13 @@ bool clsDnLdUnitDataArray::Remove(std::int32_t index) {
         return false;
     }
     const auto at = entries_.begin() + (index - 1);
-    if (!at->key.empty()) {
-        byKey_.erase(at->key);
+    clsDownloadUnit* unit = *at;
+    if (const auto keyed = keyOf_.find(unit); keyed != keyOf_.end()) {
+        byKey_.erase(keyed->second);
+        keyOf_.erase(keyed);
     }
     entries_.erase(at);
+    *unit = clsDownloadUnit{};  // lets go of its bytes
     return true;
 }
 
@@ -56,13 +59,14 @@ bool clsDnLdUnitDataArray::Remove(std::string_view key) {
     if (unit == nullptr) {
         return false;
     }
-    const auto at = std::find_if(entries_.begin(), entries_.end(),
-                                 [unit](const Entry& e) { return e.unit.get() == unit; });
+    const auto at = std::find(entries_.begin(), entries_.end(), unit);
     return Remove(static_cast<std::int32_t>(at - entries_.begin()) + 1);
 }
 
 std::int32_t clsDnLdUnitDataArray::Clear() {
     entries_.clear();
     byKey_.clear();
+    keyOf_.clear();
+    store_.clear();
     return 0;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -10,15 +10,12 @@
 #include "clsDownloadUnit.h"
 
 // An ordered list of download blocks, indexed from 1 in insertion order and
-// optionally by a string key. Blocks keep their address in memory while they
-// are in the list, so a pointer from Item or Add stays valid until that block
-// is removed or the list is cleared or destroyed.
+// optionally by a string key. Blocks never move in memory: a pointer from Add
+// or Item stays valid until the list is cleared or destroyed (a removed block
+// is emptied but its memory is kept until then). Blocks are stored in chunks,
+// not one allocation each, since a full-size data file has about 75,000.
 class clsDnLdUnitDataArray {
-    struct Entry {
-        std::unique_ptr<clsDownloadUnit> unit;
-        std::string key;
-    };
-    using Entries = std::vector<Entry>;
+    using Entries = std::vector<clsDownloadUnit*>;
 
     // Walks the blocks in order, yielding references.
     template <typename Unit, typename Base>
@@ -28,8 +25,8 @@ class clsDnLdUnitDataArray {
         using difference_type = std::ptrdiff_t;
         Iterator() = default;
         explicit Iterator(Base it) : it_(it) {}
-        Unit& operator*() const { return *it_->unit; }
-        Unit* operator->() const { return it_->unit.get(); }
+        Unit& operator*() const { return **it_; }
+        Unit* operator->() const { return *it_; }
         Iterator& operator++() {
             ++it_;
             return *this;
@@ -73,7 +70,7 @@ class clsDnLdUnitDataArray {
     // Removes every block; always 0.
     std::int32_t Clear();
 
-    // Room for `count` blocks without moving the list as it grows.
+    // Room for `count` blocks in the list's index.
     void Reserve(std::size_t count) { entries_.reserve(count); }
 
     iterator begin() { return iterator(entries_.begin()); }
@@ -82,6 +79,8 @@ class clsDnLdUnitDataArray {
     const_iterator end() const { return const_iterator(entries_.cend()); }
 
   private:
-    Entries entries_;
+    std::deque<clsDownloadUnit> store_;  // owns every block added since the last Clear
+    Entries entries_;                    // the list, in order
     std::unordered_map<std::string, clsDownloadUnit*> byKey_;
+    std::unordered_map<const clsDownloadUnit*, std::string> keyOf_;
 };
