@@ -12,7 +12,7 @@ namespace sim {
 // command line can choose.
 struct UnitConfig {
     std::string serial = "GU48A0012345";
-    std::string programVersion = "PV2.10";
+    std::string programVersion = "GPSP01.2000";  // one the sample data file accepts
     std::string dataVersion = "0512";
     std::string soundVersion = "SV1.03";
     // Record report in the hello reply and the STS payload before the

@@ -171,7 +171,7 @@ replies sent while the host listens at another speed arrive garbled.
 
 Unit identity and timing:
   --serial TEXT            serial number (default GU48A0012345)
-  --program-version TEXT   program version in the VPGM reply (default PV2.10)
+  --program-version TEXT   program version in the VPGM reply (default GPSP01.2000)
   --data-version TEXT      data version in the VMAP reply (default 0512)
   --sound-version TEXT     version in the VSND reply (default SV1.03)
   --record-report HEX      record report before the update (default 00)
