@@ -99,25 +99,31 @@ void clsComm::SetaxMsComm(platform::ISerialControl* control) {
 
 // --- Timers --------------------------------------------------------------------
 
+namespace {
+
+// Set True: off, on and the interval written again, so the count restarts at
+// 0, then the flag. Set False: the flag cleared and the timer stopped. The
+// flag says the driver armed the timer, whatever the timer's own state.
+void ArmTimer(platform::IWindowTimer* timer, bool& flag, bool enable) {
+    flag = enable;
+    if (timer == nullptr) {
+        return;
+    }
+    timer->SetEnabled(false);
+    if (enable) {
+        timer->SetEnabled(true);
+        timer->SetInterval(timer->Interval());
+    }
+}
+
+}  // namespace
+
 bool clsComm::FrameSpaceTimerEnable() const {
     return frameSpaceTimer_ != nullptr && frameSpaceTimer_->Enabled();
 }
 
 void clsComm::SetFrameSpaceTimerEnable(bool enable) {
-    if (enable) {
-        if (frameSpaceTimer_ != nullptr) {
-            // Off, on and the interval written again: the count restarts at 0.
-            frameSpaceTimer_->SetEnabled(false);
-            frameSpaceTimer_->SetEnabled(true);
-            frameSpaceTimer_->SetInterval(frameSpaceTimer_->Interval());
-        }
-        frameSpaceFlag_ = true;
-    } else {
-        frameSpaceFlag_ = false;
-        if (frameSpaceTimer_ != nullptr) {
-            frameSpaceTimer_->SetEnabled(false);
-        }
-    }
+    ArmTimer(frameSpaceTimer_, frameSpaceFlag_, enable);
 }
 
 bool clsComm::WaitTimeOutTimerEnable() const {
@@ -125,19 +131,7 @@ bool clsComm::WaitTimeOutTimerEnable() const {
 }
 
 void clsComm::SetWaitTimeOutTimerEnable(bool enable) {
-    if (enable) {
-        if (timeOutTimer_ != nullptr) {
-            timeOutTimer_->SetEnabled(false);
-            timeOutTimer_->SetEnabled(true);
-            timeOutTimer_->SetInterval(timeOutTimer_->Interval());
-        }
-        timeOutFlag_ = true;
-    } else {
-        timeOutFlag_ = false;
-        if (timeOutTimer_ != nullptr) {
-            timeOutTimer_->SetEnabled(false);
-        }
-    }
+    ArmTimer(timeOutTimer_, timeOutFlag_, enable);
 }
 
 void clsComm::StopTimersKeepFlags() {

@@ -1,13 +1,10 @@
 #pragma once
 
-#include <charconv>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -16,63 +13,8 @@ namespace platform {
 // setting, operation on a closed port). what() is the platform's own
 // description, shown to the operator as is.
 class SerialControlError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
-};
-
-// A line settings text such as "9600,N,8,1" taken apart: baud, parity letter
-// (N, E, O, M or S), data bits (5 to 8) and stop bits in tenths (10, 15 or 20).
-struct LineSettings {
-    int baud = 9600;
-    char parity = 'N';
-    int dataBits = 8;
-    int stopBitsTenths = 10;
-
-    // Nothing for a text that is not four valid fields separated by ",".
-    static std::optional<LineSettings> Parse(const std::string& text) {
-        std::vector<std::string> fields(1);
-        for (char c : text) {
-            if (c == ',') {
-                fields.emplace_back();
-            } else if (c != ' ') {
-                fields.back() += c;
-            }
-        }
-        if (fields.size() != 4) {
-            return std::nullopt;
-        }
-        auto number = [](const std::string& field, int& value) {
-            const char* end = field.data() + field.size();
-            auto [ptr, ec] = std::from_chars(field.data(), end, value);
-            return !field.empty() && ec == std::errc() && ptr == end;
-        };
-        LineSettings result;
-        if (!number(fields[0], result.baud) || result.baud < 50 || result.baud > 4000000) {
-            return std::nullopt;
-        }
-        if (fields[1].size() != 1) {
-            return std::nullopt;
-        }
-        const char parity =
-            fields[1][0] >= 'a' ? static_cast<char>(fields[1][0] - 'a' + 'A') : fields[1][0];
-        if (std::string_view("NEOMS").find(parity) == std::string_view::npos) {
-            return std::nullopt;
-        }
-        result.parity = parity;
-        if (!number(fields[2], result.dataBits) || result.dataBits < 5 || result.dataBits > 8) {
-            return std::nullopt;
-        }
-        if (fields[3] == "1") {
-            result.stopBitsTenths = 10;
-        } else if (fields[3] == "1.5") {
-            result.stopBitsTenths = 15;
-        } else if (fields[3] == "2") {
-            result.stopBitsTenths = 20;
-        } else {
-            return std::nullopt;
-        }
-        return result;
-    }
 };
 
 // The serial communications control that the window lends to the serial
@@ -80,7 +22,7 @@ struct LineSettings {
 // writes that the port cannot honour throw SerialControlError; reads never
 // throw.
 class ISerialControl {
-public:
+  public:
     // CommEvent values.
     static constexpr int kEventSend = 1;     // output buffer drained (SThreshold 1)
     static constexpr int kEventReceive = 2;  // at least RThreshold bytes waiting

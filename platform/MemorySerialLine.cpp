@@ -1,5 +1,7 @@
 #include "MemorySerialLine.h"
 
+#include "LineSettings.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -112,12 +114,12 @@ void MemorySerialLine::SetPortOpen(bool open) {
 
 void MemorySerialLine::SetInBufferSize(int size) {
     Log("InBufferSize", std::to_string(size));
-    inBufferSize_ = size;
+    options_.inBufferSize = size;
 }
 
 void MemorySerialLine::SetOutBufferSize(int size) {
     Log("OutBufferSize", std::to_string(size));
-    outBufferSize_ = size;
+    options_.outBufferSize = size;
 }
 
 void MemorySerialLine::SetInBufferCount(int count) {
@@ -147,42 +149,42 @@ void MemorySerialLine::SetOutBufferCount(int count) {
 
 void MemorySerialLine::SetInputMode(int mode) {
     Log("InputMode", std::to_string(mode));
-    inputMode_ = mode;
+    options_.inputMode = mode;
 }
 
 void MemorySerialLine::SetRThreshold(int threshold) {
     Log("RThreshold", std::to_string(threshold));
-    rThreshold_ = threshold;
+    options_.rThreshold = threshold;
 }
 
 void MemorySerialLine::SetSThreshold(int threshold) {
     Log("SThreshold", std::to_string(threshold));
-    sThreshold_ = threshold;
+    options_.sThreshold = threshold;
 }
 
 void MemorySerialLine::SetParityReplace(const std::string& text) {
     Log("ParityReplace", text);
-    parityReplace_ = text;
+    options_.parityReplace = text;
 }
 
 void MemorySerialLine::SetDTREnable(bool enable) {
     Log("DTREnable", enable ? "1" : "0");
-    dtrEnable_ = enable;
+    options_.dtrEnable = enable;
 }
 
 void MemorySerialLine::SetNullDiscard(bool discard) {
     Log("NullDiscard", discard ? "1" : "0");
-    nullDiscard_ = discard;
+    options_.nullDiscard = discard;
 }
 
 void MemorySerialLine::SetEOFEnable(bool enable) {
     Log("EOFEnable", enable ? "1" : "0");
-    eofEnable_ = enable;
+    options_.eofEnable = enable;
 }
 
 void MemorySerialLine::SetHandshaking(int mode) {
     Log("Handshaking", std::to_string(mode));
-    handshaking_ = mode;
+    options_.handshaking = mode;
 }
 
 void MemorySerialLine::SetOpenFailure(int port, std::string description) {
@@ -267,7 +269,7 @@ void MemorySerialLine::ChunkSent() {
 }
 
 void MemorySerialLine::PostSendNotice() {
-    if (!open_ || sThreshold_ < 1) {
+    if (!open_ || options_.sThreshold < 1) {
         return;
     }
     Post(sendDelayUs_, [this] {
@@ -350,7 +352,7 @@ void MemorySerialLine::InjectInput(std::span<const std::uint8_t> bytes) {
 }
 
 void MemorySerialLine::StoreInput(std::uint8_t byte) {
-    if (static_cast<int>(input_.size()) >= inBufferSize_) {
+    if (static_cast<int>(input_.size()) >= options_.inBufferSize) {
         return;  // overrun: the byte is lost
     }
     input_.push_back(byte);
@@ -360,14 +362,14 @@ void MemorySerialLine::StoreInput(std::uint8_t byte) {
 // --- Notifications -------------------------------------------------------------
 
 void MemorySerialLine::CheckReceiveLevel() {
-    if (!open_ || receivePending_ || rThreshold_ <= 0 ||
-        static_cast<int>(input_.size()) < rThreshold_) {
+    if (!open_ || receivePending_ || options_.rThreshold <= 0 ||
+        static_cast<int>(input_.size()) < options_.rThreshold) {
         return;
     }
     receivePending_ = true;
     Post(0, [this] {
         receivePending_ = false;
-        if (rThreshold_ > 0 && static_cast<int>(input_.size()) >= rThreshold_) {
+        if (options_.rThreshold > 0 && static_cast<int>(input_.size()) >= options_.rThreshold) {
             Notify(kEventReceive);
         }
     });

@@ -10,6 +10,7 @@
 
 #include "ISerialControl.h"
 #include "ISerialPeer.h"
+#include "SerialControlOptions.h"
 #include "VirtualClock.h"
 
 namespace platform {
@@ -50,29 +51,29 @@ class MemorySerialLine final : public ISerialControl {
     void SetSettings(const std::string& settings) override;
     bool PortOpen() const override { return open_; }
     void SetPortOpen(bool open) override;
-    int InBufferSize() const override { return inBufferSize_; }
+    int InBufferSize() const override { return options_.inBufferSize; }
     void SetInBufferSize(int size) override;
-    int OutBufferSize() const override { return outBufferSize_; }
+    int OutBufferSize() const override { return options_.outBufferSize; }
     void SetOutBufferSize(int size) override;
     int InBufferCount() const override { return static_cast<int>(input_.size()); }
     void SetInBufferCount(int count) override;
     int OutBufferCount() const override;
     void SetOutBufferCount(int count) override;
-    int InputMode() const override { return inputMode_; }
+    int InputMode() const override { return options_.inputMode; }
     void SetInputMode(int mode) override;
-    int RThreshold() const override { return rThreshold_; }
+    int RThreshold() const override { return options_.rThreshold; }
     void SetRThreshold(int threshold) override;
-    int SThreshold() const override { return sThreshold_; }
+    int SThreshold() const override { return options_.sThreshold; }
     void SetSThreshold(int threshold) override;
-    std::string ParityReplace() const override { return parityReplace_; }
+    std::string ParityReplace() const override { return options_.parityReplace; }
     void SetParityReplace(const std::string& text) override;
-    bool DTREnable() const override { return dtrEnable_; }
+    bool DTREnable() const override { return options_.dtrEnable; }
     void SetDTREnable(bool enable) override;
-    bool NullDiscard() const override { return nullDiscard_; }
+    bool NullDiscard() const override { return options_.nullDiscard; }
     void SetNullDiscard(bool discard) override;
-    bool EOFEnable() const override { return eofEnable_; }
+    bool EOFEnable() const override { return options_.eofEnable; }
     void SetEOFEnable(bool enable) override;
-    int Handshaking() const override { return handshaking_; }
+    int Handshaking() const override { return options_.handshaking; }
     void SetHandshaking(int mode) override;
     std::vector<std::uint8_t> Input() override;
     void Output(std::span<const std::uint8_t> bytes) override;
@@ -145,16 +146,7 @@ class MemorySerialLine final : public ISerialControl {
     std::string settings_ = "9600,N,8,1";
     int baud_ = 9600;
     bool open_ = false;
-    int inBufferSize_ = 2048;
-    int outBufferSize_ = 2048;
-    int inputMode_ = 1;
-    int rThreshold_ = 4;
-    int sThreshold_ = 1;
-    std::string parityReplace_;
-    bool dtrEnable_ = false;
-    bool nullDiscard_ = false;
-    bool eofEnable_ = false;
-    int handshaking_ = 0;
+    SerialControlOptions options_;
     int commEvent_ = 0;
     std::function<void()> onComm_;
 

@@ -201,9 +201,9 @@ void QtSerialControl::ApplyLineSettings(const LineSettings& line) {
     port_.setStopBits(line.stopBitsTenths == 20   ? QSerialPort::TwoStop
                       : line.stopBitsTenths == 15 ? QSerialPort::OneAndHalfStop
                                                   : QSerialPort::OneStop);
-    port_.setFlowControl(handshaking_ == 2   ? QSerialPort::HardwareControl
-                         : handshaking_ == 1 ? QSerialPort::SoftwareControl
-                                             : QSerialPort::NoFlowControl);
+    port_.setFlowControl(options_.handshaking == 2   ? QSerialPort::HardwareControl
+                         : options_.handshaking == 1 ? QSerialPort::SoftwareControl
+                                                     : QSerialPort::NoFlowControl);
 }
 
 bool QtSerialControl::PortOpen() const {
@@ -242,7 +242,7 @@ void QtSerialControl::Open() {
     sendPending_ = false;
     closePending_ = false;
     // Some devices (a pseudo-terminal) have no modem lines; that is no fault.
-    port_.setDataTerminalReady(dtrEnable_);
+    port_.setDataTerminalReady(options_.dtrEnable);
     port_.clearError();
     RequestLowLatency();
 }
@@ -343,7 +343,7 @@ void QtSerialControl::SetOutBufferCount(int count) {
 }
 
 void QtSerialControl::SetDTREnable(bool enable) {
-    dtrEnable_ = enable;
+    options_.dtrEnable = enable;
     if (port_.isOpen()) {
         port_.setDataTerminalReady(enable);
         port_.clearError();
@@ -351,7 +351,7 @@ void QtSerialControl::SetDTREnable(bool enable) {
 }
 
 void QtSerialControl::SetHandshaking(int mode) {
-    handshaking_ = mode;
+    options_.handshaking = mode;
     if (port_.isOpen()) {
         ApplyLineSettings(line_);
     }
@@ -370,7 +370,7 @@ void QtSerialControl::Output(std::span<const std::uint8_t> bytes) {
         throw SerialControlError(PortName(commPort_) + ": the port is not open");
     }
     if (bytes.empty()) {
-        if (port_.bytesToWrite() == 0 && sThreshold_ >= 1) {
+        if (port_.bytesToWrite() == 0 && options_.sThreshold >= 1) {
             Post(kEventSend);
         }
         return;
@@ -392,7 +392,7 @@ void QtSerialControl::OnReadyRead() {
 }
 
 void QtSerialControl::OnBytesWritten(qint64) {
-    if (port_.bytesToWrite() == 0 && sThreshold_ >= 1) {
+    if (port_.bytesToWrite() == 0 && options_.sThreshold >= 1) {
         Post(kEventSend);
     }
 }
@@ -432,8 +432,8 @@ bool QtSerialControl::HungUp() const {
 }
 
 void QtSerialControl::CheckReceiveLevel() {
-    if (port_.isOpen() && !receivePending_ && rThreshold_ > 0 &&
-        port_.bytesAvailable() >= rThreshold_) {
+    if (port_.isOpen() && !receivePending_ && options_.rThreshold > 0 &&
+        port_.bytesAvailable() >= options_.rThreshold) {
         Post(kEventReceive);
     }
 }
@@ -455,7 +455,7 @@ void QtSerialControl::Deliver(int event, std::uint64_t session) {
     }
     if (event == kEventReceive) {
         receivePending_ = false;
-        if (rThreshold_ <= 0 || port_.bytesAvailable() < rThreshold_) {
+        if (options_.rThreshold <= 0 || port_.bytesAvailable() < options_.rThreshold) {
             return;
         }
     } else {

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "ISerialControl.h"
+#include "LineSettings.h"
+#include "SerialControlOptions.h"
 
 namespace platform {
 
@@ -41,29 +43,29 @@ class QtSerialControl final : public QObject, public ISerialControl {
     void SetSettings(const std::string& settings) override;
     bool PortOpen() const override;
     void SetPortOpen(bool open) override;
-    int InBufferSize() const override { return inBufferSize_; }
-    void SetInBufferSize(int size) override { inBufferSize_ = size; }
-    int OutBufferSize() const override { return outBufferSize_; }
-    void SetOutBufferSize(int size) override { outBufferSize_ = size; }
+    int InBufferSize() const override { return options_.inBufferSize; }
+    void SetInBufferSize(int size) override { options_.inBufferSize = size; }
+    int OutBufferSize() const override { return options_.outBufferSize; }
+    void SetOutBufferSize(int size) override { options_.outBufferSize = size; }
     int InBufferCount() const override;
     void SetInBufferCount(int count) override;
     int OutBufferCount() const override;
     void SetOutBufferCount(int count) override;
-    int InputMode() const override { return inputMode_; }
-    void SetInputMode(int mode) override { inputMode_ = mode; }
-    int RThreshold() const override { return rThreshold_; }
-    void SetRThreshold(int threshold) override { rThreshold_ = threshold; }
-    int SThreshold() const override { return sThreshold_; }
-    void SetSThreshold(int threshold) override { sThreshold_ = threshold; }
-    std::string ParityReplace() const override { return parityReplace_; }
-    void SetParityReplace(const std::string& text) override { parityReplace_ = text; }
-    bool DTREnable() const override { return dtrEnable_; }
+    int InputMode() const override { return options_.inputMode; }
+    void SetInputMode(int mode) override { options_.inputMode = mode; }
+    int RThreshold() const override { return options_.rThreshold; }
+    void SetRThreshold(int threshold) override { options_.rThreshold = threshold; }
+    int SThreshold() const override { return options_.sThreshold; }
+    void SetSThreshold(int threshold) override { options_.sThreshold = threshold; }
+    std::string ParityReplace() const override { return options_.parityReplace; }
+    void SetParityReplace(const std::string& text) override { options_.parityReplace = text; }
+    bool DTREnable() const override { return options_.dtrEnable; }
     void SetDTREnable(bool enable) override;
-    bool NullDiscard() const override { return nullDiscard_; }
-    void SetNullDiscard(bool discard) override { nullDiscard_ = discard; }
-    bool EOFEnable() const override { return eofEnable_; }
-    void SetEOFEnable(bool enable) override { eofEnable_ = enable; }
-    int Handshaking() const override { return handshaking_; }
+    bool NullDiscard() const override { return options_.nullDiscard; }
+    void SetNullDiscard(bool discard) override { options_.nullDiscard = discard; }
+    bool EOFEnable() const override { return options_.eofEnable; }
+    void SetEOFEnable(bool enable) override { options_.eofEnable = enable; }
+    int Handshaking() const override { return options_.handshaking; }
     void SetHandshaking(int mode) override;
     std::vector<std::uint8_t> Input() override;
     void Output(std::span<const std::uint8_t> bytes) override;
@@ -108,16 +110,7 @@ class QtSerialControl final : public QObject, public ISerialControl {
     int commPort_ = 1;
     std::string settings_ = "9600,N,8,1";
     LineSettings line_;
-    int inBufferSize_ = 2048;
-    int outBufferSize_ = 2048;
-    int inputMode_ = 1;
-    int rThreshold_ = 4;
-    int sThreshold_ = 1;
-    std::string parityReplace_;
-    bool dtrEnable_ = false;
-    bool nullDiscard_ = false;
-    bool eofEnable_ = false;
-    int handshaking_ = 0;
+    SerialControlOptions options_;
     int commEvent_ = 0;
     std::function<void()> onComm_;
 

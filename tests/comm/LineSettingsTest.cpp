@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ISerialControl.h"
+#include "LineSettings.h"
 
 TEST(LineSettings, SettingsTextIsParsedNotMatched) {
     struct Case {
