@@ -49,7 +49,8 @@ std::vector<std::uint8_t> clsUnitConfig2::RenderByteForm() const {
 bool clsUnitConfig2::TakeByteForm(std::span<const std::uint8_t> form) {
     using namespace mduGlobalModule;
     // 31 bytes hold every position read below (up to 15).
-    if (const int error = clsUnitConfigBase::CheckRecordForm(form, kMinimumFormSize); error != 0) {
+    if (const int error = clsUnitConfigBase::CheckRecordForm(form, kMinimumFormSize, kRecordLength);
+        error != 0) {
         ReportTableError(error);
         return false;
     }

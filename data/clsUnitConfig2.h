@@ -28,8 +28,9 @@ class clsUnitConfig2 {
     std::vector<std::uint8_t> MyByteArray() const;
     // Takes UnitID and UnitSystemOption from a byte form. A form that fails a
     // check shows "Unit CFG2 Table abnormal : " and the error number (1 too
-    // short, 2 record CRC, 3 format version, 4 identity CRC) with the critical
-    // icon, and changes nothing; the result tells whether the form was taken.
+    // short, 2 record CRC or a record length other than 17, 3 format
+    // version, 4 identity CRC) with the critical icon, and changes nothing;
+    // the result tells whether the form was taken.
     bool SetMyByteArray(std::span<const std::uint8_t> form);
 
     std::string UnitID() const { return unitID_; }

@@ -44,7 +44,8 @@ std::vector<std::uint8_t> clsUnitConfig3::RenderByteForm() const {
 bool clsUnitConfig3::TakeByteForm(std::span<const std::uint8_t> form) {
     using namespace mduGlobalModule;
     // 15 bytes hold every position read below (up to 6).
-    if (const int error = clsUnitConfigBase::CheckRecordForm(form, kMinimumFormSize); error != 0) {
+    if (const int error = clsUnitConfigBase::CheckRecordForm(form, kMinimumFormSize, kRecordLength);
+        error != 0) {
         ReportTableError(error);
         return false;
     }

@@ -60,8 +60,8 @@ class clsUnitConfig3 {
     std::vector<std::uint8_t> RenderByteForm() const;
     // Takes the fields from a byte form. A form that fails a check shows
     // "Unit CFG3 Table abnormal : " and the error number (1 too short,
-    // 2 record CRC, 3 format version) and changes nothing; the result tells
-    // whether the form was taken.
+    // 2 record CRC or a record length other than 8, 3 format version) and
+    // changes nothing; the result tells whether the form was taken.
     bool TakeByteForm(std::span<const std::uint8_t> form);
 
   private:

@@ -56,12 +56,12 @@ std::int32_t clsUnitConfigBase::PutCrc16(std::span<std::uint8_t> form, std::int3
     return PutByte(form, crc & 0xFF, index);
 }
 
-int clsUnitConfigBase::CheckRecordForm(std::span<const std::uint8_t> form,
-                                       std::size_t minimumSize) {
+int clsUnitConfigBase::CheckRecordForm(std::span<const std::uint8_t> form, std::size_t minimumSize,
+                                       std::uint8_t recordLength) {
     if (form.size() < minimumSize || form.size() < 3) {
         return 1;
     }
-    if (!mduGlobalModule::CheckCrc16(form, 1, form[1])) {
+    if (form[1] != recordLength || !mduGlobalModule::CheckCrc16(form, 1, recordLength)) {
         return 2;
     }
     if (form[2] != kRecordFormatVersion) {

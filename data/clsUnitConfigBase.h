@@ -51,10 +51,14 @@ class clsUnitConfigBase {
     static std::int32_t PutCrc16(std::span<std::uint8_t> form, std::int32_t from,
                                  std::int32_t index);
     // 0 when the form passes the shared checks, else its table error number:
-    // 1 shorter than minimumSize, 2 record CRC fails (a record running past
-    // the array fails too), 3 format version not 1. minimumSize must be at
+    // 1 shorter than minimumSize, 2 record CRC fails, 3 format version not 1.
+    // The CRC is checked over the table's own recordLength: a form whose
+    // byte 1 declares any other length fails with 2 like a bad CRC, since a
+    // shorter record would leave fields outside the CRC (and a longer one
+    // would run into bytes that are no part of it). minimumSize must be at
     // least 3.
-    static int CheckRecordForm(std::span<const std::uint8_t> form, std::size_t minimumSize);
+    static int CheckRecordForm(std::span<const std::uint8_t> form, std::size_t minimumSize,
+                               std::uint8_t recordLength);
 
   private:
     void Create(clsRandom& random);

@@ -32,6 +32,13 @@ ByteSpan ClampRange(ByteSpan bytes, std::int32_t start, std::int32_t length) {
     return bytes.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(count));
 }
 
+// The position after index. INT32_MAX has none: the index stays there, which
+// is past the end of every array these procedures are given, so reads and
+// writes from it on stay outside the array.
+std::int32_t NextIndex(std::int32_t index) {
+    return index < std::numeric_limits<std::int32_t>::max() ? index + 1 : index;
+}
+
 bool HexDigit(std::uint8_t c, int& value) {
     if (c >= '0' && c <= '9') {
         value = c - '0';
@@ -256,7 +263,7 @@ std::int32_t PutByte(std::span<std::uint8_t> bytes, int value, std::int32_t inde
     if (index >= 0 && static_cast<std::size_t>(index) < bytes.size()) {
         bytes[static_cast<std::size_t>(index)] = static_cast<std::uint8_t>(value);
     }
-    return index + 1;
+    return NextIndex(index);
 }
 
 std::int32_t PutBytes(std::span<std::uint8_t> destination, ByteSpan source, std::int32_t index) {
@@ -271,7 +278,7 @@ std::uint8_t GetByte(ByteSpan bytes, std::int32_t& index) {
     if (index >= 0 && static_cast<std::size_t>(index) < bytes.size()) {
         value = bytes[static_cast<std::size_t>(index)];
     }
-    ++index;
+    index = NextIndex(index);
     return value;
 }
 
@@ -332,17 +339,17 @@ std::uint8_t SwapNibbles(std::uint8_t value) {
 }
 
 std::uint8_t SumComplement(ByteSpan bytes, std::int16_t length) {
-    // 32-bit running value: the same low byte as the 16-bit one wherever that
-    // one does not overflow, and no overflow on long runs of 0xFF.
+    // Only the low byte of the running value counts, so it is kept modulo 256
+    // (unsigned wrap-around): exact for any length.
     std::size_t count = bytes.size();
     if (length >= 1) {
         count = std::min(count, static_cast<std::size_t>(length));
     }
-    std::int32_t running = 1;
+    std::uint8_t running = 1;
     for (std::size_t i = 0; i < count; ++i) {
-        running -= bytes[i];
+        running = static_cast<std::uint8_t>(running - bytes[i]);
     }
-    return static_cast<std::uint8_t>(running & 0xFF);
+    return running;
 }
 
 bool IsSumValid(ByteSpan bytes, std::int16_t length) {

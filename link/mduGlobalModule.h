@@ -79,10 +79,16 @@ bool CopyArray(ByteSpan source, std::int32_t sourceStart, std::span<std::uint8_t
 
 // Stores value (as a byte) at index when the index is inside the array, and
 // returns index + 1 either way, so that a fixed layout keeps its positions.
+// Any index is allowed: one outside the array (negative or past the end)
+// stores nothing. INT32_MAX has no next position and is returned as it is
+// (saturated), so a walk that reaches it stays there, outside the array.
 std::int32_t PutByte(std::span<std::uint8_t> bytes, int value, std::int32_t index);
+// PutByte of every source byte in order; the index after the last one
+// (saturated at INT32_MAX as in PutByte).
 std::int32_t PutBytes(std::span<std::uint8_t> destination, ByteSpan source, std::int32_t index);
 
-// The byte at index (0 when outside the array); index advances by one.
+// The byte at index (0 when outside the array); index advances by one, and
+// stays at INT32_MAX once there (as in PutByte).
 std::uint8_t GetByte(ByteSpan bytes, std::int32_t& index);
 // count bytes from index, index advanced by count. count below 1, or a range
 // that does not fit, gives an empty array and leaves the index alone.
@@ -109,8 +115,8 @@ std::string FormatFixedWidth(std::string_view text, std::int16_t width, bool pad
 bool IsBitSet(std::uint8_t value, std::uint8_t mask);
 std::uint8_t SetBits(std::uint8_t value, bool set, std::uint8_t mask);
 std::uint8_t SwapNibbles(std::uint8_t value);
-// (1 - sum of the first `length` bytes) mod 256; length below 1 or beyond the
-// array: the whole array.
+// (1 - sum of the first `length` bytes) mod 256, exact for any number of
+// bytes; length below 1 or beyond the array: the whole array.
 std::uint8_t SumComplement(ByteSpan bytes, std::int16_t length = 0);
 bool IsSumValid(ByteSpan bytes, std::int16_t length = 0);
 std::uint8_t XorCrcLoByte(std::uint8_t index, std::uint8_t value);

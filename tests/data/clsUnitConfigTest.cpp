@@ -159,6 +159,15 @@ TEST_F(Config3, DamagedFormsAreRefusedAndChangeNothing) {
     Reseal(version2, 1, 6);
     Bytes longRecord = good;
     longRecord[1] = 200;  // a record that runs past the array
+    // Records of another length with a CRC that holds over what they declare:
+    // the option fields would lie outside the CRC. The first was found by
+    // fuzzing.
+    const Bytes declares5 = {0x2C, 0x05, 0x01, 0x00, 0x60, 0x51, 0x00, 0x00,
+                             0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    Bytes declares0 = good;  // length 0 would mean "to the end"
+    declares0[1] = 0;
+    declares0[4] = 0x77;
+    Reseal(declares0, 1, 14);
 
     struct Case {
         const char* name;
@@ -171,6 +180,8 @@ TEST_F(Config3, DamagedFormsAreRefusedAndChangeNothing) {
         {"bad record CRC", badCrc, 2},
         {"record past the end", longRecord, 2},
         {"all zero", Bytes(17, 0), 2},
+        {"record length 5", declares5, 2},
+        {"record length 0", declares0, 2},
         {"format version 2", version2, 3},
     };
     for (const Case& c : cases) {
@@ -240,6 +251,17 @@ TEST_F(Config2, DamagedFormsAreRefusedAndChangeNothing) {
     Reseal(badIdentity, 1, 15);
     Bytes longRecord = good;
     longRecord[1] = 255;
+    // Records of another length whose CRC holds over what they declare, with
+    // a valid identity: the option byte would lie outside any record CRC.
+    Bytes declares5 = good;
+    declares5[1] = 5;
+    Reseal(declares5, 1, 3);
+    Reseal(declares5, 3, 10);
+    declares5[15] = 0xFF;
+    Bytes declares0 = good;  // length 0 would mean "to the end"
+    declares0[1] = 0;
+    declares0[15] = 0xFF;
+    Reseal(declares0, 1, 30);
 
     struct Case {
         const char* name;
@@ -251,6 +273,8 @@ TEST_F(Config2, DamagedFormsAreRefusedAndChangeNothing) {
         {"30 bytes", Bytes(good.begin(), good.begin() + 30), 1},
         {"bad record CRC", badRecord, 2},
         {"record past the end", longRecord, 2},
+        {"record length 5", declares5, 2},
+        {"record length 0", declares0, 2},
         {"format version 2", version2, 3},
         {"bad identity CRC", badIdentity, 4},
     };

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -222,6 +224,43 @@ TEST(ByteArrays, BoundsAreInclusiveAndNothingLeavesTheArray) {
     EXPECT_EQ(m::BytesToText(Ascii("ABCD"), -1), "");
 }
 
+// Found by fuzzing (input b1da58010000 through a harness that hands PutByte a
+// fuzzed index): stepping past INT32_MAX overflowed the index. The index now
+// stays at INT32_MAX, which is outside every array.
+TEST(ByteArrays, IndicesAtTheEndsOfTheRangeStayDefined) {
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    struct Case {
+        const char* name;
+        std::int32_t index;
+        std::size_t count;  // bytes put, and bytes got one by one
+        std::int32_t after;
+        Bytes target;  // a 4-byte array of 0xEE after putting 0x11 bytes
+    };
+    const Bytes untouched(4, 0xEE);
+    const Case cases[] = {
+        {"one byte at the top", kMax, 1, kMax, untouched},
+        {"one byte below the top", kMax - 1, 1, kMax, untouched},
+        {"a run across the top", kMax - 2, 5, kMax, untouched},
+        {"the lowest index", kMin, 2, kMin + 2, untouched},
+        {"from -1 into the array", -1, 2, 1, {0x11, 0xEE, 0xEE, 0xEE}},
+    };
+    for (const Case& c : cases) {
+        Bytes target = untouched;
+        EXPECT_EQ(m::PutBytes(target, Bytes(c.count, 0x11), c.index), c.after) << c.name;
+        EXPECT_EQ(target, c.target) << c.name;
+
+        std::int32_t index = c.index;
+        for (std::size_t i = 0; i < c.count; ++i) {
+            m::GetByte(c.target, index);
+        }
+        EXPECT_EQ(index, c.after) << c.name;
+    }
+    std::int32_t top = kMax;
+    EXPECT_EQ(m::GetByte(untouched, top), 0);  // outside the array
+    EXPECT_EQ(top, kMax);
+}
+
 TEST(TextFields, PadsGoOnTheNamedSide) {
     struct Case {
         std::string got;
@@ -252,8 +291,12 @@ TEST(BitsAndSums, WorkedValues) {
     EXPECT_TRUE(m::IsSumValid(Bytes{0x01}));
     EXPECT_EQ(m::SumComplement(Bytes{0x10, 0x20}), 0xD1);
     EXPECT_EQ(m::SumComplement(Bytes{0x10, 0x20, 0x30}, 2), 0xD1);  // first two only
-    // Each 0xFF adds 1 modulo 256; 300 of them stay exact with no overflow.
-    EXPECT_EQ(m::SumComplement(Bytes(300, 0xFF)), static_cast<std::uint8_t>(1 + 300));
+    // Each 0xFF adds 1 modulo 256, at any length. Found by fuzzing: from
+    // 8,421,505 bytes of 0xFF on a 32-bit running value overflowed.
+    for (std::size_t count : {300U, 8'421'504U, 8'421'505U, 8'421'505U * 2}) {
+        EXPECT_EQ(m::SumComplement(Bytes(count, 0xFF)), static_cast<std::uint8_t>(1 + count))
+            << count << " bytes";
+    }
 }
 
 TEST(VersionText, OnlyTheLastRunOfDigitsCounts) {
