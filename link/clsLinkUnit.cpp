@@ -140,6 +140,12 @@ bool clsLinkUnit::BuildBody(std::vector<std::uint8_t>& body) {
              "write of " + std::to_string(dataTable_.size()) + " bytes exceeds 255");
         return false;
     }
+    // A write carries 1 to 255 bytes: its length byte 0 would be a write of
+    // nothing at the address, which no caller means.
+    if (form == BodyForm::Write && dataTable_.empty()) {
+        Fail(MessageFault::DataTableEmpty, "write without data bytes");
+        return false;
+    }
 
     body.clear();
     body.push_back(static_cast<std::uint8_t>(subGroupTypeCode_));

@@ -26,6 +26,7 @@ class clsLinkUnit {
         NoMessageForCode,   // the code has no message body
         AddressOutOfRange,  // Address not within 0..16777215 (24 bits)
         DataTableTooLong,   // a write (48..51) with more than 255 data bytes
+        DataTableEmpty,     // a write (48..51) without data bytes
         NoCodec,            // scrambling asked for without a codec
     };
 
@@ -86,8 +87,9 @@ class clsLinkUnit {
     //
     // A request that cannot be encoded (see MessageFault) gives an empty
     // array, leaves the retry count alone and is recorded in
-    // LastMessageFault. The encoding faults (address, data length, codec)
-    // are also shown at once, as the sender's error trap shows them:
+    // LastMessageFault. The encoding faults (address, a write of no data or
+    // of more than 255 bytes, codec) are also shown at once, as the sender's
+    // error trap shows them:
     // critical box "程式運作異常<AutoSendMessageToUnit> : " CR LF and the
     // fault's description. A code without a message body shows nothing (the
     // sender never asks for one).
