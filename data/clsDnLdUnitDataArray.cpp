@@ -2,12 +2,31 @@
 
 #include <algorithm>
 
+// A place for one more block. A new chunk has room for at least the blocks
+// the index has room for (what Reserve announced), so a reserved list takes
+// one allocation.
+clsDownloadUnit* clsDnLdUnitDataArray::NewUnit() {
+    if (store_.empty() || store_.back().used == store_.back().capacity) {
+        const std::size_t wanted = entries_.capacity() - entries_.size();
+        Chunk chunk;
+        chunk.capacity = std::max(kChunkSize, wanted);
+        chunk.units = std::make_unique<clsDownloadUnit[]>(chunk.capacity);
+        store_.push_back(std::move(chunk));
+    }
+    Chunk& last = store_.back();
+    return &last.units[last.used++];
+}
+
+void clsDnLdUnitDataArray::Reserve(std::size_t count) {
+    entries_.reserve(count);
+}
+
 clsDownloadUnit* clsDnLdUnitDataArray::Add(std::string_view key) {
     std::string ownKey(key);
     if (!ownKey.empty() && byKey_.contains(ownKey)) {
         return nullptr;
     }
-    clsDownloadUnit* added = &store_.emplace_back();
+    clsDownloadUnit* added = NewUnit();
     entries_.push_back(added);
     if (!ownKey.empty()) {
         byKey_.emplace(ownKey, added);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -13,7 +13,8 @@
 // optionally by a string key. Blocks never move in memory: a pointer from Add
 // or Item stays valid until the list is cleared or destroyed (a removed block
 // is emptied but its memory is kept until then). Blocks are stored in chunks,
-// not one allocation each, since a full-size data file has about 75,000.
+// not one allocation each, since a full-size data file has about 75,000;
+// Reserve makes the next chunk large enough for all the blocks announced.
 class clsDnLdUnitDataArray {
     using Entries = std::vector<clsDownloadUnit*>;
 
@@ -70,8 +71,8 @@ class clsDnLdUnitDataArray {
     // Removes every block; always 0.
     std::int32_t Clear();
 
-    // Room for `count` blocks in the list's index.
-    void Reserve(std::size_t count) { entries_.reserve(count); }
+    // Room for `count` blocks in all: the blocks added next share one allocation.
+    void Reserve(std::size_t count);
 
     iterator begin() { return iterator(entries_.begin()); }
     iterator end() { return iterator(entries_.end()); }
@@ -79,8 +80,18 @@ class clsDnLdUnitDataArray {
     const_iterator end() const { return const_iterator(entries_.cend()); }
 
   private:
-    std::deque<clsDownloadUnit> store_;  // owns every block added since the last Clear
-    Entries entries_;                    // the list, in order
+    // Owns every block added since the last Clear; only the last chunk has room.
+    struct Chunk {
+        std::unique_ptr<clsDownloadUnit[]> units;
+        std::size_t capacity = 0;
+        std::size_t used = 0;
+    };
+    static constexpr std::size_t kChunkSize = 1024;
+
+    clsDownloadUnit* NewUnit();
+
+    std::vector<Chunk> store_;
+    Entries entries_;  // the list, in order
     std::unordered_map<std::string, clsDownloadUnit*> byKey_;
     std::unordered_map<const clsDownloadUnit*, std::string> keyOf_;
 };

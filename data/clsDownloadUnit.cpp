@@ -8,27 +8,25 @@ clsDownloadUnit::Bytes clsDownloadUnit::DownLoadData() const {
 void clsDownloadUnit::SetDownLoadData(std::span<const std::uint8_t> bytes) {
     auto own = std::make_shared<const Bytes>(bytes.begin(), bytes.end());
     length_ = own->size();
-    offset_ = 0;
-    buffer_ = std::move(own);
+    data_ = std::shared_ptr<const std::uint8_t>(own, own->data());
 }
 
 std::span<const std::uint8_t> clsDownloadUnit::Data() const {
-    if (!buffer_) {
+    if (length_ == 0) {
         return {};
     }
-    return std::span<const std::uint8_t>(*buffer_).subspan(offset_, length_);
+    return std::span<const std::uint8_t>(data_.get(), length_);
 }
 
-bool clsDownloadUnit::SetSharedData(std::shared_ptr<const Bytes> buffer, std::size_t offset,
+bool clsDownloadUnit::SetSharedData(SharedBuffer buffer, std::size_t bufferSize, std::size_t offset,
                                     std::size_t length) {
-    if (!buffer || offset > buffer->size() || length > buffer->size() - offset) {
-        buffer_.reset();
-        offset_ = 0;
+    if (!buffer || offset > bufferSize || length > bufferSize - offset) {
+        data_.reset();
         length_ = 0;
         return false;
     }
-    buffer_ = std::move(buffer);
-    offset_ = offset;
+    const std::uint8_t* first = buffer.get() + offset;
+    data_ = std::shared_ptr<const std::uint8_t>(std::move(buffer), first);
     length_ = length;
     return true;
 }

@@ -4,6 +4,12 @@
 #include <cstring>
 #include <new>
 
+#ifdef __linux__
+#include <sys/mman.h>
+
+#include <cerrno>
+#endif
+
 #include "ProgramMessageBoxes.h"
 #include "clsApdReader.h"
 #include "clsFastCrc16.h"
@@ -23,6 +29,13 @@ constexpr std::size_t kBodyLengthAt = 265;
 constexpr std::size_t kParameterLengthAt = 268;
 constexpr std::size_t kFlashLengthAt = 270;
 
+constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+
+constexpr const char* kNoMemory = "not enough memory to prepare the data";
+
+// Bytes of the body read at once: a few hundred pages, while they are in cache.
+constexpr std::size_t kBodyPiece = 64 * 1024;
+
 // The key stream for positions 0 to 255 of a section keyed by `key`. It
 // repeats every 256 bytes, so one page of it serves every page.
 std::array<std::uint8_t, kPageSize> KeyPage(std::uint8_t key) {
@@ -41,6 +54,49 @@ std::string NamePart(std::string_view text) {
         }
     }
     return part;
+}
+
+// Room for the unscrambled body, not zeroed: every byte is written before
+// it is read. Null when there is not enough memory.
+//
+// On Linux a large body gets its own mapping, aligned for 2 MB pages and
+// filled in by the kernel in one call: otherwise each 4 KB page of a 16 MB
+// body costs a page fault the first time it is written, some 4,000 in all.
+// Where the kernel cannot do either, the mapping is used as it is.
+std::shared_ptr<std::uint8_t[]> NewBodyBuffer(std::size_t size) {
+#ifdef __linux__
+    if (size >= kHugePage) {
+        const std::size_t length = (size + kHugePage - 1) / kHugePage * kHugePage;
+        void* const mapped = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
+                                  MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED) {
+            return nullptr;
+        }
+        auto* const raw = static_cast<std::uint8_t*>(mapped);
+        const std::size_t lead =
+            (kHugePage - reinterpret_cast<std::uintptr_t>(raw) % kHugePage) % kHugePage;
+        std::uint8_t* const start = raw + lead;
+        if (lead > 0) {
+            munmap(raw, lead);
+        }
+        if (lead < kHugePage) {
+            munmap(start + length, kHugePage - lead);
+        }
+        std::shared_ptr<std::uint8_t[]> body(start,
+                                             [length](std::uint8_t* p) { munmap(p, length); });
+#ifdef MADV_HUGEPAGE
+        madvise(start, length, MADV_HUGEPAGE);
+#endif
+#ifdef MADV_POPULATE_WRITE
+        // ENOMEM here is a clean refusal now instead of a fault while writing.
+        if (madvise(start, length, MADV_POPULATE_WRITE) != 0 && errno == ENOMEM) {
+            return nullptr;
+        }
+#endif
+        return body;
+    }
+#endif
+    return std::shared_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[size]);
 }
 
 // The fault box of the header parse: OK button, no icon, the fault's text.
@@ -223,13 +279,16 @@ bool clsPNV480DnLdData::Load(clsApdReader& reader) {
         if (left && *left < bodySize) {
             return Fail(LoadFailure::Content);
         }
-        auto body = std::make_shared<std::vector<std::uint8_t>>(bodySize);
-        if (!reader.Read(*body) || !ParseBodySection(std::move(body), key)) {
+        std::shared_ptr<std::uint8_t[]> body = NewBodyBuffer(bodySize);
+        if (!body) {
+            return Fail(LoadFailure::Preparation, kNoMemory);
+        }
+        if (!ParseBodySection(reader, std::move(body), bodySize, key)) {
             return Fail(LoadFailure::Content);
         }
         return true;
     } catch (const std::bad_alloc&) {
-        return Fail(LoadFailure::Preparation, "not enough memory to prepare the data");
+        return Fail(LoadFailure::Preparation, kNoMemory);
     }
 }
 
@@ -294,15 +353,19 @@ bool clsPNV480DnLdData::ParseHeaderSection(std::span<std::uint8_t> header, std::
     return true;
 }
 
-bool clsPNV480DnLdData::ParseBodySection(std::shared_ptr<std::vector<std::uint8_t>> body,
-                                         std::uint8_t key) {
-    if (body->empty() || !clsFastCrc16::Ready()) {
-        clsFastCrc16::Check(*body);  // reports the missing tables once
+// Reads the body section piece by piece and, one page at a time while it is
+// in cache, restores the byte order, runs the CRC over the restored (still
+// scrambled) page and writes the page descrambled into `body`. The CRC covers
+// the whole section and is judged before any block is made.
+bool clsPNV480DnLdData::ParseBodySection(clsApdReader& reader, std::shared_ptr<std::uint8_t[]> body,
+                                         std::size_t bodySize, std::uint8_t key) {
+    if (!clsFastCrc16::Ready()) {
+        // Without the CRC tables nothing can be checked; the CRC reports that.
+        if (reader.Skip(bodySize)) {
+            clsFastCrc16::Check(std::array<std::uint8_t, 1>{});
+        }
         return false;
     }
-    // One pass per page while it is in cache: restore the byte order, run the
-    // CRC over the restored (still scrambled) page, then descramble it. The
-    // CRC covers the whole section and is judged before any block is made.
     std::array<std::uint8_t, kPageSize> order{};
     for (std::size_t i = 0; i < kPageSize; ++i) {
         order[i] = static_cast<std::uint8_t>(pageOrder_[i]);
@@ -314,8 +377,8 @@ bool clsPNV480DnLdData::ParseBodySection(std::shared_ptr<std::vector<std::uint8_
     // table that is not a permutation leaves bytes of the page before.
     std::array<std::uint8_t, kPageSize> work{};
     std::uint16_t crc = clsFastCrc16::kInitial;
-    std::uint8_t* page = body->data();
-    for (std::size_t p = 0; p < body->size() / kPageSize; ++p, page += kPageSize) {
+    std::uint8_t* out = body.get();
+    const auto takePage = [&](const std::uint8_t* page) {
         for (std::size_t i = 0; i < kPageSize; ++i) {
             work[order[i]] = page[i];
         }
@@ -324,8 +387,38 @@ bool clsPNV480DnLdData::ParseBodySection(std::shared_ptr<std::vector<std::uint8_
             std::uint64_t word = 0;
             std::memcpy(&word, work.data() + 8 * w, 8);
             word ^= keyWords[w];
-            std::memcpy(page + 8 * w, &word, 8);
+            std::memcpy(out + 8 * w, &word, 8);
         }
+        out += kPageSize;
+    };
+
+    // A piece of a file may end inside a page; the page is completed from
+    // the next piece.
+    std::array<std::uint8_t, kPageSize> split{};
+    std::size_t splitFill = 0;
+    std::size_t left = bodySize;
+    while (left > 0) {
+        std::span<const std::uint8_t> piece = reader.ReadSome(std::min(left, kBodyPiece));
+        if (piece.empty()) {
+            return false;  // the file ended early or could not be read
+        }
+        left -= piece.size();
+        if (splitFill > 0) {
+            const std::size_t take = std::min(kPageSize - splitFill, piece.size());
+            std::memcpy(split.data() + splitFill, piece.data(), take);
+            splitFill += take;
+            piece = piece.subspan(take);
+            if (splitFill < kPageSize) {
+                continue;
+            }
+            takePage(split.data());
+            splitFill = 0;
+        }
+        for (; piece.size() >= kPageSize; piece = piece.subspan(kPageSize)) {
+            takePage(piece.data());
+        }
+        std::memcpy(split.data(), piece.data(), piece.size());
+        splitFill = piece.size();
     }
     if (crc != 0) {
         return false;
@@ -333,10 +426,10 @@ bool clsPNV480DnLdData::ParseBodySection(std::shared_ptr<std::vector<std::uint8_
 
     const std::size_t parameterLength = static_cast<std::size_t>(parameterLength_);
     const std::size_t flashLength = static_cast<std::size_t>(flashLength_);
-    if (parameterLength + flashLength > body->size()) {
+    if (parameterLength + flashLength > bodySize) {
         return false;  // a block range would run past the body
     }
-    const std::shared_ptr<const std::vector<std::uint8_t>> shared = std::move(body);
+    const clsDownloadUnit::SharedBuffer shared = std::move(body);
     const auto cut = [&](clsDnLdUnitDataArray& list, std::size_t start, std::size_t length,
                          std::size_t blockSize, std::int32_t baseAddress) {
         list.Clear();
@@ -344,7 +437,7 @@ bool clsPNV480DnLdData::ParseBodySection(std::shared_ptr<std::vector<std::uint8_
         for (std::size_t o = 0; o < length; o += blockSize) {
             clsDownloadUnit* unit = list.Add();
             unit->SetAddress(baseAddress + static_cast<std::int32_t>(o));
-            unit->SetSharedData(shared, start + o, std::min(blockSize, length - o));
+            unit->SetSharedData(shared, bodySize, start + o, std::min(blockSize, length - o));
         }
     };
     cut(*parameterBlocks_, 0, parameterLength, kParameterBlockSize, kParameterBaseAddress);

@@ -112,7 +112,8 @@ class clsPNV480DnLdData {
     bool Load(clsApdReader& reader);
     bool ReadVersionText(clsApdReader& reader, std::size_t limit, std::string& text);
     bool ParseHeaderSection(std::span<std::uint8_t> header, std::uint8_t key);
-    bool ParseBodySection(std::shared_ptr<std::vector<std::uint8_t>> body, std::uint8_t key);
+    bool ParseBodySection(clsApdReader& reader, std::shared_ptr<std::uint8_t[]> body,
+                          std::size_t bodySize, std::uint8_t key);
     bool Fail(LoadFailure failure, std::string_view description = {});
     static const clsDownloadUnit* Next(const clsDnLdUnitDataArray& list, std::int32_t& cursor);
     static const clsDownloadUnit* Current(const clsDnLdUnitDataArray& list, std::int32_t cursor);

@@ -26,15 +26,18 @@ TEST(DownloadUnit, SetCopiesFromTheSourcesFirstElementAndGetReturnsACopy) {
 }
 
 TEST(DownloadUnit, SharedDataOutsideTheBufferIsRefused) {
-    auto buffer = std::make_shared<const Bytes>(Bytes{1, 2, 3, 4});
+    const clsDownloadUnit::SharedBuffer buffer(new std::uint8_t[4]{1, 2, 3, 4});
     clsDownloadUnit unit;
-    EXPECT_TRUE(unit.SetSharedData(buffer, 1, 3));
+    EXPECT_TRUE(unit.SetSharedData(buffer, 4, 1, 3));
     EXPECT_EQ(unit.DownLoadData(), (Bytes{2, 3, 4}));
+    const clsDownloadUnit copy = unit;
+    EXPECT_FALSE(unit.SetSharedData(nullptr, 4, 0, 1));
     for (auto [offset, length] :
          {std::pair<std::size_t, std::size_t>{2, 3}, {5, 0}, {1, SIZE_MAX}}) {
-        EXPECT_FALSE(unit.SetSharedData(buffer, offset, length)) << offset << "+" << length;
+        EXPECT_FALSE(unit.SetSharedData(buffer, 4, offset, length)) << offset << "+" << length;
         EXPECT_TRUE(unit.DownLoadData().empty());
     }
+    EXPECT_EQ(copy.DownLoadData(), (Bytes{2, 3, 4})) << "a copy keeps its view";
 }
 
 TEST(DnLdUnitDataArray, ItemsByIndexAndKeyFollowAddsAndRemoves) {
