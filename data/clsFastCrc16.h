@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -16,6 +17,14 @@ class clsFastCrc16 {
 
     // Continues `crc` over `bytes`. Start a run with kInitial.
     static std::uint16_t Update(std::uint16_t crc, std::span<const std::uint8_t> bytes);
+
+    static constexpr std::size_t kPageSize = 256;
+
+    // Continues `crc` over the given 256-byte pages, in order, as if they
+    // were one run. Up to four pages are worked on side by side: each page's
+    // CRC is a separate chain, and only joining them is in order, so the
+    // processor overlaps chains that would otherwise wait on each other.
+    static std::uint16_t UpdatePages(std::uint16_t crc, std::span<const std::uint8_t* const> pages);
 
     // True when the bytes are a record with its CRC at the end (the CRC over
     // all of them is 0). An empty run is not intact. Without the module tables

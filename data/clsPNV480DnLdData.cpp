@@ -373,23 +373,41 @@ bool clsPNV480DnLdData::ParseBodySection(clsApdReader& reader, std::shared_ptr<s
     const std::array<std::uint8_t, kPageSize> keyPage = KeyPage(key);
     std::array<std::uint64_t, kPageSize / 8> keyWords{};
     std::memcpy(keyWords.data(), keyPage.data(), kPageSize);
-    // Like the original work page, this one is not cleared between pages: a
-    // table that is not a permutation leaves bytes of the page before.
-    std::array<std::uint8_t, kPageSize> work{};
+
+    // Pages are restored into a batch of work pages whose CRCs are run side
+    // by side, then descrambled into the body. The table is not checked to
+    // be a permutation. A position it never names is never written in any
+    // page, so it stays 0 in every work page, as in a single work page that
+    // is not cleared between pages.
+    constexpr std::size_t kBatch = 4;
+    std::array<std::array<std::uint8_t, kPageSize>, kBatch> work{};
+    std::array<const std::uint8_t*, kBatch> restored{};
+    for (std::size_t k = 0; k < kBatch; ++k) {
+        restored[k] = work[k].data();
+    }
+    std::size_t inBatch = 0;
     std::uint16_t crc = clsFastCrc16::kInitial;
     std::uint8_t* out = body.get();
+    const auto flush = [&] {
+        crc = clsFastCrc16::UpdatePages(crc, std::span(restored).first(inBatch));
+        for (std::size_t k = 0; k < inBatch; ++k, out += kPageSize) {
+            for (std::size_t w = 0; w < kPageSize / 8; ++w) {
+                std::uint64_t word = 0;
+                std::memcpy(&word, work[k].data() + 8 * w, 8);
+                word ^= keyWords[w];
+                std::memcpy(out + 8 * w, &word, 8);
+            }
+        }
+        inBatch = 0;
+    };
     const auto takePage = [&](const std::uint8_t* page) {
+        std::uint8_t* const into = work[inBatch].data();
         for (std::size_t i = 0; i < kPageSize; ++i) {
-            work[order[i]] = page[i];
+            into[order[i]] = page[i];
         }
-        crc = clsFastCrc16::Update(crc, work);
-        for (std::size_t w = 0; w < kPageSize / 8; ++w) {
-            std::uint64_t word = 0;
-            std::memcpy(&word, work.data() + 8 * w, 8);
-            word ^= keyWords[w];
-            std::memcpy(out + 8 * w, &word, 8);
+        if (++inBatch == kBatch) {
+            flush();
         }
-        out += kPageSize;
     };
 
     // A piece of a file may end inside a page; the page is completed from
@@ -420,6 +438,7 @@ bool clsPNV480DnLdData::ParseBodySection(clsApdReader& reader, std::shared_ptr<s
         std::memcpy(split.data(), piece.data(), piece.size());
         splitFill = piece.size();
     }
+    flush();
     if (crc != 0) {
         return false;
     }

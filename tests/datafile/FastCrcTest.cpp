@@ -49,6 +49,31 @@ TEST(FastCrc16, RunsInPiecesGiveTheWholeRunsValue) {
     }
 }
 
+// Pages worked on side by side, in groups of four and the rest alone, give
+// the value of one run over them in order (Update, checked above), from any
+// starting register.
+TEST(FastCrc16, PagesSideBySideGiveTheRunsValue) {
+    std::mt19937 generator(77);
+    std::vector<std::uint8_t> data(9 * clsFastCrc16::kPageSize);
+    for (auto& b : data) {
+        b = static_cast<std::uint8_t>(generator());
+    }
+    for (std::size_t count = 0; count <= 9; ++count) {
+        std::vector<const std::uint8_t*> pages;
+        for (std::size_t k = 0; k < count; ++k) {
+            pages.push_back(data.data() + (count - 1 - k) * clsFastCrc16::kPageSize);
+        }
+        for (std::uint16_t start : {std::uint16_t{0xFFFF}, std::uint16_t{0x1234}}) {
+            std::uint16_t run = start;
+            for (const std::uint8_t* page : pages) {
+                run = clsFastCrc16::Update(run, std::span(page, clsFastCrc16::kPageSize));
+            }
+            EXPECT_EQ(clsFastCrc16::UpdatePages(start, pages), run)
+                << count << " pages from " << start;
+        }
+    }
+}
+
 TEST(FastCrc16, ChecksRecordsSealedByGetCrc16) {
     std::vector<std::uint8_t> record = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
     const std::uint16_t crc = mduGlobalModule::GetCrc16(record);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ApdTestSupport.h"
+#include "mduGlobalModule.h"
 
 namespace {
 
@@ -115,6 +116,27 @@ TEST(LoaderRoundTrip, BlockBoundariesOfBothLists) {
     EXPECT_EQ(last->Address(), 448);
     EXPECT_EQ(last->DownLoadData(), std::vector<std::uint8_t>{s.flashData[448]});
     EXPECT_EQ(out.data->EEPParameterBlocks().Item(2)->Address(), 176);
+}
+
+// The page order table is not checked to be a permutation. One that names
+// position 1 twice and position 0 never leaves byte 0 of every restored page
+// 0, so such a file loads exactly when each page's byte 0 was 0 when packed
+// (still scrambled): its data byte there is the key byte.
+TEST(LoaderRoundTrip, PageOrderThatIsNotAPermutation) {
+    auto s = MakeSettings(0, 3 * 256 - 2, 31);
+    s.key = 0x33;
+    s.pageOrder = clsApdPacker::IdentityOrder();
+    s.pageOrder[0] = 1;
+    const std::uint8_t keyByte = mduGlobalModule::XorCrcLoByte(s.key, 0);
+    for (std::size_t p = 0; p < 3; ++p) {
+        s.flashData[p * 256] = keyByte;
+    }
+    auto out = LoadFromMemory(PackOrFail(s));
+    ASSERT_TRUE(out.ok) << out.message;
+    ExpectBlocksMatch(*out.data, s);
+
+    s.flashData[512] ^= 0x01;
+    EXPECT_EQ(LoadFromMemory(PackOrFail(s)).failure, clsPNV480DnLdData::LoadFailure::Content);
 }
 
 TEST(LoaderRoundTrip, LongestHeaderAndTextsAtTheirLimits) {
