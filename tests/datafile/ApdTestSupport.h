@@ -43,15 +43,17 @@ inline std::vector<std::uint8_t> PackOrFail(const clsApdPacker::Settings& s,
     return image.value_or(std::vector<std::uint8_t>{});
 }
 
-// A file in a fresh temporary folder, removed with the object.
+// A file in a fresh temporary folder, removed with the object. `name` is
+// the file's path inside the folder, in UTF-8; folders in it are made.
 class TempApd {
   public:
-    explicit TempApd(std::span<const std::uint8_t> bytes) {
+    explicit TempApd(std::span<const std::uint8_t> bytes, const std::string& name = "data.apd") {
         static std::atomic<int> counter{0};
         dir_ = std::filesystem::temp_directory_path() /
                ("apdtest-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::create_directories(dir_);
-        path_ = (dir_ / "data.apd").string();
+        const std::filesystem::path file = dir_ / std::u8string(name.begin(), name.end());
+        std::filesystem::create_directories(file.parent_path());
+        path_ = (dir_ / "").string() + name;
         std::string error;
         EXPECT_TRUE(clsApdPacker::WriteFile(path_, bytes, &error)) << error;
     }

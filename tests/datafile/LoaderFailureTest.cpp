@@ -154,9 +154,11 @@ TEST(LoaderFailures, EveryCaseGivesItsTextAndClosesTheFile) {
 }
 
 TEST(LoaderFailures, FilesThatCannotBeOpenedGiveTextA) {
-    const apdtest::TempApd file(PackOrFail(MakeSettings(1, 1)));
+    const apdtest::TempApd file(PackOrFail(MakeSettings(1, 1)), "資料檔/更新 0601.apd");
     for (const std::string& path :
-         {std::string("C:\\"), std::string(""), file.Dir(), file.Dir() + "/missing.apd"}) {
+         {std::string("C:\\"), std::string(""), file.Dir(), file.Dir() + "/missing.apd",
+          file.Dir() + "/資料檔", file.Dir() + "/資料檔/更新 0602.apd",
+          file.Dir() + "/資料/更新 0601.apd"}) {
         const auto out = LoadFromFile(path);
         EXPECT_FALSE(out.ok) << path;
         EXPECT_EQ(out.failure, Failure::CannotOpen) << path;

@@ -139,6 +139,16 @@ TEST(LoaderRoundTrip, PageOrderThatIsNotAPermutation) {
     EXPECT_EQ(LoadFromMemory(PackOrFail(s)).failure, clsPNV480DnLdData::LoadFailure::Content);
 }
 
+// File names are UTF-8, and a folder or file named in Chinese opens like any other.
+TEST(LoaderRoundTrip, FileInAFolderWithAChineseName) {
+    const auto s = MakeSettings(70, 500, 5);
+    const apdtest::TempApd file(PackOrFail(s), "資料檔/更新 0601.apd");
+    ASSERT_NE(file.Path().find("/資料檔/更新 0601.apd"), std::string::npos) << file.Path();
+    auto out = LoadFromFile(file.Path());
+    ASSERT_TRUE(out.ok) << out.message;
+    ExpectBlocksMatch(*out.data, s);
+}
+
 TEST(LoaderRoundTrip, LongestHeaderAndTextsAtTheirLimits) {
     auto s = MakeSettings(10, 10);
     s.headerPages = 127;
