@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 
 #include "JsonText.h"
@@ -12,6 +10,7 @@
 #include "Sha256.h"
 #include "StreamMessageBoxes.h"
 #include "clsApdPacker.h"
+#include "clsApdReader.h"
 #include "clsPNV480DnLdData.h"
 
 namespace {
@@ -36,18 +35,22 @@ std::optional<std::uint64_t> ParseNumber(const std::string& text, std::uint64_t 
     return value;
 }
 
+// A flash or parameter image, through the loader's reader so that a UTF-8
+// name opens on every platform.
 std::optional<Bytes> ReadWholeFile(const std::string& path, std::ostream& err) {
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error || size > 0xFFFFFF) {
-        err << "apdtool: cannot use " << path
-            << (error ? ": " + error.message() : ": larger than 16 MB") << '\n';
+    clsApdReader reader;
+    if (!reader.OpenFile(path)) {
+        err << "apdtool: cannot use " << path << ": cannot open it\n";
         return std::nullopt;
     }
-    std::ifstream in(path, std::ios::binary);
-    Bytes bytes(static_cast<std::size_t>(size));
-    if (!in ||
-        !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
+    const std::optional<std::uint64_t> size = reader.Remaining();
+    if (!size || *size > 0xFFFFFF) {
+        err << "apdtool: cannot use " << path
+            << (size ? ": larger than 16 MB" : ": not a regular file") << '\n';
+        return std::nullopt;
+    }
+    Bytes bytes(static_cast<std::size_t>(*size));
+    if (!reader.Read(bytes)) {
         err << "apdtool: cannot read " << path << '\n';
         return std::nullopt;
     }
