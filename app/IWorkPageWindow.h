@@ -3,10 +3,15 @@
 #include <cstdint>
 #include <string>
 
+#include "IMessageBoxes.h"
+
+class clsCommandLayer;
+
 // What the update sequence asks of the main window: the window operations
-// (state changes, busy switch, file selection) and the display operations
-// (message area, information list, status lamps). The window implements it;
-// sequence tests may use a recording fake.
+// (state changes, busy switch, file selection, port list, timers), the
+// display operations (message area, information list, status lamps,
+// progress bar and its labels, message boxes) and the window's long-lived
+// objects. The window implements it; tests use a headless window.
 class IWorkPageWindow {
   public:
     virtual ~IWorkPageWindow() = default;
@@ -23,6 +28,18 @@ class IWorkPageWindow {
     // The file dialog for the data file; true when the open dialog chose a
     // different file (the save dialog: always true unless cancelled).
     virtual bool BrowseDataFile(bool openMode) = 0;
+    // The data file box's text (UTF-8).
+    virtual std::string FileNameText() const = 0;
+    // Selects list index i (COM i+1) of the port list, which hands the
+    // number to the serial driver.
+    virtual void SelectCommPort(std::uint8_t index) = 0;
+    // Starts (counting from zero) or stops the one-second timer.
+    virtual void SetOneSecTimerEnabled(bool enabled) = 0;
+    // The current date and time in whole seconds.
+    virtual std::int64_t NowSeconds() const = 0;
+    // The command layer, or nullptr once the window has released its
+    // objects (a run then goes no further).
+    virtual clsCommandLayer* Commands() = 0;
 
     // --- Display operations ---
     virtual void PutMessageText(const std::string& text, bool keepFirstPart,
@@ -34,4 +51,15 @@ class IWorkPageWindow {
     virtual void ClearUnitLines() = 0;
     // Index -1: every lamp; colour codes 0 idle, 1 busy, 2 done, 3 failed.
     virtual void SetStatusLamps(std::int32_t index, std::int32_t colourCode) = 0;
+    virtual void SetProgressMax(std::int32_t max) = 0;
+    virtual std::int32_t ProgressMax() const = 0;
+    virtual void SetProgressValue(std::int32_t value) = 0;
+    virtual void SetPercentText(const std::string& text) = 0;
+    virtual std::string PercentText() const = 0;
+    virtual void SetClockText(const std::string& text) = 0;
+    // A modal message box with the application title; timers and the serial
+    // driver keep calling in while it is open.
+    virtual platform::MsgResult ShowMessageBox(const std::string& text,
+                                               platform::MsgButtons buttons,
+                                               platform::MsgIcon icon) = 0;
 };

@@ -1,13 +1,159 @@
 #include "clsUpdateSequence.h"
 
+#include <vector>
+
+#include "IRunObserver.h"
+#include "SentenceReply.h"
 #include "WorkPageEvent.h"
+#include "clsComm.h"
+#include "clsCommandLayer.h"
+#include "clsLinkUnit.h"
+#include "clsPNV480DnLdData.h"
+#include "clsUnitConfig2.h"
+#include "clsUnitConfigBase.h"
+#include "mduCommonMessage.h"
+#include "mduDeviceChecks.h"
+#include "mduDisplayText.h"
+#include "mduGlobalModule.h"
+
+namespace msg = mduCommonMessage;
+using platform::MsgButtons;
+using platform::MsgIcon;
+using platform::MsgResult;
+
+namespace {
+
+constexpr std::int32_t kLampIdle = mduDisplayText::LampIdle;
+constexpr std::int32_t kLampBusy = mduDisplayText::LampBusy;
+constexpr std::int32_t kLampDone = mduDisplayText::LampDone;
+constexpr std::int32_t kLampFailed = mduDisplayText::LampFailed;
+
+// Lamps of the stages that are not table rows.
+constexpr std::int32_t kLampConnect = 0;
+constexpr std::int32_t kLampDataPreparation = 1;
+constexpr std::int32_t kLampLinkMode = 2;
+constexpr std::int32_t kLampTransferSetUp = 4;
+constexpr std::int32_t kLampFlashPreparation = 11;
+constexpr std::int32_t kLampParameterPreparation = 13;
+constexpr std::int32_t kLampWrapUpFirst = 15;
+constexpr std::int32_t kLampWrapUpSecond = 16;
+constexpr std::int32_t kLampWrapUpThird = 17;
+constexpr std::int32_t kLampClosing = 18;
+constexpr std::int32_t kLampFinalCheck = 19;
+
+// The run mode in NextState while states 0 to 2 run.
+constexpr std::int32_t kModeConnectOnly = 0;
+constexpr std::int32_t kModeUpdate = ToInt(WorkState::DataPreparation);
+
+// Status bits the stages require of a reply.
+constexpr std::int32_t kAttachBit = 0x08;
+constexpr std::int32_t kAcceptedBit = 0x02;
+
+// One row of a stage table: what the state writes into the step record
+// before it hands the record to the generic stage.
+struct StageRow {
+    WorkState state;
+    std::string progressText;
+    std::string doneText;
+    std::string failText;
+    std::int32_t commandCode;
+    std::int32_t lampIndex;
+    std::int32_t requiredStatus;
+    WorkState nextState;
+};
+
+// The single-command stages: identify and prepare the unit, then erase it.
+const std::vector<StageRow>& CommandStages() {
+    static const std::vector<StageRow> rows = {
+        {WorkState::Stage01Attach, msg::LinkSetupText(1), msg::LinkSetupDoneText(1),
+         msg::SetupFailureText(1), ToInt(CommandCode::Attach), 3, kAttachBit,
+         WorkState::TransferSetUp},
+        {WorkState::Stage03Identity, msg::LinkSetupText(3), msg::LinkSetupDoneText(3),
+         msg::SetupFailureText(3), ToInt(CommandCode::QID), 5, 0, WorkState::Stage04RecordReport},
+        {WorkState::Stage04RecordReport, msg::LinkSetupText(4), msg::LinkSetupDoneText(4),
+         msg::SetupFailureText(4), ToInt(CommandCode::STS), 6, 0, WorkState::Stage05ProgramVersion},
+        {WorkState::Stage05ProgramVersion, msg::LinkSetupText(5), msg::LinkSetupDoneText(5),
+         msg::SetupFailureText(5), ToInt(CommandCode::VPGM), 7, 0, WorkState::Stage06Security},
+        {WorkState::Stage06Security, msg::LinkSetupText(6), msg::LinkSetupDoneText(6),
+         msg::SetupFailureText(6), ToInt(CommandCode::SSecu1), 8, kAcceptedBit,
+         WorkState::Stage07DataVersion},
+        {WorkState::Stage07DataVersion, msg::LinkSetupText(7), msg::LinkSetupDoneText(7),
+         msg::SetupFailureText(7), ToInt(CommandCode::VMAP), 9, kAcceptedBit, WorkState::Erase},
+        {WorkState::Erase, msg::EraseText, msg::EraseDoneText, msg::EraseFailureText(),
+         ToInt(CommandCode::FErs), 10, kAcceptedBit, WorkState::FlashPreparation},
+    };
+    return rows;
+}
+
+// The two block transfers: all flash blocks, then all parameter blocks.
+const std::vector<StageRow>& BlockStages() {
+    static const std::vector<StageRow> rows = {
+        {WorkState::FlashTransfer, msg::FlashTransferText, msg::FlashTransferDoneText,
+         msg::DataSetupFailureText(10), ToInt(CommandCode::FlashWrite), 12, kAcceptedBit,
+         WorkState::ParameterPreparation},
+        {WorkState::ParameterTransfer, msg::LinkSetupText(12), msg::LinkSetupDoneText(12),
+         msg::DataSetupFailureText(12), ToInt(CommandCode::ParameterWrite), 14, kAcceptedBit,
+         WorkState::TransferWrapUp},
+    };
+    return rows;
+}
+
+const StageRow* FindRow(const std::vector<StageRow>& rows, std::int32_t state) {
+    for (const StageRow& row : rows) {
+        if (ToInt(row.state) == state) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+void WriteRow(WorkPageRecord& page, const StageRow& row) {
+    page.ProgressText = row.progressText;
+    page.DoneText = row.doneText;
+    page.FailText = row.failText;
+    page.CommandCode = row.commandCode;
+    page.LampIndex = row.lampIndex;
+    page.RequiredStatus = row.requiredStatus;
+    page.NextState = ToInt(row.nextState);
+}
+
+std::string BytesAsText(const std::vector<std::uint8_t>& bytes) {
+    return mduGlobalModule::BytesToText(bytes, 0);
+}
+
+}  // namespace
 
 // One handler per state number; a state without a handler ignores every
-// event. The later states of the run are added here as they are built.
+// event.
 const std::array<clsUpdateSequence::StateHandler, clsUpdateSequence::kStateCount>
-    clsUpdateSequence::kStateHandlers = {&clsUpdateSequence::IdleState};
+    clsUpdateSequence::kStateHandlers = {
+        &clsUpdateSequence::IdleState,                  // 0
+        &clsUpdateSequence::PortScanState,              // 1
+        &clsUpdateSequence::ConnectState,               // 2
+        &clsUpdateSequence::DataPreparationState,       // 3
+        &clsUpdateSequence::LinkModeSwitchState,        // 4
+        &clsUpdateSequence::CommandStageState,          // 5
+        &clsUpdateSequence::TransferSetUpState,         // 6
+        &clsUpdateSequence::CommandStageState,          // 7
+        &clsUpdateSequence::CommandStageState,          // 8
+        &clsUpdateSequence::CommandStageState,          // 9
+        &clsUpdateSequence::CommandStageState,          // 10
+        &clsUpdateSequence::CommandStageState,          // 11
+        &clsUpdateSequence::CommandStageState,          // 12
+        &clsUpdateSequence::FlashPreparationState,      // 13
+        &clsUpdateSequence::BlockTransferState,         // 14
+        &clsUpdateSequence::ParameterPreparationState,  // 15
+        &clsUpdateSequence::BlockTransferState,         // 16
+        &clsUpdateSequence::TransferWrapUpState,        // 17
+        nullptr,                                        // 18
+        nullptr,                                        // 19
+        &clsUpdateSequence::ClosingCommandState,        // 20
+        &clsUpdateSequence::FinalCheckState,            // 21
+};
 
 clsUpdateSequence::clsUpdateSequence(IWorkPageWindow& window) : window_(window) {}
+
+clsUpdateSequence::~clsUpdateSequence() = default;
 
 bool clsUpdateSequence::HasState(std::int32_t state) {
     return state >= 0 && state < kStateCount && kStateHandlers[state] != nullptr;
@@ -25,18 +171,746 @@ void clsUpdateSequence::WorkPageStateMachine(std::int32_t venvWorkingEvent,
     if (!HasState(m_WorkPage.State)) {
         return;
     }
+    ++depth_;
     (this->*kStateHandlers[m_WorkPage.State])();
+    --depth_;
+    // A run is over once the call that ended it has returned, its last box
+    // included.
+    if (depth_ == 0 && endToReport_) {
+        endToReport_ = false;
+        if (observer_ != nullptr) {
+            observer_->OnRunEnded(lastRun_, lastOutcome_);
+        }
+    }
 }
 
+// --- Shared operations ---------------------------------------------------------------
+
+void clsUpdateSequence::EnterState(std::int32_t state) {
+    if (state == ToInt(WorkState::Idle) && runKind_ != RunKind::None) {
+        lastRun_ = runKind_;
+        lastOutcome_ = pendingOutcome_;
+        runKind_ = RunKind::None;
+        endToReport_ = true;
+    }
+    window_.ChangeWorkState(state);
+}
+
+void clsUpdateSequence::BeginRun(RunKind kind) {
+    runKind_ = kind;
+    pendingOutcome_ = RunOutcome::Failed;
+    if (observer_ != nullptr) {
+        observer_->OnRunStarted(kind);
+    }
+}
+
+void clsUpdateSequence::SetLamp(std::int32_t index, std::int32_t colourCode) {
+    window_.SetStatusLamps(index, colourCode);
+}
+
+MsgResult clsUpdateSequence::Box(const std::string& text, MsgButtons buttons, MsgIcon icon) {
+    return window_.ShowMessageBox(text, buttons, icon);
+}
+
+void clsUpdateSequence::ReportNoResponse(std::int32_t failState, const std::string& text) {
+    window_.ShowErrorMessage(text.empty() ? msg::StandardNoResponseText() : text);
+    Box(msg::TimeOutBoxText, MsgButtons::Ok, MsgIcon::Critical);
+    EnterState(failState);
+}
+
+std::int16_t clsUpdateSequence::NextCommPort(std::int16_t index) {
+    const auto next = static_cast<std::int16_t>(index + 1);
+    if (next > kLastPortIndex) {
+        return next;
+    }
+    window_.SelectCommPort(static_cast<std::uint8_t>(next));
+    window_.StartAutoRunning();
+    return next;
+}
+
+void clsUpdateSequence::ScanExhausted(bool showBox) {
+    if (showBox) {
+        Box(msg::NoResponseBoxText, MsgButtons::Ok, MsgIcon::Exclamation);
+    }
+    ReportNoResponse(ToInt(WorkState::Idle), msg::StandardNoResponseText());
+}
+
+void clsUpdateSequence::ShowSerialNumber(const SentenceReply& reply) {
+    const std::string serial = reply.Field(1);
+    window_.SetInfoLine(msg::InfoLineSerialNumber,
+                        serial.empty() ? std::string(msg::UnknownSerialText)
+                                       : mduDeviceChecks::UnitTextForDisplay(serial));
+}
+
+std::string clsUpdateSequence::ShowConnectionFacts(const SentenceReply& reply) {
+    std::string recordPart = msg::RecordPart(msg::RecordUnknownText);
+    ShowSerialNumber(reply);
+    if (reply.HasField(2)) {
+        recordPart = mduDeviceChecks::DecodeRecordReport(reply.Field(2), true);
+        window_.SetInfoLine(msg::InfoLineRecordReport,
+                            mduDeviceChecks::DecodeRecordReport(reply.Field(2), false));
+    }
+    return recordPart;
+}
+
+// --- State 0: idle -------------------------------------------------------------------
+
 void clsUpdateSequence::IdleState() {
-    switch (m_WorkPage.Event) {
+    WorkPageRecord& page = m_WorkPage;
+    switch (page.Event) {
         case kEventAutoRunning:
             // Entry of idle: every run ends here, so the controls come back.
             window_.SetWorkingBusy(false);
             break;
+        case kEventOneSecond:
+            window_.SetOneSecTimerEnabled(false);
+            break;
+        case kEventReplyTimeOut:
+            ReportNoResponse(ToInt(WorkState::Idle), "");
+            break;
+        case kEventAutoPortScan:
+            window_.ClearUnitLines();
+            window_.ShowInfoMessage(msg::AutoScanText);
+            page.RetryCount = 0;
+            page.PortIndex = 0;
+            window_.SelectCommPort(0);
+            page.NextState = kModeConnectOnly;
+            BeginRun(RunKind::Scan);
+            EnterState(WorkState::PortScan);
+            break;
+        case kEventHelloDevice:
+            page.RetryCount = 0;
+            window_.ClearUnitLines();
+            page.NextState = kModeConnectOnly;
+            BeginRun(RunKind::ConnectionTest);
+            EnterState(WorkState::Connect);
+            break;
         case kEventBrowse:
             window_.BrowseDataFile(true);
             break;
+        case kEventDownLoadStart:
+            window_.ClearUnitLines();
+            window_.PutMessageText("", false, "\r\n");
+            window_.SetProgressValue(0);
+            SetLamp(-1, kLampIdle);
+            page.RetryCount = 0;
+            page.NextState = kModeUpdate;
+            BeginRun(RunKind::Update);
+            EnterState(WorkState::Connect);
+            break;
+        default:
+            break;
+    }
+}
+
+// --- State 1: port scan ----------------------------------------------------------------
+
+void clsUpdateSequence::PortScanState() {
+    WorkPageRecord& page = m_WorkPage;
+    clsCommandLayer* commands = window_.Commands();
+    if (commands == nullptr) {
+        return;
+    }
+    // Moves the scan to the next port with a fresh count; past COM16 the
+    // scan ends, with the box only when the last port did answer or time out.
+    const auto nextPort = [&](bool boxWhenExhausted) {
+        page.PortIndex = NextCommPort(page.PortIndex);
+        page.RetryCount = 0;
+        if (page.PortIndex > kLastPortIndex) {
+            ScanExhausted(boxWhenExhausted);
+        }
+    };
+    switch (page.Event) {
+        case kEventAutoRunning:
+            if (!commands->SetCommState(1)) {
+                nextPort(false);
+            } else if (!commands->SendHello(false, false)) {
+                window_.ShowErrorMessage(msg::SendFailedText);
+                EnterState(WorkState::Idle);
+            }
+            break;
+        case kEventReplyReceived: {
+            const SentenceReply reply = SentenceReply::Read(page.Received);
+            if (reply.verdict == SentenceVerdict::Garbled) {
+                ++page.RetryCount;
+                if (page.RetryCount < kGarbledRepliesPerPort) {
+                    // Same port again: the list stays, the timer is re-armed.
+                    page.PortIndex = NextCommPort(static_cast<std::int16_t>(page.PortIndex - 1));
+                } else {
+                    nextPort(true);
+                }
+            } else if (!reply.Acknowledged()) {
+                nextPort(true);
+            } else {
+                const std::string recordPart = ShowConnectionFacts(reply);
+                window_.ShowSuccessMessage(msg::ScanConnectedText + recordPart);
+                pendingOutcome_ = RunOutcome::Succeeded;
+                const std::int32_t next = page.NextState;
+                Box(msg::ScanConnectedBoxText, MsgButtons::Ok, MsgIcon::Information);
+                EnterState(next);
+            }
+            break;
+        }
+        case kEventReplyTimeOut:
+            nextPort(true);
+            break;
+        default:
+            break;
+    }
+}
+
+// --- State 2: connect ----------------------------------------------------------------------
+
+void clsUpdateSequence::ConnectState() {
+    WorkPageRecord& page = m_WorkPage;
+    clsCommandLayer* commands = window_.Commands();
+    if (commands == nullptr) {
+        return;
+    }
+    const bool update = page.NextState == kModeUpdate;
+    switch (page.Event) {
+        case kEventAutoRunning:
+            if (update) {
+                if (commands->SendHello(true, false)) {
+                    SetLamp(kLampConnect, kLampBusy);
+                    window_.ShowInfoMessage(msg::ConnectingText);
+                } else {
+                    SetLamp(kLampConnect, kLampFailed);
+                    window_.ShowErrorMessage(msg::SendFailedText);
+                    EnterState(WorkState::Idle);
+                }
+            } else {
+                // A connection test starts from a closed port.
+                clsComm& comm = commands->Comm();
+                comm.SetCommuStats(comm.NewCommStats(0, true, true, false));
+                if (commands->SendHello(true, true)) {
+                    window_.ShowInfoMessage(msg::ConnectingText);
+                } else {
+                    window_.ShowErrorMessage(msg::SendFailedText);
+                    EnterState(WorkState::Idle);
+                }
+            }
+            break;
+        case kEventReplyReceived: {
+            const SentenceReply reply = SentenceReply::Read(page.Received);
+            if (reply.verdict == SentenceVerdict::Garbled) {
+                ++page.RetryCount;
+                if (page.RetryCount < kGarbledRepliesPerPort) {
+                    window_.StartAutoRunning();  // the hello again, same port
+                } else {
+                    Box(msg::NoResponseBoxText, MsgButtons::Ok, MsgIcon::Exclamation);
+                    ReportNoResponse(ToInt(WorkState::Idle), msg::StandardNoResponseText());
+                }
+            } else if (!reply.Acknowledged()) {
+                if (update) {
+                    SetLamp(kLampConnect, kLampFailed);
+                }
+                window_.ShowErrorMessage(msg::NoResponseText);
+                EnterState(WorkState::Idle);
+            } else {
+                const std::string recordPart = ShowConnectionFacts(reply);
+                if (update) {
+                    SetLamp(kLampConnect, kLampDone);
+                    window_.ShowInfoMessage(msg::ConnectedText + recordPart);
+                    window_.ShowInfoMessage(msg::DataPreparingText);
+                    EnterState(WorkState::DataPreparation);
+                } else {
+                    window_.ShowSuccessMessage(msg::ConnectedText + recordPart);
+                    pendingOutcome_ = RunOutcome::Succeeded;
+                    Box(msg::ConnectedBoxText, MsgButtons::Ok, MsgIcon::Information);
+                    EnterState(WorkState::Idle);
+                }
+            }
+            break;
+        }
+        case kEventReplyTimeOut:
+            if (update) {
+                SetLamp(kLampConnect, kLampFailed);
+            }
+            ReportNoResponse(ToInt(WorkState::Idle), msg::NoResponseText);
+            break;
+        default:
+            break;
+    }
+}
+
+// --- State 3: data preparation -----------------------------------------------------------
+
+bool clsUpdateSequence::PrepareDataFile() {
+    m_DataFile.reset();
+    m_DataFile = std::make_unique<clsPNV480DnLdData>();
+    std::string name = window_.FileNameText();
+    const auto first = name.find_first_not_of(' ');
+    const auto last = name.find_last_not_of(' ');
+    name = first == std::string::npos ? std::string() : name.substr(first, last - first + 1);
+    m_DataFile->SetFileName(name);
+    m_DataFile->SetToolVersion(kToolVersion);
+    return m_DataFile->LoadData();
+}
+
+void clsUpdateSequence::DataPreparationState() {
+    if (m_WorkPage.Event != kEventAutoRunning || window_.Commands() == nullptr) {
+        return;
+    }
+    SetLamp(kLampDataPreparation, kLampBusy);
+    window_.ShowInfoMessage(msg::DataPreparingText);
+    if (PrepareDataFile()) {
+        window_.ShowInfoMessage(msg::DataReadyText);
+        window_.SetInfoLine(msg::InfoLineDataFileVersion,
+                            mduDeviceChecks::UnitTextForDisplay(m_DataFile->DataFileVersion()));
+        SetLamp(kLampDataPreparation, kLampDone);
+        EnterState(WorkState::LinkModeSwitch);
+        window_.SetOneSecTimerEnabled(true);
+    } else {
+        window_.ShowErrorMessage(m_DataFile->ErrorMessage());
+        SetLamp(kLampDataPreparation, kLampFailed);
+        EnterState(WorkState::Idle);
+    }
+}
+
+// --- State 4: link-mode switch ------------------------------------------------------------
+
+void clsUpdateSequence::LinkModeSwitchState() {
+    WorkPageRecord& page = m_WorkPage;
+    clsCommandLayer* commands = window_.Commands();
+    if (commands == nullptr) {
+        return;
+    }
+    switch (page.Event) {
+        case kEventAutoRunning:
+            if (commands->SendLinkModeRequest(true, true)) {
+                SetLamp(kLampLinkMode, kLampBusy);
+                window_.PutMessageText("", false, "\r\n");
+            } else {
+                SetLamp(kLampLinkMode, kLampFailed);
+                EnterState(WorkState::Idle);
+            }
+            break;
+        case kEventReplyReceived: {
+            // Only the fields count here, not whether the parser found a fault.
+            const SentenceReply reply = SentenceReply::Read(page.Received);
+            if (!reply.Acknowledged()) {
+                SetLamp(kLampLinkMode, kLampFailed);
+                window_.ShowErrorMessage(msg::LinkModeFailureText());
+                EnterState(WorkState::Idle);
+            } else {
+                window_.ShowInfoMessage(msg::LinkModeDoneText);
+                ShowSerialNumber(reply);
+                SetLamp(kLampLinkMode, kLampDone);
+                window_.SetWorkingBusy(true);
+                EnterState(WorkState::Stage01Attach);
+            }
+            break;
+        }
+        case kEventReplyTimeOut:
+            SetLamp(kLampLinkMode, kLampFailed);
+            ReportNoResponse(ToInt(WorkState::Idle), msg::LinkModeFailureText());
+            break;
+        default:
+            break;
+    }
+}
+
+// --- States 5 and 7 to 12: single-command stages ------------------------------------------
+
+void clsUpdateSequence::CommandStageState() {
+    const StageRow* row = FindRow(CommandStages(), m_WorkPage.State);
+    if (row == nullptr) {
+        return;
+    }
+    WriteRow(m_WorkPage, *row);
+    RunCommandStep(m_WorkPage);
+}
+
+bool clsUpdateSequence::RunCommandStep(WorkPageRecord& page) {
+    clsCommandLayer* commands = window_.Commands();
+    if (commands == nullptr) {
+        return false;
+    }
+    // What this call needs of the record, before a box can let another
+    // event refresh it.
+    const std::int32_t lamp = page.LampIndex;
+    const std::int32_t failState = page.FailState;
+    switch (page.Event) {
+        case kEventAutoRunning: {
+            const bool attach = page.CommandCode == ToInt(CommandCode::Attach);
+            if (commands->AutoSendMessageToUnit(page.CommandCode, page.SendData, 0, 0, !attach,
+                                                false)) {
+                window_.ShowInfoMessage(page.ProgressText);
+                SetLamp(lamp, kLampBusy);
+                return true;
+            }
+            window_.ShowErrorMessage(msg::SendFailedText);
+            SetLamp(lamp, kLampFailed);
+            EnterState(failState);
+            return false;
+        }
+        case kEventReplyReceived: {
+            const std::int32_t nextState = page.NextState;
+            const std::string doneText = page.DoneText;
+            const CommandReply reply = commands->JudgeReply(page.Received, page.RequiredStatus);
+            page.Reply = reply.plain;
+            // A handler may ask the operator, and may put its own failure text
+            // into the record.
+            if (reply.Good() && RunReplyHandler(page)) {
+                window_.ShowInfoMessage(doneText);
+                SetLamp(lamp, kLampDone);
+                EnterState(nextState);
+                return true;
+            }
+            SetLamp(lamp, kLampFailed);
+            window_.ShowErrorMessage(page.FailText);
+            EnterState(failState);
+            return false;
+        }
+        case kEventReplyTimeOut:
+            SetLamp(lamp, kLampFailed);
+            ReportNoResponse(failState, page.FailText);
+            return false;
+        default:
+            return false;
+    }
+}
+
+bool clsUpdateSequence::RunReplyHandler(WorkPageRecord& page) {
+    switch (static_cast<CommandCode>(page.CommandCode)) {
+        case CommandCode::QID:
+            return OnUnitIDReply(page);
+        case CommandCode::STS:
+            return OnRecordReportReply(page);
+        case CommandCode::VPGM:
+            return OnProgramVersionReply(page);
+        case CommandCode::VMAP:
+            return OnMapVersionReply(page);
+        default:
+            return true;  // Attach, SSecu1 and the erase need only the status
+    }
+}
+
+bool clsUpdateSequence::OnUnitIDReply(WorkPageRecord& /*page*/) {
+    clsCommandLayer* commands = window_.Commands();
+    const std::optional<std::string> id =
+        mduDeviceChecks::UnitIdFromPayload(commands->CurrentLinkUnit()->UnitResponseData());
+    if (!id) {
+        return false;  // the stage's own failure text
+    }
+    clsUnitConfig2& config = commands->UnitConfig2();
+    config.SetUnitID(*id);
+    window_.SetInfoLine(msg::InfoLineSerialNumber,
+                        mduDeviceChecks::UnitTextForDisplay(config.UnitID()));
+    return true;
+}
+
+bool clsUpdateSequence::OnRecordReportReply(WorkPageRecord& /*page*/) {
+    const std::vector<std::uint8_t> payload =
+        window_.Commands()->CurrentLinkUnit()->UnitResponseData();
+    if (payload.empty()) {
+        window_.SetInfoLine(msg::InfoLineRecordReport, "");
+        return false;
+    }
+    // The report only informs the operator; errors in it do not stop the update.
+    window_.SetInfoLine(
+        msg::InfoLineRecordReport,
+        mduDeviceChecks::DecodeRecordReport(mduDeviceChecks::HexByte(payload[0]), false));
+    return true;
+}
+
+bool clsUpdateSequence::OnProgramVersionReply(WorkPageRecord& page) {
+    clsCommandLayer* commands = window_.Commands();
+    clsUnitConfigBase& base = commands->UnitConfigBase();
+    base.SetUnitProgramVersion(BytesAsText(commands->CurrentLinkUnit()->UnitResponseData()));
+    const std::string version = base.UnitProgramVersion();
+    window_.SetInfoLine(msg::InfoLineProgramVersion, mduDeviceChecks::UnitTextForDisplay(version));
+    if (m_DataFile && m_DataFile->CheckUnitProgramVersion(version)) {
+        return true;
+    }
+    page.FailText = msg::ProgramVersionNotSuitedText();
+    return false;
+}
+
+bool clsUpdateSequence::OnMapVersionReply(WorkPageRecord& page) {
+    clsCommandLayer* commands = window_.Commands();
+    clsUnitConfigBase& base = commands->UnitConfigBase();
+    base.SetUnitMapVersion(BytesAsText(commands->CurrentLinkUnit()->UnitResponseData()));
+    const std::string version = base.UnitMapVersion();
+    window_.SetInfoLine(msg::InfoLineUnitDataVersion, mduDeviceChecks::UnitTextForDisplay(version));
+    if (!m_DataFile) {
+        return false;
+    }
+    const std::optional<int> order =
+        mduGlobalModule::CompareVersionText(version, m_DataFile->DataFileVersion());
+    if (!order) {
+        return false;  // a version that cannot be compared fails the stage
+    }
+    if (*order < 0) {
+        return true;  // the file is newer
+    }
+    if (Box(msg::NotNewerQuestionText(), MsgButtons::OkCancel, MsgIcon::Exclamation) ==
+        MsgResult::Ok) {
+        return true;
+    }
+    page.FailText = msg::NotNewerCancelledText();
+    pendingOutcome_ = RunOutcome::Cancelled;
+    return false;
+}
+
+// --- State 6: transfer set-up -------------------------------------------------------------
+
+void clsUpdateSequence::TransferSetUpState() {
+    if (m_WorkPage.Event != kEventAutoRunning) {
+        return;
+    }
+    m_WorkPage.StartTime = window_.NowSeconds();
+    window_.SetProgressMax(m_DataFile ? m_DataFile->TotalFlashBlocks() : 0);
+    window_.SetProgressValue(0);
+    SetLamp(kLampTransferSetUp, kLampDone);
+    EnterState(WorkState::Stage03Identity);
+}
+
+// --- State 13: flash preparation ----------------------------------------------------------
+
+void clsUpdateSequence::FlashPreparationState() {
+    if (m_WorkPage.Event != kEventAutoRunning || !m_DataFile) {
+        return;
+    }
+    window_.ShowInfoMessage(msg::LinkSetupText(9));
+    m_DataFile->FlashBlockIndexReset();
+    SetLamp(kLampFlashPreparation, kLampDone);
+    m_WorkPage.NextState = ToInt(WorkState::FlashTransfer);
+    EnterState(WorkState::FlashTransfer);
+    window_.ShowInfoMessage(msg::FlashTransferText);
+}
+
+// --- States 14 and 16: block transfers --------------------------------------------------------
+
+void clsUpdateSequence::BlockTransferState() {
+    const StageRow* row = FindRow(BlockStages(), m_WorkPage.State);
+    if (row == nullptr) {
+        return;
+    }
+    WriteRow(m_WorkPage, *row);
+    RunBlockTransferStep(m_WorkPage, row->state == WorkState::FlashTransfer);
+}
+
+bool clsUpdateSequence::RunBlockTransferStep(WorkPageRecord& page, bool flash) {
+    clsCommandLayer* commands = window_.Commands();
+    if (commands == nullptr || !m_DataFile) {
+        return false;
+    }
+    const auto send = [&](bool next, bool retry) {
+        const BlockSendResult result = flash
+                                           ? commands->SendFlashBlock(*m_DataFile, next, retry)
+                                           : commands->SendParameterBlock(*m_DataFile, next, retry);
+        OnBlockSendResult(page, static_cast<int>(result));
+    };
+    switch (page.Event) {
+        case kEventAutoRunning:
+            send(true, false);
+            return true;
+        case kEventOneSecond:
+            UpdateProgress();
+            UpdateElapsedTime(page.StartTime);
+            return true;
+        case kEventReplyReceived:
+            if (commands->JudgeReply(page.Received, page.RequiredStatus).Good()) {
+                send(true, false);
+            } else {
+                RetryBlock(page, flash, false);
+            }
+            return true;
+        case kEventReplyTimeOut:
+            RetryBlock(page, flash, true);
+            return true;
+        default:
+            return false;
+    }
+}
+
+void clsUpdateSequence::OnBlockSendResult(WorkPageRecord& page, int result) {
+    switch (static_cast<BlockSendResult>(result)) {
+        case BlockSendResult::Sent:
+            SetLamp(page.LampIndex, kLampBusy);
+            break;
+        case BlockSendResult::NotSent:
+            window_.ShowErrorMessage(msg::BlockSendFaultText);
+            SetLamp(page.LampIndex, kLampFailed);
+            EnterState(page.FailState);
+            break;
+        case BlockSendResult::NoBlock:
+            // No block of this kind (left): the stage is done.
+            SetLamp(page.LampIndex, kLampDone);
+            window_.ShowInfoMessage(page.DoneText);
+            EnterState(page.NextState);
+            break;
+    }
+}
+
+void clsUpdateSequence::RetryBlock(WorkPageRecord& page, bool flash, bool timedOut) {
+    clsCommandLayer* commands = window_.Commands();
+    clsLinkUnit* request = commands->CurrentLinkUnit();
+    if (request == nullptr) {
+        return;
+    }
+    request->SetRetryCounter(static_cast<std::int16_t>(request->RetryCounter() + 1));
+    if (request->RetryCounter() > request->MaxLinkRetryTimes()) {
+        SetLamp(page.LampIndex, kLampFailed);
+        if (timedOut) {
+            ReportNoResponse(page.FailState, page.FailText);
+        } else {
+            window_.ShowErrorMessage(page.FailText);
+            EnterState(page.FailState);
+        }
+        return;
+    }
+    const BlockSendResult result = flash ? commands->SendFlashBlock(*m_DataFile, false, true)
+                                         : commands->SendParameterBlock(*m_DataFile, false, true);
+    OnBlockSendResult(page, static_cast<int>(result));
+}
+
+void clsUpdateSequence::UpdateProgress() {
+    if (!m_DataFile) {
+        return;
+    }
+    const std::int32_t index = m_DataFile->FlashBlockIndex();
+    const std::int32_t value = index < 0 ? 0 : index;
+    window_.SetProgressValue(value);
+    window_.SetPercentText(mduDisplayText::PercentText(value, window_.ProgressMax()));
+}
+
+void clsUpdateSequence::UpdateElapsedTime(std::int64_t startTime) {
+    const std::string clock = mduDisplayText::ClockText(window_.NowSeconds() - startTime);
+    window_.SetClockText(clock);
+    window_.PutMessageText(mduDisplayText::ProgressSuffix(clock, window_.PercentText()), true, ":");
+}
+
+// --- State 15: parameter preparation ---------------------------------------------------
+
+void clsUpdateSequence::ParameterPreparationState() {
+    if (m_WorkPage.Event != kEventAutoRunning || !m_DataFile) {
+        return;
+    }
+    window_.ShowInfoMessage(msg::LinkSetupText(11));
+    m_DataFile->EEPParameterBlockIndexReset();
+    SetLamp(kLampParameterPreparation, kLampDone);
+    EnterState(WorkState::ParameterTransfer);
+    window_.ShowInfoMessage(msg::LinkSetupText(12));
+}
+
+// --- State 17: transfer wrap-up ------------------------------------------------------------
+
+void clsUpdateSequence::TransferWrapUpState() {
+    if (m_WorkPage.Event != kEventAutoRunning) {
+        return;
+    }
+    SetLamp(kLampWrapUpSecond, kLampDone);
+    SetLamp(kLampWrapUpThird, kLampDone);
+    SetLamp(kLampWrapUpFirst, kLampDone);
+    EnterState(WorkState::ClosingCommand);
+}
+
+// --- State 20: closing command ---------------------------------------------------------------
+
+void clsUpdateSequence::ClosingCommandState() {
+    WorkPageRecord& page = m_WorkPage;
+    clsCommandLayer* commands = window_.Commands();
+    if (commands == nullptr) {
+        return;
+    }
+    switch (page.Event) {
+        case kEventAutoRunning:
+            window_.ShowInfoMessage(msg::LinkSetupText(16));
+            if (commands->AutoSendMessageToUnit(CommandCode::RST, page.SendData, 0, 0, true,
+                                                false)) {
+                SetLamp(kLampClosing, kLampBusy);
+            } else {
+                SetLamp(kLampClosing, kLampFailed);
+                EnterState(WorkState::Idle);
+            }
+            break;
+        case kEventSentNoReply:
+            window_.ShowInfoMessage(msg::LinkSetupDoneText(16));
+            page.CheckPassed = false;
+            page.CheckCountDown = kFinalCheckSeconds;
+            window_.SetOneSecTimerEnabled(false);
+            SetLamp(kLampClosing, kLampDone);
+            EnterState(WorkState::FinalCheck);
+            window_.ShowInfoMessage(msg::FinalCheckText);
+            break;
+        case kEventReplyTimeOut:
+            SetLamp(kLampClosing, kLampFailed);
+            ReportNoResponse(ToInt(WorkState::Idle), msg::ClosingFailureText());
+            break;
+        default:
+            break;
+    }
+}
+
+// --- State 21: final memory check -------------------------------------------------------------
+
+void clsUpdateSequence::FinalCheckState() {
+    WorkPageRecord& page = m_WorkPage;
+    clsCommandLayer* commands = window_.Commands();
+    if (commands == nullptr) {
+        return;
+    }
+    switch (page.Event) {
+        case kEventAutoRunning:
+            SetLamp(kLampFinalCheck, kLampBusy);
+            window_.SetOneSecTimerEnabled(false);
+            page.StartTime = window_.NowSeconds();
+            page.CheckPassed = false;
+            page.CheckCountDown = kFinalCheckSeconds;
+            window_.SetOneSecTimerEnabled(true);
+            break;
+        case kEventOneSecond: {
+            if (page.CheckPassed) {
+                window_.ShowSuccessMessage(msg::UpdateSucceededText);
+                SetLamp(kLampFinalCheck, kLampDone);
+                pendingOutcome_ = RunOutcome::Succeeded;
+                EnterState(WorkState::Idle);
+                Box(msg::UpdateDoneBoxText, MsgButtons::Ok, MsgIcon::Information);
+                break;
+            }
+            --page.CheckCountDown;
+            if (page.CheckCountDown < 1) {
+                window_.ShowErrorMessage(msg::FinalNoResponseText());
+                SetLamp(kLampFinalCheck, kLampFailed);
+                EnterState(WorkState::Idle);
+                Box(msg::NoResponseBoxText, MsgButtons::Ok, MsgIcon::Critical);
+                break;
+            }
+            const std::int64_t elapsed = window_.NowSeconds() - page.StartTime;
+            window_.PutMessageText(std::to_string(elapsed), true, msg::FinalCheckSeparator);
+            if (!commands->SendHello(true, false)) {
+                window_.ShowErrorMessage(msg::SendFailedText);
+                EnterState(WorkState::Idle);
+            }
+            break;
+        }
+        case kEventReplyReceived: {
+            // Only an acknowledgement with a readable record report counts;
+            // anything else is ignored and the polling goes on.
+            const SentenceReply reply = SentenceReply::Read(page.Received);
+            if (!reply.Acknowledged() || !reply.HasField(2)) {
+                break;
+            }
+            const std::optional<std::uint8_t> report =
+                mduDeviceChecks::ParseReportByte(reply.Field(2));
+            if (!report) {
+                break;
+            }
+            const std::string text = mduDeviceChecks::RecordReportText(*report);
+            if (text == mduDeviceChecks::NormalReportText) {
+                page.CheckPassed = true;
+                window_.SetInfoLine(msg::InfoLineRecordReport, text);
+            } else {
+                window_.ShowErrorMessage(msg::CameraMemoryFailureText());
+                SetLamp(kLampFinalCheck, kLampFailed);
+                EnterState(WorkState::Idle);
+                Box(msg::CameraMemoryBoxText, MsgButtons::Ok, MsgIcon::Exclamation);
+            }
+            break;
+        }
         default:
             break;
     }

@@ -2,21 +2,52 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
+#include <string>
 
 #include "IWorkPageWindow.h"
+#include "RunOutcome.h"
 #include "WorkPageRecord.h"
+#include "WorkState.h"
+
+class IRunObserver;
+class clsCommandLayer;
+class clsPNV480DnLdData;
+struct SentenceReply;
 
 // The update sequence: one event-driven state machine for the port scan, the
 // connection test and the whole update. Every call handles one event in the
 // current state (the window's WorkState) and returns; it never waits. The
 // window turns its timer ticks, button clicks and serial driver events into
 // calls of WorkPageStateMachine.
+//
+// One handler per state, in state order in the .cpp. The single-command
+// stages and the two block transfers are rows of tables that the generic
+// RunCommandStep and RunBlockTransferStep work from.
+//
+// Message boxes are modal but let timers and serial events through, so the
+// sequence may be entered again from inside a box. It therefore shows a
+// box before the state change that re-arms the sequence timer (except the
+// final boxes of an update, shown once idle is entered), and reads what it
+// needs of the step record before a box opens.
 class clsUpdateSequence {
   public:
     static constexpr std::int32_t kStateCount = 22;  // states 0 to 21
 
+    // The final memory check polls once a second for this many seconds.
+    static constexpr std::int16_t kFinalCheckSeconds = 40;
+    // Garbled replies tried on one port before the scan moves on.
+    static constexpr std::int16_t kGarbledRepliesPerPort = 3;
+    // List indices of the port list: COM1 to COM16.
+    static constexpr std::int16_t kLastPortIndex = 15;
+    // The data file must accept this tool version.
+    static constexpr char kToolVersion[] = "KQDV01.0000";
+
     explicit clsUpdateSequence(IWorkPageWindow& window);
+    ~clsUpdateSequence();
+    clsUpdateSequence(const clsUpdateSequence&) = delete;
+    clsUpdateSequence& operator=(const clsUpdateSequence&) = delete;
 
     // Handles one event. vByteArry: the bytes that came with it (a reply),
     // empty when none.
@@ -29,14 +60,85 @@ class clsUpdateSequence {
     // Whether a state number has a handler.
     static bool HasState(std::int32_t state);
 
+    // The data file of the last update start (nullptr before the first).
+    const clsPNV480DnLdData* DataFile() const { return m_DataFile.get(); }
+
+    // The run under way (None when idle) and how the last one ended.
+    RunKind CurrentRun() const { return runKind_; }
+    RunOutcome LastOutcome() const { return lastOutcome_; }
+    RunKind LastRun() const { return lastRun_; }
+    void SetObserver(IRunObserver* observer) { observer_ = observer; }
+
+    // --- Operations the states share (public for tests) ---------------------------
+
+    // The generic single-command stage: sends on event 1, judges the reply
+    // on event 3, reports the time-out on event 5.
+    bool RunCommandStep(WorkPageRecord& page);
+    // The block transfer of one kind (flash True: command 51, else 50).
+    bool RunBlockTransferStep(WorkPageRecord& page, bool flash);
+    // Red text (the standard no-response text when empty), the critical
+    // time-out box, then the failure state.
+    void ReportNoResponse(std::int32_t failState, const std::string& text);
+    // Next port of the scan: the index goes up by one; when it is 15 or less
+    // the list moves to it and the sequence timer is re-armed.
+    std::int16_t NextCommPort(std::int16_t index);
+    bool PrepareDataFile();
+    void UpdateProgress();
+    void UpdateElapsedTime(std::int64_t startTime);
+
   private:
     using StateHandler = void (clsUpdateSequence::*)();
 
-    // State 0: idle.
-    void IdleState();
+    // --- States, in order ---
+    void IdleState();                  // 0
+    void PortScanState();              // 1
+    void ConnectState();               // 2
+    void DataPreparationState();       // 3
+    void LinkModeSwitchState();        // 4
+    void CommandStageState();          // 5, 7 to 12
+    void TransferSetUpState();         // 6
+    void FlashPreparationState();      // 13
+    void BlockTransferState();         // 14, 16
+    void ParameterPreparationState();  // 15
+    void TransferWrapUpState();        // 17
+    void ClosingCommandState();        // 20
+    void FinalCheckState();            // 21
+
+    // Enters a state: the window's ChangeWorkState. Entering idle ends the run.
+    void EnterState(std::int32_t state);
+    void EnterState(WorkState state) { EnterState(ToInt(state)); }
+    void BeginRun(RunKind kind);
+    // The scan's end when it has passed COM16: the exclamation box (unless
+    // the last port could not be opened), then the standard report.
+    void ScanExhausted(bool showBox);
+    // The record part of a connection result, filling lines 2 and 4.
+    std::string ShowConnectionFacts(const SentenceReply& reply);
+    void ShowSerialNumber(const SentenceReply& reply);
+    void SetLamp(std::int32_t index, std::int32_t colourCode);
+    platform::MsgResult Box(const std::string& text, platform::MsgButtons buttons,
+                            platform::MsgIcon icon);
+
+    // Reply handlers of the QID, STS, VPGM and VMAP stages.
+    bool OnUnitIDReply(WorkPageRecord& page);
+    bool OnRecordReportReply(WorkPageRecord& page);
+    bool OnProgramVersionReply(WorkPageRecord& page);
+    bool OnMapVersionReply(WorkPageRecord& page);
+    bool RunReplyHandler(WorkPageRecord& page);
+    // Block transfer: what a send result means for the stage, and a resend.
+    void OnBlockSendResult(WorkPageRecord& page, int result);
+    void RetryBlock(WorkPageRecord& page, bool flash, bool timedOut);
 
     static const std::array<StateHandler, kStateCount> kStateHandlers;
 
     IWorkPageWindow& window_;
     WorkPageRecord m_WorkPage;
+    std::unique_ptr<clsPNV480DnLdData> m_DataFile;
+
+    IRunObserver* observer_ = nullptr;
+    RunKind runKind_ = RunKind::None;
+    RunOutcome pendingOutcome_ = RunOutcome::Failed;  // how the run ends when idle is entered
+    RunKind lastRun_ = RunKind::None;
+    RunOutcome lastOutcome_ = RunOutcome::None;
+    bool endToReport_ = false;
+    int depth_ = 0;  // nesting of WorkPageStateMachine (boxes let events in)
 };

@@ -14,6 +14,7 @@
 #include "TerminationWatcher.h"
 #include "WorkPageEvent.h"
 #include "clsComm.h"
+#include "clsCommandLayer.h"
 #include "clsRandom.h"
 #include "clsUnitConfig1.h"
 #include "clsUnitConfig2.h"
@@ -36,6 +37,7 @@ QColor ToQColor(const mduDisplayText::Rgb& rgb) {
 frmMain::frmMain(platform::PlatformServices& services, QWidget* parent)
     : QWidget(parent),
       m_Services(services),
+      m_Boxes(services.messageBoxes),
       ui(std::make_unique<Ui::frmMain>()),
       m_timAutoRunning(services.timers.CreateTimer()),
       m_tmrOneSecTimer(services.timers.CreateTimer()),
@@ -44,7 +46,7 @@ frmMain::frmMain(platform::PlatformServices& services, QWidget* parent)
       m_Sequence(*this) {
     // Faults found by plain code from here on are shown in this window's boxes.
     m_PreviousProgramBoxes = &platform::ProgramMessageBoxes::Get();
-    platform::ProgramMessageBoxes::Set(&services.messageBoxes);
+    platform::ProgramMessageBoxes::Set(&m_Boxes);
     m_ProgramBoxesInstalled = true;
 
     ui->setupUi(this);
@@ -124,6 +126,14 @@ void frmMain::LoadWindow() {
     m_UnitConfig3 = std::make_unique<clsUnitConfig3>();
     m_ClsComm = std::make_unique<clsComm>();
     m_Random = std::make_unique<clsRandom>();
+    m_Commands =
+        std::make_unique<clsCommandLayer>(*m_ClsComm, *m_Random, *m_UnitConfig2, *m_UnitConfigBase,
+                                          static_cast<IHostImageDisplay*>(this));
+    m_Commands->SetFrameObserver([this](std::span<const std::uint8_t> frame) {
+        if (m_Observer != nullptr) {
+            m_Observer->OnFrameOut(frame);
+        }
+    });
 
     ui->txtFileName->setText(QStringLiteral("C:\\").toUpper());
     try {
@@ -177,6 +187,9 @@ void frmMain::OnAutoRunningTick() {
 
 void frmMain::OnCommResponseMessage(std::int32_t vCommEvent,
                                     const std::vector<std::uint8_t>& vMessage) {
+    if (m_Observer != nullptr) {
+        m_Observer->OnFrameIn(vCommEvent, vMessage);
+    }
     switch (vCommEvent) {
         case 1:
             m_Sequence.WorkPageStateMachine(kEventReplyReceived, vMessage);
@@ -206,6 +219,9 @@ void frmMain::OnComboComPortClick(int index) {
 // --- Window operations ---------------------------------------------------------
 
 void frmMain::StartAutoRunning() {
+    if (m_Released) {
+        return;  // an unloaded window runs no further state
+    }
     // Off, on and the interval written again: the 20 ms count starts afresh.
     m_timAutoRunning->SetEnabled(false);
     m_timAutoRunning->SetEnabled(true);
@@ -214,8 +230,47 @@ void frmMain::StartAutoRunning() {
 }
 
 void frmMain::ChangeWorkState(std::int32_t newState) {
+    const std::int32_t previous = m_WorkState;
     m_WorkState = newState;
+    if (m_Observer != nullptr && previous != newState) {
+        m_Observer->OnStateChange(previous, newState);
+    }
     StartAutoRunning();
+}
+
+void frmMain::SetFileNameText(const std::string& text) {
+    ui->txtFileName->setText(platform::ToQString(text));
+}
+
+void frmMain::SelectCommPort(std::uint8_t index) {
+    // Selecting raises the list's click, which hands the number to the
+    // driver; selecting the item already selected does the same.
+    if (ui->ComboComPort->currentIndex() == index) {
+        OnComboComPortClick(index);
+    } else {
+        ui->ComboComPort->setCurrentIndex(index);
+    }
+}
+
+int frmMain::SelectedPort() const {
+    return ui->ComboComPort->currentIndex() + 1;
+}
+
+void frmMain::SetOneSecTimerEnabled(bool enabled) {
+    if (enabled && m_Released) {
+        return;
+    }
+    m_tmrOneSecTimer->SetEnabled(enabled);
+}
+
+std::int64_t frmMain::NowSeconds() const {
+    return m_Services.clock.NowSeconds();
+}
+
+void frmMain::SetObserver(IRunObserver* observer) {
+    m_Observer = observer;
+    m_Boxes.SetObserver(observer);
+    m_Sequence.SetObserver(observer);
 }
 
 void frmMain::SetWorkingBusy(bool busy) {
@@ -264,6 +319,7 @@ void frmMain::ReleaseWorkObjects() {
     } catch (const std::exception&) {
         // A port that cannot be closed is left to the host; the program ends anyway.
     }
+    m_Commands.reset();
     m_UnitConfig2.reset();
     m_ClsComm.reset();
     m_Random.reset();
@@ -322,9 +378,13 @@ void frmMain::PutMessageText(const std::string& text, bool keepFirstPart,
     m_MessageText =
         mduDisplayText::ComposeMessageText(m_MessageText, text, keepFirstPart, separator);
     ui->txtMessage->setPlainText(platform::ToDisplayLines(m_MessageText));
+    if (m_Observer != nullptr) {
+        m_Observer->OnMessage(m_MessageText, m_MessageKind);
+    }
 }
 
-void frmMain::SetMessageColour(const QColor& colour) {
+void frmMain::SetMessageColour(const QColor& colour, IRunObserver::MessageKind kind) {
+    m_MessageKind = kind;
     QPalette palette = ui->txtMessage->palette();
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         palette.setColor(group, QPalette::Text, colour);
@@ -337,17 +397,17 @@ QColor frmMain::MessageColour() const {
 }
 
 void frmMain::ShowInfoMessage(const std::string& text) {
-    SetMessageColour(m_WindowTextColour);
+    SetMessageColour(m_WindowTextColour, IRunObserver::MessageKind::Information);
     PutMessageText(text, false, "\r\n");
 }
 
 void frmMain::ShowSuccessMessage(const std::string& text) {
-    SetMessageColour(ToQColor(mduDisplayText::SuccessColour));
+    SetMessageColour(ToQColor(mduDisplayText::SuccessColour), IRunObserver::MessageKind::Success);
     PutMessageText(text, false, "\r\n");
 }
 
 void frmMain::ShowErrorMessage(const std::string& text) {
-    SetMessageColour(ToQColor(mduDisplayText::ErrorColour));
+    SetMessageColour(ToQColor(mduDisplayText::ErrorColour), IRunObserver::MessageKind::Error);
     PutMessageText(text, false, "\r\n");
 }
 
@@ -356,8 +416,12 @@ void frmMain::SetInfoLine(std::int16_t index, const std::string& value) {
     if (line == nullptr) {
         return;
     }
-    line->setText(platform::ToQString(
-        mduDisplayText::ComposeInfoLine(platform::ToStdString(line->text()), value)));
+    const std::string text =
+        mduDisplayText::ComposeInfoLine(platform::ToStdString(line->text()), value);
+    line->setText(platform::ToQString(text));
+    if (m_Observer != nullptr) {
+        m_Observer->OnInfoLine(index, text);
+    }
 }
 
 void frmMain::ClearUnitLines() {
@@ -386,9 +450,16 @@ void frmMain::SetStatusLamp(std::int32_t index, std::int32_t colourCode) {
     if (lamp == nullptr || !colour) {
         return;
     }
+    const QColor fill = ToQColor(*colour);
+    if (lamp->palette().color(QPalette::Window) == fill) {
+        return;  // the lamp already shows it (a block stage sets it per block)
+    }
     QPalette palette = lamp->palette();
-    palette.setColor(QPalette::Window, ToQColor(*colour));
+    palette.setColor(QPalette::Window, fill);
     lamp->setPalette(palette);
+    if (m_Observer != nullptr) {
+        m_Observer->OnLamp(index, colourCode);
+    }
 }
 
 void frmMain::SetStatusLamps(std::int32_t index, std::int32_t colourCode) {
@@ -408,6 +479,77 @@ QColor frmMain::LampColour(int index) const {
 
 std::string frmMain::FileNameText() const {
     return platform::ToStdString(ui->txtFileName->text());
+}
+
+void frmMain::SetProgressMax(std::int32_t max) {
+    if (ui->progbDownloadProgress->maximum() == max) {
+        return;
+    }
+    ui->progbDownloadProgress->setRange(0, max < 0 ? 0 : max);
+    if (m_Observer != nullptr) {
+        m_Observer->OnProgress(ProgressValue(), ProgressMax());
+    }
+}
+
+std::int32_t frmMain::ProgressMax() const {
+    return ui->progbDownloadProgress->maximum();
+}
+
+void frmMain::SetProgressValue(std::int32_t value) {
+    if (ui->progbDownloadProgress->value() == value) {
+        return;
+    }
+    ui->progbDownloadProgress->setValue(value);
+    if (m_Observer != nullptr) {
+        m_Observer->OnProgress(ProgressValue(), ProgressMax());
+    }
+}
+
+std::int32_t frmMain::ProgressValue() const {
+    return ui->progbDownloadProgress->value();
+}
+
+void frmMain::SetPercentText(const std::string& text) {
+    const QString shown = platform::ToQString(text);
+    if (ui->lblDownLoadPercent->text() == shown) {
+        return;
+    }
+    ui->lblDownLoadPercent->setText(shown);
+    if (m_Observer != nullptr) {
+        m_Observer->OnPercent(text);
+    }
+}
+
+std::string frmMain::PercentText() const {
+    return platform::ToStdString(ui->lblDownLoadPercent->text());
+}
+
+void frmMain::SetClockText(const std::string& text) {
+    const QString shown = platform::ToQString(text);
+    if (ui->lblDownLoadClock->text() == shown) {
+        return;
+    }
+    ui->lblDownLoadClock->setText(shown);
+    if (m_Observer != nullptr) {
+        m_Observer->OnClock(text);
+    }
+}
+
+std::string frmMain::ClockText() const {
+    return platform::ToStdString(ui->lblDownLoadClock->text());
+}
+
+platform::MsgResult frmMain::ShowMessageBox(const std::string& text, platform::MsgButtons buttons,
+                                            platform::MsgIcon icon) {
+    return m_Boxes.Show(text, buttons, icon);
+}
+
+std::string frmMain::HostImageText() const {
+    return platform::ToStdString(ui->txtHostImage->text());
+}
+
+void frmMain::SetHostImageText(const std::string& text) {
+    ui->txtHostImage->setText(platform::ToQString(text));
 }
 
 // --- Size ----------------------------------------------------------------------
@@ -455,12 +597,27 @@ void frmMain::SetDebugAreaVisible(bool visible) {
 // --- Closing --------------------------------------------------------------------
 
 void frmMain::CloseForSessionEnd() {
-    m_CloseReason = CloseReason::SessionEnd;
-    close();
+    CloseForced(CloseReason::SessionEnd);
 }
 
 void frmMain::CloseForTermination() {
-    m_CloseReason = CloseReason::Termination;
+    CloseForced(CloseReason::Termination);
+}
+
+void frmMain::CloseForced(CloseReason reason) {
+    if (m_Exited) {
+        return;
+    }
+    if (m_QueryingClose) {
+        // The operator's closing question is open: a close cannot start
+        // inside the one under way, so that one is told to go ahead.
+        m_ForcedClosePending = true;
+        m_Boxes.DismissOpen();
+        return;
+    }
+    // Boxes of the sequence still open are closed, so the program can end.
+    m_Boxes.DismissOpen();
+    m_CloseReason = reason;
     close();
 }
 
@@ -468,14 +625,16 @@ bool frmMain::QueryClose(CloseReason reason) {
     if (reason != CloseReason::Operator || !m_WorkingBusy) {
         return true;
     }
-    platform::IMessageBoxes& boxes = m_Services.messageBoxes;
-    if (boxes.Show(mduCommonMessage::ExitQuestionText, platform::MsgButtons::YesNo,
-                   platform::MsgIcon::Exclamation) != platform::MsgResult::Yes) {
-        return false;
+    m_QueryingClose = true;
+    m_ForcedClosePending = false;
+    const bool leave = m_Boxes.Show(mduCommonMessage::ExitQuestionText, platform::MsgButtons::YesNo,
+                                    platform::MsgIcon::Exclamation) == platform::MsgResult::Yes;
+    if (leave && !m_ForcedClosePending) {
+        m_Boxes.Show(mduCommonMessage::ExitCancelledText(), platform::MsgButtons::Ok,
+                     platform::MsgIcon::Exclamation);
     }
-    boxes.Show(mduCommonMessage::ExitCancelledText(), platform::MsgButtons::Ok,
-               platform::MsgIcon::Exclamation);
-    return true;
+    m_QueryingClose = false;
+    return leave || m_ForcedClosePending;
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

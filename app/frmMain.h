@@ -7,13 +7,17 @@
 #include <QColor>
 #include <QWidget>
 
+#include "IHostImageDisplay.h"
+#include "IRunObserver.h"
 #include "IWorkPageWindow.h"
+#include "ObservedMessageBoxes.h"
 #include "PlatformServices.h"
 #include "clsUpdateSequence.h"
 
 class QCloseEvent;
 class QFrame;
 class TerminationWatcher;
+class clsCommandLayer;
 class clsComm;
 class clsRandom;
 class clsUnitConfig1;
@@ -36,7 +40,7 @@ class frmMain;
 //
 // The form's two labels of the "Label1" pair are Label1_0 (file area) and
 // Label1_1 (port area); the lamps are shpDnLdSetSts_0 to shpDnLdSetSts_19.
-class frmMain final : public QWidget, public IWorkPageWindow {
+class frmMain final : public QWidget, public IWorkPageWindow, private IHostImageDisplay {
     Q_OBJECT
 
   public:
@@ -58,6 +62,11 @@ class frmMain final : public QWidget, public IWorkPageWindow {
     void StartAutoRunning() override;
     void SetWorkingBusy(bool busy) override;
     bool BrowseDataFile(bool openMode) override;
+    std::string FileNameText() const override;
+    void SelectCommPort(std::uint8_t index) override;
+    void SetOneSecTimerEnabled(bool enabled) override;
+    std::int64_t NowSeconds() const override;
+    clsCommandLayer* Commands() override { return m_Commands.get(); }
 
     // --- Display operations (IWorkPageWindow) ---
     void PutMessageText(const std::string& text, bool keepFirstPart,
@@ -72,6 +81,16 @@ class frmMain final : public QWidget, public IWorkPageWindow {
     // outside 0 to 3: nothing happens.
     void SetStatusLamps(std::int32_t index, std::int32_t colourCode) override;
     void SetStatusLamp(std::int32_t index, std::int32_t colourCode);
+    void SetProgressMax(std::int32_t max) override;
+    std::int32_t ProgressMax() const override;
+    void SetProgressValue(std::int32_t value) override;
+    std::int32_t ProgressValue() const;
+    void SetPercentText(const std::string& text) override;
+    std::string PercentText() const override;
+    void SetClockText(const std::string& text) override;
+    std::string ClockText() const;
+    platform::MsgResult ShowMessageBox(const std::string& text, platform::MsgButtons buttons,
+                                       platform::MsgIcon icon) override;
 
     // --- Program-level operations ---
     // Writes "GPS Update file Name", "GPS Comm Port", "Auto Save Seutp Data".
@@ -89,6 +108,14 @@ class frmMain final : public QWidget, public IWorkPageWindow {
 
     // Shows or hides the diagnostic frame, resizing the window by the height rule.
     void SetDebugAreaVisible(bool visible);
+
+    // The data file box's text, as the operator would type it.
+    void SetFileNameText(const std::string& text);
+    // Everything the operator sees, and the frames behind it, also goes to
+    // this observer (nullptr: none). It must outlive the window or be reset.
+    void SetObserver(IRunObserver* observer);
+    // The text of the diagnostic frame echo.
+    std::string HostImageText() const override;
 
     // --- State, for the sequence's later stages and for tests ---
     bool AutoRunning() const { return m_AutoRunning; }
@@ -111,13 +138,13 @@ class frmMain final : public QWidget, public IWorkPageWindow {
     platform::IWindowTimer& tmeFrameSpace() { return *m_tmeFrameSpace; }
 
     // What the displays show: the message text with its "\r\n" line breaks,
-    // the colour of the message text, an information line, a lamp's colour,
-    // the data file text.
+    // the colour of the message text, an information line, a lamp's colour.
     std::string MessageText() const { return m_MessageText; }
     QColor MessageColour() const;
     std::string InfoLine(int index) const;
     QColor LampColour(int index) const;
-    std::string FileNameText() const;
+    // The port list's selected COM number (0 when none is selected).
+    int SelectedPort() const;
     // The window height the height rule gives, in pixels.
     int RuleHeight() const;
 
@@ -131,16 +158,22 @@ class frmMain final : public QWidget, public IWorkPageWindow {
   private:
     enum class CloseReason { Operator, SessionEnd, Termination };
 
+    // IHostImageDisplay
+    void SetHostImageText(const std::string& text) override;
+
     // Start-up: window initialise, then window load.
     void InitialiseWindow();
     void LoadWindow();
     void RestoreSetupOptions();
     // Whether a close request may go ahead; asks while an update runs.
     bool QueryClose(CloseReason reason);
+    // A close the host asks for: accepted whatever the sequence is doing,
+    // also while the operator's closing question is open.
+    void CloseForced(CloseReason reason);
     void OnAutoRunningTick();
     void OnCommResponseMessage(std::int32_t vCommEvent, const std::vector<std::uint8_t>& vMessage);
     void OnComboComPortClick(int index);
-    void SetMessageColour(const QColor& colour);
+    void SetMessageColour(const QColor& colour, IRunObserver::MessageKind kind);
     void FitDisplays();
     void ApplyWindowHeight();
     void StopWindowTimers();
@@ -149,6 +182,7 @@ class frmMain final : public QWidget, public IWorkPageWindow {
     QFrame* Lamp(int index) const;
 
     platform::PlatformServices& m_Services;
+    ObservedMessageBoxes m_Boxes;
     std::unique_ptr<Ui::frmMain> ui;
     platform::IMessageBoxes* m_PreviousProgramBoxes = nullptr;
     bool m_ProgramBoxesInstalled = false;
@@ -164,6 +198,7 @@ class frmMain final : public QWidget, public IWorkPageWindow {
     std::unique_ptr<clsUnitConfig3> m_UnitConfig3;
     std::unique_ptr<clsComm> m_ClsComm;
     std::unique_ptr<clsRandom> m_Random;
+    std::unique_ptr<clsCommandLayer> m_Commands;
 
     std::int32_t m_WorkState = 0;
     bool m_AutoRunning = false;
@@ -171,8 +206,12 @@ class frmMain final : public QWidget, public IWorkPageWindow {
     clsUpdateSequence m_Sequence;
 
     std::string m_MessageText;
+    IRunObserver::MessageKind m_MessageKind = IRunObserver::MessageKind::Information;
     QColor m_WindowTextColour;
+    IRunObserver* m_Observer = nullptr;
     CloseReason m_CloseReason = CloseReason::Operator;
+    bool m_QueryingClose = false;
+    bool m_ForcedClosePending = false;
     bool m_Released = false;
     bool m_Exited = false;
     TerminationWatcher* m_TerminationWatcher = nullptr;

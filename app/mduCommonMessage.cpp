@@ -63,7 +63,7 @@ std::string LinkSetupDoneText(int stage) {
 }
 
 std::string RecordPart(const std::string& reportText) {
-    return RecordPartPrefix + reportText;
+    return std::string(RecordPartPrefix) + reportText;
 }
 
 std::string LinkModeFailureText() {

@@ -11,6 +11,8 @@
 #include <array>
 #include <string>
 
+#include "mduDeviceChecks.h"
+
 namespace mduCommonMessage {
 
 // --- Status lines (information colour) ---------------------------------------
@@ -37,9 +39,10 @@ inline constexpr char FinalCheckSeparator[] = " : ";
 
 inline constexpr char ScanConnectedText[] = "與GPS連線成功";  // scan found the unit
 inline constexpr char ConnectedText[] = "GPS連線成功";        // connection test / update
-// The record part that follows a connection result.
-inline constexpr char RecordPartPrefix[] = " : GPS記錄資訊 = ";
-inline constexpr char RecordUnknownText[] = "不明";
+// The record part that follows a connection result (the report texts are
+// the device checks').
+inline constexpr const char* RecordPartPrefix = mduDeviceChecks::RecordPartPrefix;
+inline constexpr const char* RecordUnknownText = mduDeviceChecks::UnknownReportText;
 // RecordPartPrefix followed by the report text.
 std::string RecordPart(const std::string& reportText);
 inline constexpr char UpdateSucceededText[] = "資料傳送完成, 可將GPS置於車上使用, 祝您行車平安.";
@@ -47,6 +50,8 @@ inline constexpr char UpdateSucceededText[] = "資料傳送完成, 可將GPS置�
 // --- Short error texts (red) ---------------------------------------------------
 
 inline constexpr char SendFailedText[] = "異常狀況(傳送失敗)";
+// A download block could not be handed to the serial driver.
+inline constexpr char BlockSendFaultText[] = "程式運作異常<02>";
 inline constexpr char NoResponseText[] = "異常狀況(GPS沒有回應)";
 
 // --- Long failure texts (red) --------------------------------------------------

@@ -1,5 +1,7 @@
 #include "mduDisplayText.h"
 
+#include <cstdio>
+
 namespace mduDisplayText {
 
 std::optional<Rgb> LampColour(std::int32_t colourCode) {
@@ -31,6 +33,34 @@ std::string ComposeInfoLine(const std::string& current, const std::string& value
     const std::string::size_type at = current.find(':');
     const std::string label = at == std::string::npos ? current : current.substr(0, at);
     return label + ": " + value;
+}
+
+std::string ClockText(std::int64_t elapsedSeconds) {
+    const std::int64_t seconds = elapsedSeconds < 0 ? -elapsedSeconds : elapsedSeconds;
+    char text[48];
+    std::snprintf(text, sizeof text, "%02lld : %02lld", static_cast<long long>(seconds / 60),
+                  static_cast<long long>(seconds % 60));
+    return text;
+}
+
+std::string PercentText(std::int32_t value, std::int32_t max) {
+    // Tenths of a per cent, rounded half away from zero, in integers so that
+    // the decimal point does not follow the process's locale.
+    std::int64_t tenths = 0;
+    if (max > 0) {
+        const std::int64_t scaled = static_cast<std::int64_t>(value) * 2000 / max;
+        tenths = scaled >= 0 ? (scaled + 1) / 2 : -((-scaled + 1) / 2);
+    }
+    const char* sign = tenths < 0 ? "-" : "";
+    const std::int64_t size = tenths < 0 ? -tenths : tenths;
+    char text[48];
+    std::snprintf(text, sizeof text, "%s%lld.%lld%%", sign, static_cast<long long>(size / 10),
+                  static_cast<long long>(size % 10));
+    return text;
+}
+
+std::string ProgressSuffix(const std::string& clock, const std::string& percent) {
+    return " (計時: " + clock + " , 進度: " + percent + ")";
 }
 
 }  // namespace mduDisplayText

@@ -43,4 +43,17 @@ std::string ComposeMessageText(const std::string& current, const std::string& te
 // first ":" (all of it when there is none), then ": ", then the value.
 std::string ComposeInfoLine(const std::string& current, const std::string& value);
 
+// The transfer clock of an elapsed time: whole minutes and the seconds
+// left over, each at least two digits, joined by " : " ("01 : 05" after
+// 65 s, "100 : 00" after 100 minutes). A negative time counts as its size.
+std::string ClockText(std::int64_t elapsedSeconds);
+
+// The transfer percentage, one decimal: value / max as "25.0%". A maximum of
+// 0 or less shows "0.0%".
+std::string PercentText(std::int32_t value, std::int32_t max);
+
+// What the message area's first ":" is followed by while blocks are sent:
+// " (計時: " clock " , 進度: " percentage ")".
+std::string ProgressSuffix(const std::string& clock, const std::string& percent);
+
 }  // namespace mduDisplayText

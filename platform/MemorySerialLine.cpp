@@ -101,7 +101,7 @@ void MemorySerialLine::SetPortOpen(bool open) {
     if (auto failure = openFailures_.find(commPort_); failure != openFailures_.end()) {
         throw SerialControlError(failure->second);
     }
-    if (peer_ != nullptr && !peer_->Connected()) {
+    if (PeerHere() && !peer_->Connected()) {
         throw SerialControlError(PortName(commPort_) + ": the device has been removed");
     }
     open_ = true;
@@ -281,7 +281,7 @@ void MemorySerialLine::PostSendNotice() {
 }
 
 void MemorySerialLine::HandToPeer(std::span<const std::uint8_t> bytes, int baud) {
-    if (peer_ == nullptr || !peer_->Connected()) {
+    if (!PeerHere() || !peer_->Connected()) {
         return;
     }
     peer_->OnHostBytes(bytes, baud, clock_.NowUs());
@@ -336,7 +336,7 @@ void MemorySerialLine::PollPeer() {
 }
 
 void MemorySerialLine::ByteFromPeer(std::uint8_t byte, int baud) {
-    if (peer_ == nullptr || !peer_->Connected() || !open_) {
+    if (!PeerHere() || !peer_->Connected() || !open_) {
         return;
     }
     StoreInput(baud == baud_ ? byte : Garble(byte));

@@ -82,6 +82,10 @@ class MemorySerialLine final : public ISerialControl {
 
     // --- Test hooks ----------------------------------------------------------
 
+    // The port number the peer is plugged into; 0 (the default) puts it
+    // behind every port. On any other port nothing answers.
+    void SetPeerPort(int port) { peerPort_ = port; }
+
     // Port numbers that exist (all of 1 to 16 unless told otherwise); opening
     // any other throws "COMn: no such port".
     void SetExistingPorts(std::set<int> ports) { existingPorts_ = std::move(ports); }
@@ -129,6 +133,8 @@ class MemorySerialLine final : public ISerialControl {
     void ChunkSent();
     void PostSendNotice();
     void HandToPeer(std::span<const std::uint8_t> bytes, int baud);
+    // Whether the peer is on the port in use.
+    bool PeerHere() const { return peer_ != nullptr && (peerPort_ == 0 || peerPort_ == commPort_); }
     void ReschedulePoll();
     void PollPeer();
     void ByteFromPeer(std::uint8_t byte, int baud);
@@ -141,6 +147,7 @@ class MemorySerialLine final : public ISerialControl {
     // Cleared on destruction: actions still queued in the clock then do nothing.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     ISerialPeer* peer_ = nullptr;
+    int peerPort_ = 0;
 
     int commPort_ = 1;
     std::string settings_ = "9600,N,8,1";

@@ -56,7 +56,12 @@ MsgResult QtMessageBoxes::Show(const std::string& text, MsgButtons buttons, MsgI
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(defaultButton);
     box.setWindowModality(Qt::ApplicationModal);
-    switch (box.exec()) {
+    open_.emplace_back(&box);
+    const int answer = box.exec();
+    std::erase_if(open_, [&box](const QPointer<QMessageBox>& open) {
+        return open.isNull() || open.data() == &box;
+    });
+    switch (answer) {
         case QMessageBox::Ok:
             return MsgResult::Ok;
         case QMessageBox::Cancel:
@@ -69,6 +74,16 @@ MsgResult QtMessageBoxes::Show(const std::string& text, MsgButtons buttons, MsgI
             break;
     }
     return dismissed;
+}
+
+void QtMessageBoxes::DismissOpen() {
+    // Copy: rejecting a box ends its exec, which edits the list.
+    const std::vector<QPointer<QMessageBox>> open = open_;
+    for (auto it = open.rbegin(); it != open.rend(); ++it) {
+        if (!it->isNull()) {
+            (*it)->reject();
+        }
+    }
 }
 
 }  // namespace platform

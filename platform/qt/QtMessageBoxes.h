@@ -1,10 +1,13 @@
 #pragma once
 
+#include <vector>
+
 #include <QPointer>
 #include <QString>
 
 #include "IMessageBoxes.h"
 
+class QMessageBox;
 class QWidget;
 
 namespace platform {
@@ -17,6 +20,9 @@ class QtMessageBoxes final : public IMessageBoxes {
     explicit QtMessageBoxes(QString title = {});
 
     MsgResult Show(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
+    // Rejects every box still open (innermost first); each returns the
+    // answer of its close button.
+    void DismissOpen() override;
 
     // The window the boxes are centred on; they are application modal either way.
     void SetParentWindow(QWidget* parent) { parent_ = parent; }
@@ -28,6 +34,7 @@ class QtMessageBoxes final : public IMessageBoxes {
   private:
     QString title_;
     QPointer<QWidget> parent_;
+    std::vector<QPointer<QMessageBox>> open_;
 };
 
 }  // namespace platform

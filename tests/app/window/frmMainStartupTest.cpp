@@ -118,7 +118,11 @@ TEST(frmMainStartup, FirstRunWithAnEmptyStoreShowsTheDefaultsAndEndsInIdle) {
     EXPECT_EQ(w.CommDriver()->mFrameTimeOutTimer(), &w.tmrWaitTimeOut());
     EXPECT_EQ(w.CommDriver()->mMsComm(), &h.line);
     EXPECT_EQ(h.line.InputMode(), 1);
-    EXPECT_EQ(&platform::ProgramMessageBoxes::Get(), &h.boxes);
+    // Faults found by plain code are shown in the window's boxes.
+    platform::ProgramMessageBoxes::Get().Show("fault", platform::MsgButtons::Ok,
+                                              platform::MsgIcon::Critical);
+    ASSERT_EQ(h.boxes.Texts(), std::vector<std::string>{"fault"});
+    h.boxes.Clear();
     EXPECT_FALSE(w.tmrOneSecTimer().Enabled());
 
     // Start-up ends with a state change to idle: AutoRunning, timer armed.

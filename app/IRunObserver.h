@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "IMessageBoxes.h"
+#include "RunOutcome.h"
+
+// Everything the operator sees of a run, and the frames behind it, as it
+// happens: for the automation runner's report and for the support trace.
+// Every callback has an empty default, so an observer takes what it needs.
+class IRunObserver {
+  public:
+    enum class MessageKind { Information, Success, Error };
+
+    virtual ~IRunObserver() = default;
+
+    virtual void OnStateChange(std::int32_t /*from*/, std::int32_t /*to*/) {}
+    // The message area's whole new text and its colour.
+    virtual void OnMessage(const std::string& /*text*/, MessageKind /*kind*/) {}
+    // An information line's whole new text (label and value).
+    virtual void OnInfoLine(int /*line*/, const std::string& /*text*/) {}
+    // A lamp that changed colour.
+    virtual void OnLamp(int /*index*/, int /*colourCode*/) {}
+    virtual void OnProgress(std::int32_t /*value*/, std::int32_t /*max*/) {}
+    virtual void OnPercent(const std::string& /*text*/) {}
+    virtual void OnClock(const std::string& /*text*/) {}
+    // A message box and the answer it got.
+    virtual void OnBox(const std::string& /*text*/, platform::MsgButtons /*buttons*/,
+                       platform::MsgIcon /*icon*/, platform::MsgResult /*answer*/) {}
+    // A frame handed to the serial driver.
+    virtual void OnFrameOut(std::span<const std::uint8_t> /*frame*/) {}
+    // The end of a send/reply cycle: a reply (event 1), the frame has left
+    // with no reply awaited (0), or the time-out (2) with what arrived.
+    virtual void OnFrameIn(std::int32_t /*commEvent*/, std::span<const std::uint8_t> /*bytes*/) {}
+    virtual void OnRunStarted(RunKind /*kind*/) {}
+    // After the call that ended the run has returned (its last box closed).
+    virtual void OnRunEnded(RunKind /*kind*/, RunOutcome /*outcome*/) {}
+};

@@ -1,0 +1,173 @@
+#include "AutoOptions.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+std::optional<int> WholeNumber(const std::string& text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<double> Seconds(const std::string& text) {
+    // Whole or decimal seconds, without a locale.
+    double value = 0;
+    double scale = 0;
+    bool digits = false;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            digits = true;
+            if (scale == 0) {
+                value = value * 10 + (c - '0');
+            } else {
+                value += (c - '0') * scale;
+                scale /= 10;
+            }
+        } else if (c == '.' && scale == 0) {
+            scale = 0.1;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digits) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+const char* AutoOptions::ActionName(Action action) {
+    switch (action) {
+        case Action::Scan:
+            return "scan";
+        case Action::Test:
+            return "test";
+        case Action::Update:
+            return "update";
+    }
+    return "?";
+}
+
+std::string AutoOptions::Usage() {
+    return "Usage: gpsupdate-auto --action scan|test|update [--port N] [--file PATH]\n"
+           "                      [--confirm ok|cancel] [--timeout SECONDS]\n"
+           "                      [--screenshot FILE.png] [--trace FILE]\n"
+           "       gpsupdate-auto --help | --version\n"
+           "\n"
+           "Drives the gpsupdate window as an operator would and reports what the\n"
+           "operator sees, one JSON object per line on standard output.\n"
+           "\n"
+           "  --action scan     press 自動掃描: scan COM1 to COM16 for the unit\n"
+           "  --action test     press 連結測試: greet the unit on the selected port\n"
+           "  --action update   press 開始傳送: the whole update of the data file\n"
+           "  --port N          COM number 1 to 16 (on Linux mapped to a device as the\n"
+           "                    window does; GPSUPDATE_COM<N>=/dev/... names one)\n"
+           "  --file PATH       the update data file (.apd)\n"
+           "  --confirm ok      answer question boxes with OK / Yes (default: cancel)\n"
+           "  --timeout S       end a run that takes longer (default 180 seconds)\n"
+           "  --screenshot F    save a picture of the window when the run ends\n"
+           "  --trace F         also write the run's trace (JSON lines) to F\n"
+           "\n"
+           "Lines: every line has t_ms and kind; kinds: message (text, colour),\n"
+           "info (line, text), lamp (index, colour, code), progress (value, max),\n"
+           "percent (text), clock (text), box (icon, title, text, answer),\n"
+           "state (from, to), and last end (result, port, seconds, max_stall_ms,\n"
+           "peak_rss_kib). result: success, failure, cancelled or timeout.\n"
+           "\n"
+           "Exit status: 0 success (scan, test: a unit answered), 1 failure or\n"
+           "cancelled, 2 bad arguments, 3 time-out.\n"
+           "\n"
+           "Settings are neither read from nor written to the user's store.\n";
+}
+
+std::optional<AutoOptions> AutoOptions::Parse(const std::vector<std::string>& args,
+                                              std::string& error) {
+    AutoOptions options;
+    bool actionGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& name = args[i];
+        if (name == "--help" || name == "-h") {
+            options.help = true;
+            continue;
+        }
+        if (name == "--version") {
+            options.version = true;
+            continue;
+        }
+        std::string value;
+        std::string key = name;
+        if (const auto equals = name.find('=');
+            name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            key = name.substr(0, equals);
+            value = name.substr(equals + 1);
+        } else if (name == "--action" || name == "--port" || name == "--file" ||
+                   name == "--confirm" || name == "--timeout" || name == "--screenshot" ||
+                   name == "--trace") {
+            if (i + 1 >= args.size()) {
+                error = name + " needs a value";
+                return std::nullopt;
+            }
+            value = args[++i];
+        } else {
+            error = "unknown argument \"" + name + "\"";
+            return std::nullopt;
+        }
+        if (key == "--action") {
+            if (value == "scan") {
+                options.action = Action::Scan;
+            } else if (value == "test") {
+                options.action = Action::Test;
+            } else if (value == "update") {
+                options.action = Action::Update;
+            } else {
+                error = "--action takes scan, test or update";
+                return std::nullopt;
+            }
+            actionGiven = true;
+        } else if (key == "--port") {
+            const std::optional<int> port = WholeNumber(value);
+            if (!port || *port < 1 || *port > 16) {
+                error = "--port takes a COM number from 1 to 16";
+                return std::nullopt;
+            }
+            options.port = *port;
+        } else if (key == "--file") {
+            if (value.empty()) {
+                error = "--file needs a path";
+                return std::nullopt;
+            }
+            options.file = value;
+        } else if (key == "--confirm") {
+            if (value != "ok" && value != "cancel") {
+                error = "--confirm takes ok or cancel";
+                return std::nullopt;
+            }
+            options.confirm = value == "ok";
+        } else if (key == "--timeout") {
+            const std::optional<double> seconds = Seconds(value);
+            if (!seconds || *seconds <= 0 || *seconds > 24 * 3600) {
+                error = "--timeout takes seconds above 0 (at most a day)";
+                return std::nullopt;
+            }
+            options.timeoutSeconds = *seconds;
+        } else if (key == "--screenshot") {
+            options.screenshot = value;
+        } else if (key == "--trace") {
+            options.trace = value;
+        } else {
+            error = "unknown argument \"" + name + "\"";
+            return std::nullopt;
+        }
+    }
+    if (!actionGiven && !options.help && !options.version) {
+        error = "--action is required";
+        return std::nullopt;
+    }
+    return options;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The command line of gpsupdate-auto. Scripts depend on it: options are only
+// ever added, never changed.
+struct AutoOptions {
+    enum class Action { Scan, Test, Update };
+
+    Action action = Action::Update;
+    int port = 0;  // COM number 1 to 16; 0: the window's default
+    std::string file;
+    bool confirm = false;  // answer question boxes with OK / Yes
+    double timeoutSeconds = 180;
+    std::string screenshot;
+    std::string trace;
+    bool help = false;
+    bool version = false;
+
+    // The options, or nothing with the reason in `error`.
+    static std::optional<AutoOptions> Parse(const std::vector<std::string>& args,
+                                            std::string& error);
+    static const char* ActionName(Action action);
+    static std::string Usage();
+};

@@ -1,0 +1,102 @@
+#include "AutoRunner.h"
+
+#include <QPixmap>
+#include <QPushButton>
+
+#include "ProcessMemory.h"
+#include "frmMain.h"
+
+AutoRunner::AutoRunner(frmMain& window, JsonReport& report, AutoOptions options,
+                       const QElapsedTimer& since)
+    : window_(window), report_(report), options_(std::move(options)), since_(since) {
+    heartbeat_.setTimerType(Qt::PreciseTimer);
+    heartbeat_.setInterval(kHeartbeatMs);
+    connect(&heartbeat_, &QTimer::timeout, this,
+            [this] { stalls_.Tick(since_.nsecsElapsed() / 1000); });
+    connect(&window_, &frmMain::programEnded, this, [this] { WindowEnded(); });
+}
+
+void AutoRunner::Begin() {
+    stalls_.Start(since_.nsecsElapsed() / 1000);
+    heartbeat_.start();
+    const auto timeoutMs = static_cast<int>(options_.timeoutSeconds * 1000);
+    QTimer::singleShot(timeoutMs, this, [this] { Finish("timeout", 3); });
+    QTimer::singleShot(kPollMs, this, [this] { TryPress(); });
+}
+
+void AutoRunner::TryPress() {
+    if (done_) {
+        return;
+    }
+    const char* name = "cmdDownLoadStart";
+    switch (options_.action) {
+        case AutoOptions::Action::Scan:
+            name = "cmdAutoCommPortScan";
+            break;
+        case AutoOptions::Action::Test:
+            name = "cmdHelloDevice";
+            break;
+        case AutoOptions::Action::Update:
+            break;
+    }
+    auto* button = window_.findChild<QPushButton*>(QString::fromLatin1(name));
+    // The controls come on when the idle state has run its entry.
+    if (button == nullptr || !button->isEnabled() || window_.WorkState() != 0) {
+        QTimer::singleShot(kPollMs, this, [this] { TryPress(); });
+        return;
+    }
+    pressedMs_ = since_.elapsed();
+    button->click();
+}
+
+void AutoRunner::OnRunEnded(RunKind /*kind*/, RunOutcome outcome) {
+    switch (outcome) {
+        case RunOutcome::Succeeded:
+            Finish("success", 0);
+            break;
+        case RunOutcome::Cancelled:
+            Finish("cancelled", 1);
+            break;
+        case RunOutcome::Failed:
+        case RunOutcome::None:
+            Finish("failure", 1);
+            break;
+    }
+}
+
+void AutoRunner::WindowEnded() {
+    // The program was told to end (a signal) before the run did.
+    Finish("failure", 1);
+}
+
+void AutoRunner::Finish(const std::string& result, int exitStatus) {
+    if (done_) {
+        return;
+    }
+    done_ = true;
+    exitStatus_ = exitStatus;
+    heartbeat_.stop();
+    JsonReport::End end;
+    end.result = result;
+    end.port = window_.SelectedPort();
+    end.seconds =
+        pressedMs_ < 0 ? 0.0 : static_cast<double>(since_.elapsed() - pressedMs_) / 1000.0;
+    end.maxStallMs = static_cast<double>(stalls_.MaxLateUs()) / 1000.0;
+    end.peakRssKiB = PeakResidentKiB();
+    report_.WriteEnd(end);
+
+    // Let the idle state's entry run, so the picture shows the window as the
+    // operator is left with it; then end without the closing question.
+    QTimer::singleShot(kSettleMs, this, [this] {
+        if (!options_.screenshot.empty()) {
+            const QPixmap picture = window_.grab();
+            if (picture.isNull() ||
+                !picture.save(QString::fromUtf8(options_.screenshot.c_str()), "PNG")) {
+                std::fprintf(stderr, "gpsupdate-auto: could not save the screenshot to %s\n",
+                             options_.screenshot.c_str());
+            }
+        }
+        window_.ExitProgram();
+        emit finished(exitStatus_);
+    });
+}

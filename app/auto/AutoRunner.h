@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include "AutoOptions.h"
+#include "IRunObserver.h"
+#include "JsonReport.h"
+#include "StallMeter.h"
+
+class frmMain;
+
+// Drives the real window as an operator would: waits for the idle state to
+// enable the controls, presses the one button of the action, lets the run
+// go, and when it ends writes the end line, saves the screenshot and ends
+// the program with the exit status of the result.
+class AutoRunner final : public QObject, public IRunObserver {
+    Q_OBJECT
+
+  public:
+    // 10 ms: the heartbeat that measures how long the event loop stalls.
+    static constexpr int kHeartbeatMs = 10;
+    // Checks for enabled controls before the press, and lets the idle state's
+    // entry run after the end before the picture is taken.
+    static constexpr int kPollMs = 10;
+    static constexpr int kSettleMs = 100;
+
+    AutoRunner(frmMain& window, JsonReport& report, AutoOptions options,
+               const QElapsedTimer& since);
+
+    // Starts the heartbeat, the time-out and the wait for the controls.
+    void Begin();
+    // Exit status once finished: 0 success, 1 failure or cancelled, 3 time-out.
+    int ExitStatus() const { return exitStatus_; }
+
+    void OnRunEnded(RunKind kind, RunOutcome outcome) override;
+
+  signals:
+    void finished(int exitStatus);
+
+  private:
+    void TryPress();
+    void Finish(const std::string& result, int exitStatus);
+    void WindowEnded();
+
+    frmMain& window_;
+    JsonReport& report_;
+    AutoOptions options_;
+    const QElapsedTimer& since_;
+    QTimer heartbeat_;
+    StallMeter stalls_{kHeartbeatMs * 1000};
+    qint64 pressedMs_ = -1;
+    bool done_ = false;
+    int exitStatus_ = 1;
+};

@@ -1,0 +1,122 @@
+#include "JsonReport.h"
+
+#include "JsonLine.h"
+
+JsonReport::JsonReport(std::FILE* out, Clock nowMs, std::string title)
+    : out_(out), nowMs_(std::move(nowMs)), title_(std::move(title)) {}
+
+const char* JsonReport::ColourName(MessageKind kind) {
+    switch (kind) {
+        case MessageKind::Information:
+            return "window-text";
+        case MessageKind::Success:
+            return "blue";
+        case MessageKind::Error:
+            return "red";
+    }
+    return "?";
+}
+
+const char* JsonReport::LampColourName(int colourCode) {
+    switch (colourCode) {
+        case 0:
+            return "grey";
+        case 1:
+            return "yellow";
+        case 2:
+            return "green";
+        case 3:
+            return "red";
+        default:
+            return "?";
+    }
+}
+
+const char* JsonReport::IconName(platform::MsgIcon icon) {
+    switch (icon) {
+        case platform::MsgIcon::None:
+            return "none";
+        case platform::MsgIcon::Information:
+            return "information";
+        case platform::MsgIcon::Exclamation:
+            return "exclamation";
+        case platform::MsgIcon::Critical:
+            return "critical";
+    }
+    return "?";
+}
+
+const char* JsonReport::AnswerName(platform::MsgResult answer) {
+    switch (answer) {
+        case platform::MsgResult::Ok:
+            return "ok";
+        case platform::MsgResult::Cancel:
+            return "cancel";
+        case platform::MsgResult::Yes:
+            return "yes";
+        case platform::MsgResult::No:
+            return "no";
+    }
+    return "?";
+}
+
+JsonLine JsonReport::Start(const char* kind) const {
+    JsonLine line;
+    line.Add("t_ms", nowMs_()).Add("kind", kind);
+    return line;
+}
+
+void JsonReport::Write(const JsonLine& line) {
+    const std::string text = line.Text();
+    std::fwrite(text.data(), 1, text.size(), out_);
+    std::fflush(out_);
+}
+
+void JsonReport::OnStateChange(std::int32_t from, std::int32_t to) {
+    Write(Start("state").Add("from", from).Add("to", to));
+}
+
+void JsonReport::OnMessage(const std::string& text, MessageKind kind) {
+    Write(Start("message").Add("text", text).Add("colour", ColourName(kind)));
+}
+
+void JsonReport::OnInfoLine(int line, const std::string& text) {
+    Write(Start("info").Add("line", line).Add("text", text));
+}
+
+void JsonReport::OnLamp(int index, int colourCode) {
+    Write(Start("lamp")
+              .Add("index", index)
+              .Add("colour", LampColourName(colourCode))
+              .Add("code", colourCode));
+}
+
+void JsonReport::OnProgress(std::int32_t value, std::int32_t max) {
+    Write(Start("progress").Add("value", value).Add("max", max));
+}
+
+void JsonReport::OnPercent(const std::string& text) {
+    Write(Start("percent").Add("text", text));
+}
+
+void JsonReport::OnClock(const std::string& text) {
+    Write(Start("clock").Add("text", text));
+}
+
+void JsonReport::OnBox(const std::string& text, platform::MsgButtons /*buttons*/,
+                       platform::MsgIcon icon, platform::MsgResult answer) {
+    Write(Start("box")
+              .Add("icon", IconName(icon))
+              .Add("title", title_)
+              .Add("text", text)
+              .Add("answer", AnswerName(answer)));
+}
+
+void JsonReport::WriteEnd(const End& end) {
+    Write(Start("end")
+              .Add("result", end.result)
+              .Add("port", end.port)
+              .AddFixed("seconds", end.seconds, 3)
+              .AddFixed("max_stall_ms", end.maxStallMs, 1)
+              .Add("peak_rss_kib", end.peakRssKiB));
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "IRunObserver.h"
+
+class JsonLine;
+
+// What the operator sees of a run, as the automation runner reports it: one
+// JSON object per line, each with t_ms (milliseconds since the runner
+// started) and kind. Lines are flushed as they are written, so a script can
+// follow a run live.
+class JsonReport final : public IRunObserver {
+  public:
+    using Clock = std::function<std::int64_t()>;
+
+    // out: where the lines go (stays open); nowMs: milliseconds since start;
+    // title: the message boxes' caption.
+    JsonReport(std::FILE* out, Clock nowMs, std::string title);
+
+    void OnStateChange(std::int32_t from, std::int32_t to) override;
+    void OnMessage(const std::string& text, MessageKind kind) override;
+    void OnInfoLine(int line, const std::string& text) override;
+    void OnLamp(int index, int colourCode) override;
+    void OnProgress(std::int32_t value, std::int32_t max) override;
+    void OnPercent(const std::string& text) override;
+    void OnClock(const std::string& text) override;
+    void OnBox(const std::string& text, platform::MsgButtons buttons, platform::MsgIcon icon,
+               platform::MsgResult answer) override;
+
+    struct End {
+        std::string result;  // success, failure, cancelled, timeout
+        int port = 0;
+        double seconds = 0;
+        double maxStallMs = 0;
+        std::int64_t peakRssKiB = 0;
+    };
+    void WriteEnd(const End& end);
+
+    static const char* ColourName(MessageKind kind);
+    static const char* LampColourName(int colourCode);
+    static const char* IconName(platform::MsgIcon icon);
+    static const char* AnswerName(platform::MsgResult answer);
+
+  private:
+    JsonLine Start(const char* kind) const;
+    void Write(const JsonLine& line);
+
+    std::FILE* out_;
+    Clock nowMs_;
+    std::string title_;
+};

@@ -1,0 +1,100 @@
+// gpsupdate-auto: drives the gpsupdate window as an operator would (scan,
+// connection test or update) and reports what the operator sees as JSON
+// lines. See AutoOptions::Usage.
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include "AutoMessageBoxes.h"
+#include "AutoOptions.h"
+#include "AutoRunner.h"
+#include "JsonReport.h"
+#include "MemorySettingsStore.h"
+#include "ProgramFonts.h"
+#include "QtClock.h"
+#include "QtSerialControl.h"
+#include "QtTimerFactory.h"
+#include "RunObserverFan.h"
+#include "ScriptedFileDialog.h"
+#include "frmMain.h"
+#include "mduGlobalModule.h"
+#include "mduSetupOptions.h"
+
+#ifndef GPSUPDATE_VERSION
+#define GPSUPDATE_VERSION "unknown"
+#endif
+
+int main(int argc, char* argv[]) {
+    QElapsedTimer since;
+    since.start();
+
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    const std::optional<AutoOptions> parsed = AutoOptions::Parse(args, error);
+    if (!parsed) {
+        std::fprintf(stderr, "gpsupdate-auto: %s\n\n%s", error.c_str(),
+                     AutoOptions::Usage().c_str());
+        return 2;
+    }
+    const AutoOptions& options = *parsed;
+    if (options.help) {
+        std::fputs(AutoOptions::Usage().c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("gpsupdate-auto %s\n", GPSUPDATE_VERSION);
+        return 0;
+    }
+#ifndef _WIN32
+    // No desktop: the window lives off screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+#endif
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(mduSetupOptions::AppName));
+    UseTraditionalChineseFont(app);
+    mduGlobalModule::InitGlobalTables();
+
+    platform::QtTimerFactory timers;
+    platform::QtClock clock;
+    AutoMessageBoxes boxes(options.confirm);
+    platform::ScriptedFileDialog fileDialog;  // never asked: the file comes from --file
+    platform::MemorySettingsStore settings;   // the user's store is left alone
+    platform::QtSerialControl serial;
+    platform::PlatformServices services{timers, clock, boxes, fileDialog, settings, serial};
+
+    frmMain window(services);
+    const auto nowMs = [&since] { return static_cast<std::int64_t>(since.elapsed()); };
+    JsonReport report(stdout, nowMs, QApplication::applicationDisplayName().toStdString());
+    AutoRunner runner(window, report, options, since);
+    RunObserverFan observers;
+    observers.Add(&report);
+    observers.Add(&runner);
+    window.SetObserver(&observers);
+
+    if (!options.file.empty()) {
+        window.SetFileNameText(options.file);
+    }
+    if (options.port > 0) {
+        window.SelectCommPort(static_cast<std::uint8_t>(options.port - 1));
+    }
+    window.show();
+
+    int status = 1;
+    QObject::connect(&runner, &AutoRunner::finished, &app, [&](int exitStatus) {
+        status = exitStatus;
+        app.exit(exitStatus);
+    });
+    runner.Begin();
+    app.exec();
+    window.SetObserver(nullptr);
+    return status;
+}

@@ -1,0 +1,134 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "IHostImageDisplay.h"
+#include "IMessageBoxes.h"
+#include "ISerialControl.h"
+#include "IWorkPageWindow.h"
+#include "VirtualClock.h"
+#include "clsUpdateSequence.h"
+
+class clsComm;
+class clsCommandLayer;
+class clsRandom;
+class clsUnitConfig2;
+class clsUnitConfigBase;
+
+// The window as the update sequence sees it, without widgets: the same
+// objects, timers and display rules as the real window, on the virtual clock,
+// with every display kept as plain values (and a history of the message
+// area) for tests, the soak and the fuzz targets.
+class HeadlessWindow final : public IWorkPageWindow, private IHostImageDisplay {
+  public:
+    struct Message {
+        std::string text;
+        int kind;  // 0 information, 1 success, 2 error
+    };
+
+    // The serial control and the boxes must outlive the window. seed: the
+    // random source's (the link tables and head codes of the run).
+    HeadlessWindow(platform::VirtualClock& clock, platform::ISerialControl& serial,
+                   platform::IMessageBoxes& boxes, std::uint64_t seed = 1);
+    ~HeadlessWindow() override;
+    HeadlessWindow(const HeadlessWindow&) = delete;
+    HeadlessWindow& operator=(const HeadlessWindow&) = delete;
+
+    // Start-up: the driver gets its timers and control, the port its number,
+    // and the idle state is entered (it runs 20 ms later).
+    void Start(std::int16_t port = 1);
+    // What the buttons do.
+    void Press(std::int32_t event) { sequence_.WorkPageStateMachine(event); }
+    // Releases the driver and the command layer, as closing the window does.
+    void Release();
+
+    clsUpdateSequence& Sequence() { return sequence_; }
+    WorkPageRecord& WorkPage() { return sequence_.WorkPage(); }
+    clsComm& Comm() { return *comm_; }
+    clsRandom& Random() { return *random_; }
+
+    // --- IWorkPageWindow ---
+    std::int32_t WorkState() const override { return workState_; }
+    void ChangeWorkState(std::int32_t newState) override;
+    void StartAutoRunning() override;
+    void SetWorkingBusy(bool busy) override { workingBusy_ = busy; }
+    bool BrowseDataFile(bool openMode) override;
+    std::string FileNameText() const override { return fileName_; }
+    void SelectCommPort(std::uint8_t index) override;
+    void SetOneSecTimerEnabled(bool enabled) override;
+    std::int64_t NowSeconds() const override { return clock_.NowSeconds(); }
+    clsCommandLayer* Commands() override { return commands_.get(); }
+    void PutMessageText(const std::string& text, bool keepFirstPart,
+                        const std::string& separator) override;
+    void ShowInfoMessage(const std::string& text) override;
+    void ShowSuccessMessage(const std::string& text) override;
+    void ShowErrorMessage(const std::string& text) override;
+    void SetInfoLine(std::int16_t index, const std::string& value) override;
+    void ClearUnitLines() override;
+    void SetStatusLamps(std::int32_t index, std::int32_t colourCode) override;
+    void SetProgressMax(std::int32_t max) override { progressMax_ = max < 0 ? 0 : max; }
+    std::int32_t ProgressMax() const override { return progressMax_; }
+    void SetProgressValue(std::int32_t value) override { progressValue_ = value; }
+    void SetPercentText(const std::string& text) override { percent_ = text; }
+    std::string PercentText() const override { return percent_; }
+    void SetClockText(const std::string& text) override { clockText_ = text; }
+    platform::MsgResult ShowMessageBox(const std::string& text, platform::MsgButtons buttons,
+                                       platform::MsgIcon icon) override;
+
+    // --- What the displays show ---
+    void SetFileName(std::string name) { fileName_ = std::move(name); }
+    bool WorkingBusy() const { return workingBusy_; }
+    const std::string& MessageText() const { return message_.text; }
+    int MessageKind() const { return message_.kind; }
+    // Every text the message area showed, in order.
+    const std::vector<Message>& Messages() const { return messages_; }
+    bool Showed(const std::string& text) const;
+    std::string InfoLine(int index) const { return infoLines_.at(index); }
+    int Lamp(int index) const { return lamps_.at(index); }
+    std::int32_t ProgressValue() const { return progressValue_; }
+    const std::string& Clock() const { return clockText_; }
+    int SelectedPort() const { return portIndex_ + 1; }
+    // Every state entered, in order.
+    const std::vector<std::int32_t>& States() const { return states_; }
+    bool OneSecTimerRunning() const { return oneSec_->Enabled(); }
+    std::string HostImageText() const override { return hostImage_; }
+
+  private:
+    void SetHostImageText(const std::string& text) override { hostImage_ = text; }
+    void SetKind(int kind) { message_.kind = kind; }
+
+    platform::VirtualClock& clock_;
+    platform::ISerialControl& serial_;
+    platform::IMessageBoxes& boxes_;
+    std::unique_ptr<platform::IWindowTimer> autoRunning_;
+    std::unique_ptr<platform::IWindowTimer> oneSec_;
+    std::unique_ptr<platform::IWindowTimer> waitTimeOut_;
+    std::unique_ptr<platform::IWindowTimer> frameSpace_;
+    std::unique_ptr<clsUnitConfigBase> unitConfigBase_;
+    std::unique_ptr<clsUnitConfig2> unitConfig2_;
+    std::unique_ptr<clsComm> comm_;
+    std::unique_ptr<clsRandom> random_;
+    std::unique_ptr<clsCommandLayer> commands_;
+    clsUpdateSequence sequence_;
+
+    std::int32_t workState_ = 0;
+    bool autoRunningArmed_ = false;
+    bool released_ = false;
+    bool workingBusy_ = false;
+    std::string fileName_;
+    int portIndex_ = 0;
+    Message message_{"", 0};
+    std::vector<Message> messages_;
+    std::array<std::string, 5> infoLines_;
+    std::array<int, 20> lamps_{};
+    std::int32_t progressMax_ = 100;
+    std::int32_t progressValue_ = 0;
+    std::string percent_ = "0 %";
+    std::string clockText_ = "00:00";
+    std::string hostImage_;
+    std::vector<std::int32_t> states_;
+};

@@ -1,0 +1,94 @@
+#include "SequenceRig.h"
+
+#include <algorithm>
+
+#include "LogEntry.h"
+#include "clsPNV480DnLdData.h"
+#include "mduGlobalModule.h"
+
+sim::UnitConfig SequenceRig::QuickUnit() {
+    sim::UnitConfig unit;
+    unit.eraseMs = 2000;
+    unit.checkMs = 3000;
+    unit.flashSize = 256 * 1024;
+    unit.parameterSize = 16 * 1024;
+    return unit;
+}
+
+SequenceRig::SequenceRig(sim::UnitConfig unitConfig, Options options) {
+    mduGlobalModule::InitGlobalTables();
+    unit = std::make_unique<sim::SimulatedUnit>(std::move(unitConfig));
+    line.AttachPeer(unit.get());
+    line.SetPeerPort(options.unitPort);
+
+    packed.flashData = clsApdPacker::SeededBytes(options.flashBytes, options.seed);
+    packed.parameterData = clsApdPacker::SeededBytes(options.parameterBytes, options.seed + 1);
+    packed.dataFileVersion = options.dataFileVersion;
+    packed.pageOrder = clsApdPacker::RandomOrder(options.seed);
+    std::string error;
+    const auto image = clsApdPacker::Pack(packed, &error);
+    dataFile = std::make_unique<TempDataFile>(image.value_or(std::vector<std::uint8_t>{}));
+
+    window = std::make_unique<HeadlessWindow>(clock, line, boxes, options.seed);
+    window->SetFileName(dataFile->Path());
+    window->Sequence().SetObserver(this);
+    window->Start(options.port);
+}
+
+SequenceRig::~SequenceRig() {
+    window.reset();
+    line.AttachPeer(nullptr);
+}
+
+void SequenceRig::OnRunEnded(RunKind /*kind*/, RunOutcome /*outcome*/) {
+    ++runsEnded;
+}
+
+std::optional<RunOutcome> SequenceRig::Run(std::int32_t button, std::int64_t limitMs) {
+    // The idle state's first run enables the controls.
+    clock.RunUntil([this] { return !window->WorkingBusy() && window->WorkState() == 0; }, 100);
+    clock.AdvanceBy(30);
+    const int before = runsEnded;
+    window->Press(button);
+    if (!clock.RunUntil([&] { return runsEnded > before; }, limitMs)) {
+        return std::nullopt;
+    }
+    return window->Sequence().LastOutcome();
+}
+
+bool SequenceRig::UnitHoldsFile() const {
+    clsPNV480DnLdData file;
+    file.SetToolVersion(clsUpdateSequence::kToolVersion);
+    const auto image = clsApdPacker::Pack(packed);
+    if (!image || !file.LoadData(*image)) {
+        return false;
+    }
+    for (const clsDownloadUnit& block : file.FlashBlocks()) {
+        const auto data = block.Data();
+        const auto held =
+            unit->FlashImage().Read(static_cast<std::uint32_t>(block.Address()), data.size());
+        if (!std::equal(data.begin(), data.end(), held.begin(), held.end())) {
+            return false;
+        }
+    }
+    for (const clsDownloadUnit& block : file.EEPParameterBlocks()) {
+        const auto data = block.Data();
+        const auto held =
+            unit->ParameterImage().Read(static_cast<std::uint32_t>(block.Address()), data.size());
+        if (!std::equal(data.begin(), data.end(), held.begin(), held.end())) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int SequenceRig::HeardCount(int code) const {
+    int count = 0;
+    for (const sim::LogEntry& entry : unit->Log().Entries()) {
+        if (entry.kind == sim::LogEntry::Kind::HostFrame && entry.code == code &&
+            entry.note.empty()) {
+            ++count;
+        }
+    }
+    return count;
+}
