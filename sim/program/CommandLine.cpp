@@ -161,6 +161,8 @@ std::string CommandLine::HelpText() {
 A simulated GPS warning unit on a pseudo-terminal, for trying the update tool
 without the device. It prints the device path of the terminal to open as the
 first line on stdout, then serves until SIGTERM or SIGINT (exit status 0).
+When it stops it prints "flash-digest <hex>" and "parameter-digest <hex>":
+64-bit FNV-1a digests of the whole flash and parameter memories.
 
 The unit answers "$GSHLO" (9600 baud) with "$ASACK,<serial>,<report>*hh" and
 "$GSLNK" with "$ASACK,<serial>*hh", then speaks binary frames at 115200 baud

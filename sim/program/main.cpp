@@ -50,6 +50,12 @@ int main(int argc, char** argv) {
             std::printf("%s\n", server.DevicePath().c_str());
             std::fflush(stdout);
             status = server.Run(signals.ReadFd());
+            // What the memories hold at the end, so that a script can prove
+            // what an update wrote (64-bit FNV-1a over each whole image).
+            std::printf("flash-digest %016llx\nparameter-digest %016llx\n",
+                        static_cast<unsigned long long>(unit.FlashImage().Digest()),
+                        static_cast<unsigned long long>(unit.ParameterImage().Digest()));
+            std::fflush(stdout);
         }
     }
     unit.Log().SetSink({});
