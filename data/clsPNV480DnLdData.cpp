@@ -79,9 +79,7 @@ std::shared_ptr<std::uint8_t[]> NewBodyBuffer(std::size_t size) {
         if (lead > 0) {
             munmap(raw, lead);
         }
-        if (lead < kHugePage) {
-            munmap(start + length, kHugePage - lead);
-        }
+        munmap(start + length, kHugePage - lead);
         std::shared_ptr<std::uint8_t[]> body(start,
                                              [length](std::uint8_t* p) { munmap(p, length); });
 #ifdef MADV_HUGEPAGE
