@@ -212,7 +212,7 @@ void SimulatedUnit::OnSentence(const std::vector<std::uint8_t>& raw, std::int64_
 // --- Binary mode ------------------------------------------------------------
 
 void SimulatedUnit::OnBinaryBytes(std::span<const std::uint8_t> bytes, std::int64_t nowUs) {
-    const bool silence = nowUs - lastByteUs_ > config_.requestGapUs;
+    const bool silence = SilenceBefore(nowUs);
     lastByteUs_ = nowUs;
     if (silence && !request_.empty()) {
         log_.AddDropped(nowUs, request_, kBinaryBaud, "incomplete request dropped after silence");
@@ -245,47 +245,94 @@ void SimulatedUnit::OnBinaryBytes(std::span<const std::uint8_t> bytes, std::int6
 }
 
 void SimulatedUnit::TakeRequest(std::int64_t nowUs) {
-    if (request_.size() < 2) {
-        return;
-    }
-    const std::uint8_t head = request_[0];
-    if (!UnitCodec::IsRollingHead(head) && !hasTable_) {
-        log_.AddDropped(nowUs, request_, kBinaryBaud, "table key used before Attach");
+    std::string undecodable;
+    const std::size_t need = RequestLength(request_, undecodable);
+    if (!undecodable.empty()) {
+        log_.AddDropped(nowUs, request_, kBinaryBaud, undecodable);
         request_.clear();
         skipping_ = true;
         return;
     }
-    const int code = request_[1] ^ UnitCodec::KeyAt(head, 1, table_);
-    std::size_t need = 0;
-    switch (UnitCommand::LayoutOf(code)) {
-        case UnitCommand::Layout::Plain:
-            need = 4;
-            break;
-        case UnitCommand::Layout::Table:
-            need = 4 + UnitCommand::TableLength(code);
-            break;
-        case UnitCommand::Layout::Read:
-            need = 8;
-            break;
-        case UnitCommand::Layout::Write:
-            if (request_.size() < 6) {
-                return;
-            }
-            need = 8 + (request_[5] ^ UnitCodec::KeyAt(head, 5, table_));
-            break;
-        case UnitCommand::Layout::Unknown:
-            log_.AddDropped(nowUs, request_, kBinaryBaud,
-                            "unknown command " + std::to_string(code));
-            request_.clear();
-            skipping_ = true;
-            return;
-    }
-    if (request_.size() < need) {
+    if (need == 0 || request_.size() < need) {
         return;
     }
     std::vector<std::uint8_t> raw;
     raw.swap(request_);
     OnRequest(raw, nowUs);
+}
+
+std::size_t SimulatedUnit::RequestLength(std::span<const std::uint8_t> buffer,
+                                         std::string& undecodable) const {
+    if (buffer.size() < 2) {
+        return 0;
+    }
+    const std::uint8_t head = buffer[0];
+    if (!UnitCodec::IsRollingHead(head) && !hasTable_) {
+        undecodable = "table key used before Attach";
+        return 0;
+    }
+    const int code = buffer[1] ^ UnitCodec::KeyAt(head, 1, table_);
+    switch (UnitCommand::LayoutOf(code)) {
+        case UnitCommand::Layout::Plain:
+            return 4;
+        case UnitCommand::Layout::Table:
+            return 4 + UnitCommand::TableLength(code);
+        case UnitCommand::Layout::Read:
+            return 8;
+        case UnitCommand::Layout::Write:
+            if (buffer.size() < 6) {
+                return 0;
+            }
+            return 8 + (buffer[5] ^ UnitCodec::KeyAt(head, 5, table_));
+        case UnitCommand::Layout::Unknown:
+            break;
+    }
+    undecodable = "unknown command " + std::to_string(code);
+    return 0;
+}
+
+std::size_t SimulatedUnit::WholeMessageLength(std::span<const std::uint8_t> bytes, int hostBaud,
+                                              std::int64_t nowUs) const {
+    if (!connected_ || erasing_ || hostBaud != Baud()) {
+        return 0;
+    }
+    if (mode_ == Mode::Text) {
+        // The sentence being received, or one that starts with these bytes.
+        std::vector<std::uint8_t> sentence = sentence_;
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            if (bytes[i] == '$' && !sentence.empty()) {
+                return 0;  // a new sentence cuts this one off
+            }
+            if (bytes[i] != '$' && sentence.empty()) {
+                return 0;  // bytes outside a sentence
+            }
+            sentence.push_back(bytes[i]);
+            if (bytes[i] == '\n') {
+                return UnitSentence::Parse(sentence) ? i + 1 : 0;
+            }
+            if (sentence.size() > kMaxSentence) {
+                return 0;
+            }
+        }
+        return 0;
+    }
+    const bool silence = SilenceBefore(nowUs);
+    if (skipping_ && !silence) {
+        return 0;
+    }
+    std::vector<std::uint8_t> request = silence ? std::vector<std::uint8_t>{} : request_;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        request.push_back(bytes[i]);
+        std::string undecodable;
+        const std::size_t need = RequestLength(request, undecodable);
+        if (!undecodable.empty()) {
+            return 0;
+        }
+        if (need != 0 && request.size() >= need) {
+            return UnitCrc::Intact(request) ? i + 1 : 0;
+        }
+    }
+    return 0;
 }
 
 void SimulatedUnit::OnRequest(const std::vector<std::uint8_t>& raw, std::int64_t nowUs) {

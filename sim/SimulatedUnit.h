@@ -57,6 +57,17 @@ class SimulatedUnit final : public platform::ISerialPeer {
 
     Mode CurrentMode() const { return mode_; }
     int Baud() const { return mode_ == Mode::Text ? kTextBaud : kBinaryBaud; }
+
+    // How many leading bytes of `bytes` end one message that the unit, as it
+    // is now, would take whole if they came at `hostBaud`: the rest of a
+    // sentence with the right check digits, or of a request with an intact
+    // CRC (counting what it already holds of either). 0 when they end none,
+    // or when the unit would not listen at that speed (or at all) now.
+    // Lets a line that cannot tell which bytes came before a host speed
+    // change give the earlier speed only to bytes that make sense at it.
+    std::size_t WholeMessageLength(std::span<const std::uint8_t> bytes, int hostBaud,
+                                   std::int64_t nowUs) const;
+
     const UnitConfig& Config() const { return config_; }
     // The record report the unit would give now.
     std::uint8_t RecordReport() const { return report_; }
@@ -105,6 +116,15 @@ class SimulatedUnit final : public platform::ISerialPeer {
     void OnBinaryBytes(std::span<const std::uint8_t> bytes, std::int64_t nowUs);
     // Tries to cut one request off the front of the receive buffer.
     void TakeRequest(std::int64_t nowUs);
+    // Length of the request at the front of `buffer` by its layout; 0 while
+    // more bytes are needed to tell, or when it cannot be decoded (then
+    // `undecodable` says why).
+    std::size_t RequestLength(std::span<const std::uint8_t> buffer, std::string& undecodable) const;
+    // Whether binary bytes arriving at nowUs follow a silence that ends the
+    // request being received.
+    bool SilenceBefore(std::int64_t nowUs) const {
+        return nowUs - lastByteUs_ > config_.requestGapUs;
+    }
     void OnRequest(const std::vector<std::uint8_t>& raw, std::int64_t nowUs);
     Reply Execute(int code, const std::vector<std::uint8_t>& plain, std::int64_t nowUs);
     Reply Write(int code, const std::vector<std::uint8_t>& plain);

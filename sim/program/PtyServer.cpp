@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -84,6 +85,11 @@ bool PtyServer::Open(std::string& error) {
     devicePath_ = name;
     fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
     fcntl(master_, F_SETFD, FD_CLOEXEC);
+    // Packet mode: changes of the host's settings come as notices between
+    // the data (with EXTPROC set below). Without it the speed is still read
+    // on every wake-up.
+    int on = 1;
+    packet_ = ioctl(master_, TIOCPKT, &on) == 0;
 
     // Our own hold on the device: keeps the terminal up while no host has it
     // open, and is where the host's line settings can be read.
@@ -97,11 +103,15 @@ bool PtyServer::Open(std::string& error) {
     }
     cfmakeraw(&settings);
     settings.c_cflag |= CLOCAL | CREAD;
+#ifdef EXTPROC
+    settings.c_lflag |= EXTPROC;  // a host keeps it when it makes the line raw
+#endif
     cfsetispeed(&settings, B9600);
     cfsetospeed(&settings, B9600);
     if (tcsetattr(keeper_, TCSANOW, &settings) != 0) {
         return fail("tcsetattr");
     }
+    lineBaud_ = HostBaud();
 
     if (!options_.linkPath.empty()) {
         struct stat existing {};
@@ -202,17 +212,68 @@ std::int64_t PtyServer::Flush(std::int64_t nowUs, bool& blocked) {
 }
 
 void PtyServer::ReadHost() {
+    // Speeds around the newest change notice: `before` for bytes written
+    // before it, `after` as read when it came.
+    int before = lineBaud_;
+    int after = lineBaud_;
+    bool notice = false;
+    std::vector<std::uint8_t> segment;  // bytes since the newest notice
     std::array<std::uint8_t, 4096> buffer{};
-    const ssize_t n = read(master_, buffer.data(), buffer.size());
-    if (n <= 0) {
+    for (int reads = 0; reads < 64; ++reads) {
+        const ssize_t n = read(master_, buffer.data(), buffer.size());
+        if (n <= 0) {
+            break;  // all read (EAGAIN), or nobody on the other end
+        }
+        const auto count = static_cast<std::size_t>(n);
+        if (!packet_) {
+            segment.insert(segment.end(), buffer.begin(), buffer.begin() + n);
+        } else if (buffer[0] == TIOCPKT_DATA) {
+            segment.insert(segment.end(), buffer.begin() + 1, buffer.begin() + n);
+        } else if (count == 1 && (buffer[0] & TIOCPKT_IOCTL) != 0) {
+            Deliver(segment, before, after, NowUs());
+            segment.clear();
+            before = after;
+            after = HostBaud();
+            notice = true;
+        }
+    }
+    const int now = HostBaud();
+    Deliver(segment, notice ? before : lineBaud_, now, NowUs());
+    lineBaud_ = now;
+}
+
+void PtyServer::Deliver(std::span<const std::uint8_t> bytes, int earlier, int later,
+                        std::int64_t nowUs) {
+    if (bytes.empty()) {
         return;
     }
-    int baud = unit_.Baud();
-    if (!options_.anyBaud) {
-        const int host = HostBaud();
-        baud = host != 0 ? host : baud;
+    if (options_.anyBaud || (earlier == 0 && later == 0)) {
+        unit_.OnHostBytes(bytes, unit_.Baud(), nowUs);
+        return;
     }
-    unit_.OnHostBytes(std::span(buffer.data(), static_cast<std::size_t>(n)), baud, NowUs());
+    earlier = earlier != 0 ? earlier : later;
+    later = later != 0 ? later : earlier;
+    if (earlier == later) {
+        unit_.OnHostBytes(bytes, later, nowUs);
+        return;
+    }
+    // A change lies somewhere among the bytes: the leading whole messages
+    // that the unit takes at the earlier speed went out before it.
+    std::size_t taken = 0;
+    while (taken < bytes.size()) {
+        const std::size_t length = unit_.WholeMessageLength(bytes.subspan(taken), earlier, nowUs);
+        if (length == 0) {
+            break;
+        }
+        unit_.OnHostBytes(bytes.subspan(taken, length), earlier, nowUs);
+        taken += length;
+    }
+    Note("host changed its speed from " + std::to_string(earlier) + " to " + std::to_string(later) +
+         " around " + std::to_string(bytes.size()) + " bytes: " + std::to_string(taken) +
+         " taken as sent at " + std::to_string(earlier));
+    if (taken < bytes.size()) {
+        unit_.OnHostBytes(bytes.subspan(taken), later, nowUs);
+    }
 }
 
 void PtyServer::CloseTerminal() {
@@ -283,12 +344,14 @@ int PtyServer::Run(int stopFd) {
             return 0;
         }
         if (count == 2) {
-            if ((fds[1].revents & POLLIN) != 0) {
-                ReadHost();
-            } else if ((fds[1].revents & (POLLHUP | POLLERR)) != 0) {
+            if ((fds[1].revents & POLLIN) == 0 && (fds[1].revents & (POLLHUP | POLLERR)) != 0) {
                 // Nobody holds the other end (should not happen while we keep
                 // our own descriptor): look again a little later rather than spin.
                 quietUntilUs = NowUs() + 20'000;
+            } else {
+                // Also on a wake-up without bytes: the host's speed is kept
+                // up to date for the bytes that come next.
+                ReadHost();
             }
         }
     }

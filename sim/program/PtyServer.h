@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,27 @@ namespace sim {
 // and re-opens the port does not hang the terminal up, and so that the line
 // speed the host sets can be read back. Time on the unit's clock is
 // microseconds since Open.
+//
+// Line speed. On a real line every byte travels at the speed set when it was
+// written; a pseudo-terminal carries no speed with its bytes, and the host
+// may change its settings (or close the port, which puts them back) right
+// after writing, before this program has read what it wrote. So the server
+// keeps track of the host's speed rather than reading it once per batch:
+//   - the terminal runs in packet mode with EXTPROC set on the host's side,
+//     so that every change of the host's settings also arrives as a notice
+//     in the byte stream: bytes read before a notice were written before
+//     that change, and a change wakes the server even while no bytes flow;
+//   - the speed is read back on every wake-up, after the bytes waiting
+//     then, and kept as the speed of the bytes that follow;
+//   - bytes read after a change the server had not yet seen may still have
+//     been written before it. Of those, the leading ones that make whole
+//     messages the unit takes at the earlier speed (a sentence with its
+//     check digits, a request with an intact CRC) count at that speed, the
+//     rest at the new one.
+// EXTPROC tells the terminal that input editing happens elsewhere: a host
+// that opens the port raw, as serial programs do, sees no difference; one
+// that does not gets the unit's bytes unedited and without echo. A host that
+// clears EXTPROC loses the notices but not the rest.
 class PtyServer {
   public:
     struct Options {
@@ -52,7 +74,12 @@ class PtyServer {
     void Queue(platform::ISerialPeer::Transmission tx, std::int64_t nowUs);
     // Writes what is due; the time the next paced byte is due, or -1.
     std::int64_t Flush(std::int64_t nowUs, bool& blocked);
+    // Reads what the host has written, hands it to the unit at the speed it
+    // was sent at (see the class comment) and brings lineBaud_ up to date.
     void ReadHost();
+    // Bytes written while the host's speed went from `earlier` to `later`
+    // (the same when no change lies among them).
+    void Deliver(std::span<const std::uint8_t> bytes, int earlier, int later, std::int64_t nowUs);
     void CloseTerminal();
     void Note(const std::string& text);
 
@@ -62,6 +89,8 @@ class PtyServer {
     int keeper_ = -1;
     std::string devicePath_;
     bool linked_ = false;
+    bool packet_ = false;  // the terminal reports setting changes in its byte stream
+    int lineBaud_ = 0;     // the host's speed when last looked at, 0 unknown
     std::int64_t startNs_ = 0;
     std::deque<Chunk> out_;
     std::int64_t lineFreeUs_ = 0;

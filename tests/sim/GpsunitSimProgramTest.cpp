@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "Deadline.h"
 #include "HostLink.h"
 #include "HostPort.h"
 #include "SimProcess.h"
@@ -97,6 +98,55 @@ TEST(GpsunitSim, SwitchesToTheLinkSpeedAndIgnoresTheWrongOne) {
 
     ASSERT_TRUE(sim.Signal(SIGINT));
     EXPECT_EQ(sim.Wait(5000), 0);
+}
+
+// The closing command goes out at the link speed and the host switches back
+// to 9600 at once to greet: the frame was drained before the switch, so it
+// was sent at 115200, however late the program gets to read it.
+TEST(GpsunitSim, FrameDrainedBeforeASpeedChangeIsHeardAtItsOwnSpeed) {
+    const std::string log = TempPath("drain.jsonl");
+    SimProcess sim(GPSUNIT_SIM_PATH, {"--check-ms", "200", "--log", log});
+    const std::string device = sim.FirstLine(5000);
+    ASSERT_FALSE(device.empty());
+    HostPort port(device, B9600);
+    ASSERT_TRUE(port.IsOpen());
+    ASSERT_TRUE(port.Write(mduGlobalModule::BuildSentence("$GSLNK")));
+    ASSERT_EQ(mduGlobalModule::ParseSentence(port.ReadLine(2000)).size(), 2u);
+    ASSERT_TRUE(port.SetSpeed(B115200));
+    HostLink host(5);
+    ASSERT_TRUE(port.Write(host.Attach()));
+    ASSERT_TRUE(host.Decode(port.ReadCount(5, 2000)).intact);
+
+    const Bytes hello = mduGlobalModule::BuildSentence("$GSHLO");
+    ASSERT_TRUE(port.Write(host.Request(2)));  // RST: no reply
+    ASSERT_TRUE(port.Drain());
+    ASSERT_TRUE(port.SetSpeed(B9600));
+    ASSERT_TRUE(port.Write(hello));
+
+    // Hellos go unanswered while the unit checks its memory, then are
+    // answered again: only a unit that took the RST is back in text mode.
+    std::vector<std::string> fields;
+    const Deadline deadline(10'000);
+    while (fields.empty() && !deadline.Passed()) {
+        fields = mduGlobalModule::ParseSentence(port.ReadLine(500));
+        if (fields.empty()) {
+            ASSERT_TRUE(port.Write(hello));
+        }
+    }
+    ASSERT_FALSE(fields.empty()) << "no hello answered: the RST was not taken";
+    EXPECT_EQ(fields[0], "ASACK");
+
+    ASSERT_TRUE(sim.Signal(SIGTERM));
+    EXPECT_EQ(sim.Wait(5000), 0);
+    std::ifstream in(log);
+    bool rstAtLinkSpeed = false;
+    for (std::string line; std::getline(in, line);) {
+        rstAtLinkSpeed |= line.find("\"kind\":\"host-frame\"") != std::string::npos &&
+                          line.find("\"baud\":115200") != std::string::npos &&
+                          line.find("\"code\":2,") != std::string::npos;
+    }
+    EXPECT_TRUE(rstAtLinkSpeed) << "the log shows no RST heard at 115200";
+    unlink(log.c_str());
 }
 
 TEST(GpsunitSim, LinkPathPointsAtTheDeviceUntilTheProgramEnds) {

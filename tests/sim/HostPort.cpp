@@ -38,6 +38,10 @@ bool HostPort::Write(const Bytes& bytes) {
     return fd_ >= 0 && write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
 }
 
+bool HostPort::Drain() {
+    return fd_ >= 0 && tcdrain(fd_) == 0;
+}
+
 std::vector<HostPort::Timed> HostPort::ReadTimed(const std::function<bool(const Bytes&)>& done,
                                                  int timeoutMs) {
     std::vector<Timed> out;

@@ -25,6 +25,8 @@ class HostPort {
     bool IsOpen() const { return fd_ >= 0; }
     bool SetSpeed(speed_t speed);
     bool Write(const Bytes& bytes);
+    // Waits until what was written has left (tcdrain).
+    bool Drain();
     // Bytes as they arrive, until `done` holds for what came or timeoutMs
     // passes.
     std::vector<Timed> ReadTimed(const std::function<bool(const Bytes&)>& done, int timeoutMs);

@@ -202,6 +202,58 @@ TEST_F(UnitSession, BytesAtTheWrongSpeedAreIgnored) {
     EXPECT_EQ(Exchange(1).Code(), 1) << "the unit still listens at 115200";
 }
 
+// What a line that cannot place a host speed change among unread bytes
+// credits to the earlier speed: only whole messages the unit would take.
+TEST_F(UnitSession, WholeMessagesAreMeasuredAsTheUnitWouldTakeThem) {
+    const auto joined = [](Bytes a, const Bytes& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    const Bytes hello = mduGlobalModule::BuildSentence("$GSHLO");
+    Bytes wrongCheck = hello;
+    wrongCheck[8] = 'E';
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        int baud;
+        std::size_t length;
+    };
+    const Case textCases[] = {
+        {"hello", hello, kText, hello.size()},
+        {"hello at the link speed", hello, kBinary, 0},
+        {"hello and more", joined(hello, hello), kText, hello.size()},
+        {"hello without its line end", Bytes(hello.begin(), hello.end() - 1), kText, 0},
+        {"wrong check digits", wrongCheck, kText, 0},
+        {"a byte before the $", joined({'x'}, hello), kText, 0},
+    };
+    for (const Case& c : textCases) {
+        EXPECT_EQ(unit_.WholeMessageLength(c.bytes, c.baud, line_.NowUs()), c.length) << c.name;
+    }
+
+    EnterLinkMode();
+    const Bytes rst = host_.Request(2);
+    Bytes broken = rst;
+    broken.back() ^= 0x01;
+    const Case linkCases[] = {
+        {"RST", rst, kBinary, rst.size()},
+        {"RST at 9600", rst, kText, 0},
+        {"RST with a broken CRC", broken, kBinary, 0},
+        {"RST and a hello", joined(rst, hello), kBinary, rst.size()},
+        {"hello in link mode", hello, kBinary, 0},
+    };
+    for (const Case& c : linkCases) {
+        EXPECT_EQ(unit_.WholeMessageLength(c.bytes, c.baud, line_.NowUs()), c.length) << c.name;
+    }
+    // The part of a request the unit already holds counts, unless a silence
+    // has thrown it away since.
+    const Bytes sts = host_.Request(1);
+    line_.Send(std::span(sts).first(2), kBinary);
+    const Bytes rest(sts.begin() + 2, sts.end());
+    EXPECT_EQ(unit_.WholeMessageLength(rest, kBinary, line_.NowUs()), rest.size());
+    line_.Advance(50 * kMs);
+    EXPECT_EQ(unit_.WholeMessageLength(rest, kBinary, line_.NowUs()), 0u);
+}
+
 TEST_F(UnitSession, DamagedOrUnreadableRequestsGetNoReply) {
     ASSERT_EQ(Sentence("$GSLNK").at(0), "ASACK");
     // Before Attach the unit holds no link table: a table-keyed head cannot
