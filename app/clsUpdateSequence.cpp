@@ -208,6 +208,17 @@ void clsUpdateSequence::SetLamp(std::int32_t index, std::int32_t colourCode) {
     window_.SetStatusLamps(index, colourCode);
 }
 
+void clsUpdateSequence::ShowPortFault() {
+    clsCommandLayer* commands = window_.Commands();
+    if (commands == nullptr) {
+        return;
+    }
+    const std::string fault = commands->Comm().LastPortFault();
+    if (!fault.empty()) {
+        Box(fault, MsgButtons::Ok, MsgIcon::Critical);
+    }
+}
+
 MsgResult clsUpdateSequence::Box(const std::string& text, MsgButtons buttons, MsgIcon icon) {
     return window_.ShowMessageBox(text, buttons, icon);
 }
@@ -542,6 +553,7 @@ bool clsUpdateSequence::RunCommandStep(WorkPageRecord& page) {
             }
             window_.ShowErrorMessage(msg::SendFailedText);
             SetLamp(lamp, kLampFailed);
+            ShowPortFault();
             EnterState(failState);
             return false;
         }
@@ -705,6 +717,7 @@ bool clsUpdateSequence::RunBlockTransferStep(WorkPageRecord& page, bool flash) {
     };
     switch (page.Event) {
         case kEventAutoRunning:
+            blockLink_ = BlockLink{};
             send(true, false);
             return true;
         case kEventOneSecond:
@@ -712,17 +725,50 @@ bool clsUpdateSequence::RunBlockTransferStep(WorkPageRecord& page, bool flash) {
             UpdateElapsedTime(page.StartTime);
             return true;
         case kEventReplyReceived:
-            if (commands->JudgeReply(page.Received, page.RequiredStatus).Good()) {
+            if (blockLink_.listening) {
+                // A stray reply of an earlier send: dropped, and the quiet
+                // spell starts again (as often as there can be such replies).
+                ++blockLink_.strays;
+                if (blockLink_.strays <= kMaxStrayReplies) {
+                    ListenBeforeNextBlock(page);
+                    return true;
+                }
+                blockLink_ = BlockLink{};
                 send(true, false);
+                return true;
+            }
+            if (commands->JudgeReply(page.Received, page.RequiredStatus).Good()) {
+                if (blockLink_.uncertain) {
+                    ListenBeforeNextBlock(page);
+                } else {
+                    send(true, false);
+                }
             } else {
+                blockLink_.uncertain = true;
                 RetryBlock(page, flash, false);
             }
             return true;
         case kEventReplyTimeOut:
+            if (blockLink_.listening) {
+                blockLink_ = BlockLink{};  // quiet: the line is in step again
+                send(true, false);
+                return true;
+            }
+            blockLink_.uncertain = true;
             RetryBlock(page, flash, true);
             return true;
         default:
             return false;
+    }
+}
+
+void clsUpdateSequence::ListenBeforeNextBlock(WorkPageRecord& page) {
+    clsCommandLayer* commands = window_.Commands();
+    const clsLinkUnit* request = commands->CurrentLinkUnit();
+    const std::int32_t quietMs = request != nullptr ? request->TimeOutInterval() : 2000;
+    blockLink_.listening = true;
+    if (!commands->ListenForStrayReplies(quietMs)) {
+        OnBlockSendResult(page, static_cast<int>(BlockSendResult::NotSent));
     }
 }
 
@@ -731,11 +777,14 @@ void clsUpdateSequence::OnBlockSendResult(WorkPageRecord& page, int result) {
         case BlockSendResult::Sent:
             SetLamp(page.LampIndex, kLampBusy);
             break;
-        case BlockSendResult::NotSent:
+        case BlockSendResult::NotSent: {
             window_.ShowErrorMessage(msg::BlockSendFaultText);
+            const std::int32_t failState = page.FailState;
             SetLamp(page.LampIndex, kLampFailed);
-            EnterState(page.FailState);
+            ShowPortFault();
+            EnterState(failState);
             break;
+        }
         case BlockSendResult::NoBlock:
             // No block of this kind (left): the stage is done.
             SetLamp(page.LampIndex, kLampDone);
@@ -824,6 +873,7 @@ void clsUpdateSequence::ClosingCommandState() {
                 SetLamp(kLampClosing, kLampBusy);
             } else {
                 SetLamp(kLampClosing, kLampFailed);
+                ShowPortFault();
                 EnterState(WorkState::Idle);
             }
             break;
@@ -883,6 +933,8 @@ void clsUpdateSequence::FinalCheckState() {
             window_.PutMessageText(std::to_string(elapsed), true, msg::FinalCheckSeparator);
             if (!commands->SendHello(true, false)) {
                 window_.ShowErrorMessage(msg::SendFailedText);
+                SetLamp(kLampFinalCheck, kLampFailed);
+                ShowPortFault();
                 EnterState(WorkState::Idle);
             }
             break;

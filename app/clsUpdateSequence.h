@@ -115,6 +115,10 @@ class clsUpdateSequence {
     std::string ShowConnectionFacts(const SentenceReply& reply);
     void ShowSerialNumber(const SentenceReply& reply);
     void SetLamp(std::int32_t index, std::int32_t colourCode);
+    // After a send the driver did not take in the binary stages: when the
+    // port itself failed (an adapter pulled out), the driver's description
+    // in a critical box, so the operator learns why.
+    void ShowPortFault();
     platform::MsgResult Box(const std::string& text, platform::MsgButtons buttons,
                             platform::MsgIcon icon);
 
@@ -127,8 +131,26 @@ class clsUpdateSequence {
     // Block transfer: what a send result means for the stage, and a resend.
     void OnBlockSendResult(WorkPageRecord& page, int result);
     void RetryBlock(WorkPageRecord& page, bool flash, bool timedOut);
+    // After a block whose sends did not all get a clean reply: waits for the
+    // line to stay quiet before the next block goes out.
+    void ListenBeforeNextBlock(WorkPageRecord& page);
 
     static const std::array<StateHandler, kStateCount> kStateHandlers;
+
+    // Replies carry no block number. A reply that comes after its time-out
+    // (or a reply that arrived damaged, or line noise taken for one) leaves a
+    // reply of an earlier send of the block possibly still on its way; taken
+    // for the answer to the next block, it would count that block as written
+    // when the unit may never have received it. So once a block has needed a
+    // resend, its acknowledgement is followed by a quiet spell on the line
+    // (one reply time-out) in which stray replies are read and dropped.
+    struct BlockLink {
+        bool uncertain = false;  // a send of this block got no clean reply
+        bool listening = false;  // waiting for the line to stay quiet
+        int strays = 0;          // replies dropped while listening
+    };
+    static constexpr int kMaxStrayReplies = 4;
+    BlockLink blockLink_;
 
     IWorkPageWindow& window_;
     WorkPageRecord m_WorkPage;

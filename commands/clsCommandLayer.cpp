@@ -257,6 +257,12 @@ BlockSendResult clsCommandLayer::SendBlock(CommandCode code, clsPNV480DnLdData& 
     return sent ? BlockSendResult::Sent : BlockSendResult::NotSent;
 }
 
+bool clsCommandLayer::ListenForStrayReplies(std::int32_t timeOutMs) {
+    const std::int32_t frameSpace =
+        currentLinkUnit_ ? currentLinkUnit_->FrameSpaceInterval() : kSentenceFrameSpaceMs;
+    return Send({}, frameSpace, timeOutMs, -1);
+}
+
 // --- Text dialect ----------------------------------------------------------------
 
 bool clsCommandLayer::SendSentenceToUnit(const std::string& head, bool throwError,

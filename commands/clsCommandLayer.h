@@ -102,6 +102,11 @@ class clsCommandLayer {
     BlockSendResult SendFlashBlock(clsPNV480DnLdData& dataFile, bool next, bool retry);
     BlockSendResult SendParameterBlock(clsPNV480DnLdData& dataFile, bool next, bool retry);
 
+    // Waits on the line without sending anything: a cycle of the driver with
+    // an empty frame, ended by a reply (stray bytes) or by the time-out, with
+    // the current request's frame space. The current request stays.
+    bool ListenForStrayReplies(std::int32_t timeOutMs);
+
     // --- Text dialect -----------------------------------------------------------
 
     // Opens the port in text state (9600 baud) and sends the sentence. The

@@ -158,6 +158,10 @@ std::int32_t clsComm::NewCommStats(std::int32_t vNewCommSts, bool vForceUpDateSt
     return result;
 }
 
+std::string clsComm::PortFaultText(const std::string& description) const {
+    return "傳輸埠 (" + std::to_string(comPort_) + ") 控制異常 : " + description;
+}
+
 std::int32_t clsComm::ChangeCommStats(std::int32_t requested, bool showMessage) {
     std::int32_t result = commuStats_;
     try {
@@ -192,6 +196,7 @@ std::int32_t clsComm::ChangeCommStats(std::int32_t requested, bool showMessage) 
                 msComm_->SetPortOpen(true);
                 commFrameState_ = 1;
                 commTestFlag_ = false;
+                lastPortFault_.clear();
                 return requested;
             default:
                 return result;
@@ -209,10 +214,10 @@ std::int32_t clsComm::ChangeCommStats(std::int32_t requested, bool showMessage) 
             }
         }
         ResetCommState();
+        lastPortFault_ = PortFaultText(description);
         if (showMessage) {
-            platform::ProgramMessageBoxes::Get().Show(
-                "傳輸埠 (" + std::to_string(comPort_) + ") 控制異常 : " + description,
-                platform::MsgButtons::Ok, platform::MsgIcon::Critical);
+            platform::ProgramMessageBoxes::Get().Show(lastPortFault_, platform::MsgButtons::Ok,
+                                                      platform::MsgIcon::Critical);
         }
         return 0;
     }
@@ -257,6 +262,7 @@ bool clsComm::SendDataToUnit(const std::vector<std::uint8_t>& vByteData,
     if (commFrameState_ != 1 || (commuStats_ != 1 && commuStats_ != 2) || msComm_ == nullptr) {
         return false;
     }
+    lastPortFault_.clear();
     try {
         EmptyToReceiveBufferOrThrow();
         fastResponseLength_ = vFastResponse;
@@ -278,10 +284,11 @@ bool clsComm::SendDataToUnit(const std::vector<std::uint8_t>& vByteData,
         }
         msComm_->Output(vByteData);
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         // The port refused the frame (it went away while open, say). Give it
         // up, so that the next state change opens it afresh and reports why
         // it cannot, instead of sending into a dead port again.
+        lastPortFault_ = PortFaultText(error.what());
         try {
             CleanUpAfterFailure();
         } catch (const std::exception&) {

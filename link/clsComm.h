@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "ISerialControl.h"
@@ -73,11 +74,17 @@ class clsComm {
                         std::int16_t vFastResponse);
     void EmptyToReceiveBuffer();
 
+    // The port fault of the last state change or send that failed, as the
+    // operator reads it ("傳輸埠 (n) 控制異常 : " and the platform's
+    // description). Opening the port and sending clear it.
+    const std::string& LastPortFault() const { return lastPortFault_; }
+
     // The CommResponseMessage event.
     void SetCommResponseMessage(ResponseHandler handler) { onResponse_ = std::move(handler); }
 
   private:
     std::int32_t ChangeCommStats(std::int32_t requested, bool showMessage);
+    std::string PortFaultText(const std::string& description) const;
     void SetupCommPort(std::int16_t port);
     void ResetCommState();
     void CleanUpAfterFailure();
@@ -101,6 +108,7 @@ class clsComm {
     std::int16_t receiveIndex_ = -1;
     bool commTestFlag_ = false;
     std::int16_t fastResponseLength_ = -1;
+    std::string lastPortFault_;
 
     platform::IWindowTimer* frameSpaceTimer_ = nullptr;
     platform::IWindowTimer* timeOutTimer_ = nullptr;

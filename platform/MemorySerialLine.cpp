@@ -204,6 +204,10 @@ void MemorySerialLine::Output(std::span<const std::uint8_t> bytes) {
     if (!open_) {
         throw SerialControlError(PortName(commPort_) + ": the port is not open");
     }
+    if (PeerHere() && !peer_->Connected()) {
+        // An adapter pulled out: the port is still open, but writes fail.
+        throw SerialControlError(PortName(commPort_) + ": the device has been removed");
+    }
     writes_.emplace_back(bytes.begin(), bytes.end());
     if (bytes.empty()) {
         // Nothing to send: the buffer is as drained as it gets.

@@ -23,6 +23,9 @@ namespace platform {
 // its transmissions reach the input buffer byte by byte, garbled when the
 // port is set to another speed. Nothing is connected until AttachPeer.
 //
+// A peer that has left the line (Connected false) is a device pulled out:
+// writing to the open port fails, and so does opening it again.
+//
 // Notifications go through the clock, never from inside a property access:
 // the send notification when the output has drained (SThreshold 1 or more),
 // the receive notification when at least RThreshold bytes are waiting. The

@@ -1,6 +1,7 @@
 #include "SequenceRig.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "LogEntry.h"
 #include "clsPNV480DnLdData.h"
@@ -54,6 +55,15 @@ std::optional<RunOutcome> SequenceRig::Run(std::int32_t button, std::int64_t lim
         return std::nullopt;
     }
     return window->Sequence().LastOutcome();
+}
+
+void SequenceRig::AddFault(const std::string& spec) {
+    std::string error;
+    const std::optional<sim::FaultSpec> fault = sim::FaultSpec::Parse(spec, error);
+    if (!fault) {
+        throw std::invalid_argument(spec + ": " + error);
+    }
+    unit->AddFault(*fault);
 }
 
 bool SequenceRig::UnitHoldsFile() const {

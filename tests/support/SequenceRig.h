@@ -47,6 +47,10 @@ class SequenceRig : private IRunObserver {
         return Run(kEventDownLoadStart, limitMs);
     }
 
+    // Adds a fault to the unit, in gpsunit-sim's --fault form; a text that
+    // does not parse throws std::invalid_argument.
+    void AddFault(const std::string& spec);
+
     // Whether the unit's memories hold every block of the file.
     bool UnitHoldsFile() const;
     // How many requests of a command code the unit heard.

@@ -1,0 +1,243 @@
+// The runs that stay in the text dialect or end there: the port scan, the
+// connection test, and the start of an update up to the link-mode switch.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "SequenceRig.h"
+#include "clsPNV480DnLdData.h"
+#include "mduCommonMessage.h"
+#include "mduGlobalModule.h"
+
+namespace msg = mduCommonMessage;
+using platform::MsgIcon;
+
+namespace {
+
+constexpr int kRed = 2;
+constexpr int kBlue = 1;
+
+struct BoxSeen {
+    std::string text;
+    MsgIcon icon;
+    bool operator==(const BoxSeen&) const = default;
+};
+
+std::vector<BoxSeen> Boxes(const SequenceRig& rig) {
+    std::vector<BoxSeen> seen;
+    for (const auto& box : rig.boxes.Boxes()) {
+        seen.push_back({box.text, box.icon});
+    }
+    return seen;
+}
+
+// A unit that answers every sentence with the same bytes (9600 baud, 5 ms).
+class FixedSentencePeer final : public platform::ISerialPeer {
+  public:
+    explicit FixedSentencePeer(std::vector<std::uint8_t> reply) : reply_(std::move(reply)) {}
+    void OnHostBytes(std::span<const std::uint8_t>, int, std::int64_t nowUs) override {
+        dueUs_ = nowUs + 5000;
+        ++heard_;
+    }
+    std::int64_t NextDueUs() const override { return dueUs_; }
+    std::vector<Transmission> Poll(std::int64_t nowUs) override {
+        if (dueUs_ < 0 || nowUs < dueUs_) {
+            return {};
+        }
+        dueUs_ = -1;
+        return {Transmission{reply_, 9600}};
+    }
+    bool Connected() const override { return true; }
+    int heard_ = 0;
+
+  private:
+    std::vector<std::uint8_t> reply_;
+    std::int64_t dueUs_ = -1;
+};
+
+}  // namespace
+
+// --- Port scan ------------------------------------------------------------------
+
+TEST(PortScan, FindsTheUnitBehindSilentAndUnopenablePorts) {
+    for (const bool unopenable : {false, true}) {
+        SCOPED_TRACE(unopenable ? "COM1, COM2 cannot be opened" : "COM1, COM2 time out");
+        SequenceRigOptions options;
+        options.unitPort = 3;
+        SequenceRig rig(SequenceRig::QuickUnit(), options);
+        if (unopenable) {
+            rig.line.SetOpenFailure(1, "COM1: busy");
+            rig.line.SetOpenFailure(2, "COM2: busy");
+        }
+        ASSERT_EQ(rig.Run(kEventAutoPortScan), RunOutcome::Succeeded);
+        HeadlessWindow& w = *rig.window;
+        EXPECT_EQ(w.SelectedPort(), 3);
+        EXPECT_EQ(w.MessageText(), "與GPS連線成功 : GPS記錄資訊 = 正常");
+        EXPECT_EQ(w.MessageKind(), kBlue);
+        EXPECT_EQ(Boxes(rig), (std::vector<BoxSeen>{{"與GPS連線成功", MsgIcon::Information}}));
+        EXPECT_EQ(w.InfoLine(2), "GPS   序          號   : GU48A0012345");
+        EXPECT_EQ(w.WorkState(), 0);
+        // One hello found it: COM1 and COM2 were tried once each at most.
+        EXPECT_EQ(rig.unit->Log().EntriesOf(sim::LogEntry::Kind::HostSentence).size(), 1u);
+    }
+}
+
+TEST(PortScan, WithoutAUnitEndsAfterCom16WithTheBoxOnlyWhenCom16Answered) {
+    for (const bool com16Unopenable : {false, true}) {
+        SCOPED_TRACE(com16Unopenable ? "COM16 cannot be opened" : "COM16 times out");
+        SequenceRigOptions options;
+        options.unitPort = 99;  // nowhere
+        SequenceRig rig(SequenceRig::QuickUnit(), options);
+        if (com16Unopenable) {
+            rig.line.SetOpenFailure(16, "COM16: no such port");
+        }
+        ASSERT_EQ(rig.Run(kEventAutoPortScan), RunOutcome::Failed);
+        std::vector<BoxSeen> expected;
+        if (!com16Unopenable) {
+            expected.push_back({"異常狀況(GPS沒有回應)", MsgIcon::Exclamation});
+        }
+        expected.push_back({"異常執行狀況 : GPS沒有回應!!", MsgIcon::Critical});
+        EXPECT_EQ(Boxes(rig), expected);
+        EXPECT_EQ(rig.window->MessageText(), msg::StandardNoResponseText());
+        EXPECT_EQ(rig.window->MessageKind(), kRed);
+        EXPECT_EQ(rig.window->SelectedPort(), 16);  // the last port tried
+        EXPECT_FALSE(rig.window->WorkingBusy());
+    }
+}
+
+TEST(PortScan, GarbledRepliesAreTriedThreeTimesPerPortWithAFreshCountOnTheNext) {
+    SequenceRigOptions options;
+    options.unitPort = 3;
+    SequenceRig rig(SequenceRig::QuickUnit(), options);
+    rig.AddFault("garbled:sentence=hello,times=2");
+    // Two garbled replies, the third hello on COM3 is answered.
+    ASSERT_EQ(rig.Run(kEventAutoPortScan), RunOutcome::Succeeded);
+    EXPECT_EQ(rig.window->SelectedPort(), 3);
+    EXPECT_EQ(rig.unit->Log().EntriesOf(sim::LogEntry::Kind::HostSentence).size(), 3u);
+
+    // Garbled for good: three hellos on COM3, then the scan goes on to COM16.
+    SequenceRig always(SequenceRig::QuickUnit(), options);
+    always.AddFault("garbled:sentence=hello");
+    ASSERT_EQ(always.Run(kEventAutoPortScan), RunOutcome::Failed);
+    EXPECT_EQ(always.unit->Log().EntriesOf(sim::LogEntry::Kind::HostSentence).size(), 3u);
+    EXPECT_EQ(always.window->SelectedPort(), 16);
+    EXPECT_EQ(always.window->WorkPage().RetryCount, 0);
+}
+
+TEST(PortScan, AnAcknowledgementInLowerCaseWithOneFieldIsTheUnit) {
+    SequenceRig rig;
+    FixedSentencePeer peer(mduGlobalModule::BuildSentence("$asack"));
+    rig.line.AttachPeer(&peer);
+    ASSERT_EQ(rig.Run(kEventAutoPortScan), RunOutcome::Succeeded);
+    EXPECT_EQ(peer.heard_, 1);
+    EXPECT_EQ(rig.window->InfoLine(2), "GPS   序          號   : ????????");
+    EXPECT_EQ(rig.window->MessageText(), "與GPS連線成功 : GPS記錄資訊 = 不明");
+    rig.line.AttachPeer(nullptr);
+}
+
+// --- Connection test -----------------------------------------------------------------
+
+TEST(ConnectionTest, ShowsTheUnitAndLeavesTheWindowIdle) {
+    sim::UnitConfig unit = SequenceRig::QuickUnit();
+    unit.recordReport = 0x08;
+    SequenceRig rig(unit);
+    ASSERT_EQ(rig.Run(kEventHelloDevice), RunOutcome::Succeeded);
+    HeadlessWindow& w = *rig.window;
+    EXPECT_EQ(w.MessageText(), "GPS連線成功 : GPS記錄資訊 = 資料異常(照相資料記憶區)");
+    EXPECT_EQ(w.MessageKind(), kBlue);
+    EXPECT_EQ(w.InfoLine(4), "GPS   紀 錄 報 告  : 資料異常(照相資料記憶區)");
+    EXPECT_EQ(Boxes(rig), (std::vector<BoxSeen>{{"GPS連線成功", MsgIcon::Information}}));
+    rig.clock.AdvanceBy(50);
+    EXPECT_EQ(w.WorkState(), 0);
+    EXPECT_FALSE(w.WorkingBusy());
+    EXPECT_FALSE(rig.Erased());
+}
+
+// --- Start of an update, up to the link-mode switch -------------------------------------
+
+struct EarlyEnd {
+    const char* name;
+    std::function<void(SequenceRig&)> setUp;
+    std::int32_t button;
+    RunOutcome outcome;
+    std::string message;
+    std::vector<BoxSeen> boxes;
+    std::vector<std::pair<int, int>> lamps;  // index, colour code
+};
+
+TEST(UpdateStart, EndsBeforeTheLinkModeWithTheTextOfWhatWentWrong) {
+    const std::vector<EarlyEnd> cases = {
+        {"hello unanswered in an update",
+         [](SequenceRig& r) { r.AddFault("no-reply:sentence=hello"); },
+         kEventDownLoadStart,
+         RunOutcome::Failed,
+         "異常狀況(GPS沒有回應)",
+         {{"異常執行狀況 : GPS沒有回應!!", MsgIcon::Critical}},
+         {{0, 3}, {1, 0}}},
+        {"hello refused in an update",
+         [](SequenceRig& r) { r.AddFault("refused:sentence=hello"); },
+         kEventDownLoadStart,
+         RunOutcome::Failed,
+         "異常狀況(GPS沒有回應)",
+         {},
+         {{0, 3}}},
+        {"hello garbled three times in a connection test",
+         [](SequenceRig& r) { r.AddFault("garbled:sentence=hello"); },
+         kEventHelloDevice,
+         RunOutcome::Failed,
+         msg::StandardNoResponseText(),
+         {{"異常狀況(GPS沒有回應)", MsgIcon::Exclamation},
+          {"異常執行狀況 : GPS沒有回應!!", MsgIcon::Critical}},
+         {}},
+        {"unreadable data file",
+         [](SequenceRig& r) { r.window->SetFileName(r.dataFile->Path() + ".missing"); },
+         kEventDownLoadStart,
+         RunOutcome::Failed,
+         "",
+         {},
+         {{0, 2}, {1, 3}, {2, 0}}},
+        {"link-mode switch refused",
+         [](SequenceRig& r) { r.AddFault("refused:sentence=link"); },
+         kEventDownLoadStart,
+         RunOutcome::Failed,
+         msg::LinkModeFailureText(),
+         {},
+         {{0, 2}, {1, 2}, {2, 3}, {3, 0}}},
+        {"link-mode switch timed out",
+         [](SequenceRig& r) { r.AddFault("no-reply:sentence=link"); },
+         kEventDownLoadStart,
+         RunOutcome::Failed,
+         msg::LinkModeFailureText(),
+         {{"異常執行狀況 : GPS沒有回應!!", MsgIcon::Critical}},
+         {{2, 3}}},
+    };
+    for (const EarlyEnd& c : cases) {
+        SCOPED_TRACE(c.name);
+        SequenceRig rig;
+        c.setUp(rig);
+        ASSERT_EQ(rig.Run(c.button), c.outcome);
+        HeadlessWindow& w = *rig.window;
+        if (!c.message.empty()) {
+            EXPECT_EQ(w.MessageText(), c.message);
+        } else {
+            // The data file's own text.
+            ASSERT_NE(rig.window->Sequence().DataFile(), nullptr);
+            EXPECT_EQ(w.MessageText(), rig.window->Sequence().DataFile()->ErrorMessage());
+            EXPECT_NE(w.MessageText().find("\r\n"), std::string::npos);
+        }
+        EXPECT_EQ(w.MessageKind(), kRed);
+        EXPECT_EQ(Boxes(rig), c.boxes);
+        for (const auto& [lamp, colour] : c.lamps) {
+            EXPECT_EQ(w.Lamp(lamp), colour) << "lamp " << lamp;
+        }
+        // Idle enables the controls on its entry and stops the one-second
+        // timer on that timer's next tick.
+        rig.clock.AdvanceBy(1100);
+        EXPECT_FALSE(w.WorkingBusy());
+        EXPECT_FALSE(w.OneSecTimerRunning());
+        EXPECT_FALSE(rig.Erased());
+    }
+}

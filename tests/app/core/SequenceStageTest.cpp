@@ -1,0 +1,176 @@
+// The single-command stages after the link-mode switch: Attach, the unit
+// checks and the erase, each failing every way a reply can fail, and the
+// decisions of the reply handlers.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "SequenceRig.h"
+#include "mduCommonMessage.h"
+
+namespace msg = mduCommonMessage;
+using platform::MsgButtons;
+using platform::MsgIcon;
+using platform::MsgResult;
+
+namespace {
+
+constexpr int kRed = 2;
+const char* const kTimeOutBox = "異常執行狀況 : GPS沒有回應!!";
+
+struct Stage {
+    const char* code;  // the simulator's name for the command
+    int lamp;
+    std::string failText;
+    bool requiresBits;
+};
+
+const std::vector<Stage>& Stages() {
+    static const std::vector<Stage> stages = {
+        {"Attach", 3, msg::SetupFailureText(1), true}, {"QID", 5, msg::SetupFailureText(3), false},
+        {"STS", 6, msg::SetupFailureText(4), false},   {"VPGM", 7, msg::SetupFailureText(5), false},
+        {"SSecu1", 8, msg::SetupFailureText(6), true}, {"VMAP", 9, msg::SetupFailureText(7), true},
+        {"FErs", 10, msg::EraseFailureText(), true},
+    };
+    return stages;
+}
+
+}  // namespace
+
+TEST(CommandStages, EveryWayAReplyFailsEndsTheStageWithItsText) {
+    const std::vector<std::string> faults = {"no-reply", "bad-status", "wrong-code",
+                                             "short",    "bad-crc",    "missing-bit"};
+    int rows = 0;
+    for (const Stage& stage : Stages()) {
+        for (const std::string& fault : faults) {
+            if (fault == "missing-bit" && !stage.requiresBits) {
+                continue;
+            }
+            SCOPED_TRACE(std::string(stage.code) + " " + fault);
+            ++rows;
+            SequenceRig rig;
+            rig.AddFault(fault + ":code=" + stage.code);
+            ASSERT_EQ(rig.Update(), RunOutcome::Failed);
+            HeadlessWindow& w = *rig.window;
+            EXPECT_EQ(w.MessageText(), stage.failText);
+            EXPECT_EQ(w.MessageKind(), kRed);
+            // A time-out is reported with the critical box after the text.
+            const std::vector<std::string> boxes = fault == "no-reply"
+                                                       ? std::vector<std::string>{kTimeOutBox}
+                                                       : std::vector<std::string>{};
+            EXPECT_EQ(rig.BoxTexts(), boxes);
+            for (int lamp = 0; lamp < 20; ++lamp) {
+                const int expected = lamp < stage.lamp ? 2 : lamp == stage.lamp ? 3 : 0;
+                EXPECT_EQ(w.Lamp(lamp), expected) << "lamp " << lamp;
+            }
+            // Only the erase stage itself has reached the unit's memory.
+            EXPECT_EQ(rig.Erased(), std::string(stage.code) == "FErs");
+            EXPECT_EQ(rig.HeardCount(51), 0);
+            EXPECT_FALSE(rig.ClosingSent());
+            rig.clock.AdvanceBy(1100);
+            EXPECT_FALSE(w.WorkingBusy());
+            EXPECT_EQ(w.WorkState(), 0);
+        }
+    }
+    EXPECT_EQ(rows, 39);
+}
+
+TEST(CommandStages, AProgramVersionTheFileIsNotMadeForStopsBeforeTheErase) {
+    sim::UnitConfig unit = SequenceRig::QuickUnit();
+    unit.programVersion = "GPSP09.0100";
+    SequenceRig rig(unit);
+    ASSERT_EQ(rig.Update(), RunOutcome::Failed);
+    EXPECT_EQ(rig.window->MessageText(), msg::ProgramVersionNotSuitedText());
+    EXPECT_EQ(rig.window->InfoLine(3), "GPS   程 式 版 本  : GPSP09.0100");
+    EXPECT_EQ(rig.window->Lamp(7), 3);
+    EXPECT_FALSE(rig.Erased());
+}
+
+TEST(CommandStages, AFileThatIsNotNewerNeedsTheOperatorsConsent) {
+    struct Case {
+        const char* unitVersion;
+        const char* fileVersion;
+        bool asks;
+        MsgResult answer;
+        RunOutcome outcome;
+    };
+    const std::vector<Case> cases = {
+        {"0512", "0601", false, MsgResult::Ok, RunOutcome::Succeeded},
+        {"0601", "0601", true, MsgResult::Ok, RunOutcome::Succeeded},
+        {"0601", "0601", true, MsgResult::Cancel, RunOutcome::Cancelled},
+        // Only the last run of digits counts: 1.99 against 2.00 is 99 against 0.
+        {"1.99", "2.00", true, MsgResult::Cancel, RunOutcome::Cancelled},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.unitVersion) + " against " + c.fileVersion);
+        sim::UnitConfig unit = SequenceRig::QuickUnit();
+        unit.dataVersion = c.unitVersion;
+        SequenceRigOptions options;
+        options.dataFileVersion = c.fileVersion;
+        SequenceRig rig(unit, options);
+        rig.boxes.QueueAnswer(c.answer);
+        ASSERT_EQ(rig.Update(), c.outcome);
+        EXPECT_EQ(rig.window->InfoLine(1), std::string("GPS   資 料 版 本  : ") + c.unitVersion);
+        const auto& shown = rig.boxes.Boxes();
+        ASSERT_EQ(!shown.empty() && shown.front().text == msg::NotNewerQuestionText(), c.asks);
+        if (c.asks) {
+            EXPECT_EQ(shown.front().buttons, MsgButtons::OkCancel);
+            EXPECT_EQ(shown.front().icon, MsgIcon::Exclamation);
+        }
+        if (c.outcome == RunOutcome::Cancelled) {
+            EXPECT_EQ(rig.window->MessageText(), msg::NotNewerCancelledText());
+            EXPECT_EQ(rig.window->MessageKind(), kRed);
+            EXPECT_FALSE(rig.Erased());
+        } else {
+            EXPECT_TRUE(rig.UnitHoldsFile());
+        }
+    }
+}
+
+TEST(CommandStages, VersionsThatCannotBeComparedFailTheStage) {
+    sim::UnitConfig unit = SequenceRig::QuickUnit();
+    unit.dataVersion = "V99999999999";  // its digits do not fit a 32-bit number
+    SequenceRig rig(unit);
+    ASSERT_EQ(rig.Update(), RunOutcome::Failed);
+    EXPECT_EQ(rig.window->MessageText(), msg::SetupFailureText(7));
+    EXPECT_TRUE(rig.boxes.Boxes().empty());
+    EXPECT_FALSE(rig.Erased());
+}
+
+TEST(CommandStages, ARecordReportWithErrorsInformsButDoesNotStop) {
+    sim::UnitConfig unit = SequenceRig::QuickUnit();
+    unit.recordReport = 0x0C;
+    SequenceRig rig(unit);
+    ASSERT_EQ(rig.Update(), RunOutcome::Succeeded);
+    EXPECT_EQ(rig.window->InfoLine(4), "GPS   紀 錄 報 告  : 正常");  // the final report
+    bool shownDuringRun = false;
+    for (const auto& m : rig.window->Messages()) {
+        shownDuringRun |= m.text.find("序號異常,資料異常(照相資料記憶區)") != std::string::npos;
+    }
+    EXPECT_TRUE(shownDuringRun);  // in the connect state's record part
+}
+
+// A modal box lets the timers and the driver call in while it is open.
+TEST(CommandStages, TicksWhileTheQuestionIsOpenDoNoHarm) {
+    sim::UnitConfig unit = SequenceRig::QuickUnit();
+    unit.dataVersion = "0601";
+    SequenceRig rig(unit);
+    int ticksWhileOpen = 0;
+    rig.boxes.QueueAnswer(MsgResult::Ok);
+    rig.boxes.SetWhileOpen([&](const platform::ScriptedMessageBoxes::Shown& box) {
+        if (box.text != msg::NotNewerQuestionText()) {
+            return;
+        }
+        // The operator takes five seconds: the one-second timer ticks on.
+        const int before = static_cast<int>(rig.window->Messages().size());
+        rig.clock.AdvanceBy(5000);
+        ticksWhileOpen = static_cast<int>(rig.window->Messages().size()) - before;
+        EXPECT_EQ(rig.window->WorkState(), 11);
+    });
+    ASSERT_EQ(rig.Update(), RunOutcome::Succeeded);
+    EXPECT_EQ(ticksWhileOpen, 0);  // the command stage ignores the ticks
+    EXPECT_TRUE(rig.UnitHoldsFile());
+    EXPECT_EQ(rig.HeardCount(14), 1);
+}

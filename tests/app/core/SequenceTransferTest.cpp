@@ -1,0 +1,292 @@
+// The erase, the two block transfers, the closing command and the final
+// memory check: whole updates in virtual time against the simulated unit.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "SequenceRig.h"
+#include "clsPNV480DnLdData.h"
+#include "mduCommonMessage.h"
+
+namespace msg = mduCommonMessage;
+using platform::MsgIcon;
+
+namespace {
+
+constexpr int kRed = 2;
+constexpr int kBlue = 1;
+const char* const kTimeOutBox = "異常執行狀況 : GPS沒有回應!!";
+
+}  // namespace
+
+TEST(Transfer, ACleanUpdateWritesEveryBlockAndEndsInTheSuccessBox) {
+    SequenceRig rig;
+    ASSERT_EQ(rig.Update(), RunOutcome::Succeeded);
+    HeadlessWindow& w = *rig.window;
+    EXPECT_TRUE(rig.UnitHoldsFile());
+    EXPECT_EQ(w.MessageText(), msg::UpdateSucceededText);
+    EXPECT_EQ(w.MessageKind(), kBlue);
+    ASSERT_EQ(rig.boxes.Boxes().size(), 1u);
+    EXPECT_EQ(rig.boxes.Boxes()[0].text, "資料更新完成");
+    EXPECT_EQ(rig.boxes.Boxes()[0].icon, MsgIcon::Information);
+    for (int lamp = 0; lamp < 20; ++lamp) {
+        EXPECT_EQ(w.Lamp(lamp), 2) << "lamp " << lamp;
+    }
+    // Every state of the update path, once each, in order.
+    EXPECT_EQ(w.States(), (std::vector<std::int32_t>{0,  2,  3,  4,  5,  6,  7,  8,  9,  10,
+                                                     11, 12, 13, 14, 15, 16, 17, 20, 21, 0}));
+    // 21 flash blocks and 4 parameter blocks, each sent once.
+    EXPECT_EQ(rig.HeardCount(51), 21);
+    EXPECT_EQ(rig.HeardCount(50), 4);
+    EXPECT_TRUE(rig.ClosingSent());
+    EXPECT_EQ(w.Sequence().DataFile()->TotalFlashBlocks(), 21);
+    rig.clock.AdvanceBy(1100);
+    EXPECT_FALSE(w.WorkingBusy());
+    EXPECT_FALSE(w.OneSecTimerRunning());
+}
+
+TEST(Transfer, AFileWithoutParameterBlocksEndsThatStageOnItsFirstTick) {
+    SequenceRigOptions options;
+    options.parameterBytes = 0;
+    SequenceRig rig(SequenceRig::QuickUnit(), options);
+    ASSERT_EQ(rig.Update(), RunOutcome::Succeeded);
+    EXPECT_EQ(rig.HeardCount(50), 0);
+    EXPECT_EQ(rig.window->Lamp(14), 2);
+    EXPECT_TRUE(rig.window->Showed(msg::LinkSetupDoneText(12)));
+    EXPECT_TRUE(rig.UnitHoldsFile());
+}
+
+struct BlockFault {
+    const char* name;
+    std::vector<std::string> faults;
+    RunOutcome outcome;
+    std::string message;  // final text (empty: success)
+    std::vector<std::string> boxes;
+    int failedLamp;  // -1: none
+};
+
+TEST(Transfer, RetriesAreCountedPerBlockAndTheFourthFailureEndsTheStage) {
+    const std::string flashFail = msg::DataSetupFailureText(10);
+    const std::string paramFail = msg::DataSetupFailureText(12);
+    const std::vector<BlockFault> cases = {
+        {"flash block refused three times, then taken",
+         {"bad-status:code=51,block=5,times=3"},
+         RunOutcome::Succeeded,
+         "",
+         {"資料更新完成"},
+         -1},
+        {"three bad replies on each of three blocks do not add up",
+         {"bad-status:code=51,block=2,times=3", "bad-crc:code=51,block=9,times=3",
+          "wrong-code:code=51,block=21,times=3"},
+         RunOutcome::Succeeded,
+         "",
+         {"資料更新完成"},
+         -1},
+        {"three time-outs, then taken",
+         {"no-reply:code=51,block=1,times=3"},
+         RunOutcome::Succeeded,
+         "",
+         {"資料更新完成"},
+         -1},
+        {"flash block refused four times",
+         {"bad-status:code=51,block=5,times=4"},
+         RunOutcome::Failed,
+         flashFail,
+         {},
+         12},
+        {"a reply echoing another command four times",
+         {"wrong-code:code=51,block=5,times=4"},
+         RunOutcome::Failed,
+         flashFail,
+         {},
+         12},
+        // Four bytes never reach the five-byte threshold of a flash reply:
+        // the driver ends each wait at the time-out.
+        {"four short replies to the last flash block",
+         {"short:code=51,block=21,times=4"},
+         RunOutcome::Failed,
+         flashFail,
+         {kTimeOutBox},
+         12},
+        {"four time-outs",
+         {"no-reply:code=51,block=5,times=4"},
+         RunOutcome::Failed,
+         flashFail,
+         {kTimeOutBox},
+         12},
+        {"parameter block refused four times",
+         {"bad-status:code=50,block=2,times=4"},
+         RunOutcome::Failed,
+         paramFail,
+         {},
+         14},
+        {"parameter block unanswered four times",
+         {"no-reply:code=50,block=4,times=4"},
+         RunOutcome::Failed,
+         paramFail,
+         {kTimeOutBox},
+         14},
+    };
+    for (const BlockFault& c : cases) {
+        SCOPED_TRACE(c.name);
+        SequenceRig rig;
+        for (const std::string& fault : c.faults) {
+            rig.AddFault(fault);
+        }
+        ASSERT_EQ(rig.Update(), c.outcome);
+        HeadlessWindow& w = *rig.window;
+        EXPECT_EQ(rig.BoxTexts(), c.boxes);
+        if (c.outcome == RunOutcome::Succeeded) {
+            EXPECT_TRUE(rig.UnitHoldsFile());
+            continue;
+        }
+        EXPECT_EQ(w.MessageText(), c.message);
+        EXPECT_EQ(w.MessageKind(), kRed);
+        EXPECT_FALSE(rig.ClosingSent());
+        // Lamps up to the failed stage are coloured, the rest grey.
+        for (int lamp = 0; lamp < 20; ++lamp) {
+            const int expected = lamp < c.failedLamp ? 2 : lamp == c.failedLamp ? 3 : 0;
+            EXPECT_EQ(w.Lamp(lamp), expected) << "lamp " << lamp;
+        }
+    }
+}
+
+TEST(Transfer, AResendCarriesTheSameBlockUnderANewHeadCode) {
+    SequenceRig rig;
+    rig.AddFault("bad-status:code=51,block=3,times=1");
+    ASSERT_EQ(rig.Update(), RunOutcome::Succeeded);
+    std::vector<const sim::LogEntry*> third;
+    for (const sim::LogEntry& e : rig.unit->Log().Entries()) {
+        if (e.kind == sim::LogEntry::Kind::HostFrame && e.code == 51 && e.plain.size() > 5 &&
+            e.plain[3] == 0x01 && e.plain[4] == 0xC0) {  // address 448: block 3
+            third.push_back(&e);
+        }
+    }
+    ASSERT_EQ(third.size(), 2u);
+    EXPECT_NE(third[0]->raw[0], third[1]->raw[0]);  // head code
+    EXPECT_EQ(std::vector<std::uint8_t>(third[0]->plain.begin() + 1, third[0]->plain.end()),
+              std::vector<std::uint8_t>(third[1]->plain.begin() + 1, third[1]->plain.end()));
+}
+
+TEST(Transfer, RepliesThatOvertakeTheSendNoticeOrComeInPiecesAreStillRead) {
+    for (const std::int64_t delayUs : {0LL, 300LL, 2500LL, 30000LL}) {
+        SCOPED_TRACE("send notice " + std::to_string(delayUs) + " us late");
+        SequenceRig rig;
+        rig.line.SetSendNotificationDelayUs(delayUs);
+        ASSERT_EQ(rig.Update(), RunOutcome::Succeeded);
+        EXPECT_TRUE(rig.UnitHoldsFile());
+    }
+}
+
+TEST(Transfer, AReplyAfterItsTimeOutNeverCountsABlockTheUnitDidNotTake) {
+    SequenceRig rig;
+    rig.AddFault("late:code=51,block=6,times=1");
+    ASSERT_EQ(rig.Update(), RunOutcome::Succeeded);
+    EXPECT_TRUE(rig.UnitHoldsFile());
+}
+
+TEST(FinalCheck, TheFirstNormalReportEndsTheRunOnTheNextTick) {
+    sim::UnitConfig unit = SequenceRig::QuickUnit();
+    unit.checkMs = 0;
+    SequenceRig rig(unit);
+    std::int64_t sentAtMs = -1;
+    ASSERT_EQ(rig.Update(), RunOutcome::Succeeded);
+    for (const sim::LogEntry& e : rig.unit->Log().Entries()) {
+        if (e.kind == sim::LogEntry::Kind::HostFrame && e.code == 2) {
+            sentAtMs = e.timeUs / 1000;
+        }
+    }
+    ASSERT_GE(sentAtMs, 0);
+    // Entry of the check 20 ms after the closing command, one tick to poll,
+    // one to end: about two seconds.
+    EXPECT_NEAR(static_cast<double>(rig.clock.NowMs() - sentAtMs), 2020.0, 30.0);
+    EXPECT_EQ(rig.window->InfoLine(4), "GPS   紀 錄 報 告  : 正常");
+}
+
+TEST(FinalCheck, AUnitThatNeverAnswersIsGivenFortySeconds) {
+    SequenceRig rig;
+    rig.AddFault("no-reply:sentence=hello,after=1");  // the connect hello is answered
+    ASSERT_EQ(rig.Update(), RunOutcome::Failed);
+    HeadlessWindow& w = *rig.window;
+    EXPECT_EQ(w.MessageText(), msg::FinalNoResponseText());
+    EXPECT_EQ(w.MessageKind(), kRed);
+    EXPECT_EQ(w.Lamp(19), 3);
+    ASSERT_EQ(rig.boxes.Boxes().size(), 1u);
+    EXPECT_EQ(rig.boxes.Boxes()[0].text, "異常狀況(GPS沒有回應)");
+    EXPECT_EQ(rig.boxes.Boxes()[0].icon, MsgIcon::Critical);
+    // The status text counted the seconds 1 to 39; 39 polls were sent.
+    std::vector<std::string> counted;
+    for (const auto& m : w.Messages()) {
+        const std::string prefix = std::string(msg::FinalCheckText) + " : ";
+        if (m.text.rfind(prefix, 0) == 0) {
+            counted.push_back(m.text.substr(prefix.size()));
+        }
+    }
+    ASSERT_EQ(counted.size(), 39u);
+    EXPECT_EQ(counted.front(), "1");
+    EXPECT_EQ(counted.back(), "39");
+    EXPECT_EQ(rig.unit->Log().EntriesOf(sim::LogEntry::Kind::HostSentence).size(), 2u + 39u);
+}
+
+TEST(FinalCheck, AnAbnormalReportFailsAtOnceAndRepliesWithoutAReportChangeNothing) {
+    sim::UnitConfig unit = SequenceRig::QuickUnit();
+    unit.finalReport = 0x08;
+    SequenceRig rig(unit);
+    ASSERT_EQ(rig.Update(), RunOutcome::Failed);
+    EXPECT_EQ(rig.window->MessageText(), msg::CameraMemoryFailureText());
+    ASSERT_EQ(rig.boxes.Boxes().size(), 1u);
+    EXPECT_EQ(rig.boxes.Boxes()[0].text, "異常狀況(GPS照相記憶區異常)");
+    EXPECT_EQ(rig.boxes.Boxes()[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(rig.window->Lamp(19), 3);
+
+    // Refusals and garbled replies during the check are passed over.
+    SequenceRig noisy;
+    noisy.AddFault("refused:sentence=hello,after=1,times=3");
+    noisy.AddFault("garbled:sentence=hello,after=4,times=3");
+    ASSERT_EQ(noisy.Update(), RunOutcome::Succeeded);
+    EXPECT_TRUE(noisy.UnitHoldsFile());
+}
+
+TEST(FinalCheck, TheLastBoxIsShownInIdleAndTheRunIsReportedOnceItCloses) {
+    SequenceRig rig;
+    int endedWhileOpen = -1;
+    bool idleEntryRanInside = false;
+    rig.boxes.SetWhileOpen([&](const platform::ScriptedMessageBoxes::Shown& box) {
+        if (box.text != "資料更新完成") {
+            return;
+        }
+        endedWhileOpen = rig.runsEnded;
+        rig.clock.AdvanceBy(3000);  // idle's entry and its timer stop run inside
+        idleEntryRanInside = !rig.window->WorkingBusy() && !rig.window->OneSecTimerRunning();
+    });
+    ASSERT_EQ(rig.Update(), RunOutcome::Succeeded);
+    EXPECT_EQ(endedWhileOpen, 0);
+    EXPECT_TRUE(idleEntryRanInside);
+    EXPECT_EQ(rig.runsEnded, 1);
+}
+
+TEST(Transfer, AUnitPulledOutMidTransferIsReportedAndAFreshOneIsUpdated) {
+    SequenceRig rig;
+    rig.AddFault("hang-up:code=51,block=7");
+    ASSERT_EQ(rig.Update(), RunOutcome::Failed);
+    HeadlessWindow& w = *rig.window;
+    EXPECT_EQ(w.MessageText(), msg::BlockSendFaultText);
+    EXPECT_EQ(w.MessageKind(), kRed);
+    EXPECT_EQ(w.Lamp(12), 3);
+    // The driver's description of the port, after the block's time-out.
+    EXPECT_EQ(
+        rig.BoxTexts(),
+        (std::vector<std::string>{"傳輸埠 (1) 控制異常 : COM1: the device has been removed"}));
+    rig.clock.AdvanceBy(1100);
+    EXPECT_FALSE(w.WorkingBusy());
+
+    // The adapter comes back with a unit behind it: the next update works.
+    auto fresh = std::make_unique<sim::SimulatedUnit>(SequenceRig::QuickUnit());
+    rig.line.AttachPeer(fresh.get());
+    rig.unit = std::move(fresh);
+    rig.boxes.Clear();
+    ASSERT_EQ(rig.Update(), RunOutcome::Succeeded);
+    EXPECT_TRUE(rig.UnitHoldsFile());
+}

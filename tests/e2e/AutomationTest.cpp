@@ -1,0 +1,197 @@
+// gpsupdate-auto against gpsunit-sim over a pseudo-terminal: the tool's
+// real window, Qt serial port and timers, and a unit on a real tty.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "MemoryImage.h"
+#include "clsApdPacker.h"
+#include "clsPNV480DnLdData.h"
+
+namespace {
+
+using Env = std::map<std::string, std::string>;
+
+std::string Folder() {
+    static const std::string folder = [] {
+        const auto dir =
+            std::filesystem::temp_directory_path() / ("gpsupdate-e2e-" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir);
+        return dir.string();
+    }();
+    return folder;
+}
+
+// The simulator behind COM3 (a link in the test's folder); COM1 and COM2
+// name devices that do not exist, so a scan passes them at once.
+struct Unit {
+    std::string link = Folder() + "/com3";
+    std::unique_ptr<ChildProcess> process;
+
+    // The later of two same options wins: extra arguments come last.
+    explicit Unit(const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> args = {"--link", link, "--erase-ms", "200", "--check-ms", "200"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        process = std::make_unique<ChildProcess>(GPSUNIT_SIM_PATH, args);
+        EXPECT_FALSE(process->FirstLine(5000).empty()) << "gpsunit-sim printed no device";
+    }
+    Env Ports() const {
+        return {{"GPSUPDATE_COM1", Folder() + "/none1"},
+                {"GPSUPDATE_COM2", Folder() + "/none2"},
+                {"GPSUPDATE_COM3", link}};
+    }
+    // Stops the simulator; its digests of the two memories.
+    std::pair<std::string, std::string> StopForDigests() {
+        process->Signal(SIGTERM);
+        std::string flash;
+        std::string parameters;
+        for (const std::string& line : process->Lines(5000)) {
+            if (line.rfind("flash-digest ", 0) == 0) {
+                flash = line.substr(13);
+            } else if (line.rfind("parameter-digest ", 0) == 0) {
+                parameters = line.substr(17);
+            }
+        }
+        return {flash, parameters};
+    }
+};
+
+struct AutoRun {
+    int status = -1;
+    std::vector<std::string> lines;
+    double seconds = 0;
+
+    bool Has(const std::string& text) const {
+        for (const std::string& line : lines) {
+            if (line.find(text) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    }
+    std::string End() const { return lines.empty() ? std::string() : lines.back(); }
+};
+
+AutoRun RunAuto(const std::vector<std::string>& args, const Env& env, int limitMs = 120000) {
+    const auto start = std::chrono::steady_clock::now();
+    ChildProcess autoRun(GPSUPDATE_AUTO_PATH, args, env);
+    AutoRun run;
+    run.status = autoRun.Wait(limitMs);
+    run.lines = autoRun.Lines(2000);
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return run;
+}
+
+std::string Hex(std::uint64_t value) {
+    char text[20];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+// The digests of the unit's memories after a clean update of the file: both
+// erased to 0xFF, then every block written at its address.
+std::pair<std::string, std::string> ExpectedDigests(const std::string& path) {
+    clsPNV480DnLdData file;
+    file.SetFileName(path);
+    file.SetToolVersion("KQDV01.0000");
+    EXPECT_TRUE(file.LoadData()) << file.ErrorMessage();
+    sim::MemoryImage flash(4u << 20, 0xFF);
+    sim::MemoryImage parameters(64u << 10, 0xFF);
+    for (const clsDownloadUnit& block : file.FlashBlocks()) {
+        flash.Write(static_cast<std::uint32_t>(block.Address()), block.Data());
+    }
+    for (const clsDownloadUnit& block : file.EEPParameterBlocks()) {
+        parameters.Write(static_cast<std::uint32_t>(block.Address()), block.Data());
+    }
+    return {Hex(flash.Digest()), Hex(parameters.Digest())};
+}
+
+std::string SmallFile(std::size_t flashBlocks) {
+    clsApdPacker::Settings settings;
+    settings.flashData = clsApdPacker::SeededBytes(224 * flashBlocks, 77);
+    settings.parameterData = clsApdPacker::SeededBytes(64 * 5, 78);
+    const std::string path = Folder() + "/small-" + std::to_string(flashBlocks) + ".apd";
+    EXPECT_TRUE(clsApdPacker::WriteFile(path, clsApdPacker::Pack(settings).value()));
+    return path;
+}
+
+}  // namespace
+
+TEST(Automation, ScanConnectionTestAndAWholeUpdateOfTheSampleFile) {
+    Unit unit;
+    const AutoRun scan = RunAuto({"--action", "scan"}, unit.Ports());
+    EXPECT_EQ(scan.status, 0) << scan.End();
+    EXPECT_TRUE(scan.Has(
+        R"("kind":"box","icon":"information","title":"gpsupdate","text":"與GPS連線成功","answer":"ok")"));
+    EXPECT_NE(scan.End().find(R"("kind":"end","result":"success","port":3)"), std::string::npos)
+        << scan.End();
+
+    const AutoRun test = RunAuto({"--action", "test", "--port", "3"}, unit.Ports());
+    EXPECT_EQ(test.status, 0) << test.End();
+    EXPECT_TRUE(test.Has(R"("text":"GPS連線成功 : GPS記錄資訊 = 正常","colour":"blue")"));
+
+    const AutoRun update =
+        RunAuto({"--action", "update", "--port", "3", "--file", GPSUPDATE_SAMPLE_APD}, unit.Ports(),
+                240000);
+    EXPECT_EQ(update.status, 0) << update.End();
+    EXPECT_NE(update.End().find(R"("result":"success","port":3)"), std::string::npos);
+    for (const char* kind : {"progress", "percent", "clock", "lamp", "info", "state"}) {
+        EXPECT_TRUE(update.Has(std::string(R"("kind":")") + kind + "\"")) << kind;
+    }
+    EXPECT_TRUE(update.Has(R"("max":14044)"));
+    EXPECT_TRUE(update.Has(R"("text":"資料更新完成")"));
+    std::printf("scan %.1f s, connection test %.1f s, update %.1f s\n", scan.seconds, test.seconds,
+                update.seconds);
+
+    EXPECT_EQ(unit.StopForDigests(), ExpectedDigests(GPSUPDATE_SAMPLE_APD));
+}
+
+TEST(Automation, ASimulatorKilledMidTransferFailsAndAFreshOneIsUpdated) {
+    const std::string file = SmallFile(3000);
+    {
+        Unit unit;
+        const auto start = std::chrono::steady_clock::now();
+        ChildProcess autoRun(GPSUPDATE_AUTO_PATH,
+                             {"--action", "update", "--port", "3", "--file", file}, unit.Ports());
+        ASSERT_TRUE(autoRun.WaitForLine(R"("kind":"state","from":13,"to":14)", 60000));
+        unit.process->Signal(SIGKILL);
+        const int status = autoRun.Wait(30000);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ASSERT_EQ(status, 1) << "no end within 30 s";
+        const std::vector<std::string> lines = autoRun.Lines(1000);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_NE(lines.back().find(R"("result":"failure")"), std::string::npos) << lines.back();
+        std::printf("killed mid-transfer: ended after %.1f s\n", seconds);
+    }
+    Unit fresh;
+    const AutoRun again =
+        RunAuto({"--action", "update", "--port", "3", "--file", file}, fresh.Ports());
+    EXPECT_EQ(again.status, 0) << again.End();
+    EXPECT_EQ(fresh.StopForDigests(), ExpectedDigests(file));
+}
+
+TEST(Automation, BadArgumentsAndATimeOutHaveTheirOwnExitStatus) {
+    ChildProcess bad(GPSUPDATE_AUTO_PATH, {"--action", "flash"});
+    EXPECT_EQ(bad.Wait(10000), 2);
+    EXPECT_NE(bad.Errors(1000).find("Usage: gpsupdate-auto"), std::string::npos);
+    EXPECT_TRUE(bad.Lines(100).empty());
+
+    Unit slow({"--erase-ms", "60000"});
+    const AutoRun run =
+        RunAuto({"--action", "update", "--port", "3", "--file", SmallFile(10), "--timeout", "3"},
+                slow.Ports(), 30000);
+    EXPECT_EQ(run.status, 3);
+    EXPECT_NE(run.End().find(R"("result":"timeout")"), std::string::npos) << run.End();
+}
