@@ -29,8 +29,9 @@ class IRunObserver {
     // A message box and the answer it got.
     virtual void OnBox(const std::string& /*text*/, platform::MsgButtons /*buttons*/,
                        platform::MsgIcon /*icon*/, platform::MsgResult /*answer*/) {}
-    // A frame handed to the serial driver.
-    virtual void OnFrameOut(std::span<const std::uint8_t> /*frame*/) {}
+    // A frame handed to the serial driver, with its command code (-1: a text
+    // sentence, or an empty frame that only listens).
+    virtual void OnFrameOut(std::span<const std::uint8_t> /*frame*/, std::int32_t /*code*/) {}
     // The end of a send/reply cycle: a reply (event 1), the frame has left
     // with no reply awaited (0), or the time-out (2) with what arrived.
     virtual void OnFrameIn(std::int32_t /*commEvent*/, std::span<const std::uint8_t> /*bytes*/) {}

@@ -42,9 +42,9 @@ class RunObserverFan final : public IRunObserver {
         for (IRunObserver* o : observers_)
             o->OnBox(text, buttons, icon, answer);
     }
-    void OnFrameOut(std::span<const std::uint8_t> frame) override {
+    void OnFrameOut(std::span<const std::uint8_t> frame, std::int32_t code) override {
         for (IRunObserver* o : observers_)
-            o->OnFrameOut(frame);
+            o->OnFrameOut(frame, code);
     }
     void OnFrameIn(std::int32_t commEvent, std::span<const std::uint8_t> bytes) override {
         for (IRunObserver* o : observers_)

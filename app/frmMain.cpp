@@ -129,9 +129,9 @@ void frmMain::LoadWindow() {
     m_Commands =
         std::make_unique<clsCommandLayer>(*m_ClsComm, *m_Random, *m_UnitConfig2, *m_UnitConfigBase,
                                           static_cast<IHostImageDisplay*>(this));
-    m_Commands->SetFrameObserver([this](std::span<const std::uint8_t> frame) {
+    m_Commands->SetFrameObserver([this](std::span<const std::uint8_t> frame, std::int32_t code) {
         if (m_Observer != nullptr) {
-            m_Observer->OnFrameOut(frame);
+            m_Observer->OnFrameOut(frame, code);
         }
     });
 

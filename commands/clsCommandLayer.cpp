@@ -160,8 +160,8 @@ bool clsCommandLayer::AutoSendMessageToUnit(std::int32_t code, std::span<const s
     if (comm_.CommuStats() != 2) {
         return false;
     }
-    return Send(frame, currentLinkUnit_->FrameSpaceInterval(), currentLinkUnit_->TimeOutInterval(),
-                currentLinkUnit_->FastResponseLength());
+    return Send(frame, code, currentLinkUnit_->FrameSpaceInterval(),
+                currentLinkUnit_->TimeOutInterval(), currentLinkUnit_->FastResponseLength());
 }
 
 std::vector<std::uint8_t> clsCommandLayer::DecodeUnitResponse(
@@ -260,7 +260,7 @@ BlockSendResult clsCommandLayer::SendBlock(CommandCode code, clsPNV480DnLdData& 
 bool clsCommandLayer::ListenForStrayReplies(std::int32_t timeOutMs) {
     const std::int32_t frameSpace =
         currentLinkUnit_ ? currentLinkUnit_->FrameSpaceInterval() : kSentenceFrameSpaceMs;
-    return Send({}, frameSpace, timeOutMs, -1);
+    return Send({}, -1, frameSpace, timeOutMs, -1);
 }
 
 // --- Text dialect ----------------------------------------------------------------
@@ -272,7 +272,7 @@ bool clsCommandLayer::SendSentenceToUnit(const std::string& head, bool throwErro
     if (comm_.CommuStats() != 1) {
         return false;
     }
-    return Send(sentence, kSentenceFrameSpaceMs, kSentenceTimeOutMs, -1);
+    return Send(sentence, -1, kSentenceFrameSpaceMs, kSentenceTimeOutMs, -1);
 }
 
 bool clsCommandLayer::SetCommState(std::int32_t state) {
@@ -280,11 +280,12 @@ bool clsCommandLayer::SetCommState(std::int32_t state) {
     return comm_.CommuStats() == state;
 }
 
-bool clsCommandLayer::Send(const std::vector<std::uint8_t>& frame, std::int32_t frameSpace,
-                           std::int32_t timeOut, std::int16_t fastResponse) {
+bool clsCommandLayer::Send(const std::vector<std::uint8_t>& frame, std::int32_t code,
+                           std::int32_t frameSpace, std::int32_t timeOut,
+                           std::int16_t fastResponse) {
     const bool sent = comm_.SendDataToUnit(frame, frameSpace, timeOut, fastResponse);
     if (sent && frameObserver_) {
-        frameObserver_(frame);
+        frameObserver_(frame, code);
     }
     return sent;
 }

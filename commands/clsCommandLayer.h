@@ -40,7 +40,10 @@ class clsCommandLayer {
     static constexpr char kHelloSentence[] = "$GSHLO";
     static constexpr char kLinkModeSentence[] = "$GSLNK";
 
-    using FrameObserver = std::function<void(std::span<const std::uint8_t> frame)>;
+    // A frame handed to the driver and its command code (-1 for a text
+    // sentence and for listening with an empty frame).
+    using FrameObserver =
+        std::function<void(std::span<const std::uint8_t> frame, std::int32_t code)>;
 
     // The objects are the window's and must outlive the layer. hostImage may
     // be nullptr (no diagnostic echo).
@@ -136,8 +139,8 @@ class clsCommandLayer {
   private:
     BlockSendResult SendBlock(CommandCode code, clsPNV480DnLdData& dataFile, bool flash, bool next,
                               bool retry);
-    bool Send(const std::vector<std::uint8_t>& frame, std::int32_t frameSpace, std::int32_t timeOut,
-              std::int16_t fastResponse);
+    bool Send(const std::vector<std::uint8_t>& frame, std::int32_t code, std::int32_t frameSpace,
+              std::int32_t timeOut, std::int16_t fastResponse);
 
     clsComm& comm_;
     clsRandom& random_;

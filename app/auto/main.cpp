@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@
 #include "QtSerialControl.h"
 #include "QtTimerFactory.h"
 #include "RunObserverFan.h"
+#include "RunTrace.h"
 #include "ScriptedFileDialog.h"
 #include "frmMain.h"
 #include "mduGlobalModule.h"
@@ -77,6 +80,12 @@ int main(int argc, char* argv[]) {
     AutoRunner runner(window, report, options, since);
     RunObserverFan observers;
     observers.Add(&report);
+    std::unique_ptr<RunTrace> trace;
+    if (!options.trace.empty()) {
+        const std::u8string path(options.trace.begin(), options.trace.end());
+        trace = RunTrace::ToFile(std::filesystem::path(path));
+        observers.Add(trace.get());
+    }
     observers.Add(&runner);
     window.SetObserver(&observers);
 

@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "RunTrace.h"
 #include "SimulatedUnit.h"
 #include "TempDataFile.h"
 #include "WindowHarness.h"
@@ -161,4 +166,53 @@ TEST(frmMainRun, ASequenceBoxClosingAfterTheWindowWasReleasedRunsNoState) {
     h.clock.AdvanceBy(120000);
     EXPECT_EQ(w.WorkState(), state);
     EXPECT_EQ(h.unit.Log().EntriesOf(sim::LogEntry::Kind::State).size(), 0u);  // no erase
+}
+
+TEST(frmMainRun, EveryRunLeavesATraceForSupportAndTheNewestTwentyAreKept) {
+    RunHarness h;
+    const auto folder = std::filesystem::path(h.file->Path()).parent_path() / "traces";
+    auto trace = RunTrace::ToFolder(folder);
+    frmMain& w = h.StartWithFile();
+    w.SetObserver(trace.get());
+    h.boxes.QueueAnswer(MsgResult::Ok);
+    h.Control<QPushButton>("cmdDownLoadStart")->click();
+    ASSERT_TRUE(h.RunUntilIdle());
+    const std::filesystem::path updateTrace = trace->CurrentFile();
+
+    std::ifstream in(updateTrace);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_GT(lines.size(), 60u);
+    EXPECT_NE(lines.front().find(R"("kind":"run-start","run":"update")"), std::string::npos);
+    EXPECT_NE(lines.back().find(R"("kind":"run-end","run":"update","result":"success")"),
+              std::string::npos);
+    const auto has = [&lines](const std::string& text) {
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    };
+    EXPECT_TRUE(
+        has(R"("kind":"frame-out","code":-1,"length":11,"bytes":"2447534C4E4B2A35440D0A")"));
+    EXPECT_TRUE(has(R"("kind":"frame-out","code":51,"length":232,"head":)"));
+    EXPECT_TRUE(has(R"("kind":"frame-in","bytes":")"));
+    EXPECT_TRUE(has(
+        R"("kind":"box","text":"資料更新完成","buttons":"ok","icon":"information","answer":"ok")"));
+    EXPECT_TRUE(has(R"("kind":"state","from":20,"to":21)"));
+
+    // 21 more runs: the first trace goes, twenty stay.
+    std::string error;
+    h.unit.AddFault(sim::FaultSpec::Parse("no-reply:sentence=hello", error).value());
+    for (int run = 0; run < 21; ++run) {
+        h.Control<QPushButton>("cmdHelloDevice")->click();
+        ASSERT_TRUE(h.RunUntilIdle());
+        h.clock.AdvanceBy(50);
+    }
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        files += entry.path().extension() == ".jsonl" ? 1 : 0;
+    }
+    EXPECT_EQ(files, 20u);
+    EXPECT_FALSE(std::filesystem::exists(updateTrace)) << updateTrace;
+    w.SetObserver(nullptr);
 }

@@ -1,0 +1,206 @@
+#include "RunTrace.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+#include "JsonLine.h"
+
+namespace {
+
+// Block writes: their data is the data file's, only the request's head is kept.
+bool IsBlockWrite(std::int32_t code) {
+    return code == 49 || code == 50 || code == 51;
+}
+constexpr std::size_t kBlockHeadBytes = 6;  // head code, command, address, length
+
+const char* ColourName(IRunObserver::MessageKind kind) {
+    switch (kind) {
+        case IRunObserver::MessageKind::Information:
+            return "window-text";
+        case IRunObserver::MessageKind::Success:
+            return "blue";
+        case IRunObserver::MessageKind::Error:
+            return "red";
+    }
+    return "?";
+}
+
+std::string LocalTime(const char* format) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char text[64];
+    std::strftime(text, sizeof text, format, &local);
+    return text;
+}
+
+}  // namespace
+
+std::unique_ptr<RunTrace> RunTrace::ToFolder(const std::filesystem::path& folder, int keep) {
+    std::unique_ptr<RunTrace> trace(new RunTrace());
+    trace->folder_ = folder;
+    trace->keep_ = keep < 1 ? 1 : keep;
+    return trace;
+}
+
+std::unique_ptr<RunTrace> RunTrace::ToFile(const std::filesystem::path& file) {
+    std::unique_ptr<RunTrace> trace(new RunTrace());
+    trace->file_ = file;
+    trace->out_.open(file, std::ios::out | std::ios::app | std::ios::binary);
+    return trace;
+}
+
+RunTrace::~RunTrace() {
+    out_.flush();
+}
+
+std::string RunTrace::Hex(std::span<const std::uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text(bytes.size() * 2, '0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        text[2 * i] = kDigits[bytes[i] >> 4];
+        text[2 * i + 1] = kDigits[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+void RunTrace::Open(RunKind kind) {
+    if (folder_.empty()) {
+        return;  // one file for every run, opened already
+    }
+    out_.close();
+    out_.clear();
+    std::error_code error;
+    std::filesystem::create_directories(folder_, error);
+    // run-<date>-<time>-<nn>-<kind>.jsonl: the name order is the order of
+    // the runs, also for several runs within one second.
+    const std::string stem = "run-" + LocalTime("%Y%m%d-%H%M%S") + "-";
+    int last = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(stem, 0) == 0 && name.size() > stem.size() + 2) {
+            last = std::max(last, std::atoi(name.substr(stem.size(), 2).c_str()));
+        }
+    }
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d", std::clamp(last + 1, 1, 99));
+    file_ = folder_ / (stem + number + "-" + RunKindName(kind) + ".jsonl");
+    out_.open(file_, std::ios::out | std::ios::binary);
+    Prune();
+}
+
+void RunTrace::Prune() const {
+    std::error_code error;
+    std::vector<std::filesystem::path> runs;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("run-", 0) == 0 && entry.path().extension() == ".jsonl") {
+            runs.push_back(entry.path());
+        }
+    }
+    // Names start with the run's time: in name order, the oldest first.
+    std::sort(runs.begin(), runs.end());
+    for (std::size_t i = 0; i + static_cast<std::size_t>(keep_) < runs.size(); ++i) {
+        std::filesystem::remove(runs[i], error);
+    }
+}
+
+JsonLine RunTrace::Line(const char* kind) const {
+    JsonLine line;
+    line.Add("t_ms",
+             static_cast<std::int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - runStart_)
+                                           .count()));
+    line.Add("kind", kind);
+    return line;
+}
+
+void RunTrace::Write(const JsonLine& line, bool flush) {
+    if (!out_.is_open()) {
+        return;
+    }
+    const std::string text = line.Text();
+    out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (flush) {
+        out_.flush();
+    }
+}
+
+void RunTrace::OnRunStarted(RunKind kind) {
+    runStart_ = std::chrono::steady_clock::now();
+    Open(kind);
+    Write(
+        Line("run-start").Add("run", RunKindName(kind)).Add("time", LocalTime("%Y-%m-%dT%H:%M:%S")),
+        true);
+}
+
+void RunTrace::OnRunEnded(RunKind kind, RunOutcome outcome) {
+    Write(Line("run-end").Add("run", RunKindName(kind)).Add("result", RunOutcomeName(outcome)),
+          true);
+    if (!folder_.empty()) {
+        out_.close();
+    }
+}
+
+void RunTrace::OnStateChange(std::int32_t from, std::int32_t to) {
+    Write(Line("state").Add("from", from).Add("to", to), false);
+}
+
+void RunTrace::OnMessage(const std::string& text, MessageKind kind) {
+    Write(Line("message").Add("text", text).Add("colour", ColourName(kind)), true);
+}
+
+void RunTrace::OnInfoLine(int line, const std::string& text) {
+    Write(Line("info").Add("line", line).Add("text", text), false);
+}
+
+void RunTrace::OnLamp(int index, int colourCode) {
+    Write(Line("lamp").Add("index", index).Add("code", colourCode), false);
+}
+
+void RunTrace::OnProgress(std::int32_t value, std::int32_t max) {
+    Write(Line("progress").Add("value", value).Add("max", max), true);
+}
+
+void RunTrace::OnBox(const std::string& text, platform::MsgButtons buttons, platform::MsgIcon icon,
+                     platform::MsgResult answer) {
+    static constexpr const char* kButtons[] = {"ok", "ok-cancel", "yes-no"};
+    static constexpr const char* kIcons[] = {"none", "information", "exclamation", "critical"};
+    static constexpr const char* kAnswers[] = {"ok", "cancel", "yes", "no"};
+    Write(Line("box")
+              .Add("text", text)
+              .Add("buttons", kButtons[static_cast<int>(buttons)])
+              .Add("icon", kIcons[static_cast<int>(icon)])
+              .Add("answer", kAnswers[static_cast<int>(answer)]),
+          true);
+}
+
+void RunTrace::OnFrameOut(std::span<const std::uint8_t> frame, std::int32_t code) {
+    if (frame.empty()) {
+        Write(Line("listen"), false);
+        return;
+    }
+    JsonLine line = Line("frame-out");
+    line.Add("code", code).Add("length", static_cast<std::int64_t>(frame.size()));
+    if (IsBlockWrite(code) && frame.size() > kBlockHeadBytes + 2) {
+        line.Add("head", Hex(frame.first(kBlockHeadBytes))).Add("crc", Hex(frame.last(2)));
+    } else {
+        line.Add("bytes", Hex(frame));
+    }
+    Write(line, false);
+}
+
+void RunTrace::OnFrameIn(std::int32_t commEvent, std::span<const std::uint8_t> bytes) {
+    const char* kind = commEvent == 1   ? "frame-in"
+                       : commEvent == 2 ? "timeout"
+                       : commEvent == 0 ? "sent"
+                                        : "driver-event";
+    Write(Line(kind).Add("bytes", Hex(bytes)), commEvent == 2);
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "IRunObserver.h"
+
+class JsonLine;
+
+// The support trace: every run as JSON lines (state changes, frames out and
+// in with their bytes in hexadecimal, time-outs, the operator's texts, lamps,
+// boxes and answers), so that a failed update in the field can be diagnosed
+// from a file the operator sends in. Writing never affects the run: a trace
+// that cannot be written is simply not written.
+//
+// The data of block writes is not repeated in the trace (it is the data
+// file's): those frames show their first six bytes, their CRC and length.
+class RunTrace final : public IRunObserver {
+  public:
+    static constexpr int kRunsKept = 20;
+
+    // One file per run in `folder` (created when missing), named after the
+    // run's start and kind; only the newest `keep` runs' files are kept.
+    static std::unique_ptr<RunTrace> ToFolder(const std::filesystem::path& folder,
+                                              int keep = kRunsKept);
+    // Every run appended to one file.
+    static std::unique_ptr<RunTrace> ToFile(const std::filesystem::path& file);
+
+    ~RunTrace() override;
+
+    // The file of the run under way or of the last run.
+    const std::filesystem::path& CurrentFile() const { return file_; }
+
+    void OnRunStarted(RunKind kind) override;
+    void OnRunEnded(RunKind kind, RunOutcome outcome) override;
+    void OnStateChange(std::int32_t from, std::int32_t to) override;
+    void OnMessage(const std::string& text, MessageKind kind) override;
+    void OnInfoLine(int line, const std::string& text) override;
+    void OnLamp(int index, int colourCode) override;
+    void OnProgress(std::int32_t value, std::int32_t max) override;
+    void OnBox(const std::string& text, platform::MsgButtons buttons, platform::MsgIcon icon,
+               platform::MsgResult answer) override;
+    void OnFrameOut(std::span<const std::uint8_t> frame, std::int32_t code) override;
+    void OnFrameIn(std::int32_t commEvent, std::span<const std::uint8_t> bytes) override;
+
+    // Upper-case hexadecimal pairs.
+    static std::string Hex(std::span<const std::uint8_t> bytes);
+
+  private:
+    RunTrace() = default;
+    void Open(RunKind kind);
+    void Prune() const;
+    JsonLine Line(const char* kind) const;
+    // flush: now (a decision the operator sees) or with the stream's buffer
+    // (the per-block frames).
+    void Write(const JsonLine& line, bool flush);
+
+    std::filesystem::path folder_;  // empty: one file
+    int keep_ = kRunsKept;
+    std::filesystem::path file_;
+    std::ofstream out_;
+    std::chrono::steady_clock::time_point runStart_;
+};
