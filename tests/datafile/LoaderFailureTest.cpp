@@ -40,12 +40,16 @@ std::size_t EndOf(const Layout& layout, const std::string& name) {
     return 0;
 }
 
+// The process's open files, counted on Linux only: elsewhere the count is 0
+// and the checks that use it hold trivially.
 std::size_t OpenFileCount() {
     std::size_t n = 0;
+#ifdef __linux__
     for ([[maybe_unused]] const auto& entry :
          std::filesystem::directory_iterator("/proc/self/fd")) {
         ++n;
     }
+#endif
     return n;
 }
 

@@ -4,11 +4,13 @@
 #include <string>
 #include <thread>
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include "ApdTestSupport.h"
 #include "mduGlobalModule.h"
@@ -150,14 +152,16 @@ TEST(LoaderRoundTrip, PageOrderThatIsNotAPermutation) {
 TEST(LoaderRoundTrip, FileInAFolderWithAChineseName) {
     const auto s = MakeSettings(70, 500, 5);
     const apdtest::TempApd file(PackOrFail(s), "資料檔/更新 0601.apd");
-    ASSERT_NE(file.Path().find("/資料檔/更新 0601.apd"), std::string::npos) << file.Path();
+    ASSERT_NE(file.Path().find("資料檔/更新 0601.apd"), std::string::npos) << file.Path();
     auto out = LoadFromFile(file.Path());
     ASSERT_TRUE(out.ok) << out.message;
     ExpectBlocksMatch(*out.data, s);
 }
 
+#ifndef _WIN32
 // A pipe has no size to check against: the skip section is read through
 // rather than stepped over, and an early end shows only when the bytes stop.
+// (Named pipes in the file system are POSIX.)
 TEST(LoaderRoundTrip, ThroughANamedPipe) {
     auto s = MakeSettings(300, 200000, 17);
     s.skipPages = 1200;  // more than one read of the reader's buffer
@@ -191,6 +195,7 @@ TEST(LoaderRoundTrip, ThroughANamedPipe) {
         }
     }
 }
+#endif  // _WIN32
 
 TEST(LoaderRoundTrip, LongestHeaderAndTextsAtTheirLimits) {
     auto s = MakeSettings(10, 10);
