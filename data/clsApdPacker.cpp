@@ -9,7 +9,27 @@
 #include "clsFastCrc16.h"
 #include "mduGlobalModule.h"
 
+#ifdef _WIN32
+#include <filesystem>
+#endif
+
 namespace {
+
+// Opens `path` (UTF-8) for writing. On Windows the narrow functions would take
+// the name in the ANSI code page, so the name goes through UTF-16 there.
+std::FILE* OpenForWriting(const std::string& path) {
+#ifdef _WIN32
+    std::filesystem::path name;
+    try {
+        name = std::filesystem::path(std::u8string(path.begin(), path.end()));
+    } catch (const std::exception&) {
+        return nullptr;  // not valid UTF-8
+    }
+    return _wfopen(name.c_str(), L"wb");
+#else
+    return std::fopen(path.c_str(), "wb");
+#endif
+}
 
 constexpr std::size_t kPageSize = 256;
 
@@ -220,7 +240,7 @@ bool clsApdPacker::WriteFile(const std::string& path, std::span<const std::uint8
     struct Closer {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
-    std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "wb"));
+    std::unique_ptr<std::FILE, Closer> file(OpenForWriting(path));
     if (!file) {
         return Refuse(error, "cannot create " + path);
     }
