@@ -725,21 +725,13 @@ bool clsUpdateSequence::RunBlockTransferStep(WorkPageRecord& page, bool flash) {
             UpdateElapsedTime(page.StartTime);
             return true;
         case kEventReplyReceived:
-            if (blockLink_.listening) {
-                // A stray reply of an earlier send: dropped, and the quiet
-                // spell starts again (as often as there can be such replies).
-                ++blockLink_.strays;
-                if (blockLink_.strays <= kMaxStrayReplies) {
-                    ListenBeforeNextBlock(page);
-                    return true;
-                }
-                blockLink_ = BlockLink{};
-                send(true, false);
+            if (blockLink_.barrier) {
+                AwaitBarrier(page, false);
                 return true;
             }
             if (commands->JudgeReply(page.Received, page.RequiredStatus).Good()) {
                 if (blockLink_.uncertain) {
-                    ListenBeforeNextBlock(page);
+                    SendBarrier(page);
                 } else {
                     send(true, false);
                 }
@@ -749,9 +741,8 @@ bool clsUpdateSequence::RunBlockTransferStep(WorkPageRecord& page, bool flash) {
             }
             return true;
         case kEventReplyTimeOut:
-            if (blockLink_.listening) {
-                blockLink_ = BlockLink{};  // quiet: the line is in step again
-                send(true, false);
+            if (blockLink_.barrier) {
+                AwaitBarrier(page, true);
                 return true;
             }
             blockLink_.uncertain = true;
@@ -762,12 +753,45 @@ bool clsUpdateSequence::RunBlockTransferStep(WorkPageRecord& page, bool flash) {
     }
 }
 
-void clsUpdateSequence::ListenBeforeNextBlock(WorkPageRecord& page) {
+void clsUpdateSequence::SendBarrier(WorkPageRecord& page) {
     clsCommandLayer* commands = window_.Commands();
-    const clsLinkUnit* request = commands->CurrentLinkUnit();
-    const std::int32_t quietMs = request != nullptr ? request->TimeOutInterval() : 2000;
-    blockLink_.listening = true;
-    if (!commands->ListenForStrayReplies(quietMs)) {
+    blockLink_.barrier = true;
+    blockLink_.waits = 0;
+    if (!commands->AutoSendMessageToUnit(CommandCode::STS, {}, 0, 0, true, false)) {
+        OnBlockSendResult(page, static_cast<int>(BlockSendResult::NotSent));
+    }
+}
+
+void clsUpdateSequence::AwaitBarrier(WorkPageRecord& page, bool timedOut) {
+    clsCommandLayer* commands = window_.Commands();
+    if (!timedOut) {
+        // Any reply echoing the barrier's code answers it, whatever its
+        // status: everything sent before it has been answered.
+        const ReplyVerdict verdict = commands->JudgeReply(page.Received, 0).verdict;
+        if (verdict == ReplyVerdict::Good || verdict == ReplyVerdict::Refused ||
+            verdict == ReplyVerdict::MissingBits) {
+            blockLink_ = BlockLink{};
+            const bool flash = page.CommandCode == ToInt(CommandCode::FlashWrite);
+            const BlockSendResult result =
+                flash ? commands->SendFlashBlock(*m_DataFile, true, false)
+                      : commands->SendParameterBlock(*m_DataFile, true, false);
+            OnBlockSendResult(page, static_cast<int>(result));
+            return;
+        }
+    }
+    if (++blockLink_.waits > kBarrierWaits) {
+        SetLamp(page.LampIndex, kLampFailed);
+        ReportNoResponse(page.FailState, page.FailText);
+        return;
+    }
+    // Nothing yet: the barrier's reply may be queued behind slow replies, so
+    // wait on. A stray or damaged frame instead: the barrier's reply may be
+    // lost in it, so ask again (a later second barrier reply is harmless:
+    // its echo never passes for a block's).
+    const bool sent =
+        timedOut ? commands->ListenForStrayReplies(kBarrierWaitMs)
+                 : commands->AutoSendMessageToUnit(CommandCode::STS, {}, 0, 0, true, false);
+    if (!sent) {
         OnBlockSendResult(page, static_cast<int>(BlockSendResult::NotSent));
     }
 }

@@ -131,25 +131,34 @@ class clsUpdateSequence {
     // Block transfer: what a send result means for the stage, and a resend.
     void OnBlockSendResult(WorkPageRecord& page, int result);
     void RetryBlock(WorkPageRecord& page, bool flash, bool timedOut);
-    // After a block whose sends did not all get a clean reply: waits for the
-    // line to stay quiet before the next block goes out.
-    void ListenBeforeNextBlock(WorkPageRecord& page);
+    // After a block whose sends did not all get a clean reply: brings the
+    // link back in step before the next block goes out (see BlockLink).
+    void SendBarrier(WorkPageRecord& page);
+    void AwaitBarrier(WorkPageRecord& page, bool timedOut);
 
     static const std::array<StateHandler, kStateCount> kStateHandlers;
 
-    // Replies carry no block number. A reply that comes after its time-out
-    // (or a reply that arrived damaged, or line noise taken for one) leaves a
-    // reply of an earlier send of the block possibly still on its way; taken
-    // for the answer to the next block, it would count that block as written
-    // when the unit may never have received it. So once a block has needed a
-    // resend, its acknowledgement is followed by a quiet spell on the line
-    // (one reply time-out) in which stray replies are read and dropped.
+    // Replies carry no block number. After a block had to be sent again (a
+    // time-out, a damaged or refused reply, line noise taken for one), a
+    // reply to an earlier send of it may still be on its way; taken for the
+    // answer to the next block, it would count that block as written when
+    // the unit may never have received it (a request lost on the line). So
+    // the acknowledgement of such a block is followed by a barrier: one
+    // record-report request (STS), which the unit answers in order after
+    // every request before it. Replies echoing the block command are stray
+    // replies of earlier sends and are dropped; the barrier's own reply puts
+    // the link back in step. No block follows before it has come.
     struct BlockLink {
         bool uncertain = false;  // a send of this block got no clean reply
-        bool listening = false;  // waiting for the line to stay quiet
-        int strays = 0;          // replies dropped while listening
+        bool barrier = false;    // waiting for the barrier's reply
+        int waits = 0;           // time-outs and stray replies while waiting
     };
-    static constexpr int kMaxStrayReplies = 4;
+    // The barrier's reply may queue behind the replies to every send of the
+    // block (up to four) and be preceded by noise: up to this many stray
+    // replies or quiet waits of one block write's reply time-out (2 s)
+    // before the stage gives up as on a block without reply.
+    static constexpr int kBarrierWaits = 8;
+    static constexpr std::int32_t kBarrierWaitMs = 2000;
     BlockLink blockLink_;
 
     IWorkPageWindow& window_;

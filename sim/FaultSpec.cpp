@@ -14,7 +14,7 @@ struct KindText {
     std::string_view text;
 };
 
-constexpr std::array<KindText, 10> kKinds{{
+constexpr std::array<KindText, 11> kKinds{{
     {FaultSpec::Kind::NoReply, "no-reply"},
     {FaultSpec::Kind::BadCrc, "bad-crc"},
     {FaultSpec::Kind::WrongCode, "wrong-code"},
@@ -23,6 +23,7 @@ constexpr std::array<KindText, 10> kKinds{{
     {FaultSpec::Kind::Short, "short"},
     {FaultSpec::Kind::Late, "late"},
     {FaultSpec::Kind::HangUp, "hang-up"},
+    {FaultSpec::Kind::Deaf, "deaf"},
     {FaultSpec::Kind::Garbled, "garbled"},
     {FaultSpec::Kind::Refused, "refused"},
 }};

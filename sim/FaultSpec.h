@@ -22,8 +22,11 @@ namespace sim {
 //                SSecu2, FErs, 50, 51)
 //   short        a 4-byte reply (head, code, CRC): shorter than 5 bytes
 //   late         the reply leaves delay=MS after the request arrived
-//                (default: the host's time-out for the request + 500 ms)
+//                (default: the host's time-out for the request + 500 ms);
+//                the unit answers in order, so later replies wait for it
 //   hang-up      the unit vanishes from the line before answering
+//   deaf         a binary request is lost on the line: the unit neither
+//                carries it out nor answers it
 //   garbled      the reply sentence has wrong check digits (damaged on the
 //                line: after "$GSLNK" the unit still switches to link mode)
 //   refused      the reply sentence is well formed but not "ASACK" (the unit
@@ -50,6 +53,7 @@ class FaultSpec {
         Short,
         Late,
         HangUp,
+        Deaf,
         Garbled,
         Refused,
     };

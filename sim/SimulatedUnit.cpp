@@ -369,6 +369,9 @@ void SimulatedUnit::OnRequest(const std::vector<std::uint8_t>& raw, std::int64_t
         HangUp(nowUs);
         return;
     }
+    if (fault && kind == FaultSpec::Kind::Deaf) {
+        return;  // lost on the line: as if it had never been sent
+    }
 
     Reply reply = Execute(code, plain, nowUs);
     if (!info.hasReply || (fault && kind == FaultSpec::Kind::NoReply)) {
@@ -410,6 +413,10 @@ void SimulatedUnit::OnRequest(const std::vector<std::uint8_t>& raw, std::int64_t
             fault->delayMs >= 0 ? fault->delayMs : UnitCommand::HostTimeOutMs(code) + 500;
         dueUs = std::max(dueUs, nowUs + delayMs * 1000);
     }
+    // One reply at a time, in the order of the requests: a late reply holds
+    // up the ones after it, as a busy unit would.
+    dueUs = std::max(dueUs, lastReplyDueUs_);
+    lastReplyDueUs_ = dueUs;
     Transmission tx{said.raw, kBinaryBaud};
     Schedule(dueUs, std::move(tx), After::Nothing, std::move(said));
 }
@@ -529,9 +536,10 @@ const FaultSpec* SimulatedUnit::FireFault(const RequestInfo& request, std::int64
                 (spec.address && request.address != spec.address)) {
                 continue;
             }
-            // Only vanishing applies to a request that gets no reply anyway;
-            // a missing bit needs a bit the host requires.
-            if ((!request.hasReply && spec.kind != FaultSpec::Kind::HangUp) ||
+            // Only vanishing and losing apply to a request that gets no reply
+            // anyway; a missing bit needs a bit the host requires.
+            if ((!request.hasReply && spec.kind != FaultSpec::Kind::HangUp &&
+                 spec.kind != FaultSpec::Kind::Deaf) ||
                 (spec.kind == FaultSpec::Kind::MissingBit && request.acceptedStatus == 0)) {
                 continue;
             }

@@ -161,6 +161,7 @@ class SimulatedUnit final : public platform::ISerialPeer {
     std::vector<std::uint32_t> blockAddresses_[2];  // distinct write addresses of 50 and 51
 
     std::vector<Pending> pending_;
+    std::int64_t lastReplyDueUs_ = 0;  // binary replies leave in request order
     std::uint64_t nextSeq_ = 1;
 };
 

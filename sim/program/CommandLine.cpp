@@ -200,6 +200,7 @@ Line and program:
   --fault SPEC             inject a fault (repeatable; the first one that fires
                            for a request wins)
   --help                   show this text
+  --version                show the program's version
 
 Fault SPEC: KIND[:KEY=VALUE[,KEY=VALUE...]]
   Kinds:
@@ -211,9 +212,11 @@ Fault SPEC: KIND[:KEY=VALUE[,KEY=VALUE...]]
                  VMAP, SSecu1, SSecu2, FErs, 50, 51)
     short        a 4-byte reply (shorter than 5 bytes)
     late         the reply leaves delay=MS after the request (default: the
-                 host's time-out for the request + 500 ms)
+                 host's time-out for the request + 500 ms); later replies
+                 wait for it, as they would behind a busy unit
     hang-up      the unit leaves the line: the terminal is closed (the host sees
                  a hang-up) and the program serves no more until it is stopped
+    deaf         a binary request is lost on the line: not carried out, no reply
     garbled      the reply sentence has wrong check digits (damaged on the line:
                  after "$GSLNK" the unit still switches to link mode)
     refused      the reply sentence is well formed but not "ASACK" (the unit

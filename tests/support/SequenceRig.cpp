@@ -92,6 +92,15 @@ bool SequenceRig::UnitHoldsFile() const {
     return true;
 }
 
+bool SequenceRig::UnitDid(const std::string& stateNote) const {
+    for (const sim::LogEntry& entry : unit->Log().Entries()) {
+        if (entry.kind == sim::LogEntry::Kind::State && entry.note == stateNote) {
+            return true;
+        }
+    }
+    return false;
+}
+
 int SequenceRig::HeardCount(int code) const {
     int count = 0;
     for (const sim::LogEntry& entry : unit->Log().Entries()) {

@@ -55,8 +55,10 @@ class SequenceRig : private IRunObserver {
     bool UnitHoldsFile() const;
     // How many requests of a command code the unit heard.
     int HeardCount(int code) const;
-    bool Erased() const { return HeardCount(14) > 0; }
-    bool ClosingSent() const { return HeardCount(2) > 0; }
+    // Whether the unit carried out the erase / the closing command.
+    bool Erased() const { return UnitDid("erase started"); }
+    bool ClosingSent() const { return UnitDid("memory check started"); }
+    bool UnitDid(const std::string& stateNote) const;
     std::vector<std::string> BoxTexts() const { return boxes.Texts(); }
 
     platform::VirtualClock clock;

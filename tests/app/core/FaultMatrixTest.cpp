@@ -1,0 +1,238 @@
+// Every fault the simulated unit can commit, at every stage that talks to
+// it, once and as often as the stage's retries allow plus one: each run must
+// end in idle within its bound with the end the stage gives that fault, and
+// a success must always come with the unit's memory equal to the file.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "SequenceRig.h"
+#include "mduCommonMessage.h"
+
+namespace msg = mduCommonMessage;
+
+namespace {
+
+const char* const kTimeOutBox = "異常執行狀況 : GPS沒有回應!!";
+const char* const kNoResponseBox = "異常狀況(GPS沒有回應)";
+const char* const kPortGone = "傳輸埠 (1) 控制異常 : COM1: the device has been removed";
+
+enum class Where { Hello, Link, Command, Block, Closing, FinalCheck };
+
+struct Stage {
+    std::string name;
+    Where where;
+    std::string target;  // the fault's keys that select the stage's requests
+    int lamp;            // the stage's lamp
+    std::string failText;
+    int retries;  // further tries the stage allows
+    bool requiresBits = false;
+    bool flash = false;
+    int order = 0;  // position in the update: what has happened before it
+};
+
+// Positions in the update, for what a failure has already done to the unit.
+constexpr int kBeforeErase = 1;
+constexpr int kErase = 2;
+constexpr int kWriting = 3;
+constexpr int kAfterWriting = 4;
+
+std::vector<Stage> Stages() {
+    std::vector<Stage> stages = {
+        {"hello", Where::Hello, "sentence=hello", 0, msg::NoResponseText, 2},
+        {"link-mode switch", Where::Link, "sentence=link", 2, msg::LinkModeFailureText(), 0},
+    };
+    struct Command {
+        const char* code;
+        int lamp;
+        std::string text;
+        bool bits;
+    };
+    for (const Command& c : {Command{"Attach", 3, msg::SetupFailureText(1), true},
+                             Command{"QID", 5, msg::SetupFailureText(3), false},
+                             Command{"STS", 6, msg::SetupFailureText(4), false},
+                             Command{"VPGM", 7, msg::SetupFailureText(5), false},
+                             Command{"SSecu1", 8, msg::SetupFailureText(6), true},
+                             Command{"VMAP", 9, msg::SetupFailureText(7), true},
+                             Command{"FErs", 10, msg::EraseFailureText(), true}}) {
+        const bool erase = std::string(c.code) == "FErs";
+        stages.push_back({c.code, Where::Command, std::string("code=") + c.code + ",times=1",
+                          c.lamp, c.text, 0, c.bits, false, erase ? kErase : kBeforeErase});
+    }
+    // 21 flash blocks and 4 parameter blocks in the rig's file.
+    for (const auto& [name, block] :
+         {std::pair{"flash block 1", 1}, std::pair{"flash block 11", 11},
+          std::pair{"flash block 21", 21}}) {
+        stages.push_back({name, Where::Block, "code=51,block=" + std::to_string(block), 12,
+                          msg::DataSetupFailureText(10), 3, true, true, kWriting});
+    }
+    for (const auto& [name, block] :
+         {std::pair{"parameter block 1", 1}, std::pair{"parameter block 2", 2},
+          std::pair{"parameter block 4", 4}}) {
+        stages.push_back({name, Where::Block, "code=50,block=" + std::to_string(block), 14,
+                          msg::DataSetupFailureText(12), 3, true, false, kWriting});
+    }
+    stages.push_back(
+        {"closing command", Where::Closing, "code=RST", 18, "", 0, false, false, kAfterWriting});
+    // The connect state's hello is answered; the polls after the closing
+    // command are hit. 40 polls is more than the check allows.
+    stages.push_back({"final check", Where::FinalCheck, "sentence=hello,after=1", 19,
+                      msg::FinalNoResponseText(), 39, false, false, kAfterWriting});
+    for (Stage& s : stages) {
+        if (s.order == 0) {
+            s.order = kBeforeErase;
+        }
+    }
+    return stages;
+}
+
+bool IsSentence(Where where) {
+    return where == Where::Hello || where == Where::Link || where == Where::FinalCheck;
+}
+
+std::vector<std::string> KindsFor(const Stage& s) {
+    if (IsSentence(s.where)) {
+        return {"no-reply", "late", "garbled", "refused", "hang-up"};
+    }
+    if (s.where == Where::Closing) {
+        return {"hang-up", "deaf"};  // the closing command has no reply to spoil
+    }
+    std::vector<std::string> kinds = {"no-reply",   "late",  "bad-crc", "wrong-code",
+                                      "bad-status", "short", "hang-up", "deaf"};
+    if (s.requiresBits) {
+        kinds.push_back("missing-bit");
+    }
+    return kinds;
+}
+
+struct Expected {
+    RunOutcome outcome = RunOutcome::Succeeded;
+    std::string text;  // the message area at the end (empty: the success text)
+    std::vector<std::string> boxes;
+    int failedLamp = -1;
+    int failedColour = 3;
+};
+
+// What the stage makes of the fault, by the rules of the sequence.
+Expected Expect(const Stage& s, const std::string& kind, int times) {
+    Expected e;
+    const bool silent = kind == "no-reply" || kind == "late" || kind == "deaf";
+    const auto fail = [&](std::string text, std::vector<std::string> boxes) {
+        e.outcome = RunOutcome::Failed;
+        e.text = std::move(text);
+        e.boxes = std::move(boxes);
+        e.failedLamp = s.lamp;
+    };
+    switch (s.where) {
+        case Where::Hello:
+            if (kind == "garbled") {
+                if (times > s.retries) {
+                    fail(msg::StandardNoResponseText(), {kNoResponseBox, kTimeOutBox});
+                    e.failedColour = 1;  // the connect lamp is left busy
+                }
+            } else if (kind == "refused") {
+                fail(msg::NoResponseText, {});
+            } else {
+                fail(msg::NoResponseText, {kTimeOutBox});
+            }
+            break;
+        case Where::Link:
+            fail(s.failText, silent || kind == "hang-up" ? std::vector<std::string>{kTimeOutBox}
+                                                         : std::vector<std::string>{});
+            break;
+        case Where::Command:
+            fail(s.failText, silent || kind == "hang-up" ? std::vector<std::string>{kTimeOutBox}
+                                                         : std::vector<std::string>{});
+            break;
+        case Where::Block:
+            if (kind == "hang-up") {
+                // The block's time-out, then the resend finds the adapter gone.
+                fail(msg::BlockSendFaultText, {kPortGone});
+            } else if (kind == "late") {
+                // Late replies do come: they are taken, and the barrier brings
+                // the link back in step.
+            } else if (times > s.retries) {
+                // A flash reply shorter than five bytes never reaches the
+                // driver's threshold: it ends as a time-out.
+                const bool timeOut = silent || (kind == "short" && s.flash);
+                fail(s.failText,
+                     timeOut ? std::vector<std::string>{kTimeOutBox} : std::vector<std::string>{});
+            }
+            break;
+        case Where::Closing:
+            if (kind == "hang-up") {
+                fail(msg::SendFailedText, {kPortGone});
+            } else {
+                // Lost: the unit stays in link mode and never answers a poll.
+                fail(msg::FinalNoResponseText(), {kNoResponseBox});
+            }
+            e.failedLamp = 19;
+            break;
+        case Where::FinalCheck:
+            if (kind == "hang-up") {
+                fail(msg::SendFailedText, {kPortGone});
+            } else if (times > s.retries) {
+                fail(s.failText, {kNoResponseBox});
+            }
+            break;
+    }
+    return e;
+}
+
+}  // namespace
+
+TEST(FaultMatrix, EveryFaultAtEveryStageEndsAsTheStageSaysAndNeverInAFalseSuccess) {
+    int rows = 0;
+    int successes = 0;
+    for (const Stage& stage : Stages()) {
+        for (const std::string& kind : KindsFor(stage)) {
+            std::vector<int> counts = {1};
+            if (stage.retries > 0 && kind != "hang-up") {
+                counts.push_back(stage.retries + 1);
+            }
+            for (const int times : counts) {
+                const std::string spec = kind + ":" + stage.target +
+                                         (stage.target.find("times=") == std::string::npos
+                                              ? ",times=" + std::to_string(times)
+                                              : "");
+                SCOPED_TRACE(stage.name + " / " + spec);
+                ++rows;
+                SequenceRig rig;
+                rig.AddFault(spec);
+                const Expected expected = Expect(stage, kind, times);
+                const std::optional<RunOutcome> outcome = rig.Update(10 * 60 * 1000);
+                ASSERT_TRUE(outcome.has_value()) << "no end within 10 virtual minutes";
+                EXPECT_EQ(*outcome, expected.outcome);
+                HeadlessWindow& w = *rig.window;
+                EXPECT_EQ(w.WorkState(), 0);
+                EXPECT_EQ(rig.BoxTexts().size(),
+                          expected.boxes.size() + (*outcome == RunOutcome::Succeeded ? 1 : 0));
+                if (*outcome == RunOutcome::Succeeded) {
+                    ++successes;
+                    EXPECT_TRUE(rig.UnitHoldsFile()) << "a success with the unit's memory not "
+                                                        "equal to the file";
+                    EXPECT_EQ(w.MessageText(), msg::UpdateSucceededText);
+                    continue;
+                }
+                EXPECT_EQ(w.MessageText(), expected.text);
+                EXPECT_EQ(rig.BoxTexts(), expected.boxes);
+                EXPECT_EQ(w.Lamp(expected.failedLamp), expected.failedColour);
+                for (int lamp = expected.failedLamp + 1; lamp < 20; ++lamp) {
+                    EXPECT_EQ(w.Lamp(lamp), 0) << "lamp " << lamp;
+                }
+                // What the failure left done to the unit.
+                EXPECT_EQ(rig.Erased(),
+                          stage.order >= kErase &&
+                              !(stage.order == kErase && (kind == "hang-up" || kind == "deaf")));
+                EXPECT_EQ(rig.ClosingSent(), stage.where == Where::FinalCheck);
+                rig.clock.AdvanceBy(1100);
+                EXPECT_FALSE(w.WorkingBusy());
+            }
+        }
+    }
+    std::printf("fault matrix: %d rows, %d ended in success\n", rows, successes);
+    EXPECT_GE(rows, 150);
+}
