@@ -1,5 +1,6 @@
 // gpsupdate: writes a new data set into a vehicle GPS warning unit over a
-// serial cable. One window, no command line.
+// serial cable. One window; the command line knows only --help and
+// --version, answered before anything of the window is created.
 //
 // Screenshot mode, for checking the window without a desktop: with
 // GPSUPDATE_SCREENSHOT=<file.png> the window is shown, left to settle, saved
@@ -10,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <QApplication>
 #include <QFont>
@@ -17,6 +19,7 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include "GpsUpdateVersion.h"
 #include "QtClock.h"
 #include "QtFileDialog.h"
 #include "QtMessageBoxes.h"
@@ -30,6 +33,45 @@
 #include "mduSetupOptions.h"
 
 namespace {
+
+constexpr const char* kHelpText =
+    R"(Usage: gpsupdate [--help | --version]
+Writes a new data set into a vehicle GPS warning unit over a serial cable.
+Everything is chosen in the window: the data file (.apd), the COM port or
+the automatic port scan, and the update.
+
+Options:
+  --help                         show this text and exit
+  --version                      show the program's version and exit
+
+Environment:
+  GPSUPDATE_COM<n>=PATH          port COM<n> (1 to 16) is the device PATH,
+                                 e.g. the terminal gpsunit-sim prints
+  GPSUPDATE_SCREENSHOT=FILE      show the window, save it as a PNG picture,
+                                 print the path and exit (settings are read,
+                                 not written)
+  GPSUPDATE_SCREENSHOT_DEBUG=1   with GPSUPDATE_SCREENSHOT: also show the
+                                 diagnostic frame and sample texts
+
+Settings are kept per user in ~/.config/gpsupdate/gpsupdate.conf (Windows:
+the registry key HKEY_CURRENT_USER\Software\gpsupdate\gpsupdate).
+)";
+
+// --help and --version, the only arguments the program takes; they need no
+// display. Returns true when one of them was given and answered.
+bool AnswerInformationOption(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kHelpText, stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("gpsupdate %s\n", gpsupdate::kVersion);
+            return true;
+        }
+    }
+    return false;
+}
 
 // The operator texts are Traditional Chinese: prefer a font that has them.
 void UseTraditionalChineseFont(QApplication& app) {
@@ -60,6 +102,9 @@ void ShowDisplaySample(frmMain& window) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    if (AnswerInformationOption(argc, argv)) {
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(mduSetupOptions::AppName));
     UseTraditionalChineseFont(app);

@@ -201,6 +201,7 @@ Line and program:
                            for a request wins)
   --help                   show this text
   --version                show the program's version
+  --version                show the program's version
 
 Fault SPEC: KIND[:KEY=VALUE[,KEY=VALUE...]]
   Kinds:

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "GpsUpdateVersion.h"
 #include "PtyServer.h"
 #include "SignalPipe.h"
 #include "SimulatedUnit.h"
@@ -13,6 +14,13 @@ int main(int argc, char** argv) {
     sim::ProgramOptions options;
     std::string error;
     const std::vector<std::string> args(argv + 1, argv + argc);
+    // --version answers alone, whatever else the line holds.
+    for (const std::string& arg : args) {
+        if (arg == "--version") {
+            std::printf("gpsunit-sim %s\n", gpsupdate::kVersion);
+            return 0;
+        }
+    }
     if (!sim::CommandLine::Parse(args, options, error)) {
         std::fprintf(stderr, "gpsunit-sim: %s (see gpsunit-sim --help)\n", error.c_str());
         return 2;

@@ -15,6 +15,7 @@
 #endif
 
 #include "ApdTool.h"
+#include "GpsUpdateVersion.h"
 #include "mduGlobalModule.h"
 
 namespace {
@@ -55,6 +56,10 @@ int main(int argc, char** argv) {
     mduGlobalModule::InitGlobalTables();
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> args = Arguments(argc, argv);
+    if (!args.empty() && args[0] == "--version") {
+        std::cout << "apdtool " << gpsupdate::kVersion << "\n";
+        return ApdTool::kOk;
+    }
     const int status = ApdTool::Run(args, std::cout, std::cerr);
     std::cout.flush();
     return status;
