@@ -29,3 +29,10 @@ function(gps_fuzz_seed_corpus target folder)
     endforeach()
     add_custom_target(${target} ALL DEPENDS ${outputs})
 endfunction()
+
+# The test tree includes this file for the loader's seeds; there the
+# committed corpora of the other fuzz targets are registered for replay too
+# (CorpusReplay.cmake). The fuzz build, which has no test tree, skips this.
+if(NOT CMAKE_CURRENT_SOURCE_DIR STREQUAL CMAKE_CURRENT_LIST_DIR AND TARGET gps_test_rig)
+    include(${CMAKE_CURRENT_LIST_DIR}/CorpusReplay.cmake)
+endif()

@@ -1,0 +1,160 @@
+#pragma once
+
+// Small helpers the fuzz targets share: a checked condition that stops the
+// run, a reader that hands out the input's bytes on demand, and reference
+// forms of the CRC and of UTF-8 that owe nothing to the code under test.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mduGlobalModule.h"
+
+namespace fuzz {
+
+// Stops the run with the broken promise named; libFuzzer keeps the input.
+[[noreturn]] inline void Fail(const char* what, const char* file, int line) {
+    std::fprintf(stderr, "fuzz check failed at %s:%d: %s\n", file, line, what);
+    std::abort();
+}
+
+#define FUZZ_REQUIRE(condition)                           \
+    do {                                                  \
+        if (!(condition)) {                               \
+            ::fuzz::Fail(#condition, __FILE__, __LINE__); \
+        }                                                 \
+    } while (false)
+
+// Fills the module tables once, as the program does at start.
+inline void PrepareTables() {
+    static const bool ready = (mduGlobalModule::InitGlobalTables(), true);
+    (void)ready;
+}
+
+// Hands out the input front to back; past its end every byte reads as the
+// given default, so a short input means "nothing more happens".
+class ByteReader {
+  public:
+    ByteReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+    bool Empty() const { return pos_ >= size_; }
+    std::size_t Remaining() const { return Empty() ? 0 : size_ - pos_; }
+
+    std::uint8_t Byte(std::uint8_t fallback = 0) { return Empty() ? fallback : data_[pos_++]; }
+    std::uint32_t Uint32() {
+        std::uint32_t value = 0;
+        for (int i = 0; i < 4; ++i) {
+            value = (value << 8) | Byte();
+        }
+        return value;
+    }
+    // Up to count bytes (fewer when the input ends first).
+    std::vector<std::uint8_t> Bytes(std::size_t count) {
+        const std::size_t n = count < Remaining() ? count : Remaining();
+        std::vector<std::uint8_t> out(data_ + pos_, data_ + pos_ + n);
+        pos_ += n;
+        return out;
+    }
+    std::vector<std::uint8_t> Rest() { return Bytes(Remaining()); }
+
+  private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t pos_ = 0;
+};
+
+// CRC-16/MODBUS bit by bit (reflected 0xA001, start 0xFFFF): the
+// conventional value, whose low byte travels first.
+inline std::uint16_t ReferenceCrc16(std::span<const std::uint8_t> bytes) {
+    std::uint16_t crc = 0xFFFF;
+    for (const std::uint8_t b : bytes) {
+        crc ^= b;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 1) != 0 ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001)
+                                 : static_cast<std::uint16_t>(crc >> 1);
+        }
+    }
+    return crc;
+}
+
+// Whether the bytes end in their own CRC (low byte first).
+inline bool ReferenceCrcIntact(std::span<const std::uint8_t> bytes) {
+    return !bytes.empty() && ReferenceCrc16(bytes) == 0;
+}
+
+// The bytes followed by their CRC, low byte first.
+inline std::vector<std::uint8_t> WithCrc(std::vector<std::uint8_t> bytes) {
+    const std::uint16_t crc = ReferenceCrc16(bytes);
+    bytes.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>(crc >> 8));
+    return bytes;
+}
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+inline bool IsValidUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        std::uint32_t cp = 0;
+        if (b < 0x80) {
+            ++i;
+            continue;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            length = 2;
+            cp = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3;
+            cp = b & 0x0F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            cp = b & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > text.size()) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto c = static_cast<unsigned char>(text[i + k]);
+            if ((c & 0xC0) != 0x80) {
+                return false;
+            }
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        if ((length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000) || cp > 0x10FFFF ||
+            (cp >= 0xD800 && cp <= 0xDFFF)) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+// The code points of valid UTF-8 text.
+inline std::vector<std::uint32_t> CodePoints(std::string_view text) {
+    std::vector<std::uint32_t> out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        std::size_t length = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        std::uint32_t cp = length == 1 ? b : b & (0xFF >> (length + 1));
+        for (std::size_t k = 1; k < length && i + k < text.size(); ++k) {
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        }
+        out.push_back(cp);
+        i += length;
+    }
+    return out;
+}
+
+inline std::string AsText(std::span<const std::uint8_t> bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+}  // namespace fuzz

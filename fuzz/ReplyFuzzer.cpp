@@ -1,0 +1,437 @@
+// Fuzz target: one binary request through the command layer, and a reply
+// frame judged against it.
+//
+// Input: a command code (from the catalogue, or any value), flags, the link
+// random index, the status bits the stage requires, the address, data and
+// read size of the request, optionally a request sent before it (whose retry
+// count a resend carries over); the rest is the reply frame. With the "seal"
+// flag the reply bytes are taken as the unscrambled frame and scrambled with
+// the run's link table and given a correct CRC, so that the fuzzer reaches
+// the echo and status checks instead of stopping at the CRC.
+//
+// The request on the line is checked against the frame layout (head code,
+// body per code, CRC) with the unit's own codec and a bitwise CRC; the verdict
+// against a judgement written from the reply rules. A Good verdict must mean
+// an intact CRC, the request's code echoed, a zero high status nibble and the
+// required bits set.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CommandCode.h"
+#include "CommandReply.h"
+#include "FuzzSupport.h"
+#include "IHostImageDisplay.h"
+#include "MemorySerialLine.h"
+#include "ProgramMessageBoxes.h"
+#include "ScriptedMessageBoxes.h"
+#include "UnitCodec.h"
+#include "VirtualClock.h"
+#include "clsComm.h"
+#include "clsCommandLayer.h"
+#include "clsLinkUnit.h"
+#include "clsRandom.h"
+#include "clsUnitConfig2.h"
+#include "clsUnitConfigBase.h"
+#include "mduDeviceChecks.h"
+#include "mduGlobalModule.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::array<std::int32_t, 22> kCatalogue{0,  1,  2,  4,  5,  6,  7,  8,  9,  10, 11,
+                                                  14, 15, 41, 42, 49, 50, 51, 52, 53, 54, 55};
+
+enum Flag : std::uint8_t {
+    kTableKey = 0x01,     // head code straight from the random table (else rolling)
+    kRetry = 0x02,        // a resend: carries the retry count over
+    kSeal = 0x04,         // scramble the reply with the run's table and append its CRC
+    kPrevious = 0x08,     // another request goes out first
+    kRawAddress = 0x10,   // any 32-bit address (else 24 bits)
+    kLongData = 0x20,     // 256 to 511 data bytes (else 0 to 255)
+    kRawCode = 0x40,      // any code value (else one from the catalogue)
+    kRawReadSize = 0x80,  // any 32-bit read size (else 0 to 255)
+};
+
+class HostImage final : public IHostImageDisplay {
+  public:
+    std::string HostImageText() const override { return text; }
+    void SetHostImageText(const std::string& t) override { text = t; }
+    std::string text;
+};
+
+// The layer on the driver over an in-memory line with nothing at the far end.
+struct LayerRig {
+    platform::VirtualClock clock;
+    platform::ScriptedMessageBoxes boxes;
+    platform::ScopedProgramMessageBoxes scope{boxes};
+    platform::MemorySerialLine line{clock};
+    std::unique_ptr<platform::IWindowTimer> frameSpace = clock.CreateTimer();
+    std::unique_ptr<platform::IWindowTimer> timeOut = clock.CreateTimer();
+    clsComm comm;
+    clsRandom random{42};
+    clsUnitConfig2 config2;
+    clsUnitConfigBase base{7};
+    HostImage image;
+    clsCommandLayer layer{comm, random, config2, base, &image};
+
+    LayerRig() {
+        comm.SetmFrameSpaceTimer(frameSpace.get());
+        comm.SetmFrameTimeOutTimer(timeOut.get());
+        comm.SetmMsComm(&line);
+    }
+    sim::UnitCodec::LinkTable Table() const {
+        sim::UnitCodec::LinkTable table{};
+        const Bytes t = random.SecurityTable();
+        std::copy(t.begin(), t.end(), table.begin());
+        return table;
+    }
+};
+
+enum class Form { None, Plain, Table, Write, Read };
+
+Form FormOf(std::int32_t code) {
+    switch (code) {
+        case 0:
+        case 9:
+        case 10:
+        case 11:
+        case 15:
+            return Form::Table;
+        case 1:
+        case 2:
+        case 4:
+        case 5:
+        case 6:
+        case 7:
+        case 8:
+        case 14:
+        case 41:
+        case 42:
+            return Form::Plain;
+        case 49:
+        case 50:
+        case 51:
+            return Form::Write;
+        case 52:
+        case 53:
+        case 54:
+        case 55:
+            return Form::Read;
+        default:
+            return Form::None;
+    }
+}
+
+struct Timing {
+    std::int32_t frameSpace;
+    std::int32_t timeOut;
+    std::int16_t fastResponse;
+};
+
+Timing TimingOf(std::int32_t code) {
+    switch (code) {
+        case 0:
+        case 50:
+            return {5, 2000, -1};
+        case 1:
+        case 4:
+        case 9:
+        case 10:
+        case 11:
+        case 49:
+            return {10, 300, -1};
+        case 2:
+            return {10, -1, -1};
+        case 14:
+            return {10, 55000, -1};
+        case 51:
+            return {5, 2000, 4};
+        default:
+            return {20, 300, -1};  // 5 to 8, 15, 41, 42, 52 to 55
+    }
+}
+
+// The data a table command carries, as the catalogue fills it.
+Bytes TableData(LayerRig& rig, std::int32_t code) {
+    const Bytes table = rig.random.SecurityTable();
+    switch (code) {
+        case 0:
+            return table;
+        case 9:
+            return mduGlobalModule::GetFixedTable();
+        case 10: {
+            const std::string id = rig.config2.UnitID();
+            const std::uint16_t crc = fuzz::ReferenceCrc16(
+                std::span(reinterpret_cast<const std::uint8_t*>(id.data()), id.size()));
+            return {static_cast<std::uint8_t>(crc & 0xFF), static_cast<std::uint8_t>(crc >> 8)};
+        }
+        case 11:
+            return Bytes(table.begin() + 4, table.begin() + 8);
+        case 15:
+            return rig.base.ForceNullBytes();
+        default:
+            return {};
+    }
+}
+
+struct Request {
+    std::int32_t code = 0;
+    Bytes data;
+    std::int32_t address = 0;
+    std::int32_t size = 0;
+    bool tableKey = true;
+    bool retry = false;
+};
+
+// Whether the builder can encode the request at all.
+bool Encodable(const Request& r) {
+    const bool addressOk = r.address >= 0 && r.address <= 0xFFFFFF;
+    switch (FormOf(r.code)) {
+        case Form::None:
+            return false;
+        case Form::Write:
+            return addressOk && !r.data.empty() && r.data.size() <= 255;
+        case Form::Read:
+            return addressOk && r.size >= 0 && r.size <= 255;
+        default:
+            return true;
+    }
+}
+
+Bytes ExpectedBody(LayerRig& rig, const Request& r) {
+    Bytes body{static_cast<std::uint8_t>(r.code)};
+    const auto address = [&] {
+        body.push_back(static_cast<std::uint8_t>(r.address >> 16));
+        body.push_back(static_cast<std::uint8_t>(r.address >> 8));
+        body.push_back(static_cast<std::uint8_t>(r.address));
+    };
+    switch (FormOf(r.code)) {
+        case Form::Table: {
+            const Bytes data = TableData(rig, r.code);
+            body.insert(body.end(), data.begin(), data.end());
+            break;
+        }
+        case Form::Write:
+            address();
+            body.push_back(static_cast<std::uint8_t>(r.data.size()));
+            body.insert(body.end(), r.data.begin(), r.data.end());
+            break;
+        case Form::Read:
+            address();
+            body.push_back(static_cast<std::uint8_t>(r.size));
+            break;
+        default:
+            break;
+    }
+    return body;
+}
+
+// Sends one request and holds what went on the line against the layout.
+void SendAndCheck(LayerRig& rig, const Request& r, bool hadRecord, std::int16_t carried) {
+    const std::size_t writesBefore = rig.line.Writes().size();
+    const std::size_t boxesBefore = rig.boxes.Boxes().size();
+    const std::uint8_t index = rig.random.RandomInex();
+    const bool sent =
+        rig.layer.AutoSendMessageToUnit(r.code, r.data, r.address, r.size, r.tableKey, r.retry);
+    FUZZ_REQUIRE(sent == Encodable(r));
+    if (!sent) {
+        FUZZ_REQUIRE(rig.line.Writes().size() == writesBefore);
+        FUZZ_REQUIRE(rig.random.RandomInex() == index);
+        // A catalogued code that cannot be encoded is a builder fault shown at
+        // once; any other code is simply not a command.
+        FUZZ_REQUIRE((rig.boxes.Boxes().size() > boxesBefore) == (FormOf(r.code) != Form::None));
+        if (FormOf(r.code) == Form::None ||
+            (FormOf(r.code) == Form::Read && (r.size < 0 || r.size > 255))) {
+            FUZZ_REQUIRE(rig.layer.CurrentLinkUnit() == nullptr);
+        }
+        return;
+    }
+    FUZZ_REQUIRE(rig.boxes.Boxes().size() == boxesBefore);
+    FUZZ_REQUIRE(rig.random.RandomInex() == static_cast<std::uint8_t>(index + 1));
+    FUZZ_REQUIRE(rig.line.Writes().size() == writesBefore + 1);
+    const Bytes& frame = rig.line.Writes().back();
+    FUZZ_REQUIRE(fuzz::ReferenceCrcIntact(frame));
+    FUZZ_REQUIRE(rig.image.text == clsCommandLayer::HostImageText(frame, true));
+
+    std::uint8_t head = rig.random.CurrentRandomByteData(index);
+    if (!r.tableKey) {
+        head = static_cast<std::uint8_t>(mduGlobalModule::SwapNibbles(head) ^ head);
+        FUZZ_REQUIRE(sim::UnitCodec::IsRollingHead(head));
+    }
+    Bytes expected{head};
+    const Bytes body = ExpectedBody(rig, r);
+    expected.insert(expected.end(), body.begin(), body.end());
+    FUZZ_REQUIRE(frame.size() == expected.size() + 2);
+    const Bytes plain =
+        sim::UnitCodec::Apply(std::span(frame).first(frame.size() - 2), rig.Table());
+    FUZZ_REQUIRE(plain == expected);
+
+    const clsLinkUnit* record = rig.layer.CurrentLinkUnit();
+    FUZZ_REQUIRE(record != nullptr && record->SubGroupTypeCode() == r.code);
+    const Timing timing = TimingOf(r.code);
+    FUZZ_REQUIRE(record->FrameSpaceInterval() == timing.frameSpace);
+    FUZZ_REQUIRE(record->TimeOutInterval() == timing.timeOut);
+    FUZZ_REQUIRE(record->FastResponseLength() == timing.fastResponse);
+    // A new request starts its count at 0; a resend keeps the count of the
+    // request it replaces (or -1 when there was none).
+    const std::int16_t count = r.retry ? (hadRecord ? carried : -1) : 0;
+    FUZZ_REQUIRE(record->RetryCounter() == count);
+}
+
+struct Expected {
+    ReplyVerdict verdict = ReplyVerdict::NoFrame;
+    Bytes plain;
+    Bytes payload;
+};
+
+Expected Judge(const Bytes& received, const LayerRig& rig, std::int32_t code, bool haveRecord,
+               std::uint8_t required) {
+    Expected e;
+    if (received.empty()) {
+        return e;
+    }
+    if (!fuzz::ReferenceCrcIntact(received)) {
+        e.verdict = ReplyVerdict::BadCrc;
+        return e;
+    }
+    if (!haveRecord) {
+        e.verdict = ReplyVerdict::NoRequest;
+        return e;
+    }
+    e.plain = sim::UnitCodec::Apply(received, rig.Table());
+    if (e.plain.size() < 5) {
+        e.verdict = ReplyVerdict::Short;
+    } else if (e.plain[1] != code) {
+        e.verdict = ReplyVerdict::ForeignEcho;
+    } else if ((e.plain[2] & 0xF0) != 0) {
+        e.verdict = ReplyVerdict::Refused;
+    } else if ((e.plain[2] & required) != required) {
+        e.verdict = ReplyVerdict::MissingBits;
+    } else {
+        e.verdict = ReplyVerdict::Good;
+        e.payload.assign(e.plain.begin() + 3, e.plain.end() - 2);
+    }
+    return e;
+}
+
+// The record's own judgement of an unscrambled reply.
+void CheckResponsePackage(std::int32_t code, const Bytes& plain) {
+    clsLinkUnit record;
+    record.SetSubGroupTypeCode(code);
+    const std::uint8_t result = record.CheckUnitResponsePackage(plain);
+    if (plain.size() < 5) {
+        FUZZ_REQUIRE(result == 0xF0 && record.CheckStatus() == 0);
+        FUZZ_REQUIRE(record.UnitResponseData().empty() && record.RecheckData().empty());
+        return;
+    }
+    FUZZ_REQUIRE(record.CheckStatus() == plain[2]);
+    const std::uint8_t s = plain[2] & 0xF0;
+    const bool stores = plain[1] == code && s == 0 && plain.size() >= 6;
+    if (plain[1] != code) {
+        FUZZ_REQUIRE(result == 0xF0);
+    } else if (s != 0) {
+        FUZZ_REQUIRE(result == s);
+    } else {
+        FUZZ_REQUIRE(result == (plain.size() == 5 ? 0 : 0xF0));
+    }
+    const Bytes payload = stores ? Bytes(plain.begin() + 3, plain.end() - 2) : Bytes{};
+    FUZZ_REQUIRE(record.UnitResponseData() == payload);
+    FUZZ_REQUIRE(record.RecheckData() == payload);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzz::PrepareTables();
+    fuzz::ByteReader in(data, size);
+    LayerRig rig;
+
+    const std::uint8_t codeByte = in.Byte();
+    const std::uint8_t flags = in.Byte();
+    rig.random.SetRandomInex(in.Byte());
+    const std::uint8_t required = in.Byte();
+    Request request;
+    request.code = (flags & kRawCode) != 0 ? codeByte : kCatalogue[codeByte % kCatalogue.size()];
+    request.tableKey = (flags & kTableKey) != 0;
+    request.retry = (flags & kRetry) != 0;
+    const std::uint32_t address = in.Uint32();
+    request.address = (flags & kRawAddress) != 0 ? static_cast<std::int32_t>(address)
+                                                 : static_cast<std::int32_t>(address & 0xFFFFFF);
+    const std::size_t length = in.Byte() + ((flags & kLongData) != 0 ? 256u : 0u);
+    const std::uint32_t readSize = (flags & kRawReadSize) != 0 ? in.Uint32() : in.Byte();
+    request.size = static_cast<std::int32_t>(readSize);
+    request.data = in.Bytes(length);
+    request.data.resize(length, 0);
+    // SSecu1 carries the CRC of the unit identity: let the data be the identity.
+    rig.config2.SetUnitID(fuzz::AsText(request.data));
+
+    bool hadRecord = false;
+    std::int16_t carried = 0;
+    if ((flags & kPrevious) != 0) {
+        Request previous;
+        previous.code = kCatalogue[in.Byte() % kCatalogue.size()];
+        previous.data = Bytes(8, 0x5A);
+        const auto count = static_cast<std::int8_t>(in.Byte());
+        SendAndCheck(rig, previous, false, 0);
+        rig.clock.AdvanceBy(60000);  // the driver's cycle ends (time-out or sent)
+        if (previous.code == ToInt(CommandCode::RST)) {
+            // A request without a reply leaves the driver's cycle open until
+            // the next state change, as the closing stage's hellos make it.
+            FUZZ_REQUIRE(rig.layer.SetCommState(1));
+        }
+        if (clsLinkUnit* record = rig.layer.CurrentLinkUnit()) {
+            record->SetRetryCounter(count);
+            hadRecord = true;
+            carried = count;
+        }
+    }
+    SendAndCheck(rig, request, hadRecord, carried);
+
+    const bool haveRecord = rig.layer.CurrentLinkUnit() != nullptr;
+    Bytes received = in.Rest();
+    if ((flags & kSeal) != 0 && !received.empty()) {
+        received = fuzz::WithCrc(sim::UnitCodec::Apply(received, rig.Table()));
+    }
+    const CommandReply reply = rig.layer.JudgeReply(received, required);
+    const Expected expected = Judge(received, rig, request.code, haveRecord, required);
+    FUZZ_REQUIRE(reply.verdict == expected.verdict);
+    FUZZ_REQUIRE(reply.plain == expected.plain);
+    FUZZ_REQUIRE(reply.payload == expected.payload);
+    if (reply.Good()) {
+        FUZZ_REQUIRE(fuzz::ReferenceCrcIntact(received));
+        FUZZ_REQUIRE(reply.plain.size() >= 5 && reply.plain[1] == request.code);
+        FUZZ_REQUIRE((reply.status & 0xF0) == 0 && (reply.status & required) == required);
+        FUZZ_REQUIRE(rig.layer.CheckUnitStatus(required, true));
+    }
+    if (expected.plain.size() >= 5) {
+        FUZZ_REQUIRE(reply.status == expected.plain[2]);
+        const clsLinkUnit* record = rig.layer.CurrentLinkUnit();
+        FUZZ_REQUIRE(record->CheckStatus() == expected.plain[2]);
+        const std::uint8_t s = expected.plain[2];
+        FUZZ_REQUIRE(rig.layer.CheckUnitStatus(required, false) == ((s & required) == required));
+        FUZZ_REQUIRE(rig.layer.CheckUnitStatus(required, true) ==
+                     ((s & 0xF0) == 0 && (s & required) == required));
+        // The record keeps a payload only for an accepted answer to its own code.
+        const bool stores =
+            expected.plain[1] == request.code && (s & 0xF0) == 0 && expected.plain.size() >= 6;
+        const Bytes kept =
+            stores ? Bytes(expected.plain.begin() + 3, expected.plain.end() - 2) : Bytes{};
+        FUZZ_REQUIRE(record->UnitResponseData() == kept);
+    }
+    if (!expected.plain.empty()) {
+        CheckResponsePackage(request.code, expected.plain);
+    }
+    // What the identity stage would make of the payload.
+    if (reply.Good() && request.code == ToInt(CommandCode::QID)) {
+        const std::optional<std::string> id = mduDeviceChecks::UnitIdFromPayload(reply.payload);
+        FUZZ_REQUIRE(id.has_value() ==
+                     (reply.payload.size() >= 2 && fuzz::ReferenceCrcIntact(reply.payload)));
+    }
+    return 0;
+}

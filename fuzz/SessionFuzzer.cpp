@@ -1,0 +1,443 @@
+// Fuzz target: a whole run of the update sequence in virtual time, with the
+// fuzzer deciding what happens to every answer of the unit.
+//
+// The real sequence runs on the headless window, the in-memory line and the
+// simulated unit, with a small data file (25 flash blocks, 3 parameter
+// blocks). Between the unit and the line sits a peer that, for each
+// transmission of the unit, takes the next input bytes to pass it, drop it,
+// delay it (up to past the longest time-out of the host), corrupt bytes in it,
+// cut it short, send it twice, or replace it with bytes of the input (as they
+// are, or sealed as a well-formed frame or sentence). Message boxes take the
+// next byte too: the answer to a question and how long the operator leaves
+// the box open (the clock runs meanwhile, as a modal box lets events in).
+// An input that has run out passes everything and answers OK at once.
+//
+// Input: byte 0 picks the run (update, connection test, scan) and the unit
+// (its data version against the file's, record reports, program version);
+// the rest is read as above, in the order things happen.
+//
+// Oracles (abort on violation):
+// - the run ends, back in idle with no run active, within 30 virtual minutes,
+//   and nothing happens after it has ended;
+// - an update that succeeds leaves every block of the file in the unit;
+// - an update the operator cancelled, or one for a program version the file
+//   does not accept, never erases the unit;
+// - on an untouched line with a sound unit every run succeeds.
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "FuzzSupport.h"
+#include "HeadlessWindow.h"
+#include "IRunObserver.h"
+#include "ISerialPeer.h"
+#include "MemorySerialLine.h"
+#include "ProgramMessageBoxes.h"
+#include "SimulatedUnit.h"
+#include "TempDataFile.h"
+#include "UnitCodec.h"
+#include "VirtualClock.h"
+#include "WorkPageEvent.h"
+#include "clsApdPacker.h"
+#include "clsPNV480DnLdData.h"
+#include "clsUpdateSequence.h"
+#include "mduCommonMessage.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::int64_t kRunLimitMs = 30 * 60 * 1000;
+constexpr std::uint64_t kSeed = 11;
+constexpr std::size_t kFlashBytes = 224 * 24 + 50;    // 25 blocks
+constexpr std::size_t kParameterBytes = 64 * 2 + 20;  // 3 blocks
+constexpr std::size_t kUnitFlashSize = 16 * 1024;
+constexpr std::size_t kUnitParameterSize = 1024;
+constexpr std::uint8_t kNeverErased = 0x00;  // the unit's memories before any erase
+
+// Delays around every reply time-out of the host (300 ms sentences and short
+// commands, 2 s writes and Attach, 55 s erase), in milliseconds.
+constexpr std::array<std::int64_t, 32> kDelaysMs{
+    0,    1,    4,    15,   25,    100,   250,   290,   299,   300,   301,
+    310,  500,  990,  1000, 1010,  1500,  1990,  2000,  2001,  2010,  2500,
+    3000, 4500, 6000, 9000, 20000, 41000, 54990, 55010, 70000, 600000};
+
+// How long the operator leaves a box open.
+constexpr std::array<std::int64_t, 4> kBoxOpenMs{0, 300, 2500, 45000};
+
+// --- The data file, packed once ------------------------------------------------------------
+
+struct Block {
+    std::uint32_t address;
+    Bytes data;
+};
+
+struct DataSet {
+    std::unique_ptr<TempDataFile> file;
+    std::vector<Block> flash;
+    std::vector<Block> parameters;
+};
+
+const DataSet& Data() {
+    static const DataSet data = [] {
+        DataSet d;
+        clsApdPacker::Settings packed;
+        packed.flashData = clsApdPacker::SeededBytes(kFlashBytes, kSeed);
+        packed.parameterData = clsApdPacker::SeededBytes(kParameterBytes, kSeed + 1);
+        packed.dataFileVersion = "0601";
+        packed.pageOrder = clsApdPacker::RandomOrder(kSeed);
+        const std::optional<Bytes> image = clsApdPacker::Pack(packed);
+        FUZZ_REQUIRE(image.has_value());
+        d.file = std::make_unique<TempDataFile>(*image);
+        clsPNV480DnLdData loaded;
+        loaded.SetToolVersion(clsUpdateSequence::kToolVersion);
+        FUZZ_REQUIRE(loaded.LoadData(*image));
+        for (const clsDownloadUnit& b : loaded.FlashBlocks()) {
+            d.flash.push_back(
+                {static_cast<std::uint32_t>(b.Address()), Bytes(b.Data().begin(), b.Data().end())});
+        }
+        for (const clsDownloadUnit& b : loaded.EEPParameterBlocks()) {
+            d.parameters.push_back(
+                {static_cast<std::uint32_t>(b.Address()), Bytes(b.Data().begin(), b.Data().end())});
+        }
+        FUZZ_REQUIRE(d.flash.size() == 25 && d.parameters.size() == 3);
+        return d;
+    }();
+    return data;
+}
+
+bool UnitHoldsFile(const sim::SimulatedUnit& unit) {
+    const auto holds = [](const sim::MemoryImage& image, const std::vector<Block>& blocks) {
+        return std::all_of(blocks.begin(), blocks.end(), [&](const Block& b) {
+            return image.Read(b.address, b.data.size()) == b.data;
+        });
+    };
+    return holds(unit.FlashImage(), Data().flash) &&
+           holds(unit.ParameterImage(), Data().parameters);
+}
+
+bool UnitErased(const sim::SimulatedUnit& unit) {
+    // The last byte of the flash lies beyond the file's data: it changes only
+    // by an erase.
+    return unit.FlashImage().Read(kUnitFlashSize - 1, 1) != Bytes{kNeverErased};
+}
+
+// --- The line between the unit and the host ------------------------------------------------
+
+// Wraps the unit; every transmission of the unit goes through Apply.
+class MeddlingPeer final : public platform::ISerialPeer {
+  public:
+    MeddlingPeer(sim::SimulatedUnit& unit, fuzz::ByteReader& in) : unit_(unit), in_(in) {}
+
+    void OnHostBytes(std::span<const std::uint8_t> bytes, int hostBaud,
+                     std::int64_t nowUs) override {
+        unit_.OnHostBytes(bytes, hostBaud, nowUs);
+    }
+
+    std::int64_t NextDueUs() const override {
+        std::int64_t due = unit_.NextDueUs();
+        for (const Queued& q : queued_) {
+            due = due < 0 ? q.dueUs : std::min(due, q.dueUs);
+        }
+        return due;
+    }
+
+    std::vector<Transmission> Poll(std::int64_t nowUs) override {
+        const std::int64_t unitDue = unit_.NextDueUs();
+        if (unitDue >= 0 && unitDue <= nowUs) {
+            for (Transmission& tx : unit_.Poll(nowUs)) {
+                Apply(std::move(tx), nowUs);
+            }
+        }
+        // Everything due now, in the order it was queued for its time.
+        std::stable_sort(queued_.begin(), queued_.end(),
+                         [](const Queued& a, const Queued& b) { return a.dueUs < b.dueUs; });
+        std::vector<Transmission> out;
+        auto it = queued_.begin();
+        while (it != queued_.end() && it->dueUs <= nowUs) {
+            out.push_back(std::move(it->tx));
+            ++it;
+        }
+        queued_.erase(queued_.begin(), it);
+        return out;
+    }
+
+    bool Connected() const override { return unit_.Connected(); }
+
+    // Whether any transmission was changed in any way.
+    bool Meddled() const { return meddled_; }
+
+  private:
+    struct Queued {
+        std::int64_t dueUs;
+        Transmission tx;
+    };
+
+    void Queue(std::int64_t dueUs, Transmission tx) { queued_.push_back({dueUs, std::move(tx)}); }
+
+    void Apply(Transmission tx, std::int64_t nowUs) {
+        if (in_.Empty() || passes_ > 0) {
+            passes_ -= passes_ > 0 ? 1 : 0;
+            Queue(nowUs, std::move(tx));
+            return;
+        }
+        const std::uint8_t op = in_.Byte();
+        const int param = op >> 3;
+        if ((op & 7) != 0) {
+            meddled_ = true;
+        }
+        switch (op & 7) {
+            case 0:  // pass this one and the next `param`
+                passes_ = param;
+                Queue(nowUs, std::move(tx));
+                break;
+            case 1:  // drop
+                break;
+            case 2:  // delay
+                Queue(nowUs + kDelaysMs[param] * 1000, std::move(tx));
+                break;
+            case 3: {  // corrupt 1 to 4 bytes
+                for (int n = 1 + param % 4; n > 0 && !tx.bytes.empty(); --n) {
+                    const std::size_t at = in_.Byte() % tx.bytes.size();
+                    const std::uint8_t mask = in_.Byte();
+                    tx.bytes[at] ^= mask == 0 ? 0x01 : mask;
+                }
+                Queue(nowUs, std::move(tx));
+                break;
+            }
+            case 4:  // cut short
+                if (!tx.bytes.empty()) {
+                    tx.bytes.resize(static_cast<std::size_t>(param) % tx.bytes.size());
+                }
+                Queue(nowUs, std::move(tx));
+                break;
+            case 5: {  // twice, the copy after a delay
+                Transmission copy = tx;
+                Queue(nowUs, std::move(tx));
+                Queue(nowUs + kDelaysMs[param] * 1000, std::move(copy));
+                break;
+            }
+            case 6:  // replaced by input bytes as they are
+                tx.bytes = in_.Bytes(static_cast<std::size_t>(param));
+                Queue(nowUs, std::move(tx));
+                break;
+            default:  // replaced by input bytes made into a well-formed answer
+                tx.bytes = Sealed(in_.Bytes(static_cast<std::size_t>(param)), tx.baud);
+                Queue(nowUs, std::move(tx));
+                break;
+        }
+    }
+
+    // At the unit's binary speed: the bytes as an unscrambled frame,
+    // scrambled with the unit's link table and closed by their CRC. At the
+    // text speed: the bytes as a sentence body with its check digits.
+    Bytes Sealed(const Bytes& content, int baud) const {
+        if (baud == sim::SimulatedUnit::kBinaryBaud) {
+            if (content.empty()) {
+                return {};
+            }
+            const sim::UnitCodec::LinkTable table =
+                unit_.HasLinkTable() ? unit_.LinkTable() : sim::UnitCodec::LinkTable{};
+            return fuzz::WithCrc(sim::UnitCodec::Apply(content, table));
+        }
+        std::uint8_t check = 0;
+        Bytes sentence{'$'};
+        for (const std::uint8_t b : content) {
+            sentence.push_back(b);
+            check ^= b;
+        }
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        for (const char c : {'*', kHex[check >> 4], kHex[check & 15], '\r', '\n'}) {
+            sentence.push_back(static_cast<std::uint8_t>(c));
+        }
+        return sentence;
+    }
+
+    sim::SimulatedUnit& unit_;
+    fuzz::ByteReader& in_;
+    std::vector<Queued> queued_;
+    int passes_ = 0;
+    bool meddled_ = false;
+};
+
+// --- The operator ------------------------------------------------------------------------
+
+class Operator final : public platform::IMessageBoxes {
+  public:
+    Operator(platform::VirtualClock& clock, fuzz::ByteReader& in) : clock_(clock), in_(in) {}
+
+    platform::MsgResult Show(const std::string& text, platform::MsgButtons buttons,
+                             platform::MsgIcon /*icon*/) override {
+        ++shown_;
+        texts_.push_back(text);
+        const std::uint8_t choice = in_.Byte(0x01);  // out of input: OK at once
+        const bool yes = (choice & 1) != 0;
+        platform::MsgResult answer = platform::MsgResult::Ok;
+        if (buttons == platform::MsgButtons::OkCancel) {
+            answer = yes ? platform::MsgResult::Ok : platform::MsgResult::Cancel;
+            declined_ |= !yes;
+        } else if (buttons == platform::MsgButtons::YesNo) {
+            answer = yes ? platform::MsgResult::Yes : platform::MsgResult::No;
+            declined_ |= !yes;
+        }
+        const std::int64_t openMs = kBoxOpenMs[(choice >> 1) & 3];
+        if (openMs > 0 && depth_ < 2) {
+            // A modal box: timers and the driver go on while it is open.
+            ++depth_;
+            clock_.AdvanceBy(openMs);
+            --depth_;
+        }
+        return answer;
+    }
+
+    int Shown() const { return shown_; }
+    bool Declined() const { return declined_; }
+    const std::vector<std::string>& Texts() const { return texts_; }
+
+  private:
+    platform::VirtualClock& clock_;
+    fuzz::ByteReader& in_;
+    int shown_ = 0;
+    int depth_ = 0;
+    bool declined_ = false;
+    std::vector<std::string> texts_;
+};
+
+class RunWatch final : public IRunObserver {
+  public:
+    void OnRunEnded(RunKind kind, RunOutcome outcome) override {
+        ++ended;
+        lastKind = kind;
+        lastOutcome = outcome;
+    }
+    int ended = 0;
+    RunKind lastKind = RunKind::None;
+    RunOutcome lastOutcome = RunOutcome::None;
+};
+
+// --- One run ---------------------------------------------------------------------------
+
+struct Scenario {
+    std::int32_t button = kEventDownLoadStart;
+    sim::UnitConfig unit;
+    bool soundUnit = true;  // program accepted, memory check passes
+};
+
+Scenario ReadScenario(std::uint8_t s) {
+    Scenario scenario;
+    if ((s & 3) == 3) {
+        scenario.button = (s & 0x80) != 0 ? kEventHelloDevice : kEventAutoPortScan;
+    }
+    static const std::array<const char*, 4> kVersions{"0512", "0601", "0700", "0512"};
+    sim::UnitConfig& unit = scenario.unit;
+    unit.dataVersion = kVersions[(s >> 2) & 3];
+    unit.recordReport = (s & 0x10) != 0 ? 0x0C : 0x00;
+    unit.finalReport = (s & 0x20) != 0 ? 0x08 : 0x00;
+    unit.programVersion = (s & 0x40) != 0 ? "GPSP09.9999" : "GPSP01.2000";
+    unit.eraseMs = 2000;
+    unit.checkMs = 3000;
+    unit.flashSize = kUnitFlashSize;
+    unit.parameterSize = kUnitParameterSize;
+    unit.initialFill = kNeverErased;
+    unit.seed = kSeed;
+    unit.keepLog = false;
+    scenario.soundUnit = (s & 0x60) == 0;
+    return scenario;
+}
+
+void RunOne(const std::uint8_t* data, std::size_t size) {
+    fuzz::ByteReader in(data, size);
+    const Scenario scenario = ReadScenario(in.Byte());
+    const bool update = scenario.button == kEventDownLoadStart;
+
+    platform::VirtualClock clock;
+    Operator boxes(clock, in);
+    platform::ScopedProgramMessageBoxes programBoxes(boxes);
+    platform::MemorySerialLine line(clock);
+    sim::SimulatedUnit unit(scenario.unit);
+    MeddlingPeer peer(unit, in);
+    line.AttachPeer(&peer);
+    RunWatch watch;
+    {
+        HeadlessWindow window(clock, line, boxes, kSeed);
+        window.SetFileName(Data().file->Path());
+        window.Sequence().SetObserver(&watch);
+        window.Start(1);
+        FUZZ_REQUIRE(
+            clock.RunUntil([&] { return !window.WorkingBusy() && window.WorkState() == 0; }, 100));
+        clock.AdvanceBy(30);
+        window.Press(scenario.button);
+        FUZZ_REQUIRE(watch.ended == 0 || !update);  // a test or scan may end at once
+        const bool ended = clock.RunUntil([&] { return watch.ended > 0; }, kRunLimitMs);
+        if (!ended) {
+            std::fprintf(stderr, "run still in state %d after %lld ms\n", window.WorkState(),
+                         static_cast<long long>(kRunLimitMs));
+        }
+        FUZZ_REQUIRE(ended);
+        FUZZ_REQUIRE(watch.ended == 1);
+        FUZZ_REQUIRE(window.WorkState() == 0);
+        FUZZ_REQUIRE(window.Sequence().CurrentRun() == RunKind::None);
+        FUZZ_REQUIRE(watch.lastOutcome != RunOutcome::None);
+
+        // Once ended, the run stays ended: idle's entry gives the controls
+        // back and nothing else happens, whatever is still on the line.
+        const std::size_t messages = window.Messages().size();
+        const int shown = boxes.Shown();
+        clock.AdvanceBy(70000);
+        FUZZ_REQUIRE(watch.ended == 1);
+        FUZZ_REQUIRE(window.WorkState() == 0);
+        FUZZ_REQUIRE(window.Sequence().CurrentRun() == RunKind::None);
+        FUZZ_REQUIRE(!window.WorkingBusy());
+        FUZZ_REQUIRE(!window.OneSecTimerRunning());
+        if (window.Messages().size() != messages || boxes.Shown() != shown) {
+            std::fprintf(stderr, "after the end: \"%s\"\n", window.MessageText().c_str());
+        }
+        FUZZ_REQUIRE(window.Messages().size() == messages);
+        FUZZ_REQUIRE(boxes.Shown() == shown);
+    }
+    line.AttachPeer(nullptr);
+
+    const RunOutcome outcome = watch.lastOutcome;
+    if (std::getenv("GPSUPDATE_FUZZ_VERBOSE") != nullptr) {
+        std::fprintf(stderr, "%s %s after %lld ms, %d boxes, meddled %d, held %d, erased %d\n",
+                     RunKindName(watch.lastKind), RunOutcomeName(outcome),
+                     static_cast<long long>(clock.NowMs()), boxes.Shown(), peer.Meddled() ? 1 : 0,
+                     UnitHoldsFile(unit) ? 1 : 0, UnitErased(unit) ? 1 : 0);
+    }
+    if (update && outcome == RunOutcome::Succeeded) {
+        FUZZ_REQUIRE(UnitHoldsFile(unit));
+    }
+    if (update && outcome == RunOutcome::Cancelled) {
+        FUZZ_REQUIRE(boxes.Declined());
+        FUZZ_REQUIRE(!UnitErased(unit));
+    }
+    if (update && scenario.unit.programVersion != "GPSP01.2000") {
+        FUZZ_REQUIRE(outcome != RunOutcome::Succeeded);
+        FUZZ_REQUIRE(!UnitErased(unit));
+    }
+    if (!peer.Meddled() && !boxes.Declined() && scenario.soundUnit) {
+        if (outcome != RunOutcome::Succeeded) {
+            for (const std::string& text : boxes.Texts()) {
+                std::fprintf(stderr, "box: %s\n", text.c_str());
+            }
+        }
+        FUZZ_REQUIRE(outcome == RunOutcome::Succeeded);
+        FUZZ_REQUIRE(!update || UnitHoldsFile(unit));
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzz::PrepareTables();
+    (void)Data();
+    RunOne(data, size);
+    return 0;
+}

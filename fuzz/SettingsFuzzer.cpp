@@ -1,0 +1,100 @@
+// Fuzz target: stored setting texts as the window reads them at start: the
+// restore switch (RestoreRequested) and the COM port (ParsePort).
+//
+// Input: the text, used as it is and with blanks around it. Checks: the port
+// is only ever 1 to 16, and it is exactly the value of a text that is a whole
+// number in that range; a switch that is a plain whole number restores
+// exactly when it is not 0, and a text that cannot be a zero (it holds no
+// digit 0) always restores; surrounding blanks never change either reading.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "FuzzSupport.h"
+#include "mduSetupOptions.h"
+
+namespace {
+
+std::string Trimmed(const std::string& text) {
+    const char* blanks = " \t\r\n";
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+bool AllDigits(const std::string& text) {
+    if (text.empty()) {
+        return false;
+    }
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The value of a run of digits, saturated well above 16.
+int DigitsValue(const std::string& digits) {
+    int value = 0;
+    for (const char c : digits) {
+        value = value * 10 + (c - '0');
+        if (value > 1000) {
+            return 1000;
+        }
+    }
+    return value;
+}
+
+void CheckPort(const std::string& text) {
+    const std::optional<std::int16_t> port = mduSetupOptions::ParsePort(text);
+    if (port) {
+        FUZZ_REQUIRE(*port >= mduSetupOptions::FirstPort && *port <= mduSetupOptions::LastPort);
+    }
+    const std::string core = Trimmed(text);
+    if (!AllDigits(core)) {
+        FUZZ_REQUIRE(!port);
+        return;
+    }
+    const int value = DigitsValue(core);
+    if (value < 1 || value > 16) {
+        FUZZ_REQUIRE(!port);
+        return;
+    }
+    // A whole number from 1 to 16. (Written with more than four characters,
+    // e.g. "00001", it is not taken: left as it is, see the report.)
+    if (core.size() <= 4) {
+        FUZZ_REQUIRE(port && *port == value);
+    }
+}
+
+void CheckSwitch(const std::string& text) {
+    const bool restore = mduSetupOptions::RestoreRequested(text);
+    const std::string core = Trimmed(text);
+    const bool signedInteger =
+        !core.empty() && AllDigits(core[0] == '+' || core[0] == '-' ? core.substr(1) : core);
+    if (signedInteger) {
+        FUZZ_REQUIRE(restore == (core.find_first_not_of("+-0") != std::string::npos));
+    }
+    if (core.find('0') == std::string::npos) {
+        FUZZ_REQUIRE(restore);  // only a text with a 0 in it can read as zero
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    CheckPort(text);
+    CheckSwitch(text);
+    for (const char* blank : {" ", "\t", "  \r\n"}) {
+        const std::string padded = blank + text + blank;
+        FUZZ_REQUIRE(mduSetupOptions::ParsePort(padded) == mduSetupOptions::ParsePort(text));
+        FUZZ_REQUIRE(mduSetupOptions::RestoreRequested(padded) ==
+                     mduSetupOptions::RestoreRequested(text));
+    }
+    return 0;
+}
