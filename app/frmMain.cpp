@@ -450,10 +450,13 @@ void frmMain::SetStatusLamp(std::int32_t index, std::int32_t colourCode) {
     if (lamp == nullptr || !colour) {
         return;
     }
-    const QColor fill = ToQColor(*colour);
-    if (lamp->palette().color(QPalette::Window) == fill) {
-        return;  // the lamp already shows it (a block stage sets it per block)
+    // A block stage sets its lamp once per block: only a change is drawn.
+    int& shown = m_LampCodes[static_cast<std::size_t>(index)];
+    if (shown == colourCode) {
+        return;
     }
+    shown = colourCode;
+    const QColor fill = ToQColor(*colour);
     QPalette palette = lamp->palette();
     palette.setColor(QPalette::Window, fill);
     lamp->setPalette(palette);
@@ -545,11 +548,20 @@ platform::MsgResult frmMain::ShowMessageBox(const std::string& text, platform::M
 }
 
 std::string frmMain::HostImageText() const {
-    return platform::ToStdString(ui->txtHostImage->text());
+    return m_HostImage;
 }
 
 void frmMain::SetHostImageText(const std::string& text) {
+    m_HostImage = text;
+    // The diagnostic frame is hidden in normal use: laying out a new text per
+    // block there would cost the transfer time for nothing. It is brought up
+    // to date when the frame is shown.
+    if (ui->frmDebugArea->isHidden()) {
+        m_HostImageStale = true;
+        return;
+    }
     ui->txtHostImage->setText(platform::ToQString(text));
+    m_HostImageStale = false;
 }
 
 // --- Size ----------------------------------------------------------------------
@@ -591,6 +603,9 @@ void frmMain::ApplyWindowHeight() {
 
 void frmMain::SetDebugAreaVisible(bool visible) {
     ui->frmDebugArea->setVisible(visible);
+    if (visible && m_HostImageStale) {
+        SetHostImageText(m_HostImage);
+    }
     ApplyWindowHeight();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -206,6 +207,10 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     clsUpdateSequence m_Sequence;
 
     std::string m_MessageText;
+    std::string m_HostImage;
+    bool m_HostImageStale = false;
+    std::array<int, 20> m_LampCodes = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                       -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
     IRunObserver::MessageKind m_MessageKind = IRunObserver::MessageKind::Information;
     QColor m_WindowTextColour;
     IRunObserver* m_Observer = nullptr;

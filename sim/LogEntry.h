@@ -27,6 +27,9 @@ struct LogEntry {
     int code = -1;                    // binary frames: the command code (-1: none)
     int status = -1;                  // replies: the status byte sent (-1: none)
     int baud = 0;                     // line speed of the bytes (0: not about bytes)
+    // Host frames on a pseudo-terminal: when the first byte was read (the
+    // request began); -1 when not known.
+    std::int64_t readUs = -1;
     std::string note;
 
     static std::string KindName(Kind kind);

@@ -339,6 +339,8 @@ void SimulatedUnit::OnRequest(const std::vector<std::uint8_t>& raw, std::int64_t
     LogEntry heard;
     heard.timeUs = nowUs;
     heard.kind = LogEntry::Kind::HostFrame;
+    heard.readUs = requestReadUs_;
+    requestReadUs_ = -1;
     heard.raw = raw;
     heard.baud = kBinaryBaud;
     const std::span<const std::uint8_t> body(raw.data(), raw.size() - 2);

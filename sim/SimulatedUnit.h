@@ -55,6 +55,15 @@ class SimulatedUnit final : public platform::ISerialPeer {
     std::vector<Transmission> Poll(std::int64_t nowUs) override;
     bool Connected() const override { return connected_; }
 
+    // A pseudo-terminal server tells when it read host bytes (before they
+    // are handed over): the read time of a request's first byte is logged
+    // with the request.
+    void NoteHostRead(std::int64_t realUs) {
+        if (request_.empty()) {
+            requestReadUs_ = realUs;
+        }
+    }
+
     Mode CurrentMode() const { return mode_; }
     int Baud() const { return mode_ == Mode::Text ? kTextBaud : kBinaryBaud; }
 
@@ -162,6 +171,7 @@ class SimulatedUnit final : public platform::ISerialPeer {
 
     std::vector<Pending> pending_;
     std::int64_t lastReplyDueUs_ = 0;  // binary replies leave in request order
+    std::int64_t requestReadUs_ = -1;  // see NoteHostRead
     std::uint64_t nextSeq_ = 1;
 };
 

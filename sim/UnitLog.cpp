@@ -83,7 +83,7 @@ std::vector<LogEntry> UnitLog::EntriesOf(LogEntry::Kind kind) const {
     return out;
 }
 
-std::string UnitLog::ToJson(const LogEntry& entry) {
+std::string UnitLog::ToJson(const LogEntry& entry, bool brief) {
     std::string out = "{\"t_us\":" + std::to_string(entry.timeUs) +
                       ",\"kind\":" + JsonString(LogEntry::KindName(entry.kind));
     if (entry.baud > 0) {
@@ -95,13 +95,20 @@ std::string UnitLog::ToJson(const LogEntry& entry) {
     if (entry.status >= 0) {
         out += ",\"status\":" + std::to_string(entry.status);
     }
+    if (entry.readUs >= 0) {
+        out += ",\"read_us\":" + std::to_string(entry.readUs);
+    }
     if (!entry.raw.empty()) {
+        out += ",\"length\":" + std::to_string(entry.raw.size());
+    }
+    if (!entry.raw.empty() && !brief) {
         out += ",\"raw\":\"" + HexText(entry.raw) + "\"";
     }
-    if (entry.kind == LogEntry::Kind::HostSentence || entry.kind == LogEntry::Kind::UnitSentence) {
+    if (!brief && (entry.kind == LogEntry::Kind::HostSentence ||
+                   entry.kind == LogEntry::Kind::UnitSentence)) {
         out += ",\"text\":" + JsonString(std::string(entry.raw.begin(), entry.raw.end()));
     }
-    if (!entry.plain.empty()) {
+    if (!entry.plain.empty() && !brief) {
         out += ",\"plain\":\"" + HexText(entry.plain) + "\"";
     }
     if (!entry.note.empty()) {

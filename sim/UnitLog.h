@@ -32,7 +32,8 @@ class UnitLog {
     void Clear() { entries_.clear(); }
 
     // One JSON object on one line (no line end).
-    static std::string ToJson(const LogEntry& entry);
+    // brief: without the frames' bytes (times, kinds, codes and notes only).
+    static std::string ToJson(const LogEntry& entry, bool brief = false);
 
   private:
     std::vector<LogEntry> entries_;

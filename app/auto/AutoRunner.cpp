@@ -46,6 +46,7 @@ void AutoRunner::TryPress() {
         return;
     }
     pressedMs_ = since_.elapsed();
+    idleRssKiB_ = CurrentResidentKiB();
     button->click();
 }
 
@@ -83,6 +84,7 @@ void AutoRunner::Finish(const std::string& result, int exitStatus) {
         pressedMs_ < 0 ? 0.0 : static_cast<double>(since_.elapsed() - pressedMs_) / 1000.0;
     end.maxStallMs = static_cast<double>(stalls_.MaxLateUs()) / 1000.0;
     end.peakRssKiB = PeakResidentKiB();
+    end.idleRssKiB = idleRssKiB_;
     report_.WriteEnd(end);
 
     // Let the idle state's entry run, so the picture shows the window as the

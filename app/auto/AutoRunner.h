@@ -51,6 +51,7 @@ class AutoRunner final : public QObject, public IRunObserver {
     QTimer heartbeat_;
     StallMeter stalls_{kHeartbeatMs * 1000};
     qint64 pressedMs_ = -1;
+    std::int64_t idleRssKiB_ = 0;
     bool done_ = false;
     int exitStatus_ = 1;
 };

@@ -118,5 +118,6 @@ void JsonReport::WriteEnd(const End& end) {
               .Add("port", end.port)
               .AddFixed("seconds", end.seconds, 3)
               .AddFixed("max_stall_ms", end.maxStallMs, 1)
-              .Add("peak_rss_kib", end.peakRssKiB));
+              .Add("peak_rss_kib", end.peakRssKiB)
+              .Add("idle_rss_kib", end.idleRssKiB));
 }

@@ -37,6 +37,7 @@ class JsonReport final : public IRunObserver {
         double seconds = 0;
         double maxStallMs = 0;
         std::int64_t peakRssKiB = 0;
+        std::int64_t idleRssKiB = 0;  // when the button was pressed
     };
     void WriteEnd(const End& end);
 

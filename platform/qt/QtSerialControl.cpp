@@ -383,11 +383,24 @@ void QtSerialControl::Output(std::span<const std::uint8_t> bytes) {
         port_.clearError();
         throw SerialControlError(description);
     }
+    // Onto the line now rather than on the loop's next pass: the frame's
+    // wire time starts at once. Whatever the device does not take yet goes
+    // when it is writable, as before.
+    port_.flush();
 }
 
 // --- Notifications -------------------------------------------------------------
 
 void QtSerialControl::OnReadyRead() {
+    // Straight from the port's own signal, which comes from the event loop
+    // and never from inside a property access: a reply is handed on without
+    // another pass of the loop. Inside a notification still being handled (a
+    // message box of the owner's lets the loop run), it waits its turn.
+    if (!delivering_ && port_.isOpen() && !receivePending_ && options_.rThreshold > 0 &&
+        port_.bytesAvailable() >= options_.rThreshold) {
+        Deliver(kEventReceive, session_);
+        return;
+    }
     CheckReceiveLevel();
 }
 
@@ -463,7 +476,12 @@ void QtSerialControl::Deliver(int event, std::uint64_t session) {
     }
     commEvent_ = event;
     if (auto handler = onComm_) {
+        const bool outer = !delivering_;
+        delivering_ = true;
         handler();
+        if (outer) {
+            delivering_ = false;
+        }
     }
     if (event == kEventSend) {
         // A reply may have overtaken this notice and been ignored meanwhile.

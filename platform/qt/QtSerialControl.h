@@ -113,6 +113,7 @@ class QtSerialControl final : public QObject, public ISerialControl {
     SerialControlOptions options_;
     int commEvent_ = 0;
     std::function<void()> onComm_;
+    bool delivering_ = false;  // a notification is being handled
 
     std::string device_;
     bool lowLatencyGranted_ = false;

@@ -106,6 +106,7 @@ bool CommandLine::Parse(const std::vector<std::string>& args, ProgramOptions& op
         {"--exit-after-ms",
          integer(0, INT64_MAX / 1000, [&](std::int64_t n) { options.exitAfterMs = n; })},
         {"--log", [&](const std::string& v) { return !v.empty() && (options.logPath = v, true); }},
+        {"--hold-back-ms", integer(0, 1000, [&](std::int64_t n) { options.holdBackMs = n; })},
         {"--link",
          [&](const std::string& v) { return !v.empty() && (options.linkPath = v, true); }},
     };
@@ -117,14 +118,16 @@ bool CommandLine::Parse(const std::vector<std::string>& args, ProgramOptions& op
             value = name.substr(equals + 1);
             name.resize(equals);
         }
-        if (name == "--help" || name == "-h" || name == "--pace" || name == "--any-baud") {
+        if (name == "--help" || name == "-h" || name == "--pace" || name == "--any-baud" ||
+            name == "--log-brief") {
             if (value) {
                 error = name + " takes no value";
                 return false;
             }
-            (name == "--pace"       ? options.pace
-             : name == "--any-baud" ? options.anyBaud
-                                    : options.help) = true;
+            (name == "--pace"        ? options.pace
+             : name == "--any-baud"  ? options.anyBaud
+             : name == "--log-brief" ? options.logBrief
+                                     : options.help) = true;
             continue;
         }
         const bool isFault = name == "--fault";
@@ -188,19 +191,27 @@ Unit identity and timing:
   --seed N                 seeds the unit's choice of reply head codes (default 1)
 
 Line and program:
-  --pace                   send reply bytes one by one at the line rate the host
-                           set on the terminal (10 bit times per byte; the
-                           unit's own rate when the terminal's cannot be read)
+  --pace                   model the wire at the line rate the host set on the
+                           terminal (10 bit times per byte; the unit's own rate
+                           when the terminal's cannot be read): a request has
+                           arrived only its wire time after its first byte was
+                           read, and reply bytes are sent one by one; the log
+                           gives when each request's first byte was read
+                           (read_us) and when each reply was written ("written")
+  --hold-back-ms N         like a USB adapter that holds received bytes: each
+                           reply reaches the host at once, N ms after its last
+                           byte came off the wire (default 0)
   --any-baud               do not check the host's line speed
   --link PATH              also make a symbolic link PATH to the device (removed
                            on exit; an existing symbolic link is replaced)
   --log FILE               write every request, reply, mode change, state change
                            and fault as JSON lines to FILE
+  --log-brief              leave the frames' bytes out of the log (times, kinds,
+                           codes and lengths only)
   --exit-after-ms N        stop serving after N ms (exit status 0)
   --fault SPEC             inject a fault (repeatable; the first one that fires
                            for a request wins)
   --help                   show this text
-  --version                show the program's version
   --version                show the program's version
 
 Fault SPEC: KIND[:KEY=VALUE[,KEY=VALUE...]]

@@ -11,6 +11,8 @@ namespace sim {
 struct ProgramOptions {
     UnitConfig unit;
     bool pace = false;
+    bool logBrief = false;
+    std::int64_t holdBackMs = 0;
     bool anyBaud = false;
     bool help = false;
     std::string logPath;

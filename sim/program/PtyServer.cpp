@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -19,6 +20,10 @@ namespace sim {
 namespace {
 
 constexpr std::int64_t kBitsPerByteUs = 10'000'000;  // 10 bit times, in us x baud
+// Paced bytes go to the terminal in batches of about a millisecond's worth
+// (one byte at 9600 baud, eleven at 115200): fewer wake-ups, each of which
+// may come a little late, and a short reply's last byte on time.
+constexpr std::int64_t kPaceBatchUs = 1000;
 
 int SpeedToBaud(speed_t speed) {
     static constexpr std::array<std::pair<speed_t, int>, 13> kSpeeds{{
@@ -127,6 +132,8 @@ bool PtyServer::Open(std::string& error) {
         }
         linked_ = true;
     }
+    // Paced bytes are due to the microsecond: no timer slack on our wake-ups.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     startNs_ = std::chrono::duration_cast<std::chrono::nanoseconds>(
                    std::chrono::steady_clock::now().time_since_epoch())
                    .count();
@@ -170,6 +177,11 @@ void PtyServer::Queue(platform::ISerialPeer::Transmission tx, std::int64_t nowUs
     const auto count = static_cast<std::int64_t>(tx.bytes.size());
     chunk.bytes = std::move(tx.bytes);
     lineFreeUs_ = chunk.startUs + (count * kBitsPerByteUs + chunk.baud - 1) / chunk.baud;
+    if (options_.holdBackUs > 0) {
+        // Held in the adapter: all of it reaches the host at once, later.
+        chunk.startUs = (options_.pace ? lineFreeUs_ : nowUs) + options_.holdBackUs;
+        chunk.whole = true;
+    }
     out_.push_back(std::move(chunk));
 }
 
@@ -181,10 +193,13 @@ std::int64_t PtyServer::Flush(std::int64_t nowUs, bool& blocked) {
             return chunk.startUs;
         }
         std::size_t due = chunk.bytes.size();
-        if (options_.pace) {
+        const bool paced = options_.pace && !chunk.whole;
+        if (paced) {
+            // A byte reaches the host when its last bit has: the bytes whose
+            // wire time has passed are due.
             const std::int64_t elapsed = nowUs - chunk.startUs;
             due = std::min<std::size_t>(
-                due, static_cast<std::size_t>(elapsed * chunk.baud / kBitsPerByteUs + 1));
+                due, static_cast<std::size_t>(elapsed * chunk.baud / kBitsPerByteUs));
         }
         if (due > chunk.sent) {
             const ssize_t n = write(master_, chunk.bytes.data() + chunk.sent, due - chunk.sent);
@@ -202,11 +217,26 @@ std::int64_t PtyServer::Flush(std::int64_t nowUs, bool& blocked) {
             }
         }
         if (chunk.sent == chunk.bytes.size()) {
+            if (options_.pace) {
+                // When the reply's last byte reached the host, for timing.
+                LogEntry written;
+                written.timeUs = NowUs();
+                written.kind = LogEntry::Kind::Line;
+                written.note = "written";
+                unit_.Log().Add(std::move(written));
+            }
             out_.pop_front();
             continue;
         }
-        const auto sent = static_cast<std::int64_t>(chunk.sent);
-        return chunk.startUs + (sent * kBitsPerByteUs + chunk.baud - 1) / chunk.baud;
+        // Wake when the next batch of bytes (or the rest, when few are left)
+        // has come off the wire: one wake-up for a short reply, so that its
+        // last byte is on time.
+        const auto batch = static_cast<std::size_t>(
+            std::max<std::int64_t>(1, kPaceBatchUs * chunk.baud / kBitsPerByteUs));
+        const std::size_t next = std::min(chunk.bytes.size(), chunk.sent + batch);
+        const auto until = static_cast<std::int64_t>(
+            chunk.bytes.size() - next < batch ? chunk.bytes.size() : next);
+        return chunk.startUs + (until * kBitsPerByteUs + chunk.baud - 1) / chunk.baud;
     }
     return -1;
 }
@@ -242,19 +272,31 @@ void PtyServer::ReadHost() {
     lineBaud_ = now;
 }
 
+std::int64_t PtyServer::Arrival(std::size_t count, int baud, std::int64_t readUs) {
+    if (!options_.pace || baud <= 0) {
+        return readUs;
+    }
+    // The bytes left the host when they were read (or after the ones before
+    // them) and take their wire time to arrive.
+    const auto bits = static_cast<std::int64_t>(count) * kBitsPerByteUs;
+    hostFreeUs_ = std::max(readUs, hostFreeUs_) + (bits + baud - 1) / baud;
+    return hostFreeUs_;
+}
+
 void PtyServer::Deliver(std::span<const std::uint8_t> bytes, int earlier, int later,
                         std::int64_t nowUs) {
     if (bytes.empty()) {
         return;
     }
+    unit_.NoteHostRead(nowUs);
     if (options_.anyBaud || (earlier == 0 && later == 0)) {
-        unit_.OnHostBytes(bytes, unit_.Baud(), nowUs);
+        unit_.OnHostBytes(bytes, unit_.Baud(), Arrival(bytes.size(), unit_.Baud(), nowUs));
         return;
     }
     earlier = earlier != 0 ? earlier : later;
     later = later != 0 ? later : earlier;
     if (earlier == later) {
-        unit_.OnHostBytes(bytes, later, nowUs);
+        unit_.OnHostBytes(bytes, later, Arrival(bytes.size(), later, nowUs));
         return;
     }
     // A change lies somewhere among the bytes: the leading whole messages
@@ -265,14 +307,14 @@ void PtyServer::Deliver(std::span<const std::uint8_t> bytes, int earlier, int la
         if (length == 0) {
             break;
         }
-        unit_.OnHostBytes(bytes.subspan(taken, length), earlier, nowUs);
+        unit_.OnHostBytes(bytes.subspan(taken, length), earlier, Arrival(length, earlier, nowUs));
         taken += length;
     }
     Note("host changed its speed from " + std::to_string(earlier) + " to " + std::to_string(later) +
          " around " + std::to_string(bytes.size()) + " bytes: " + std::to_string(taken) +
          " taken as sent at " + std::to_string(earlier));
     if (taken < bytes.size()) {
-        unit_.OnHostBytes(bytes.subspan(taken), later, nowUs);
+        unit_.OnHostBytes(bytes.subspan(taken), later, Arrival(bytes.size() - taken, later, nowUs));
     }
 }
 
@@ -333,10 +375,14 @@ int PtyServer::Run(int stopFd) {
             fds[1] = {master_, static_cast<short>(POLLIN | (blocked ? POLLOUT : 0)), 0};
             count = 2;
         }
-        const int timeoutMs = wakeUs < 0 ? -1
-                                         : static_cast<int>(std::clamp<std::int64_t>(
-                                               (wakeUs - nowUs + 999) / 1000, 0, 60'000));
-        if (poll(fds.data(), count, timeoutMs) < 0 && errno != EINTR) {
+        // Wake-ups to the microsecond: a paced byte or reply is due then.
+        timespec timeout{};
+        const std::int64_t waitUs =
+            wakeUs < 0 ? -1 : std::clamp<std::int64_t>(wakeUs - nowUs, 0, 60'000'000);
+        timeout.tv_sec = static_cast<time_t>(waitUs / 1'000'000);
+        timeout.tv_nsec = static_cast<long>((waitUs % 1'000'000) * 1000);
+        if (ppoll(fds.data(), count, waitUs < 0 ? nullptr : &timeout, nullptr) < 0 &&
+            errno != EINTR) {
             Note(std::string("poll: ") + std::strerror(errno));
             return 1;
         }

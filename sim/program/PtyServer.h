@@ -45,6 +45,9 @@ class PtyServer {
         bool anyBaud = false;
         std::string linkPath;
         std::int64_t exitAfterMs = -1;
+        // A USB adapter that holds received bytes back: every reply reaches
+        // the host this long after its last byte came off the wire.
+        std::int64_t holdBackUs = 0;
     };
 
     PtyServer(SimulatedUnit& unit, Options options);
@@ -66,12 +69,15 @@ class PtyServer {
         int baud = 0;
         std::size_t sent = 0;
         std::int64_t startUs = 0;
+        bool whole = false;  // written at once at startUs (held back)
     };
 
     std::int64_t NowUs() const;
     // The speed the host set on its end, 0 when it cannot be read.
     int HostBaud() const;
     void Queue(platform::ISerialPeer::Transmission tx, std::int64_t nowUs);
+    // Paced: when host bytes read at readUs have come off the wire.
+    std::int64_t Arrival(std::size_t count, int baud, std::int64_t readUs);
     // Writes what is due; the time the next paced byte is due, or -1.
     std::int64_t Flush(std::int64_t nowUs, bool& blocked);
     // Reads what the host has written, hands it to the unit at the speed it
@@ -94,6 +100,9 @@ class PtyServer {
     std::int64_t startNs_ = 0;
     std::deque<Chunk> out_;
     std::int64_t lineFreeUs_ = 0;
+    // Paced: when the last host byte handed to the unit has come off the
+    // wire (bytes cannot arrive faster than the line's speed).
+    std::int64_t hostFreeUs_ = 0;
 };
 
 }  // namespace sim

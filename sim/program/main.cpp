@@ -41,17 +41,20 @@ int main(int argc, char** argv) {
     options.unit.keepLog = false;  // the program streams its log instead
     sim::SimulatedUnit unit(options.unit);
     if (log != nullptr) {
-        unit.Log().SetSink([log](const sim::LogEntry& entry) {
-            std::fputs((sim::UnitLog::ToJson(entry) + "\n").c_str(), log);
-            std::fflush(log);
+        const bool brief = options.logBrief;
+        unit.Log().SetSink([log, brief](const sim::LogEntry& entry) {
+            std::fputs((sim::UnitLog::ToJson(entry, brief) + "\n").c_str(), log);
+            if (!brief) {
+                std::fflush(log);  // a brief log is for timing: no write per line
+            }
         });
     }
 
     int status = 1;
     {
         sim::SignalPipe signals;
-        sim::PtyServer server(
-            unit, {options.pace, options.anyBaud, options.linkPath, options.exitAfterMs});
+        sim::PtyServer server(unit, {options.pace, options.anyBaud, options.linkPath,
+                                     options.exitAfterMs, options.holdBackMs * 1000});
         if (!signals.Install(error) || !server.Open(error)) {
             std::fprintf(stderr, "gpsunit-sim: %s\n", error.c_str());
         } else {
