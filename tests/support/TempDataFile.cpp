@@ -9,6 +9,7 @@ TempDataFile::TempDataFile(std::span<const std::uint8_t> bytes, const std::strin
     dir_ = std::filesystem::temp_directory_path() / ("gpsupdate-test-" + std::to_string(random()));
     std::filesystem::create_directories(dir_);
     path_ = dir_ / std::filesystem::path(std::u8string(name.begin(), name.end()));
+    std::filesystem::create_directories(path_.parent_path());
     std::ofstream out(path_, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));

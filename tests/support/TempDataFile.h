@@ -5,7 +5,8 @@
 #include <span>
 #include <string>
 
-// A file in a fresh temporary folder, removed with the object.
+// A file in a fresh temporary folder, removed with the object. The name (UTF-8)
+// may hold folders of its own.
 class TempDataFile {
   public:
     explicit TempDataFile(std::span<const std::uint8_t> bytes,
