@@ -12,11 +12,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <memory>
 
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
 #include <QPixmap>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include "GpsUpdateVersion.h"
@@ -26,6 +29,7 @@
 #include "QtSerialControl.h"
 #include "QtSettingsStore.h"
 #include "QtTimerFactory.h"
+#include "RunTrace.h"
 #include "frmMain.h"
 #include "mduCommonMessage.h"
 #include "mduDisplayText.h"
@@ -55,6 +59,9 @@ Environment:
 
 Settings are kept per user in ~/.config/gpsupdate/gpsupdate.conf (Windows:
 the registry key HKEY_CURRENT_USER\Software\gpsupdate\gpsupdate).
+Every scan, connection test and update leaves a trace for support (the last
+20 runs) in ~/.local/share/gpsupdate/traces (Windows:
+%LOCALAPPDATA%\gpsupdate\traces).
 )";
 
 // --help and --version, the only arguments the program takes; they need no
@@ -121,13 +128,21 @@ int main(int argc, char* argv[]) {
     frmMain window(services);
     messageBoxes.SetParentWindow(&window);
     fileDialog.SetParentWindow(&window);
+    // A trace of every run for support, in the per-user data folder.
+    const QString traces = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+                           QStringLiteral("/traces");
+    const std::unique_ptr<RunTrace> trace =
+        RunTrace::ToFolder(std::filesystem::path(traces.toStdU16String()));
+    window.SetObserver(trace.get());
     QObject::connect(&window, &frmMain::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
 
     const QString screenshot = qEnvironmentVariable("GPSUPDATE_SCREENSHOT");
     if (screenshot.isEmpty()) {
         window.show();
-        return app.exec();
+        const int status = app.exec();
+        window.SetObserver(nullptr);
+        return status;
     }
 
     if (qEnvironmentVariableIntValue("GPSUPDATE_SCREENSHOT_DEBUG") != 0) {
@@ -150,5 +165,6 @@ int main(int argc, char* argv[]) {
         app.exit(status);
     });
     app.exec();
+    window.SetObserver(nullptr);
     return status;
 }
