@@ -3,6 +3,7 @@
 #include <exception>
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLayout>
@@ -77,6 +78,7 @@ frmMain::frmMain(platform::PlatformServices& services, QWidget* parent)
     connect(ui->cmdExit, &QPushButton::clicked, this, [this] { close(); });
     connect(ui->ComboComPort, &QComboBox::currentIndexChanged, this,
             [this](int index) { OnComboComPortClick(index); });
+    ui->ComboComPort->installEventFilter(this);
 
     // The host ending the session, or asking the program to end.
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
@@ -111,6 +113,15 @@ void frmMain::ReleaseProgramObjects() {
 
 // --- Start-up ----------------------------------------------------------------
 
+std::string frmMain::DefaultFileName() {
+#ifdef Q_OS_WIN
+    constexpr bool kWindows = true;
+#else
+    constexpr bool kWindows = false;
+#endif
+    return mduSetupOptions::DefaultFileName(kWindows, platform::ToStdString(QDir::homePath()));
+}
+
 void frmMain::InitialiseWindow() {
     mduGlobalModule::InitGlobalTables();
     m_WorkingBusy = false;
@@ -135,7 +146,7 @@ void frmMain::LoadWindow() {
         }
     });
 
-    ui->txtFileName->setText(QStringLiteral("C:\\").toUpper());
+    ui->txtFileName->setText(platform::ToQString(DefaultFileName()));
     try {
         m_Services.serial.SetInputMode(1);
     } catch (const std::exception&) {
@@ -205,7 +216,34 @@ void frmMain::OnCommResponseMessage(std::int32_t vCommEvent,
     }
 }
 
+void frmMain::RefreshPortToolTip() {
+    const int port = SelectedPort();
+    if (port < 1) {
+        return;
+    }
+    ui->ComboComPort->setToolTip(platform::ToQString(
+        mduDisplayText::PortToolTip(port, m_Services.serial.DescribePort(port))));
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->ComboComPort) {
+        switch (event->type()) {
+            case QEvent::ToolTip:
+            case QEvent::MouseButtonPress:
+            case QEvent::KeyPress:
+                // The list is pointed at or opened: an adapter may just have
+                // been plugged in.
+                RefreshPortToolTip();
+                break;
+            default:
+                break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void frmMain::OnComboComPortClick(int index) {
+    RefreshPortToolTip();
     if (!m_ClsComm || index < 0) {
         return;
     }

@@ -107,6 +107,10 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     void CloseForSessionEnd();
     void CloseForTermination();
 
+    // The data file box's text at start: "C:\" on Windows, the home folder
+    // elsewhere.
+    static std::string DefaultFileName();
+
     // Shows or hides the diagnostic frame, resizing the window by the height rule.
     void SetDebugAreaVisible(bool visible);
 
@@ -115,6 +119,9 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     // Everything the operator sees, and the frames behind it, also goes to
     // this observer (nullptr: none). It must outlive the window or be reset.
     void SetObserver(IRunObserver* observer);
+    // The port list's tool tip for the selected number, from what the
+    // system knows now (done when the list is opened or pointed at).
+    void RefreshPortToolTip();
     // The text of the diagnostic frame echo.
     std::string HostImageText() const override;
 
@@ -155,6 +162,7 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     enum class CloseReason { Operator, SessionEnd, Termination };

@@ -63,4 +63,29 @@ std::string ProgressSuffix(const std::string& clock, const std::string& percent)
     return " (計時: " + clock + " , 進度: " + percent + ")";
 }
 
+std::string PortToolTip(int port, const platform::PortFacts& facts) {
+    const std::string name = "COM" + std::to_string(port);
+    std::string text = "傳輸埠選定\n";
+    if (facts.device.empty()) {
+        return text + name + ": 這台電腦沒有此編號的序列埠";
+    }
+    text += name + " = " + facts.device;
+    if (facts.named) {
+        text += " (由 GPSUPDATE_" + name + " 指定)";
+    }
+    if (!facts.present) {
+        return text + " (目前不存在)";
+    }
+    std::string details;
+    const auto add = [&details](const char* label, const std::string& value) {
+        if (!value.empty()) {
+            details += (details.empty() ? "" : ", ") + std::string(label) + value;
+        }
+    };
+    add("", facts.description);
+    add("製造商: ", facts.manufacturer);
+    add("序號: ", facts.serialNumber);
+    return details.empty() ? text : text + "\n" + details;
+}
+
 }  // namespace mduDisplayText

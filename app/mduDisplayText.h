@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "PortFacts.h"
+
 namespace mduDisplayText {
 
 struct Rgb {
@@ -51,6 +53,11 @@ std::string ClockText(std::int64_t elapsedSeconds);
 // The transfer percentage, one decimal: value / max as "25.0%". A maximum of
 // 0 or less shows "0.0%".
 std::string PercentText(std::int32_t value, std::int32_t max);
+
+// The port list's tool tip: its own text, then the device behind the selected
+// number and what the system knows of it (description, maker, serial number
+// of a USB adapter), so that an operator can find the number of an adapter.
+std::string PortToolTip(int port, const platform::PortFacts& facts);
 
 // What the message area's first ":" is followed by while blocks are sent:
 // " (計時: " clock " , 進度: " percentage ")".

@@ -52,4 +52,14 @@ std::optional<std::int16_t> ParsePort(const std::string& storedPort) {
     return static_cast<std::int16_t>(value);
 }
 
+std::string DefaultFileName(bool windows, const std::string& homeFolder) {
+    if (windows) {
+        return "C:\\";
+    }
+    if (homeFolder.empty()) {
+        return "/";
+    }
+    return homeFolder.back() == '/' ? homeFolder : homeFolder + "/";
+}
+
 }  // namespace mduSetupOptions

@@ -29,4 +29,9 @@ bool RestoreRequested(const std::string& storedSwitch);
 // (surrounding spaces allowed), else nothing: the caller keeps its default.
 std::optional<std::int16_t> ParsePort(const std::string& storedPort);
 
+// The data file box's text before a file is chosen: "C:\" on Windows; on
+// other systems, where that names nothing, the user's home folder with a
+// trailing "/" ("/" when the home folder is not known).
+std::string DefaultFileName(bool windows, const std::string& homeFolder);
+
 }  // namespace mduSetupOptions

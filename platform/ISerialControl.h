@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "PortFacts.h"
+
 namespace platform {
 
 // A failure of the serial control (port missing, busy, no permission, refused
@@ -78,6 +80,10 @@ class ISerialControl {
     // The notification, delivered on the GUI thread, never from inside a
     // property access.
     virtual void SetOnComm(std::function<void()> handler) = 0;
+
+    // What the system knows of the device behind a port number (for the
+    // operator, not for the driver). Unknown by default.
+    virtual PortFacts DescribePort(int /*port*/) const { return {}; }
 };
 
 }  // namespace platform

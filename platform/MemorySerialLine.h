@@ -89,6 +89,13 @@ class MemorySerialLine final : public ISerialControl {
     // behind every port. On any other port nothing answers.
     void SetPeerPort(int port) { peerPort_ = port; }
 
+    // What DescribePort tells of a port (a fake port list for tests).
+    void SetPortFacts(int port, PortFacts facts) { portFacts_[port] = std::move(facts); }
+    PortFacts DescribePort(int port) const override {
+        const auto found = portFacts_.find(port);
+        return found == portFacts_.end() ? PortFacts{} : found->second;
+    }
+
     // Port numbers that exist (all of 1 to 16 unless told otherwise); opening
     // any other throws "COMn: no such port".
     void SetExistingPorts(std::set<int> ports) { existingPorts_ = std::move(ports); }
@@ -171,6 +178,7 @@ class MemorySerialLine final : public ISerialControl {
     bool receivePending_ = false;
 
     std::set<int> existingPorts_;
+    std::map<int, PortFacts> portFacts_;
     std::map<int, std::string> openFailures_;
     std::int64_t sendDelayUs_ = 0;
     std::vector<std::string> writeLog_;

@@ -1,5 +1,8 @@
 #include "QtSerialControl.h"
 
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
 #include <QMetaObject>
 #include <algorithm>
 #include <cctype>
@@ -131,6 +134,36 @@ std::vector<std::string> QtSerialControl::SerialDevices() {
     }
 #endif
     return devices;
+}
+
+PortFacts QtSerialControl::DescribePort(int port) const {
+    PortFacts facts;
+    facts.device = DeviceForPort(port);
+    const std::string variable = "GPSUPDATE_COM" + std::to_string(port);
+    const char* named = std::getenv(variable.c_str());
+    facts.named = named != nullptr && *named != '\0';
+    if (facts.device.empty()) {
+        return facts;
+    }
+    // A link (such as /dev/serial/by-id/...) stands for the device it names.
+    const QFileInfo file(QString::fromStdString(facts.device));
+    const QString canonical = file.exists() ? file.canonicalFilePath() : QString();
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        const QString location = info.systemLocation();
+        if (location == QString::fromStdString(facts.device) ||
+            info.portName() == QString::fromStdString(facts.device) ||
+            (!canonical.isEmpty() && location == canonical)) {
+            facts.present = true;
+            facts.description = info.description().toStdString();
+            facts.manufacturer = info.manufacturer().toStdString();
+            facts.serialNumber = info.serialNumber().toStdString();
+            return facts;
+        }
+    }
+#if !defined(Q_OS_WIN)
+    facts.present = file.exists();
+#endif
+    return facts;
 }
 
 std::string QtSerialControl::DeviceForPort(int port) {

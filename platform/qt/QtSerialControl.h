@@ -77,6 +77,8 @@ class QtSerialControl final : public QObject, public ISerialControl {
     // The device behind port n ("COMn" on Windows, a path on Linux), or ""
     // when no device has that number.
     static std::string DeviceForPort(int port);
+    // The device behind port n and what the system knows of it.
+    PortFacts DescribePort(int port) const override;
     // The serial devices of this machine in port order (Linux: full paths).
     static std::vector<std::string> SerialDevices();
     // Orders device names (as in /dev) into port order: ttyS*, ttyUSB*,

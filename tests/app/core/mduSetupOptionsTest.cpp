@@ -35,3 +35,10 @@ TEST(mduSetupOptions, TheRestoreSwitchAndTheStoredPortAreReadSafely) {
         EXPECT_EQ(mduSetupOptions::ParsePort(p.text), p.port) << "\"" << p.text << "\"";
     }
 }
+
+TEST(mduSetupOptions, TheDataFileBoxStartsInAFolderThatExistsOnThePlatform) {
+    EXPECT_EQ(mduSetupOptions::DefaultFileName(true, "C:\\Users\\op"), "C:\\");
+    EXPECT_EQ(mduSetupOptions::DefaultFileName(false, "/home/op"), "/home/op/");
+    EXPECT_EQ(mduSetupOptions::DefaultFileName(false, "/root/"), "/root/");
+    EXPECT_EQ(mduSetupOptions::DefaultFileName(false, ""), "/");
+}

@@ -13,6 +13,7 @@
 
 #include "QtFileDialog.h"
 #include "QtMessageBoxes.h"
+#include "QtSerialControl.h"
 #include "QtSettingsStore.h"
 #include "QtWindowTimer.h"
 
@@ -183,4 +184,26 @@ TEST(QtMessageBoxes, ShowsAModalBoxWithTheAskedIconButtonsAndCaption) {
     EXPECT_EQ(titled.Show("x", MsgButtons::YesNo, MsgIcon::None), MsgResult::Yes);
     EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
     EXPECT_EQ(seen.title, "GPS");
+}
+
+TEST(QtSerialControl, DescribesTheDeviceANumberNamesAndANumberWithoutOne) {
+    QTemporaryDir dir;
+    const QString device = dir.filePath(QStringLiteral("unit"));
+    QFile(device).open(QIODevice::WriteOnly);
+    qputenv("GPSUPDATE_COM7", device.toUtf8());
+    qputenv("GPSUPDATE_COM8", dir.filePath(QStringLiteral("gone")).toUtf8());
+    platform::QtSerialControl serial;
+    const platform::PortFacts named = serial.DescribePort(7);
+    EXPECT_EQ(named.device, device.toStdString());
+    EXPECT_TRUE(named.named);
+    EXPECT_TRUE(named.present);
+    const platform::PortFacts gone = serial.DescribePort(8);
+    EXPECT_TRUE(gone.named);
+    EXPECT_FALSE(gone.present);
+#ifndef Q_OS_WIN
+    // No machine here has sixteen serial devices.
+    EXPECT_EQ(serial.DescribePort(16).device, "");
+#endif
+    qunsetenv("GPSUPDATE_COM7");
+    qunsetenv("GPSUPDATE_COM8");
 }

@@ -72,7 +72,7 @@ TEST(frmMainClose, WhileBusyNoKeepsTheWindowAndYesClosesAfterTheFollowUpBox) {
     EXPECT_FALSE(w.isVisible());
     EXPECT_TRUE(w.Exited());
     EXPECT_EQ(h.Stored(mduSetupOptions::KeyAutoSave), "1");
-    EXPECT_EQ(h.Stored(mduSetupOptions::KeyFileName), "C:\\");
+    EXPECT_EQ(h.Stored(mduSetupOptions::KeyFileName), frmMain::DefaultFileName());
 }
 
 TEST(frmMainClose, SessionEndAndTerminationCloseWithoutAQuestionEvenWhileBusy) {

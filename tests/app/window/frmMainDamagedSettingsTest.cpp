@@ -55,7 +55,7 @@ TEST(frmMainSettings, AStoreThatIsGarbageUnreadableOrUnwritableGivesTheDefaults)
             frmMain window(services);
             clock.AdvanceBy(frmMain::kTimAutoRunningInterval);
             EXPECT_EQ(window.SelectedPort(), 1);
-            EXPECT_EQ(window.FileNameText(), "C:\\");
+            EXPECT_EQ(window.FileNameText(), frmMain::DefaultFileName());
             EXPECT_EQ(window.WorkState(), 0);
             window.close();  // saves: replaced, or lost where it cannot be written
             EXPECT_TRUE(window.Exited());

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -158,4 +161,41 @@ TEST(frmMainBrowse, AnInterchangeFileIsPresetAndTheResultTellsAChangedChoice) {
     EXPECT_EQ(h.dialog.Requests().back().request.flags, 6);
     h.dialog.QueueCancel();
     EXPECT_FALSE(w.BrowseDataFile(false));
+}
+
+TEST(frmMainDisplay, ThePortListsTipNamesTheDeviceBehindTheSelectedNumber) {
+    WindowHarness h;
+    platform::PortFacts adapter;
+    adapter.device = "/dev/ttyUSB0";
+    adapter.present = true;
+    adapter.description = "FT232R USB UART";
+    adapter.manufacturer = "FTDI";
+    adapter.serialNumber = "A50285BI";
+    h.line.SetPortFacts(2, adapter);
+    platform::PortFacts named;
+    named.device = "/tmp/gpsunit";
+    named.named = true;
+    h.line.SetPortFacts(3, named);
+    frmMain& w = h.StartIdle();
+    auto* combo = h.Control<QComboBox>("ComboComPort");
+    const auto tip = [combo] { return combo->toolTip().toStdString(); };
+
+    EXPECT_EQ(tip(), "傳輸埠選定\nCOM1: 這台電腦沒有此編號的序列埠");
+    combo->setCurrentIndex(1);
+    EXPECT_EQ(tip(),
+              "傳輸埠選定\nCOM2 = /dev/ttyUSB0\nFT232R USB UART, 製造商: FTDI, 序號: A50285BI");
+    combo->setCurrentIndex(2);
+    EXPECT_EQ(tip(), "傳輸埠選定\nCOM3 = /tmp/gpsunit (由 GPSUPDATE_COM3 指定) (目前不存在)");
+
+    // An adapter plugged in while the window is open shows when the list is
+    // next pointed at or opened.
+    named.present = true;
+    h.line.SetPortFacts(3, named);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(combo, &press);
+    QCoreApplication::processEvents();
+    combo->hidePopup();
+    EXPECT_EQ(tip(), "傳輸埠選定\nCOM3 = /tmp/gpsunit (由 GPSUPDATE_COM3 指定)");
+    EXPECT_EQ(w.SelectedPort(), 3);
 }
