@@ -16,13 +16,12 @@
 #include <memory>
 
 #include <QApplication>
-#include <QFont>
-#include <QFontDatabase>
 #include <QPixmap>
 #include <QStandardPaths>
 #include <QTimer>
 
 #include "GpsUpdateVersion.h"
+#include "ProgramFonts.h"
 #include "QtClock.h"
 #include "QtFileDialog.h"
 #include "QtMessageBoxes.h"
@@ -78,20 +77,6 @@ bool AnswerInformationOption(int argc, char* argv[]) {
         }
     }
     return false;
-}
-
-// The operator texts are Traditional Chinese: prefer a font that has them.
-void UseTraditionalChineseFont(QApplication& app) {
-    const QStringList families = QFontDatabase::families();
-    for (const char* family :
-         {"Noto Sans CJK TC", "Noto Sans TC", "Microsoft JhengHei", "PMingLiU"}) {
-        if (families.contains(QString::fromLatin1(family))) {
-            QFont font(QString::fromLatin1(family));
-            font.setPointSizeF(app.font().pointSizeF());
-            app.setFont(font);
-            return;
-        }
-    }
 }
 
 // The diagnostic frame with the lamps in their four colours, and the longest

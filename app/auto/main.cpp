@@ -15,6 +15,7 @@
 #include "AutoMessageBoxes.h"
 #include "AutoOptions.h"
 #include "AutoRunner.h"
+#include "GpsUpdateVersion.h"
 #include "JsonReport.h"
 #include "MemorySettingsStore.h"
 #include "ProgramFonts.h"
@@ -27,10 +28,6 @@
 #include "frmMain.h"
 #include "mduGlobalModule.h"
 #include "mduSetupOptions.h"
-
-#ifndef GPSUPDATE_VERSION
-#define GPSUPDATE_VERSION "unknown"
-#endif
 
 int main(int argc, char* argv[]) {
     QElapsedTimer since;
@@ -50,7 +47,7 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     if (options.version) {
-        std::printf("gpsupdate-auto %s\n", GPSUPDATE_VERSION);
+        std::printf("gpsupdate-auto %s\n", gpsupdate::kVersion);
         return 0;
     }
 #ifndef _WIN32
