@@ -92,6 +92,11 @@ void SoakOne(std::uint64_t seed, Tally& tally) {
                                   ? platform::MsgResult::Ok
                                   : platform::MsgResult::Cancel);
     }
+    // The operator takes a while over each box; timers and replies go on.
+    const std::int64_t boxOpenMs = std::uniform_int_distribution<int>(0, 3)(random) * 1500;
+    rig.boxes.SetWhileOpen([&rig, boxOpenMs](const platform::ScriptedMessageBoxes::Shown&) {
+        rig.clock.AdvanceBy(boxOpenMs);
+    });
     ++tally.runs;
     const std::optional<RunOutcome> outcome = rig.Update(30 * 60 * 1000);
     std::string broken;
