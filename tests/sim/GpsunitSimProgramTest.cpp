@@ -171,15 +171,22 @@ TEST(GpsunitSim, PaceSpreadsAReplyOverItsWireTime) {
     const std::string device = sim.FirstLine(5000);
     ASSERT_FALSE(device.empty());
     HostPort port(device, B9600);
-    ASSERT_TRUE(port.Write(mduGlobalModule::BuildSentence("$GSHLO")));
+    const Bytes hello = mduGlobalModule::BuildSentence("$GSHLO");
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_TRUE(port.Write(hello));
     const auto bytes =
         port.ReadTimed([](const Bytes& b) { return !b.empty() && b.back() == '\n'; }, 3000);
     ASSERT_GT(bytes.size(), 20u);
-    const auto spread = bytes.back().at - bytes.front().at;
-    // 10 bit times at 9600 baud per byte after the first; allow 10 % for the
-    // millisecond granularity of the program's waits.
-    const auto wire = std::chrono::microseconds((bytes.size() - 1) * 10'000'000 / 9600);
-    EXPECT_GE(spread, wire * 9 / 10) << bytes.size() << " bytes";
+    // The reply is complete no sooner than the wire time of the hello and of
+    // the reply itself after the hello was written (10 bit times a byte at
+    // 9600 baud); a late wake-up of the program only makes it later.
+    const auto wire = [](std::size_t count) {
+        return std::chrono::microseconds(count * 10'000'000 / 9600);
+    };
+    EXPECT_GE(bytes.back().at - sent, wire(hello.size() + bytes.size()) * 99 / 100);
+    // And its bytes are spread out, not written in one burst.
+    EXPECT_GE(bytes.back().at - bytes.front().at, wire(bytes.size() - 1) / 2)
+        << bytes.size() << " bytes";
 }
 
 TEST(GpsunitSim, HangUpClosesTheTerminalAndTheProgramStillStopsCleanly) {
