@@ -19,7 +19,7 @@ struct FileDialogRequest {
 };
 
 class IFileDialog {
-public:
+  public:
     virtual ~IFileDialog() = default;
     // The chosen path, or nothing when the operator cancelled.
     virtual std::optional<std::string> ShowOpen(const FileDialogRequest& request) = 0;

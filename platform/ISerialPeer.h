@@ -12,7 +12,7 @@ namespace platform {
 // bytes over when they have fully arrived. Bytes sent at one speed and
 // received at another arrive garbled, as on a real cable.
 class ISerialPeer {
-public:
+  public:
     struct Transmission {
         std::vector<std::uint8_t> bytes;
         int baud = 9600;

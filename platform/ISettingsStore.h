@@ -8,7 +8,7 @@ namespace platform {
 // Reading never fails: a missing key, a damaged or unreadable store gives the
 // default. Writing may silently fail on a read-only store.
 class ISettingsStore {
-public:
+  public:
     virtual ~ISettingsStore() = default;
     virtual std::string GetSetting(const std::string& appName, const std::string& section,
                                    const std::string& key, const std::string& defaultValue) = 0;

@@ -8,7 +8,7 @@ namespace platform {
 // and one expiry handler that runs on the GUI thread, repeated every interval
 // while the timer stays enabled.
 class IWindowTimer {
-public:
+  public:
     virtual ~IWindowTimer() = default;
 
     virtual bool Enabled() const = 0;

@@ -4,7 +4,7 @@ namespace platform {
 namespace {
 
 class SilentMessageBoxes final : public IMessageBoxes {
-public:
+  public:
     MsgResult Show(const std::string&, MsgButtons buttons, MsgIcon) override {
         switch (buttons) {
             case MsgButtons::OkCancel:
@@ -23,9 +23,13 @@ IMessageBoxes* g_current = nullptr;
 
 }  // namespace
 
-IMessageBoxes& ProgramMessageBoxes::Get() { return g_current != nullptr ? *g_current : g_silent; }
+IMessageBoxes& ProgramMessageBoxes::Get() {
+    return g_current != nullptr ? *g_current : g_silent;
+}
 
-void ProgramMessageBoxes::Set(IMessageBoxes* boxes) { g_current = boxes; }
+void ProgramMessageBoxes::Set(IMessageBoxes* boxes) {
+    g_current = boxes;
+}
 
 ScopedProgramMessageBoxes::ScopedProgramMessageBoxes(IMessageBoxes& boxes) : previous_(nullptr) {
     IMessageBoxes& current = ProgramMessageBoxes::Get();
@@ -33,6 +37,8 @@ ScopedProgramMessageBoxes::ScopedProgramMessageBoxes(IMessageBoxes& boxes) : pre
     ProgramMessageBoxes::Set(&boxes);
 }
 
-ScopedProgramMessageBoxes::~ScopedProgramMessageBoxes() { ProgramMessageBoxes::Set(previous_); }
+ScopedProgramMessageBoxes::~ScopedProgramMessageBoxes() {
+    ProgramMessageBoxes::Set(previous_);
+}
 
 }  // namespace platform

@@ -10,7 +10,7 @@ namespace platform {
 // boxes at start-up; until then, and after Reset, a silent instance answers OK
 // (or Cancel/No to a question) and shows nothing.
 class ProgramMessageBoxes {
-public:
+  public:
     static IMessageBoxes& Get();
     static void Set(IMessageBoxes* boxes);
     static void Reset() { Set(nullptr); }
@@ -18,13 +18,13 @@ public:
 
 // Installs boxes for the lifetime of a scope and restores the previous ones.
 class ScopedProgramMessageBoxes {
-public:
+  public:
     explicit ScopedProgramMessageBoxes(IMessageBoxes& boxes);
     ~ScopedProgramMessageBoxes();
     ScopedProgramMessageBoxes(const ScopedProgramMessageBoxes&) = delete;
     ScopedProgramMessageBoxes& operator=(const ScopedProgramMessageBoxes&) = delete;
 
-private:
+  private:
     IMessageBoxes* previous_;
 };
 

@@ -14,7 +14,7 @@ namespace platform {
 // changed). An optional hook runs while the box is "open", so a test can let
 // timers and serial events through as a real modal box does.
 class ScriptedMessageBoxes final : public IMessageBoxes {
-public:
+  public:
     struct Shown {
         std::string text;
         MsgButtons buttons;
@@ -32,7 +32,7 @@ public:
     std::vector<std::string> Texts() const;
     void Clear() { shown_.clear(); }
 
-private:
+  private:
     std::deque<MsgResult> script_;
     std::vector<Shown> shown_;
     MsgResult okDefault_ = MsgResult::Ok;

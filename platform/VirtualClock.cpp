@@ -3,7 +3,7 @@
 namespace platform {
 
 class VirtualClock::Timer final : public IWindowTimer {
-public:
+  public:
     explicit Timer(std::shared_ptr<VirtualClock*> clock) : clock_(std::move(clock)) {}
     ~Timer() override { Disarm(); }
 
@@ -19,7 +19,7 @@ public:
     }
     void SetOnTimer(std::function<void()> handler) override { handler_ = std::move(handler); }
 
-private:
+  private:
     void Disarm() {
         if (handle_ != 0 && *clock_ != nullptr) {
             (*clock_)->Cancel(handle_);
@@ -56,11 +56,17 @@ private:
 VirtualClock::VirtualClock(std::int64_t startSeconds)
     : startSeconds_(startSeconds), self_(std::make_shared<VirtualClock*>(this)) {}
 
-VirtualClock::~VirtualClock() { *self_ = nullptr; }
+VirtualClock::~VirtualClock() {
+    *self_ = nullptr;
+}
 
-std::int64_t VirtualClock::NowSeconds() const { return startSeconds_ + nowUs_ / 1000000; }
+std::int64_t VirtualClock::NowSeconds() const {
+    return startSeconds_ + nowUs_ / 1000000;
+}
 
-std::unique_ptr<IWindowTimer> VirtualClock::CreateTimer() { return std::make_unique<Timer>(self_); }
+std::unique_ptr<IWindowTimer> VirtualClock::CreateTimer() {
+    return std::make_unique<Timer>(self_);
+}
 
 VirtualClock::Handle VirtualClock::Arm(std::int64_t dueUs, Action action) {
     const Handle handle = nextSeq_++;

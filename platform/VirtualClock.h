@@ -17,7 +17,7 @@ namespace platform {
 // behave as window timers: an interval of 0 or less never fires, writing the
 // interval or re-enabling restarts the count.
 class VirtualClock final : public IClock, public ITimerFactory {
-public:
+  public:
     using Action = std::function<void()>;
     using Handle = std::uint64_t;
 
@@ -61,7 +61,7 @@ public:
     std::int64_t NextDueUs() const;
     std::size_t PendingCount() const { return queue_.size(); }
 
-private:
+  private:
     class Timer;
     friend class Timer;
 

@@ -22,8 +22,8 @@ TEST(VirtualClock, TimersFireInTimeOrderAndRepeatWhileEnabled) {
 
     clock.AdvanceBy(60);
     // At 60 both are due; slow was re-armed (at 30) before fast (at 40).
-    EXPECT_EQ(fired, (std::vector<std::string>{"fast@20", "slow@30", "fast@40", "slow@60",
-                                               "fast@60"}));
+    EXPECT_EQ(fired,
+              (std::vector<std::string>{"fast@20", "slow@30", "fast@40", "slow@60", "fast@60"}));
 }
 
 TEST(VirtualClock, RestartingATimerCountsFromZeroAndDisabledTimersStayQuiet) {
