@@ -1,8 +1,9 @@
 #include "ProcessMemory.h"
 
 #ifdef _WIN32
-#include <psapi.h>
 #include <windows.h>
+// psapi.h needs windows.h before it.
+#include <psapi.h>
 #else
 #include <fstream>
 #include <string>

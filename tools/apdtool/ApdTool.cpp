@@ -181,7 +181,7 @@ const char* ApdTool::Usage() {
                [--key K] [--order random|identity|reverse] [--seed N]
                [--header-pages P] [--skip-pages S] [--header-word W]
   apdtool inspect FILE [--tool-version V] [--blocks] [--json]
-  apdtool --help
+  apdtool --help | --version
 
 pack writes an update data file from a flash image and a parameter image (or
 from N seeded random bytes each) with the three version texts (defaults 0601,
