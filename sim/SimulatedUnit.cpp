@@ -452,7 +452,10 @@ SimulatedUnit::Reply SimulatedUnit::Execute(int code, const std::vector<std::uin
         }
         case UnitCommand::kQID: {
             accepted.payload = TextBytes(config_.serial);
-            const auto trailer = UnitCrc::Trailer(accepted.payload);
+            auto trailer = UnitCrc::Trailer(accepted.payload);
+            if (config_.identityCrcWrong) {
+                trailer[0] ^= 0x01;
+            }
             accepted.payload.insert(accepted.payload.end(), trailer.begin(), trailer.end());
             return accepted;
         }

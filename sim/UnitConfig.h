@@ -19,6 +19,8 @@ struct UnitConfig {
     // closing command, and after the memory check that follows it.
     std::uint8_t recordReport = 0x00;
     std::uint8_t finalReport = 0x00;
+    // A unit whose QID payload carries a wrong CRC of its serial number.
+    bool identityCrcWrong = false;
 
     std::int64_t eraseMs = 3000;  // FErs: from the request to the reply
     std::int64_t checkMs = 3000;  // after RST: hellos go unanswered this long

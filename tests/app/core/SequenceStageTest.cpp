@@ -129,6 +129,18 @@ TEST(CommandStages, AFileThatIsNotNewerNeedsTheOperatorsConsent) {
     }
 }
 
+TEST(CommandStages, AnIdentityWithABadInnerCrcFailsItsStageAndLeavesTheSerialNumberShown) {
+    sim::UnitConfig unit = SequenceRig::QuickUnit();
+    unit.identityCrcWrong = true;
+    SequenceRig rig(unit);
+    ASSERT_EQ(rig.Update(), RunOutcome::Failed);
+    EXPECT_EQ(rig.window->MessageText(), msg::SetupFailureText(3));
+    EXPECT_EQ(rig.window->Lamp(5), 3);
+    // The serial number of the link-mode reply stays.
+    EXPECT_EQ(rig.window->InfoLine(2), "GPS   序          號   : GU48A0012345");
+    EXPECT_FALSE(rig.Erased());
+}
+
 TEST(CommandStages, VersionsThatCannotBeComparedFailTheStage) {
     sim::UnitConfig unit = SequenceRig::QuickUnit();
     unit.dataVersion = "V99999999999";  // its digits do not fit a 32-bit number
