@@ -12,9 +12,15 @@
 // the box open (the clock runs meanwhile, as a modal box lets events in).
 // An input that has run out passes everything and answers OK at once.
 //
-// Input: byte 0 picks the run (update, connection test, scan) and the unit
-// (its data version against the file's, record reports, program version);
-// the rest is read as above, in the order things happen.
+// An update may instead run on a lossy line (bit 7 of byte 0), where the
+// host's requests may be lost or damaged as well, but the unit's answers
+// keep their order and damage to them is always detectable (see
+// MeddlingPeer): that line tests the transfer's defence against stray
+// replies taken for the answer to a block the unit never received.
+//
+// Input: byte 0 picks the run (update, connection test, scan), the line and
+// the unit (its data version against the file's, record reports, program
+// version); the rest is read as above, in the order things happen.
 //
 // Oracles (abort on violation):
 // - the run ends, back in idle with no run active, within 30 virtual minutes,
@@ -133,13 +139,53 @@ bool UnitErased(const sim::SimulatedUnit& unit) {
 // --- The line between the unit and the host ------------------------------------------------
 
 // Wraps the unit; every transmission of the unit goes through Apply.
+//
+// Two kinds of line. The meddling line touches only the unit's answers, and
+// every one on its own: a delayed answer or a late copy may overtake later
+// ones, and an answer may be replaced by anything, a forged one included.
+// Every request reaches the unit, so whatever the host is told, the unit has
+// been sent each block it counts as written.
+//
+// The lossy line is a real cable at its worst: requests of the host may be
+// lost or damaged too, while the unit's answers keep their order (a delay
+// holds back everything after it) and damage to them never goes unnoticed
+// (no copies, no forgeries, no noise that passes a CRC). On it a block the
+// host counts as written must really be in the unit.
 class MeddlingPeer final : public platform::ISerialPeer {
   public:
-    MeddlingPeer(sim::SimulatedUnit& unit, fuzz::ByteReader& in) : unit_(unit), in_(in) {}
+    MeddlingPeer(sim::SimulatedUnit& unit, fuzz::ByteReader& in, bool lossy)
+        : unit_(unit), in_(in), lossy_(lossy) {}
 
     void OnHostBytes(std::span<const std::uint8_t> bytes, int hostBaud,
                      std::int64_t nowUs) override {
-        unit_.OnHostBytes(bytes, hostBaud, nowUs);
+        if (!lossy_ || in_.Empty() || hostPasses_ > 0) {
+            hostPasses_ -= hostPasses_ > 0 ? 1 : 0;
+            unit_.OnHostBytes(bytes, hostBaud, nowUs);
+            return;
+        }
+        const std::uint8_t op = in_.Byte();
+        switch (op & 3) {
+            case 0:  // pass this one and the next `op >> 2`
+                hostPasses_ = op >> 2;
+                unit_.OnHostBytes(bytes, hostBaud, nowUs);
+                break;
+            case 1:  // lost
+                meddled_ = true;
+                break;
+            case 2: {  // one byte damaged
+                meddled_ = true;
+                std::vector<std::uint8_t> damaged(bytes.begin(), bytes.end());
+                if (!damaged.empty()) {
+                    const std::uint8_t mask = in_.Byte();
+                    damaged[(op >> 2) % damaged.size()] ^= mask == 0 ? 0x01 : mask;
+                }
+                unit_.OnHostBytes(damaged, hostBaud, nowUs);
+                break;
+            }
+            default:
+                unit_.OnHostBytes(bytes, hostBaud, nowUs);
+                break;
+        }
     }
 
     std::int64_t NextDueUs() const override {
@@ -172,9 +218,9 @@ class MeddlingPeer final : public platform::ISerialPeer {
 
     bool Connected() const override { return unit_.Connected(); }
 
-    // Whether any transmission was changed in any way.
+    // Whether anything on the line was changed in any way.
     bool Meddled() const { return meddled_; }
-    // Whether any was replaced by input bytes (which may forge any answer).
+    // Whether an answer was replaced by input bytes (which may forge any).
     bool Replaced() const { return replaced_; }
 
   private:
@@ -183,7 +229,23 @@ class MeddlingPeer final : public platform::ISerialPeer {
         Transmission tx;
     };
 
-    void Queue(std::int64_t dueUs, Transmission tx) { queued_.push_back({dueUs, std::move(tx)}); }
+    void Queue(std::int64_t dueUs, Transmission tx) {
+        if (lossy_) {
+            // A cable keeps the order: nothing overtakes a held-back answer.
+            dueUs = std::max(dueUs, lastDueUs_);
+            lastDueUs_ = dueUs;
+        }
+        queued_.push_back({dueUs, std::move(tx)});
+    }
+
+    // On the lossy line damage to a frame is always noticed: a frame that
+    // still ends in its own CRC gets one more bit wrong.
+    void Noticeable(Transmission& tx) const {
+        if (lossy_ && tx.baud == sim::SimulatedUnit::kBinaryBaud && tx.bytes.size() >= 2 &&
+            fuzz::ReferenceCrcIntact(tx.bytes)) {
+            tx.bytes.back() ^= 0x01;
+        }
+    }
 
     void Apply(Transmission tx, std::int64_t nowUs) {
         if (in_.Empty() || passes_ > 0) {
@@ -193,9 +255,15 @@ class MeddlingPeer final : public platform::ISerialPeer {
         }
         const std::uint8_t op = in_.Byte();
         const int param = op >> 3;
-        meddled_ |= (op & 7) != 0;
-        replaced_ |= (op & 7) >= 6;
-        switch (op & 7) {
+        int kind = op & 7;
+        if (lossy_ && kind == 5) {
+            kind = 2;  // no copies: a held-back answer instead
+        } else if (lossy_ && kind == 7) {
+            kind = 1;  // no forgeries: a lost answer instead
+        }
+        meddled_ |= kind != 0;
+        replaced_ |= kind >= 6;
+        switch (kind) {
             case 0:  // pass this one and the next `param`
                 passes_ = param;
                 Queue(nowUs, std::move(tx));
@@ -211,6 +279,7 @@ class MeddlingPeer final : public platform::ISerialPeer {
                     const std::uint8_t mask = in_.Byte();
                     tx.bytes[at] ^= mask == 0 ? 0x01 : mask;
                 }
+                Noticeable(tx);
                 Queue(nowUs, std::move(tx));
                 break;
             }
@@ -218,6 +287,7 @@ class MeddlingPeer final : public platform::ISerialPeer {
                 if (!tx.bytes.empty()) {
                     tx.bytes.resize(static_cast<std::size_t>(param) % tx.bytes.size());
                 }
+                Noticeable(tx);
                 Queue(nowUs, std::move(tx));
                 break;
             case 5: {  // twice, the copy after a delay
@@ -228,6 +298,7 @@ class MeddlingPeer final : public platform::ISerialPeer {
             }
             case 6:  // replaced by input bytes as they are
                 tx.bytes = in_.Bytes(static_cast<std::size_t>(param));
+                Noticeable(tx);
                 Queue(nowUs, std::move(tx));
                 break;
             default:  // replaced by input bytes made into a well-formed answer
@@ -264,8 +335,11 @@ class MeddlingPeer final : public platform::ISerialPeer {
 
     sim::SimulatedUnit& unit_;
     fuzz::ByteReader& in_;
+    const bool lossy_;
     std::vector<Queued> queued_;
+    std::int64_t lastDueUs_ = 0;
     int passes_ = 0;
+    int hostPasses_ = 0;
     bool meddled_ = false;
     bool replaced_ = false;
 };
@@ -329,6 +403,7 @@ class RunWatch final : public IRunObserver {
 
 struct Scenario {
     std::int32_t button = kEventDownLoadStart;
+    bool lossy = false;  // the lossy line instead of the meddling one
     sim::UnitConfig unit;
     bool soundUnit = true;  // program accepted, memory check passes
 };
@@ -337,6 +412,8 @@ Scenario ReadScenario(std::uint8_t s) {
     Scenario scenario;
     if ((s & 3) == 3) {
         scenario.button = (s & 0x80) != 0 ? kEventHelloDevice : kEventAutoPortScan;
+    } else {
+        scenario.lossy = (s & 0x80) != 0;
     }
     static const std::array<const char*, 4> kVersions{"0512", "0601", "0700", "0512"};
     sim::UnitConfig& unit = scenario.unit;
@@ -365,7 +442,7 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
     platform::ScopedProgramMessageBoxes programBoxes(boxes);
     platform::MemorySerialLine line(clock);
     sim::SimulatedUnit unit(scenario.unit);
-    MeddlingPeer peer(unit, in);
+    MeddlingPeer peer(unit, in, scenario.lossy);
     line.AttachPeer(&peer);
     RunWatch watch;
     {

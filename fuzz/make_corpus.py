@@ -200,6 +200,18 @@ def passes(n):
     return op(PASS, n - 1)
 
 
+H_PASS, H_LOST, H_DAMAGED = range(3)
+
+
+def host_op(kind, param=0):
+    return bytes([(param << 2) | kind])
+
+
+def host_passes(n):
+    """Passes n host frames (n >= 1) with one byte (lossy line only)."""
+    return host_op(H_PASS, n - 1)
+
+
 # Transmissions of the unit in an update: 1 hello, 2 link, 3 Attach, 4 QID,
 # 5 STS, 6 VPGM, 7 SSecu1, 8 VMAP, 9 erase, 10-34 flash blocks, 35-37
 # parameter blocks, then the hellos of the final check.
@@ -234,6 +246,15 @@ def session_seeds():
         "final-hello-sealed-ack": b"\x00" + passes(32) + passes(5) + op(SEALED, 11)
         + b"ASACK,GU,00",
         "early-box-long-open": b"\x04" + passes(8) + b"\x07" + delay(TWICE, 600000),
+        # The lossy line (bit 7): one byte per host frame too, in the order
+        # frames and answers happen: 1 hello, 2 link, 3 Attach ... 9 erase,
+        # 10 the first flash block.
+        "lossy-clean": b"\x80",
+        "lossy-block-request-lost": b"\x80" + host_passes(9) + passes(9) + host_op(H_LOST),
+        "lossy-block-request-damaged": b"\x80" + host_passes(9) + passes(9)
+        + host_op(H_DAMAGED, 5) + b"\x40",
+        "lossy-late-answer-resend-lost": b"\x80" + host_passes(10) + passes(9)
+        + delay(DELAY, 2010) + host_op(H_LOST),
     }
 
 
