@@ -29,7 +29,9 @@
 // - an update the operator cancelled, or one for a program version the file
 //   does not accept (unless a forged answer claimed another), never erases
 //   the unit;
-// - on an untouched line with a sound unit every run succeeds.
+// - on an untouched line with a sound unit every run succeeds;
+// - a run that fails says so in red (an update also with a red lamp), one
+//   that succeeds ends with its success text (an update with no red lamp).
 
 #include <algorithm>
 #include <array>
@@ -56,6 +58,7 @@
 #include "clsPNV480DnLdData.h"
 #include "clsUpdateSequence.h"
 #include "mduCommonMessage.h"
+#include "mduDisplayText.h"
 
 namespace {
 
@@ -432,6 +435,43 @@ Scenario ReadScenario(std::uint8_t s) {
     return scenario;
 }
 
+// What the operator is shown at the end: a failed or cancelled run says so
+// in red (and, for an update, with a red lamp); a successful one ends with
+// its success text, and an update with its last lamp green and none red.
+void CheckDisplays(const HeadlessWindow& window, std::size_t before, RunOutcome outcome,
+                   bool update) {
+    const std::vector<HeadlessWindow::Message>& messages = window.Messages();
+    FUZZ_REQUIRE(messages.size() > before);
+    const auto shown = [&](int kind) {
+        return std::any_of(messages.begin() + static_cast<std::ptrdiff_t>(before), messages.end(),
+                           [kind](const HeadlessWindow::Message& m) { return m.kind == kind; });
+    };
+    bool anyRed = false;
+    for (int lamp = 0; lamp < mduDisplayText::LampCount; ++lamp) {
+        anyRed |= window.Lamp(lamp) == mduDisplayText::LampFailed;
+    }
+    constexpr int kSuccessText = 1;
+    constexpr int kErrorText = 2;
+    constexpr int kFinalCheckLamp = 19;
+    if (outcome == RunOutcome::Succeeded) {
+        FUZZ_REQUIRE(messages.back().kind == kSuccessText);
+        if (update) {
+            FUZZ_REQUIRE(!anyRed);
+            FUZZ_REQUIRE(window.Lamp(kFinalCheckLamp) == mduDisplayText::LampDone);
+        }
+    } else {
+        FUZZ_REQUIRE(shown(kErrorText));
+        // The one failure the connect stage reports without its lamp: a
+        // third garbled reply to the hello (it leaves lamp 0 busy, as the
+        // stage is described; see the report of this target's runs).
+        bool onlyConnectBusy = window.Lamp(0) == mduDisplayText::LampBusy;
+        for (int lamp = 1; lamp < mduDisplayText::LampCount; ++lamp) {
+            onlyConnectBusy &= window.Lamp(lamp) == mduDisplayText::LampIdle;
+        }
+        FUZZ_REQUIRE(!update || anyRed || onlyConnectBusy);
+    }
+}
+
 void RunOne(const std::uint8_t* data, std::size_t size) {
     fuzz::ByteReader in(data, size);
     const Scenario scenario = ReadScenario(in.Byte());
@@ -453,6 +493,7 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
         FUZZ_REQUIRE(
             clock.RunUntil([&] { return !window.WorkingBusy() && window.WorkState() == 0; }, 100));
         clock.AdvanceBy(30);
+        const std::size_t before = window.Messages().size();
         window.Press(scenario.button);
         FUZZ_REQUIRE(watch.ended == 0 || !update);  // a test or scan may end at once
         const bool ended = clock.RunUntil([&] { return watch.ended > 0; }, kRunLimitMs);
@@ -465,6 +506,7 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
         FUZZ_REQUIRE(window.WorkState() == 0);
         FUZZ_REQUIRE(window.Sequence().CurrentRun() == RunKind::None);
         FUZZ_REQUIRE(watch.lastOutcome != RunOutcome::None);
+        CheckDisplays(window, before, watch.lastOutcome, update);
 
         // Once ended, the run stays ended: idle's entry gives the controls
         // back and nothing else happens, whatever is still on the line.
