@@ -718,11 +718,19 @@ bool clsUpdateSequence::RunBlockTransferStep(WorkPageRecord& page, bool flash) {
     switch (page.Event) {
         case kEventAutoRunning:
             blockLink_ = BlockLink{};
+            progressDue_ = false;
             send(true, false);
             return true;
         case kEventOneSecond:
-            UpdateProgress();
-            UpdateElapsedTime(page.StartTime);
+            // The displays are brought up to date right after the next block
+            // has gone out, while it is on the wire, so that drawing them
+            // never holds up a reply; if no block goes out for a whole second
+            // (a time-out, a barrier), at the next tick.
+            if (progressDue_) {
+                ShowTransferProgress(page);
+            } else {
+                progressDue_ = true;
+            }
             return true;
         case kEventReplyReceived:
             if (blockLink_.barrier) {
@@ -800,6 +808,9 @@ void clsUpdateSequence::OnBlockSendResult(WorkPageRecord& page, int result) {
     switch (static_cast<BlockSendResult>(result)) {
         case BlockSendResult::Sent:
             SetLamp(page.LampIndex, kLampBusy);
+            if (progressDue_) {
+                ShowTransferProgress(page);
+            }
             break;
         case BlockSendResult::NotSent: {
             window_.ShowErrorMessage(msg::BlockSendFaultText);
@@ -838,6 +849,12 @@ void clsUpdateSequence::RetryBlock(WorkPageRecord& page, bool flash, bool timedO
     const BlockSendResult result = flash ? commands->SendFlashBlock(*m_DataFile, false, true)
                                          : commands->SendParameterBlock(*m_DataFile, false, true);
     OnBlockSendResult(page, static_cast<int>(result));
+}
+
+void clsUpdateSequence::ShowTransferProgress(const WorkPageRecord& page) {
+    progressDue_ = false;
+    UpdateProgress();
+    UpdateElapsedTime(page.StartTime);
 }
 
 void clsUpdateSequence::UpdateProgress() {

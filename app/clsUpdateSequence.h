@@ -135,6 +135,8 @@ class clsUpdateSequence {
     // link back in step before the next block goes out (see BlockLink).
     void SendBarrier(WorkPageRecord& page);
     void AwaitBarrier(WorkPageRecord& page, bool timedOut);
+    // UpdateProgress and UpdateElapsedTime, when a one-second tick asked.
+    void ShowTransferProgress(const WorkPageRecord& page);
 
     static const std::array<StateHandler, kStateCount> kStateHandlers;
 
@@ -160,6 +162,7 @@ class clsUpdateSequence {
     static constexpr int kBarrierWaits = 8;
     static constexpr std::int32_t kBarrierWaitMs = 2000;
     BlockLink blockLink_;
+    bool progressDue_ = false;  // a tick asked for the transfer displays
 
     IWorkPageWindow& window_;
     WorkPageRecord m_WorkPage;

@@ -11,7 +11,8 @@ runner's end line. Prints one table per file:
                 plus the 5 ms frame space after each parameter block reply
   turnaround    flash block reply complete to the next request's first byte
   stall         longest lateness of the runner's 10 ms heartbeat
-  memory        the runner's resident memory when idle and at its peak
+  memory        the runner's resident memory when idle and at its peak, and
+                its private part (without pages of program and font files)
 
 usage: update_speed.py [--build DIR] [--sizes 1000,10000,71000] [--quick]
                        [--hold-back-ms N] [--keep DIR]
@@ -127,6 +128,8 @@ def run_size(build, folder, blocks, hold_back_ms):
         "stall_ms": end.get("max_stall_ms", float("nan")),
         "peak_kib": end.get("peak_rss_kib", 0),
         "idle_kib": end.get("idle_rss_kib", 0),
+        "peak_private_kib": end.get("peak_private_kib", 0),
+        "idle_private_kib": end.get("idle_private_kib", 0),
     })
     return figures
 
@@ -144,6 +147,10 @@ def print_table(f):
         ("longest event-loop stall", f"{f['stall_ms']} ms  (goal <= 50 ms)"),
         ("resident memory idle / peak",
          f"{f['idle_kib']} / {f['peak_kib']} KiB  (goal peak <= {budget} KiB)"),
+        ("  private part idle / peak",
+         f"{f['idle_private_kib']} / {f['peak_private_kib']} KiB"
+         f"  (+{f['peak_private_kib'] - f['idle_private_kib']} KiB for a"
+         f" {f['file_kib']} KiB file)"),
     ]
     width = max(len(name) for name, _ in rows)
     for name, value in rows:

@@ -30,6 +30,7 @@ constexpr std::size_t kParameterLengthAt = 268;
 constexpr std::size_t kFlashLengthAt = 270;
 
 constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+constexpr std::size_t kHugeBodyPages = 4;
 
 constexpr const char* kNoMemory = "not enough memory to prepare the data";
 
@@ -62,10 +63,12 @@ std::string NamePart(std::string_view text) {
 // On Linux a large body gets its own mapping, aligned for 2 MB pages and
 // filled in by the kernel in one call: otherwise each 4 KB page of a 16 MB
 // body costs a page fault the first time it is written, some 4,000 in all.
-// Where the kernel cannot do either, the mapping is used as it is.
+// Where the kernel cannot do either, the mapping is used as it is. Only a
+// body of several 2 MB pages gets one: the last page is held whole, and on a
+// smaller body that would be most of the memory it takes.
 std::shared_ptr<std::uint8_t[]> NewBodyBuffer(std::size_t size) {
 #ifdef __linux__
-    if (size >= kHugePage) {
+    if (size >= kHugeBodyPages * kHugePage) {
         const std::size_t length = (size + kHugePage - 1) / kHugePage * kHugePage;
         void* const mapped = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
                                   MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);

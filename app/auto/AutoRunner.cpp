@@ -1,5 +1,7 @@
 #include "AutoRunner.h"
 
+#include <algorithm>
+
 #include <QPixmap>
 #include <QPushButton>
 
@@ -14,6 +16,9 @@ AutoRunner::AutoRunner(frmMain& window, JsonReport& report, AutoOptions options,
     connect(&heartbeat_, &QTimer::timeout, this,
             [this] { stalls_.Tick(since_.nsecsElapsed() / 1000); });
     connect(&window_, &frmMain::programEnded, this, [this] { WindowEnded(); });
+    memorySampler_.setInterval(kMemorySampleMs);
+    connect(&memorySampler_, &QTimer::timeout, this,
+            [this] { peakPrivateKiB_ = std::max(peakPrivateKiB_, CurrentPrivateKiB()); });
 }
 
 void AutoRunner::Begin() {
@@ -47,6 +52,9 @@ void AutoRunner::TryPress() {
     }
     pressedMs_ = since_.elapsed();
     idleRssKiB_ = CurrentResidentKiB();
+    idlePrivateKiB_ = CurrentPrivateKiB();
+    peakPrivateKiB_ = idlePrivateKiB_;
+    memorySampler_.start();
     button->click();
 }
 
@@ -85,6 +93,9 @@ void AutoRunner::Finish(const std::string& result, int exitStatus) {
     end.maxStallMs = static_cast<double>(stalls_.MaxLateUs()) / 1000.0;
     end.peakRssKiB = PeakResidentKiB();
     end.idleRssKiB = idleRssKiB_;
+    memorySampler_.stop();
+    end.peakPrivateKiB = std::max(peakPrivateKiB_, CurrentPrivateKiB());
+    end.idlePrivateKiB = idlePrivateKiB_;
     report_.WriteEnd(end);
 
     // Let the idle state's entry run, so the picture shows the window as the

@@ -25,6 +25,9 @@ class AutoRunner final : public QObject, public IRunObserver {
     // entry run after the end before the picture is taken.
     static constexpr int kPollMs = 10;
     static constexpr int kSettleMs = 100;
+    // Private memory has no peak the system keeps: it is sampled this often
+    // (what an update holds, it holds for seconds).
+    static constexpr int kMemorySampleMs = 250;
 
     AutoRunner(frmMain& window, JsonReport& report, AutoOptions options,
                const QElapsedTimer& since);
@@ -52,6 +55,9 @@ class AutoRunner final : public QObject, public IRunObserver {
     StallMeter stalls_{kHeartbeatMs * 1000};
     qint64 pressedMs_ = -1;
     std::int64_t idleRssKiB_ = 0;
+    std::int64_t idlePrivateKiB_ = 0;
+    std::int64_t peakPrivateKiB_ = 0;
+    QTimer memorySampler_;
     bool done_ = false;
     int exitStatus_ = 1;
 };

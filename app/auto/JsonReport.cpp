@@ -119,5 +119,7 @@ void JsonReport::WriteEnd(const End& end) {
               .AddFixed("seconds", end.seconds, 3)
               .AddFixed("max_stall_ms", end.maxStallMs, 1)
               .Add("peak_rss_kib", end.peakRssKiB)
-              .Add("idle_rss_kib", end.idleRssKiB));
+              .Add("idle_rss_kib", end.idleRssKiB)
+              .Add("peak_private_kib", end.peakPrivateKiB)
+              .Add("idle_private_kib", end.idlePrivateKiB));
 }

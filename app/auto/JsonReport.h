@@ -38,6 +38,10 @@ class JsonReport final : public IRunObserver {
         double maxStallMs = 0;
         std::int64_t peakRssKiB = 0;
         std::int64_t idleRssKiB = 0;  // when the button was pressed
+        // The private part (see CurrentPrivateKiB): its peak as sampled, and
+        // when the button was pressed.
+        std::int64_t peakPrivateKiB = 0;
+        std::int64_t idlePrivateKiB = 0;
     };
     void WriteEnd(const End& end);
 

@@ -44,6 +44,20 @@ std::int64_t PeakResidentKiB() {
 #endif
 }
 
+std::int64_t CurrentPrivateKiB() {
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    if (K32GetProcessMemoryInfo(GetCurrentProcess(),
+                                reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                                sizeof counters)) {
+        return static_cast<std::int64_t>(counters.PrivateUsage / 1024);
+    }
+    return 0;
+#else
+    return StatusKiB("RssAnon");
+#endif
+}
+
 std::int64_t CurrentResidentKiB() {
 #ifdef _WIN32
     PROCESS_MEMORY_COUNTERS counters{};
