@@ -40,6 +40,9 @@ class WireArithmetic(unittest.TestCase):
                                places=9)
         self.assertAlmostEqual(figures["turn_p50_ms"], 0.1, places=6)
         self.assertAlmostEqual(figures["turn_max_ms"], 0.1, places=6)
+        # The second flash reply is followed by the parameter block: apart.
+        self.assertAlmostEqual(figures["stage_change_ms"], 0.1, places=6)
+        self.assertEqual(figures["replies"], 2)
 
 
 if __name__ == "__main__":
