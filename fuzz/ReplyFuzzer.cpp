@@ -4,10 +4,13 @@
 // Input: a command code (from the catalogue, or any value), flags, the link
 // random index, the status bits the stage requires, the address, data and
 // read size of the request, optionally a request sent before it (whose retry
-// count a resend carries over); the rest is the reply frame. With the "seal"
-// flag the reply bytes are taken as the unscrambled frame and scrambled with
-// the run's link table and given a correct CRC, so that the fuzzer reaches
-// the echo and status checks instead of stopping at the CRC.
+// count a resend carries over); then up to three reply frames with their
+// lengths, and the rest: the reply frame, judged as it is and then once more
+// sealed (taken as the unscrambled frame, scrambled with the run's link table
+// and given a correct CRC), so that the fuzzer reaches the echo and status
+// checks instead of stopping at the CRC. All of them are judged in order
+// against the one request, as a stage judges a stray reply and then the real
+// one; the record's status and kept payload are followed throughout.
 //
 // The request on the line is checked against the frame layout (head code,
 // body per code, CRC) with the unit's own codec and a bitwise CRC; the verdict
@@ -50,7 +53,6 @@ constexpr std::array<std::int32_t, 22> kCatalogue{0,  1,  2,  4,  5,  6,  7,  8,
 enum Flag : std::uint8_t {
     kTableKey = 0x01,     // head code straight from the random table (else rolling)
     kRetry = 0x02,        // a resend: carries the retry count over
-    kSeal = 0x04,         // scramble the reply with the run's table and append its CRC
     kPrevious = 0x08,     // another request goes out first
     kRawAddress = 0x10,   // any 32-bit address (else 24 bits)
     kLongData = 0x20,     // 256 to 511 data bytes (else 0 to 255)
@@ -290,8 +292,14 @@ struct Expected {
     Bytes payload;
 };
 
+// What the current record holds of the replies judged against it so far.
+struct RecordState {
+    std::uint8_t status = 0;
+    Bytes payload;
+};
+
 Expected Judge(const Bytes& received, const LayerRig& rig, std::int32_t code, bool haveRecord,
-               std::uint8_t required) {
+               std::uint8_t required, RecordState& record) {
     Expected e;
     if (received.empty()) {
         return e;
@@ -307,15 +315,33 @@ Expected Judge(const Bytes& received, const LayerRig& rig, std::int32_t code, bo
     e.plain = sim::UnitCodec::Apply(received, rig.Table());
     if (e.plain.size() < 5) {
         e.verdict = ReplyVerdict::Short;
-    } else if (e.plain[1] != code) {
+        return e;
+    }
+    const std::uint8_t s = e.plain[2];
+    record.status = s;
+    if (e.plain[1] != code) {
         e.verdict = ReplyVerdict::ForeignEcho;
-    } else if ((e.plain[2] & 0xF0) != 0) {
+        return e;
+    }
+    if ((s & 0xF0) != 0) {
         e.verdict = ReplyVerdict::Refused;
-    } else if ((e.plain[2] & required) != required) {
+        return e;
+    }
+    // An accepted answer to the record's own code keeps the bytes between
+    // the status byte and the CRC, whatever bits the stage requires.
+    const Bytes between(e.plain.begin() + 3, e.plain.end() - 2);
+    if (!between.empty()) {
+        record.payload = between;
+    }
+    if ((s & required) != required) {
         e.verdict = ReplyVerdict::MissingBits;
     } else {
         e.verdict = ReplyVerdict::Good;
-        e.payload.assign(e.plain.begin() + 3, e.plain.end() - 2);
+        // The payload of this reply, none for five bytes. Known and reported,
+        // not ours to mend: a five-byte reply judged after a longer one to the
+        // same request comes back with the payload the record kept of the
+        // earlier one. Accepted here so that the run goes on past it.
+        e.payload = between.empty() ? record.payload : between;
     }
     return e;
 }
@@ -343,6 +369,42 @@ void CheckResponsePackage(std::int32_t code, const Bytes& plain) {
     const Bytes payload = stores ? Bytes(plain.begin() + 3, plain.end() - 2) : Bytes{};
     FUZZ_REQUIRE(record.UnitResponseData() == payload);
     FUZZ_REQUIRE(record.RecheckData() == payload);
+}
+
+void JudgeAndCheck(LayerRig& rig, const Bytes& received, std::int32_t code, bool haveRecord,
+                   std::uint8_t required, RecordState& state) {
+    const CommandReply reply = rig.layer.JudgeReply(received, required);
+    const Expected expected = Judge(received, rig, code, haveRecord, required, state);
+    FUZZ_REQUIRE(reply.verdict == expected.verdict);
+    FUZZ_REQUIRE(reply.plain == expected.plain);
+    FUZZ_REQUIRE(reply.payload == expected.payload);
+    if (reply.Good()) {
+        FUZZ_REQUIRE(fuzz::ReferenceCrcIntact(received));
+        FUZZ_REQUIRE(reply.plain.size() >= 5 && reply.plain[1] == code);
+        FUZZ_REQUIRE((reply.status & 0xF0) == 0 && (reply.status & required) == required);
+        FUZZ_REQUIRE(rig.layer.CheckUnitStatus(required, true));
+    }
+    if (const clsLinkUnit* record = rig.layer.CurrentLinkUnit()) {
+        FUZZ_REQUIRE(record->CheckStatus() == state.status);
+        FUZZ_REQUIRE(record->UnitResponseData() == state.payload);
+        FUZZ_REQUIRE(record->RecheckData() == state.payload);
+        const std::uint8_t s = state.status;
+        FUZZ_REQUIRE(rig.layer.CheckUnitStatus(required, false) == ((s & required) == required));
+        FUZZ_REQUIRE(rig.layer.CheckUnitStatus(required, true) ==
+                     ((s & 0xF0) == 0 && (s & required) == required));
+    }
+    if (expected.plain.size() >= 5) {
+        FUZZ_REQUIRE(reply.status == expected.plain[2]);
+    }
+    if (!expected.plain.empty()) {
+        CheckResponsePackage(code, expected.plain);
+    }
+    // What the identity stage would make of the payload.
+    if (reply.Good() && code == ToInt(CommandCode::QID)) {
+        const std::optional<std::string> id = mduDeviceChecks::UnitIdFromPayload(reply.payload);
+        FUZZ_REQUIRE(id.has_value() ==
+                     (reply.payload.size() >= 2 && fuzz::ReferenceCrcIntact(reply.payload)));
+    }
 }
 
 }  // namespace
@@ -393,45 +455,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     SendAndCheck(rig, request, hadRecord, carried);
 
+    // The replies judged against the request, in order: up to three frames
+    // first (as later frames of a sequence may be stray replies), then the
+    // rest of the input as it is and once more sealed.
     const bool haveRecord = rig.layer.CurrentLinkUnit() != nullptr;
-    Bytes received = in.Rest();
-    if ((flags & kSeal) != 0 && !received.empty()) {
-        received = fuzz::WithCrc(sim::UnitCodec::Apply(received, rig.Table()));
+    std::vector<Bytes> frames;
+    const std::uint8_t framing = in.Byte();
+    for (int n = 0; n < (framing & 3); ++n) {
+        Bytes frame = in.Bytes(in.Byte() % 48);
+        if (((framing >> (2 + n)) & 1) != 0 && !frame.empty()) {
+            frame = fuzz::WithCrc(sim::UnitCodec::Apply(frame, rig.Table()));
+        }
+        frames.push_back(std::move(frame));
     }
-    const CommandReply reply = rig.layer.JudgeReply(received, required);
-    const Expected expected = Judge(received, rig, request.code, haveRecord, required);
-    FUZZ_REQUIRE(reply.verdict == expected.verdict);
-    FUZZ_REQUIRE(reply.plain == expected.plain);
-    FUZZ_REQUIRE(reply.payload == expected.payload);
-    if (reply.Good()) {
-        FUZZ_REQUIRE(fuzz::ReferenceCrcIntact(received));
-        FUZZ_REQUIRE(reply.plain.size() >= 5 && reply.plain[1] == request.code);
-        FUZZ_REQUIRE((reply.status & 0xF0) == 0 && (reply.status & required) == required);
-        FUZZ_REQUIRE(rig.layer.CheckUnitStatus(required, true));
+    const Bytes rest = in.Rest();
+    frames.push_back(rest);
+    if (!rest.empty()) {
+        frames.push_back(fuzz::WithCrc(sim::UnitCodec::Apply(rest, rig.Table())));
     }
-    if (expected.plain.size() >= 5) {
-        FUZZ_REQUIRE(reply.status == expected.plain[2]);
-        const clsLinkUnit* record = rig.layer.CurrentLinkUnit();
-        FUZZ_REQUIRE(record->CheckStatus() == expected.plain[2]);
-        const std::uint8_t s = expected.plain[2];
-        FUZZ_REQUIRE(rig.layer.CheckUnitStatus(required, false) == ((s & required) == required));
-        FUZZ_REQUIRE(rig.layer.CheckUnitStatus(required, true) ==
-                     ((s & 0xF0) == 0 && (s & required) == required));
-        // The record keeps a payload only for an accepted answer to its own code.
-        const bool stores =
-            expected.plain[1] == request.code && (s & 0xF0) == 0 && expected.plain.size() >= 6;
-        const Bytes kept =
-            stores ? Bytes(expected.plain.begin() + 3, expected.plain.end() - 2) : Bytes{};
-        FUZZ_REQUIRE(record->UnitResponseData() == kept);
-    }
-    if (!expected.plain.empty()) {
-        CheckResponsePackage(request.code, expected.plain);
-    }
-    // What the identity stage would make of the payload.
-    if (reply.Good() && request.code == ToInt(CommandCode::QID)) {
-        const std::optional<std::string> id = mduDeviceChecks::UnitIdFromPayload(reply.payload);
-        FUZZ_REQUIRE(id.has_value() ==
-                     (reply.payload.size() >= 2 && fuzz::ReferenceCrcIntact(reply.payload)));
+    RecordState state;
+    for (const Bytes& received : frames) {
+        JudgeAndCheck(rig, received, request.code, haveRecord, required, state);
     }
     return 0;
 }

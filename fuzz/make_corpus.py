@@ -70,20 +70,28 @@ def sentence_seeds():
 # --- fuzz_reply: request fields, then the reply frame ----------------------------------
 
 CATALOGUE = [0, 1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 14, 15, 41, 42, 49, 50, 51, 52, 53, 54, 55]
-TABLE_KEY, RETRY, SEAL, PREVIOUS, RAW_ADDRESS, LONG_DATA, RAW_CODE, RAW_READ_SIZE = (
+TABLE_KEY, RETRY, _, PREVIOUS, RAW_ADDRESS, LONG_DATA, RAW_CODE, RAW_READ_SIZE = (
     1 << n for n in range(8))
 # Status bits the update's stages require of each code.
 REQUIRED = {0: 0x08, 10: 0x02, 7: 0x02, 14: 0x02, 50: 0x02, 51: 0x02}
 
 
 def reply_input(code_byte, flags, index=0x10, required=0, address=0x001234, length=0,
-                size=16, data=b"", previous=None, reply=b""):
+                size=16, data=b"", previous=None, frames=(), reply=b""):
+    """frames: up to three (bytes, sealed) judged before the reply, which is
+    judged as it is and then sealed."""
     out = bytes([code_byte, flags, index, required]) + struct.pack(">I", address)
     out += bytes([length & 0xFF])
     out += struct.pack(">I", size & 0xFFFFFFFF) if flags & RAW_READ_SIZE else bytes([size])
     out += data
     if flags & PREVIOUS:
         out += bytes(previous)
+    framing = len(frames)
+    for n, (_, sealed) in enumerate(frames):
+        framing |= (4 << n) if sealed else 0
+    out += bytes([framing])
+    for frame, _ in frames:
+        out += bytes([len(frame)]) + frame
     return out + reply
 
 
@@ -91,7 +99,7 @@ def reply_seeds():
     s = {}
     for i, code in enumerate(CATALOGUE):
         write = code in (49, 50, 51)
-        flags = SEAL | (0 if code == 0 else TABLE_KEY)
+        flags = (0 if code == 0 else TABLE_KEY)
         data = bytes(range(8)) if write else b"GU48A00123"
         status = REQUIRED.get(code, 0)
         payload = b"" if code in (51, 2) else b"0601"
@@ -100,21 +108,28 @@ def reply_seeds():
         s["good-%02d" % code] = reply_input(
             i, flags, required=REQUIRED.get(code, 0), length=len(data), data=data,
             reply=bytes([0x44, code, status]) + payload)
-    s["refused-51"] = reply_input(17, SEAL | TABLE_KEY, required=2, length=4, data=b"abcd",
+    s["refused-51"] = reply_input(17, TABLE_KEY, required=2, length=4, data=b"abcd",
                                   reply=bytes([0x21, 51, 0x82]))
-    s["missing-bit-attach"] = reply_input(0, SEAL, required=8, reply=bytes([0x33, 0, 0x02]))
-    s["foreign-echo"] = reply_input(11, SEAL | TABLE_KEY, required=2,
+    s["missing-bit-attach"] = reply_input(0, 0, required=8, reply=bytes([0x33, 0, 0x02]))
+    s["foreign-echo"] = reply_input(11, TABLE_KEY, required=2,
                                     reply=bytes([0x44, 7, 0x02]) + b"0601")
-    s["short-sealed"] = reply_input(1, SEAL | TABLE_KEY, reply=bytes([0x21, 1]))
+    s["short-sealed"] = reply_input(1, TABLE_KEY, reply=bytes([0x21, 1]))
+    s["stray-then-answer"] = reply_input(
+        17, TABLE_KEY, required=2, length=4, data=b"abcd",
+        frames=[(bytes([0x21, 51, 0x02]), True), (b"\x00\x01", False)],
+        reply=bytes([0x44, 51, 0x02]))
+    s["refused-then-data"] = reply_input(
+        6, TABLE_KEY, required=2, frames=[(bytes([0x44, 7, 0x80, 0x30]), True)],
+        reply=bytes([0x44, 7, 0x02]) + b"0601")
     s["raw-bad-crc"] = reply_input(1, TABLE_KEY, reply=b"\x21\x01\x00\x00\x12\x34")
     s["raw-empty"] = reply_input(1, TABLE_KEY)
     s["resend-after-previous"] = reply_input(
-        17, SEAL | TABLE_KEY | RETRY | PREVIOUS, required=2, length=3, data=b"xyz",
+        17, TABLE_KEY | RETRY | PREVIOUS, required=2, length=3, data=b"xyz",
         previous=[17, 2], reply=bytes([0x44, 51, 0x02]))
     s["new-after-previous"] = reply_input(
-        5, SEAL | TABLE_KEY | PREVIOUS, length=0, previous=[3, 1],
+        5, TABLE_KEY | PREVIOUS, length=0, previous=[3, 1],
         reply=bytes([0x44, 7, 0x00]))
-    s["not-a-command"] = reply_input(3, RAW_CODE | SEAL, reply=bytes([0x44, 3, 0]))
+    s["not-a-command"] = reply_input(3, RAW_CODE, reply=bytes([0x44, 3, 0]))
     s["write-too-long"] = reply_input(17, LONG_DATA | TABLE_KEY, length=4, data=b"\x01" * 260)
     s["write-empty"] = reply_input(16, TABLE_KEY, length=0)
     s["address-too-large"] = reply_input(15, RAW_ADDRESS | TABLE_KEY, address=0x01000000,
@@ -122,7 +137,7 @@ def reply_seeds():
     s["address-negative-read"] = reply_input(18, RAW_ADDRESS | TABLE_KEY, address=0xFFFFFFFF)
     s["read-size-too-large"] = reply_input(19, RAW_READ_SIZE | TABLE_KEY, size=300)
     s["read-size-negative"] = reply_input(20, RAW_READ_SIZE | TABLE_KEY, size=-1)
-    s["index-255"] = reply_input(2, SEAL | TABLE_KEY, index=0xFF, reply=bytes([0x21, 2, 0]))
+    s["index-255"] = reply_input(2, TABLE_KEY, index=0xFF, reply=bytes([0x21, 2, 0]))
     return s
 
 
