@@ -249,6 +249,8 @@ def session_seeds():
         "link-late": b"\x00" + passes(1) + delay(DELAY, 310),
         "attach-twice": b"\x00" + passes(2) + delay(TWICE, 25),
         "qid-refused-sealed": b"\x00" + passes(3) + op(SEALED, 3) + b"\x44\x05\x80",
+        "data-version-beyond-32-bits": b"\x00" + passes(7) + op(SEALED, 14)
+        + bytes([0x44, 7, 0x02]) + b"99999999999",
         "erase-late": b"\x00" + passes(8) + delay(DELAY, 41000),
         "erase-too-late": b"\x00" + passes(8) + delay(DELAY, 54990),
         "block-reply-late": b"\x00" + passes(9) + delay(DELAY, 2010),
