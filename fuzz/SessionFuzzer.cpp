@@ -57,7 +57,6 @@
 #include "clsApdPacker.h"
 #include "clsPNV480DnLdData.h"
 #include "clsUpdateSequence.h"
-#include "mduCommonMessage.h"
 #include "mduDisplayText.h"
 
 namespace {
