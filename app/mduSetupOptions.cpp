@@ -1,5 +1,6 @@
 #include "mduSetupOptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <system_error>
 
@@ -36,7 +37,7 @@ bool RestoreRequested(const std::string& storedSwitch) {
 
 std::optional<std::int16_t> ParsePort(const std::string& storedPort) {
     const std::string text = Trimmed(storedPort);
-    if (text.empty() || text.size() > 4) {
+    if (text.empty()) {
         return std::nullopt;
     }
     int value = 0;
@@ -44,7 +45,8 @@ std::optional<std::int16_t> ParsePort(const std::string& storedPort) {
         if (c < '0' || c > '9') {
             return std::nullopt;
         }
-        value = value * 10 + (c - '0');
+        // Leading zeros of any number; a value past 16 is out once and for all.
+        value = std::min(value * 10 + (c - '0'), 100);
     }
     if (value < FirstPort || value > LastPort) {
         return std::nullopt;

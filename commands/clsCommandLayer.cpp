@@ -178,7 +178,10 @@ bool clsCommandLayer::CheckUnitStatus(std::int32_t requiredBits, bool strict) co
         return false;
     }
     const std::uint8_t status = currentLinkUnit_->CheckStatus();
-    const auto required = static_cast<std::uint8_t>(requiredBits & 0xFF);
+    if ((requiredBits & ~0xFF) != 0) {
+        return false;  // a bit the one-byte status cannot carry is never set
+    }
+    const auto required = static_cast<std::uint8_t>(requiredBits);
     if (strict && (status & kRefusedMask) != 0) {
         return false;
     }
@@ -224,7 +227,9 @@ CommandReply clsCommandLayer::JudgeReply(std::span<const std::uint8_t> received,
         return reply;
     }
     reply.verdict = ReplyVerdict::Good;
-    reply.payload = currentLinkUnit_->UnitResponseData();
+    // This reply's own bytes between the status byte and the CRC (the record
+    // keeps an earlier, longer reply's when this one has none).
+    reply.payload.assign(reply.plain.begin() + 3, reply.plain.end() - 2);
     return reply;
 }
 

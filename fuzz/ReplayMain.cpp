@@ -34,13 +34,13 @@ int main(int argc, char** argv) {
     for (const auto& path : inputs) {
         std::ifstream in(path, std::ios::binary);
         if (!in) {
-            std::fprintf(stderr, "replay: cannot read %s\n", path.c_str());
+            std::fprintf(stderr, "replay: cannot read %s\n", path.string().c_str());
             return 1;
         }
         const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
                                               std::istreambuf_iterator<char>()};
         LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-        std::printf("replay: %s (%zu bytes) ok\n", path.filename().c_str(), bytes.size());
+        std::printf("replay: %s (%zu bytes) ok\n", path.filename().string().c_str(), bytes.size());
     }
     std::printf("replay: %zu inputs ok\n", inputs.size());
     return 0;

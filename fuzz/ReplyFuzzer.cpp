@@ -337,11 +337,9 @@ Expected Judge(const Bytes& received, const LayerRig& rig, std::int32_t code, bo
         e.verdict = ReplyVerdict::MissingBits;
     } else {
         e.verdict = ReplyVerdict::Good;
-        // The payload of this reply, none for five bytes. Known and reported,
-        // not ours to mend: a five-byte reply judged after a longer one to the
-        // same request comes back with the payload the record kept of the
-        // earlier one. Accepted here so that the run goes on past it.
-        e.payload = between.empty() ? record.payload : between;
+        // The payload of this reply: none for five bytes, whatever an earlier
+        // reply to the same request carried.
+        e.payload = between;
     }
     return e;
 }

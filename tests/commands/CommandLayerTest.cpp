@@ -313,3 +313,15 @@ TEST(DeviceChecks, TheIdentityNeedsItsOwnCrcAndUnitTextsAreShownAsLatin1) {
 
     EXPECT_EQ(mduDeviceChecks::UnitTextForDisplay("V1\xE9"), "V1\xC3\xA9");
 }
+
+TEST(CommandLayer, AFiveByteReplyCarriesNoPayloadWhateverAnEarlierReplyCarried) {
+    // Found by fuzzing: the record keeps an earlier, longer reply's data.
+    LayerRig rig;
+    rig.Send(5);
+    EXPECT_EQ(rig.layer.JudgeReply(rig.Reply(0x22, 5, 0x02, {1, 2}), 0).payload, (Bytes{1, 2}));
+    const CommandReply later = rig.layer.JudgeReply(rig.Reply(0x44, 5, 0x02), 0);
+    EXPECT_TRUE(later.Good());
+    EXPECT_TRUE(later.payload.empty());
+    // A required bit the one-byte status cannot carry is never set.
+    EXPECT_FALSE(rig.layer.CheckUnitStatus(0x102, false));
+}

@@ -22,6 +22,8 @@ TEST(mduSetupOptions, TheRestoreSwitchAndTheStoredPortAreReadSafely) {
                  {"16", 16},
                  {" 5\t", 5},
                  {"05", 5},
+                 {"00016", 16},  // found by fuzzing: any number of leading zeros
+                 {"00000000000000000000017", std::nullopt},
                  {"0", std::nullopt},
                  {"17", std::nullopt},
                  {"-3", std::nullopt},
