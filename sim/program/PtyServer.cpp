@@ -24,6 +24,10 @@ constexpr std::int64_t kBitsPerByteUs = 10'000'000;  // 10 bit times, in us x ba
 // (one byte at 9600 baud, eleven at 115200): fewer wake-ups, each of which
 // may come a little late, and a short reply's last byte on time.
 constexpr std::int64_t kPaceBatchUs = 1000;
+// How long a paced unit stays awake after a reply (the host's next request
+// normally follows within a tenth of a millisecond) and before a due byte.
+constexpr std::int64_t kAwakeAfterReplyUs = 2000;
+constexpr std::int64_t kAwakeBeforeDueUs = 300;
 
 int SpeedToBaud(speed_t speed) {
     static constexpr std::array<std::pair<speed_t, int>, 13> kSpeeds{{
@@ -219,8 +223,9 @@ std::int64_t PtyServer::Flush(std::int64_t nowUs, bool& blocked) {
         if (chunk.sent == chunk.bytes.size()) {
             if (options_.pace) {
                 // When the reply's last byte reached the host, for timing.
+                lastWrittenUs_ = NowUs();
                 LogEntry written;
-                written.timeUs = NowUs();
+                written.timeUs = lastWrittenUs_;
                 written.kind = LogEntry::Kind::Line;
                 written.note = "written";
                 unit_.Log().Add(std::move(written));
@@ -376,9 +381,15 @@ int PtyServer::Run(int stopFd) {
             count = 2;
         }
         // Wake-ups to the microsecond: a paced byte or reply is due then.
+        // Paced, the unit is a device that does not sleep: just after it has
+        // answered and just before a byte is due it watches the line without
+        // waiting on the system's timers, whose wake-ups on an idle (virtual)
+        // machine can come several hundred microseconds late.
+        const bool awake = options_.pace && (nowUs - lastWrittenUs_ < kAwakeAfterReplyUs ||
+                                             (wakeUs >= 0 && wakeUs - nowUs < kAwakeBeforeDueUs));
         timespec timeout{};
         const std::int64_t waitUs =
-            wakeUs < 0 ? -1 : std::clamp<std::int64_t>(wakeUs - nowUs, 0, 60'000'000);
+            awake ? 0 : (wakeUs < 0 ? -1 : std::clamp<std::int64_t>(wakeUs - nowUs, 0, 60'000'000));
         timeout.tv_sec = static_cast<time_t>(waitUs / 1'000'000);
         timeout.tv_nsec = static_cast<long>((waitUs % 1'000'000) * 1000);
         if (ppoll(fds.data(), count, waitUs < 0 ? nullptr : &timeout, nullptr) < 0 &&

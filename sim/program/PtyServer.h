@@ -103,6 +103,7 @@ class PtyServer {
     // Paced: when the last host byte handed to the unit has come off the
     // wire (bytes cannot arrive faster than the line's speed).
     std::int64_t hostFreeUs_ = 0;
+    std::int64_t lastWrittenUs_ = -1'000'000;  // paced: when the last reply was complete
 };
 
 }  // namespace sim
