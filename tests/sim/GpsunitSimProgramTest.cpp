@@ -12,10 +12,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "ChildProcess.h"
 #include "Deadline.h"
 #include "HostLink.h"
 #include "HostPort.h"
-#include "SimProcess.h"
 #include "mduGlobalModule.h"
 
 namespace {
@@ -35,7 +35,8 @@ std::vector<std::string> Hello(HostPort& port) {
 
 TEST(GpsunitSim, AnswersHellosAndSurvivesTheHostReopeningThePort) {
     const std::string log = TempPath("hello.jsonl");
-    SimProcess sim(GPSUNIT_SIM_PATH, {"--serial", "PTY-42", "--record-report", "0c", "--log", log});
+    ChildProcess sim(GPSUNIT_SIM_PATH,
+                     {"--serial", "PTY-42", "--record-report", "0c", "--log", log});
     const std::string device = sim.FirstLine(5000);
     ASSERT_FALSE(device.empty()) << "no device path printed";
 
@@ -66,7 +67,7 @@ TEST(GpsunitSim, AnswersHellosAndSurvivesTheHostReopeningThePort) {
 }
 
 TEST(GpsunitSim, SwitchesToTheLinkSpeedAndIgnoresTheWrongOne) {
-    SimProcess sim(GPSUNIT_SIM_PATH, {"--serial", "PTY-7"});
+    ChildProcess sim(GPSUNIT_SIM_PATH, {"--serial", "PTY-7"});
     const std::string device = sim.FirstLine(5000);
     ASSERT_FALSE(device.empty());
     HostPort port(device, B9600);
@@ -105,7 +106,7 @@ TEST(GpsunitSim, SwitchesToTheLinkSpeedAndIgnoresTheWrongOne) {
 // was sent at 115200, however late the program gets to read it.
 TEST(GpsunitSim, FrameDrainedBeforeASpeedChangeIsHeardAtItsOwnSpeed) {
     const std::string log = TempPath("drain.jsonl");
-    SimProcess sim(GPSUNIT_SIM_PATH, {"--check-ms", "200", "--log", log});
+    ChildProcess sim(GPSUNIT_SIM_PATH, {"--check-ms", "200", "--log", log});
     const std::string device = sim.FirstLine(5000);
     ASSERT_FALSE(device.empty());
     HostPort port(device, B9600);
@@ -151,7 +152,7 @@ TEST(GpsunitSim, FrameDrainedBeforeASpeedChangeIsHeardAtItsOwnSpeed) {
 
 TEST(GpsunitSim, LinkPathPointsAtTheDeviceUntilTheProgramEnds) {
     const std::string link = TempPath("link");
-    SimProcess sim(GPSUNIT_SIM_PATH, {"--link", link, "--exit-after-ms", "3000"});
+    ChildProcess sim(GPSUNIT_SIM_PATH, {"--link", link, "--exit-after-ms", "3000"});
     const std::string device = sim.FirstLine(5000);
     ASSERT_FALSE(device.empty());
     char target[PATH_MAX] = {};
@@ -167,7 +168,7 @@ TEST(GpsunitSim, LinkPathPointsAtTheDeviceUntilTheProgramEnds) {
 }
 
 TEST(GpsunitSim, PaceSpreadsAReplyOverItsWireTime) {
-    SimProcess sim(GPSUNIT_SIM_PATH, {"--pace"});
+    ChildProcess sim(GPSUNIT_SIM_PATH, {"--pace"});
     const std::string device = sim.FirstLine(5000);
     ASSERT_FALSE(device.empty());
     HostPort port(device, B9600);
@@ -190,7 +191,7 @@ TEST(GpsunitSim, PaceSpreadsAReplyOverItsWireTime) {
 }
 
 TEST(GpsunitSim, HangUpClosesTheTerminalAndTheProgramStillStopsCleanly) {
-    SimProcess sim(GPSUNIT_SIM_PATH, {"--fault", "hang-up:sentence=hello"});
+    ChildProcess sim(GPSUNIT_SIM_PATH, {"--fault", "hang-up:sentence=hello"});
     const std::string device = sim.FirstLine(5000);
     ASSERT_FALSE(device.empty());
     HostPort port(device, B9600);
@@ -201,8 +202,9 @@ TEST(GpsunitSim, HangUpClosesTheTerminalAndTheProgramStillStopsCleanly) {
 }
 
 TEST(GpsunitSim, HelpNamesEveryOptionAndBadCommandLinesAreRefused) {
-    SimProcess help(GPSUNIT_SIM_PATH, {"--help"});
-    const std::string text = help.AllOutput(5000);
+    ChildProcess help(GPSUNIT_SIM_PATH, {"--help"});
+    help.Lines(5000);
+    const std::string text = help.Output();
     EXPECT_EQ(help.Wait(5000), 0);
     for (const char* option :
          {"--serial", "--program-version", "--data-version", "--record-report", "--final-report",
@@ -219,8 +221,8 @@ TEST(GpsunitSim, HelpNamesEveryOptionAndBadCommandLinesAreRefused) {
         {"--log"},
     };
     for (const auto& args : bad) {
-        SimProcess sim(GPSUNIT_SIM_PATH, args);
-        const std::string complaint = sim.AllOutput(5000);
+        ChildProcess sim(GPSUNIT_SIM_PATH, args);
+        const std::string complaint = sim.Errors(5000);
         EXPECT_EQ(complaint.rfind("gpsunit-sim: ", 0), 0u) << args[0] << ": " << complaint;
         EXPECT_NE(complaint.find("--help"), std::string::npos) << complaint;
         EXPECT_EQ(sim.Wait(5000), 2) << args[0];
