@@ -63,5 +63,6 @@ class RunTrace final : public IRunObserver {
     int keep_ = kRunsKept;
     std::filesystem::path file_;
     std::ofstream out_;
-    std::chrono::steady_clock::time_point runStart_;
+    // Times are from the start of the run (before the first run: from the opening).
+    std::chrono::steady_clock::time_point runStart_ = std::chrono::steady_clock::now();
 };

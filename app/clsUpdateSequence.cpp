@@ -279,34 +279,35 @@ void clsUpdateSequence::IdleState() {
         case kEventReplyTimeOut:
             ReportNoResponse(ToInt(WorkState::Idle), "");
             break;
+        // A run begins with the press, so what the press shows is part of it.
         case kEventAutoPortScan:
+            BeginRun(RunKind::Scan);
             window_.ClearUnitLines();
             window_.ShowInfoMessage(msg::AutoScanText);
             page.RetryCount = 0;
             page.PortIndex = 0;
             window_.SelectCommPort(0);
             page.NextState = kModeConnectOnly;
-            BeginRun(RunKind::Scan);
             EnterState(WorkState::PortScan);
             break;
         case kEventHelloDevice:
+            BeginRun(RunKind::ConnectionTest);
             page.RetryCount = 0;
             window_.ClearUnitLines();
             page.NextState = kModeConnectOnly;
-            BeginRun(RunKind::ConnectionTest);
             EnterState(WorkState::Connect);
             break;
         case kEventBrowse:
             window_.BrowseDataFile(true);
             break;
         case kEventDownLoadStart:
+            BeginRun(RunKind::Update);
             window_.ClearUnitLines();
             window_.PutMessageText("", false, "\r\n");
             window_.SetProgressValue(0);
             SetLamp(-1, kLampIdle);
             page.RetryCount = 0;
             page.NextState = kModeUpdate;
-            BeginRun(RunKind::Update);
             EnterState(WorkState::Connect);
             break;
         default:

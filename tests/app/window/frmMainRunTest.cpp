@@ -199,6 +199,11 @@ TEST(frmMainRun, EveryRunLeavesATraceForSupportAndTheNewestTwentyAreKept) {
     EXPECT_TRUE(has(
         R"("kind":"box","text":"資料更新完成","buttons":"ok","icon":"information","answer":"ok")"));
     EXPECT_TRUE(has(R"("kind":"state","from":20,"to":21)"));
+    // What the press shows belongs to the run, timed from its start.
+    EXPECT_TRUE(has(R"("kind":"info","line":2,"text":"GPS   序          號   : "})"));
+    for (const std::string& line : lines) {
+        EXPECT_LT(std::stoll(line.substr(line.find(':') + 1)), 60'000) << line;
+    }
 
     // 21 more runs: the first trace goes, twenty stay.
     std::string error;
