@@ -262,6 +262,7 @@ void QtSerialControl::Open() {
             PortName(commPort_) + ": no serial device has this number on this computer (" +
             std::to_string(SerialDevices().size()) + " found); " + variable + " can name one");
     }
+    goneReason_.clear();
     port_.setPortName(QString::fromStdString(device_));
     ApplyLineSettings(line_);
     port_.clearError();
@@ -291,6 +292,7 @@ void QtSerialControl::Close() {
     receivePending_ = false;
     sendPending_ = false;
     closePending_ = false;
+    goneReason_.clear();
 }
 
 std::string QtSerialControl::DescribeOpenFailure(QSerialPort::SerialPortError error) const {
@@ -400,7 +402,8 @@ std::vector<std::uint8_t> QtSerialControl::Input() {
 
 void QtSerialControl::Output(std::span<const std::uint8_t> bytes) {
     if (!port_.isOpen()) {
-        throw SerialControlError(PortName(commPort_) + ": the port is not open");
+        throw SerialControlError(
+            goneReason_.empty() ? PortName(commPort_) + ": the port is not open" : goneReason_);
     }
     if (bytes.empty()) {
         if (port_.bytesToWrite() == 0 && options_.sThreshold >= 1) {
@@ -457,12 +460,16 @@ void QtSerialControl::OnErrorOccurred(QSerialPort::SerialPortError error) {
     // time-out, and the next open finds no device.
     closePending_ = true;
     const std::uint64_t session = session_;
+    const std::string reason = PortName(commPort_) + " (" + device_ +
+                               "): the device has gone away (" + port_.errorString().toStdString() +
+                               ")";
     QMetaObject::invokeMethod(
         this,
-        [this, session] {
+        [this, session, reason] {
             if (session == session_) {
                 Close();
                 port_.clearError();
+                goneReason_ = reason;
             }
         },
         Qt::QueuedConnection);

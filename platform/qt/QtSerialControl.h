@@ -126,6 +126,9 @@ class QtSerialControl final : public QObject, public ISerialControl {
     bool receivePending_ = false;
     bool sendPending_ = false;
     bool closePending_ = false;
+    // Why the port was let go of when its device went away (empty otherwise):
+    // what a send is refused with until the next open.
+    std::string goneReason_;
 };
 
 }  // namespace platform

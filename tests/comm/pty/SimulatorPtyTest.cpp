@@ -76,8 +76,13 @@ TEST(GpsUnitSim, KilledUnitEndsTheCycleByTimeOutAndTheProgramGoesOn) {
     EXPECT_EQ(rig.events[0].code, 2);
     EXPECT_TRUE(rig.events[0].bytes.empty());
     EXPECT_LT(rig.events[0].atMs - sentMs, 1000);
-    // The control notices the hang-up and lets go of the port by itself.
+    // The control notices the hang-up and lets go of the port by itself; a
+    // send is then refused with the reason, for the operator's box.
     EXPECT_TRUE(QtDriverRig::Wait([&] { return !rig.control.PortOpen(); }, 1000));
+    EXPECT_FALSE(rig.comm.SendDataToUnit(mduGlobalModule::BuildSentence("$GSHLO"), 20, 300, -1));
+    EXPECT_NE(rig.comm.LastPortFault().find("COM9 (" + sim->Path() + "): the device has gone away"),
+              std::string::npos)
+        << rig.comm.LastPortFault();
 
     // Re-open (the connection test resets the driver first).
     const std::string gone = sim->Path();
