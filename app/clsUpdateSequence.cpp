@@ -161,6 +161,9 @@ bool clsUpdateSequence::HasState(std::int32_t state) {
 
 void clsUpdateSequence::WorkPageStateMachine(std::int32_t venvWorkingEvent,
                                              std::span<const std::uint8_t> vByteArry) {
+    if (failing_ && window_.WorkState() != ToInt(WorkState::Idle)) {
+        return;  // a failed stage's box is open: nothing runs behind it
+    }
     // Refresh the step record for this call.
     m_WorkPage.Received.assign(vByteArry.begin(), vByteArry.end());
     m_WorkPage.SendData.clear();
@@ -187,6 +190,7 @@ void clsUpdateSequence::WorkPageStateMachine(std::int32_t venvWorkingEvent,
 // --- Shared operations ---------------------------------------------------------------
 
 void clsUpdateSequence::EnterState(std::int32_t state) {
+    failing_ = false;
     if (state == ToInt(WorkState::Idle) && runKind_ != RunKind::None) {
         lastRun_ = runKind_;
         lastOutcome_ = pendingOutcome_;
@@ -198,6 +202,9 @@ void clsUpdateSequence::EnterState(std::int32_t state) {
 
 void clsUpdateSequence::BeginRun(RunKind kind) {
     runKind_ = kind;
+    failing_ = false;
+    lateBarrierReplies_ = 0;
+    closingTicks_ = 0;
     pendingOutcome_ = RunOutcome::Failed;
     if (observer_ != nullptr) {
         observer_->OnRunStarted(kind);
@@ -208,15 +215,18 @@ void clsUpdateSequence::SetLamp(std::int32_t index, std::int32_t colourCode) {
     window_.SetStatusLamps(index, colourCode);
 }
 
-void clsUpdateSequence::ShowPortFault() {
+bool clsUpdateSequence::ShowPortFault() {
     clsCommandLayer* commands = window_.Commands();
     if (commands == nullptr) {
-        return;
+        return false;
     }
     const std::string fault = commands->Comm().LastPortFault();
-    if (!fault.empty()) {
-        Box(fault, MsgButtons::Ok, MsgIcon::Critical);
+    if (fault.empty()) {
+        return false;
     }
+    BeginFailure();
+    Box(fault, MsgButtons::Ok, MsgIcon::Critical);
+    return true;
 }
 
 MsgResult clsUpdateSequence::Box(const std::string& text, MsgButtons buttons, MsgIcon icon) {
@@ -225,6 +235,7 @@ MsgResult clsUpdateSequence::Box(const std::string& text, MsgButtons buttons, Ms
 
 void clsUpdateSequence::ReportNoResponse(std::int32_t failState, const std::string& text) {
     window_.ShowErrorMessage(text.empty() ? msg::StandardNoResponseText() : text);
+    BeginFailure();
     Box(msg::TimeOutBoxText, MsgButtons::Ok, MsgIcon::Critical);
     EnterState(failState);
 }
@@ -241,6 +252,7 @@ std::int16_t clsUpdateSequence::NextCommPort(std::int16_t index) {
 
 void clsUpdateSequence::ScanExhausted(bool showBox) {
     if (showBox) {
+        BeginFailure();
         Box(msg::NoResponseBoxText, MsgButtons::Ok, MsgIcon::Exclamation);
     }
     ReportNoResponse(ToInt(WorkState::Idle), msg::StandardNoResponseText());
@@ -744,6 +756,8 @@ bool clsUpdateSequence::RunBlockTransferStep(WorkPageRecord& page, bool flash) {
                 } else {
                     send(true, false);
                 }
+            } else if (DropLateBarrierReply(page)) {
+                return true;
             } else {
                 blockLink_.uncertain = true;
                 RetryBlock(page, flash, false);
@@ -763,22 +777,33 @@ bool clsUpdateSequence::RunBlockTransferStep(WorkPageRecord& page, bool flash) {
 }
 
 void clsUpdateSequence::SendBarrier(WorkPageRecord& page) {
-    clsCommandLayer* commands = window_.Commands();
     blockLink_.barrier = true;
+    blockLink_.sends = 0;
     blockLink_.waits = 0;
-    if (!commands->AutoSendMessageToUnit(CommandCode::STS, {}, 0, 0, true, false)) {
+    lateBarrierReplies_ = 0;
+    ResendBarrier(page);
+}
+
+void clsUpdateSequence::ResendBarrier(WorkPageRecord& page) {
+    ++blockLink_.sends;
+    blockLink_.listened = false;
+    if (!window_.Commands()->AutoSendMessageToUnit(CommandCode::STS, {}, 0, 0, true, false)) {
         OnBlockSendResult(page, static_cast<int>(BlockSendResult::NotSent));
     }
 }
 
 void clsUpdateSequence::AwaitBarrier(WorkPageRecord& page, bool timedOut) {
     clsCommandLayer* commands = window_.Commands();
+    ReplyVerdict verdict = ReplyVerdict::NoFrame;
     if (!timedOut) {
         // Any reply echoing the barrier's code answers it, whatever its
         // status: everything sent before it has been answered.
-        const ReplyVerdict verdict = commands->JudgeReply(page.Received, 0).verdict;
+        verdict = commands->JudgeReply(page.Received, 0).verdict;
         if (verdict == ReplyVerdict::Good || verdict == ReplyVerdict::Refused ||
             verdict == ReplyVerdict::MissingBits) {
+            // The answer may be to the first of several sends; the others'
+            // answers follow it.
+            lateBarrierReplies_ = blockLink_.sends - 1;
             blockLink_ = BlockLink{};
             const bool flash = page.CommandCode == ToInt(CommandCode::FlashWrite);
             const BlockSendResult result =
@@ -788,21 +813,64 @@ void clsUpdateSequence::AwaitBarrier(WorkPageRecord& page, bool timedOut) {
             return;
         }
     }
-    if (++blockLink_.waits > kBarrierWaits) {
+    // Each send is given its own short time-out and then a block write's
+    // (2 s) of listening: the unit answers in order, and the replies to
+    // every earlier send of the block may come first. A clean frame echoing
+    // another code is such a stray reply: listen on. A quiet wait after
+    // listening, or a damaged frame: the barrier or its reply may be lost, so
+    // ask again while sends remain. After the last send, a quiet wait ends
+    // the stage as a block without reply does.
+    const auto fail = [&] {
         SetLamp(page.LampIndex, kLampFailed);
         ReportNoResponse(page.FailState, page.FailText);
+    };
+    const auto listen = [&] {
+        if (!commands->ListenForStrayReplies(kBarrierWaitMs)) {
+            OnBlockSendResult(page, static_cast<int>(BlockSendResult::NotSent));
+        }
+    };
+    if (++blockLink_.waits > kBarrierWaits) {
+        fail();
         return;
     }
-    // Nothing yet: the barrier's reply may be queued behind slow replies, so
-    // wait on. A stray or damaged frame instead: the barrier's reply may be
-    // lost in it, so ask again (a later second barrier reply is harmless:
-    // its echo never passes for a block's).
-    const bool sent =
-        timedOut ? commands->ListenForStrayReplies(kBarrierWaitMs)
-                 : commands->AutoSendMessageToUnit(CommandCode::STS, {}, 0, 0, true, false);
-    if (!sent) {
+    const bool sendsLeft = blockLink_.sends < kBarrierSends;
+    if (timedOut) {
+        if (!blockLink_.listened) {
+            blockLink_.listened = true;
+            listen();
+        } else if (sendsLeft) {
+            ResendBarrier(page);
+        } else {
+            fail();
+        }
+        return;
+    }
+    if (verdict == ReplyVerdict::ForeignEcho || !sendsLeft) {
+        listen();
+        return;
+    }
+    ResendBarrier(page);
+}
+
+bool clsUpdateSequence::DropLateBarrierReply(WorkPageRecord& page) {
+    if (lateBarrierReplies_ <= 0) {
+        return false;
+    }
+    clsCommandLayer* commands = window_.Commands();
+    const CommandReply reply = commands->JudgeReply(page.Received, 0);
+    if (reply.verdict != ReplyVerdict::ForeignEcho || reply.plain.size() < 2 ||
+        reply.plain[1] != ToInt(CommandCode::STS)) {
+        return false;
+    }
+    --lateBarrierReplies_;
+    // The block's own reply is still to come: wait for it as long as for a
+    // fresh send.
+    const clsLinkUnit* request = commands->CurrentLinkUnit();
+    const std::int32_t waitMs = request != nullptr ? request->TimeOutInterval() : kBarrierWaitMs;
+    if (!commands->ListenForStrayReplies(waitMs)) {
         OnBlockSendResult(page, static_cast<int>(BlockSendResult::NotSent));
     }
+    return true;
 }
 
 void clsUpdateSequence::OnBlockSendResult(WorkPageRecord& page, int result) {
@@ -822,7 +890,15 @@ void clsUpdateSequence::OnBlockSendResult(WorkPageRecord& page, int result) {
             break;
         }
         case BlockSendResult::NoBlock:
-            // No block of this kind (left): the stage is done.
+            // No block of this kind (left): the stage is done. The displays
+            // show where the transfer ended, not where the last tick saw it.
+            if (page.CommandCode == ToInt(CommandCode::FlashWrite)) {
+                const std::int32_t max = window_.ProgressMax();
+                window_.SetProgressValue(max);
+                window_.SetPercentText(mduDisplayText::PercentText(max, max));
+                window_.SetClockText(
+                    mduDisplayText::ClockText(window_.NowSeconds() - page.StartTime));
+            }
             SetLamp(page.LampIndex, kLampDone);
             window_.ShowInfoMessage(page.DoneText);
             EnterState(page.NextState);
@@ -910,16 +986,17 @@ void clsUpdateSequence::ClosingCommandState() {
     switch (page.Event) {
         case kEventAutoRunning:
             window_.ShowInfoMessage(msg::LinkSetupText(16));
+            closingTicks_ = kClosingSendTicks;
             if (commands->AutoSendMessageToUnit(CommandCode::RST, page.SendData, 0, 0, true,
                                                 false)) {
                 SetLamp(kLampClosing, kLampBusy);
             } else {
-                SetLamp(kLampClosing, kLampFailed);
-                ShowPortFault();
-                EnterState(WorkState::Idle);
+                closingTicks_ = 0;
+                ClosingFailed(true);
             }
             break;
         case kEventSentNoReply:
+            closingTicks_ = 0;
             window_.ShowInfoMessage(msg::LinkSetupDoneText(16));
             page.CheckPassed = false;
             page.CheckCountDown = kFinalCheckSeconds;
@@ -928,6 +1005,17 @@ void clsUpdateSequence::ClosingCommandState() {
             EnterState(WorkState::FinalCheck);
             window_.ShowInfoMessage(msg::FinalCheckText);
             break;
+        case kEventOneSecond:
+            // The request has no time-out of its own: the ticks bound the
+            // wait for its send notice (from the send on; a tick may come
+            // between the state change and its first event).
+            if (closingTicks_ > 0 && --closingTicks_ == 0) {
+                // Give up the send under way, so that no late notice can
+                // start the check after the run has ended.
+                commands->SetCommState(0);
+                ClosingFailed(false);
+            }
+            break;
         case kEventReplyTimeOut:
             SetLamp(kLampClosing, kLampFailed);
             ReportNoResponse(ToInt(WorkState::Idle), msg::ClosingFailureText());
@@ -935,6 +1023,20 @@ void clsUpdateSequence::ClosingCommandState() {
         default:
             break;
     }
+}
+
+void clsUpdateSequence::ClosingFailed(bool portRefused) {
+    // From here the unit is erased or half-checked: the operator must learn
+    // that the closing step failed, not just see a red lamp.
+    SetLamp(kLampClosing, kLampFailed);
+    if (portRefused) {
+        window_.ShowErrorMessage(msg::ClosingFailureText());
+        if (ShowPortFault()) {
+            EnterState(WorkState::Idle);
+            return;
+        }
+    }
+    ReportNoResponse(ToInt(WorkState::Idle), msg::ClosingFailureText());
 }
 
 // --- State 21: final memory check -------------------------------------------------------------
@@ -974,10 +1076,12 @@ void clsUpdateSequence::FinalCheckState() {
             const std::int64_t elapsed = window_.NowSeconds() - page.StartTime;
             window_.PutMessageText(std::to_string(elapsed), true, msg::FinalCheckSeparator);
             if (!commands->SendHello(true, false)) {
+                // Idle first: its entry stops the ticks, so the port's box
+                // below is the only one and nothing polls behind it.
                 window_.ShowErrorMessage(msg::SendFailedText);
                 SetLamp(kLampFinalCheck, kLampFailed);
-                ShowPortFault();
                 EnterState(WorkState::Idle);
+                ShowPortFault();
             }
             break;
         }
@@ -988,12 +1092,9 @@ void clsUpdateSequence::FinalCheckState() {
             if (!reply.Acknowledged() || !reply.HasField(2)) {
                 break;
             }
-            const std::optional<std::uint8_t> report =
-                mduDeviceChecks::ParseReportByte(reply.Field(2));
-            if (!report) {
-                break;
-            }
-            const std::string text = mduDeviceChecks::RecordReportText(*report);
+            // A report that cannot be read is not a normal one: the unit
+            // answered, so waiting on would only end in the no-response text.
+            const std::string text = mduDeviceChecks::DecodeRecordReport(reply.Field(2), false);
             if (text == mduDeviceChecks::NormalReportText) {
                 page.CheckPassed = true;
                 window_.SetInfoLine(msg::InfoLineRecordReport, text);

@@ -43,6 +43,13 @@ class clsUpdateSequence {
     static constexpr std::int16_t kLastPortIndex = 15;
     // The data file must accept this tool version.
     static constexpr char kToolVersion[] = "KQDV01.0000";
+    // The closing command expects no reply, only the port's notice that it
+    // has been sent. The frame is a dozen bytes, on the wire within 2 ms at
+    // 115200 baud even behind an adapter that holds writes back for its
+    // latency timer (16 ms); a notice that has not come after this many
+    // one-second ticks (two to three seconds) never will: the device went
+    // away with the write.
+    static constexpr std::int16_t kClosingSendTicks = 3;
 
     explicit clsUpdateSequence(IWorkPageWindow& window);
     ~clsUpdateSequence();
@@ -117,8 +124,15 @@ class clsUpdateSequence {
     void SetLamp(std::int32_t index, std::int32_t colourCode);
     // After a send the driver did not take in the binary stages: when the
     // port itself failed (an adapter pulled out), the driver's description
-    // in a critical box, so the operator learns why.
-    void ShowPortFault();
+    // in a critical box, so the operator learns why. False when the port
+    // gave no reason (no box).
+    bool ShowPortFault();
+    // The stage has failed and shows its end (text, then box, then the
+    // failure state): events that reach the state while the box is open
+    // change nothing, neither the message area nor the unit.
+    void BeginFailure() { failing_ = true; }
+    // The closing command was not sent or its send notice never came.
+    void ClosingFailed(bool portRefused);
     platform::MsgResult Box(const std::string& text, platform::MsgButtons buttons,
                             platform::MsgIcon icon);
 
@@ -134,7 +148,12 @@ class clsUpdateSequence {
     // After a block whose sends did not all get a clean reply: brings the
     // link back in step before the next block goes out (see BlockLink).
     void SendBarrier(WorkPageRecord& page);
+    void ResendBarrier(WorkPageRecord& page);
     void AwaitBarrier(WorkPageRecord& page, bool timedOut);
+    // A reply taken while a block's reply is awaited that is the late answer
+    // to an earlier barrier request: dropped, and the block's reply awaited
+    // on. False when it is not one.
+    bool DropLateBarrierReply(WorkPageRecord& page);
     // UpdateProgress and UpdateElapsedTime, when a one-second tick asked.
     void ShowTransferProgress(const WorkPageRecord& page);
 
@@ -145,24 +164,40 @@ class clsUpdateSequence {
     // reply to an earlier send of it may still be on its way; taken for the
     // answer to the next block, it would count that block as written when
     // the unit may never have received it (a request lost on the line). So
-    // the acknowledgement of such a block is followed by a barrier: one
+    // the acknowledgement of such a block is followed by a barrier: a
     // record-report request (STS), which the unit answers in order after
     // every request before it. Replies echoing the block command are stray
     // replies of earlier sends and are dropped; the barrier's own reply puts
     // the link back in step. No block follows before it has come.
+    //
+    // The barrier is needed on noisy lines, where it may be lost itself: it
+    // is sent again after a quiet wait or a damaged frame, up to as many
+    // times as a block is (four sends). The answers to its earlier sends may
+    // then still come after the next block has gone out; they echo STS, not
+    // the block's code, and are dropped without costing that block a try.
     struct BlockLink {
         bool uncertain = false;  // a send of this block got no clean reply
         bool barrier = false;    // waiting for the barrier's reply
+        bool listened = false;   // the last barrier send has had its listening wait
+        int sends = 0;           // barrier requests sent for this block
         int waits = 0;           // time-outs and stray replies while waiting
     };
-    // The barrier's reply may queue behind the replies to every send of the
-    // block (up to four) and be preceded by noise: up to this many stray
-    // replies or quiet waits of one block write's reply time-out (2 s)
-    // before the stage gives up as on a block without reply.
-    static constexpr int kBarrierWaits = 8;
+    static constexpr int kBarrierSends = 4;
+    // Each barrier send waits its request's own time-out and then one block
+    // write's reply time-out (2 s) of listening, since its reply may queue
+    // behind the replies to every send of the block. The stage gives up as on
+    // a block without reply after the last send's wait, or after this many
+    // waits and stray replies in all (the two waits of each of the four
+    // sends, and the stray replies of up to four block sends).
+    static constexpr int kBarrierWaits = 2 * kBarrierSends + 4;
     static constexpr std::int32_t kBarrierWaitMs = 2000;
     BlockLink blockLink_;
+    // Barrier requests whose replies have not come (at most three: all but
+    // the one answered).
+    int lateBarrierReplies_ = 0;
     bool progressDue_ = false;  // a tick asked for the transfer displays
+    bool failing_ = false;      // see BeginFailure; cleared by the next state change
+    std::int16_t closingTicks_ = 0;
 
     IWorkPageWindow& window_;
     WorkPageRecord m_WorkPage;

@@ -80,6 +80,7 @@ void MemorySerialLine::SetSettings(const std::string& settings) {
 
 void MemorySerialLine::SetPortOpen(bool open) {
     Log("PortOpen", open ? "1" : "0");
+    goneReason_.clear();
     if (!open) {
         if (!open_) {
             return;
@@ -202,7 +203,8 @@ std::vector<std::uint8_t> MemorySerialLine::Input() {
 void MemorySerialLine::Output(std::span<const std::uint8_t> bytes) {
     Log("Output", std::to_string(bytes.size()) + " bytes");
     if (!open_) {
-        throw SerialControlError(PortName(commPort_) + ": the port is not open");
+        throw SerialControlError(
+            goneReason_.empty() ? PortName(commPort_) + ": the port is not open" : goneReason_);
     }
     if (PeerHere() && !peer_->Connected()) {
         // An adapter pulled out: the port is still open, but writes fail.
@@ -267,6 +269,14 @@ void MemorySerialLine::ChunkSent() {
     Chunk chunk = std::move(output_.front());
     output_.pop_front();
     HandToPeer(chunk.bytes, chunk.baud);
+    if (PeerHere() && !peer_->Connected()) {
+        // The device went away with the write (a unit pulled out as a frame
+        // leaves): the port loses it, as the platform control closes a port
+        // whose device has gone, and the write is never reported as sent.
+        SetPortOpen(false);
+        goneReason_ = PortName(commPort_) + ": the device has been removed";
+        return;
+    }
     if (output_.empty()) {
         PostSendNotice();
     }

@@ -24,7 +24,10 @@ namespace platform {
 // port is set to another speed. Nothing is connected until AttachPeer.
 //
 // A peer that has left the line (Connected false) is a device pulled out:
-// writing to the open port fails, and so does opening it again.
+// writing to the open port fails, and so does opening it again. A peer that
+// leaves while a write is on its way takes the port with it: the port is
+// closed, the write's send notification never comes, and the next write is
+// refused with the device's removal.
 //
 // Notifications go through the clock, never from inside a property access:
 // the send notification when the output has drained (SThreshold 1 or more),
@@ -163,6 +166,7 @@ class MemorySerialLine final : public ISerialControl {
     std::string settings_ = "9600,N,8,1";
     int baud_ = 9600;
     bool open_ = false;
+    std::string goneReason_;  // why the port closed itself, until the next open or close
     SerialControlOptions options_;
     int commEvent_ = 0;
     std::function<void()> onComm_;

@@ -106,6 +106,7 @@ std::vector<platform::ISerialPeer::Transmission> SimulatedUnit::Poll(std::int64_
             case After::EndCheck:
                 checking_ = false;
                 report_ = config_.finalReport;
+                checked_ = true;
                 LogState(nowUs, "memory check finished, record report " + HexByte(report_));
                 break;
         }
@@ -189,7 +190,8 @@ void SimulatedUnit::OnSentence(const std::vector<std::uint8_t>& raw, std::int64_
     const bool refused = fault && kind == FaultSpec::Kind::Refused;
     std::string body = (refused ? "ASNAK," : "ASACK,") + config_.serial;
     if (hello) {
-        body += "," + HexByte(report_);
+        body += "," + (checked_ && !config_.finalReportField.empty() ? config_.finalReportField
+                                                                     : HexByte(report_));
     }
     LogEntry said;
     said.kind = LogEntry::Kind::UnitSentence;

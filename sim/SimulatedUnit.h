@@ -154,6 +154,7 @@ class SimulatedUnit final : public platform::ISerialPeer {
     bool connected_ = true;
     Mode mode_ = Mode::Text;
     std::uint8_t report_;
+    bool checked_ = false;  // the memory check after the closing command has finished
     bool hasTable_ = false;
     UnitCodec::LinkTable table_{};
     MemoryImage flash_;

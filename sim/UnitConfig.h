@@ -19,6 +19,10 @@ struct UnitConfig {
     // closing command, and after the memory check that follows it.
     std::uint8_t recordReport = 0x00;
     std::uint8_t finalReport = 0x00;
+    // Field 2 of the hello reply after the memory check exactly as sent,
+    // instead of finalReport in hexadecimal (empty: finalReport), for a
+    // unit whose report cannot be read.
+    std::string finalReportField;
     // A unit whose QID payload carries a wrong CRC of its serial number.
     bool identityCrcWrong = false;
 

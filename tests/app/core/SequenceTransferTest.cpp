@@ -9,6 +9,7 @@
 #include "SequenceRig.h"
 #include "clsPNV480DnLdData.h"
 #include "mduCommonMessage.h"
+#include "mduDisplayText.h"
 
 namespace msg = mduCommonMessage;
 using platform::MsgIcon;
@@ -41,6 +42,9 @@ TEST(Transfer, ACleanUpdateWritesEveryBlockAndEndsInTheSuccessBox) {
     EXPECT_EQ(rig.HeardCount(50), 4);
     EXPECT_TRUE(rig.ClosingSent());
     EXPECT_EQ(w.Sequence().DataFile()->TotalFlashBlocks(), 21);
+    // The transfer's displays end where it ended, not at its last tick.
+    EXPECT_EQ(w.ProgressValue(), 21);
+    EXPECT_EQ(w.PercentText(), mduDisplayText::PercentText(21, 21));
     rig.clock.AdvanceBy(1100);
     EXPECT_FALSE(w.WorkingBusy());
     EXPECT_FALSE(w.OneSecTimerRunning());
@@ -130,21 +134,41 @@ TEST(LateReplies, NeverCountABlockAsWrittenThatTheUnitDidNotReceive) {
          {"bad-crc:code=51,block=6,times=1", "late:code=51,block=6,times=1",
           "deaf:code=51,block=7,times=1"},
          RunOutcome::Succeeded},
+        {"a block's first reply lost, then the barrier's reply lost",
+         {"no-reply:code=51,block=6,times=1", "no-reply:code=STS,after=1,times=1"},
+         RunOutcome::Succeeded},
+        {"the barrier's request lost three times on the line",
+         {"no-reply:code=51,block=6,times=1", "deaf:code=STS,after=1,times=3"},
+         RunOutcome::Succeeded},
+        // The barrier answered after its resend: the resend's own answer
+        // comes while the next block, which needs all its tries, is awaited.
+        {"a late second barrier reply does not cost the next block a try",
+         {"no-reply:code=51,block=6,times=1", "late:code=STS,after=1,times=2,delay=2500",
+          "no-reply:code=51,block=7,times=3"},
+         RunOutcome::Succeeded},
         {"a reply 30 s late behind which the unit answers nothing more in time",
          {"late:code=51,block=6,times=1,delay=30000", "deaf:code=51,block=7,times=1"},
          RunOutcome::Failed},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        SequenceRig rig;
-        for (const std::string& fault : c.faults) {
-            rig.AddFault(fault);
-        }
-        const std::optional<RunOutcome> outcome = rig.Update();
-        ASSERT_TRUE(outcome.has_value());
-        EXPECT_EQ(*outcome, c.outcome);
-        if (*outcome == RunOutcome::Succeeded) {
-            EXPECT_TRUE(rig.UnitHoldsFile());
+        // Boxes closed at once, and read for a while with ticks going on.
+        for (const std::int64_t holdMs : {0, 3500}) {
+            SCOPED_TRACE(std::string(c.name) + ", boxes held " + std::to_string(holdMs) + " ms");
+            SequenceRig rig;
+            for (const std::string& fault : c.faults) {
+                rig.AddFault(fault);
+            }
+            rig.boxes.SetWhileOpen([&rig, holdMs](const auto&) { rig.clock.AdvanceBy(holdMs); });
+            const std::optional<RunOutcome> outcome = rig.Update();
+            ASSERT_TRUE(outcome.has_value());
+            EXPECT_EQ(*outcome, c.outcome);
+            if (*outcome == RunOutcome::Succeeded) {
+                EXPECT_TRUE(rig.UnitHoldsFile());
+                EXPECT_EQ(rig.BoxTexts(), std::vector<std::string>{"資料更新完成"});
+            } else {
+                EXPECT_EQ(rig.window->MessageText(), msg::DataSetupFailureText(10));
+                EXPECT_EQ(rig.BoxTexts(), std::vector<std::string>{"異常執行狀況 : GPS沒有回應!!"});
+            }
         }
     }
 }
@@ -203,6 +227,16 @@ TEST(FinalCheck, AnAbnormalReportFailsAtOnceAndRepliesWithoutAReportChangeNothin
     EXPECT_EQ(rig.boxes.Boxes()[0].icon, MsgIcon::Exclamation);
     EXPECT_EQ(rig.window->Lamp(19), 3);
 
+    // A report that cannot be read is not taken for a normal one, nor
+    // waited out: the unit has answered.
+    sim::UnitConfig unreadable = SequenceRig::QuickUnit();
+    unreadable.finalReportField = "ZZ";
+    SequenceRig odd(unreadable);
+    ASSERT_EQ(odd.Update(), RunOutcome::Failed);
+    EXPECT_EQ(odd.window->MessageText(), msg::CameraMemoryFailureText());
+    EXPECT_EQ(odd.BoxTexts(), std::vector<std::string>{"異常狀況(GPS照相記憶區異常)"});
+    EXPECT_LT(odd.unit->Log().EntriesOf(sim::LogEntry::Kind::HostSentence).size(), 2u + 10u);
+
     // Refusals and garbled replies during the check are passed over.
     SequenceRig noisy;
     noisy.AddFault("refused:sentence=hello,after=1,times=3");
@@ -251,4 +285,26 @@ TEST(Transfer, AUnitPulledOutMidTransferIsReportedAndAFreshOneIsUpdated) {
     rig.boxes.Clear();
     ASSERT_EQ(rig.Update(), RunOutcome::Succeeded);
     EXPECT_TRUE(rig.UnitHoldsFile());
+}
+TEST(ClosingCommand, APortLostBeforeTheClosingCommandEndsTheRunAtOnceWithItsFailureText) {
+    SequenceRig rig;
+    rig.clock.RunUntil([&] { return !rig.window->WorkingBusy(); }, 100);
+    rig.clock.AdvanceBy(30);
+    rig.window->Press(kEventDownLoadStart);
+    ASSERT_TRUE(rig.clock.RunUntil([&] { return rig.window->WorkState() == 20; }, 60000));
+    // The adapter closes between the last parameter reply and the command.
+    rig.line.SetPortOpen(false);
+    const std::int64_t lostAtMs = rig.clock.NowMs();
+    ASSERT_TRUE(rig.clock.RunUntil([&] { return rig.runsEnded == 1; }, 60000));
+    EXPECT_LT(rig.clock.NowMs() - lostAtMs, 100);
+    HeadlessWindow& w = *rig.window;
+    EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Failed);
+    EXPECT_EQ(w.MessageText(), msg::ClosingFailureText());
+    EXPECT_EQ(w.MessageKind(), kRed);
+    EXPECT_EQ(w.Lamp(18), 3);
+    EXPECT_EQ(rig.BoxTexts(),
+              std::vector<std::string>{"傳輸埠 (1) 控制異常 : COM1: the port is not open"});
+    EXPECT_FALSE(rig.ClosingSent());
+    rig.clock.AdvanceBy(1100);
+    EXPECT_FALSE(w.WorkingBusy());
 }
