@@ -200,6 +200,20 @@ void clsUpdateSequence::EnterState(std::int32_t state) {
     window_.ChangeWorkState(state);
 }
 
+void clsUpdateSequence::AbandonRun() {
+    if (runKind_ == RunKind::None) {
+        return;
+    }
+    pendingOutcome_ = RunOutcome::Cancelled;
+    lastRun_ = runKind_;
+    lastOutcome_ = pendingOutcome_;
+    runKind_ = RunKind::None;
+    endToReport_ = false;
+    if (observer_ != nullptr) {
+        observer_->OnRunEnded(lastRun_, lastOutcome_);
+    }
+}
+
 void clsUpdateSequence::BeginRun(RunKind kind) {
     runKind_ = kind;
     failing_ = false;

@@ -75,6 +75,9 @@ class clsUpdateSequence {
     RunOutcome LastOutcome() const { return lastOutcome_; }
     RunKind LastRun() const { return lastRun_; }
     void SetObserver(IRunObserver* observer) { observer_ = observer; }
+    // The operator left the program during a run, whose events no longer
+    // come: the run ends here as cancelled, where it stands.
+    void AbandonRun();
 
     // --- Operations the states share (public for tests) ---------------------------
 

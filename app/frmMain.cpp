@@ -682,12 +682,25 @@ bool frmMain::QueryClose(CloseReason reason) {
     m_ForcedClosePending = false;
     const bool leave = m_Boxes.Show(mduCommonMessage::ExitQuestionText, platform::MsgButtons::YesNo,
                                     platform::MsgIcon::Exclamation) == platform::MsgResult::Yes;
-    if (leave && !m_ForcedClosePending) {
+    m_QueryingClose = false;
+    if (m_ForcedClosePending) {
+        return true;
+    }
+    if (!leave) {
+        return false;
+    }
+    // The run may have ended while the operator was being asked: then
+    // nothing was cancelled and there is nothing to say.
+    if (m_Sequence.CurrentRun() != RunKind::None) {
+        // Abandoned where it stands: no timer or reply reaches the sequence
+        // again, so nothing more is sent to the unit while the operator reads
+        // the box.
+        ReleaseWorkObjects();
+        m_Sequence.AbandonRun();
         m_Boxes.Show(mduCommonMessage::ExitCancelledText(), platform::MsgButtons::Ok,
                      platform::MsgIcon::Exclamation);
     }
-    m_QueryingClose = false;
-    return leave || m_ForcedClosePending;
+    return true;
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

@@ -44,8 +44,10 @@ MsgResult QtMessageBoxes::Show(const std::string& text, MsgButtons buttons, MsgI
             dismissed = MsgResult::Cancel;
             break;
         case MsgButtons::YesNo:
+            // A Yes/No question asks before something that cannot be undone
+            // (leaving during an update): Enter must not say Yes.
             qtButtons = QMessageBox::Yes | QMessageBox::No;
-            defaultButton = QMessageBox::Yes;
+            defaultButton = QMessageBox::No;
             dismissed = MsgResult::No;
             break;
         case MsgButtons::Ok:

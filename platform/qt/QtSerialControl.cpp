@@ -451,8 +451,12 @@ void QtSerialControl::OnErrorOccurred(QSerialPort::SerialPortError error) {
     // or as reads that find the line hung up (far side of a pseudo-terminal
     // closed), which the port would otherwise report again on every pass of
     // the event loop.
-    const bool gone =
-        error == QSerialPort::ResourceError || (error == QSerialPort::ReadError && HungUp());
+    // A write the device refused is treated the same way: the frame is lost
+    // and no send notice will come, so the port is given up and the next
+    // send is refused with the reason.
+    const bool writeFailed = error == QSerialPort::WriteError;
+    const bool gone = error == QSerialPort::ResourceError || writeFailed ||
+                      (error == QSerialPort::ReadError && HungUp());
     if (!gone || closePending_) {
         return;
     }
@@ -460,9 +464,10 @@ void QtSerialControl::OnErrorOccurred(QSerialPort::SerialPortError error) {
     // time-out, and the next open finds no device.
     closePending_ = true;
     const std::uint64_t session = session_;
-    const std::string reason = PortName(commPort_) + " (" + device_ +
-                               "): the device has gone away (" + port_.errorString().toStdString() +
-                               ")";
+    const std::string reason =
+        PortName(commPort_) + " (" + device_ +
+        (writeFailed ? "): the device refused a write (" : "): the device has gone away (") +
+        port_.errorString().toStdString() + ")";
     QMetaObject::invokeMethod(
         this,
         [this, session, reason] {

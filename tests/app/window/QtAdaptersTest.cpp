@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -145,6 +146,7 @@ TEST(QtMessageBoxes, ShowsAModalBoxWithTheAskedIconButtonsAndCaption) {
         QString title;
         QString text;
         bool modal = false;
+        QMessageBox::StandardButton byEnter = QMessageBox::NoButton;
     };
     // Answers the box once it is open, pressing the given button.
     auto answer = [](Seen& seen, QMessageBox::StandardButton press) {
@@ -153,8 +155,13 @@ TEST(QtMessageBoxes, ShowsAModalBoxWithTheAskedIconButtonsAndCaption) {
             if (box == nullptr) {
                 return;
             }
-            seen = {box->icon(), box->standardButtons(), box->windowTitle(), box->text(),
-                    box->isModal()};
+            seen = {box->icon(),
+                    box->standardButtons(),
+                    box->windowTitle(),
+                    box->text(),
+                    box->isModal(),
+                    box->defaultButton() != nullptr ? box->standardButton(box->defaultButton())
+                                                    : QMessageBox::NoButton};
             box->button(press)->click();
         });
     };
@@ -168,6 +175,7 @@ TEST(QtMessageBoxes, ShowsAModalBoxWithTheAskedIconButtonsAndCaption) {
     EXPECT_EQ(seen.title, QApplication::applicationDisplayName());
     EXPECT_EQ(seen.text, "line 1\nline 2");
     EXPECT_TRUE(seen.modal);
+    EXPECT_EQ(seen.byEnter, QMessageBox::No);  // a question is never answered Yes by Enter
 
     answer(seen, QMessageBox::Cancel);
     EXPECT_EQ(boxes.Show("x", MsgButtons::OkCancel, MsgIcon::Critical), MsgResult::Cancel);

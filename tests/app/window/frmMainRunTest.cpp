@@ -124,6 +124,54 @@ TEST(frmMainRun, LeavingDuringTheTransferAsksAndNoLetsItFinish) {
     EXPECT_FALSE(w.Exited());
 }
 
+TEST(frmMainRun, LeavingDuringTheTransferAbandonsItBeforeSayingSoAndNotAfterItsEnd) {
+    // Yes during the transfer: the update stops where it stands before the
+    // cancelled box opens, and nothing more reaches the unit while it is read.
+    {
+        RunHarness h;
+        frmMain& w = h.StartWithFile();
+        h.boxes.QueueAnswer(MsgResult::Ok);
+        h.Control<QPushButton>("cmdDownLoadStart")->click();
+        ASSERT_TRUE(h.clock.RunUntil([&] { return w.WorkState() == 14; }, 60000));
+        std::size_t framesWhenTold = 0;
+        h.boxes.SetWhileOpen([&](const platform::ScriptedMessageBoxes::Shown& box) {
+            if (box.text == mduCommonMessage::ExitCancelledText()) {
+                framesWhenTold = h.unit.Log().EntriesOf(sim::LogEntry::Kind::HostFrame).size();
+                h.clock.AdvanceBy(30000);
+            }
+        });
+        h.boxes.QueueAnswer(MsgResult::Yes);
+        EXPECT_TRUE(w.close());
+        EXPECT_TRUE(w.Exited());
+        EXPECT_EQ(h.unit.Log().EntriesOf(sim::LogEntry::Kind::HostFrame).size(), framesWhenTold);
+        EXPECT_EQ(h.boxes.Texts(),
+                  (std::vector<std::string>{mduCommonMessage::NotNewerQuestionText(),
+                                            mduCommonMessage::ExitQuestionText,
+                                            mduCommonMessage::ExitCancelledText()}));
+        EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Cancelled);
+    }
+    // The run ends while the operator is still being asked: a Yes then
+    // leaves without a word of a cancellation that did not happen.
+    {
+        RunHarness h;
+        frmMain& w = h.StartWithFile();
+        h.boxes.QueueAnswer(MsgResult::Ok);
+        h.Control<QPushButton>("cmdDownLoadStart")->click();
+        ASSERT_TRUE(h.clock.RunUntil([&] { return w.WorkState() == 14; }, 60000));
+        h.boxes.SetWhileOpen([&](const platform::ScriptedMessageBoxes::Shown& box) {
+            if (box.text == mduCommonMessage::ExitQuestionText) {
+                h.RunUntilIdle();  // the success box opens and closes inside the question
+            }
+        });
+        h.boxes.QueueAnswer(MsgResult::Yes);
+        EXPECT_TRUE(w.close());
+        EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Succeeded);
+        EXPECT_EQ(h.boxes.Texts(),
+                  (std::vector<std::string>{mduCommonMessage::NotNewerQuestionText(),
+                                            mduCommonMessage::ExitQuestionText, "資料更新完成"}));
+    }
+}
+
 TEST(frmMainRun, ATerminationWhileTheClosingQuestionIsOpenEndsTheProgram) {
     for (const bool sessionEnd : {false, true}) {
         SCOPED_TRACE(sessionEnd ? "session end" : "termination");
