@@ -57,7 +57,7 @@ const char* AutoOptions::ActionName(Action action) {
 std::string AutoOptions::Usage() {
     return "Usage: gpsupdate-auto --action scan|test|update [--port N] [--file PATH]\n"
            "                      [--confirm ok|cancel] [--timeout SECONDS]\n"
-           "                      [--screenshot FILE.png] [--trace FILE]\n"
+           "                      [--screenshot FILE.png] [--trace FILE] [--box-delay MS]\n"
            "       gpsupdate-auto --help | --version\n"
            "\n"
            "Drives the gpsupdate window as an operator would and reports what the\n"
@@ -73,6 +73,9 @@ std::string AutoOptions::Usage() {
            "  --timeout S       end a run that takes longer (default 180 seconds)\n"
            "  --screenshot F    save a picture of the window when the run ends\n"
            "  --trace F         also write the run's trace (JSON lines) to F\n"
+           "  --box-delay MS    leave each box open MS milliseconds before answering it,\n"
+           "                    as an operator who reads it; timers and the line go on\n"
+           "                    meanwhile (default 0, at most 600000)\n"
            "\n"
            "Lines: every line has t_ms and kind; kinds: message (text, colour),\n"
            "info (line, text), lamp (index, colour, code), progress (value, max),\n"
@@ -113,7 +116,7 @@ std::optional<AutoOptions> AutoOptions::Parse(const std::vector<std::string>& ar
             value = name.substr(equals + 1);
         } else if (name == "--action" || name == "--port" || name == "--file" ||
                    name == "--confirm" || name == "--timeout" || name == "--screenshot" ||
-                   name == "--trace") {
+                   name == "--trace" || name == "--box-delay") {
             if (i + 1 >= args.size()) {
                 error = name + " needs a value";
                 return std::nullopt;
@@ -165,6 +168,13 @@ std::optional<AutoOptions> AutoOptions::Parse(const std::vector<std::string>& ar
             options.screenshot = value;
         } else if (key == "--trace") {
             options.trace = value;
+        } else if (key == "--box-delay") {
+            const std::optional<int> ms = WholeNumber(value);
+            if (!ms || *ms < 0 || *ms > 600000) {
+                error = "--box-delay takes milliseconds from 0 to 600000";
+                return std::nullopt;
+            }
+            options.boxDelayMs = *ms;
         } else {
             error = "unknown argument \"" + name + "\"";
             return std::nullopt;

@@ -15,6 +15,7 @@ struct AutoOptions {
     std::string file;
     bool confirm = false;  // answer question boxes with OK / Yes
     double timeoutSeconds = 180;
+    int boxDelayMs = 0;  // how long each box stays open before it is answered
     std::string screenshot;
     std::string trace;
     bool help = false;

@@ -11,6 +11,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 #include "AutoMessageBoxes.h"
 #include "AutoOptions.h"
@@ -65,7 +67,21 @@ int main(int argc, char* argv[]) {
 
     platform::QtTimerFactory timers;
     platform::QtClock clock;
-    AutoMessageBoxes boxes(options.confirm);
+    // Boxes held open run the event loop, as a modal box does.
+    std::vector<QEventLoop*> heldBoxes;
+    const auto hold = [&heldBoxes](int ms) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        heldBoxes.push_back(&loop);
+        loop.exec();
+        heldBoxes.pop_back();
+    };
+    const auto release = [&heldBoxes] {
+        for (QEventLoop* loop : heldBoxes) {
+            loop->quit();
+        }
+    };
+    AutoMessageBoxes boxes(options.confirm, options.boxDelayMs, hold, release);
     platform::ScriptedFileDialog fileDialog;  // never asked: the file comes from --file
     platform::MemorySettingsStore settings;   // the user's store is left alone
     platform::QtSerialControl serial;

@@ -206,6 +206,41 @@ TEST(Automation, AUnitThatGoesAwayMidTransferFailsAndAFreshOneIsUpdated) {
     }
 }
 
+// The unit leaves the line with the closing command. Whether the port still
+// reported the command as sent (then the first poll of the check fails) or
+// not (then the closing step's bound ends it) depends on the timing; either
+// way the run ends with its failure text in red and exactly one box, which,
+// held open as an operator would, changes nothing behind it.
+TEST(Automation, AUnitThatLeavesWithTheClosingCommandEndsTheRunWithItsFailure) {
+    const std::string file = SmallFile(300);
+    Unit unit({"--fault", "hang-up:code=RST"});
+    const AutoRun run =
+        RunAuto({"--action", "update", "--port", "3", "--file", file, "--box-delay", "3000"},
+                unit.Ports(), 90000);
+    EXPECT_EQ(run.status, 1) << run.End();
+    EXPECT_NE(run.End().find(R"("result":"failure")"), std::string::npos) << run.End();
+    // Box lines are written when the box has been answered.
+    const auto timeOf = [](const std::string& line) {
+        return std::stoll(line.substr(line.find(R"("t_ms":)") + 7));
+    };
+    std::string lastMessage;
+    std::vector<std::string> boxes;
+    for (const std::string& line : run.lines) {
+        if (line.find(R"("kind":"message")") != std::string::npos) {
+            lastMessage = line;
+        } else if (line.find(R"("kind":"box")") != std::string::npos) {
+            boxes.push_back(line);
+        }
+    }
+    EXPECT_TRUE(lastMessage.find("無法完成GPS資料設定(16)") != std::string::npos ||
+                lastMessage.find(R"x("text":"異常狀況(傳送失敗)")x") != std::string::npos)
+        << lastMessage;
+    EXPECT_NE(lastMessage.find(R"("colour":"red")"), std::string::npos) << lastMessage;
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_GE(timeOf(boxes[0]) - timeOf(lastMessage), 3000);  // held open after the text
+    std::printf("closing command lost: ended %.1f s after the start\n", run.seconds);
+}
+
 TEST(Automation, BadArgumentsAndATimeOutHaveTheirOwnExitStatus) {
     ChildProcess bad(GPSUPDATE_AUTO_PATH, {"--action", "flash"});
     EXPECT_EQ(bad.Wait(10000), 2);

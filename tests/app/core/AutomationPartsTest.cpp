@@ -12,10 +12,11 @@
 
 TEST(AutoOptions, TheCommandLineScriptsDependOn) {
     std::string error;
-    const auto update = AutoOptions::Parse(
-        {"--action", "update", "--port", "16", "--file", "/data/0601.apd", "--confirm", "ok",
-         "--timeout", "2.5", "--screenshot", "/tmp/w.png", "--trace", "/tmp/t.jsonl"},
-        error);
+    const auto update =
+        AutoOptions::Parse({"--action", "update", "--port", "16", "--file", "/data/0601.apd",
+                            "--confirm", "ok", "--timeout", "2.5", "--screenshot", "/tmp/w.png",
+                            "--trace", "/tmp/t.jsonl", "--box-delay", "4000"},
+                           error);
     ASSERT_TRUE(update) << error;
     EXPECT_EQ(update->action, AutoOptions::Action::Update);
     EXPECT_EQ(update->port, 16);
@@ -24,6 +25,7 @@ TEST(AutoOptions, TheCommandLineScriptsDependOn) {
     EXPECT_DOUBLE_EQ(update->timeoutSeconds, 2.5);
     EXPECT_EQ(update->screenshot, "/tmp/w.png");
     EXPECT_EQ(update->trace, "/tmp/t.jsonl");
+    EXPECT_EQ(update->boxDelayMs, 4000);
 
     const auto scan = AutoOptions::Parse({"--action=scan"}, error);
     ASSERT_TRUE(scan) << error;
@@ -42,6 +44,7 @@ TEST(AutoOptions, TheCommandLineScriptsDependOn) {
                                                {"--action", "test", "--timeout", "0"},
                                                {"--action", "test", "--timeout", "-1"},
                                                {"--action", "test", "--file"},
+                                               {"--action", "test", "--box-delay", "-5"},
                                                {"--action", "test", "extra"}}) {
         std::string why;
         EXPECT_FALSE(AutoOptions::Parse(bad, why).has_value()) << testing::PrintToString(bad);
