@@ -10,6 +10,8 @@ const char* RunOutcomeName(RunOutcome outcome) {
             return "failure";
         case RunOutcome::Cancelled:
             return "cancelled";
+        case RunOutcome::Interrupted:
+            return "interrupted";
     }
     return "?";
 }

@@ -91,7 +91,7 @@ void RunTrace::Open(RunKind kind) {
     }
     char number[16];
     std::snprintf(number, sizeof number, "%02d", std::clamp(last + 1, 1, 99));
-    file_ = folder_ / (stem + number + "-" + RunKindName(kind) + ".jsonl");
+    file_ = folder_ / (stem + number + "-" + RunKindName(kind) + "-running.jsonl");
     out_.open(file_, std::ios::out | std::ios::binary);
     Prune();
 }
@@ -106,9 +106,18 @@ void RunTrace::Prune() const {
         }
     }
     // Names start with the run's time: in name order, the oldest first.
+    // Updates and the rest are kept apart.
     std::sort(runs.begin(), runs.end());
-    for (std::size_t i = 0; i + static_cast<std::size_t>(keep_) < runs.size(); ++i) {
-        std::filesystem::remove(runs[i], error);
+    std::vector<std::filesystem::path> updates;
+    std::vector<std::filesystem::path> others;
+    for (const std::filesystem::path& run : runs) {
+        const bool update = run.filename().string().find("-update-") != std::string::npos;
+        (update ? updates : others).push_back(run);
+    }
+    for (const std::vector<std::filesystem::path>* pool : {&updates, &others}) {
+        for (std::size_t i = 0; i + static_cast<std::size_t>(keep_) < pool->size(); ++i) {
+            std::filesystem::remove((*pool)[i], error);
+        }
     }
 }
 
@@ -136,9 +145,14 @@ void RunTrace::Write(const JsonLine& line, bool flush) {
 void RunTrace::OnRunStarted(RunKind kind) {
     runStart_ = std::chrono::steady_clock::now();
     Open(kind);
-    Write(
-        Line("run-start").Add("run", RunKindName(kind)).Add("time", LocalTime("%Y-%m-%dT%H:%M:%S")),
-        true);
+    JsonLine start = Line("run-start");
+    start.Add("run", RunKindName(kind)).Add("time", LocalTime("%Y-%m-%dT%H:%M:%S"));
+    if (factsSource_) {
+        for (const auto& [name, value] : factsSource_()) {
+            start.Add(name, std::string_view(value));
+        }
+    }
+    Write(start, true);
 }
 
 void RunTrace::OnRunEnded(RunKind kind, RunOutcome outcome) {
@@ -146,6 +160,20 @@ void RunTrace::OnRunEnded(RunKind kind, RunOutcome outcome) {
           true);
     if (!folder_.empty()) {
         out_.close();
+        // The result in the name: the file to send in is easy to find.
+        const std::string name = file_.filename().string();
+        const std::string running = "-running.jsonl";
+        if (name.size() > running.size() &&
+            name.compare(name.size() - running.size(), running.size(), running) == 0) {
+            std::filesystem::path ended = file_;
+            ended.replace_filename(name.substr(0, name.size() - running.size()) + "-" +
+                                   RunOutcomeName(outcome) + ".jsonl");
+            std::error_code error;
+            std::filesystem::rename(file_, ended, error);
+            if (!error) {
+                file_ = ended;
+            }
+        }
     }
 }
 

@@ -4,8 +4,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "IRunObserver.h"
 
@@ -22,9 +25,14 @@ class JsonLine;
 class RunTrace final : public IRunObserver {
   public:
     static constexpr int kRunsKept = 20;
+    using Facts = std::vector<std::pair<std::string, std::string>>;
 
     // One file per run in `folder` (created when missing), named after the
-    // run's start and kind; only the newest `keep` runs' files are kept.
+    // run's start, kind and result (run-<date>-<time>-<nn>-<kind>-<result>;
+    // "running" until it ends, so a run whose program died says so). The
+    // newest `keep` updates are kept, and apart from them the newest `keep`
+    // scans and connection tests, which therefore never push out an
+    // update's trace.
     static std::unique_ptr<RunTrace> ToFolder(const std::filesystem::path& folder,
                                               int keep = kRunsKept);
     // Every run appended to one file.
@@ -34,6 +42,11 @@ class RunTrace final : public IRunObserver {
 
     // The file of the run under way or of the last run.
     const std::filesystem::path& CurrentFile() const { return file_; }
+
+    // What the run-start line records of the run's setting (the COM number
+    // and the device behind it, the data file, the program's version), asked
+    // for at each start.
+    void SetFactsSource(std::function<Facts()> source) { factsSource_ = std::move(source); }
 
     void OnRunStarted(RunKind kind) override;
     void OnRunEnded(RunKind kind, RunOutcome outcome) override;
@@ -59,6 +72,7 @@ class RunTrace final : public IRunObserver {
     // (the per-block frames).
     void Write(const JsonLine& line, bool flush);
 
+    std::function<Facts()> factsSource_;
     std::filesystem::path folder_;  // empty: one file
     int keep_ = kRunsKept;
     std::filesystem::path file_;

@@ -200,11 +200,11 @@ void clsUpdateSequence::EnterState(std::int32_t state) {
     window_.ChangeWorkState(state);
 }
 
-void clsUpdateSequence::AbandonRun() {
+void clsUpdateSequence::AbandonRun(RunOutcome outcome) {
     if (runKind_ == RunKind::None) {
         return;
     }
-    pendingOutcome_ = RunOutcome::Cancelled;
+    pendingOutcome_ = outcome;
     lastRun_ = runKind_;
     lastOutcome_ = pendingOutcome_;
     runKind_ = RunKind::None;
@@ -217,6 +217,8 @@ void clsUpdateSequence::AbandonRun() {
 void clsUpdateSequence::BeginRun(RunKind kind) {
     runKind_ = kind;
     failing_ = false;
+    probingLinkMode_ = false;
+    unopenedPorts_.clear();
     lateBarrierReplies_ = 0;
     closingTicks_ = 0;
     pendingOutcome_ = RunOutcome::Failed;
@@ -269,7 +271,11 @@ void clsUpdateSequence::ScanExhausted(bool showBox) {
         BeginFailure();
         Box(msg::NoResponseBoxText, MsgButtons::Ok, MsgIcon::Exclamation);
     }
-    ReportNoResponse(ToInt(WorkState::Idle), msg::StandardNoResponseText());
+    std::string text = msg::StandardNoResponseText();
+    if (!unopenedPorts_.empty()) {
+        text += "\r\n" + msg::UnopenedPortsLine(unopenedPorts_);
+    }
+    ReportNoResponse(ToInt(WorkState::Idle), text);
 }
 
 void clsUpdateSequence::ShowSerialNumber(const SentenceReply& reply) {
@@ -361,6 +367,13 @@ void clsUpdateSequence::PortScanState() {
     switch (page.Event) {
         case kEventAutoRunning:
             if (!commands->SetCommState(1)) {
+                // A number without a device is normal; any other reason the
+                // operator must learn (no permission, another program).
+                const platform::PortFault fault = commands->Comm().LastPortFaultKind();
+                if (fault != platform::PortFault::NoDevice) {
+                    unopenedPorts_.push_back("COM" + std::to_string(page.PortIndex + 1) + " (" +
+                                             clsComm::PortFaultReason(fault) + ")");
+                }
                 nextPort(false);
             } else if (!commands->SendHello(false, false)) {
                 window_.ShowErrorMessage(msg::SendFailedText);
@@ -415,6 +428,7 @@ void clsUpdateSequence::ConnectState() {
                 } else {
                     SetLamp(kLampConnect, kLampFailed);
                     window_.ShowErrorMessage(msg::SendFailedText);
+                    ShowPortFault();  // which port, and why it cannot be used
                     EnterState(WorkState::Idle);
                 }
             } else {
@@ -430,6 +444,19 @@ void clsUpdateSequence::ConnectState() {
             }
             break;
         case kEventReplyReceived: {
+            if (probingLinkMode_) {
+                // Any intact frame at the link speed: the unit is in link mode.
+                if (page.Received.size() >= 5 && mduGlobalModule::CheckCrc16(page.Received)) {
+                    LinkModeLeft();
+                } else {
+                    probingLinkMode_ = false;
+                    if (update) {
+                        SetLamp(kLampConnect, kLampFailed);
+                    }
+                    ReportNoResponse(ToInt(WorkState::Idle), msg::NoResponseText);
+                }
+                break;
+            }
             const SentenceReply reply = SentenceReply::Read(page.Received);
             if (reply.verdict == SentenceVerdict::Garbled) {
                 ++page.RetryCount;
@@ -462,6 +489,10 @@ void clsUpdateSequence::ConnectState() {
             break;
         }
         case kEventReplyTimeOut:
+            if (!probingLinkMode_ && ProbeLinkMode()) {
+                break;
+            }
+            probingLinkMode_ = false;
             if (update) {
                 SetLamp(kLampConnect, kLampFailed);
             }
@@ -470,6 +501,31 @@ void clsUpdateSequence::ConnectState() {
         default:
             break;
     }
+}
+
+bool clsUpdateSequence::ProbeLinkMode() {
+    // A unit whose update was interrupted stays in its binary link mode and
+    // ignores the greeting. A record-report request at the link speed is
+    // harmless and tells it apart from a unit that is not there.
+    clsCommandLayer* commands = window_.Commands();
+    if (!commands->SetCommState(2)) {
+        return false;
+    }
+    probingLinkMode_ = commands->AutoSendMessageToUnit(CommandCode::STS, {}, 0, 0, false, false);
+    return probingLinkMode_;
+}
+
+void clsUpdateSequence::LinkModeLeft() {
+    probingLinkMode_ = false;
+    clsCommandLayer* commands = window_.Commands();
+    commands->SetCommState(0);
+    if (m_WorkPage.NextState == kModeUpdate) {
+        SetLamp(kLampConnect, kLampFailed);
+    }
+    window_.ShowErrorMessage(msg::LinkModeLeftText());
+    BeginFailure();
+    Box(msg::LinkModeLeftBoxText, MsgButtons::Ok, MsgIcon::Exclamation);
+    EnterState(WorkState::Idle);
 }
 
 // --- State 3: data preparation -----------------------------------------------------------
@@ -896,7 +952,11 @@ void clsUpdateSequence::OnBlockSendResult(WorkPageRecord& page, int result) {
             }
             break;
         case BlockSendResult::NotSent: {
-            window_.ShowErrorMessage(msg::BlockSendFaultText);
+            // A port that failed (a unit or adapter pulled out) leaves the
+            // unit half written: say so, and what to do.
+            const bool portFailed = !window_.Commands()->Comm().LastPortFault().empty();
+            window_.ShowErrorMessage(portFailed ? msg::LinkLostText()
+                                                : std::string(msg::BlockSendFaultText));
             const std::int32_t failState = page.FailState;
             SetLamp(page.LampIndex, kLampFailed);
             ShowPortFault();
@@ -1072,6 +1132,16 @@ void clsUpdateSequence::FinalCheckState() {
             break;
         case kEventOneSecond: {
             if (page.CheckPassed) {
+                // The unit now holds the file's data: its version, beside the
+                // one it had.
+                if (m_DataFile) {
+                    window_.SetInfoLine(
+                        msg::InfoLineUnitDataVersion,
+                        msg::UpdatedVersionText(
+                            mduDeviceChecks::UnitTextForDisplay(m_DataFile->DataFileVersion()),
+                            mduDeviceChecks::UnitTextForDisplay(
+                                commands->UnitConfigBase().UnitMapVersion())));
+                }
                 window_.ShowSuccessMessage(msg::UpdateSucceededText);
                 SetLamp(kLampFinalCheck, kLampDone);
                 pendingOutcome_ = RunOutcome::Succeeded;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "IWorkPageWindow.h"
 #include "RunOutcome.h"
@@ -75,9 +76,10 @@ class clsUpdateSequence {
     RunOutcome LastOutcome() const { return lastOutcome_; }
     RunKind LastRun() const { return lastRun_; }
     void SetObserver(IRunObserver* observer) { observer_ = observer; }
-    // The operator left the program during a run, whose events no longer
-    // come: the run ends here as cancelled, where it stands.
-    void AbandonRun();
+    // The program is being left during a run, whose events no longer come:
+    // the run ends here where it stands (cancelled by the operator, or
+    // interrupted by the program's end).
+    void AbandonRun(RunOutcome outcome = RunOutcome::Cancelled);
 
     // --- Operations the states share (public for tests) ---------------------------
 
@@ -134,6 +136,10 @@ class clsUpdateSequence {
     // failure state): events that reach the state while the box is open
     // change nothing, neither the message area nor the unit.
     void BeginFailure() { failing_ = true; }
+    // The greeting went unanswered: asks at the link speed whether the unit
+    // was left in link mode (false when the request cannot go out).
+    bool ProbeLinkMode();
+    void LinkModeLeft();
     // The closing command was not sent or its send notice never came.
     void ClosingFailed(bool portRefused);
     platform::MsgResult Box(const std::string& text, platform::MsgButtons buttons,
@@ -201,6 +207,8 @@ class clsUpdateSequence {
     bool progressDue_ = false;  // a tick asked for the transfer displays
     bool failing_ = false;      // see BeginFailure; cleared by the next state change
     std::int16_t closingTicks_ = 0;
+    bool probingLinkMode_ = false;
+    std::vector<std::string> unopenedPorts_;  // this scan's ports that could not be opened
 
     IWorkPageWindow& window_;
     WorkPageRecord m_WorkPage;

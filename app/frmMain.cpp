@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include <exception>
+#include <filesystem>
 
 #include <QCloseEvent>
 #include <QDir>
@@ -294,6 +295,20 @@ int frmMain::SelectedPort() const {
     return ui->ComboComPort->currentIndex() + 1;
 }
 
+std::vector<std::pair<std::string, std::string>> frmMain::RunFacts() const {
+    const int port = SelectedPort();
+    const platform::PortFacts device = m_Services.serial.DescribePort(port);
+    const std::string file = FileNameText();
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(
+        std::filesystem::path(platform::ToQString(file).toStdU16String()), error);
+    return {{"port", "COM" + std::to_string(port)},
+            {"device", device.device},
+            {"device_description", device.description},
+            {"file", file},
+            {"file_size", error ? std::string() : std::to_string(size)}};
+}
+
 void frmMain::SetOneSecTimerEnabled(bool enabled) {
     if (enabled && m_Released) {
         return;
@@ -375,6 +390,8 @@ void frmMain::ExitProgram() {
     m_Exited = true;
     SaveSetupOptions();
     ReleaseWorkObjects();
+    // A run still under way ends here, so its trace has its end.
+    m_Sequence.AbandonRun(RunOutcome::Interrupted);
     ReleaseProgramObjects();
     emit programEnded();
 }
@@ -691,7 +708,7 @@ bool frmMain::QueryClose(CloseReason reason) {
     }
     // The run may have ended while the operator was being asked: then
     // nothing was cancelled and there is nothing to say.
-    if (m_Sequence.CurrentRun() != RunKind::None) {
+    if (m_WorkingBusy || m_Sequence.CurrentRun() != RunKind::None) {
         // Abandoned where it stands: no timer or reply reaches the sequence
         // again, so nothing more is sent to the unit while the operator reads
         // the box.

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <QColor>
 #include <QWidget>
@@ -153,6 +155,9 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     QColor LampColour(int index) const;
     // The port list's selected COM number (0 when none is selected).
     int SelectedPort() const;
+    // What a support trace records of a run's setting: the COM number, the
+    // device behind it, and the data file with its size.
+    std::vector<std::pair<std::string, std::string>> RunFacts() const;
     // The window height the height rule gives, in pixels.
     int RuleHeight() const;
 

@@ -118,6 +118,11 @@ int main(int argc, char* argv[]) {
                            QStringLiteral("/traces");
     const std::unique_ptr<RunTrace> trace =
         RunTrace::ToFolder(std::filesystem::path(traces.toStdU16String()));
+    trace->SetFactsSource([&window] {
+        RunTrace::Facts facts = window.RunFacts();
+        facts.emplace_back("program_version", gpsupdate::kVersion);
+        return facts;
+    });
     window.SetObserver(trace.get());
     QObject::connect(&window, &frmMain::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

@@ -84,6 +84,28 @@ std::string DataSetupFailureText(int stage) {
                          "    注意 : 若不重新執行資料更新, GPS可能無法使用, 請依下列說明處置");
 }
 
+std::string LinkLostText() {
+    return RestartFamily("   異常狀況 : GPS連線中斷, 資料更新未完成!!",
+                         "    注意 : 若不重新執行資料更新, GPS可能無法使用, 請依下列說明處置");
+}
+
+std::string LinkModeLeftText() {
+    return RestartFamily("   異常狀況 : GPS仍停留在資料傳輸模式(上次資料更新未完成)!!",
+                         "    注意 : GPS須重新執行資料更新才能使用, 請依下列說明處置");
+}
+
+std::string UpdatedVersionText(const std::string& now, const std::string& before) {
+    return now + " (更新前 : " + before + ")";
+}
+
+std::string UnopenedPortsLine(const std::vector<std::string>& ports) {
+    std::string line = "    無法開啟的傳輸埠 : ";
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        line += (i == 0 ? "" : ", ") + ports[i];
+    }
+    return line;
+}
+
 std::string ClosingFailureText() {
     return RestartFamily("   異常狀況 : 無法完成GPS資料設定(16)!!", kRescanFollowBelow);
 }

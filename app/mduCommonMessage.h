@@ -10,6 +10,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "mduDeviceChecks.h"
 
@@ -65,6 +66,17 @@ std::string EraseFailureText();
 std::string DataSetupFailureText(int stage);
 // The closing command (16).
 std::string ClosingFailureText();
+// The port failed during an update (a unit or adapter pulled out): the unit's
+// data is incomplete, with the replug-and-update-again advice.
+std::string LinkLostText();
+// The unit did not answer the greeting but still speaks the binary link: an
+// earlier update was interrupted.
+std::string LinkModeLeftText();
+// The unit's data version after an update: "0601 (更新前 : 0512)".
+std::string UpdatedVersionText(const std::string& now, const std::string& before);
+// The ports a scan could not open and why ("COM3 (沒有使用權限)"), as a line
+// to go below a failure text.
+std::string UnopenedPortsLine(const std::vector<std::string>& ports);
 
 // The rescan family: "    請依下列說明處置" and items a to e.
 std::string StandardNoResponseText();   // time-out report default, end of the scan
@@ -85,7 +97,8 @@ inline constexpr char ConnectedBoxText[] = "GPS連線成功";                 //
 inline constexpr char NoResponseBoxText[] = "異常狀況(GPS沒有回應)";      // exclamation or critical
 inline constexpr char TimeOutBoxText[] = "異常執行狀況 : GPS沒有回應!!";  // critical
 inline constexpr char UpdateDoneBoxText[] = "資料更新完成";               // information
-inline constexpr char CameraMemoryBoxText[] = "異常狀況(GPS照相記憶區異常)";  // exclamation
+inline constexpr char CameraMemoryBoxText[] = "異常狀況(GPS照相記憶區異常)";      // exclamation
+inline constexpr char LinkModeLeftBoxText[] = "異常狀況(GPS停留在資料傳輸模式)";  // exclamation
 
 // --- Leaving the program during an update ----------------------------------------
 

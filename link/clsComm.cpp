@@ -158,8 +158,56 @@ std::int32_t clsComm::NewCommStats(std::int32_t vNewCommSts, bool vForceUpDateSt
     return result;
 }
 
-std::string clsComm::PortFaultText(const std::string& description) const {
-    return "傳輸埠 (" + std::to_string(comPort_) + ") 控制異常 : " + description;
+std::string clsComm::PortFaultText(const std::exception& error) {
+    const auto* control = dynamic_cast<const platform::SerialControlError*>(&error);
+    lastPortFaultKind_ = control != nullptr ? control->Kind() : platform::PortFault::Other;
+    return DescribePortFault(comPort_, lastPortFaultKind_, error.what());
+}
+
+std::string clsComm::DescribePortFault(int port, platform::PortFault kind,
+                                       const std::string& description) {
+    // What happened and what to do, then the system's own words for support.
+    const char* what = "無法使用此傳輸埠!!";
+    const char* todo = "    請確認連結線已插上電腦, 並選擇正確的傳輸埠.";
+    switch (kind) {
+        case platform::PortFault::Gone:
+            what = "GPS連結線或傳輸埠裝置已被拔除!!";
+            todo = "    請插回連結線, 等待至GPS方向指示燈旋轉閃動後再試一次.";
+            break;
+        case platform::PortFault::NoDevice:
+            what = "此傳輸埠沒有連接任何裝置!!";
+            break;
+        case platform::PortFault::PermissionDenied:
+            what = "沒有使用此傳輸埠的權限!!";
+            todo =
+                "    請系統管理員開放此傳輸埠的使用權限 (Linux : 將帳號加入 dialout "
+                "群組後重新登入).";
+            break;
+        case platform::PortFault::Busy:
+            what = "此傳輸埠正被其他程式使用中!!";
+            todo = "    請關閉使用此傳輸埠的其他程式後再試一次.";
+            break;
+        case platform::PortFault::Other:
+            break;
+    }
+    return "傳輸埠 (" + std::to_string(port) + ") 控制異常 : " + what + "\r\n" + todo +
+           "\r\n    系統說明 : " + description;
+}
+
+std::string clsComm::PortFaultReason(platform::PortFault kind) {
+    switch (kind) {
+        case platform::PortFault::Gone:
+            return "裝置已被拔除";
+        case platform::PortFault::NoDevice:
+            return "沒有裝置";
+        case platform::PortFault::PermissionDenied:
+            return "沒有使用權限";
+        case platform::PortFault::Busy:
+            return "被其他程式使用中";
+        case platform::PortFault::Other:
+            break;
+    }
+    return "無法開啟";
 }
 
 std::int32_t clsComm::ChangeCommStats(std::int32_t requested, bool showMessage) {
@@ -202,11 +250,11 @@ std::int32_t clsComm::ChangeCommStats(std::int32_t requested, bool showMessage) 
                 return result;
         }
     } catch (const std::exception& error) {
-        std::string description = error.what();
+        lastPortFault_ = PortFaultText(error);
         try {
             CleanUpAfterFailure();
         } catch (const std::exception& again) {
-            description = again.what();
+            lastPortFault_ = PortFaultText(again);
             try {
                 CleanUpAfterFailure();
             } catch (const std::exception&) {
@@ -214,7 +262,6 @@ std::int32_t clsComm::ChangeCommStats(std::int32_t requested, bool showMessage) 
             }
         }
         ResetCommState();
-        lastPortFault_ = PortFaultText(description);
         if (showMessage) {
             platform::ProgramMessageBoxes::Get().Show(lastPortFault_, platform::MsgButtons::Ok,
                                                       platform::MsgIcon::Critical);
@@ -288,7 +335,7 @@ bool clsComm::SendDataToUnit(const std::vector<std::uint8_t>& vByteData,
         // The port refused the frame (it went away while open, say). Give it
         // up, so that the next state change opens it afresh and reports why
         // it cannot, instead of sending into a dead port again.
-        lastPortFault_ = PortFaultText(error.what());
+        lastPortFault_ = PortFaultText(error);
         try {
             CleanUpAfterFailure();
         } catch (const std::exception&) {

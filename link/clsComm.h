@@ -75,16 +75,23 @@ class clsComm {
     void EmptyToReceiveBuffer();
 
     // The port fault of the last state change or send that failed, as the
-    // operator reads it ("傳輸埠 (n) 控制異常 : " and the platform's
-    // description). Opening the port and sending clear it.
+    // operator reads it ("傳輸埠 (n) 控制異常 : ", what happened, what to do,
+    // and the platform's description for support). Opening the port and
+    // sending clear it.
     const std::string& LastPortFault() const { return lastPortFault_; }
+    platform::PortFault LastPortFaultKind() const { return lastPortFaultKind_; }
+    static std::string DescribePortFault(int port, platform::PortFault kind,
+                                         const std::string& description);
+    // A few words for a port in a list ("沒有使用權限").
+    static std::string PortFaultReason(platform::PortFault kind);
 
     // The CommResponseMessage event.
     void SetCommResponseMessage(ResponseHandler handler) { onResponse_ = std::move(handler); }
 
   private:
     std::int32_t ChangeCommStats(std::int32_t requested, bool showMessage);
-    std::string PortFaultText(const std::string& description) const;
+    // The operator's text for a failure of the control; remembers its kind.
+    std::string PortFaultText(const std::exception& error);
     void SetupCommPort(std::int16_t port);
     void ResetCommState();
     void CleanUpAfterFailure();
@@ -109,6 +116,7 @@ class clsComm {
     bool commTestFlag_ = false;
     std::int16_t fastResponseLength_ = -1;
     std::string lastPortFault_;
+    platform::PortFault lastPortFaultKind_ = platform::PortFault::Other;
 
     platform::IWindowTimer* frameSpaceTimer_ = nullptr;
     platform::IWindowTimer* timeOutTimer_ = nullptr;

@@ -11,12 +11,26 @@
 
 namespace platform {
 
+// What kind of failure a port had, for the operator's text.
+enum class PortFault {
+    Other,
+    Gone,              // the device went away while the port was open
+    NoDevice,          // no device behind the number, or it vanished before opening
+    PermissionDenied,  // the user may not use the device
+    Busy,              // another program holds it
+};
+
 // A failure of the serial control (port missing, busy, no permission, refused
 // setting, operation on a closed port). what() is the platform's own
-// description, shown to the operator as is.
+// description, shown to the operator for support beside a text of its kind.
 class SerialControlError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit SerialControlError(const std::string& what, PortFault kind = PortFault::Other)
+        : std::runtime_error(what), kind_(kind) {}
+    PortFault Kind() const { return kind_; }
+
+  private:
+    PortFault kind_;
 };
 
 // The serial communications control that the window lends to the serial

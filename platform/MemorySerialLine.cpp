@@ -97,13 +97,14 @@ void MemorySerialLine::SetPortOpen(bool open) {
         throw SerialControlError(PortName(commPort_) + ": the port is already open");
     }
     if (existingPorts_.count(commPort_) == 0) {
-        throw SerialControlError(PortName(commPort_) + ": no such port");
+        throw SerialControlError(PortName(commPort_) + ": no such port", PortFault::NoDevice);
     }
     if (auto failure = openFailures_.find(commPort_); failure != openFailures_.end()) {
-        throw SerialControlError(failure->second);
+        throw SerialControlError(failure->second.first, failure->second.second);
     }
     if (PeerHere() && !peer_->Connected()) {
-        throw SerialControlError(PortName(commPort_) + ": the device has been removed");
+        throw SerialControlError(PortName(commPort_) + ": the device has been removed",
+                                 PortFault::NoDevice);
     }
     open_ = true;
     ++session_;
@@ -188,8 +189,8 @@ void MemorySerialLine::SetHandshaking(int mode) {
     options_.handshaking = mode;
 }
 
-void MemorySerialLine::SetOpenFailure(int port, std::string description) {
-    openFailures_[port] = std::move(description);
+void MemorySerialLine::SetOpenFailure(int port, std::string description, PortFault kind) {
+    openFailures_[port] = {std::move(description), kind};
 }
 
 // --- Host to peer ------------------------------------------------------------
@@ -203,12 +204,15 @@ std::vector<std::uint8_t> MemorySerialLine::Input() {
 void MemorySerialLine::Output(std::span<const std::uint8_t> bytes) {
     Log("Output", std::to_string(bytes.size()) + " bytes");
     if (!open_) {
-        throw SerialControlError(
-            goneReason_.empty() ? PortName(commPort_) + ": the port is not open" : goneReason_);
+        if (!goneReason_.empty()) {
+            throw SerialControlError(goneReason_, PortFault::Gone);
+        }
+        throw SerialControlError(PortName(commPort_) + ": the port is not open");
     }
     if (PeerHere() && !peer_->Connected()) {
         // An adapter pulled out: the port is still open, but writes fail.
-        throw SerialControlError(PortName(commPort_) + ": the device has been removed");
+        throw SerialControlError(PortName(commPort_) + ": the device has been removed",
+                                 PortFault::Gone);
     }
     writes_.emplace_back(bytes.begin(), bytes.end());
     if (bytes.empty()) {

@@ -103,7 +103,7 @@ class MemorySerialLine final : public ISerialControl {
     // any other throws "COMn: no such port".
     void SetExistingPorts(std::set<int> ports) { existingPorts_ = std::move(ports); }
     // Opening this port throws with the given description until cleared.
-    void SetOpenFailure(int port, std::string description);
+    void SetOpenFailure(int port, std::string description, PortFault kind = PortFault::Other);
     void ClearOpenFailure(int port) { openFailures_.erase(port); }
     // Extra delay between the output draining and its notification, as an
     // operating system that reports late would give.
@@ -183,7 +183,7 @@ class MemorySerialLine final : public ISerialControl {
 
     std::set<int> existingPorts_;
     std::map<int, PortFacts> portFacts_;
-    std::map<int, std::string> openFailures_;
+    std::map<int, std::pair<std::string, PortFault>> openFailures_;
     std::int64_t sendDelayUs_ = 0;
     std::vector<std::string> writeLog_;
     std::vector<std::vector<std::uint8_t>> writes_;

@@ -90,6 +90,7 @@ class SimulatedUnit final : public platform::ISerialPeer {
     const UnitLog& Log() const { return log_; }
 
     void AddFault(const FaultSpec& fault) { faults_.push_back({fault}); }
+    void ClearFaults() { faults_.clear(); }
 
   private:
     enum class After { Nothing, EnterBinary, EndErase, EndCheck };

@@ -67,6 +67,7 @@ void AutoRunner::OnRunEnded(RunKind /*kind*/, RunOutcome outcome) {
             Finish("cancelled", 1);
             break;
         case RunOutcome::Failed:
+        case RunOutcome::Interrupted:  // told to end by a signal: reported as before
         case RunOutcome::None:
             Finish("failure", 1);
             break;

@@ -97,6 +97,11 @@ int main(int argc, char* argv[]) {
     if (!options.trace.empty()) {
         const std::u8string path(options.trace.begin(), options.trace.end());
         trace = RunTrace::ToFile(std::filesystem::path(path));
+        trace->SetFactsSource([&window] {
+            RunTrace::Facts facts = window.RunFacts();
+            facts.emplace_back("program_version", gpsupdate::kVersion);
+            return facts;
+        });
         observers.Add(trace.get());
     }
     observers.Add(&runner);

@@ -257,19 +257,20 @@ void QtSerialControl::Open() {
     }
     device_ = DeviceForPort(commPort_);
     if (device_.empty()) {
-        const std::string variable = "GPSUPDATE_COM" + std::to_string(commPort_);
-        throw SerialControlError(
-            PortName(commPort_) + ": no serial device has this number on this computer (" +
-            std::to_string(SerialDevices().size()) + " found); " + variable + " can name one");
+        throw SerialControlError(PortName(commPort_) +
+                                     ": no serial device has this number on this computer (" +
+                                     std::to_string(SerialDevices().size()) + " found)",
+                                 PortFault::NoDevice);
     }
     goneReason_.clear();
     port_.setPortName(QString::fromStdString(device_));
     ApplyLineSettings(line_);
     port_.clearError();
     if (!port_.open(QIODevice::ReadWrite)) {
-        const std::string description = DescribeOpenFailure(port_.error());
+        PortFault kind = PortFault::Other;
+        const std::string description = DescribeOpenFailure(port_.error(), kind);
         port_.clearError();
-        throw SerialControlError(description);
+        throw SerialControlError(description, kind);
     }
     ++session_;
     receivePending_ = false;
@@ -295,11 +296,14 @@ void QtSerialControl::Close() {
     goneReason_.clear();
 }
 
-std::string QtSerialControl::DescribeOpenFailure(QSerialPort::SerialPortError error) const {
+std::string QtSerialControl::DescribeOpenFailure(QSerialPort::SerialPortError error,
+                                                 PortFault& kind) const {
     const std::string where = PortName(commPort_) + " (" + device_ + ")";
     const std::string qtText = port_.errorString().toStdString();
+    kind = PortFault::Other;
     switch (error) {
         case QSerialPort::DeviceNotFoundError:
+            kind = PortFault::NoDevice;
             return where + ": no such device (" + qtText + ")";
         case QSerialPort::PermissionError: {
 #if defined(Q_OS_UNIX)
@@ -309,13 +313,16 @@ std::string QtSerialControl::DescribeOpenFailure(QSerialPort::SerialPortError er
             if (::access(device_.c_str(), R_OK | W_OK) != 0) {
                 const int accessError = errno;
                 if (accessError == ENOENT) {
+                    kind = PortFault::NoDevice;
                     return where + ": no such device (" + ErrnoText(accessError) + ")";
                 }
+                kind = PortFault::PermissionDenied;
                 return where + ": permission denied (" + ErrnoText(accessError) +
                        "); the user needs read and write access to the device, usually "
                        "by membership of the dialout group (log in again after adding it)";
             }
 #endif
+            kind = PortFault::Busy;
             return where + ": the port is busy, another program holds it (" + qtText + ")";
         }
         default:
@@ -402,8 +409,10 @@ std::vector<std::uint8_t> QtSerialControl::Input() {
 
 void QtSerialControl::Output(std::span<const std::uint8_t> bytes) {
     if (!port_.isOpen()) {
-        throw SerialControlError(
-            goneReason_.empty() ? PortName(commPort_) + ": the port is not open" : goneReason_);
+        if (!goneReason_.empty()) {
+            throw SerialControlError(goneReason_, PortFault::Gone);
+        }
+        throw SerialControlError(PortName(commPort_) + ": the port is not open");
     }
     if (bytes.empty()) {
         if (port_.bytesToWrite() == 0 && options_.sThreshold >= 1) {
@@ -417,7 +426,7 @@ void QtSerialControl::Output(std::span<const std::uint8_t> bytes) {
         const std::string description =
             device_ + ": the frame cannot be sent (" + port_.errorString().toStdString() + ")";
         port_.clearError();
-        throw SerialControlError(description);
+        throw SerialControlError(description, PortFault::Gone);
     }
     // Onto the line now rather than on the loop's next pass: the frame's
     // wire time starts at once. Whatever the device does not take yet goes

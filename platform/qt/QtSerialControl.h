@@ -99,7 +99,7 @@ class QtSerialControl final : public QObject, public ISerialControl {
     void Close();
     void ApplyLineSettings(const LineSettings& line);
     void RequestLowLatency();
-    std::string DescribeOpenFailure(QSerialPort::SerialPortError error) const;
+    std::string DescribeOpenFailure(QSerialPort::SerialPortError error, PortFault& kind) const;
     void OnReadyRead();
     void OnBytesWritten(qint64 bytes);
     void OnErrorOccurred(QSerialPort::SerialPortError error);

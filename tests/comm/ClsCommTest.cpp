@@ -79,11 +79,15 @@ TEST(ClsComm, OpenFailureIsShownOnceAndLeavesTheDriverClosed) {
         const char* name;
         int port;
         std::string description;  // "" = the line's own text for a missing port
+        platform::PortFault kind;
+        const char* says;  // what the operator is told happened
     };
     const Case cases[] = {
-        {"missing port", 7, ""},
-        {"busy port", 2, "COM2: in use by another program"},
-        {"no permission", 5, "COM5: permission denied"},
+        {"missing port", 7, "", platform::PortFault::NoDevice, "此傳輸埠沒有連接任何裝置!!"},
+        {"busy port", 2, "COM2: in use by another program", platform::PortFault::Busy,
+         "此傳輸埠正被其他程式使用中!!"},
+        {"no permission", 5, "COM5: permission denied", platform::PortFault::PermissionDenied,
+         "沒有使用此傳輸埠的權限!!"},
     };
     for (const Case& c : cases) {
         for (bool show : {true, false}) {
@@ -91,7 +95,7 @@ TEST(ClsComm, OpenFailureIsShownOnceAndLeavesTheDriverClosed) {
             DriverRig rig;
             rig.line.SetExistingPorts({1, 2, 5});
             if (!c.description.empty()) {
-                rig.line.SetOpenFailure(c.port, c.description);
+                rig.line.SetOpenFailure(c.port, c.description, c.kind);
             }
             rig.comm.SetCommuStats(1);  // COM1 open first: the failure must close it
             rig.comm.SetComPort(static_cast<std::int16_t>(c.port));
@@ -108,8 +112,14 @@ TEST(ClsComm, OpenFailureIsShownOnceAndLeavesTheDriverClosed) {
             const std::string expected = c.description.empty()
                                              ? "COM" + std::to_string(c.port) + ": no such port"
                                              : c.description;
-            EXPECT_EQ(rig.boxes.Boxes()[0].text,
-                      "傳輸埠 (" + std::to_string(c.port) + ") 控制異常 : " + expected);
+            // What happened and what to do in Chinese, the system's words for support.
+            const std::string text = rig.boxes.Boxes()[0].text;
+            EXPECT_EQ(text.rfind("傳輸埠 (" + std::to_string(c.port) + ") 控制異常 : " + c.says, 0),
+                      0u)
+                << text;
+            EXPECT_EQ(text, clsComm::DescribePortFault(c.port, c.kind, expected));
+            EXPECT_NE(text.find("\r\n    系統說明 : " + expected), std::string::npos);
+            EXPECT_EQ(rig.comm.LastPortFaultKind(), c.kind);
             EXPECT_EQ(rig.boxes.Boxes()[0].icon, platform::MsgIcon::Critical);
 
             // The next attempt on a good port works again.
@@ -259,7 +269,9 @@ TEST(ClsComm, VanishedDeviceEndsTheCycleByTimeOutAndTheNextOpenFails) {
     rig.comm.NewCommStats(0, true);
     EXPECT_EQ(rig.comm.NewCommStats(1, true, false, true), 0);
     ASSERT_EQ(rig.boxes.Texts().size(), 1u);
-    EXPECT_EQ(rig.boxes.Texts()[0], "傳輸埠 (1) 控制異常 : COM1: the device has been removed");
+    EXPECT_EQ(rig.boxes.Texts()[0],
+              clsComm::DescribePortFault(1, platform::PortFault::NoDevice,
+                                         "COM1: the device has been removed"));
 }
 
 TEST(ClsComm, PortClosedUnderTheDriverIsGivenUpAndOpenedAfresh) {

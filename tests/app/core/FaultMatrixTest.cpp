@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "SequenceRig.h"
+#include "clsComm.h"
 #include "mduCommonMessage.h"
 
 namespace msg = mduCommonMessage;
@@ -22,7 +23,8 @@ const char* const kTimeOutBox = "異常執行狀況 : GPS沒有回應!!";
 const char* const kNoResponseBox = "異常狀況(GPS沒有回應)";
 // A block whose first reply is lost: the barrier follows its resend.
 const char* const kBarrierSetUp = "no-reply:code=51,block=11,times=1";
-const char* const kPortGone = "傳輸埠 (1) 控制異常 : COM1: the device has been removed";
+const std::string kPortGone =
+    clsComm::DescribePortFault(1, platform::PortFault::Gone, "COM1: the device has been removed");
 
 enum class Where { Hello, Link, Command, Block, Barrier, Closing, FinalCheck };
 
@@ -163,7 +165,7 @@ Expected Expect(const Stage& s, const std::string& kind, int times) {
         case Where::Block:
             if (kind == "hang-up") {
                 // The block's time-out, then the resend finds the adapter gone.
-                fail(msg::BlockSendFaultText, {kPortGone});
+                fail(msg::LinkLostText(), {kPortGone});
             } else if (kind == "late") {
                 // Late replies do come: they are taken, and the barrier brings
                 // the link back in step.
@@ -178,7 +180,7 @@ Expected Expect(const Stage& s, const std::string& kind, int times) {
         case Where::Barrier:
             if (kind == "hang-up") {
                 // The barrier's waits, then its resend finds the adapter gone.
-                fail(msg::BlockSendFaultText, {kPortGone});
+                fail(msg::LinkLostText(), {kPortGone});
             } else if (times > s.retries && kind != "late" && kind != "bad-status") {
                 // Any reply echoing the barrier's code answers it; a late
                 // one still comes within its wait.

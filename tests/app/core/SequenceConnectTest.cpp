@@ -86,22 +86,33 @@ TEST(PortScan, FindsTheUnitBehindSilentAndUnopenablePorts) {
 }
 
 TEST(PortScan, WithoutAUnitEndsAfterCom16WithTheBoxOnlyWhenCom16Answered) {
-    for (const bool com16Unopenable : {false, true}) {
-        SCOPED_TRACE(com16Unopenable ? "COM16 cannot be opened" : "COM16 times out");
+    enum class Com16 { TimesOut, NoDevice, NoPermission };
+    for (const Com16 com16 : {Com16::TimesOut, Com16::NoDevice, Com16::NoPermission}) {
+        SCOPED_TRACE(static_cast<int>(com16));
         SequenceRigOptions options;
         options.unitPort = 99;  // nowhere
         SequenceRig rig(SequenceRig::QuickUnit(), options);
-        if (com16Unopenable) {
-            rig.line.SetOpenFailure(16, "COM16: no such port");
+        if (com16 == Com16::NoDevice) {
+            rig.line.SetOpenFailure(16, "COM16: no such port", platform::PortFault::NoDevice);
+        } else if (com16 == Com16::NoPermission) {
+            // A user without the right to the ports learns which and why.
+            for (const int port : {2, 16}) {
+                rig.line.SetOpenFailure(port, "permission denied",
+                                        platform::PortFault::PermissionDenied);
+            }
         }
         ASSERT_EQ(rig.Run(kEventAutoPortScan), RunOutcome::Failed);
         std::vector<BoxSeen> expected;
-        if (!com16Unopenable) {
+        if (com16 == Com16::TimesOut) {
             expected.push_back({"異常狀況(GPS沒有回應)", MsgIcon::Exclamation});
         }
         expected.push_back({"異常執行狀況 : GPS沒有回應!!", MsgIcon::Critical});
         EXPECT_EQ(Boxes(rig), expected);
-        EXPECT_EQ(rig.window->MessageText(), msg::StandardNoResponseText());
+        EXPECT_EQ(rig.window->MessageText(),
+                  com16 == Com16::NoPermission
+                      ? msg::StandardNoResponseText() +
+                            "\r\n    無法開啟的傳輸埠 : COM2 (沒有使用權限), COM16 (沒有使用權限)"
+                      : msg::StandardNoResponseText());
         EXPECT_EQ(rig.window->MessageKind(), kRed);
         EXPECT_EQ(rig.window->SelectedPort(), 16);  // the last port tried
         EXPECT_FALSE(rig.window->WorkingBusy());
@@ -214,4 +225,36 @@ TEST(UpdateStart, EndsBeforeTheLinkModeWithTheTextOfWhatWentWrong) {
         EXPECT_FALSE(w.OneSecTimerRunning());
         EXPECT_FALSE(rig.Erased());
     }
+}
+
+// After an interrupted update the unit stays in its link mode and ignores
+// the greeting: the operator is told so, and what to do, instead of that no
+// unit answers. A port where nothing answers at all still reads as before.
+TEST(ConnectionTest, AUnitLeftInLinkModeIsToldApartFromNoUnit) {
+    SequenceRig rig;
+    rig.AddFault("deaf:code=51,block=5");  // the update fails mid-transfer
+    ASSERT_EQ(rig.Update(), RunOutcome::Failed);
+    for (const std::int32_t button : {kEventHelloDevice, kEventDownLoadStart}) {
+        rig.boxes.Clear();
+        ASSERT_EQ(rig.Run(button), RunOutcome::Failed);
+        EXPECT_EQ(rig.window->MessageText(), msg::LinkModeLeftText());
+        EXPECT_EQ(rig.BoxTexts(), std::vector<std::string>{msg::LinkModeLeftBoxText});
+    }
+    EXPECT_EQ(rig.window->Lamp(0), 3);
+
+    SequenceRigOptions nowhere;
+    nowhere.unitPort = 99;
+    SequenceRig empty(SequenceRig::QuickUnit(), nowhere);
+    ASSERT_EQ(empty.Run(kEventHelloDevice), RunOutcome::Failed);
+    EXPECT_EQ(empty.window->MessageText(), msg::NoResponseText);
+}
+
+TEST(UpdateStart, APortThatCannotBeOpenedSaysWhichAndWhy) {
+    SequenceRig rig;
+    rig.line.SetOpenFailure(1, "COM1: permission denied", platform::PortFault::PermissionDenied);
+    ASSERT_EQ(rig.Update(), RunOutcome::Failed);
+    EXPECT_EQ(rig.window->MessageText(), msg::SendFailedText);
+    ASSERT_EQ(rig.BoxTexts().size(), 1u);
+    EXPECT_EQ(rig.BoxTexts()[0].rfind("傳輸埠 (1) 控制異常 : 沒有使用此傳輸埠的權限!!", 0), 0u)
+        << rig.BoxTexts()[0];
 }

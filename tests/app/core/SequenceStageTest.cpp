@@ -56,7 +56,12 @@ TEST(CommandStages, AFileThatIsNotNewerNeedsTheOperatorsConsent) {
         SequenceRig rig(unit, options);
         rig.boxes.QueueAnswer(c.answer);
         ASSERT_EQ(rig.Update(), c.outcome);
-        EXPECT_EQ(rig.window->InfoLine(1), std::string("GPS   資 料 版 本  : ") + c.unitVersion);
+        // After a success the line shows the new version beside the old one.
+        EXPECT_EQ(rig.window->InfoLine(1),
+                  std::string("GPS   資 料 版 本  : ") +
+                      (c.outcome == RunOutcome::Succeeded
+                           ? msg::UpdatedVersionText(c.fileVersion, c.unitVersion)
+                           : std::string(c.unitVersion)));
         const auto& shown = rig.boxes.Boxes();
         ASSERT_EQ(!shown.empty() && shown.front().text == msg::NotNewerQuestionText(), c.asks);
         if (c.asks) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "SequenceRig.h"
+#include "clsComm.h"
 #include "clsPNV480DnLdData.h"
 #include "mduCommonMessage.h"
 #include "mduDisplayText.h"
@@ -268,13 +269,14 @@ TEST(Transfer, AUnitPulledOutMidTransferIsReportedAndAFreshOneIsUpdated) {
     rig.AddFault("hang-up:code=51,block=7");
     ASSERT_EQ(rig.Update(), RunOutcome::Failed);
     HeadlessWindow& w = *rig.window;
-    EXPECT_EQ(w.MessageText(), msg::BlockSendFaultText);
+    // What happened to the unit and what to do, not a program fault.
+    EXPECT_EQ(w.MessageText(), msg::LinkLostText());
     EXPECT_EQ(w.MessageKind(), kRed);
     EXPECT_EQ(w.Lamp(12), 3);
     // The driver's description of the port, after the block's time-out.
-    EXPECT_EQ(
-        rig.BoxTexts(),
-        (std::vector<std::string>{"傳輸埠 (1) 控制異常 : COM1: the device has been removed"}));
+    EXPECT_EQ(rig.BoxTexts(),
+              (std::vector<std::string>{clsComm::DescribePortFault(
+                  1, platform::PortFault::Gone, "COM1: the device has been removed")}));
     rig.clock.AdvanceBy(1100);
     EXPECT_FALSE(w.WorkingBusy());
 
@@ -302,8 +304,8 @@ TEST(ClosingCommand, APortLostBeforeTheClosingCommandEndsTheRunAtOnceWithItsFail
     EXPECT_EQ(w.MessageText(), msg::ClosingFailureText());
     EXPECT_EQ(w.MessageKind(), kRed);
     EXPECT_EQ(w.Lamp(18), 3);
-    EXPECT_EQ(rig.BoxTexts(),
-              std::vector<std::string>{"傳輸埠 (1) 控制異常 : COM1: the port is not open"});
+    EXPECT_EQ(rig.BoxTexts(), std::vector<std::string>{clsComm::DescribePortFault(
+                                  1, platform::PortFault::Other, "COM1: the port is not open")});
     EXPECT_FALSE(rig.ClosingSent());
     rig.clock.AdvanceBy(1100);
     EXPECT_FALSE(w.WorkingBusy());

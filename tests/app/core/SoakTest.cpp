@@ -127,6 +127,7 @@ bool IsEndText(const std::string& text) {
         std::vector<std::string> texts = {msg::UpdateSucceededText,
                                           msg::SendFailedText,
                                           msg::BlockSendFaultText,
+                                          msg::LinkLostText(),
                                           msg::NoResponseText,
                                           msg::LinkModeFailureText(),
                                           msg::EraseFailureText(),

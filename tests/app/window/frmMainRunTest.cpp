@@ -160,7 +160,8 @@ TEST(frmMainRun, LeavingDuringTheTransferAbandonsItBeforeSayingSoAndNotAfterItsE
         ASSERT_TRUE(h.clock.RunUntil([&] { return w.WorkState() == 14; }, 60000));
         h.boxes.SetWhileOpen([&](const platform::ScriptedMessageBoxes::Shown& box) {
             if (box.text == mduCommonMessage::ExitQuestionText) {
-                h.RunUntilIdle();  // the success box opens and closes inside the question
+                h.RunUntilIdle();        // the success box opens and closes inside the question
+                h.clock.AdvanceBy(100);  // idle's entry: the controls are back
             }
         });
         h.boxes.QueueAnswer(MsgResult::Yes);
@@ -216,11 +217,12 @@ TEST(frmMainRun, ASequenceBoxClosingAfterTheWindowWasReleasedRunsNoState) {
     EXPECT_EQ(h.unit.Log().EntriesOf(sim::LogEntry::Kind::State).size(), 0u);  // no erase
 }
 
-TEST(frmMainRun, EveryRunLeavesATraceForSupportAndTheNewestTwentyAreKept) {
+TEST(frmMainRun, EveryRunLeavesATraceNamedWithItsResultAndScansNeverPushOutAnUpdate) {
     RunHarness h;
     const auto folder = std::filesystem::path(h.file->Path()).parent_path() / "traces";
     auto trace = RunTrace::ToFolder(folder);
     frmMain& w = h.StartWithFile();
+    trace->SetFactsSource([&w] { return w.RunFacts(); });
     w.SetObserver(trace.get());
     h.boxes.QueueAnswer(MsgResult::Ok);
     h.Control<QPushButton>("cmdDownLoadStart")->click();
@@ -233,7 +235,16 @@ TEST(frmMainRun, EveryRunLeavesATraceForSupportAndTheNewestTwentyAreKept) {
         lines.push_back(line);
     }
     ASSERT_GT(lines.size(), 60u);
+    EXPECT_NE(updateTrace.filename().string().find("-update-success.jsonl"), std::string::npos)
+        << updateTrace;
+    // The setting of the run, for support: port, device, file and its size.
     EXPECT_NE(lines.front().find(R"("kind":"run-start","run":"update")"), std::string::npos);
+    EXPECT_NE(lines.front().find(R"("port":"COM1")"), std::string::npos) << lines.front();
+    EXPECT_NE(lines.front().find(R"("file":")" + h.file->Path()), std::string::npos)
+        << lines.front();
+    EXPECT_NE(lines.front().find(R"("file_size":")" +
+                                 std::to_string(std::filesystem::file_size(h.file->Path()))),
+              std::string::npos);
     EXPECT_NE(lines.back().find(R"("kind":"run-end","run":"update","result":"success")"),
               std::string::npos);
     const auto has = [&lines](const std::string& text) {
@@ -253,7 +264,8 @@ TEST(frmMainRun, EveryRunLeavesATraceForSupportAndTheNewestTwentyAreKept) {
         EXPECT_LT(std::stoll(line.substr(line.find(':') + 1)), 60'000) << line;
     }
 
-    // 21 more runs: the first trace goes, twenty stay.
+    // 21 connection tests: the first of them goes, twenty stay, and the
+    // update's trace with them.
     std::string error;
     h.unit.AddFault(sim::FaultSpec::Parse("no-reply:sentence=hello", error).value());
     for (int run = 0; run < 21; ++run) {
@@ -265,7 +277,24 @@ TEST(frmMainRun, EveryRunLeavesATraceForSupportAndTheNewestTwentyAreKept) {
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         files += entry.path().extension() == ".jsonl" ? 1 : 0;
     }
-    EXPECT_EQ(files, 20u);
-    EXPECT_FALSE(std::filesystem::exists(updateTrace)) << updateTrace;
+    EXPECT_EQ(files, 21u);
+    EXPECT_TRUE(std::filesystem::exists(updateTrace)) << updateTrace;
+
+    // The program ended mid-transfer: the trace has its end and says so.
+    h.unit.ClearFaults();
+    h.boxes.QueueAnswer(MsgResult::Ok);
+    h.Control<QPushButton>("cmdDownLoadStart")->click();
+    ASSERT_TRUE(h.clock.RunUntil([&] { return w.WorkState() == 14; }, 60000));
+    w.CloseForTermination();
+    const std::filesystem::path cut = trace->CurrentFile();
+    EXPECT_NE(cut.filename().string().find("-update-interrupted.jsonl"), std::string::npos) << cut;
+    std::ifstream cutIn(cut);
+    std::string last;
+    for (std::string line; std::getline(cutIn, line);) {
+        last = line;
+    }
+    EXPECT_NE(last.find(R"("kind":"run-end","run":"update","result":"interrupted")"),
+              std::string::npos)
+        << last;
     w.SetObserver(nullptr);
 }

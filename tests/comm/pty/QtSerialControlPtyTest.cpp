@@ -80,7 +80,6 @@ TEST(QtSerialControl, SentFramesSurviveTheReopenAndTheNextSend) {
 }
 
 TEST(QtSerialControl, OpenFailuresNameTheDeviceAndTheCause) {
-    const std::string prefix = "傳輸埠 (9) 控制異常 : COM9 (";
     {
         SCOPED_TRACE("busy");
         PtyPeer peer;
@@ -92,7 +91,9 @@ TEST(QtSerialControl, OpenFailuresNameTheDeviceAndTheCause) {
         EXPECT_EQ(rig.comm.NewCommStats(1, true, true, true), 0);
         ASSERT_EQ(rig.boxes.Texts().size(), 1u);
         const std::string text = rig.boxes.Texts()[0];
-        EXPECT_TRUE(StartsWith(text, prefix + peer.Path() + "): the port is busy")) << text;
+        EXPECT_TRUE(StartsWith(text, "傳輸埠 (9) 控制異常 : 此傳輸埠正被其他程式使用中!!")) << text;
+        EXPECT_TRUE(Contains(text, "系統說明 : COM9 (" + peer.Path() + "): the port is busy"))
+            << text;
         EXPECT_TRUE(Contains(text, "another program")) << text;
         // Once the other program lets go, the port opens.
         holder.SetPortOpen(false);
@@ -107,9 +108,11 @@ TEST(QtSerialControl, OpenFailuresNameTheDeviceAndTheCause) {
         }
         EXPECT_EQ(rig.comm.NewCommStats(1, true, true, true), 0);
         ASSERT_EQ(rig.boxes.Texts().size(), 1u);
-        EXPECT_TRUE(StartsWith(rig.boxes.Texts()[0],
-                               "傳輸埠 (16) 控制異常 : COM16: no serial device has this number"))
+        EXPECT_TRUE(
+            StartsWith(rig.boxes.Texts()[0], "傳輸埠 (16) 控制異常 : 此傳輸埠沒有連接任何裝置"))
             << rig.boxes.Texts()[0];
+        EXPECT_TRUE(Contains(rig.boxes.Texts()[0], "COM16: no serial device has this number"));
+        EXPECT_FALSE(Contains(rig.boxes.Texts()[0], "GPSUPDATE_"));  // no variables for operators
     }
 }
 
