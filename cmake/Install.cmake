@@ -11,7 +11,7 @@ set(gps_packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 # The programs: the window, the automation runner, the simulated unit and the
 # data file tool.
 set(gps_installed_programs)
-foreach(program gpsupdate gpsupdate-auto gpsunit-sim apdtool)
+foreach(program gpsupdate gpsupdate-auto gpsupdate-history gpsunit-sim apdtool)
     if(TARGET ${program})
         install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
         list(APPEND gps_installed_programs ${program})
