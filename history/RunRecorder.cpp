@@ -1,6 +1,7 @@
 #include "RunRecorder.h"
 
 #include <array>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <vector>
@@ -106,6 +107,12 @@ void RunRecorder::OnRunStarted(RunKind kind) {
     run_.tracePath = facts_.tracePath ? facts_.tracePath() : std::string();
     if (kind == RunKind::Update) {
         run_.fileName = facts_.dataFile ? facts_.dataFile() : std::string();
+        std::error_code error;
+        const std::filesystem::path absolute =
+            std::filesystem::absolute(std::filesystem::path(run_.fileName), error);
+        if (!run_.fileName.empty() && !error) {
+            run_.fileName = absolute.string();
+        }
         HashDataFile();
     }
     open_ = true;
@@ -116,7 +123,7 @@ void RunRecorder::OnRunStarted(RunKind kind) {
     blockPending_ = false;
     transferStarted_ = false;
     if (store_ == nullptr) {
-        error_ = why_;
+        Failed(why_);
         return;
     }
     error_.clear();
@@ -248,10 +255,14 @@ void RunRecorder::OnFrameOut(std::span<const std::uint8_t> frame, std::int32_t c
         return;
     }
     transferStarted_ = true;
-    // Command and address: the same block sent again is a retry; another
-    // one means the one before was acknowledged.
-    const std::size_t headBytes = std::min<std::size_t>(frame.size(), 6);
-    const std::string head(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(headBytes));
+    // The same block sent again is a retry; another one means the one
+    // before was acknowledged.
+    std::string head;
+    if (facts_.blockCursor) {
+        head = std::to_string(code) + ":" + std::to_string(facts_.blockCursor());
+    } else {
+        head.assign(frame.begin(), frame.end());
+    }
     if (blockPending_ && head == blockHead_) {
         ++run_.retries;
         return;

@@ -26,6 +26,11 @@ class RunRecorder final : public IRunObserver {
         std::function<std::string(int)> device;  // the device behind a COM number
         std::function<std::string()> dataFile;   // the data file the run uses
         std::function<std::string()> tracePath;  // the run's trace file
+        // Which block goes out: a number that grows by one with each new
+        // block of the update and stays for a resend. Without it a resend
+        // is told by its bytes, which only works on a line without
+        // scrambling.
+        std::function<std::int64_t()> blockCursor;
     };
 
     // store: nullptr when none could be opened, `why` saying why (every run

@@ -167,6 +167,7 @@ bool SqlHistoryStore::Prepare(const std::filesystem::path& file, const Options& 
         return false;
     }
     fileVersion_ = version.value(0).toInt();
+    version.finish();  // an open statement would hold a read transaction
     if (options.readOnly) {
         writable_ = false;
         return true;
@@ -184,6 +185,7 @@ bool SqlHistoryStore::Prepare(const std::filesystem::path& file, const Options& 
         error = "the write-ahead log cannot be used (journal mode " + Std(journal.value(0)) + ")";
         return false;
     }
+    journal.finish();
     if (!Exec(QStringLiteral("PRAGMA synchronous=NORMAL"), error) || !Migrate(error)) {
         return false;
     }
@@ -353,6 +355,9 @@ bool SqlHistoryStore::ListBrief(const HistoryFilter& filter, std::vector<History
 bool SqlHistoryStore::Select(const HistoryFilter& filter, bool brief,
                              std::vector<HistoryRun>& runs) {
     runs.clear();
+    if (fileVersion_ == 0 && !writable_) {
+        return true;  // an empty file opened for reading: no runs yet
+    }
     QStringList where;
     QVariantList binds;
     if (!filter.serial.empty()) {

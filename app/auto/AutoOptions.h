@@ -17,6 +17,8 @@ struct AutoOptions {
     double timeoutSeconds = 180;
     std::string screenshot;
     std::string trace;
+    std::string history;     // the history file; empty: the usual choice
+    bool noHistory = false;  // record nothing
     bool help = false;
     bool version = false;
 
