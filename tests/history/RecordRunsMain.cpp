@@ -1,9 +1,14 @@
 // history_record_runs FILE N      records N whole runs, each its two writes
 // history_record_runs FILE hold   starts one run, says "begun ID", waits
+// history_record_runs FILE spread N DAYS
+//                                 N finished runs of many units spread over
+//                                 the last DAYS days (for the figures and
+//                                 the window's picture)
 // Prints "done N" (or the reason a write failed, exit status 1).
 
 #include <chrono>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -28,12 +33,51 @@ HistoryRun NewRun(int number) {
     return run;
 }
 
+// Runs as a shop makes them: mostly updates, some tests and scans; one
+// update in twelve fails, one in forty is cancelled.
+int Spread(SqlHistoryStore& store, int count, int days) {
+    std::mt19937 random(601);
+    const std::int64_t now = HistoryDays::NowUtcMs();
+    const std::int64_t span = static_cast<std::int64_t>(days) * 86'400'000;
+    for (int i = 0; i < count; ++i) {
+        HistoryRun run = NewRun(i);
+        run.id = "spread-" + std::to_string(i);
+        run.startMs = now - span + span * i / count;
+        const int pick = static_cast<int>(random() % 120);
+        run.kind = pick < 100 ? "update" : pick < 112 ? "test" : "scan";
+        run.unitSerial = "GU48A" + std::to_string(1000000 + random() % 400);
+        run.unitProgramVersion = "GPSP01.2000";
+        run.unitDataVersion = "0512";
+        run.unitRecordReport = "正常";
+        run.fileDataVersion = "0601";
+        const bool update = run.kind == "update";
+        const int fate = static_cast<int>(random() % 120);
+        run.result = fate < 3 ? "cancelled" : fate < 13 ? "failure" : "success";
+        run.endMs = run.startMs + (update ? 85'000 + random() % 30'000 : 2'000);
+        if (run.result == "failure") {
+            run.failureText = "傳送失敗, 請重新連線";
+            run.failureStage = "flash transfer";
+            run.endMs = run.startMs + random() % 60'000;
+        }
+        run.blocksWritten = update && run.result == "success" ? 14044 : 0;
+        run.retries = random() % 4 == 0 ? 1 : 0;
+        run.port = 3 + static_cast<int>(random() % 4);
+        run.program = pick % 2 == 0 ? "gpsupdate" : "gpsupdate-auto";
+        if (!store.Complete(run)) {
+            std::printf("complete failed: %s\n", store.LastError().c_str());
+            return 1;
+        }
+    }
+    std::printf("done %d\n", count);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: history_record_runs FILE N|hold\n");
+    if (argc != 3 && argc != 5) {
+        std::fprintf(stderr, "usage: history_record_runs FILE N|hold|spread N DAYS\n");
         return 2;
     }
     std::string error;
@@ -52,6 +96,9 @@ int main(int argc, char* argv[]) {
         std::fflush(stdout);
         std::this_thread::sleep_for(std::chrono::minutes(10));
         return 0;
+    }
+    if (std::string(argv[2]) == "spread" && argc == 5) {
+        return Spread(*store, std::stoi(argv[3]), std::stoi(argv[4]));
     }
     const int count = std::stoi(argv[2]);
     for (int i = 0; i < count; ++i) {
