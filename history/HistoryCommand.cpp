@@ -88,26 +88,42 @@ bool Parse(const std::vector<std::string>& args, Parsed& parsed, std::string& er
     return true;
 }
 
-void WriteList(const std::vector<HistoryRun>& runs, bool json, std::ostream& out) {
-    std::string text;
-    const std::vector<std::string> columns = HistoryCommand::Columns();
-    for (const HistoryRun& run : runs) {
-        if (json) {
+// The lines of a listing, gathered into large writes.
+class ListWriter {
+  public:
+    ListWriter(bool json, std::ostream& out)
+        : json_(json), out_(out), columns_(HistoryCommand::Columns()) {}
+
+    bool Add(const HistoryRun& run) {
+        if (json_) {
             JsonLine line;
             const std::vector<std::string> fields = HistoryCommand::Fields(run);
-            for (std::size_t i = 0; i < columns.size(); ++i) {
-                line.Add(columns[i], fields[i]);
+            for (std::size_t i = 0; i < columns_.size(); ++i) {
+                line.Add(columns_[i], fields[i]);
             }
-            text += line.Text();
+            text_ += line.Text();
         } else {
-            char head[96];
-            std::snprintf(head, sizeof head, "%s  %-6s  %-11s %7s s  COM%-2d  ",
-                          HistoryDays::LocalTime(run.startMs).c_str(), run.kind.c_str(),
-                          run.result.c_str(), Seconds(run.Seconds()).c_str(), run.port);
-            text += head;
-            text += run.unitSerial.empty() ? "-" : run.unitSerial;
+            // Local times of the same minute differ only in their seconds.
+            const std::int64_t minute = run.startMs / 60'000;
+            if (minute != minute_) {
+                minute_ = minute;
+                minuteText_ = HistoryDays::LocalTime(minute * 60'000).substr(0, 17);
+            }
+            // Written out by hand: a long listing spends its time here.
+            text_ += minuteText_;
+            const int second = static_cast<int>(run.startMs / 1000 % 60);
+            text_ += static_cast<char>('0' + second / 10);
+            text_ += static_cast<char>('0' + second % 10);
+            Padded(run.kind, 8, false);
+            Padded(run.result, 13, false);
+            Padded(Tenths(run.endMs > run.startMs ? run.endMs - run.startMs : 0), 8, true);
+            text_ += " s  COM";
+            const std::string port = std::to_string(run.port);
+            text_ += port;
+            text_.append(port.size() < 2 ? 4 - port.size() : 2, ' ');
+            text_ += run.unitSerial.empty() ? "-" : run.unitSerial;
             if (!run.fileDataVersion.empty()) {
-                text += "  data " + run.fileDataVersion;
+                text_ += "  data " + run.fileDataVersion;
             }
             if (!run.failureText.empty()) {
                 std::string failure = run.failureText;
@@ -116,17 +132,46 @@ void WriteList(const std::vector<HistoryRun>& runs, bool json, std::ostream& out
                         c = ' ';
                     }
                 }
-                text += "  (" + run.failureStage + ": " + failure + ")";
+                text_ += "  (" + run.failureStage + ": " + failure + ")";
             }
-            text += '\n';
+            text_ += '\n';
         }
-        if (text.size() > (1 << 16)) {
-            out << text;
-            text.clear();
+        if (text_.size() > (1 << 16)) {
+            Flush();
+        }
+        return static_cast<bool>(out_);
+    }
+    void Flush() {
+        out_ << text_;
+        text_.clear();
+    }
+
+  private:
+    void Padded(const std::string& text, std::size_t width, bool right) {
+        const std::size_t pad = text.size() < width ? width - text.size() : 0;
+        if (right) {
+            text_.append(pad, ' ');
+        } else {
+            text_.append(2, ' ');
+        }
+        text_ += text;
+        if (!right) {
+            text_.append(pad > 2 ? pad - 2 : 0, ' ');
         }
     }
-    out << text;
-}
+    // Milliseconds as seconds with one decimal, rounded.
+    static std::string Tenths(std::int64_t ms) {
+        const std::int64_t tenths = (ms + 50) / 100;
+        return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+    }
+
+    bool json_;
+    std::ostream& out_;
+    std::vector<std::string> columns_;
+    std::string text_;
+    std::int64_t minute_ = -1;
+    std::string minuteText_;
+};
 
 void WriteStats(const std::vector<DayStats>& days, bool json, std::ostream& out) {
     if (!json) {
@@ -253,29 +298,39 @@ int HistoryCommand::Run(const std::vector<std::string>& args, IHistoryStore& sto
         err << "gpsupdate-history: " << error << "\n\n" << Usage();
         return kBadArguments;
     }
-    std::vector<HistoryRun> runs;
-    const bool read = parsed.command == "stats" ? store.ListBrief(parsed.filter, runs)
-                                                : store.List(parsed.filter, runs);
-    if (!read) {
-        err << "gpsupdate-history: " << store.LastError() << "\n";
-        return kFailed;
-    }
+    bool read = true;
     if (parsed.command == "list") {
-        WriteList(runs, parsed.json, out);
+        ListWriter writer(parsed.json, out);
+        read = store.Each(parsed.filter, parsed.json,
+                          [&writer](const HistoryRun& run) { return writer.Add(run); });
+        writer.Flush();
     } else if (parsed.command == "stats") {
-        WriteStats(StatsByDay(runs), parsed.json, out);
+        std::vector<DayStats> days;
+        read = store.Days(parsed.filter, days);
+        if (read) {
+            WriteStats(days, parsed.json, out);
+        }
     } else {
         std::ofstream file(HistoryLocation::FromUtf8(parsed.csv), std::ios::binary);
         file << CsvWriter::kByteOrderMark << CsvWriter::Row(Columns());
-        for (const HistoryRun& run : runs) {
+        std::size_t count = 0;
+        read = store.Each(parsed.filter, true, [&file, &count](const HistoryRun& run) {
             file << CsvWriter::Row(Fields(run));
-        }
+            ++count;
+            return static_cast<bool>(file);
+        });
         file.flush();
-        if (!file) {
+        if (read && !file) {
             err << "gpsupdate-history: cannot write " << parsed.csv << "\n";
             return kFailed;
         }
-        out << runs.size() << " runs written to " << parsed.csv << "\n";
+        if (read) {
+            out << count << " runs written to " << parsed.csv << "\n";
+        }
+    }
+    if (!read) {
+        err << "gpsupdate-history: " << store.LastError() << "\n";
+        return kFailed;
     }
     out.flush();
     return out ? kOk : kFailed;

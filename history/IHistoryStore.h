@@ -1,8 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "DayStats.h"
 #include "HistoryFilter.h"
 #include "HistoryRun.h"
 
@@ -18,8 +20,14 @@ class IHistoryStore {
     virtual bool Complete(const HistoryRun& run) = 0;
     // Newest first.
     virtual bool List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) = 0;
-    // Like List, with only what the day figures need (kind, start, end,
-    // result, serial number): a quicker read of a large history.
-    virtual bool ListBrief(const HistoryFilter& filter, std::vector<HistoryRun>& runs) = 0;
+    // The runs one by one, newest first, without holding them all (a
+    // listing of a large history); `visit` returns false to stop. Without
+    // `allFields` only what a line of the text listing shows is filled in:
+    // id, kind, start, end, result, failure text and stage, port, serial
+    // number and data file version.
+    virtual bool Each(const HistoryFilter& filter, bool allFields,
+                      const std::function<bool(const HistoryRun&)>& visit) = 0;
+    // The figures per local day (StatsByDay's), oldest first.
+    virtual bool Days(const HistoryFilter& filter, std::vector<DayStats>& days) = 0;
     virtual std::string LastError() const = 0;
 };

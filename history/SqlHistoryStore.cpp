@@ -18,7 +18,9 @@ namespace {
 // Each step takes the file from the version before it to its own.
 // Version 1: the runs with their unit and data file facts.
 // Version 2: the blocks written, the retries and the trace of a run; the
-// indexes the listings use.
+// local day of its start (the writer's calendar, so that the figures per
+// day are summed without a time conversion per row; older rows get the
+// migrating host's); the indexes the listings and the figures use.
 constexpr std::array<const char*, SqlHistoryStore::kSchemaVersion> kMigrations = {
     R"(CREATE TABLE runs (
         id TEXT PRIMARY KEY NOT NULL,
@@ -45,7 +47,12 @@ constexpr std::array<const char*, SqlHistoryStore::kSchemaVersion> kMigrations =
     R"(ALTER TABLE runs ADD COLUMN blocks_written INTEGER NOT NULL DEFAULT 0;
        ALTER TABLE runs ADD COLUMN retries INTEGER NOT NULL DEFAULT 0;
        ALTER TABLE runs ADD COLUMN trace_path TEXT NOT NULL DEFAULT '';
+       ALTER TABLE runs ADD COLUMN local_day TEXT NOT NULL DEFAULT '';
+       UPDATE runs SET local_day = date(start_ms / 1000, 'unixepoch', 'localtime');
        CREATE INDEX runs_by_start ON runs (start_ms);
+       CREATE INDEX runs_by_day ON runs (local_day, kind, result, unit_serial);
+       CREATE INDEX runs_good_updates ON runs (local_day, end_ms - start_ms)
+           WHERE kind = 'update' AND result = 'success';
        CREATE INDEX runs_by_serial ON runs (unit_serial, start_ms);
        CREATE INDEX runs_running ON runs (host) WHERE result = 'running';)",
 };
@@ -55,7 +62,9 @@ constexpr const char* kColumns =
     "program, program_version, unit_serial, unit_program_version, unit_data_version, "
     "unit_record_report, file_name, file_size, file_sha256, file_data_version, blocks_written, "
     "retries, trace_path";
-constexpr int kColumnCount = 24;
+// Written, never read back: the columns above and the local day.
+constexpr const char* kWrittenColumns = "local_day";
+constexpr int kColumnCount = 25;
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
@@ -63,6 +72,28 @@ QString Text(const std::string& text) {
 
 std::string Std(const QVariant& value) {
     return value.toString().toStdString();
+}
+
+// A text column read as the bytes SQLite keeps (UTF-8): see SelectList.
+std::string Utf8(const QVariant& value) {
+    const QByteArray bytes = value.toByteArray();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// The columns of a listing. Text comes as BLOB: the driver then hands over
+// SQLite's own UTF-8 bytes instead of converting each text to UTF-16 and
+// back, which is most of the time a long listing takes.
+QString SelectList(const char* columns) {
+    static const QStringList numbers = {
+        QStringLiteral("start_ms"), QStringLiteral("end_ms"),    QStringLiteral("port"),
+        QStringLiteral("pid"),      QStringLiteral("file_size"), QStringLiteral("blocks_written"),
+        QStringLiteral("retries")};
+    QStringList select;
+    for (const QString& column : QString::fromLatin1(columns).split(QStringLiteral(", "))) {
+        select << (numbers.contains(column) ? column
+                                            : QStringLiteral("CAST(%1 AS BLOB)").arg(column));
+    }
+    return select.join(QStringLiteral(", "));
 }
 
 // What SQLite files begin with; a file that does not is left alone.
@@ -195,7 +226,8 @@ bool SqlHistoryStore::Prepare(const std::filesystem::path& file, const Options& 
     if (!MarkInterrupted(error)) {
         return false;
     }
-    const QString columns = QString::fromLatin1(kColumns);
+    const QString columns =
+        QString::fromLatin1(kColumns) + QStringLiteral(", ") + QString::fromLatin1(kWrittenColumns);
     const QString values = QString::fromStdString(Placeholders());
     insert_ = std::make_unique<QSqlQuery>(db_);
     upsert_ = std::make_unique<QSqlQuery>(db_);
@@ -323,7 +355,8 @@ bool SqlHistoryStore::Write(QSqlQuery& query, const HistoryRun& run) {
                                  Text(run.fileDataVersion),
                                  QVariant::fromValue<qlonglong>(run.blocksWritten),
                                  QVariant::fromValue<qlonglong>(run.retries),
-                                 Text(run.tracePath)};
+                                 Text(run.tracePath),
+                                 Text(HistoryDays::LocalDay(run.startMs))};
     for (int i = 0; i < values.size(); ++i) {
         query.bindValue(i, values[i]);
     }
@@ -345,31 +378,25 @@ bool SqlHistoryStore::Complete(const HistoryRun& run) {
 }
 
 bool SqlHistoryStore::List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) {
-    return Select(filter, false, runs);
-}
-
-bool SqlHistoryStore::ListBrief(const HistoryFilter& filter, std::vector<HistoryRun>& runs) {
-    return Select(filter, true, runs);
-}
-
-bool SqlHistoryStore::Select(const HistoryFilter& filter, bool brief,
-                             std::vector<HistoryRun>& runs) {
     runs.clear();
-    if (fileVersion_ == 0 && !writable_) {
-        return true;  // an empty file opened for reading: no runs yet
-    }
-    QStringList where;
-    QVariantList binds;
+    return Each(filter, true, [&runs](const HistoryRun& run) {
+        runs.push_back(run);
+        return true;
+    });
+}
+
+bool SqlHistoryStore::Where(const HistoryFilter& filter, QString& where, QVariantList& binds) {
+    QStringList terms;
     if (!filter.serial.empty()) {
-        where << QStringLiteral("unit_serial = ?");
+        terms << QStringLiteral("unit_serial = ?");
         binds << Text(filter.serial);
     }
     if (!filter.result.empty()) {
-        where << QStringLiteral("result = ?");
+        terms << QStringLiteral("result = ?");
         binds << Text(filter.result);
     }
     if (filter.port > 0) {
-        where << QStringLiteral("port = ?");
+        terms << QStringLiteral("port = ?");
         binds << filter.port;
     }
     for (const auto& [day, op, nextDay] :
@@ -386,16 +413,31 @@ bool SqlHistoryStore::Select(const HistoryFilter& filter, bool brief,
             // The first moment of the next local day (26 h on, back to its start).
             ms = HistoryDays::LocalDayStartMs(HistoryDays::LocalDay(*ms + 26 * 3'600'000LL));
         }
-        where << QStringLiteral("start_ms %1 ?").arg(QLatin1String(op));
+        terms << QStringLiteral("start_ms %1 ?").arg(QLatin1String(op));
         binds << QVariant::fromValue<qlonglong>(ms.value_or(0));
     }
-    QString sql = QStringLiteral("SELECT %1 FROM runs")
-                      .arg(brief ? QStringLiteral("id, kind, start_ms, end_ms, result, unit_serial")
-                                 : QString::fromLatin1(kColumns));
-    if (!where.isEmpty()) {
-        sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    if (!terms.isEmpty()) {
+        where = QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
     }
-    sql += QStringLiteral(" ORDER BY start_ms DESC, id DESC");
+    return true;
+}
+
+bool SqlHistoryStore::Each(const HistoryFilter& filter, bool allFields,
+                           const std::function<bool(const HistoryRun&)>& visit) {
+    if (fileVersion_ == 0 && !writable_) {
+        return true;  // an empty file opened for reading: no runs yet
+    }
+    QString where;
+    QVariantList binds;
+    if (!Where(filter, where, binds)) {
+        return false;
+    }
+    QString sql =
+        QStringLiteral("SELECT %1 FROM runs%2 ORDER BY start_ms DESC, rowid DESC")
+            .arg(allFields ? SelectList(kColumns)
+                           : SelectList("id, kind, start_ms, end_ms, result, failure_text, "
+                                        "failure_stage, port, unit_serial, file_data_version"),
+                 where);
     if (filter.limit > 0) {
         sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
     }
@@ -412,39 +454,129 @@ bool SqlHistoryStore::Select(const HistoryFilter& filter, bool brief,
         error_ = Reason(query);
         return false;
     }
+    HistoryRun run;
     while (query.next()) {
-        HistoryRun run;
-        run.id = Std(query.value(0));
-        run.kind = Std(query.value(1));
+        run.id = Utf8(query.value(0));
+        run.kind = Utf8(query.value(1));
         run.startMs = query.value(2).toLongLong();
         run.endMs = query.value(3).toLongLong();
-        run.result = Std(query.value(4));
-        if (brief) {
-            run.unitSerial = Std(query.value(5));
-            runs.push_back(std::move(run));
+        run.result = Utf8(query.value(4));
+        run.failureText = Utf8(query.value(5));
+        run.failureStage = Utf8(query.value(6));
+        run.port = query.value(7).toInt();
+        if (!allFields) {
+            run.unitSerial = Utf8(query.value(8));
+            run.fileDataVersion = Utf8(query.value(9));
+            if (!visit(run)) {
+                break;
+            }
             continue;
         }
-        run.failureText = Std(query.value(5));
-        run.failureStage = Std(query.value(6));
-        run.port = query.value(7).toInt();
-        run.device = Std(query.value(8));
-        run.host = Std(query.value(9));
+        run.device = Utf8(query.value(8));
+        run.host = Utf8(query.value(9));
         run.pid = query.value(10).toLongLong();
-        run.program = Std(query.value(11));
-        run.programVersion = Std(query.value(12));
-        run.unitSerial = Std(query.value(13));
-        run.unitProgramVersion = Std(query.value(14));
-        run.unitDataVersion = Std(query.value(15));
-        run.unitRecordReport = Std(query.value(16));
-        run.fileName = Std(query.value(17));
+        run.program = Utf8(query.value(11));
+        run.programVersion = Utf8(query.value(12));
+        run.unitSerial = Utf8(query.value(13));
+        run.unitProgramVersion = Utf8(query.value(14));
+        run.unitDataVersion = Utf8(query.value(15));
+        run.unitRecordReport = Utf8(query.value(16));
+        run.fileName = Utf8(query.value(17));
         run.fileSize = query.value(18).toLongLong();
-        run.fileSha256 = Std(query.value(19));
-        run.fileDataVersion = Std(query.value(20));
+        run.fileSha256 = Utf8(query.value(19));
+        run.fileDataVersion = Utf8(query.value(20));
         run.blocksWritten = query.value(21).toLongLong();
         run.retries = query.value(22).toLongLong();
-        run.tracePath = Std(query.value(23));
-        runs.push_back(std::move(run));
+        run.tracePath = Utf8(query.value(23));
+        if (!visit(run)) {
+            break;
+        }
     }
+    error_.clear();
+    return true;
+}
+
+bool SqlHistoryStore::Days(const HistoryFilter& filter, std::vector<DayStats>& days) {
+    days.clear();
+    if (fileVersion_ == 0 && !writable_) {
+        return true;
+    }
+    QString where;
+    QVariantList binds;
+    if (!Where(filter, where, binds)) {
+        return false;
+    }
+    // Summed where the rows are, so that a year of a busy shop is not read
+    // row by row: the same figures as StatsByDay, failures being the
+    // results IsFailureResult names. The medians come from the successful
+    // updates' lengths, read in order from their own index.
+    const QString failed = QStringLiteral("result IN ('failure', 'timeout', 'interrupted')");
+    const QString sums =
+        QStringLiteral(
+            "SELECT local_day, COUNT(*), COUNT(DISTINCT NULLIF(unit_serial, '')), "
+            "SUM(result = 'success'), SUM(%1), SUM(kind = 'update'), SUM(kind = 'update' AND %1) "
+            "FROM runs%2 GROUP BY local_day ORDER BY local_day")
+            .arg(failed, where);
+    const QString lengths =
+        QStringLiteral(
+            "SELECT local_day, end_ms - start_ms FROM runs%1%2 kind = 'update' AND result = "
+            "'success' ORDER BY local_day, end_ms - start_ms")
+            .arg(where, where.isEmpty() ? QStringLiteral(" WHERE") : QStringLiteral(" AND"));
+    QSqlQuery query(db_);
+    query.setForwardOnly(true);
+    const auto run = [&](const QString& sql) {
+        if (!query.prepare(sql)) {
+            return false;
+        }
+        for (const QVariant& value : binds) {
+            query.addBindValue(value);
+        }
+        return query.exec();
+    };
+    if (!run(sums)) {
+        error_ = Reason(query);
+        return false;
+    }
+    while (query.next()) {
+        DayStats day;
+        day.day = Std(query.value(0));
+        day.runs = query.value(1).toInt();
+        day.units = query.value(2).toInt();
+        day.successes = query.value(3).toInt();
+        day.failures = query.value(4).toInt();
+        day.updates = query.value(5).toInt();
+        day.updateFailures = query.value(6).toInt();
+        days.push_back(day);
+    }
+    if (!run(lengths)) {
+        error_ = Reason(query);
+        return false;
+    }
+    // Both in day order: each day's lengths go to its figures.
+    auto day = days.begin();
+    std::string current;
+    std::vector<std::int64_t> ms;
+    const auto median = [&] {
+        while (day != days.end() && day->day < current) {
+            ++day;
+        }
+        if (!ms.empty() && day != days.end() && day->day == current) {
+            const std::size_t mid = ms.size() / 2;
+            const double middle =
+                ms.size() % 2 == 1 ? static_cast<double>(ms[mid]) : (ms[mid - 1] + ms[mid]) / 2.0;
+            day->medianUpdateSeconds = middle / 1000.0;
+        }
+        ms.clear();
+    };
+    while (query.next()) {
+        const QString name = query.value(0).toString();
+        if (name != QString::fromStdString(current)) {
+            median();
+            current = name.toStdString();
+        }
+        ms.push_back(query.value(1).toLongLong());
+    }
+    median();
     error_.clear();
     return true;
 }

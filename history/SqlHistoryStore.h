@@ -49,7 +49,9 @@ class SqlHistoryStore final : public IHistoryStore {
     bool Begin(const HistoryRun& run) override;
     bool Complete(const HistoryRun& run) override;
     bool List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) override;
-    bool ListBrief(const HistoryFilter& filter, std::vector<HistoryRun>& runs) override;
+    bool Each(const HistoryFilter& filter, bool allFields,
+              const std::function<bool(const HistoryRun&)>& visit) override;
+    bool Days(const HistoryFilter& filter, std::vector<DayStats>& days) override;
     std::string LastError() const override { return error_; }
 
     // The schema version of the file as opened (before a migration: the
@@ -67,7 +69,8 @@ class SqlHistoryStore final : public IHistoryStore {
     bool MarkInterrupted(std::string& error);
     bool Exec(const QString& sql, std::string& error);
     bool Write(QSqlQuery& query, const HistoryRun& run);
-    bool Select(const HistoryFilter& filter, bool brief, std::vector<HistoryRun>& runs);
+    // The WHERE clause of a filter and its values; false for a bad day.
+    bool Where(const HistoryFilter& filter, QString& where, QVariantList& binds);
     static std::string Reason(const QSqlQuery& query);
 
     QString connection_;

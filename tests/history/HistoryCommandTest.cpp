@@ -145,6 +145,27 @@ TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGood
         {"2026-05-05", 4, 2, 2, 2, 3, 1, 90.0},
     };
     EXPECT_EQ(StatsByDay(runs), expected);
+
+    // The store sums them where the rows are: the same figures.
+    const fs::path db = TempFile("days.sqlite");
+    fs::remove(db);
+    std::string error;
+    auto store = SqlHistoryStore::Open(db, error);
+    ASSERT_NE(store, nullptr) << error;
+    int id = 0;
+    for (HistoryRun stored : runs) {
+        stored.id = std::to_string(++id);
+        ASSERT_TRUE(store->Complete(stored)) << store->LastError();
+    }
+    std::vector<DayStats> days;
+    ASSERT_TRUE(store->Days({}, days)) << store->LastError();
+    EXPECT_EQ(days, expected);
+    HistoryFilter secondDay;
+    secondDay.fromDay = "2026-05-05";
+    ASSERT_TRUE(store->Days(secondDay, days));
+    EXPECT_EQ(days, std::vector<DayStats>{expected[1]});
+    store.reset();
+    fs::remove(db);
 }
 
 TEST(HistoryCommand, BadArgumentsAreRefusedWithTheUsage) {

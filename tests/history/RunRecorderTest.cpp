@@ -15,7 +15,10 @@ class MemoryStore final : public IHistoryStore {
     bool Begin(const HistoryRun& run) override { return Take(run, begun); }
     bool Complete(const HistoryRun& run) override { return Take(run, completed); }
     bool List(const HistoryFilter&, std::vector<HistoryRun>&) override { return false; }
-    bool ListBrief(const HistoryFilter&, std::vector<HistoryRun>&) override { return false; }
+    bool Each(const HistoryFilter&, bool, const std::function<bool(const HistoryRun&)>&) override {
+        return false;
+    }
+    bool Days(const HistoryFilter&, std::vector<DayStats>&) override { return false; }
     std::string LastError() const override { return refuse ? "disk full" : ""; }
 
     std::vector<HistoryRun> begun;
