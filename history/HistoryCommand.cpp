@@ -96,10 +96,24 @@ class ListWriter {
 
     bool Add(const HistoryRun& run) {
         if (json_) {
-            JsonLine line;
+            // Numbers as numbers; the times as the listing shows them, and
+            // the start also in UTC for scripts.
             const std::vector<std::string> fields = HistoryCommand::Fields(run);
+            JsonLine line;
             for (std::size_t i = 0; i < columns_.size(); ++i) {
-                line.Add(columns_[i], fields[i]);
+                const std::string& name = columns_[i];
+                if (name == "seconds") {
+                    line.AddFixed(name, run.Seconds(), 1);
+                } else if (name == "port" || name == "pid" || name == "file_size" ||
+                           name == "blocks_written" || name == "retries") {
+                    line.Add(name, static_cast<std::int64_t>(
+                                       std::stoll(fields[i].empty() ? "-1" : fields[i])));
+                } else {
+                    line.Add(name, fields[i]);
+                }
+                if (name == "start") {
+                    line.Add("start_utc", HistoryDays::UtcTime(run.startMs));
+                }
             }
             text_ += line.Text();
         } else {

@@ -120,11 +120,11 @@ TEST(HistoryAutomation, AnUpdateIsRecordedWithTheUnitTheFileAndItsBlocks) {
     const std::vector<std::string> rows = list.Lines(1000);
     ASSERT_EQ(rows.size(), 1u);
     for (const std::string& field : std::vector<std::string>{
-             R"("kind":"update")", R"("result":"success")", R"("port":"3")",
+             R"("kind":"update")", R"("result":"success")", R"("port":3)",
              R"("program":"gpsupdate-auto")", R"("unit_serial":"GU48A0012345")",
              R"("unit_program_version":"GPSP01.2000")", R"("unit_data_version":"0512")",
-             R"("blocks_written":"45","retries":"0")",
-             R"("file_size":")" + std::to_string(fs::file_size(file)) + "\""}) {
+             R"("blocks_written":45,"retries":0)",
+             R"("file_size":)" + std::to_string(fs::file_size(file)) + ","}) {
         EXPECT_NE(rows[0].find(field), std::string::npos) << field << "\n" << rows[0];
     }
 }
