@@ -24,12 +24,15 @@ class SqlHistoryStore final : public IHistoryStore {
   public:
     // The newest schema; Open migrates every older file up to it.
     static constexpr int kSchemaVersion = 2;
-    // Writes happen on the GUI thread between the events of a run, so a
-    // wait for the lock is a frozen window. A write holds the lock well
-    // under a millisecond, so even a station's tiles finishing together
-    // clear within a few; a file still busy after half a second is held by
-    // another program, and the run goes unrecorded rather than wait.
-    static constexpr int kBusyTimeoutMs = 500;
+    // Writes happen on the GUI thread (at the press and after the run's
+    // last box, never while a block is on the line), so a wait for the lock
+    // is a frozen window. A write holds the lock for a fraction of a
+    // millisecond, but on a loaded machine its holder may not get the CPU:
+    // eight programs writing at once on two busy cores waited up to 0.28 s,
+    // and past 0.5 s in 2 of 12 tries. Two seconds rides that out; a file
+    // still busy then is held by another program, and the run goes
+    // unrecorded rather than wait longer.
+    static constexpr int kBusyTimeoutMs = 2000;
 
     struct Options {
         bool createFolder = false;  // make a missing parent folder (the default place)
