@@ -2,8 +2,10 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <optional>
+#include <thread>
 #include <tuple>
 
 #include <QSqlError>
@@ -207,16 +209,32 @@ bool SqlHistoryStore::Prepare(const std::filesystem::path& file, const Options& 
     // hold up a writer, and a write is one append. NORMAL synchronisation
     // is enough with it: a power loss can lose the last run's row, never
     // spoil the file.
-    QSqlQuery journal(db_);
-    if (!journal.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !journal.next()) {
-        error = Reason(journal);
+    //
+    // The switch needs the file to itself. Programs opening a new file at
+    // the same moment can each hold it shared and want it alone; SQLite then
+    // refuses one of them at once instead of letting it wait. The other
+    // switches within a moment, so the refused one tries again for as long
+    // as a busy write would wait.
+    const auto giveUp =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    QString mode;
+    for (;;) {
+        QSqlQuery journal(db_);
+        if (journal.exec(QStringLiteral("PRAGMA journal_mode=WAL")) && journal.next()) {
+            mode = journal.value(0).toString();
+            break;
+        }
+        if (journal.lastError().nativeErrorCode() != QLatin1String("5") ||
+            std::chrono::steady_clock::now() > giveUp) {
+            error = Reason(journal);
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    if (mode.compare(QStringLiteral("wal"), Qt::CaseInsensitive) != 0) {
+        error = "the write-ahead log cannot be used (journal mode " + mode.toStdString() + ")";
         return false;
     }
-    if (journal.value(0).toString().compare(QStringLiteral("wal"), Qt::CaseInsensitive) != 0) {
-        error = "the write-ahead log cannot be used (journal mode " + Std(journal.value(0)) + ")";
-        return false;
-    }
-    journal.finish();
     if (!Exec(QStringLiteral("PRAGMA synchronous=NORMAL"), error) || !Migrate(error)) {
         return false;
     }
