@@ -232,3 +232,7 @@ void RunTrace::OnFrameIn(std::int32_t commEvent, std::span<const std::uint8_t> b
                                         : "driver-event";
     Write(Line(kind).Add("bytes", Hex(bytes)), commEvent == 2);
 }
+
+void RunTrace::Note(const std::string& topic, const std::string& text) {
+    Write(Line("note").Add("topic", topic).Add("text", text), true);
+}

@@ -60,6 +60,10 @@ class RunTrace final : public IRunObserver {
     void OnFrameOut(std::span<const std::uint8_t> frame, std::int32_t code) override;
     void OnFrameIn(std::int32_t commEvent, std::span<const std::uint8_t> bytes) override;
 
+    // A line of the program's own about the run under way (kind "note"),
+    // e.g. that the history could not record it.
+    void Note(const std::string& topic, const std::string& text);
+
     // Upper-case hexadecimal pairs.
     static std::string Hex(std::span<const std::uint8_t> bytes);
 

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QPixmap>
@@ -21,6 +23,7 @@
 #include <QTimer>
 
 #include "GpsUpdateVersion.h"
+#include "HistoryOpener.h"
 #include "ProgramFonts.h"
 #include "QtClock.h"
 #include "QtFileDialog.h"
@@ -28,7 +31,10 @@
 #include "QtSerialControl.h"
 #include "QtSettingsStore.h"
 #include "QtTimerFactory.h"
+#include "RunObserverFan.h"
+#include "RunRecorder.h"
 #include "RunTrace.h"
+#include "WindowRunFacts.h"
 #include "frmMain.h"
 #include "mduCommonMessage.h"
 #include "mduDisplayText.h"
@@ -38,7 +44,7 @@
 namespace {
 
 constexpr const char* kHelpText =
-    R"(Usage: gpsupdate [--help | --version]
+    R"(Usage: gpsupdate [--history FILE | --no-history] [--help | --version]
 Writes a new data set into a vehicle GPS warning unit over a serial cable.
 Everything is chosen in the window: the data file (.apd), the COM port or
 the automatic port scan, and the update.
@@ -46,6 +52,8 @@ the automatic port scan, and the update.
 Options:
   --help                         show this text and exit
   --version                      show the program's version and exit
+  --history FILE                 record every run in the history FILE
+  --no-history                   record nothing
 
 Environment:
   GPSUPDATE_COM<n>=PATH          port COM<n> (1 to 16) is the device PATH,
@@ -55,12 +63,14 @@ Environment:
                                  not written)
   GPSUPDATE_SCREENSHOT_DEBUG=1   with GPSUPDATE_SCREENSHOT: also show the
                                  diagnostic frame and sample texts
+  GPSUPDATE_HISTORY=FILE         the history file when --history is not given
 
 Settings are kept per user in ~/.config/gpsupdate/gpsupdate.conf (Windows:
 the registry key HKEY_CURRENT_USER\Software\gpsupdate\gpsupdate).
 Every scan, connection test and update leaves a trace for support (the last
 20 runs) in ~/.local/share/gpsupdate/traces (Windows:
-%LOCALAPPDATA%\gpsupdate\traces).
+%LOCALAPPDATA%\gpsupdate\traces), and a row in the history of runs,
+~/.local/share/gpsupdate/history.sqlite, that gpsupdate-history shows.
 )";
 
 // --help and --version, the only arguments the program takes; they need no
@@ -97,6 +107,14 @@ int main(int argc, char* argv[]) {
     if (AnswerInformationOption(argc, argv)) {
         return 0;
     }
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string historyPath;
+    bool noHistory = false;
+    std::string historyOptionError;
+    if (!HistoryLocation::TakeOptions(args, historyPath, noHistory, historyOptionError)) {
+        std::fprintf(stderr, "gpsupdate: %s\n", historyOptionError.c_str());
+        return 2;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(mduSetupOptions::AppName));
     UseTraditionalChineseFont(app);
@@ -124,6 +142,19 @@ int main(int argc, char* argv[]) {
         return facts;
     });
     window.SetObserver(trace.get());
+    // Every run in the history too; a history that cannot be kept is noted
+    // in the trace and leaves the runs as they are.
+    const HistoryOpener::Opened history = HistoryOpener::Open(
+        HistoryLocation::Choose(historyPath, noHistory, std::getenv(HistoryLocation::kEnvironment),
+                                HistoryOpener::DataFolder()));
+    RunRecorder recorder(
+        history.store.get(), history.error,
+        WindowRunFacts("gpsupdate", window, serial, [&trace] { return trace.get(); }));
+    recorder.SetErrorSink([&trace](const std::string& reason) { trace->Note("history", reason); });
+    RunObserverFan observers;
+    observers.Add(trace.get());
+    observers.Add(&recorder);
+    window.SetObserver(&observers);
     QObject::connect(&window, &frmMain::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
 

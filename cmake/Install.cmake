@@ -11,7 +11,7 @@ set(gps_packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 # The programs: the window, the automation runner, the simulated unit and the
 # data file tool.
 set(gps_installed_programs)
-foreach(program gpsupdate gpsupdate-auto gpsunit-sim apdtool)
+foreach(program gpsupdate gpsupdate-auto gpsupdate-history gpsunit-sim apdtool)
     if(TARGET ${program})
         install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
         list(APPEND gps_installed_programs ${program})
@@ -27,6 +27,10 @@ if(TARGET gpsupdate AND UNIX)
     install(DIRECTORY ${gps_packaging_dir}/icons/hicolor/
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor
             FILES_MATCHING PATTERN "*.png")
+endif()
+if(TARGET gpsupdate-history AND UNIX)
+    install(FILES ${gps_packaging_dir}/gpsupdate-history.desktop
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
@@ -58,7 +62,8 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
  gpsupdate is the operator's window: it loads an update data file (.apd),
  finds the unit on a serial port and writes the data set into it.
  gpsupdate-auto runs the same update without an operator, gpsunit-sim is a
- simulated unit on a pseudo-terminal and apdtool packs and inspects data files.")
+ simulated unit on a pseudo-terminal and apdtool packs and inspects data files.
+ gpsupdate-history shows, lists and exports the record of every run.")
     set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
     set(CPACK_STRIP_FILES ON)
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -68,6 +73,8 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
     # Loaded at run time, so no library link shows them: the Traditional
     # Chinese font of the texts and Qt's platform plugins (xcb, wayland).
+    # The history's SQLite driver is a Qt SQL plug-in, also loaded at run time.
     set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-qpa-plugins")
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
     include(CPack)
 endif()

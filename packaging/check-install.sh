@@ -41,6 +41,11 @@ if ((desktop)); then
   for size in "${icon_sizes[@]}"; do
     expected+=("$prefix/share/icons/hicolor/${size}x${size}/apps/gpsupdate.png")
   done
+  for program in "${programs[@]}"; do
+    if [ "$program" = gpsupdate-history ]; then
+      expected+=("$prefix/share/applications/gpsupdate-history.desktop")
+    fi
+  done
 fi
 for file in "${expected[@]}"; do
   [ -s "$root$file" ] || fail "missing $file"

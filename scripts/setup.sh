@@ -8,11 +8,12 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   clang clang-format libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6serialport6
+  libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
   libgl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth
   fonts-noto-cjk
-  python3
+  python3 hyperfine
 )
 
 missing=()

@@ -58,6 +58,7 @@ std::string AutoOptions::Usage() {
     return "Usage: gpsupdate-auto --action scan|test|update [--port N] [--file PATH]\n"
            "                      [--confirm ok|cancel] [--timeout SECONDS]\n"
            "                      [--screenshot FILE.png] [--trace FILE] [--box-delay MS]\n"
+           "                      [--history FILE | --no-history]\n"
            "       gpsupdate-auto --help | --version\n"
            "\n"
            "Drives the gpsupdate window as an operator would and reports what the\n"
@@ -76,6 +77,10 @@ std::string AutoOptions::Usage() {
            "  --box-delay MS    leave each box open MS milliseconds before answering it,\n"
            "                    as an operator who reads it; timers and the line go on\n"
            "                    meanwhile (default 0, at most 600000)\n"
+           "  --history F       record the run in the history file F (default:\n"
+           "                    $GPSUPDATE_HISTORY, else history.sqlite in the per-user\n"
+           "                    data folder, as the window does)\n"
+           "  --no-history      record nothing\n"
            "\n"
            "Lines: every line has t_ms and kind; kinds: message (text, colour),\n"
            "info (line, text), lamp (index, colour, code), progress (value, max),\n"
@@ -86,7 +91,9 @@ std::string AutoOptions::Usage() {
            "lateness of a 10 ms heartbeat on the event loop; peak_rss_kib /\n"
            "idle_rss_kib: resident memory at its peak and when the button was\n"
            "pressed; *_private_kib: its private part (without the pages of program\n"
-           "and font files), sampled every 250 ms.\n"
+           "and font files), sampled every 250 ms. The end line also has recorded\n"
+           "(true when the run is in the history) and, when it is not, history_error\n"
+           "(why); the run goes on either way.\n"
            "\n"
            "Exit status: 0 success (scan, test: a unit answered), 1 failure or\n"
            "cancelled, 2 bad arguments, 3 time-out.\n"
@@ -108,6 +115,10 @@ std::optional<AutoOptions> AutoOptions::Parse(const std::vector<std::string>& ar
             options.version = true;
             continue;
         }
+        if (name == "--no-history") {
+            options.noHistory = true;
+            continue;
+        }
         std::string value;
         std::string key = name;
         if (const auto equals = name.find('=');
@@ -116,7 +127,7 @@ std::optional<AutoOptions> AutoOptions::Parse(const std::vector<std::string>& ar
             value = name.substr(equals + 1);
         } else if (name == "--action" || name == "--port" || name == "--file" ||
                    name == "--confirm" || name == "--timeout" || name == "--screenshot" ||
-                   name == "--trace" || name == "--box-delay") {
+                   name == "--trace" || name == "--box-delay" || name == "--history") {
             if (i + 1 >= args.size()) {
                 error = name + " needs a value";
                 return std::nullopt;
@@ -175,6 +186,12 @@ std::optional<AutoOptions> AutoOptions::Parse(const std::vector<std::string>& ar
                 return std::nullopt;
             }
             options.boxDelayMs = *ms;
+        } else if (key == "--history") {
+            if (value.empty()) {
+                error = "--history needs a path";
+                return std::nullopt;
+            }
+            options.history = value;
         } else {
             error = "unknown argument \"" + name + "\"";
             return std::nullopt;

@@ -97,6 +97,9 @@ void AutoRunner::Finish(const std::string& result, int exitStatus) {
     memorySampler_.stop();
     end.peakPrivateKiB = std::max(peakPrivateKiB_, CurrentPrivateKiB());
     end.idlePrivateKiB = idlePrivateKiB_;
+    if (endHook_) {
+        endHook_(end);
+    }
     report_.WriteEnd(end);
 
     // Let the idle state's entry run, so the picture shows the window as the

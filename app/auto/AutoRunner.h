@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -38,6 +40,8 @@ class AutoRunner final : public QObject, public IRunObserver {
     int ExitStatus() const { return exitStatus_; }
 
     void OnRunEnded(RunKind kind, RunOutcome outcome) override;
+    // Called with the end line before it is written, to add what others know.
+    void SetEndHook(std::function<void(JsonReport::End&)> hook) { endHook_ = std::move(hook); }
 
   signals:
     void finished(int exitStatus);
@@ -60,4 +64,5 @@ class AutoRunner final : public QObject, public IRunObserver {
     QTimer memorySampler_;
     bool done_ = false;
     int exitStatus_ = 1;
+    std::function<void(JsonReport::End&)> endHook_;
 };

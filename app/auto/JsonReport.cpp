@@ -121,5 +121,7 @@ void JsonReport::WriteEnd(const End& end) {
               .Add("peak_rss_kib", end.peakRssKiB)
               .Add("idle_rss_kib", end.idleRssKiB)
               .Add("peak_private_kib", end.peakPrivateKiB)
-              .Add("idle_private_kib", end.idlePrivateKiB));
+              .Add("idle_private_kib", end.idlePrivateKiB)
+              .AddBool("recorded", end.recorded)
+              .Add("history_error", end.historyError));
 }

@@ -42,6 +42,9 @@ class JsonReport final : public IRunObserver {
         // when the button was pressed.
         std::int64_t peakPrivateKiB = 0;
         std::int64_t idlePrivateKiB = 0;
+        // Whether the run is in the history, and why not.
+        bool recorded = false;
+        std::string historyError;
     };
     void WriteEnd(const End& end);
 

@@ -18,6 +18,7 @@
 #include "AutoOptions.h"
 #include "AutoRunner.h"
 #include "GpsUpdateVersion.h"
+#include "HistoryOpener.h"
 #include "JsonReport.h"
 #include "MemorySettingsStore.h"
 #include "ProgramFonts.h"
@@ -25,8 +26,10 @@
 #include "QtSerialControl.h"
 #include "QtTimerFactory.h"
 #include "RunObserverFan.h"
+#include "RunRecorder.h"
 #include "RunTrace.h"
 #include "ScriptedFileDialog.h"
+#include "WindowRunFacts.h"
 #include "frmMain.h"
 #include "mduGlobalModule.h"
 #include "mduSetupOptions.h"
@@ -104,6 +107,29 @@ int main(int argc, char* argv[]) {
         });
         observers.Add(trace.get());
     }
+    // The history of runs: before the runner, whose end line says whether
+    // the run was recorded.
+    const HistoryOpener::Opened history = HistoryOpener::Open(HistoryLocation::Choose(
+        options.history, options.noHistory, std::getenv(HistoryLocation::kEnvironment),
+        HistoryOpener::DataFolder()));
+    RunRecorder recorder(
+        history.store.get(), history.error,
+        WindowRunFacts("gpsupdate-auto", window, serial, [&trace] { return trace.get(); }));
+    recorder.SetErrorSink([&trace](const std::string& reason) {
+        if (trace) {
+            trace->Note("history", reason);
+        }
+    });
+    observers.Add(&recorder);
+    runner.SetEndHook([&recorder](JsonReport::End& end) {
+        // A run the runner ended (its time-out) is ended in the history too.
+        recorder.EndOpenRun(end.result);
+        end.recorded = recorder.Recorded();
+        end.historyError = recorder.Error();
+        if (end.historyError.empty() && !end.recorded) {
+            end.historyError = "no run was started";
+        }
+    });
     observers.Add(&runner);
     window.SetObserver(&observers);
 

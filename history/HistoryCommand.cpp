@@ -1,0 +1,351 @@
+#include "HistoryCommand.h"
+
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+
+#include "CsvWriter.h"
+#include "DayStats.h"
+#include "HistoryDays.h"
+#include "HistoryFilter.h"
+#include "HistoryLocation.h"
+#include "IHistoryStore.h"
+#include "JsonLine.h"
+
+namespace {
+
+bool Number(const std::string& text, int& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && error == std::errc() && end == text.data() + text.size() && value >= 0;
+}
+
+std::string Seconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", seconds);
+    return text;
+}
+
+struct Parsed {
+    std::string command;
+    HistoryFilter filter;
+    bool json = false;
+    std::string csv;
+};
+
+bool Parse(const std::vector<std::string>& args, Parsed& parsed, std::string& error) {
+    if (args.empty() || !HistoryCommand::IsCommand(args[0])) {
+        error = args.empty() ? "no command" : "unknown command \"" + args[0] + "\"";
+        return false;
+    }
+    parsed.command = args[0];
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& name = args[i];
+        if (name == "--json") {
+            parsed.json = true;
+            continue;
+        }
+        const bool takesValue = name == "--serial" || name == "--result" || name == "--from" ||
+                                name == "--to" || name == "--port" || name == "--limit" ||
+                                name == "--csv";
+        if (!takesValue) {
+            error = "unknown argument \"" + name + "\"";
+            return false;
+        }
+        if (i + 1 >= args.size()) {
+            error = name + " needs a value";
+            return false;
+        }
+        const std::string& value = args[++i];
+        HistoryFilter& filter = parsed.filter;
+        if (name == "--serial") {
+            filter.serial = value;
+        } else if (name == "--result") {
+            filter.result = value;
+        } else if (name == "--from" || name == "--to") {
+            if (!HistoryDays::LocalDayStartMs(value)) {
+                error = name + " takes a day as YYYY-MM-DD";
+                return false;
+            }
+            (name == "--from" ? filter.fromDay : filter.toDay) = value;
+        } else if (name == "--port") {
+            if (!Number(value, filter.port) || filter.port < 1 || filter.port > 16) {
+                error = "--port takes a COM number from 1 to 16";
+                return false;
+            }
+        } else if (name == "--limit") {
+            if (!Number(value, filter.limit)) {
+                error = "--limit takes a number of runs";
+                return false;
+            }
+        } else {
+            parsed.csv = value;
+        }
+    }
+    if (parsed.command == "export" && parsed.csv.empty()) {
+        error = "export needs --csv FILE";
+        return false;
+    }
+    return true;
+}
+
+// The lines of a listing, gathered into large writes.
+class ListWriter {
+  public:
+    ListWriter(bool json, std::ostream& out)
+        : json_(json), out_(out), columns_(HistoryCommand::Columns()) {}
+
+    bool Add(const HistoryRun& run) {
+        if (json_) {
+            // Numbers as numbers; the times as the listing shows them, and
+            // the start also in UTC for scripts.
+            const std::vector<std::string> fields = HistoryCommand::Fields(run);
+            JsonLine line;
+            for (std::size_t i = 0; i < columns_.size(); ++i) {
+                const std::string& name = columns_[i];
+                if (name == "seconds") {
+                    line.AddFixed(name, run.Seconds(), 1);
+                } else if (name == "port" || name == "pid" || name == "file_size" ||
+                           name == "blocks_written" || name == "retries") {
+                    line.Add(name, static_cast<std::int64_t>(
+                                       std::stoll(fields[i].empty() ? "-1" : fields[i])));
+                } else {
+                    line.Add(name, fields[i]);
+                }
+                if (name == "start") {
+                    line.Add("start_utc", HistoryDays::UtcTime(run.startMs));
+                }
+            }
+            text_ += line.Text();
+        } else {
+            // Local times of the same minute differ only in their seconds.
+            const std::int64_t minute = run.startMs / 60'000;
+            if (minute != minute_) {
+                minute_ = minute;
+                minuteText_ = HistoryDays::LocalTime(minute * 60'000).substr(0, 17);
+            }
+            // Written out by hand: a long listing spends its time here.
+            text_ += minuteText_;
+            const int second = static_cast<int>(run.startMs / 1000 % 60);
+            text_ += static_cast<char>('0' + second / 10);
+            text_ += static_cast<char>('0' + second % 10);
+            Padded(run.kind, 8, false);
+            Padded(run.result, 13, false);
+            Padded(Tenths(run.endMs > run.startMs ? run.endMs - run.startMs : 0), 8, true);
+            text_ += " s  COM";
+            const std::string port = std::to_string(run.port);
+            text_ += port;
+            text_.append(port.size() < 2 ? 4 - port.size() : 2, ' ');
+            text_ += run.unitSerial.empty() ? "-" : run.unitSerial;
+            if (!run.fileDataVersion.empty()) {
+                text_ += "  data " + run.fileDataVersion;
+            }
+            if (!run.failureText.empty()) {
+                std::string failure = run.failureText;
+                for (char& c : failure) {
+                    if (c == '\r' || c == '\n') {
+                        c = ' ';
+                    }
+                }
+                text_ += "  (" + run.failureStage + ": " + failure + ")";
+            }
+            text_ += '\n';
+        }
+        if (text_.size() > (1 << 16)) {
+            Flush();
+        }
+        return static_cast<bool>(out_);
+    }
+    void Flush() {
+        out_ << text_;
+        text_.clear();
+    }
+
+  private:
+    void Padded(const std::string& text, std::size_t width, bool right) {
+        const std::size_t pad = text.size() < width ? width - text.size() : 0;
+        if (right) {
+            text_.append(pad, ' ');
+        } else {
+            text_.append(2, ' ');
+        }
+        text_ += text;
+        if (!right) {
+            text_.append(pad > 2 ? pad - 2 : 0, ' ');
+        }
+    }
+    // Milliseconds as seconds with one decimal, rounded.
+    static std::string Tenths(std::int64_t ms) {
+        const std::int64_t tenths = (ms + 50) / 100;
+        return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+    }
+
+    bool json_;
+    std::ostream& out_;
+    std::vector<std::string> columns_;
+    std::string text_;
+    std::int64_t minute_ = -1;
+    std::string minuteText_;
+};
+
+void WriteStats(const std::vector<DayStats>& days, bool json, std::ostream& out) {
+    if (!json) {
+        out << "day          runs  units  successes  failures  median update s\n";
+    }
+    for (const DayStats& day : days) {
+        if (json) {
+            out << JsonLine()
+                       .Add("day", day.day)
+                       .Add("runs", day.runs)
+                       .Add("units", day.units)
+                       .Add("successes", day.successes)
+                       .Add("failures", day.failures)
+                       .Add("updates", day.updates)
+                       .Add("update_failures", day.updateFailures)
+                       .AddFixed("median_update_seconds", day.medianUpdateSeconds, 1)
+                       .Text();
+            continue;
+        }
+        char line[128];
+        std::snprintf(line, sizeof line, "%s  %5d  %5d  %9d  %8d  %15s\n", day.day.c_str(),
+                      day.runs, day.units, day.successes, day.failures,
+                      day.medianUpdateSeconds > 0 ? Seconds(day.medianUpdateSeconds).c_str() : "-");
+        out << line;
+    }
+}
+
+}  // namespace
+
+bool HistoryCommand::IsCommand(const std::string& word) {
+    return word == "list" || word == "export" || word == "stats";
+}
+
+std::vector<std::string> HistoryCommand::Columns() {
+    return {"id",
+            "kind",
+            "start",
+            "end",
+            "seconds",
+            "result",
+            "failure_text",
+            "failure_stage",
+            "port",
+            "device",
+            "host",
+            "pid",
+            "program",
+            "program_version",
+            "unit_serial",
+            "unit_program_version",
+            "unit_data_version",
+            "unit_record_report",
+            "file_name",
+            "file_size",
+            "file_sha256",
+            "file_data_version",
+            "blocks_written",
+            "retries",
+            "trace_path"};
+}
+
+std::vector<std::string> HistoryCommand::Fields(const HistoryRun& run) {
+    return {run.id,
+            run.kind,
+            HistoryDays::LocalTime(run.startMs),
+            run.endMs > 0 ? HistoryDays::LocalTime(run.endMs) : std::string(),
+            run.endMs > 0 ? Seconds(run.Seconds()) : std::string(),
+            run.result,
+            run.failureText,
+            run.failureStage,
+            std::to_string(run.port),
+            run.device,
+            run.host,
+            std::to_string(run.pid),
+            run.program,
+            run.programVersion,
+            run.unitSerial,
+            run.unitProgramVersion,
+            run.unitDataVersion,
+            run.unitRecordReport,
+            run.fileName,
+            run.fileSize >= 0 ? std::to_string(run.fileSize) : std::string(),
+            run.fileSha256,
+            run.fileDataVersion,
+            std::to_string(run.blocksWritten),
+            std::to_string(run.retries),
+            run.tracePath};
+}
+
+std::string HistoryCommand::Usage() {
+    return "Usage: gpsupdate-history [--history PATH] [COMMAND [OPTIONS]]\n"
+           "       gpsupdate-history --help | --version\n"
+           "\n"
+           "Without a command: the window with every recorded run.\n"
+           "\n"
+           "Commands:\n"
+           "  list [--json]        the runs, newest first (--json: one object a line)\n"
+           "  export --csv FILE    the runs as CSV (UTF-8 with a byte-order mark)\n"
+           "  stats [--json]       per local day: runs, units, successes, failures and\n"
+           "                       the median seconds of a successful update\n"
+           "\n"
+           "Filters (any command):\n"
+           "  --serial S           the unit's serial number\n"
+           "  --result R           success, failure, cancelled, timeout, interrupted,\n"
+           "                       running\n"
+           "  --from YYYY-MM-DD    runs started on this local day or later\n"
+           "  --to YYYY-MM-DD      runs started on this local day or earlier\n"
+           "  --port N             COM number\n"
+           "  --limit N            the newest N runs only\n"
+           "\n"
+           "The history: --history PATH, else $GPSUPDATE_HISTORY, else\n"
+           "~/.local/share/gpsupdate/history.sqlite (Windows:\n"
+           "%LOCALAPPDATA%\\gpsupdate\\history.sqlite).\n"
+           "\n"
+           "Exit status: 0 done, 1 the history could not be read or the file\n"
+           "written, 2 bad arguments.\n";
+}
+
+int HistoryCommand::Run(const std::vector<std::string>& args, IHistoryStore& store,
+                        std::ostream& out, std::ostream& err) {
+    Parsed parsed;
+    std::string error;
+    if (!Parse(args, parsed, error)) {
+        err << "gpsupdate-history: " << error << "\n\n" << Usage();
+        return kBadArguments;
+    }
+    bool read = true;
+    if (parsed.command == "list") {
+        ListWriter writer(parsed.json, out);
+        read = store.Each(parsed.filter, parsed.json,
+                          [&writer](const HistoryRun& run) { return writer.Add(run); });
+        writer.Flush();
+    } else if (parsed.command == "stats") {
+        std::vector<DayStats> days;
+        read = store.Days(parsed.filter, days);
+        if (read) {
+            WriteStats(days, parsed.json, out);
+        }
+    } else {
+        std::ofstream file(HistoryLocation::FromUtf8(parsed.csv), std::ios::binary);
+        file << CsvWriter::kByteOrderMark << CsvWriter::Row(Columns());
+        std::size_t count = 0;
+        read = store.Each(parsed.filter, true, [&file, &count](const HistoryRun& run) {
+            file << CsvWriter::Row(Fields(run));
+            ++count;
+            return static_cast<bool>(file);
+        });
+        file.flush();
+        if (read && !file) {
+            err << "gpsupdate-history: cannot write " << parsed.csv << "\n";
+            return kFailed;
+        }
+        if (read) {
+            out << count << " runs written to " << parsed.csv << "\n";
+        }
+    }
+    if (!read) {
+        err << "gpsupdate-history: " << store.LastError() << "\n";
+        return kFailed;
+    }
+    out.flush();
+    return out ? kOk : kFailed;
+}

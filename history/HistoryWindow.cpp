@@ -1,0 +1,279 @@
+#include "HistoryWindow.h"
+
+#include <algorithm>
+
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStackedBarSeries>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include "DayStats.h"
+#include "HistoryDays.h"
+#include "HistoryTraceText.h"
+#include "IHistoryStore.h"
+
+namespace {
+
+constexpr int kSortRole = Qt::UserRole + 1;
+constexpr int kRunRole = Qt::UserRole + 2;
+// The chart shows this many days, up to the newest one listed.
+constexpr int kChartDays = 14;
+const QDate kNoDay(2000, 1, 1);
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QStandardItem* Item(const QString& text, const QVariant& sortKey) {
+    auto* item = new QStandardItem(text);
+    item->setData(sortKey, kSortRole);
+    item->setEditable(false);
+    return item;
+}
+
+QDateEdit* DayBox(QWidget* parent) {
+    auto* box = new QDateEdit(parent);
+    box->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    box->setCalendarPopup(true);
+    box->setMinimumDate(kNoDay);
+    box->setSpecialValueText(QStringLiteral("any day"));
+    box->setDate(kNoDay);
+    return box;
+}
+
+}  // namespace
+
+HistoryWindow::HistoryWindow(IHistoryStore* store, const QString& error, QWidget* parent)
+    : QWidget(parent), store_(store) {
+    setWindowTitle(QStringLiteral("gpsupdate history"));
+    serial_ = new QLineEdit(this);
+    serial_->setPlaceholderText(QStringLiteral("serial number"));
+    serial_->setClearButtonEnabled(true);
+    result_ = new QComboBox(this);
+    result_->addItem(QStringLiteral("any result"), QString());
+    for (const char* result :
+         {"success", "failure", "cancelled", "timeout", "interrupted", "running"}) {
+        result_->addItem(QLatin1String(result), QLatin1String(result));
+    }
+    from_ = DayBox(this);
+    to_ = DayBox(this);
+    port_ = new QSpinBox(this);
+    port_->setRange(0, 16);
+    port_->setPrefix(QStringLiteral("COM"));
+    port_->setSpecialValueText(QStringLiteral("any port"));
+    auto* reload = new QPushButton(QStringLiteral("Reload"), this);
+
+    auto* filters = new QHBoxLayout;
+    filters->addWidget(serial_, 2);
+    filters->addWidget(result_, 1);
+    filters->addWidget(new QLabel(QStringLiteral("from"), this));
+    filters->addWidget(from_, 1);
+    filters->addWidget(new QLabel(QStringLiteral("to"), this));
+    filters->addWidget(to_, 1);
+    filters->addWidget(port_, 1);
+    filters->addWidget(reload);
+
+    model_ = new QStandardItemModel(this);
+    model_->setHorizontalHeaderLabels(
+        {QStringLiteral("Start"), QStringLiteral("Kind"), QStringLiteral("Result"),
+         QStringLiteral("Seconds"), QStringLiteral("Port"), QStringLiteral("Unit serial"),
+         QStringLiteral("Unit program"), QStringLiteral("Unit data"), QStringLiteral("File data"),
+         QStringLiteral("Blocks"), QStringLiteral("Retries"), QStringLiteral("Failure"),
+         QStringLiteral("Program"), QStringLiteral("Host")});
+    sorted_ = new QSortFilterProxyModel(this);
+    sorted_->setSourceModel(model_);
+    sorted_->setSortRole(kSortRole);
+    table_ = new QTableView(this);
+    table_->setModel(sorted_);
+    table_->setSortingEnabled(true);
+    table_->sortByColumn(0, Qt::DescendingOrder);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setAlternatingRowColors(true);
+    table_->verticalHeader()->setVisible(false);
+    table_->horizontalHeader()->setStretchLastSection(true);
+
+    chart_ = new QChartView(this);
+    chart_->setRenderHint(QPainter::Antialiasing);
+    chart_->setMinimumHeight(220);
+
+    status_ = new QLabel(this);
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(table_);
+    split->addWidget(chart_);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(filters);
+    layout->addWidget(split, 1);
+    layout->addWidget(status_);
+    resize(1100, 720);
+
+    connect(serial_, &QLineEdit::returnPressed, this, &HistoryWindow::Reload);
+    connect(serial_, &QLineEdit::textChanged, this, [this] {
+        if (serial_->text().isEmpty()) {
+            Reload();
+        }
+    });
+    connect(result_, &QComboBox::currentIndexChanged, this, &HistoryWindow::Reload);
+    connect(from_, &QDateEdit::dateChanged, this, &HistoryWindow::Reload);
+    connect(to_, &QDateEdit::dateChanged, this, &HistoryWindow::Reload);
+    connect(port_, &QSpinBox::valueChanged, this, &HistoryWindow::Reload);
+    connect(reload, &QPushButton::clicked, this, &HistoryWindow::Reload);
+    connect(table_, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& index) { ShowTrace(sorted_->mapToSource(index).row()); });
+
+    if (store_ == nullptr) {
+        status_->setText(QStringLiteral("No history: %1").arg(error));
+        return;
+    }
+    Reload();
+}
+
+int HistoryWindow::RowCount() const {
+    return model_->rowCount();
+}
+
+void HistoryWindow::Reload() {
+    if (store_ == nullptr) {
+        return;
+    }
+    HistoryFilter filter;
+    filter.serial = serial_->text().trimmed().toStdString();
+    filter.result = result_->currentData().toString().toStdString();
+    if (from_->date() != kNoDay) {
+        filter.fromDay = from_->date().toString(Qt::ISODate).toStdString();
+    }
+    if (to_->date() != kNoDay) {
+        filter.toDay = to_->date().toString(Qt::ISODate).toStdString();
+    }
+    filter.port = port_->value();
+    if (!store_->List(filter, runs_)) {
+        runs_.clear();
+        status_->setText(
+            QStringLiteral("The history could not be read: %1").arg(Text(store_->LastError())));
+    } else {
+        status_->setText(QStringLiteral("%1 runs").arg(runs_.size()));
+    }
+    FillTable();
+    FillChart();
+}
+
+void HistoryWindow::FillTable() {
+    model_->removeRows(0, model_->rowCount());
+    model_->setRowCount(0);
+    for (std::size_t i = 0; i < runs_.size(); ++i) {
+        const HistoryRun& run = runs_[i];
+        QString failure = Text(run.failureText);
+        failure.replace(QLatin1String("\r\n"), QLatin1String(" / "));
+        if (!run.failureStage.empty()) {
+            failure = Text(run.failureStage) + QStringLiteral(": ") + failure;
+        }
+        QList<QStandardItem*> row = {
+            Item(Text(HistoryDays::LocalTime(run.startMs)), QVariant::fromValue(run.startMs)),
+            Item(Text(run.kind), Text(run.kind)),
+            Item(Text(run.result), Text(run.result)),
+            Item(run.endMs > 0 ? QString::number(run.Seconds(), 'f', 1) : QString(), run.Seconds()),
+            Item(run.port > 0 ? QStringLiteral("COM%1").arg(run.port) : QString(), run.port),
+            Item(Text(run.unitSerial), Text(run.unitSerial)),
+            Item(Text(run.unitProgramVersion), Text(run.unitProgramVersion)),
+            Item(Text(run.unitDataVersion), Text(run.unitDataVersion)),
+            Item(Text(run.fileDataVersion), Text(run.fileDataVersion)),
+            Item(QString::number(run.blocksWritten), QVariant::fromValue(run.blocksWritten)),
+            Item(QString::number(run.retries), QVariant::fromValue(run.retries)),
+            Item(failure, failure),
+            Item(Text(run.program), Text(run.program)),
+            Item(Text(run.host), Text(run.host))};
+        row[0]->setData(static_cast<qulonglong>(i), kRunRole);
+        if (IsFailureResult(run.result)) {
+            row[2]->setForeground(QColor(Qt::red));
+        }
+        model_->appendRow(row);
+    }
+    table_->resizeColumnsToContents();
+}
+
+void HistoryWindow::FillChart() {
+    std::vector<DayStats> days = StatsByDay(runs_);
+    QDate last =
+        days.empty() ? QDate::currentDate() : QDate::fromString(Text(days.back().day), Qt::ISODate);
+    if (to_->date() != kNoDay) {
+        last = to_->date();
+    }
+    auto* good = new QBarSet(QStringLiteral("successful updates"));
+    auto* failed = new QBarSet(QStringLiteral("failed updates"));
+    good->setColor(QColor(0x3a, 0x7d, 0xc9));
+    failed->setColor(QColor(0xd9, 0x3b, 0x3b));
+    QStringList categories;
+    int highest = 1;
+    for (int back = kChartDays - 1; back >= 0; --back) {
+        const QDate day = last.addDays(-back);
+        const std::string name = day.toString(Qt::ISODate).toStdString();
+        const auto found = std::find_if(days.begin(), days.end(),
+                                        [&name](const DayStats& d) { return d.day == name; });
+        const int updates = found == days.end() ? 0 : found->updates;
+        const int failures = found == days.end() ? 0 : found->updateFailures;
+        *good << updates - failures;
+        *failed << failures;
+        highest = std::max(highest, updates);
+        categories << day.toString(QStringLiteral("MM-dd"));
+    }
+    auto* series = new QStackedBarSeries;
+    series->append(good);
+    series->append(failed);
+    auto* chart = new QChart;
+    chart->addSeries(series);
+    chart->setTitle(QStringLiteral("Updates per day"));
+    auto* xAxis = new QBarCategoryAxis;
+    xAxis->append(categories);
+    chart->addAxis(xAxis, Qt::AlignBottom);
+    series->attachAxis(xAxis);
+    auto* yAxis = new QValueAxis;
+    yAxis->setRange(0, highest);
+    yAxis->setLabelFormat(QStringLiteral("%d"));
+    chart->addAxis(yAxis, Qt::AlignLeft);
+    series->attachAxis(yAxis);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    QChart* old = chart_->chart();
+    chart_->setChart(chart);
+    delete old;
+}
+
+void HistoryWindow::ShowTrace(int row) {
+    const QStandardItem* item = model_->item(row, 0);
+    if (item == nullptr) {
+        return;
+    }
+    const HistoryRun& run = runs_.at(item->data(kRunRole).toULongLong());
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Run of %1, %2")
+                              .arg(Text(HistoryDays::LocalTime(run.startMs)), Text(run.result)));
+    auto* text = new QPlainTextEdit(&dialog);
+    text->setReadOnly(true);
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    QString head = QStringLiteral("%1 of unit %2 on COM%3 (%4), data file %5 (%6)\n\n")
+                       .arg(Text(run.kind), Text(run.unitSerial), QString::number(run.port),
+                            Text(run.device), Text(run.fileName), Text(run.fileDataVersion));
+    text->setPlainText(head + HistoryTraceText::FromFile(Text(run.tracePath)));
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(text);
+    dialog.resize(900, 600);
+    dialog.exec();
+}

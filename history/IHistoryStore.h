@@ -1,0 +1,33 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "DayStats.h"
+#include "HistoryFilter.h"
+#include "HistoryRun.h"
+
+// Where the runs are kept. Every call reports failure by its result and
+// LastError; nothing throws.
+class IHistoryStore {
+  public:
+    virtual ~IHistoryStore() = default;
+
+    // The row of a run that has just started (its result "running").
+    virtual bool Begin(const HistoryRun& run) = 0;
+    // The whole row of a run that has ended; also when Begin failed.
+    virtual bool Complete(const HistoryRun& run) = 0;
+    // Newest first.
+    virtual bool List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) = 0;
+    // The runs one by one, newest first, without holding them all (a
+    // listing of a large history); `visit` returns false to stop. Without
+    // `allFields` only what a line of the text listing shows is filled in:
+    // id, kind, start, end, result, failure text and stage, port, serial
+    // number and data file version.
+    virtual bool Each(const HistoryFilter& filter, bool allFields,
+                      const std::function<bool(const HistoryRun&)>& visit) = 0;
+    // The figures per local day (StatsByDay's), oldest first.
+    virtual bool Days(const HistoryFilter& filter, std::vector<DayStats>& days) = 0;
+    virtual std::string LastError() const = 0;
+};

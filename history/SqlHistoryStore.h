@@ -1,0 +1,87 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+
+#include "IHistoryStore.h"
+
+// The history in one SQLite file through Qt SQL: the only code that knows
+// the schema. Needs a QCoreApplication (the driver is a plug-in).
+//
+// The file is shared by every program of the tool and every tile of a
+// station, each with its own connection: the write-ahead log lets readers
+// go on while one writes, each write is one statement in its own short
+// transaction, and a writer that finds the file busy waits kBusyTimeoutMs.
+//
+// A file that is not a history (another program's file, a damaged one) is
+// never written to, replaced or deleted: opening fails with the reason.
+class SqlHistoryStore final : public IHistoryStore {
+  public:
+    // The newest schema; Open migrates every older file up to it.
+    static constexpr int kSchemaVersion = 2;
+    // Writes happen on the GUI thread (at the press and after the run's
+    // last box, never while a block is on the line), so a wait for the lock
+    // is a frozen window. A write holds the lock for a fraction of a
+    // millisecond, but on a loaded machine its holder may not get the CPU:
+    // eight programs writing at once on two busy cores waited up to 0.28 s,
+    // and past 0.5 s in 2 of 12 tries. Two seconds rides that out; a file
+    // still busy then is held by another program, and the run goes
+    // unrecorded rather than wait longer.
+    static constexpr int kBusyTimeoutMs = 2000;
+
+    struct Options {
+        bool createFolder = false;  // make a missing parent folder (the default place)
+        bool readOnly = false;      // list only: no migration, no marking
+    };
+
+    // The store, or nothing with the reason in `error`. Rows left "running"
+    // by a writer on this host that is gone are marked "interrupted".
+    static std::unique_ptr<SqlHistoryStore> Open(const std::filesystem::path& file,
+                                                 std::string& error, Options options);
+    static std::unique_ptr<SqlHistoryStore> Open(const std::filesystem::path& file,
+                                                 std::string& error) {
+        return Open(file, error, Options{});
+    }
+    ~SqlHistoryStore() override;
+
+    bool Begin(const HistoryRun& run) override;
+    bool Complete(const HistoryRun& run) override;
+    bool List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) override;
+    bool Each(const HistoryFilter& filter, bool allFields,
+              const std::function<bool(const HistoryRun&)>& visit) override;
+    bool Days(const HistoryFilter& filter, std::vector<DayStats>& days) override;
+    std::string LastError() const override { return error_; }
+
+    // The schema version of the file as opened (before a migration: the
+    // file's own).
+    int FileVersion() const { return fileVersion_; }
+    // Rows marked interrupted when this store was opened.
+    int MarkedInterrupted() const { return markedInterrupted_; }
+    // "ok" for a sound file; else SQLite's findings.
+    std::string IntegrityCheck();
+
+  private:
+    SqlHistoryStore();
+    bool Prepare(const std::filesystem::path& file, const Options& options, std::string& error);
+    bool Migrate(std::string& error);
+    bool MarkInterrupted(std::string& error);
+    bool Exec(const QString& sql, std::string& error);
+    bool Write(QSqlQuery& query, const HistoryRun& run);
+    // The WHERE clause of a filter and its values; false for a bad day.
+    bool Where(const HistoryFilter& filter, QString& where, QVariantList& binds);
+    static std::string Reason(const QSqlQuery& query);
+
+    QString connection_;
+    QSqlDatabase db_;
+    std::unique_ptr<QSqlQuery> insert_;
+    std::unique_ptr<QSqlQuery> upsert_;
+    bool writable_ = true;
+    int fileVersion_ = 0;
+    int markedInterrupted_ = 0;
+    std::string error_;
+};

@@ -1,0 +1,187 @@
+// gpsupdate-auto with the history: a run is recorded whole, and a history
+// that cannot be kept (garbage, a folder that is read-only or missing, a
+// file another program holds locked, switched off) leaves the update as it
+// would be, with the reason on the end line.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "MemoryImage.h"
+#include "clsApdPacker.h"
+#include "clsPNV480DnLdData.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path Folder() {
+    static const fs::path folder = [] {
+        const fs::path dir =
+            fs::temp_directory_path() / ("gpsupdate-e2e-history-" + std::to_string(getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        return dir;
+    }();
+    return folder;
+}
+
+std::string Bytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A small data file: 40 flash blocks and 5 parameter blocks.
+std::string DataFile() {
+    clsApdPacker::Settings settings;
+    settings.flashData = clsApdPacker::SeededBytes(224 * 40, 91);
+    settings.parameterData = clsApdPacker::SeededBytes(64 * 5, 92);
+    const fs::path path = Folder() / "small.apd";
+    EXPECT_TRUE(clsApdPacker::WriteFile(path.string(), clsApdPacker::Pack(settings).value()));
+    return path.string();
+}
+
+std::string Hex(std::uint64_t value) {
+    char text[20];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+// The unit's memories after a clean update of the file.
+std::pair<std::string, std::string> ExpectedDigests(const std::string& path) {
+    clsPNV480DnLdData file;
+    file.SetFileName(path);
+    file.SetToolVersion("KQDV01.0000");
+    EXPECT_TRUE(file.LoadData()) << file.ErrorMessage();
+    sim::MemoryImage flash(4u << 20, 0xFF);
+    sim::MemoryImage parameters(64u << 10, 0xFF);
+    for (const clsDownloadUnit& block : file.FlashBlocks()) {
+        flash.Write(static_cast<std::uint32_t>(block.Address()), block.Data());
+    }
+    for (const clsDownloadUnit& block : file.EEPParameterBlocks()) {
+        parameters.Write(static_cast<std::uint32_t>(block.Address()), block.Data());
+    }
+    return {Hex(flash.Digest()), Hex(parameters.Digest())};
+}
+
+// One update of the file on a fresh simulated unit: the end line, and the
+// unit's memory digests.
+struct Update {
+    int status = -1;
+    std::string end;
+    std::pair<std::string, std::string> digests;
+};
+
+Update RunUpdate(const std::string& file, const std::vector<std::string>& historyArgs) {
+    const std::string link = (Folder() / "com3").string();
+    ChildProcess unit(GPSUNIT_SIM_PATH, {"--link", link, "--erase-ms", "200", "--check-ms", "200"});
+    EXPECT_FALSE(unit.FirstLine(5000).empty());
+    std::vector<std::string> args = {"--action", "update", "--port", "3", "--file", file};
+    args.insert(args.end(), historyArgs.begin(), historyArgs.end());
+    ChildProcess run(GPSUPDATE_AUTO_PATH, args, {{"GPSUPDATE_COM3", link}});
+    Update update;
+    update.status = run.Wait(60000);
+    const std::vector<std::string> lines = run.Lines(2000);
+    update.end = lines.empty() ? std::string() : lines.back();
+    unit.Signal(SIGTERM);
+    for (const std::string& line : unit.Lines(5000)) {
+        if (line.rfind("flash-digest ", 0) == 0) {
+            update.digests.first = line.substr(13);
+        } else if (line.rfind("parameter-digest ", 0) == 0) {
+            update.digests.second = line.substr(17);
+        }
+    }
+    return update;
+}
+
+}  // namespace
+
+TEST(HistoryAutomation, AnUpdateIsRecordedWithTheUnitTheFileAndItsBlocks) {
+    const std::string file = DataFile();
+    const fs::path history = Folder() / "good.sqlite";
+    const Update update = RunUpdate(file, {"--history", history.string()});
+    EXPECT_EQ(update.status, 0) << update.end;
+    EXPECT_NE(update.end.find(R"("result":"success")"), std::string::npos) << update.end;
+    EXPECT_NE(update.end.find(R"("recorded":true,"history_error":"")"), std::string::npos)
+        << update.end;
+
+    ChildProcess list(GPSUPDATE_HISTORY_PATH, {"--history", history.string(), "list", "--json"});
+    ASSERT_EQ(list.Wait(10000), 0) << list.Errors(1000);
+    const std::vector<std::string> rows = list.Lines(1000);
+    ASSERT_EQ(rows.size(), 1u);
+    for (const std::string& field : std::vector<std::string>{
+             R"("kind":"update")", R"("result":"success")", R"("port":3)",
+             R"("program":"gpsupdate-auto")", R"("unit_serial":"GU48A0012345")",
+             R"("unit_program_version":"GPSP01.2000")", R"("unit_data_version":"0512")",
+             R"("blocks_written":45,"retries":0)",
+             R"("file_size":)" + std::to_string(fs::file_size(file)) + ","}) {
+        EXPECT_NE(rows[0].find(field), std::string::npos) << field << "\n" << rows[0];
+    }
+}
+
+TEST(HistoryAutomation, AHistoryThatCannotBeKeptLeavesASoundUpdateAndSaysWhy) {
+    const std::string file = DataFile();
+    const fs::path garbage = Folder() / "garbage.sqlite";
+    std::ofstream(garbage, std::ios::binary) << "name,amount\nnot,a history\n";
+    const std::string garbageBefore = Bytes(garbage);
+    // A folder no file can be made in (root may write anywhere but /proc).
+    fs::path readOnly = "/proc";
+    if (geteuid() != 0) {
+        readOnly = Folder() / "read-only";
+        fs::create_directories(readOnly);
+        fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    // A history another program holds locked for writing.
+    const fs::path locked = Folder() / "locked.sqlite";
+    ASSERT_EQ(RunUpdate(file, {"--history", locked.string()}).status, 0);
+    ChildProcess locker("/usr/bin/python3",
+                        {"-c",
+                         "import sqlite3, sys, time\n"
+                         "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                         "c.execute('BEGIN EXCLUSIVE')\n"
+                         "print('locked', flush=True)\n"
+                         "time.sleep(300)\n",
+                         locked.string()});
+    ASSERT_TRUE(locker.WaitForLine("locked", 10000));
+
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        const char* reason;
+    } cases[] = {
+        {"garbage", {"--history", garbage.string()}, "is not a history database"},
+        {"read-only folder", {"--history", (readOnly / "h.sqlite").string()}, "unable to open"},
+        {"missing folder",
+         {"--history", (Folder() / "gone" / "h.sqlite").string()},
+         "does not exist"},
+        {"locked", {"--history", locked.string()}, "locked"},
+        {"switched off", {"--no-history"}, "switched off"},
+    };
+    const auto expected = ExpectedDigests(file);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Update update = RunUpdate(file, c.args);
+        EXPECT_EQ(update.status, 0) << update.end;
+        EXPECT_EQ(update.digests, expected);
+        EXPECT_NE(update.end.find(R"("result":"success")"), std::string::npos) << update.end;
+        EXPECT_NE(update.end.find(R"("recorded":false,"history_error":")"), std::string::npos)
+            << update.end;
+        const std::string error = update.end.substr(update.end.find("history_error"));
+        EXPECT_NE(error.find(c.reason), std::string::npos) << update.end;
+    }
+    locker.Signal(SIGTERM);
+    EXPECT_EQ(Bytes(garbage), garbageBefore);
+    EXPECT_FALSE(fs::exists(Folder() / "gone"));
+    std::error_code ignored;
+    fs::permissions(readOnly, fs::perms::owner_all, ignored);
+}

@@ -1,0 +1,95 @@
+// Programs writing one history file at once, and one killed in mid-run.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "ChildProcess.h"
+#include "ProcessFacts.h"
+#include "SqlHistoryStore.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path FreshFile(const std::string& name) {
+    const fs::path folder =
+        fs::temp_directory_path() /
+        ("gpsupdate-history-proc-" + std::to_string(ProcessFacts::CurrentPid()));
+    fs::create_directories(folder);
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        fs::remove(folder / (name + suffix));
+    }
+    return folder / name;
+}
+
+}  // namespace
+
+TEST(HistoryProcesses, EightProgramsRecordingAtOnceLeaveEveryRunWholeInASoundFile) {
+    constexpr int kPrograms = 8;
+    constexpr int kRunsEach = 250;
+    const fs::path file = FreshFile("eight.sqlite");
+    std::vector<std::unique_ptr<ChildProcess>> programs;
+    for (int i = 0; i < kPrograms; ++i) {
+        programs.push_back(std::make_unique<ChildProcess>(
+            HISTORY_RECORD_RUNS_PATH,
+            std::vector<std::string>{file.string(), std::to_string(kRunsEach)}));
+    }
+    for (auto& program : programs) {
+        EXPECT_EQ(program->Wait(240000), 0) << program->Errors(1000);
+        const std::vector<std::string> lines = program->Lines(5000);
+        EXPECT_EQ(lines, std::vector<std::string>{"done 250"});
+    }
+    std::string error;
+    auto store = SqlHistoryStore::Open(file, error);
+    ASSERT_NE(store, nullptr) << error;
+    std::vector<HistoryRun> runs;
+    ASSERT_TRUE(store->List({}, runs));
+    EXPECT_EQ(runs.size(), static_cast<std::size_t>(kPrograms * kRunsEach));
+    const auto whole = std::count_if(runs.begin(), runs.end(), [](const HistoryRun& run) {
+        return run.result == "success" && run.endMs >= run.startMs && run.blocksWritten == 14044;
+    });
+    EXPECT_EQ(whole, kPrograms * kRunsEach);
+    EXPECT_EQ(store->IntegrityCheck(), "ok");
+}
+
+TEST(HistoryProcesses, AProgramKilledInMidRunLeavesOneRowThatTheNextOpeningMarksInterrupted) {
+    const fs::path file = FreshFile("killed.sqlite");
+    ChildProcess earlier(HISTORY_RECORD_RUNS_PATH, {file.string(), "3"});
+    ASSERT_EQ(earlier.Wait(60000), 0) << earlier.Output();
+
+    ChildProcess killed(HISTORY_RECORD_RUNS_PATH, {file.string(), "hold"});
+    ASSERT_TRUE(killed.WaitForLine("begun ", 30000)) << killed.Output();
+    std::vector<HistoryRun> before;
+    {
+        std::string error;
+        SqlHistoryStore::Options readOnly;
+        readOnly.readOnly = true;
+        auto reader = SqlHistoryStore::Open(file, error, readOnly);
+        ASSERT_NE(reader, nullptr) << error;
+        ASSERT_TRUE(reader->List({}, before));
+    }
+    ASSERT_TRUE(killed.Signal(SIGKILL));
+    ASSERT_EQ(killed.Wait(10000), -2);
+
+    std::string error;
+    auto store = SqlHistoryStore::Open(file, error);
+    ASSERT_NE(store, nullptr) << error;
+    EXPECT_EQ(store->MarkedInterrupted(), 1);
+    std::vector<HistoryRun> after;
+    ASSERT_TRUE(store->List({}, after));
+    ASSERT_EQ(after.size(), 4u);
+    int running = 0;
+    for (HistoryRun& run : before) {
+        if (run.result == "running") {
+            ++running;
+            run.result = "interrupted";
+        }
+    }
+    EXPECT_EQ(running, 1);
+    EXPECT_EQ(after, before) << "only the killed run's result changed";
+    EXPECT_EQ(store->IntegrityCheck(), "ok");
+}

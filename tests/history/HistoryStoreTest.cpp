@@ -1,0 +1,280 @@
+// The SQLite store: what goes in comes out, listings filter and order, older
+// files are migrated, rows of writers that are gone are marked, and a file
+// that cannot be used is reported and left as it was.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "HistoryDays.h"
+#include "ProcessFacts.h"
+#include "SqlHistoryStore.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class HistoryStore : public testing::Test {
+  protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() /
+                  ("gpsupdate-history-" + std::to_string(ProcessFacts::CurrentPid()) + "-" +
+                   testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override {
+        std::error_code error;
+        fs::permissions(folder_, fs::perms::owner_all, error);
+        fs::remove_all(folder_, error);
+    }
+    fs::path File() const { return folder_ / "history.sqlite"; }
+    std::unique_ptr<SqlHistoryStore> OpenOrFail() {
+        std::string error;
+        auto store = SqlHistoryStore::Open(File(), error);
+        EXPECT_NE(store, nullptr) << error;
+        return store;
+    }
+    std::vector<HistoryRun> All(SqlHistoryStore& store, HistoryFilter filter = {}) {
+        std::vector<HistoryRun> runs;
+        EXPECT_TRUE(store.List(filter, runs)) << store.LastError();
+        return runs;
+    }
+
+    fs::path folder_;
+};
+
+std::int64_t At(const char* day, int hour) {
+    return HistoryDays::LocalDayStartMs(day).value() + hour * 3'600'000LL;
+}
+
+HistoryRun MakeRun(const std::string& id, std::int64_t startMs) {
+    HistoryRun run;
+    run.id = id;
+    run.kind = "update";
+    run.startMs = startMs;
+    run.host = ProcessFacts::HostName();
+    run.pid = ProcessFacts::CurrentPid();
+    return run;
+}
+
+HistoryRun FullRun() {
+    HistoryRun run = MakeRun("a1", At("2026-03-02", 9));
+    run.endMs = run.startMs + 95'500;
+    run.result = "failure";
+    run.failureText = "GPS 無回應,\r\n請檢查 \"連線\"";
+    run.failureStage = "flash transfer";
+    run.port = 3;
+    run.device = "/dev/ttyUSB0";
+    run.program = "gpsupdate";
+    run.programVersion = "1.0.0";
+    run.unitSerial = "GU48A0012345";
+    run.unitProgramVersion = "GPSP01.2000";
+    run.unitDataVersion = "0512";
+    run.unitRecordReport = "正常";
+    run.fileName = "/home/店/資料, 新.apd";
+    run.fileSize = 3147073;
+    run.fileSha256 = std::string(64, 'c');
+    run.fileDataVersion = "0601";
+    run.blocksWritten = 1402;
+    run.retries = 3;
+    run.tracePath = "/home/u/.local/share/gpsupdate/traces/run-1.jsonl";
+    return run;
+}
+
+std::vector<std::string> Ids(const std::vector<HistoryRun>& runs) {
+    std::vector<std::string> ids;
+    for (const HistoryRun& run : runs) {
+        ids.push_back(run.id);
+    }
+    return ids;
+}
+
+std::string Bytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+TEST_F(HistoryStore, ARunComesBackAsWrittenAtItsStartAndAtItsEnd) {
+    const HistoryRun full = FullRun();
+    HistoryRun started = full;
+    started.endMs = 0;
+    started.result = "running";
+    {
+        auto store = OpenOrFail();
+        ASSERT_TRUE(store->Begin(started)) << store->LastError();
+        EXPECT_EQ(All(*store), std::vector<HistoryRun>{started});
+        ASSERT_TRUE(store->Complete(full)) << store->LastError();
+        EXPECT_FALSE(store->Begin(started)) << "a run id is written once";
+    }
+    auto store = OpenOrFail();
+    EXPECT_EQ(store->FileVersion(), SqlHistoryStore::kSchemaVersion);
+    EXPECT_EQ(All(*store), std::vector<HistoryRun>{full});
+    EXPECT_EQ(store->IntegrityCheck(), "ok");
+}
+
+TEST_F(HistoryStore, ListingsFilterBySerialResultDayAndPortNewestFirst) {
+    auto store = OpenOrFail();
+    const struct {
+        const char* id;
+        const char* day;
+        int hour;
+        const char* serial;
+        const char* result;
+        int port;
+    } rows[] = {{"r1", "2026-03-01", 0, "S1", "success", 1},
+                {"r2", "2026-03-01", 23, "S2", "failure", 2},
+                {"r3", "2026-03-02", 12, "S1", "failure", 1},
+                {"r4", "2026-03-03", 8, "S1", "success", 2}};
+    for (const auto& row : rows) {
+        HistoryRun run = MakeRun(row.id, At(row.day, row.hour));
+        run.unitSerial = row.serial;
+        run.result = row.result;
+        run.port = row.port;
+        ASSERT_TRUE(store->Complete(run)) << store->LastError();
+    }
+    // serial, result, from, to, port, limit
+    const struct {
+        HistoryFilter filter;
+        std::vector<std::string> ids;
+    } cases[] = {
+        {{"", "", "", "", 0, 0}, {"r4", "r3", "r2", "r1"}},
+        {{"S1", "", "", "", 0, 0}, {"r4", "r3", "r1"}},
+        {{"", "failure", "", "", 0, 0}, {"r3", "r2"}},
+        {{"", "", "2026-03-01", "2026-03-01", 0, 0}, {"r2", "r1"}},
+        {{"", "", "2026-03-02", "", 0, 0}, {"r4", "r3"}},
+        {{"", "", "", "2026-03-02", 0, 0}, {"r3", "r2", "r1"}},
+        {{"", "", "", "", 2, 0}, {"r4", "r2"}},
+        {{"S1", "success", "", "", 1, 0}, {"r1"}},
+        {{"", "", "", "", 0, 2}, {"r4", "r3"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Ids(All(*store, c.filter)), c.ids)
+            << c.filter.serial << "|" << c.filter.result << "|" << c.filter.fromDay << "|"
+            << c.filter.toDay << "|" << c.filter.port;
+    }
+    HistoryFilter bad;
+    bad.fromDay = "03/01/2026";
+    std::vector<HistoryRun> runs;
+    EXPECT_FALSE(store->List(bad, runs));
+}
+
+// The file of the first schema, as the first release left it (made with
+// that release's table and two runs: one whole, one of another host still
+// running).
+TEST_F(HistoryStore, AFileOfTheFirstSchemaIsMigratedAndKeepsItsRuns) {
+    fs::copy_file(fs::path(HISTORY_FIXTURES) / "history-v1.sqlite", File());
+    {
+        auto store = OpenOrFail();
+        EXPECT_EQ(store->FileVersion(), 1);
+        const std::vector<HistoryRun> runs = All(*store);
+        ASSERT_EQ(Ids(runs), (std::vector<std::string>{"v1-run-b", "v1-run-a"}));
+        EXPECT_EQ(runs[1].unitRecordReport, "正常");
+        EXPECT_EQ(runs[1].fileSize, 23617);
+        EXPECT_EQ(runs[1].blocksWritten, 0);
+        EXPECT_EQ(runs[0].result, "running") << "another host's run is left alone";
+        HistoryRun run = FullRun();
+        ASSERT_TRUE(store->Complete(run)) << store->LastError();
+    }
+    auto store = OpenOrFail();
+    EXPECT_EQ(store->FileVersion(), SqlHistoryStore::kSchemaVersion);
+    EXPECT_EQ(All(*store).size(), 3u);
+    EXPECT_EQ(All(*store)[0], FullRun());
+    EXPECT_EQ(store->IntegrityCheck(), "ok");
+}
+
+#ifndef _WIN32
+TEST_F(HistoryStore, OnlyTheRunningRowsOfWritersGoneFromThisHostAreMarkedInterrupted) {
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(0);
+    }
+    waitpid(child, nullptr, 0);  // its id now names no process
+    HistoryRun gone = MakeRun("gone", At("2026-03-01", 1));
+    gone.pid = child;
+    gone.result = "running";
+    HistoryRun alive = MakeRun("alive", At("2026-03-01", 2));
+    alive.result = "running";
+    HistoryRun elsewhere = gone;
+    elsewhere.id = "elsewhere";
+    elsewhere.host = "another-host";
+    HistoryRun ended = gone;
+    ended.id = "ended";
+    ended.result = "success";
+    {
+        auto store = OpenOrFail();
+        for (const HistoryRun& run : {gone, alive, elsewhere, ended}) {
+            ASSERT_TRUE(store->Begin(run)) << store->LastError();
+        }
+    }
+    auto store = OpenOrFail();
+    EXPECT_EQ(store->MarkedInterrupted(), 1);
+    gone.result = "interrupted";
+    std::vector<HistoryRun> runs = All(*store);
+    std::sort(runs.begin(), runs.end(), [](auto& a, auto& b) { return a.id < b.id; });
+    EXPECT_EQ(runs, (std::vector<HistoryRun>{alive, elsewhere, ended, gone}));
+}
+
+TEST_F(HistoryStore, AFileThatCannotBeUsedIsReportedAndLeftAsItWas) {
+    // Garbage where the history should be.
+    const fs::path garbage = folder_ / "garbage.sqlite";
+    std::ofstream(garbage, std::ios::binary) << "this is a spreadsheet, not a history\n";
+    const std::string before = Bytes(garbage);
+    // A folder no file can be made in (root may write anywhere but /proc).
+    const fs::path readOnly = geteuid() == 0 ? fs::path("/proc") : folder_ / "read-only";
+    if (geteuid() != 0) {
+        fs::create_directories(readOnly);
+        fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    const struct {
+        fs::path file;
+        const char* reason;
+    } cases[] = {{garbage, "is not a history database"},
+                 {readOnly / "history.sqlite", "unable to open"},
+                 {folder_ / "missing" / "history.sqlite", "does not exist"}};
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_EQ(SqlHistoryStore::Open(c.file, error), nullptr) << c.file;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+    }
+    EXPECT_EQ(Bytes(garbage), before);
+    EXPECT_FALSE(fs::exists(readOnly / "history.sqlite"));
+    EXPECT_FALSE(fs::exists(folder_ / "missing"));
+}
+#endif
+
+TEST_F(HistoryStore, AFileAnotherProgramHoldsLockedFailsTheWriteAfterTheBusyTimeOut) {
+    auto store = OpenOrFail();
+    {
+        // Another program's connection with a write transaction open.
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "locker");
+        other.setDatabaseName(QString::fromStdString(File().string()));
+        ASSERT_TRUE(other.open());
+        QSqlQuery lock(other);
+        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(store->Begin(MakeRun("locked", 1)));
+        const auto waited = std::chrono::steady_clock::now() - start;
+        EXPECT_NE(store->LastError().find("locked"), std::string::npos) << store->LastError();
+        EXPECT_GE(waited, std::chrono::milliseconds(SqlHistoryStore::kBusyTimeoutMs));
+        EXPECT_LT(waited, std::chrono::milliseconds(SqlHistoryStore::kBusyTimeoutMs * 4));
+        ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
+        other.close();
+    }
+    QSqlDatabase::removeDatabase("locker");
+    EXPECT_TRUE(store->Begin(MakeRun("free again", 2))) << store->LastError();
+}

@@ -1,0 +1,133 @@
+// history_record_runs FILE N      records N whole runs, each its two writes
+// history_record_runs FILE hold   starts one run, says "begun ID", waits
+// history_record_runs FILE spread N DAYS
+//                                 N finished runs of many units spread over
+//                                 the last DAYS days (for the figures and
+//                                 the window's picture)
+// Prints "done N" (or the reason a write failed, exit status 1).
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <QCoreApplication>
+
+#include "HistoryDays.h"
+#include "ProcessFacts.h"
+#include "SqlHistoryStore.h"
+
+namespace {
+
+HistoryRun NewRun(int number) {
+    HistoryRun run;
+    run.id = std::to_string(ProcessFacts::CurrentPid()) + "-" + std::to_string(number);
+    run.kind = "update";
+    run.startMs = HistoryDays::NowUtcMs();
+    run.host = ProcessFacts::HostName();
+    run.pid = ProcessFacts::CurrentPid();
+    run.program = "history_record_runs";
+    run.port = 1 + number % 16;
+    run.unitSerial = "GU" + std::to_string(ProcessFacts::CurrentPid());
+    return run;
+}
+
+// Runs as a shop makes them: mostly updates, some tests and scans; one
+// update in twelve fails, one in forty is cancelled.
+int Spread(SqlHistoryStore& store, int count, int days) {
+    std::mt19937 random(601);
+    const std::int64_t now = HistoryDays::NowUtcMs();
+    const std::int64_t span = static_cast<std::int64_t>(days) * 86'400'000;
+    for (int i = 0; i < count; ++i) {
+        HistoryRun run = NewRun(i);
+        run.id = "spread-" + std::to_string(i);
+        run.startMs = now - span + span * i / count;
+        const int pick = static_cast<int>(random() % 120);
+        run.kind = pick < 100 ? "update" : pick < 112 ? "test" : "scan";
+        run.unitSerial = "GU48A" + std::to_string(1000000 + random() % 400);
+        run.unitProgramVersion = "GPSP01.2000";
+        run.unitDataVersion = "0512";
+        run.unitRecordReport = "正常";
+        run.fileDataVersion = "0601";
+        const bool update = run.kind == "update";
+        const int fate = static_cast<int>(random() % 120);
+        run.result = fate < 3 ? "cancelled" : fate < 13 ? "failure" : "success";
+        run.endMs = run.startMs + (update ? 85'000 + random() % 30'000 : 2'000);
+        if (run.result == "failure") {
+            run.failureText = "傳送失敗, 請重新連線";
+            run.failureStage = "flash transfer";
+            run.endMs = run.startMs + random() % 60'000;
+        }
+        run.blocksWritten = update && run.result == "success" ? 14044 : 0;
+        run.retries = random() % 4 == 0 ? 1 : 0;
+        run.port = 3 + static_cast<int>(random() % 4);
+        run.program = pick % 2 == 0 ? "gpsupdate" : "gpsupdate-auto";
+        if (!store.Complete(run)) {
+            std::printf("complete failed: %s\n", store.LastError().c_str());
+            return 1;
+        }
+    }
+    std::printf("done %d\n", count);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    if (argc != 3 && argc != 5) {
+        std::fprintf(stderr, "usage: history_record_runs FILE N|hold|spread N DAYS\n");
+        return 2;
+    }
+    std::string error;
+    const auto store = SqlHistoryStore::Open(argv[1], error);
+    if (store == nullptr) {
+        std::printf("open failed: %s\n", error.c_str());
+        return 1;
+    }
+    if (std::string(argv[2]) == "hold") {
+        const HistoryRun run = NewRun(0);
+        if (!store->Begin(run)) {
+            std::printf("begin failed: %s\n", store->LastError().c_str());
+            return 1;
+        }
+        std::printf("begun %s\n", run.id.c_str());
+        std::fflush(stdout);
+        std::this_thread::sleep_for(std::chrono::minutes(10));
+        return 0;
+    }
+    if (std::string(argv[2]) == "spread" && argc == 5) {
+        return Spread(*store, std::stoi(argv[3]), std::stoi(argv[4]));
+    }
+    const int count = std::stoi(argv[2]);
+    // How long each run's two writes take, on standard error.
+    std::vector<double> micros;
+    for (int i = 0; i < count; ++i) {
+        HistoryRun run = NewRun(i);
+        const auto start = std::chrono::steady_clock::now();
+        if (!store->Begin(run)) {
+            std::printf("begin failed: %s\n", store->LastError().c_str());
+            return 1;
+        }
+        run.endMs = HistoryDays::NowUtcMs();
+        run.result = "success";
+        run.blocksWritten = 14044;
+        if (!store->Complete(run)) {
+            std::printf("complete failed: %s\n", store->LastError().c_str());
+            return 1;
+        }
+        micros.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    std::sort(micros.begin(), micros.end());
+    if (!micros.empty()) {
+        std::fprintf(stderr, "two writes: median %.0f us, 99th percentile %.0f us, max %.0f us\n",
+                     micros[micros.size() / 2], micros[micros.size() * 99 / 100], micros.back());
+    }
+    std::printf("done %d\n", count);
+    return 0;
+}
