@@ -4,6 +4,7 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLayout>
@@ -383,6 +384,16 @@ bool frmMain::BrowseDataFile(bool openMode) {
     const std::string remembered = platform::ToStdString(ui->txtFileName->text());
 
     platform::FileDialogRequest request;
+    // The dialog opens where the current file is, with that file selected.
+    const QFileInfo current(ui->txtFileName->text().trimmed());
+    if (current.isAbsolute() && current.isDir()) {
+        request.folder = platform::ToStdString(QDir(current.absoluteFilePath()).absolutePath());
+    } else if (current.isAbsolute() && current.dir().exists()) {
+        request.folder = platform::ToStdString(current.absolutePath());
+        if (current.isFile()) {
+            request.fileName = platform::ToStdString(current.fileName());
+        }
+    }
     // A previous interchange file is offered again as the pre-set name.
     const std::string::size_type slash = remembered.rfind('\\');
     const std::string name = slash == std::string::npos ? remembered : remembered.substr(slash + 1);

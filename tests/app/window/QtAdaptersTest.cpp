@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -80,6 +81,33 @@ TEST(QtFileDialog, FilterPairsBecomeQtNameFilters) {
         EXPECT_EQ(QtFileDialog::ToNameFilters(c.filter), c.expected)
             << "filter \"" << c.filter << "\"";
     }
+}
+
+TEST(QtFileDialog, OpensInTheRequestedFolderWithTheFileSelected) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile file(dir.filePath(QStringLiteral("舊資料.apd")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    FileDialogRequest request;
+    request.filter = "GPS 資料檔 (*.apd)|*.apd";
+    request.folder = dir.path().toStdString();
+    request.fileName = "舊資料.apd";
+
+    QString shownFolder;
+    QStringList selected;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        shownFolder = dialog->directory().absolutePath();
+        selected = dialog->selectedFiles();
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    QtFileDialog dialog;
+    const std::optional<std::string> chosen = dialog.ShowOpen(request);
+    EXPECT_EQ(shownFolder, QDir(dir.path()).absolutePath());
+    EXPECT_EQ(selected, QStringList{file.fileName()});
+    EXPECT_EQ(chosen, QDir::toNativeSeparators(file.fileName()).toStdString());
 }
 
 TEST(QtSettingsStore, KeepsStringsBySectionAndKeyAndGivesDefaultsForABadStore) {
