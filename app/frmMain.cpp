@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include <algorithm>
 #include <exception>
 
 #include <QCloseEvent>
@@ -647,7 +648,9 @@ int frmMain::RuleHeight() const {
 }
 
 void frmMain::ApplyWindowHeight() {
-    resize(width(), RuleHeight());
+    // The window keeps the size it is designed for: its displays are laid
+    // out for that size, and the height rule alone changes it.
+    setFixedSize(std::max(width(), minimumSizeHint().width()), RuleHeight());
 }
 
 void frmMain::SetDebugAreaVisible(bool visible) {

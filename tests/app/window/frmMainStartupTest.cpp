@@ -94,6 +94,16 @@ TEST(frmMainStartup, FramesStackInOrderWithTheDebugFrameHiddenAndTheHeightRuleAp
     EXPECT_TRUE(debug->isVisible());
     EXPECT_EQ(w.height(), w.RuleHeight());
     EXPECT_LT(debug->geometry().bottom(), working->geometry().top());
+
+    // The size is the designed one: the operator cannot squeeze or stretch it.
+    for (const bool shown : {true, false}) {
+        w.SetDebugAreaVisible(shown);
+        const QSize designed = w.size();
+        EXPECT_EQ(w.minimumSize(), designed);
+        EXPECT_EQ(w.maximumSize(), designed);
+        w.resize(designed / 2);
+        EXPECT_EQ(w.size(), designed);
+    }
 }
 
 TEST(frmMainStartup, FirstRunWithAnEmptyStoreShowsTheDefaultsAndEndsInIdle) {
