@@ -166,6 +166,7 @@ void frmMain::LoadWindow() {
         });
 
     // Raises the combo's click, which hands the same number back to the driver.
+    RefreshPortItems();
     ui->ComboComPort->setCurrentIndex(m_ClsComm->ComPort() - 1);
 
     ChangeWorkState(0);
@@ -236,6 +237,9 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
                 // The list is pointed at or opened: an adapter may just have
                 // been plugged in.
                 RefreshPortToolTip();
+                if (event->type() != QEvent::ToolTip) {
+                    RefreshPortItems();
+                }
                 break;
             default:
                 break;
@@ -249,10 +253,16 @@ void frmMain::OnComboComPortClick(int index) {
     if (!m_ClsComm || index < 0) {
         return;
     }
-    bool ok = false;
-    const int port = ui->ComboComPort->itemText(index).toInt(&ok);
-    if (ok) {
-        m_ClsComm->SetComPort(static_cast<std::int16_t>(port));
+    // Item n is COM n+1, whatever its text says of the device.
+    m_ClsComm->SetComPort(static_cast<std::int16_t>(index + 1));
+}
+
+void frmMain::RefreshPortItems() {
+    QComboBox* list = ui->ComboComPort;
+    for (int index = 0; index < list->count(); ++index) {
+        const int port = index + 1;
+        list->setItemText(index, platform::ToQString(mduDisplayText::PortItemText(
+                                     port, m_Services.serial.DescribePort(port))));
     }
 }
 

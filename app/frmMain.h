@@ -122,6 +122,9 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     // The port list's tool tip for the selected number, from what the
     // system knows now (done when the list is opened or pointed at).
     void RefreshPortToolTip();
+    // The port list's item texts: each number with the device behind it, or
+    // marked as having none, from what the system knows now.
+    void RefreshPortItems();
     // The text of the diagnostic frame echo.
     std::string HostImageText() const override;
 
