@@ -24,6 +24,7 @@
 #include "clsUnitConfig3.h"
 #include "clsUnitConfigBase.h"
 #include "mduCommonMessage.h"
+#include "mduDataFileCheck.h"
 #include "mduDisplayText.h"
 #include "mduGlobalModule.h"
 #include "mduSetupOptions.h"
@@ -80,6 +81,12 @@ frmMain::frmMain(platform::PlatformServices& services, QWidget* parent)
     connect(ui->cmdExit, &QPushButton::clicked, this, [this] { close(); });
     connect(ui->ComboComPort, &QComboBox::currentIndexChanged, this,
             [this](int index) { OnComboComPortClick(index); });
+    // A name typed into the box is checked when the operator leaves it.
+    connect(ui->txtFileName, &QLineEdit::editingFinished, this, [this] {
+        if (ui->txtFileName->isModified() && !m_WorkingBusy) {
+            CheckChosenDataFile();
+        }
+    });
     ui->ComboComPort->installEventFilter(this);
 
     // The host ending the session, or asking the program to end.
@@ -292,6 +299,23 @@ void frmMain::SetFileNameText(const std::string& text) {
     ui->txtFileName->setText(platform::ToQString(text));
 }
 
+void frmMain::ChooseDataFile(const std::string& path) {
+    SetFileNameText(path);
+    CheckChosenDataFile();
+}
+
+void frmMain::CheckChosenDataFile() {
+    ui->txtFileName->setModified(false);
+    const mduDataFileCheck::Result checked =
+        mduDataFileCheck::Check(FileNameText(), clsUpdateSequence::kToolVersion);
+    SetInfoLine(mduCommonMessage::InfoLineDataFileVersion, checked.version);
+    if (checked.loaded) {
+        ShowInfoMessage(checked.message);
+    } else {
+        ShowErrorMessage(checked.message);
+    }
+}
+
 void frmMain::SelectCommPort(std::uint8_t index) {
     // Selecting raises the list's click, which hands the number to the
     // driver; selecting the item already selected does the same.
@@ -428,6 +452,7 @@ bool frmMain::BrowseDataFile(bool openMode) {
     if (!openMode) {
         return true;
     }
+    CheckChosenDataFile();
     return platform::ToStdString(ui->txtFileName->text()) != remembered;
 }
 

@@ -116,6 +116,9 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
 
     // The data file box's text, as the operator would type it.
     void SetFileNameText(const std::string& text);
+    // A data file chosen from outside the window (the command line): the
+    // box's text, checked at once as a file chosen with Browse is.
+    void ChooseDataFile(const std::string& path);
     // Everything the operator sees, and the frames behind it, also goes to
     // this observer (nullptr: none). It must outlive the window or be reset.
     void SetObserver(IRunObserver* observer);
@@ -186,6 +189,9 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     void OnCommResponseMessage(std::int32_t vCommEvent, const std::vector<std::uint8_t>& vMessage);
     void OnComboComPortClick(int index);
     void SetMessageColour(const QColor& colour, IRunObserver::MessageKind kind);
+    // Loads the file named in the data file box as an update would, and
+    // shows its version or why it cannot be used.
+    void CheckChosenDataFile();
     void FitDisplays();
     void ApplyWindowHeight();
     void StopWindowTimers();
