@@ -66,6 +66,9 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     set(CPACK_DEBIAN_PACKAGE_SECTION utils)
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    # Qt's own texts (box buttons, the file dialog) in Traditional Chinese,
+    # loaded at run time.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
     # Loaded at run time, so no library link shows them: the Traditional
     # Chinese font of the texts and Qt's platform plugins (xcb, wayland).
     set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-qpa-plugins")

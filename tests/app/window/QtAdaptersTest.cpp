@@ -12,12 +12,15 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTranslator>
 
+#include "ProgramLanguage.h"
 #include "QtFileDialog.h"
 #include "QtMessageBoxes.h"
 #include "QtSerialControl.h"
 #include "QtSettingsStore.h"
 #include "QtWindowTimer.h"
+#include "WindowHarness.h"
 
 using namespace platform;
 
@@ -242,4 +245,31 @@ TEST(QtSerialControl, DescribesTheDeviceANumberNamesAndANumberWithoutOne) {
 #endif
     qunsetenv("GPSUPDATE_COM7");
     qunsetenv("GPSUPDATE_COM8");
+}
+
+TEST(ProgramLanguage, TheBoxesButtonsAndTheFileDialogSpeakTraditionalChinese) {
+    QTranslator* translator = UseTraditionalChineseQtTexts(nullptr);
+    ASSERT_NE(translator, nullptr) << "Qt's zh_TW translations are not installed";
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("t"), QStringLiteral("x"),
+                    QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No);
+    const struct {
+        QMessageBox::StandardButton button;
+        const char* text;
+    } buttons[] = {{QMessageBox::Ok, "確定"},
+                   {QMessageBox::Cancel, "取消"},
+                   {QMessageBox::Yes, "是"},
+                   {QMessageBox::No, "否"}};
+    for (const auto& b : buttons) {
+        EXPECT_TRUE(box.button(b.button)->text().contains(QString::fromUtf8(b.text)))
+            << box.button(b.button)->text().toStdString();
+    }
+    // The window's title, which the program gives its boxes as caption.
+    WindowHarness h;
+    EXPECT_EQ(h.Start().windowTitle().toStdString(), kProgramTitle);
+
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    EXPECT_NE(dialog.labelText(QFileDialog::FileName), QStringLiteral("File &name:"));
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
 }
