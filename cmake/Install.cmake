@@ -18,10 +18,14 @@ foreach(program gpsupdate gpsupdate-auto gpsunit-sim apdtool)
     endif()
 endforeach()
 
-# The desktop's menu entry and the icon, for the window on Linux desktops.
+# The desktop's menu entry, the data file type and the icon, for the window
+# on Linux desktops.
 if(TARGET gpsupdate AND UNIX)
     install(FILES ${gps_packaging_dir}/gpsupdate.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    # The data file type (*.apd), which the desktop entry opens.
+    install(FILES ${gps_packaging_dir}/gpsupdate-apd.xml
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME gpsupdate.xml)
     install(FILES ${gps_packaging_dir}/icons/gpsupdate.svg
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
     install(DIRECTORY ${gps_packaging_dir}/icons/hicolor/
