@@ -1,10 +1,12 @@
 #include "frmMain.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLayout>
@@ -23,6 +25,7 @@
 #include "clsUnitConfig3.h"
 #include "clsUnitConfigBase.h"
 #include "mduCommonMessage.h"
+#include "mduDataFileCheck.h"
 #include "mduDisplayText.h"
 #include "mduGlobalModule.h"
 #include "mduSetupOptions.h"
@@ -79,6 +82,12 @@ frmMain::frmMain(platform::PlatformServices& services, QWidget* parent)
     connect(ui->cmdExit, &QPushButton::clicked, this, [this] { close(); });
     connect(ui->ComboComPort, &QComboBox::currentIndexChanged, this,
             [this](int index) { OnComboComPortClick(index); });
+    // A name typed into the box is checked when the operator leaves it.
+    connect(ui->txtFileName, &QLineEdit::editingFinished, this, [this] {
+        if (ui->txtFileName->isModified() && !m_WorkingBusy) {
+            CheckChosenDataFile();
+        }
+    });
     ui->ComboComPort->installEventFilter(this);
 
     // The host ending the session, or asking the program to end.
@@ -165,6 +174,7 @@ void frmMain::LoadWindow() {
         });
 
     // Raises the combo's click, which hands the same number back to the driver.
+    RefreshPortItems();
     ui->ComboComPort->setCurrentIndex(m_ClsComm->ComPort() - 1);
 
     ChangeWorkState(0);
@@ -235,6 +245,9 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
                 // The list is pointed at or opened: an adapter may just have
                 // been plugged in.
                 RefreshPortToolTip();
+                if (event->type() != QEvent::ToolTip) {
+                    RefreshPortItems();
+                }
                 break;
             default:
                 break;
@@ -248,10 +261,16 @@ void frmMain::OnComboComPortClick(int index) {
     if (!m_ClsComm || index < 0) {
         return;
     }
-    bool ok = false;
-    const int port = ui->ComboComPort->itemText(index).toInt(&ok);
-    if (ok) {
-        m_ClsComm->SetComPort(static_cast<std::int16_t>(port));
+    // Item n is COM n+1, whatever its text says of the device.
+    m_ClsComm->SetComPort(static_cast<std::int16_t>(index + 1));
+}
+
+void frmMain::RefreshPortItems() {
+    QComboBox* list = ui->ComboComPort;
+    for (int index = 0; index < list->count(); ++index) {
+        const int port = index + 1;
+        list->setItemText(index, platform::ToQString(mduDisplayText::PortItemText(
+                                     port, m_Services.serial.DescribePort(port))));
     }
 }
 
@@ -279,6 +298,23 @@ void frmMain::ChangeWorkState(std::int32_t newState) {
 
 void frmMain::SetFileNameText(const std::string& text) {
     ui->txtFileName->setText(platform::ToQString(text));
+}
+
+void frmMain::ChooseDataFile(const std::string& path) {
+    SetFileNameText(path);
+    CheckChosenDataFile();
+}
+
+void frmMain::CheckChosenDataFile() {
+    ui->txtFileName->setModified(false);
+    const mduDataFileCheck::Result checked =
+        mduDataFileCheck::Check(FileNameText(), clsUpdateSequence::kToolVersion);
+    SetInfoLine(mduCommonMessage::InfoLineDataFileVersion, checked.version);
+    if (checked.loaded) {
+        ShowInfoMessage(checked.message);
+    } else {
+        ShowErrorMessage(checked.message);
+    }
 }
 
 void frmMain::SelectCommPort(std::uint8_t index) {
@@ -400,6 +436,16 @@ bool frmMain::BrowseDataFile(bool openMode) {
     const std::string remembered = platform::ToStdString(ui->txtFileName->text());
 
     platform::FileDialogRequest request;
+    // The dialog opens where the current file is, with that file selected.
+    const QFileInfo current(ui->txtFileName->text().trimmed());
+    if (current.isAbsolute() && current.isDir()) {
+        request.folder = platform::ToStdString(QDir(current.absoluteFilePath()).absolutePath());
+    } else if (current.isAbsolute() && current.dir().exists()) {
+        request.folder = platform::ToStdString(current.absolutePath());
+        if (current.isFile()) {
+            request.fileName = platform::ToStdString(current.fileName());
+        }
+    }
     // A previous interchange file is offered again as the pre-set name.
     const std::string::size_type slash = remembered.rfind('\\');
     const std::string name = slash == std::string::npos ? remembered : remembered.substr(slash + 1);
@@ -423,6 +469,7 @@ bool frmMain::BrowseDataFile(bool openMode) {
     if (!openMode) {
         return true;
     }
+    CheckChosenDataFile();
     return platform::ToStdString(ui->txtFileName->text()) != remembered;
 }
 
@@ -653,7 +700,9 @@ int frmMain::RuleHeight() const {
 }
 
 void frmMain::ApplyWindowHeight() {
-    resize(width(), RuleHeight());
+    // The window keeps the size it is designed for: its displays are laid
+    // out for that size, and the height rule alone changes it.
+    setFixedSize(std::max(width(), minimumSizeHint().width()), RuleHeight());
 }
 
 void frmMain::SetDebugAreaVisible(bool visible) {

@@ -118,12 +118,18 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
 
     // The data file box's text, as the operator would type it.
     void SetFileNameText(const std::string& text);
+    // A data file chosen from outside the window (the command line): the
+    // box's text, checked at once as a file chosen with Browse is.
+    void ChooseDataFile(const std::string& path);
     // Everything the operator sees, and the frames behind it, also goes to
     // this observer (nullptr: none). It must outlive the window or be reset.
     void SetObserver(IRunObserver* observer);
     // The port list's tool tip for the selected number, from what the
     // system knows now (done when the list is opened or pointed at).
     void RefreshPortToolTip();
+    // The port list's item texts: each number with the device behind it, or
+    // marked as having none, from what the system knows now.
+    void RefreshPortItems();
     // The text of the diagnostic frame echo.
     std::string HostImageText() const override;
 
@@ -188,6 +194,9 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     void OnCommResponseMessage(std::int32_t vCommEvent, const std::vector<std::uint8_t>& vMessage);
     void OnComboComPortClick(int index);
     void SetMessageColour(const QColor& colour, IRunObserver::MessageKind kind);
+    // Loads the file named in the data file box as an update would, and
+    // shows its version or why it cannot be used.
+    void CheckChosenDataFile();
     void FitDisplays();
     void ApplyWindowHeight();
     void StopWindowTimers();

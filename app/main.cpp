@@ -1,6 +1,7 @@
 // gpsupdate: writes a new data set into a vehicle GPS warning unit over a
-// serial cable. One window; the command line knows only --help and
-// --version, answered before anything of the window is created.
+// serial cable. One window, one copy per user; the command line takes a data
+// file to start with and --help and --version, answered before anything of
+// the window is created.
 //
 // Screenshot mode, for checking the window without a desktop: with
 // GPSUPDATE_SCREENSHOT=<file.png> the window is shown, left to settle, saved
@@ -11,13 +12,14 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QPixmap>
 #include <QStandardPaths>
 #include <QTimer>
@@ -25,6 +27,7 @@
 #include "GpsUpdateVersion.h"
 #include "HistoryOpener.h"
 #include "ProgramFonts.h"
+#include "ProgramLanguage.h"
 #include "QtClock.h"
 #include "QtFileDialog.h"
 #include "QtMessageBoxes.h"
@@ -35,7 +38,9 @@
 #include "RunRecorder.h"
 #include "RunTrace.h"
 #include "WindowRunFacts.h"
+#include "RunningCopy.h"
 #include "frmMain.h"
+#include "mduCommandLine.h"
 #include "mduCommonMessage.h"
 #include "mduDisplayText.h"
 #include "mduGlobalModule.h"
@@ -44,23 +49,35 @@
 namespace {
 
 constexpr const char* kHelpText =
-    R"(Usage: gpsupdate [--history FILE | --no-history] [--help | --version]
+    R"(Usage: gpsupdate [--history FILE | --no-history] [FILE.apd]
+       gpsupdate --help | --version
 Writes a new data set into a vehicle GPS warning unit over a serial cable.
-Everything is chosen in the window: the data file (.apd), the COM port or
-the automatic port scan, and the update.
+Everything else is chosen in the window: the data file (.apd), the COM port
+or the automatic port scan, and the update. FILE.apd is the data file to
+start with (it is checked at once); without it the last one is used.
+
+One copy runs per user: starting another brings the running window to the
+front (handing it FILE.apd when one is given, unless it is updating) and
+ends. Without a desktop the window cannot open: gpsupdate-auto does the same
+work without one.
 
 Options:
-  --help                         show this text and exit
+  -h, --help                     show this text and exit
   --version                      show the program's version and exit
   --history FILE                 record every run in the history FILE
   --no-history                   record nothing
+  --                             what follows is the file, even if it
+                                 begins with "-"
+
+Exit status: 0 the window was closed (or the running copy took over),
+2 unknown option, 3 no display, 4 another copy runs but does not answer.
 
 Environment:
   GPSUPDATE_COM<n>=PATH          port COM<n> (1 to 16) is the device PATH,
                                  e.g. the terminal gpsunit-sim prints
   GPSUPDATE_SCREENSHOT=FILE      show the window, save it as a PNG picture,
                                  print the path and exit (settings are read,
-                                 not written)
+                                 not written; another copy may be running)
   GPSUPDATE_SCREENSHOT_DEBUG=1   with GPSUPDATE_SCREENSHOT: also show the
                                  diagnostic frame and sample texts
   GPSUPDATE_HISTORY=FILE         the history file when --history is not given
@@ -73,20 +90,31 @@ Every scan, connection test and update leaves a trace for support (the last
 ~/.local/share/gpsupdate/history.sqlite, that gpsupdate-history shows.
 )";
 
-// --help and --version, the only arguments the program takes; they need no
-// display. Returns true when one of them was given and answered.
-bool AnswerInformationOption(int argc, char* argv[]) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0) {
-            std::fputs(kHelpText, stdout);
-            return true;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("gpsupdate %s\n", gpsupdate::kVersion);
-            return true;
-        }
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
+
+// The data file of the command line as an absolute path (a file manager
+// starts the program in a folder of its own), from Qt's arguments, which
+// spell every name on every system.
+QString DataFileArgument() {
+    const QStringList arguments = QCoreApplication::arguments();
+    std::vector<std::string> args;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        args.push_back(arguments[i].toStdString());
     }
-    return false;
+    std::string path;
+    bool off = false;
+    std::string error;
+    if (!HistoryLocation::TakeOptions(args, path, off, error)) {
+        return {};
+    }
+    const std::optional<mduCommandLine::Options> options = mduCommandLine::Parse(args, error);
+    if (!options || options->file.empty()) {
+        return {};
+    }
+    return QFileInfo(QString::fromStdString(options->file)).absoluteFilePath();
 }
 
 // The diagnostic frame with the lamps in their four colours, and the longest
@@ -104,20 +132,64 @@ void ShowDisplaySample(frmMain& window) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (AnswerInformationOption(argc, argv)) {
-        return 0;
-    }
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string historyPath;
     bool noHistory = false;
-    std::string historyOptionError;
-    if (!HistoryLocation::TakeOptions(args, historyPath, noHistory, historyOptionError)) {
-        std::fprintf(stderr, "gpsupdate: %s\n", historyOptionError.c_str());
-        return 2;
+    std::string error;
+    if (!HistoryLocation::TakeOptions(args, historyPath, noHistory, error)) {
+        std::fprintf(stderr, "gpsupdate: %s (see gpsupdate --help)\n", error.c_str());
+        return mduCommandLine::ExitUsage;
     }
+    const std::optional<mduCommandLine::Options> options = mduCommandLine::Parse(args, error);
+    if (!options) {
+        std::fprintf(stderr, "gpsupdate: %s (see gpsupdate --help)\n", error.c_str());
+        return mduCommandLine::ExitUsage;
+    }
+    if (options->help) {
+        std::fputs(kHelpText, stdout);
+        return 0;
+    }
+    if (options->version) {
+        std::printf("gpsupdate %s\n", gpsupdate::kVersion);
+        return 0;
+    }
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // Qt would end with advice to reinstall; the operator learns what is missing.
+    const std::string noDisplay = mduCommandLine::NoDisplayLine(
+        Environment("DISPLAY"), Environment("WAYLAND_DISPLAY"), Environment("QT_QPA_PLATFORM"));
+    if (!noDisplay.empty()) {
+        std::fprintf(stderr, "gpsupdate: %s\n", noDisplay.c_str());
+        return mduCommandLine::ExitNoDisplay;
+    }
+#endif
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(mduSetupOptions::AppName));
     UseTraditionalChineseFont(app);
+    UseTraditionalChineseQtTexts(&app);
+    const QString dataFile = DataFileArgument();
+    const QString screenshot = qEnvironmentVariable("GPSUPDATE_SCREENSHOT");
+
+    // One copy per user: two would share the ports and the settings.
+    RunningCopy copy(RunningCopy::ForThisUser());
+    if (screenshot.isEmpty()) {
+        switch (copy.HandOver(dataFile, 3000)) {
+            case RunningCopy::HandOverResult::Taken:
+                std::fprintf(stderr,
+                             "gpsupdate: already running for this user; its window was brought "
+                             "to the front\n");
+                return 0;
+            case RunningCopy::HandOverResult::NoAnswer:
+                std::fprintf(stderr,
+                             "gpsupdate: another copy is running for this user but does not "
+                             "answer; end it before starting a new one\n");
+                return mduCommandLine::ExitOtherCopy;
+            case RunningCopy::HandOverResult::NoOtherCopy:
+                break;
+        }
+        // Without the socket later copies are not sent here; the window works all the same.
+        copy.Listen();
+    }
     mduGlobalModule::InitGlobalTables();
 
     platform::QtTimerFactory timers;
@@ -128,6 +200,8 @@ int main(int argc, char* argv[]) {
     platform::QtSerialControl serial;
     platform::PlatformServices services{timers, clock, messageBoxes, fileDialog, settings, serial};
 
+    // The boxes carry the window's title as their caption, from the first.
+    QApplication::setApplicationDisplayName(QString::fromUtf8(kProgramTitle));
     frmMain window(services);
     messageBoxes.SetParentWindow(&window);
     fileDialog.SetParentWindow(&window);
@@ -157,8 +231,19 @@ int main(int argc, char* argv[]) {
     window.SetObserver(&observers);
     QObject::connect(&window, &frmMain::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    QObject::connect(&copy, &RunningCopy::broughtToFront, &window, [&window](const QString& file) {
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+        // A file handed over during an update would change nothing now.
+        if (!file.isEmpty() && !window.WorkingBusy()) {
+            window.ChooseDataFile(file.toStdString());
+        }
+    });
+    if (!dataFile.isEmpty()) {
+        window.ChooseDataFile(dataFile.toStdString());
+    }
 
-    const QString screenshot = qEnvironmentVariable("GPSUPDATE_SCREENSHOT");
     if (screenshot.isEmpty()) {
         window.show();
         const int status = app.exec();

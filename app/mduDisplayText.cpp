@@ -88,4 +88,21 @@ std::string PortToolTip(int port, const platform::PortFacts& facts) {
     return details.empty() ? text : text + "\n" + details;
 }
 
+std::string PortItemText(int port, const platform::PortFacts& facts) {
+    std::string text = std::to_string(port) + ":";
+    if (facts.device.empty()) {
+        return text + " 無裝置";
+    }
+    const std::string::size_type slash = facts.device.find_last_of("/\\");
+    const std::string name =
+        slash == std::string::npos ? facts.device : facts.device.substr(slash + 1);
+    if (name != "COM" + std::to_string(port)) {
+        text += " " + name;
+    }
+    if (!facts.present) {
+        return text + " (目前不存在)";
+    }
+    return facts.description.empty() ? text : text + " (" + facts.description + ")";
+}
+
 }  // namespace mduDisplayText

@@ -59,6 +59,13 @@ std::string PercentText(std::int32_t value, std::int32_t max);
 // of a USB adapter), so that an operator can find the number of an adapter.
 std::string PortToolTip(int port, const platform::PortFacts& facts);
 
+// The port list's item for a number: the number, then the device behind it
+// and the system's description of it ("2: ttyUSB0 (FT232R USB UART)"), or a
+// mark that no device has the number ("1: 無裝置") or that the named device
+// is not there now ("3: gpsunit (目前不存在)"). A device named like the
+// number itself (Windows' "COM2") is not repeated.
+std::string PortItemText(int port, const platform::PortFacts& facts);
+
 // What the message area's first ":" is followed by while blocks are sent:
 // " (計時: " clock " , 進度: " percentage ")".
 std::string ProgressSuffix(const std::string& clock, const std::string& percent);

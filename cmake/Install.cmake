@@ -18,10 +18,14 @@ foreach(program gpsupdate gpsupdate-auto gpsupdate-history gpsunit-sim apdtool)
     endif()
 endforeach()
 
-# The desktop's menu entry and the icon, for the window on Linux desktops.
+# The desktop's menu entry, the data file type and the icon, for the window
+# on Linux desktops.
 if(TARGET gpsupdate AND UNIX)
     install(FILES ${gps_packaging_dir}/gpsupdate.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    # The data file type (*.apd), which the desktop entry opens.
+    install(FILES ${gps_packaging_dir}/gpsupdate-apd.xml
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME gpsupdate.xml)
     install(FILES ${gps_packaging_dir}/icons/gpsupdate.svg
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
     install(DIRECTORY ${gps_packaging_dir}/icons/hicolor/
@@ -71,6 +75,9 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     set(CPACK_DEBIAN_PACKAGE_SECTION utils)
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    # Qt's own texts (box buttons, the file dialog) in Traditional Chinese,
+    # loaded at run time.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
     # Loaded at run time, so no library link shows them: the Traditional
     # Chinese font of the texts and Qt's platform plugins (xcb, wayland).
     # The history's SQLite driver is a Qt SQL plug-in, also loaded at run time.

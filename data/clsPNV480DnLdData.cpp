@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -173,16 +174,24 @@ bool clsPNV480DnLdData::Fail(LoadFailure failure, std::string_view description) 
         case LoadFailure::None:
             lastFailure_ = LoadFailure::Preparation;
             errorMessage_ = MessagePreparation() + " : " + std::string(description);
+            failureReason_ = description;
             break;
     }
     return false;
 }
 
+bool clsPNV480DnLdData::FailContent(std::string reason) {
+    failureReason_ = std::move(reason);
+    return Fail(LoadFailure::Content);
+}
+
 bool clsPNV480DnLdData::LoadData() {
     errorMessage_.clear();
+    failureReason_.clear();
     lastFailure_ = LoadFailure::None;
     clsApdReader reader;  // read-only; closed whichever way this returns
     if (!reader.OpenFile(fileName_)) {
+        failureReason_ = "the file cannot be opened (it is missing, a folder or not readable)";
         return Fail(LoadFailure::CannotOpen);
     }
     return Load(reader);
@@ -190,6 +199,7 @@ bool clsPNV480DnLdData::LoadData() {
 
 bool clsPNV480DnLdData::LoadData(std::span<const std::uint8_t> image) {
     errorMessage_.clear();
+    failureReason_.clear();
     lastFailure_ = LoadFailure::None;
     clsApdReader reader;
     reader.OpenMemory(image);
@@ -218,35 +228,66 @@ bool clsPNV480DnLdData::ReadVersionText(clsApdReader& reader, std::size_t limit,
 // part, the two records and each of the three sections alike.
 bool clsPNV480DnLdData::Load(clsApdReader& reader) {
     try {
-        std::array<std::uint8_t, 3> record{};
-        const auto readText = [&](std::size_t limit, std::string& text) {
-            if (!reader.Read(std::span(record).first(2))) {
-                return false;
+        // Where the file ends, for the reasons of a file that ends early.
+        const std::optional<std::uint64_t> fileSize = reader.Remaining();
+        const auto endsInside = [&](const std::string& part, std::uint64_t length) {
+            const std::uint64_t from = reader.Position();
+            std::string reason = "the file ";
+            if (fileSize) {
+                reason += "is " + std::to_string(*fileSize) + " bytes long and ";
             }
+            reason += "ends inside the " + part + " (bytes " + std::to_string(from) + " to " +
+                      std::to_string(from + length - 1) + ")";
+            return FailContent(std::move(reason));
+        };
+        std::array<std::uint8_t, 3> record{};
+        const auto readText = [&](std::size_t limit, const std::string& what, std::string& text) {
+            if (!reader.Read(std::span(record).first(2))) {
+                return endsInside("length of the " + what, 2);
+            }
+            const std::uint64_t from = reader.Position();
             const auto declared = static_cast<std::int16_t>(TwoByteDataToInteger(record));
-            return ReadVersionText(reader, limit, text) &&
-                   static_cast<std::int32_t>(text.size()) == declared;
+            if (!ReadVersionText(reader, limit, text)) {
+                if (text.size() > limit) {
+                    return FailContent("the " + what + " (from byte " + std::to_string(from) +
+                                       ") is longer than " + std::to_string(limit) + " characters");
+                }
+                return FailContent("the file ends at byte " + std::to_string(reader.Position()) +
+                                   " inside the " + what + " (from byte " + std::to_string(from) +
+                                   "), before its closing 0 byte");
+            }
+            if (static_cast<std::int32_t>(text.size()) != declared) {
+                return FailContent("the " + what + " has " + std::to_string(text.size()) +
+                                   " characters but its length says " + std::to_string(declared));
+            }
+            return true;
+        };
+        const auto readRecord = [&](const std::string& what) {
+            if (!reader.Read(record)) {
+                return endsInside(what, record.size());
+            }
+            if (!mduGlobalModule::CheckCrc16(record)) {
+                return FailContent("the CRC check of the " + what + " failed");
+            }
+            return true;
         };
 
-        if (!readText(kVersionLimit, dataFileVersion_)) {
-            return Fail(LoadFailure::Content);
-        }
-        if (!readText(kListLimit, toolVersionList_)) {
-            return Fail(LoadFailure::Content);
+        if (!readText(kVersionLimit, "data file version", dataFileVersion_) ||
+            !readText(kListLimit, "tool version list", toolVersionList_)) {
+            return false;
         }
         if (!MatchVersionList(toolVersion_, toolVersionList_)) {
+            failureReason_ = "the tool version " + toolVersion_ +
+                             " is not in the file's tool version list \"" + toolVersionList_ + "\"";
             return Fail(LoadFailure::ToolVersion);
         }
-        if (!readText(kListLimit, unitProgramVersionList_)) {
-            return Fail(LoadFailure::Content);
-        }
-
-        if (!reader.Read(record) || !mduGlobalModule::CheckCrc16(record)) {
-            return Fail(LoadFailure::Content);
+        if (!readText(kListLimit, "unit program version list", unitProgramVersionList_) ||
+            !readRecord("key record")) {
+            return false;
         }
         const std::uint8_t key = record[0];
-        if (!reader.Read(record) || !mduGlobalModule::CheckCrc16(record)) {
-            return Fail(LoadFailure::Content);
+        if (!readRecord("header page count record")) {
+            return false;
         }
         const std::int32_t pages = mduGlobalModule::XorCrcLoByte(key, record[0]);
         if (pages == 0) {
@@ -259,7 +300,11 @@ bool clsPNV480DnLdData::Load(clsApdReader& reader) {
         }
 
         std::vector<std::uint8_t> header(static_cast<std::size_t>(pages) * kPageSize);
-        if (!reader.Read(header) || !ParseHeaderSection(header, key)) {
+        if (!reader.Read(header)) {
+            return endsInside("header section of " + std::to_string(pages) + " pages",
+                              header.size());
+        }
+        if (!ParseHeaderSection(header, key)) {
             return Fail(LoadFailure::Content);
         }
 
@@ -267,7 +312,8 @@ bool clsPNV480DnLdData::Load(clsApdReader& reader) {
             return Fail(LoadFailure::Preparation, "the skip section has no pages (skip count 0)");
         }
         if (!reader.Skip(static_cast<std::uint64_t>(skipPages_) * kPageSize)) {
-            return Fail(LoadFailure::Content);
+            return endsInside("skip section of " + std::to_string(skipPages_) + " pages",
+                              static_cast<std::uint64_t>(skipPages_) * kPageSize);
         }
 
         if (bodyLength_ == 0) {
@@ -278,7 +324,8 @@ bool clsPNV480DnLdData::Load(clsApdReader& reader) {
         // A file too short for its body is refused before the buffer is made.
         const std::optional<std::uint64_t> left = reader.Remaining();
         if (left && *left < bodySize) {
-            return Fail(LoadFailure::Content);
+            return endsInside("body section of " + std::to_string(bodyLength_) + " bytes",
+                              bodySize);
         }
         std::shared_ptr<std::uint8_t[]> body = NewBodyBuffer(bodySize);
         if (!body) {
@@ -299,25 +346,28 @@ bool clsPNV480DnLdData::ParseHeaderSection(std::span<std::uint8_t> header, std::
         header[i] ^= keyPage[i % kPageSize];
     }
     if (!clsFastCrc16::Check(header)) {
+        failureReason_ = "the CRC check of the header section failed";
         return false;
     }
 
     const auto field = [&](std::size_t at, std::size_t size, const char* name,
                            std::span<const std::uint8_t>& out) {
         if (at + size > header.size()) {
-            ShowHeaderFault(std::string("Header field out of range: the ") + name + " (bytes " +
-                            std::to_string(at) + " to " + std::to_string(at + size - 1) +
-                            ") runs past the end of the " + std::to_string(header.size()) +
-                            "-byte header section");
+            failureReason_ = std::string("Header field out of range: the ") + name + " (bytes " +
+                             std::to_string(at) + " to " + std::to_string(at + size - 1) +
+                             ") runs past the end of the " + std::to_string(header.size()) +
+                             "-byte header section";
+            ShowHeaderFault(failureReason_);
             return false;
         }
         out = std::span<const std::uint8_t>(header).subspan(at, size);
         return true;
     };
-    const auto signed16 = [](std::int32_t value, const char* name) {
+    const auto signed16 = [this](std::int32_t value, const char* name) {
         if (value > 32767) {
-            ShowHeaderFault(std::string("Overflow: the ") + name + " " + std::to_string(value) +
-                            " is above 32767");
+            failureReason_ = std::string("Overflow: the ") + name + " " + std::to_string(value) +
+                             " is above 32767";
+            ShowHeaderFault(failureReason_);
             return false;
         }
         return true;
@@ -362,6 +412,7 @@ bool clsPNV480DnLdData::ParseBodySection(clsApdReader& reader, std::shared_ptr<s
                                          std::size_t bodySize, std::uint8_t key) {
     if (!clsFastCrc16::Ready()) {
         // Without the CRC tables nothing can be checked; the CRC reports that.
+        failureReason_ = "the CRC tables are not ready: the body section cannot be checked";
         if (reader.Skip(bodySize)) {
             clsFastCrc16::Check(std::array<std::uint8_t, 1>{});
         }
@@ -419,7 +470,11 @@ bool clsPNV480DnLdData::ParseBodySection(clsApdReader& reader, std::shared_ptr<s
     while (left > 0) {
         std::span<const std::uint8_t> piece = reader.ReadSome(std::min(left, kBodyPiece));
         if (piece.empty()) {
-            return false;  // the file ended early or could not be read
+            // The file ended early or could not be read.
+            failureReason_ = "the file ends at byte " + std::to_string(reader.Position()) +
+                             " inside the body section (" + std::to_string(left) +
+                             " bytes of it missing)";
+            return false;
         }
         left -= piece.size();
         if (splitFill > 0) {
@@ -441,13 +496,19 @@ bool clsPNV480DnLdData::ParseBodySection(clsApdReader& reader, std::shared_ptr<s
     }
     flush();
     if (crc != 0) {
+        failureReason_ = "the CRC check of the body section failed";
         return false;
     }
 
     const std::size_t parameterLength = static_cast<std::size_t>(parameterLength_);
     const std::size_t flashLength = static_cast<std::size_t>(flashLength_);
     if (parameterLength + flashLength > bodySize) {
-        return false;  // a block range would run past the body
+        // A block range would run past the body.
+        failureReason_ = "the parameter and flash data (" + std::to_string(parameterLength) +
+                         " + " + std::to_string(flashLength) +
+                         " bytes) are longer than the body section (" + std::to_string(bodySize) +
+                         " bytes)";
+        return false;
     }
     const clsDownloadUnit::SharedBuffer shared = std::move(body);
     const auto cut = [&](clsDnLdUnitDataArray& list, std::size_t start, std::size_t length,

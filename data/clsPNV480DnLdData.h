@@ -55,6 +55,10 @@ class clsPNV480DnLdData {
     void SetToolVersion(const std::string& version) { toolVersion_ = version; }
     const std::string& ErrorMessage() const { return errorMessage_; }
     LoadFailure LastFailure() const { return lastFailure_; }
+    // What the last LoadData found wrong, plainly and in English, for tools
+    // and support rather than the operator: which part or check failed and,
+    // for a file that ends early, how long it is and which bytes were due.
+    const std::string& FailureReason() const { return failureReason_; }
 
     // Loads the file named by FileName. False on failure, with ErrorMessage
     // and LastFailure telling why; the lists are then not to be used.
@@ -115,12 +119,14 @@ class clsPNV480DnLdData {
     bool ParseBodySection(clsApdReader& reader, std::shared_ptr<std::uint8_t[]> body,
                           std::size_t bodySize, std::uint8_t key);
     bool Fail(LoadFailure failure, std::string_view description = {});
+    bool FailContent(std::string reason);
     static const clsDownloadUnit* Next(const clsDnLdUnitDataArray& list, std::int32_t& cursor);
     static const clsDownloadUnit* Current(const clsDnLdUnitDataArray& list, std::int32_t cursor);
 
     std::string fileName_;
     std::string toolVersion_;
     std::string errorMessage_;
+    std::string failureReason_;
     LoadFailure lastFailure_ = LoadFailure::None;
 
     std::string dataFileVersion_;

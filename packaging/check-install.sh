@@ -2,7 +2,8 @@
 # Install check (CTest "install_tree"): installs a build tree into a temporary
 # root with the package's prefix, lists what arrived and fails when a file is
 # missing, an installed program does not answer --version and --help, the
-# desktop entry lacks a key, or an icon is not the size its folder names.
+# desktop entry lacks a key, the data file type does not name the type the
+# entry opens, or an icon is not the size its folder names.
 #   check-install.sh BUILD_DIR VERSION [--desktop] PROGRAM...
 set -euo pipefail
 
@@ -37,6 +38,7 @@ done
 icon_sizes=(16 22 24 32 48 64 128 256)
 if ((desktop)); then
   expected+=("$prefix/share/applications/gpsupdate.desktop"
+             "$prefix/share/mime/packages/gpsupdate.xml"
              "$prefix/share/icons/hicolor/scalable/apps/gpsupdate.svg")
   for size in "${icon_sizes[@]}"; do
     expected+=("$prefix/share/icons/hicolor/${size}x${size}/apps/gpsupdate.png")
@@ -69,11 +71,18 @@ done
 if ((desktop)); then
   entry="$root$prefix/share/applications/gpsupdate.desktop"
   for key in Type=Application 'Name=' 'Name\[zh_TW\]=' 'Comment=' 'Icon=gpsupdate$' \
-             'Exec=gpsupdate$' 'Categories='; do
+             'Exec=gpsupdate %f$' 'Categories=' 'MimeType=application/x-gpsupdate-apd;$'; do
     grep -q "^$key" "$entry" || fail "the desktop entry has no line ${key//\\/}"
   done
   if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$entry" || fail "desktop-file-validate rejects the desktop entry"
+  fi
+  # The type the entry opens is the one the package registers for *.apd.
+  mime="$root$prefix/share/mime/packages/gpsupdate.xml"
+  if [ -s "$mime" ]; then
+    grep -q '<mime-type type="application/x-gpsupdate-apd">' "$mime" &&
+      grep -q '<glob pattern="\*.apd"/>' "$mime" ||
+      fail "the data file type does not register *.apd as application/x-gpsupdate-apd"
   fi
   # PNG: the width and height are the big-endian words at bytes 16 and 20.
   for size in "${icon_sizes[@]}"; do

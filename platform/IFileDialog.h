@@ -16,6 +16,9 @@ struct FileDialogRequest {
     std::string fileName;
     // 4 = hide the read-only box, 2 = ask before overwriting.
     int flags = 0;
+    // The folder the dialog opens in (empty: the dialog's own choice). A
+    // relative pre-set file name is selected in it.
+    std::string folder;
 };
 
 class IFileDialog {

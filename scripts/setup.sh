@@ -12,7 +12,7 @@ packages=(
   libgl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth
-  fonts-noto-cjk
+  fonts-noto-cjk qt6-translations-l10n
   python3 hyperfine
 )
 

@@ -42,8 +42,8 @@ int main(int argc, char* argv[]) {
     std::string error;
     const std::optional<AutoOptions> parsed = AutoOptions::Parse(args, error);
     if (!parsed) {
-        std::fprintf(stderr, "gpsupdate-auto: %s\n\n%s", error.c_str(),
-                     AutoOptions::Usage().c_str());
+        // One line: a script's log shows the reason, not a page of help.
+        std::fprintf(stderr, "gpsupdate-auto: %s (see gpsupdate-auto --help)\n", error.c_str());
         return 2;
     }
     const AutoOptions& options = *parsed;

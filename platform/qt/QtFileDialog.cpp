@@ -59,6 +59,9 @@ std::optional<std::string> QtFileDialog::Show(const FileDialogRequest& request, 
         const qsizetype index = request.filterIndex - 1;
         dialog.selectNameFilter(filters.value(index >= 0 && index < filters.size() ? index : 0));
     }
+    if (!request.folder.empty()) {
+        dialog.setDirectory(ToQString(request.folder));
+    }
     if (!request.fileName.empty()) {
         dialog.selectFile(ToQString(request.fileName));
     }

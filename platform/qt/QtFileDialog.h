@@ -11,8 +11,9 @@ namespace platform {
 
 // The common file dialog on QFileDialog. The request's filter
 // ("desc|pattern|desc|pattern", patterns separated by ";") becomes Qt's name
-// filters, its 1-based index the selected filter, its file name the pre-set
-// selection, flag 2 the overwrite prompt of the save dialog.
+// filters, its 1-based index the selected filter, its folder the folder shown
+// first, its file name the pre-set selection, flag 2 the overwrite prompt of
+// the save dialog.
 class QtFileDialog final : public IFileDialog {
   public:
     std::optional<std::string> ShowOpen(const FileDialogRequest& request) override;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -106,14 +107,27 @@ TEST(ApdTool, InspectExitStatusTellsTheFailureCase) {
         Args inspectExtra;
         int status;
         const char* letter;
+        const char* reason;
     };
     const Case cases[] = {
-        {{}, {}, ApdTool::kOk, ""},
-        {{}, {"--tool-version", "KQDV02.0000"}, ApdTool::kToolVersion, "B"},
-        {{"--tool-versions", "KQDV02.0000"}, {}, ApdTool::kToolVersion, "B"},
-        {{"--header-pages", "1"}, {}, ApdTool::kContent, "C"},
-        {{"--skip-pages", "0"}, {}, ApdTool::kPreparation, "D"},
-        {{"--header-pages", "200"}, {}, ApdTool::kPreparation, "D"},
+        {{}, {}, ApdTool::kOk, "", ""},
+        {{},
+         {"--tool-version", "KQDV02.0000"},
+         ApdTool::kToolVersion,
+         "B",
+         "the tool version KQDV02.0000 is not in the file's tool version list"},
+        {{"--tool-versions", "KQDV02.0000"},
+         {},
+         ApdTool::kToolVersion,
+         "B",
+         "the tool version KQDV01.0000 is not in the file's tool version list"},
+        {{"--header-pages", "1"},
+         {},
+         ApdTool::kContent,
+         "C",
+         "Header field out of range: the page order table"},
+        {{"--skip-pages", "0"}, {}, ApdTool::kPreparation, "D", "the skip section has no pages"},
+        {{"--header-pages", "200"}, {}, ApdTool::kPreparation, "D", "header page count 200"},
     };
     const apdtest::TempApd dir(std::vector<std::uint8_t>{});
     const std::string file = dir.Dir() + "/case.apd";
@@ -137,7 +151,9 @@ TEST(ApdTool, InspectExitStatusTellsTheFailureCase) {
                                      : std::string("failure case ") + c.letter),
                       std::string::npos)
                 << said;
-            EXPECT_NE(said.find("異常狀況"), std::string::npos) << said;
+            EXPECT_NE(said.find(c.reason), std::string::npos) << said;
+            // The operator's advice only in the JSON, beside the reason.
+            EXPECT_EQ(said.find("異常狀況") != std::string::npos, json) << said;
             if (c.packExtra == Args{"--header-pages", "1"}) {
                 EXPECT_NE(run.err.find("apdtool: message box: Header field"), std::string::npos)
                     << "the header fault box goes to the error output: " << run.err;
@@ -146,7 +162,18 @@ TEST(ApdTool, InspectExitStatusTellsTheFailureCase) {
     }
     const ToolRun missing = Tool({"inspect", dir.Dir() + "/none.apd"});
     EXPECT_EQ(missing.status, ApdTool::kCannotOpen);
-    EXPECT_NE(missing.err.find("無法開啟檔案"), std::string::npos);
+    EXPECT_NE(missing.err.find("none.apd: the file cannot be opened"), std::string::npos);
+
+    // A file cut short says where it ends and what was still due.
+    ASSERT_EQ(
+        Tool({"pack", "--output", file, "--flash-random", "300", "--param-random", "20"}).status,
+        ApdTool::kOk);
+    std::filesystem::resize_file(file, 900);
+    const ToolRun cut = Tool({"inspect", file});
+    EXPECT_EQ(cut.status, ApdTool::kContent);
+    EXPECT_NE(cut.err.find(": the file is 900 bytes long and ends inside the body section"),
+              std::string::npos)
+        << cut.err;
 }
 
 TEST(ApdTool, MalformedCommandLinesAreUsageErrors) {

@@ -192,7 +192,10 @@ permutation drawn from the seed), P header pages (default 2) and S skip pages
 inspect loads FILE as the update tool does, with tool version V (default
 KQDV01.0000), and prints the data file version, both version lists, the data
 lengths E and F and the block counts; --blocks adds, and --json always
-includes, each block's address, length and SHA-256.
+includes, each block's address, length and SHA-256. A file that does not
+load is told in one line: which part or check failed and, when the file ends
+early, how long it is and which bytes were due (--json: "reason", beside the
+window's "error_message").
 
 exit status: 0 ok, 1 pack failed, 2 usage error, 3 to 6 inspect failure case
 A (cannot open), B (tool version not in the list), C (content fault or short
@@ -336,7 +339,8 @@ int ApdTool::Inspect(const std::vector<std::string>& args, std::ostream& out, st
         if (!loaded) {
             text += ",\"failure\":\"" + std::string(CaseLetter(data.LastFailure())) +
                     "\",\"exit_status\":" + std::to_string(status) +
-                    ",\"error_message\":" + JsonText::Utf8(data.ErrorMessage()) + "}\n";
+                    ",\"error_message\":" + JsonText::Utf8(data.ErrorMessage()) +
+                    ",\"reason\":" + JsonText::Utf8(data.FailureReason()) + "}\n";
             out << text;
             return status;
         }
@@ -359,8 +363,9 @@ int ApdTool::Inspect(const std::vector<std::string>& args, std::ostream& out, st
     }
 
     if (!loaded) {
-        err << data.ErrorMessage() << '\n';
-        err << "apdtool: " << file << ": failure case " << CaseLetter(data.LastFailure()) << '\n';
+        // What is wrong with the file; the operator's advice is the window's.
+        err << "apdtool: " << file << ": " << data.FailureReason() << " (failure case "
+            << CaseLetter(data.LastFailure()) << ")\n";
         return status;
     }
     out << "file                         " << file << '\n'

@@ -36,3 +36,28 @@ TEST(mduDisplayText, TheMessageAreaKeepsItsFirstPartOnlyWhenAsked) {
     EXPECT_EQ(ComposeInfoLine("GPS   序          號   : GU1", ""), "GPS   序          號   : ");
     EXPECT_EQ(ComposeInfoLine("no label", "x"), "no label: x");
 }
+
+TEST(mduDisplayText, ThePortListNamesTheDeviceBehindEachNumberOrMarksItsAbsence) {
+    const auto facts = [](std::string device, bool present, std::string description) {
+        platform::PortFacts f;
+        f.device = std::move(device);
+        f.present = present;
+        f.description = std::move(description);
+        return f;
+    };
+    const struct {
+        int port;
+        platform::PortFacts facts;
+        const char* text;
+    } cases[] = {
+        {1, {}, "1: 無裝置"},
+        {2, facts("/dev/ttyUSB0", true, "FT232R USB UART"), "2: ttyUSB0 (FT232R USB UART)"},
+        {3, facts("/tmp/gpsunit", false, ""), "3: gpsunit (目前不存在)"},
+        {4, facts("/dev/ttyS0", true, ""), "4: ttyS0"},
+        {5, facts("COM5", true, "USB Serial Port"), "5: (USB Serial Port)"},
+        {6, facts("\\\\.\\COM12", true, ""), "6: COM12"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PortItemText(c.port, c.facts), c.text) << c.port;
+    }
+}

@@ -7,16 +7,20 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTranslator>
 
+#include "ProgramLanguage.h"
 #include "QtFileDialog.h"
 #include "QtMessageBoxes.h"
 #include "QtSerialControl.h"
 #include "QtSettingsStore.h"
 #include "QtWindowTimer.h"
+#include "WindowHarness.h"
 
 using namespace platform;
 
@@ -80,6 +84,33 @@ TEST(QtFileDialog, FilterPairsBecomeQtNameFilters) {
         EXPECT_EQ(QtFileDialog::ToNameFilters(c.filter), c.expected)
             << "filter \"" << c.filter << "\"";
     }
+}
+
+TEST(QtFileDialog, OpensInTheRequestedFolderWithTheFileSelected) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile file(dir.filePath(QStringLiteral("舊資料.apd")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    FileDialogRequest request;
+    request.filter = "GPS 資料檔 (*.apd)|*.apd";
+    request.folder = dir.path().toStdString();
+    request.fileName = "舊資料.apd";
+
+    QString shownFolder;
+    QStringList selected;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        shownFolder = dialog->directory().absolutePath();
+        selected = dialog->selectedFiles();
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    QtFileDialog dialog;
+    const std::optional<std::string> chosen = dialog.ShowOpen(request);
+    EXPECT_EQ(shownFolder, QDir(dir.path()).absolutePath());
+    EXPECT_EQ(selected, QStringList{file.fileName()});
+    EXPECT_EQ(chosen, QDir::toNativeSeparators(file.fileName()).toStdString());
 }
 
 TEST(QtSettingsStore, KeepsStringsBySectionAndKeyAndGivesDefaultsForABadStore) {
@@ -214,4 +245,31 @@ TEST(QtSerialControl, DescribesTheDeviceANumberNamesAndANumberWithoutOne) {
 #endif
     qunsetenv("GPSUPDATE_COM7");
     qunsetenv("GPSUPDATE_COM8");
+}
+
+TEST(ProgramLanguage, TheBoxesButtonsAndTheFileDialogSpeakTraditionalChinese) {
+    QTranslator* translator = UseTraditionalChineseQtTexts(nullptr);
+    ASSERT_NE(translator, nullptr) << "Qt's zh_TW translations are not installed";
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("t"), QStringLiteral("x"),
+                    QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No);
+    const struct {
+        QMessageBox::StandardButton button;
+        const char* text;
+    } buttons[] = {{QMessageBox::Ok, "確定"},
+                   {QMessageBox::Cancel, "取消"},
+                   {QMessageBox::Yes, "是"},
+                   {QMessageBox::No, "否"}};
+    for (const auto& b : buttons) {
+        EXPECT_TRUE(box.button(b.button)->text().contains(QString::fromUtf8(b.text)))
+            << box.button(b.button)->text().toStdString();
+    }
+    // The window's title, which the program gives its boxes as caption.
+    WindowHarness h;
+    EXPECT_EQ(h.Start().windowTitle().toStdString(), kProgramTitle);
+
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    EXPECT_NE(dialog.labelText(QFileDialog::FileName), QStringLiteral("File &name:"));
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
 }

@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "WindowHarness.h"
+#include "clsComm.h"
 #include "mduCommonMessage.h"
 
 using platform::FileDialogRequest;
@@ -163,7 +164,7 @@ TEST(frmMainBrowse, AnInterchangeFileIsPresetAndTheResultTellsAChangedChoice) {
     EXPECT_FALSE(w.BrowseDataFile(false));
 }
 
-TEST(frmMainDisplay, ThePortListsTipNamesTheDeviceBehindTheSelectedNumber) {
+TEST(frmMainDisplay, ThePortListAndItsTipNameTheDeviceBehindEachNumber) {
     WindowHarness h;
     platform::PortFacts adapter;
     adapter.device = "/dev/ttyUSB0";
@@ -181,6 +182,9 @@ TEST(frmMainDisplay, ThePortListsTipNamesTheDeviceBehindTheSelectedNumber) {
     const auto tip = [combo] { return combo->toolTip().toStdString(); };
 
     EXPECT_EQ(tip(), "傳輸埠選定\nCOM1: 這台電腦沒有此編號的序列埠");
+    EXPECT_EQ(combo->itemText(0).toStdString(), "1: 無裝置");
+    EXPECT_EQ(combo->itemText(1).toStdString(), "2: ttyUSB0 (FT232R USB UART)");
+    EXPECT_EQ(combo->itemText(2).toStdString(), "3: gpsunit (目前不存在)");
     combo->setCurrentIndex(1);
     EXPECT_EQ(tip(),
               "傳輸埠選定\nCOM2 = /dev/ttyUSB0\nFT232R USB UART, 製造商: FTDI, 序號: A50285BI");
@@ -197,5 +201,7 @@ TEST(frmMainDisplay, ThePortListsTipNamesTheDeviceBehindTheSelectedNumber) {
     QCoreApplication::processEvents();
     combo->hidePopup();
     EXPECT_EQ(tip(), "傳輸埠選定\nCOM3 = /tmp/gpsunit (由 GPSUPDATE_COM3 指定)");
+    EXPECT_EQ(combo->itemText(2).toStdString(), "3: gpsunit");
     EXPECT_EQ(w.SelectedPort(), 3);
+    EXPECT_EQ(w.CommDriver()->ComPort(), 3);
 }

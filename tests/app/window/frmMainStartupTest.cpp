@@ -37,7 +37,7 @@ TEST(frmMainStartup, EveryControlCarriesItsNameCaptionAndToolTip) {
         {"txtFileName", nullptr, "", "GPS 更新檔案名稱"},  // its text: the platform's default
         {"cmdBrowser", "text", "瀏覽", "GPS 更新檔案選定"},
         {"Label1_1", "text", "傳輸埠(COM #)", ""},
-        {"ComboComPort", "currentText", "1", "傳輸埠選定"},
+        {"ComboComPort", "currentText", "1: 無裝置", "傳輸埠選定"},
         {"cmdAutoCommPortScan", "text", "自動掃描", "自動掃描傳輸埠(1 ~ 16)"},
         {"cmdHelloDevice", "text", "連結測試", "與 GPS 連線測試"},
         {"cmdExit", "text", "離    開", "離開本程式"},
@@ -58,7 +58,7 @@ TEST(frmMainStartup, EveryControlCarriesItsNameCaptionAndToolTip) {
     auto* combo = h.Control<QComboBox>("ComboComPort");
     ASSERT_EQ(combo->count(), 16);
     for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(combo->itemText(i).toInt(), i + 1);
+        EXPECT_TRUE(combo->itemText(i).startsWith(QStringLiteral("%1:").arg(i + 1)));
     }
     auto* info = h.Control<QListWidget>("lsbxDownloadInformation");
     ASSERT_EQ(info->count(), mduCommonMessage::InfoLineCount);
@@ -94,6 +94,16 @@ TEST(frmMainStartup, FramesStackInOrderWithTheDebugFrameHiddenAndTheHeightRuleAp
     EXPECT_TRUE(debug->isVisible());
     EXPECT_EQ(w.height(), w.RuleHeight());
     EXPECT_LT(debug->geometry().bottom(), working->geometry().top());
+
+    // The size is the designed one: the operator cannot squeeze or stretch it.
+    for (const bool shown : {true, false}) {
+        w.SetDebugAreaVisible(shown);
+        const QSize designed = w.size();
+        EXPECT_EQ(w.minimumSize(), designed);
+        EXPECT_EQ(w.maximumSize(), designed);
+        w.resize(designed / 2);
+        EXPECT_EQ(w.size(), designed);
+    }
 }
 
 TEST(frmMainStartup, FirstRunWithAnEmptyStoreShowsTheDefaultsAndEndsInIdle) {
@@ -103,7 +113,7 @@ TEST(frmMainStartup, FirstRunWithAnEmptyStoreShowsTheDefaultsAndEndsInIdle) {
     EXPECT_EQ(w.FileNameText(), frmMain::DefaultFileName());
     ASSERT_NE(w.CommDriver(), nullptr);
     EXPECT_EQ(w.CommDriver()->ComPort(), 1);
-    EXPECT_EQ(h.Control<QComboBox>("ComboComPort")->currentText(), "1");
+    EXPECT_EQ(w.SelectedPort(), 1);
     // The switch is read first; with its default the other two follow.
     EXPECT_EQ(h.store.ReadKeys(),
               (std::vector<std::string>{mduSetupOptions::KeyAutoSave, mduSetupOptions::KeyFileName,
@@ -156,7 +166,7 @@ TEST(frmMainStartup, StoredSettingsAreRestoredUnlessTheSwitchIsZero) {
         frmMain& w = h.Start();
         EXPECT_EQ(w.FileNameText(), "D:\\地圖\\new.apd");
         EXPECT_EQ(w.CommDriver()->ComPort(), 7);
-        EXPECT_EQ(h.Control<QComboBox>("ComboComPort")->currentText(), "7");
+        EXPECT_EQ(w.SelectedPort(), 7);
     }
     {
         WindowHarness h;
@@ -193,7 +203,7 @@ TEST(frmMainStartup, AStoredPortOutsideOneToSixteenFallsBackToTheDriversPort) {
         h.Preset(mduSetupOptions::KeyCommPort, c.stored);
         frmMain& w = h.Start();
         EXPECT_EQ(w.CommDriver()->ComPort(), c.port);
-        EXPECT_EQ(h.Control<QComboBox>("ComboComPort")->currentText().toInt(), c.port);
+        EXPECT_EQ(w.SelectedPort(), c.port);
         w.close();
         EXPECT_EQ(h.Stored(mduSetupOptions::KeyCommPort), std::to_string(c.port));
     }
@@ -223,7 +233,7 @@ TEST(frmMainStartup, SelectingItemFiveSetsTheDriversPortAndIsSavedOnExit) {
     WindowHarness h;
     frmMain& w = h.StartIdle();
     auto* combo = h.Control<QComboBox>("ComboComPort");
-    combo->setCurrentIndex(combo->findText("5"));
+    combo->setCurrentIndex(4);
     EXPECT_EQ(w.CommDriver()->ComPort(), 5);
     h.Control<QPushButton>("cmdExit")->click();
     EXPECT_EQ(h.Stored(mduSetupOptions::KeyCommPort), "5");

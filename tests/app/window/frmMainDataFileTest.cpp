@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+
+#include "TempDataFile.h"
+#include "WindowHarness.h"
+#include "clsApdPacker.h"
+#include "clsPNV480DnLdData.h"
+#include "mduCommonMessage.h"
+#include "mduDataFileCheck.h"
+
+namespace {
+
+std::vector<std::uint8_t> GoodImage() {
+    clsApdPacker::Settings settings;
+    settings.dataFileVersion = "0602";
+    settings.flashData = clsApdPacker::SeededBytes(224 * 3, 5);
+    settings.parameterData = clsApdPacker::SeededBytes(64, 6);
+    return clsApdPacker::Pack(settings).value();
+}
+
+}  // namespace
+
+TEST(frmMainDataFile, BrowseOpensInTheCurrentFilesFolderWithTheFileSelected) {
+    const TempDataFile file(GoodImage(), "地圖/new.apd");
+    const std::string folder = (file.Folder() / "地圖").generic_string();
+    WindowHarness h;
+    frmMain& w = h.StartIdle();
+    const struct {
+        std::string current;
+        std::string folder;
+        std::string fileName;
+    } cases[] = {
+        {file.Path(), folder, "new.apd"},
+        {folder + "/gone.apd", folder, ""},  // no such file: its folder, nothing selected
+        {folder + "/", folder, ""},          // a folder (the start-up text)
+        {"relative.apd", "", ""},            // not a place the window knows
+        {"/no/such/folder/a.apd", "", ""},
+    };
+    for (const auto& c : cases) {
+        w.SetFileNameText(c.current);
+        h.dialog.QueueCancel();
+        w.BrowseDataFile(true);
+        EXPECT_EQ(h.dialog.Requests().back().request.folder, c.folder) << c.current;
+        EXPECT_EQ(h.dialog.Requests().back().request.fileName, c.fileName) << c.current;
+    }
+}
+
+TEST(frmMainDataFile, AChosenFileIsCheckedAtOnceWhateverWayItWasChosen) {
+    const TempDataFile good(GoodImage());
+    std::vector<std::uint8_t> damagedImage = GoodImage();
+    damagedImage.resize(damagedImage.size() - 100);
+    const TempDataFile damaged(damagedImage);
+    WindowHarness h;
+    frmMain& w = h.StartIdle();
+    const auto versionLine = [&w] {
+        const std::string line = w.InfoLine(mduCommonMessage::InfoLineDataFileVersion);
+        return line.substr(line.find(':') + 2);
+    };
+
+    // Browse.
+    h.dialog.QueuePath(good.Path());
+    h.Control<QPushButton>("cmdBrowser")->click();
+    EXPECT_EQ(versionLine(), "0602");
+    EXPECT_EQ(w.MessageText(), std::string(mduDataFileCheck::FileReadyText) + "0602");
+    EXPECT_EQ(w.MessageColour(), QGuiApplication::palette().color(QPalette::WindowText));
+
+    // The command line: a damaged file is reported before any unit is greeted.
+    w.ChooseDataFile(damaged.Path());
+    EXPECT_EQ(versionLine(), "");
+    EXPECT_EQ(w.MessageText(), clsPNV480DnLdData::MessageContent());
+    EXPECT_EQ(w.MessageColour(), QColor(255, 0, 0));
+    EXPECT_TRUE(h.line.Writes().empty());
+
+    // Typed: checked when the operator leaves the box after changing it.
+    QLineEdit* box = h.Control<QLineEdit>("txtFileName");
+    box->setText(QString::fromStdString(good.Path()));
+    box->setModified(true);
+    emit box->editingFinished();
+    EXPECT_EQ(versionLine(), "0602");
+    w.ShowInfoMessage("");
+    emit box->editingFinished();  // unchanged since: not loaded again
+    EXPECT_EQ(w.MessageText(), "");
+
+    // A cancelled Browse leaves the displays alone.
+    h.dialog.QueueCancel();
+    h.Control<QPushButton>("cmdBrowser")->click();
+    EXPECT_EQ(w.MessageText(), "");
+}

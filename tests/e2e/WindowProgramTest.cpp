@@ -1,0 +1,103 @@
+// The window program's command line, start-up checks and single copy, run as
+// an operator or a file manager would start it.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <thread>
+
+#include "ChildProcess.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A home and a temporary folder of its own, so that the settings, the traces
+// and the single-copy socket are the test's.
+struct FreshUser {
+    fs::path root;
+    FreshUser() {
+        root = fs::temp_directory_path() /
+               ("gpsupdate-user-" + std::to_string(::getpid()) + "-" +
+                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        fs::create_directories(root / "home");
+        fs::create_directories(root / "tmp");
+    }
+    ~FreshUser() {
+        std::error_code ignored;
+        fs::remove_all(root, ignored);
+    }
+    std::map<std::string, std::string> Env() const {
+        return {{"HOME", (root / "home").string()},
+                {"XDG_CONFIG_HOME", (root / "home/.config").string()},
+                {"XDG_DATA_HOME", (root / "home/.local/share").string()},
+                {"TMPDIR", (root / "tmp").string()},
+                {"QT_QPA_PLATFORM", "offscreen"}};
+    }
+    bool Listening() const {
+        for (const auto& entry : fs::directory_iterator(root / "tmp")) {
+            if (entry.path().filename().string().starts_with("gpsupdate-")) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+TEST(WindowProgram, AWrongArgumentOrNoDisplayEndsWithOneLineThatSaysWhy) {
+    const struct {
+        std::vector<std::string> args;
+        std::map<std::string, std::string> env;
+        int status;
+        const char* says;
+    } cases[] = {
+        {{"--port", "3"}, {}, 2, "gpsupdate: unknown option \"--port\" (see gpsupdate --help)\n"},
+        {{"a.apd", "b.apd"}, {}, 2, "only one data file"},
+        {{},
+         {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}},
+         3,
+         "use gpsupdate-auto"},
+    };
+    for (const auto& c : cases) {
+        ChildProcess program(GPSUPDATE_PATH, c.args, c.env);
+        EXPECT_EQ(program.Wait(10000), c.status) << c.says;
+        const std::string errors = program.Errors(1000);
+        EXPECT_NE(errors.find(c.says), std::string::npos) << errors;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    }
+}
+
+TEST(WindowProgram, ASecondCopyForTheSameUserHandsOverAndEnds) {
+    FreshUser user;
+    ChildProcess first(GPSUPDATE_PATH, {}, user.Env());
+    for (int i = 0; i < 100 && !user.Listening(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(user.Listening());
+
+    ChildProcess second(GPSUPDATE_PATH, {"new.apd"}, user.Env());
+    EXPECT_EQ(second.Wait(10000), 0);
+    EXPECT_NE(second.Errors(1000).find("already running"), std::string::npos);
+    EXPECT_EQ(first.Wait(0), -1);  // the first goes on
+
+    // Another user (another home) gets a window of its own.
+    FreshUser other;
+    ChildProcess third(GPSUPDATE_PATH, {}, other.Env());
+    for (int i = 0; i < 100 && !other.Listening(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_TRUE(other.Listening());
+    for (ChildProcess* program : {&first, &third}) {
+        program->Signal(SIGTERM);
+        EXPECT_EQ(program->Wait(10000), 0);
+    }
+}
