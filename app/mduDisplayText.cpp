@@ -71,7 +71,7 @@ std::string PortToolTip(int port, const platform::PortFacts& facts) {
     }
     text += name + " = " + facts.device;
     if (facts.named) {
-        text += " (由 GPSUPDATE_" + name + " 指定)";
+        text += " (由設定指定)";  // named in the environment, not found by the system
     }
     if (!facts.present) {
         return text + " (目前不存在)";

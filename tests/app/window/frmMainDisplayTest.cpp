@@ -189,7 +189,7 @@ TEST(frmMainDisplay, ThePortListAndItsTipNameTheDeviceBehindEachNumber) {
     EXPECT_EQ(tip(),
               "傳輸埠選定\nCOM2 = /dev/ttyUSB0\nFT232R USB UART, 製造商: FTDI, 序號: A50285BI");
     combo->setCurrentIndex(2);
-    EXPECT_EQ(tip(), "傳輸埠選定\nCOM3 = /tmp/gpsunit (由 GPSUPDATE_COM3 指定) (目前不存在)");
+    EXPECT_EQ(tip(), "傳輸埠選定\nCOM3 = /tmp/gpsunit (由設定指定) (目前不存在)");
 
     // An adapter plugged in while the window is open shows when the list is
     // next pointed at or opened.
@@ -200,7 +200,7 @@ TEST(frmMainDisplay, ThePortListAndItsTipNameTheDeviceBehindEachNumber) {
     QCoreApplication::sendEvent(combo, &press);
     QCoreApplication::processEvents();
     combo->hidePopup();
-    EXPECT_EQ(tip(), "傳輸埠選定\nCOM3 = /tmp/gpsunit (由 GPSUPDATE_COM3 指定)");
+    EXPECT_EQ(tip(), "傳輸埠選定\nCOM3 = /tmp/gpsunit (由設定指定)");
     EXPECT_EQ(combo->itemText(2).toStdString(), "3: gpsunit");
     EXPECT_EQ(w.SelectedPort(), 3);
     EXPECT_EQ(w.CommDriver()->ComPort(), 3);
