@@ -422,6 +422,12 @@ void clsUpdateSequence::ConnectState() {
     switch (page.Event) {
         case kEventAutoRunning:
             if (update) {
+                // A port its control closed since the last run (the unit was
+                // unplugged, perhaps plugged back in) is opened afresh.
+                clsComm& comm = commands->Comm();
+                if (comm.mMsComm() != nullptr && !comm.mMsComm()->PortOpen()) {
+                    comm.SetCommuStats(comm.NewCommStats(0, true, true, false));
+                }
                 if (commands->SendHello(true, false)) {
                     SetLamp(kLampConnect, kLampBusy);
                     window_.ShowInfoMessage(msg::ConnectingText);

@@ -287,6 +287,11 @@ TEST(Transfer, AUnitPulledOutMidTransferIsReportedAndAFreshOneIsUpdated) {
     rig.boxes.Clear();
     ASSERT_EQ(rig.Update(), RunOutcome::Succeeded);
     EXPECT_TRUE(rig.UnitHoldsFile());
+
+    // Unplugged and plugged back in while idle: the control closed the port
+    // under the driver, and the next update opens it afresh.
+    rig.line.SetPortOpen(false);
+    ASSERT_EQ(rig.Update(), RunOutcome::Succeeded);
 }
 TEST(ClosingCommand, APortLostBeforeTheClosingCommandEndsTheRunAtOnceWithItsFailureText) {
     SequenceRig rig;
