@@ -96,6 +96,7 @@ void AutoRunner::Finish(const std::string& result, int exitStatus) {
     memorySampler_.stop();
     end.peakPrivateKiB = std::max(peakPrivateKiB_, CurrentPrivateKiB());
     end.idlePrivateKiB = idlePrivateKiB_;
+    end.dataWritten = options_.action == AutoOptions::Action::Update && exitStatus == 0;
     report_.WriteEnd(end);
 
     // Let the idle state's entry run, so the picture shows the window as the
