@@ -11,7 +11,7 @@ set(gps_packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 # The programs: the window, the automation runner, the simulated unit and the
 # data file tool.
 set(gps_installed_programs)
-foreach(program gpsupdate gpsupdate-auto gpsunit-sim apdtool)
+foreach(program gpsupdate gpsupdate-auto gpsupdate-station gpsunit-sim apdtool)
     if(TARGET ${program})
         install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
         list(APPEND gps_installed_programs ${program})
@@ -27,6 +27,11 @@ if(TARGET gpsupdate AND UNIX)
     install(DIRECTORY ${gps_packaging_dir}/icons/hicolor/
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor
             FILES_MATCHING PATTERN "*.png")
+endif()
+# The update station's own entry (same icon).
+if(TARGET gpsupdate-station AND UNIX)
+    install(FILES ${gps_packaging_dir}/gpsupdate-station.desktop
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
@@ -57,7 +62,8 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
         "Writes a new data set into a vehicle GPS warning unit over a serial cable
  gpsupdate is the operator's window: it loads an update data file (.apd),
  finds the unit on a serial port and writes the data set into it.
- gpsupdate-auto runs the same update without an operator, gpsunit-sim is a
+ gpsupdate-auto runs the same update without an operator, gpsupdate-station
+ updates several units at once (one serial port each), gpsunit-sim is a
  simulated unit on a pseudo-terminal and apdtool packs and inspects data files.")
     set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
     set(CPACK_STRIP_FILES ON)

@@ -41,6 +41,10 @@ if ((desktop)); then
   for size in "${icon_sizes[@]}"; do
     expected+=("$prefix/share/icons/hicolor/${size}x${size}/apps/gpsupdate.png")
   done
+  for program in "${programs[@]}"; do
+    [ "$program" = gpsupdate-station ] &&
+      expected+=("$prefix/share/applications/gpsupdate-station.desktop")
+  done
 fi
 for file in "${expected[@]}"; do
   [ -s "$root$file" ] || fail "missing $file"
@@ -69,6 +73,10 @@ if ((desktop)); then
   done
   if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$entry" || fail "desktop-file-validate rejects the desktop entry"
+    station="$root$prefix/share/applications/gpsupdate-station.desktop"
+    if [ -e "$station" ]; then
+      desktop-file-validate "$station" || fail "desktop-file-validate rejects the station's entry"
+    fi
   fi
   # PNG: the width and height are the big-endian words at bytes 16 and 20.
   for size in "${icon_sizes[@]}"; do

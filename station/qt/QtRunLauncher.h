@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <map>
+#include <memory>
+
+#include "IRunLauncher.h"
+
+class QProcess;
+class QTimer;
+
+// Each run a gpsupdate-auto child (QProcess) with the station's environment,
+// off screen. Output lines are handed on as they come. Stop asks the child
+// to end as the host asks a window to (SIGTERM), and kills it if it has not
+// ended after kStopGraceMs. On Linux a child is also told to end when the
+// station dies, so none outlives it.
+class QtRunLauncher final : public QObject, public IRunLauncher {
+    Q_OBJECT
+
+  public:
+    static constexpr int kStopGraceMs = 10000;
+
+    // program: the gpsupdate-auto to run.
+    explicit QtRunLauncher(QString program, QObject* parent = nullptr);
+    ~QtRunLauncher() override;
+
+    Id Start(const RunRequest& request, Events events, std::string& error) override;
+    void Stop(Id id) override;
+    void Kill(Id id) override;
+    std::string DeviceForPort(int port) const override;
+
+    // The arguments of a run's child.
+    static QStringList Arguments(const RunRequest& request);
+    int Running() const { return static_cast<int>(runs_.size()); }
+
+  private:
+    struct Run {
+        QProcess* process = nullptr;
+        Events events;
+        QByteArray pending;  // output after the last line feed
+        QByteArray errors;   // the tail of its standard error
+        QTimer* killTimer = nullptr;
+    };
+    void OnOutput(Id id);
+    void OnFinished(Id id, int code, bool crashed);
+
+    QString program_;
+    std::map<Id, Run> runs_;
+    Id lastId_ = 0;
+};
