@@ -109,6 +109,12 @@ bool CommandLine::Parse(const std::vector<std::string>& args, ProgramOptions& op
         {"--hold-back-ms", integer(0, 1000, [&](std::int64_t n) { options.holdBackMs = n; })},
         {"--link",
          [&](const std::string& v) { return !v.empty() && (options.linkPath = v, true); }},
+        {"--absent-ms", integer(0, 3'600'000, [&](std::int64_t n) { unit.absentMs = n; })},
+        {"--stay-ms", integer(0, 3'600'000, [&](std::int64_t n) { unit.stayMs = n; })},
+        {"--next-serial",
+         [&](const std::string& v) {
+             return IsFieldText(v) && (unit.nextSerials.push_back(v), true);
+         }},
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
@@ -189,6 +195,15 @@ Unit identity and timing:
   --flash-size N           flash memory size in bytes (default 4194304)
   --param-size N           parameter memory size in bytes (default 65536)
   --seed N                 seeds the unit's choice of reply head codes (default 1)
+
+Units plugged in and pulled out behind the line:
+  --absent-ms N            no unit answers for the first N ms, nor for N ms
+                           between two units (default 0)
+  --stay-ms N              after its memory check a unit stays N ms, then
+                           leaves the line (default: it stays)
+  --next-serial TEXT       once a unit has left, another one with this serial
+                           number and fresh memories arrives (repeatable: in
+                           order)
 
 Line and program:
   --pace                   model the wire at the line rate the host set on the
