@@ -125,10 +125,15 @@ bool CommandLine::Parse(const std::vector<std::string>& args, ProgramOptions& op
             name.resize(equals);
         }
         if (name == "--help" || name == "-h" || name == "--pace" || name == "--any-baud" ||
-            name == "--log-brief") {
+            name == "--log-brief" || name == "--pace-sleeps") {
             if (value) {
                 error = name + " takes no value";
                 return false;
+            }
+            if (name == "--pace-sleeps") {
+                options.pace = true;
+                options.paceSleeps = true;
+                continue;
             }
             (name == "--pace"        ? options.pace
              : name == "--any-baud"  ? options.anyBaud
@@ -213,6 +218,10 @@ Line and program:
                            read, and reply bytes are sent one by one; the log
                            gives when each request's first byte was read
                            (read_us) and when each reply was written ("written")
+  --pace-sleeps            --pace, but between bytes the unit waits on the
+                           system's timers instead of watching the line
+                           without sleeping around each reply (for many units
+                           on few CPUs, which stay awake anyway)
   --hold-back-ms N         like a USB adapter that holds received bytes: each
                            reply reaches the host at once, N ms after its last
                            byte came off the wire (default 0)

@@ -135,7 +135,7 @@ bool Station::Launch(int port, RunRequest::Action action, std::string& why) {
         p.tile.EndRun(ChildExit{true, 0, error}, nowMs_());
         if (action == RunRequest::Action::Update) {
             ++failed_;
-            records_.push_back({port, "", StationTile::Result::Failure, why, 0});
+            records_.push_back({port, "", StationTile::Result::Failure, why, 0, -1});
             if (onRunEnded) {
                 onRunEnded(records_.back());
             }
@@ -144,6 +144,9 @@ bool Station::Launch(int port, RunRequest::Action action, std::string& why) {
         return false;
     }
     p.child = *id;
+    if (firstStartMs_ < 0) {
+        firstStartMs_ = nowMs_();
+    }
     if (onRunStarted) {
         onRunStarted(port, action);
     }
@@ -177,6 +180,7 @@ void Station::OnExit(int port, IRunLauncher::Id id, const ChildExit& exit) {
 }
 
 void Station::AfterUpdate(int port, Port& p) {
+    lastEndMs_ = nowMs_();
     const StationTile& tile = p.tile;
     switch (tile.LastResult()) {
         case StationTile::Result::Success:
@@ -190,7 +194,8 @@ void Station::AfterUpdate(int port, Port& p) {
             ++failed_;
             break;
     }
-    records_.push_back({port, tile.Serial(), tile.LastResult(), tile.ResultText(), tile.Seconds()});
+    records_.push_back({port, tile.Serial(), tile.LastResult(), tile.ResultText(), tile.Seconds(),
+                        tile.RunMaxStallMs()});
     if (onRunEnded) {
         onRunEnded(records_.back());
     }

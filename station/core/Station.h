@@ -26,6 +26,7 @@ class Station {
         StationTile::Result result = StationTile::Result::None;
         std::string text;
         double seconds = 0;
+        double runMaxStallMs = -1;  // the run's own, from its end line
     };
     using NowMs = std::function<std::int64_t()>;
     // Checks for silent children and due connection tests.
@@ -41,6 +42,7 @@ class Station {
     void SetFile(const std::string& file) { settings_.file = file; }
     void SetForce(bool force) { settings_.force = force; }
     void SetContinuous(bool continuous) { settings_.continuous = continuous; }
+    void SetTraceFolder(const std::string& folder) { settings_.traceFolder = folder; }
 
     // Starts the port's update (hands-free: its waiting for units). False
     // with the reason when it may not start now.
@@ -64,6 +66,9 @@ class Station {
     int Skipped() const { return skipped_; }
     double UnitsPerHour() const;
     const std::vector<Record>& Records() const { return records_; }
+    // From the first run's start to the last update's end (-1 before).
+    std::int64_t FirstStartMs() const { return firstStartMs_; }
+    std::int64_t LastEndMs() const { return lastEndMs_; }
 
     std::function<void(int port)> onTileChanged;
     std::function<void(int port, RunRequest::Action action)> onRunStarted;
@@ -99,6 +104,8 @@ class Station {
     std::unique_ptr<platform::IWindowTimer> tick_;
     std::map<int, Port> ports_;
     std::int64_t startMs_ = 0;
+    std::int64_t firstStartMs_ = -1;
+    std::int64_t lastEndMs_ = -1;
     bool started_ = false;
     bool finishedReported_ = false;
     int runNumber_ = 0;

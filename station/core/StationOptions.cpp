@@ -102,6 +102,9 @@ std::optional<StationOptions> StationOptions::Parse(const std::vector<std::strin
         } else if (key == "--start") {
             if (!flag(options.start))
                 return std::nullopt;
+        } else if (key == "--no-traces") {
+            if (!flag(options.noTraces))
+                return std::nullopt;
         } else if (key == "--exit-when-done") {
             if (!flag(options.exitWhenDone))
                 return std::nullopt;
@@ -188,7 +191,10 @@ Updates several units at once, one gpsupdate-auto run per COM port. Without
   --poll-seconds S    hands-free: seconds between connection tests (default 3)
   --silence-seconds S a run with no output line for this long is ended as a
                       failure (default 60)
-  --trace-dir DIR     each update's trace file goes into DIR
+  --trace-dir DIR     each update's trace file goes into DIR (the window's
+                      default: a folder per session under the user's data
+                      folder, gpsupdate-station/traces)
+  --no-traces         window: no trace files
   --window            open the window even with --ports (they are ticked)
   --start             window: start the ticked ports at once
   --exit-when-done    window: end once every run has ended

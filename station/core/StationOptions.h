@@ -16,6 +16,7 @@ struct StationOptions {
     bool start = false;         // window: start the chosen ports at once
     bool exitWhenDone = false;  // window: end when every run has ended
     std::string screenshot;     // window: a picture once every run is under way
+    bool noTraces = false;      // window: runs write no trace
     bool help = false;
     bool version = false;
 

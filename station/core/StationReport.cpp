@@ -116,8 +116,8 @@ void StationReport::Summary(std::int64_t nowMs) {
     }
 }
 
-void StationReport::Final(std::int64_t nowMs, double maxStallMs, double cpuSelfSeconds,
-                          double cpuChildrenSeconds) {
+void StationReport::Final(std::int64_t nowMs, double maxStallMs, std::int64_t maxStallAtMs,
+                          double cpuSelfSeconds, double cpuChildrenSeconds) {
     const auto& records = station_.Records();
     if (json_) {
         for (const Station::Record& record : records) {
@@ -128,6 +128,7 @@ void StationReport::Final(std::int64_t nowMs, double maxStallMs, double cpuSelfS
                     .Add("serial", record.serial)
                     .Add("result", ResultName(record.result))
                     .AddFixed("seconds", record.seconds, 3)
+                    .AddFixed("run_max_stall_ms", record.runMaxStallMs, 1)
                     .Text());
         }
         Put(JsonLine()
@@ -137,7 +138,11 @@ void StationReport::Final(std::int64_t nowMs, double maxStallMs, double cpuSelfS
                 .Add("failed", station_.Failed())
                 .Add("skipped", station_.Skipped())
                 .AddFixed("seconds", static_cast<double>(nowMs) / 1000.0, 3)
+                .AddFixed(
+                    "runs_seconds",
+                    static_cast<double>(station_.LastEndMs() - station_.FirstStartMs()) / 1000.0, 3)
                 .AddFixed("max_stall_ms", maxStallMs, 1)
+                .Add("max_stall_at_ms", maxStallAtMs)
                 .AddFixed("cpu_station_s", cpuSelfSeconds, 3)
                 .AddFixed("cpu_children_s", cpuChildrenSeconds, 3)
                 .Text());

@@ -22,8 +22,9 @@ class StationReport {
     // The ports with an update under way and how far each is.
     void Summary(std::int64_t nowMs);
     // The table, the counters and the station's own figures.
-    void Final(std::int64_t nowMs, double maxStallMs, double cpuSelfSeconds,
-               double cpuChildrenSeconds);
+    // maxStallAtMs: when the longest stall ended.
+    void Final(std::int64_t nowMs, double maxStallMs, std::int64_t maxStallAtMs,
+               double cpuSelfSeconds, double cpuChildrenSeconds);
 
     static const char* ResultName(StationTile::Result result);
 

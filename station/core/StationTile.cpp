@@ -22,6 +22,7 @@ void StationTile::BeginRun(RunRequest::Action action, std::int64_t nowMs) {
     lastLine_.clear();
     endResult_.clear();
     endSeconds_ = -1;
+    runStallMs_ = -1;
     stopReason_.clear();
     failureText_.clear();
     if (action == RunRequest::Action::Test) {
@@ -98,6 +99,7 @@ void StationTile::ApplyLine(const std::string& line, std::int64_t nowMs) {
 void StationTile::ApplyEnd(const JsonFields& fields) {
     endResult_ = fields.Text("result");
     endSeconds_ = fields.Real("seconds", -1);
+    runStallMs_ = fields.Real("max_stall_ms", -1);
     if (action_ == RunRequest::Action::Test) {
         if (fields.Has("serial")) {
             polledSerial_ = fields.Text("serial");

@@ -64,6 +64,8 @@ class StationTile {
     std::int64_t LastLineMs() const { return lastLineMs_; }
     // Seconds the last update took (from its child's start to its end).
     double Seconds() const { return seconds_; }
+    // The run's own longest event-loop stall, from its end line (-1 unknown).
+    double RunMaxStallMs() const { return runStallMs_; }
     const std::string& TracePath() const { return trace_; }
     void SetTracePath(const std::string& path) { trace_ = path; }
 
@@ -101,4 +103,5 @@ class StationTile {
     // From the end line: "" until it came.
     std::string endResult_;
     double endSeconds_ = -1;
+    double runStallMs_ = -1;
 };

@@ -38,6 +38,7 @@ HeadlessStation::HeadlessStation(const StationOptions& options, const QString& a
 }
 
 void HeadlessStation::Begin() {
+    meter_.RestartStalls();
     for (const std::string& why : station_.StartAll()) {
         std::fprintf(stderr, "gpsupdate-station: %s\n", why.c_str());
     }
@@ -57,8 +58,8 @@ void HeadlessStation::Finish() {
     }
     ended_ = true;
     summary_.stop();
-    report_.Final(meter_.ElapsedMs(), meter_.MaxStallMs(), StationMeter::CpuSelfSeconds(),
-                  StationMeter::CpuChildrenSeconds());
+    report_.Final(meter_.ElapsedMs(), meter_.MaxStallMs(), meter_.MaxStallAtMs(),
+                  StationMeter::CpuSelfSeconds(), StationMeter::CpuChildrenSeconds());
     const bool allWell = !station_.Records().empty() && station_.Failed() == 0;
     emit finished(allWell ? 0 : 1);
 }

@@ -87,8 +87,44 @@ IRunLauncher::Id QtRunLauncher::Start(const RunRequest& request, Events events,
             }
         },
         Qt::QueuedConnection);
-    process->start(program_, Arguments(request), QIODevice::ReadOnly);
+    run.arguments = Arguments(request);
+    queued_.push_back(id);
+    // Posted: Start returns before anything happens.
+    QTimer::singleShot(0, this, [this] { StartNext(); });
     return id;
+}
+
+void QtRunLauncher::StartNext() {
+    if (startingUp_ != 0) {
+        return;
+    }
+    while (!queued_.empty()) {
+        const Id id = queued_.front();
+        queued_.pop_front();
+        auto it = runs_.find(id);
+        if (it == runs_.end() || it->second.started) {
+            continue;
+        }
+        it->second.started = true;
+        startingUp_ = id;
+        if (spacing_ == nullptr) {
+            spacing_ = new QTimer(this);
+            spacing_->setSingleShot(true);
+            connect(spacing_, &QTimer::timeout, this, [this] { StartupOver(startingUp_); });
+        }
+        spacing_->start(kStartSpacingMs);
+        it->second.process->start(program_, it->second.arguments, QIODevice::ReadOnly);
+        return;
+    }
+}
+
+void QtRunLauncher::StartupOver(Id id) {
+    if (id == 0 || id != startingUp_) {
+        return;
+    }
+    startingUp_ = 0;
+    spacing_->stop();
+    QTimer::singleShot(0, this, [this] { StartNext(); });
 }
 
 void QtRunLauncher::OnOutput(Id id) {
@@ -98,6 +134,9 @@ void QtRunLauncher::OnOutput(Id id) {
     }
     Run& run = it->second;
     run.pending += run.process->readAllStandardOutput();
+    if (run.pending.contains('\n')) {
+        StartupOver(id);
+    }
     qsizetype start = 0;
     for (qsizetype end = run.pending.indexOf('\n'); end >= 0;
          end = run.pending.indexOf('\n', start)) {
@@ -122,6 +161,7 @@ void QtRunLauncher::OnFinished(Id id, int code, bool crashed) {
     }
     Run run = std::move(it->second);
     runs_.erase(it);
+    StartupOver(id);
     if (!run.pending.isEmpty() && run.events.onLine) {
         run.events.onLine(run.pending.toStdString());
     }
@@ -141,6 +181,10 @@ void QtRunLauncher::Stop(Id id) {
         return;
     }
     Run& run = it->second;
+    if (!run.started) {
+        Kill(id);
+        return;
+    }
     run.process->terminate();
     if (run.killTimer == nullptr) {
         run.killTimer = new QTimer(run.process);
@@ -152,9 +196,17 @@ void QtRunLauncher::Stop(Id id) {
 
 void QtRunLauncher::Kill(Id id) {
     auto it = runs_.find(id);
-    if (it != runs_.end()) {
-        it->second.process->kill();
+    if (it == runs_.end()) {
+        return;
     }
+    if (it->second.started) {
+        it->second.process->kill();
+        return;
+    }
+    // Never started: it ends now, as a run that was ended.
+    it->second.started = true;
+    constexpr int kTerminated = 15;  // as by SIGTERM
+    QTimer::singleShot(0, this, [this, id] { OnFinished(id, kTerminated, true); });
 }
 
 std::string QtRunLauncher::DeviceForPort(int port) const {

@@ -25,10 +25,23 @@ StationMeter::StationMeter(QObject* parent) : QObject(parent) {
     since_.start();
     heartbeat_.setTimerType(Qt::PreciseTimer);
     heartbeat_.setInterval(kHeartbeatMs);
-    connect(&heartbeat_, &QTimer::timeout, this,
-            [this] { stalls_.Tick(since_.nsecsElapsed() / 1000); });
+    connect(&heartbeat_, &QTimer::timeout, this, [this] {
+        const std::int64_t before = stalls_.MaxLateUs();
+        stalls_.Tick(since_.nsecsElapsed() / 1000);
+        if (stalls_.MaxLateUs() > before) {
+            maxStallAtMs_ = since_.elapsed();
+        }
+    });
     stalls_.Start(0);
     heartbeat_.start();
+}
+
+void StationMeter::RestartStalls() {
+    if (!restarted_) {
+        restarted_ = true;
+        stalls_ = StallMeter(kHeartbeatMs * 1000);
+        stalls_.Start(since_.nsecsElapsed() / 1000);
+    }
 }
 
 double StationMeter::CpuSelfSeconds() {

@@ -2,7 +2,9 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -12,6 +14,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -41,6 +44,16 @@ frmStation::frmStation(const StationOptions& options, const QString& autoProgram
       station_(
           launcher_, timers_, [this] { return meter_.ElapsedMs(); }, options.settings) {
     setWindowTitle(QStringLiteral("gpsupdate-station"));
+    if (options_.settings.traceFolder.empty() && !options_.noTraces) {
+        // Each run's trace, for support, beside the window's own.
+        const QString folder =
+            QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+            QStringLiteral("/traces/station-") +
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        if (QDir().mkpath(folder)) {
+            station_.SetTraceFolder(folder.toStdString());
+        }
+    }
     BuildWindow();
     station_.onTileChanged = [this](int port) { dirty_.insert(port); };
     station_.onFinished = [this] { QTimer::singleShot(0, this, [this] { emit allEnded(); }); };
@@ -177,6 +190,7 @@ void frmStation::PortToggled(int port, bool on) {
 }
 
 void frmStation::StartPort(int port) {
+    meter_.RestartStalls();
     station_.SetFile(file_->text().toStdString());
     station_.SetForce(force_->isChecked());
     station_.SetContinuous(continuous_->isChecked());

@@ -36,6 +36,8 @@ class frmStation final : public QMainWindow {
     Station& Stations() { return station_; }
     void StartChosen();
     double MaxStallMs() const { return meter_.MaxStallMs(); }
+    qint64 ElapsedMs() const { return meter_.ElapsedMs(); }
+    qint64 MaxStallAtMs() const { return meter_.MaxStallAtMs(); }
 
   signals:
     // Every run has ended after at least one start.

@@ -8,14 +8,20 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QTimer>
 
 #include "GpsUpdateVersion.h"
 #include "HeadlessStation.h"
 #include "ProgramFonts.h"
 #include "StationOptions.h"
+#include "StationReport.h"
 #include "TerminationWatcher.h"
 #include "frmStation.h"
 #include "mduGlobalModule.h"
+
+namespace {
+constexpr int kStartAfterShowMs = 500;
+}
 
 int main(int argc, char* argv[]) {
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -64,18 +70,17 @@ int main(int argc, char* argv[]) {
     frmStation window(options, autoProgram);
     if (options.exitWhenDone) {
         QObject::connect(&window, &frmStation::allEnded, &window, [&window] {
-            std::printf(
-                "{\"kind\":\"station\",\"done\":%d,\"failed\":%d,\"skipped\":%d,"
-                "\"max_stall_ms\":%.1f}\n",
-                window.Stations().Done(), window.Stations().Failed(), window.Stations().Skipped(),
-                window.MaxStallMs());
-            std::fflush(stdout);
+            // The same final lines as headless with --json.
+            StationReport(stdout, true, window.Stations())
+                .Final(window.ElapsedMs(), window.MaxStallMs(), window.MaxStallAtMs(),
+                       StationMeter::CpuSelfSeconds(), StationMeter::CpuChildrenSeconds());
             window.close();
         });
     }
     window.show();
     if (options.start) {
-        window.StartChosen();
+        // As an operator would: once the window is up and drawn.
+        QTimer::singleShot(kStartAfterShowMs, &window, [&window] { window.StartChosen(); });
     }
     const int status = app.exec();
     return status != 0 ? status : (window.Stations().Failed() == 0 ? 0 : 1);
