@@ -182,3 +182,45 @@ TEST(StationPty, HandsFreeUnitsArriveAndLeaveBehindOneLine) {
     // UNIT-B's memories hold the file (the simulator keeps the last unit's).
     EXPECT_EQ(units[0]->StopForDigests(), ExpectedDigests(file));
 }
+
+namespace {
+
+// Processes whose command line holds `text` (the test's own file path).
+int ProcessesWith(const std::string& text) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::FILE* file = std::fopen((entry.path() / "cmdline").c_str(), "rb");
+        if (file == nullptr) {
+            continue;
+        }
+        std::string line(4096, '\0');
+        line.resize(std::fread(line.data(), 1, line.size(), file));
+        std::fclose(file);
+        std::replace(line.begin(), line.end(), '\0', ' ');
+        count += line.find(text) != std::string::npos ? 1 : 0;
+    }
+    return count;
+}
+
+}  // namespace
+
+// The station killed outright: its runs end too (none goes on writing to a
+// unit without anyone watching), told to by the system or by their next
+// line finding no reader.
+TEST(StationPty, NoRunOutlivesTheStation) {
+    const std::string file = SmallFile(1500);
+    std::vector<std::unique_ptr<Unit>> units;
+    units.push_back(std::make_unique<Unit>(5, std::vector<std::string>{"--pace"}));
+    ChildProcess station(GPSUPDATE_STATION_PATH, {"--ports", "5", "--file", file, "--json"},
+                         Ports(units));
+    ASSERT_TRUE(station.WaitForLine(R"("kind":"summary")", 20000));
+    ASSERT_EQ(ProcessesWith(file), 2) << "the station and its run";
+    station.Signal(SIGKILL);
+    EXPECT_EQ(station.Wait(5000), -2);
+    int left = 1;
+    for (int i = 0; i < 100 && left > 0; ++i) {
+        usleep(100'000);
+        left = ProcessesWith(file);
+    }
+    EXPECT_EQ(left, 0);
+}
