@@ -94,17 +94,21 @@ def run_plain(build, data, units, env):
     runner = os.path.join(build, "app/gpsupdate-auto")
     env = dict(env, QT_QPA_PLATFORM="offscreen")
     start = time.monotonic()
+    # Output to files, not pipes: a pipe nobody reads would stop its run.
+    outputs = [open(os.path.join(os.path.dirname(data), f"plain-{port}.jsonl"), "w+")
+               for port in range(1, units + 1)]
     children = [subprocess.Popen([runner, "--action", "update", "--port", str(port), "--file",
-                                  data, "--timeout", "36000"], env=env, stdout=subprocess.PIPE,
-                                 stderr=subprocess.DEVNULL, text=True)
-                for port in range(1, units + 1)]
+                                  data, "--timeout", "36000"], env=env, stdout=out,
+                                 stderr=subprocess.DEVNULL)
+                for port, out in zip(range(1, units + 1), outputs)]
     ends, cpu = [], 0.0
-    for child in children:
-        out = child.stdout.read()
+    for child, out in zip(children, outputs):
         _, status, usage = os.wait4(child.pid, 0)
         child.returncode = status
         cpu += usage.ru_utime + usage.ru_stime
-        lines = [json.loads(l) for l in out.splitlines() if l.startswith("{")]
+        out.seek(0)
+        lines = [json.loads(l) for l in out if l.startswith("{")]
+        out.close()
         ends.append(lines[-1] if lines else {})
     wall = time.monotonic() - start
     done = sum(1 for e in ends if e.get("result") == "success")

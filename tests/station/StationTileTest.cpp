@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,9 @@ TEST(JsonFields, ReadsTheRunnersLinesAndRefusesOthers) {
 // The runner's own report, read back: every fact the tile shows comes as a
 // field of its own.
 TEST(StationTile, ShowsWhatTheRunnersReportSays) {
-    std::FILE* out = std::tmpfile();
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / "gpsupdate-station-report.jsonl";
+    std::FILE* out = std::fopen(path.string().c_str(), "w+b");
     ASSERT_NE(out, nullptr);
     JsonReport report(
         out, [] { return std::int64_t{7}; }, "gpsupdate");
@@ -68,6 +71,7 @@ TEST(StationTile, ShowsWhatTheRunnersReportSays) {
         lines.emplace_back(buffer);
     }
     std::fclose(out);
+    std::filesystem::remove(path);
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_NE(
         lines.back().find(
