@@ -107,6 +107,10 @@ TEST(StationWindow, ClosingWithNothingUnderWayAsksNothing) {
 }
 
 int main(int argc, char** argv) {
+    // Listing the tests at build time needs no display either.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);
