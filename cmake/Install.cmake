@@ -11,7 +11,8 @@ set(gps_packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 # The programs: the window, the automation runner, the simulated unit and the
 # data file tool.
 set(gps_installed_programs)
-foreach(program gpsupdate gpsupdate-auto gpsupdate-history gpsunit-sim apdtool)
+foreach(program gpsupdate gpsupdate-auto gpsupdate-station gpsupdate-history gpsunit-sim
+        apdtool)
     if(TARGET ${program})
         install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
         list(APPEND gps_installed_programs ${program})
@@ -34,6 +35,11 @@ if(TARGET gpsupdate AND UNIX)
 endif()
 if(TARGET gpsupdate-history AND UNIX)
     install(FILES ${gps_packaging_dir}/gpsupdate-history.desktop
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+endif()
+# The update station's own entry (same icon).
+if(TARGET gpsupdate-station AND UNIX)
+    install(FILES ${gps_packaging_dir}/gpsupdate-station.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 endif()
 
@@ -65,7 +71,8 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
         "Writes a new data set into a vehicle GPS warning unit over a serial cable
  gpsupdate is the operator's window: it loads an update data file (.apd),
  finds the unit on a serial port and writes the data set into it.
- gpsupdate-auto runs the same update without an operator, gpsunit-sim is a
+ gpsupdate-auto runs the same update without an operator, gpsupdate-station
+ updates several units at once (one serial port each), gpsunit-sim is a
  simulated unit on a pseudo-terminal and apdtool packs and inspects data files.
  gpsupdate-history shows, lists and exports the record of every run.")
     set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

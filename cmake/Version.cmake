@@ -6,7 +6,7 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/GpsUpdateVersion.h.in
 add_library(gps_version INTERFACE)
 target_include_directories(gps_version INTERFACE ${PROJECT_BINARY_DIR}/generated)
 
-foreach(program gpsupdate gpsupdate-auto gpsupdate-history gpsunit-sim apdtool)
+foreach(program gpsupdate gpsupdate-auto gpsupdate-station gpsupdate-history gpsunit-sim apdtool)
     if(TARGET ${program})
         target_link_libraries(${program} PRIVATE gps_version)
     endif()

@@ -47,6 +47,8 @@ if ((desktop)); then
     if [ "$program" = gpsupdate-history ]; then
       expected+=("$prefix/share/applications/gpsupdate-history.desktop")
     fi
+    [ "$program" = gpsupdate-station ] &&
+      expected+=("$prefix/share/applications/gpsupdate-station.desktop")
   done
 fi
 for file in "${expected[@]}"; do
@@ -76,6 +78,10 @@ if ((desktop)); then
   done
   if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$entry" || fail "desktop-file-validate rejects the desktop entry"
+    station="$root$prefix/share/applications/gpsupdate-station.desktop"
+    if [ -e "$station" ]; then
+      desktop-file-validate "$station" || fail "desktop-file-validate rejects the station's entry"
+    fi
   fi
   # The type the entry opens is the one the package registers for *.apd.
   mime="$root$prefix/share/mime/packages/gpsupdate.xml"

@@ -34,6 +34,15 @@ SimulatedUnit::SimulatedUnit(UnitConfig config)
     for (const FaultSpec& fault : config_.faults) {
         AddFault(fault);
     }
+    if (config_.absentMs > 0) {
+        present_ = false;
+        Schedule(config_.absentMs * 1000, std::nullopt, After::Arrive, {});
+    }
+}
+
+void SimulatedUnit::Arrive(std::int64_t nowUs) {
+    present_ = true;
+    LogState(nowUs, "a unit with serial " + config_.serial + " is on the line");
 }
 
 // --- ISerialPeer ------------------------------------------------------------
@@ -41,6 +50,10 @@ SimulatedUnit::SimulatedUnit(UnitConfig config)
 void SimulatedUnit::OnHostBytes(std::span<const std::uint8_t> bytes, int hostBaud,
                                 std::int64_t nowUs) {
     if (!connected_ || bytes.empty()) {
+        return;
+    }
+    if (!present_) {
+        log_.AddDropped(nowUs, bytes, hostBaud, "no unit on the line");
         return;
     }
     if (hostBaud != Baud()) {
@@ -108,6 +121,30 @@ std::vector<platform::ISerialPeer::Transmission> SimulatedUnit::Poll(std::int64_
                 report_ = config_.finalReport;
                 checked_ = true;
                 LogState(nowUs, "memory check finished, record report " + HexByte(report_));
+                if (config_.stayMs >= 0) {
+                    Schedule(nowUs + config_.stayMs * 1000, std::nullopt, After::Leave, {});
+                }
+                break;
+            case After::Leave:
+                present_ = false;
+                SetMode(Mode::Text, nowUs);
+                hasTable_ = false;
+                sentence_.clear();
+                request_.clear();
+                LogState(nowUs, "the unit left the line");
+                if (arrivals_ < config_.nextSerials.size()) {
+                    // The next unit: fresh, with its own serial number.
+                    config_.serial = config_.nextSerials[arrivals_++];
+                    report_ = config_.recordReport;
+                    flash_ = MemoryImage(config_.flashSize, config_.initialFill);
+                    parameters_ = MemoryImage(config_.parameterSize, config_.initialFill);
+                    blockAddresses_[0].clear();
+                    blockAddresses_[1].clear();
+                    Schedule(nowUs + config_.absentMs * 1000, std::nullopt, After::Arrive, {});
+                }
+                break;
+            case After::Arrive:
+                Arrive(nowUs);
                 break;
         }
     }
@@ -295,7 +332,7 @@ std::size_t SimulatedUnit::RequestLength(std::span<const std::uint8_t> buffer,
 
 std::size_t SimulatedUnit::WholeMessageLength(std::span<const std::uint8_t> bytes, int hostBaud,
                                               std::int64_t nowUs) const {
-    if (!connected_ || erasing_ || hostBaud != Baud()) {
+    if (!connected_ || !present_ || erasing_ || hostBaud != Baud()) {
         return 0;
     }
     if (mode_ == Mode::Text) {

@@ -54,6 +54,8 @@ class SimulatedUnit final : public platform::ISerialPeer {
     std::int64_t NextDueUs() const override;
     std::vector<Transmission> Poll(std::int64_t nowUs) override;
     bool Connected() const override { return connected_; }
+    // Whether a unit is on the line now (see UnitConfig::absentMs).
+    bool Present() const { return present_; }
 
     // A pseudo-terminal server tells when it read host bytes (before they
     // are handed over): the read time of a request's first byte is logged
@@ -93,7 +95,7 @@ class SimulatedUnit final : public platform::ISerialPeer {
     void ClearFaults() { faults_.clear(); }
 
   private:
-    enum class After { Nothing, EnterBinary, EndErase, EndCheck };
+    enum class After { Nothing, EnterBinary, EndErase, EndCheck, Arrive, Leave };
     struct Pending {
         std::int64_t dueUs = 0;
         std::uint64_t seq = 0;
@@ -149,10 +151,14 @@ class SimulatedUnit final : public platform::ISerialPeer {
     void SetMode(Mode mode, std::int64_t nowUs);
     void LogState(std::int64_t nowUs, const std::string& note);
     void HangUp(std::int64_t nowUs);
+    // The next unit (or the first) comes onto the line.
+    void Arrive(std::int64_t nowUs);
 
     UnitConfig config_;
     std::vector<FaultState> faults_;
     bool connected_ = true;
+    bool present_ = true;
+    std::size_t arrivals_ = 0;  // units that came after the first
     Mode mode_ = Mode::Text;
     std::uint8_t report_;
     bool checked_ = false;  // the memory check after the closing command has finished

@@ -46,6 +46,15 @@ struct UnitConfig {
     bool keepLog = true;
 
     std::vector<FaultSpec> faults;
+
+    // A unit plugged in and pulled out behind a fixed line. absentMs: no
+    // unit answers for this long at the start (and between two units).
+    // stayMs: after its memory check the unit stays this long, then leaves
+    // (-1: it stays). nextSerials: the units that arrive one after the other
+    // once the one before has left, each with fresh memories.
+    std::int64_t absentMs = 0;
+    std::int64_t stayMs = -1;
+    std::vector<std::string> nextSerials;
 };
 
 }  // namespace sim

@@ -97,6 +97,7 @@ void AutoRunner::Finish(const std::string& result, int exitStatus) {
     memorySampler_.stop();
     end.peakPrivateKiB = std::max(peakPrivateKiB_, CurrentPrivateKiB());
     end.idlePrivateKiB = idlePrivateKiB_;
+    end.dataWritten = options_.action == AutoOptions::Action::Update && exitStatus == 0;
     if (endHook_) {
         endHook_(end);
     }

@@ -1,6 +1,7 @@
 #include "JsonReport.h"
 
 #include "JsonLine.h"
+#include "mduCommonMessage.h"
 
 JsonReport::JsonReport(std::FILE* out, Clock nowMs, std::string title)
     : out_(out), nowMs_(std::move(nowMs)), title_(std::move(title)) {}
@@ -80,8 +81,52 @@ void JsonReport::OnMessage(const std::string& text, MessageKind kind) {
     Write(Start("message").Add("text", text).Add("colour", ColourName(kind)));
 }
 
+const char* JsonReport::FactName(int line) {
+    using namespace mduCommonMessage;
+    switch (line) {
+        case InfoLineDataFileVersion:
+            return "file_data_version";
+        case InfoLineUnitDataVersion:
+            return "data_version";
+        case InfoLineSerialNumber:
+            return "serial";
+        case InfoLineProgramVersion:
+            return "program_version";
+        case InfoLineRecordReport:
+            return "record_report";
+        default:
+            return nullptr;
+    }
+}
+
+std::string JsonReport::InfoValue(const std::string& text) {
+    const std::string::size_type at = text.find(':');
+    if (at == std::string::npos) {
+        return {};
+    }
+    const std::string::size_type start = text.find_first_not_of(' ', at + 1);
+    return start == std::string::npos ? std::string() : text.substr(start);
+}
+
 void JsonReport::OnInfoLine(int line, const std::string& text) {
-    Write(Start("info").Add("line", line).Add("text", text));
+    JsonLine json = Start("info");
+    json.Add("line", line).Add("text", text);
+    // The fact as a field of its own, so that a reader need not know the
+    // labels: "fact" names it, "value" is the line without its label.
+    if (const char* fact = FactName(line)) {
+        const std::string value = InfoValue(text);
+        facts_[line] = value;
+        // After a success the unit's line reads "0601 (更新前 : 0512)": the
+        // fact kept is still the version the unit had before.
+        const std::string before = " (更新前 : ";
+        if (const auto at = value.find(before);
+            line == mduCommonMessage::InfoLineUnitDataVersion && at != std::string::npos &&
+            value.back() == ')') {
+            facts_[line] = value.substr(at + before.size(), value.size() - at - before.size() - 1);
+        }
+        json.Add("fact", fact).Add("value", value);
+    }
+    Write(json);
 }
 
 void JsonReport::OnLamp(int index, int colourCode) {
@@ -113,15 +158,30 @@ void JsonReport::OnBox(const std::string& text, platform::MsgButtons /*buttons*/
 }
 
 void JsonReport::WriteEnd(const End& end) {
-    Write(Start("end")
-              .Add("result", end.result)
-              .Add("port", end.port)
-              .AddFixed("seconds", end.seconds, 3)
-              .AddFixed("max_stall_ms", end.maxStallMs, 1)
-              .Add("peak_rss_kib", end.peakRssKiB)
-              .Add("idle_rss_kib", end.idleRssKiB)
-              .Add("peak_private_kib", end.peakPrivateKiB)
-              .Add("idle_private_kib", end.idlePrivateKiB)
-              .AddBool("recorded", end.recorded)
-              .Add("history_error", end.historyError));
+    JsonLine line = Start("end");
+    line.Add("result", end.result)
+        .Add("port", end.port)
+        .AddFixed("seconds", end.seconds, 3)
+        .AddFixed("max_stall_ms", end.maxStallMs, 1)
+        .Add("peak_rss_kib", end.peakRssKiB)
+        .Add("idle_rss_kib", end.idleRssKiB)
+        .Add("peak_private_kib", end.peakPrivateKiB)
+        .Add("idle_private_kib", end.idlePrivateKiB)
+        .AddBool("recorded", end.recorded)
+        .Add("history_error", end.historyError);
+    // The unit's facts as the run last showed them (only those it learnt).
+    using namespace mduCommonMessage;
+    const auto fact = [&line, this](const char* key, int index) {
+        if (!facts_[index].empty()) {
+            line.Add(key, facts_[index]);
+        }
+    };
+    fact("serial", InfoLineSerialNumber);
+    fact("program_version", InfoLineProgramVersion);
+    fact("data_version_before", InfoLineUnitDataVersion);
+    fact("file_data_version", InfoLineDataFileVersion);
+    if (end.dataWritten) {
+        fact("data_version_after", InfoLineDataFileVersion);
+    }
+    Write(line);
 }

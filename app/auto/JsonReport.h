@@ -45,6 +45,9 @@ class JsonReport final : public IRunObserver {
         // Whether the run is in the history, and why not.
         bool recorded = false;
         std::string historyError;
+        // An update wrote the file's data: the unit's data version after it
+        // is the file's.
+        bool dataWritten = false;
     };
     void WriteEnd(const End& end);
 
@@ -52,6 +55,10 @@ class JsonReport final : public IRunObserver {
     static const char* LampColourName(int colourCode);
     static const char* IconName(platform::MsgIcon icon);
     static const char* AnswerName(platform::MsgResult answer);
+    // The name of what an information line tells ("serial", ...), or nullptr.
+    static const char* FactName(int line);
+    // The value part of an information line's text ("label  : value").
+    static std::string InfoValue(const std::string& text);
 
   private:
     JsonLine Start(const char* kind) const;
@@ -60,4 +67,7 @@ class JsonReport final : public IRunObserver {
     std::FILE* out_;
     Clock nowMs_;
     std::string title_;
+    // The last value of each information line (data file version, unit data
+    // version, serial number, program version, record report).
+    std::string facts_[5];
 };

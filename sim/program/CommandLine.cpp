@@ -109,6 +109,12 @@ bool CommandLine::Parse(const std::vector<std::string>& args, ProgramOptions& op
         {"--hold-back-ms", integer(0, 1000, [&](std::int64_t n) { options.holdBackMs = n; })},
         {"--link",
          [&](const std::string& v) { return !v.empty() && (options.linkPath = v, true); }},
+        {"--absent-ms", integer(0, 3'600'000, [&](std::int64_t n) { unit.absentMs = n; })},
+        {"--stay-ms", integer(0, 3'600'000, [&](std::int64_t n) { unit.stayMs = n; })},
+        {"--next-serial",
+         [&](const std::string& v) {
+             return IsFieldText(v) && (unit.nextSerials.push_back(v), true);
+         }},
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
@@ -119,10 +125,15 @@ bool CommandLine::Parse(const std::vector<std::string>& args, ProgramOptions& op
             name.resize(equals);
         }
         if (name == "--help" || name == "-h" || name == "--pace" || name == "--any-baud" ||
-            name == "--log-brief") {
+            name == "--log-brief" || name == "--pace-sleeps") {
             if (value) {
                 error = name + " takes no value";
                 return false;
+            }
+            if (name == "--pace-sleeps") {
+                options.pace = true;
+                options.paceSleeps = true;
+                continue;
             }
             (name == "--pace"        ? options.pace
              : name == "--any-baud"  ? options.anyBaud
@@ -190,6 +201,15 @@ Unit identity and timing:
   --param-size N           parameter memory size in bytes (default 65536)
   --seed N                 seeds the unit's choice of reply head codes (default 1)
 
+Units plugged in and pulled out behind the line:
+  --absent-ms N            no unit answers for the first N ms, nor for N ms
+                           between two units (default 0)
+  --stay-ms N              after its memory check a unit stays N ms, then
+                           leaves the line (default: it stays)
+  --next-serial TEXT       once a unit has left, another one with this serial
+                           number and fresh memories arrives (repeatable: in
+                           order)
+
 Line and program:
   --pace                   model the wire at the line rate the host set on the
                            terminal (10 bit times per byte; the unit's own rate
@@ -198,6 +218,10 @@ Line and program:
                            read, and reply bytes are sent one by one; the log
                            gives when each request's first byte was read
                            (read_us) and when each reply was written ("written")
+  --pace-sleeps            --pace, but between bytes the unit waits on the
+                           system's timers instead of watching the line
+                           without sleeping around each reply (for many units
+                           on few CPUs, which stay awake anyway)
   --hold-back-ms N         like a USB adapter that holds received bytes: each
                            reply reaches the host at once, N ms after its last
                            byte came off the wire (default 0)

@@ -11,6 +11,7 @@ namespace sim {
 struct ProgramOptions {
     UnitConfig unit;
     bool pace = false;
+    bool paceSleeps = false;
     bool logBrief = false;
     std::int64_t holdBackMs = 0;
     bool anyBaud = false;

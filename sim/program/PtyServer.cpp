@@ -385,8 +385,9 @@ int PtyServer::Run(int stopFd) {
         // answered and just before a byte is due it watches the line without
         // waiting on the system's timers, whose wake-ups on an idle (virtual)
         // machine can come several hundred microseconds late.
-        const bool awake = options_.pace && (nowUs - lastWrittenUs_ < kAwakeAfterReplyUs ||
-                                             (wakeUs >= 0 && wakeUs - nowUs < kAwakeBeforeDueUs));
+        const bool awake = options_.pace && !options_.paceSleeps &&
+                           (nowUs - lastWrittenUs_ < kAwakeAfterReplyUs ||
+                            (wakeUs >= 0 && wakeUs - nowUs < kAwakeBeforeDueUs));
         timespec timeout{};
         const std::int64_t waitUs =
             awake ? 0 : (wakeUs < 0 ? -1 : std::clamp<std::int64_t>(wakeUs - nowUs, 0, 60'000'000));

@@ -48,6 +48,8 @@ class PtyServer {
         // A USB adapter that holds received bytes back: every reply reaches
         // the host this long after its last byte came off the wire.
         std::int64_t holdBackUs = 0;
+        // Paced without watching the line between bytes (see Run).
+        bool paceSleeps = false;
     };
 
     PtyServer(SimulatedUnit& unit, Options options);

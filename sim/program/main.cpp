@@ -53,8 +53,9 @@ int main(int argc, char** argv) {
     int status = 1;
     {
         sim::SignalPipe signals;
-        sim::PtyServer server(unit, {options.pace, options.anyBaud, options.linkPath,
-                                     options.exitAfterMs, options.holdBackMs * 1000});
+        sim::PtyServer server(unit,
+                              {options.pace, options.anyBaud, options.linkPath, options.exitAfterMs,
+                               options.holdBackMs * 1000, options.paceSleeps});
         if (!signals.Install(error) || !server.Open(error)) {
             std::fprintf(stderr, "gpsunit-sim: %s\n", error.c_str());
         } else {

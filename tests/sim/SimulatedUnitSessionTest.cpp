@@ -352,3 +352,32 @@ TEST_F(UnitSession, LineNoiseNeverKeepsTheUnitFromAnsweringAfterwards) {
 }
 
 }  // namespace
+
+// Units plugged in and pulled out behind one line: none at first, then one
+// until a while after its memory check, then none, then the next with its
+// own serial number and fresh memories.
+TEST(UnitPresence, UnitsArriveAndLeaveBehindTheLine) {
+    sim::UnitConfig config = SmallUnit();
+    config.checkMs = 100;
+    config.absentMs = 1000;
+    config.stayMs = 500;
+    config.nextSerials = {"SN-2"};
+    config.initialFill = 0x11;
+    SessionRig rig(config);
+    EXPECT_TRUE(rig.Sentence("$GSHLO", 200 * kMs).empty()) << "answered before it arrived";
+    rig.line.Advance(1000 * kMs);
+    ASSERT_EQ(rig.Sentence("$GSHLO").at(1), "SN-4711");
+    ASSERT_TRUE(rig.EnterLinkMode());
+    rig.line.Send(rig.host.Request(14), kBinary);  // erase
+    ASSERT_FALSE(rig.line.AwaitReply(3000 * kMs).empty());
+    rig.line.Send(rig.host.Request(2), kBinary);  // closing command
+    rig.line.Advance(300 * kMs);
+    EXPECT_EQ(rig.Sentence("$GSHLO").at(1), "SN-4711") << "left before its stay was over";
+    rig.line.Advance(500 * kMs);
+    EXPECT_FALSE(rig.unit.Present());
+    EXPECT_TRUE(rig.Sentence("$GSHLO", 200 * kMs).empty()) << "answered after it left";
+    rig.line.Advance(1000 * kMs);
+    ASSERT_TRUE(rig.unit.Present());
+    EXPECT_EQ(rig.Sentence("$GSHLO").at(1), "SN-2");
+    EXPECT_EQ(rig.unit.FlashImage().Digest(), sim::MemoryImage(config.flashSize, 0x11).Digest());
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+// One gpsupdate-auto run on one port: a connection test (to see whether a
+// unit answers) or an update.
+struct RunRequest {
+    enum class Action { Test, Update };
+
+    int port = 0;  // COM number 1 to 16
+    Action action = Action::Update;
+    std::string file;           // the data file (updates)
+    bool force = false;         // update even a unit whose data is not older
+    double timeoutSeconds = 0;  // the run's own time-out
+    std::string trace;          // the run's trace file ("" none)
+};

@@ -1,0 +1,356 @@
+#include "Station.h"
+
+#include <cstdio>
+
+#include "StationTexts.h"
+
+namespace {
+
+std::string ComName(int port) {
+    return "COM" + std::to_string(port);
+}
+
+std::string Seconds(int ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", ms / 1000.0);
+    return text;
+}
+
+}  // namespace
+
+Station::Station(IRunLauncher& launcher, platform::ITimerFactory& timers, NowMs nowMs,
+                 StationSettings settings)
+    : launcher_(launcher),
+      nowMs_(std::move(nowMs)),
+      settings_(std::move(settings)),
+      tick_(timers.CreateTimer()) {
+    startMs_ = nowMs_();
+    tick_->SetInterval(kTickMs);
+    tick_->SetOnTimer([this] { Tick(); });
+}
+
+void Station::AddPort(int port) {
+    if (ports_.count(port) == 0) {
+        Port& p = ports_[port];
+        p.tile = StationTile(port);
+        p.tile.SetDevice(launcher_.DeviceForPort(port));
+    }
+}
+
+std::vector<int> Station::Ports() const {
+    std::vector<int> list;
+    for (const auto& [port, p] : ports_) {
+        list.push_back(port);
+    }
+    return list;
+}
+
+const StationTile& Station::Tile(int port) const {
+    return ports_.at(port).tile;
+}
+
+Station::Port& Station::At(int port) {
+    return ports_.at(port);
+}
+
+bool Station::Start(int port, std::string& why) {
+    AddPort(port);
+    Port& p = At(port);
+    if (p.child != 0 || p.handsFree) {
+        why = ComName(port) + ": " + StationTexts::PortInUse;
+        return false;
+    }
+    if (settings_.file.empty()) {
+        why = "沒有選擇資料檔";
+        return false;
+    }
+    started_ = true;
+    finishedReported_ = false;
+    tick_->SetEnabled(true);
+    p.handsFree = settings_.continuous;
+    p.awaitingRemoval = false;
+    p.lastSuccessSerial.clear();
+    if (Launch(port, settings_.continuous ? RunRequest::Action::Test : RunRequest::Action::Update,
+               why)) {
+        return true;
+    }
+    p.handsFree = false;
+    CheckFinished();
+    return false;
+}
+
+std::vector<std::string> Station::StartAll() {
+    std::vector<std::string> reasons;
+    for (auto& [port, p] : ports_) {
+        if (p.child != 0 || p.handsFree) {
+            continue;
+        }
+        std::string why;
+        if (!Start(port, why)) {
+            reasons.push_back(why);
+        }
+    }
+    return reasons;
+}
+
+bool Station::Launch(int port, RunRequest::Action action, std::string& why) {
+    Port& p = At(port);
+    // Two runs never share a line, whatever numbers name it.
+    const std::string device = launcher_.DeviceForPort(port);
+    p.tile.SetDevice(device);
+    for (const auto& [other, q] : ports_) {
+        if (other != port && q.child != 0 && !device.empty() && q.tile.Device() == device) {
+            why = ComName(port) + " = " + ComName(other) + " (" + device +
+                  "): " + StationTexts::PortInUse;
+            return false;
+        }
+    }
+    RunRequest request;
+    request.port = port;
+    request.action = action;
+    request.file = settings_.file;
+    request.force = settings_.force;
+    request.timeoutSeconds = action == RunRequest::Action::Update ? settings_.updateTimeoutSeconds
+                                                                  : settings_.testTimeoutSeconds;
+    if (!settings_.traceFolder.empty() && action == RunRequest::Action::Update) {
+        char name[64];
+        std::snprintf(name, sizeof name, "/COM%d-run%03d.jsonl", port, ++runNumber_);
+        request.trace = settings_.traceFolder + name;
+    }
+    p.action = action;
+    p.tile.BeginRun(action, nowMs_());
+    if (action == RunRequest::Action::Update) {
+        p.tile.SetTracePath(request.trace);
+    }
+    // The id is known only once Start returns; callbacks never come before.
+    auto id = std::make_shared<IRunLauncher::Id>(0);
+    IRunLauncher::Events events;
+    events.onLine = [this, port, id](const std::string& line) { OnLine(port, *id, line); };
+    events.onExit = [this, port, id](const ChildExit& exit) { OnExit(port, *id, exit); };
+    std::string error;
+    *id = launcher_.Start(request, std::move(events), error);
+    if (*id == 0) {
+        why = ComName(port) + ": " + StationTexts::CannotStart + " (" + error + ")";
+        p.tile.MarkStopped(why);
+        p.tile.EndRun(ChildExit{true, 0, error}, nowMs_());
+        if (action == RunRequest::Action::Update) {
+            ++failed_;
+            records_.push_back({port, "", StationTile::Result::Failure, why, 0, -1});
+            if (onRunEnded) {
+                onRunEnded(records_.back());
+            }
+        }
+        Changed(port);
+        return false;
+    }
+    p.child = *id;
+    if (firstStartMs_ < 0) {
+        firstStartMs_ = nowMs_();
+    }
+    if (onRunStarted) {
+        onRunStarted(port, action);
+    }
+    Changed(port);
+    return true;
+}
+
+void Station::OnLine(int port, IRunLauncher::Id id, const std::string& line) {
+    Port& p = At(port);
+    if (p.child != id) {
+        return;
+    }
+    p.tile.ApplyLine(line, nowMs_());
+    Changed(port);
+}
+
+void Station::OnExit(int port, IRunLauncher::Id id, const ChildExit& exit) {
+    Port& p = At(port);
+    if (p.child != id) {
+        return;
+    }
+    p.child = 0;
+    p.tile.EndRun(exit, nowMs_());
+    if (p.action == RunRequest::Action::Update) {
+        AfterUpdate(port, p);
+    } else {
+        AfterTest(port, p);
+    }
+    Changed(port);
+    CheckFinished();
+}
+
+void Station::AfterUpdate(int port, Port& p) {
+    lastEndMs_ = nowMs_();
+    const StationTile& tile = p.tile;
+    switch (tile.LastResult()) {
+        case StationTile::Result::Success:
+            ++done_;
+            p.lastSuccessSerial = tile.Serial();
+            break;
+        case StationTile::Result::Skipped:
+            ++skipped_;
+            break;
+        default:
+            ++failed_;
+            break;
+    }
+    records_.push_back({port, tile.Serial(), tile.LastResult(), tile.ResultText(), tile.Seconds(),
+                        tile.RunMaxStallMs()});
+    if (onRunEnded) {
+        onRunEnded(records_.back());
+    }
+    if (!p.handsFree) {
+        return;
+    }
+    if (UnitsReached()) {
+        // Enough units: every port stops waiting (runs under way finish).
+        for (auto& [other, q] : ports_) {
+            if (q.handsFree && q.child == 0) {
+                q.tile.SetIdle();
+                Changed(other);
+            }
+            q.handsFree = false;
+        }
+        return;
+    }
+    Wait(port, p, true, StationTexts::WaitForRemoval);
+}
+
+void Station::AfterTest(int port, Port& p) {
+    if (!p.handsFree) {
+        p.tile.SetIdle();
+        return;
+    }
+    const StationTile& tile = p.tile;
+    if (!tile.UnitAnswered()) {
+        Wait(port, p, false, StationTexts::WaitForUnit);
+        return;
+    }
+    if (p.awaitingRemoval) {
+        Wait(port, p, true, StationTexts::WaitForRemoval);
+        return;
+    }
+    // A unit that answers again right after its successful update (after
+    // its memory check, or when put back at once) is not updated twice.
+    if (!tile.PolledSerial().empty() && tile.PolledSerial() == p.lastSuccessSerial) {
+        Wait(port, p, true, StationTexts::SameUnitAgain);
+        return;
+    }
+    std::string why;
+    if (!Launch(port, RunRequest::Action::Update, why)) {
+        Wait(port, p, false, why);
+    }
+}
+
+void Station::Wait(int /*port*/, Port& p, bool removal, const std::string& reason) {
+    p.awaitingRemoval = removal;
+    p.nextPollMs = nowMs_() + settings_.pollIntervalMs;
+    p.tile.SetWaiting(
+        removal ? StationTile::Phase::WaitingForRemoval : StationTile::Phase::WaitingForUnit,
+        reason + "：每 " + Seconds(settings_.pollIntervalMs) + " 秒連結測試一次");
+}
+
+void Station::Tick() {
+    const std::int64_t now = nowMs_();
+    for (auto& [port, p] : ports_) {
+        if (p.child != 0) {
+            if (now - p.tile.LastLineMs() > settings_.silenceLimitMs) {
+                p.tile.MarkStopped("gpsupdate-auto " + Seconds(settings_.silenceLimitMs) +
+                                   " 秒沒有輸出，已結束；最後一行：" +
+                                   (p.tile.LastLine().empty() ? "-" : p.tile.LastLine()));
+                launcher_.Kill(p.child);
+            }
+            continue;
+        }
+        if (p.handsFree && now >= p.nextPollMs) {
+            std::string why;
+            if (!Launch(port, RunRequest::Action::Test, why)) {
+                Wait(port, p, p.awaitingRemoval, why);
+                Changed(port);
+            }
+        }
+    }
+}
+
+void Station::Stop(int port) {
+    Port& p = At(port);
+    const bool wasWaiting = p.handsFree && p.child == 0;
+    p.handsFree = false;
+    if (p.child != 0) {
+        if (p.action == RunRequest::Action::Update) {
+            p.tile.MarkStopped(StationTexts::StoppedByOperator);
+        }
+        launcher_.Stop(p.child);
+    } else if (wasWaiting) {
+        p.tile.SetIdle();
+        Changed(port);
+        CheckFinished();
+    }
+}
+
+void Station::StopAll() {
+    for (const int port : Ports()) {
+        Stop(port);
+    }
+}
+
+bool Station::UpdateRunning(int port) const {
+    const auto it = ports_.find(port);
+    return it != ports_.end() && it->second.child != 0 &&
+           it->second.action == RunRequest::Action::Update;
+}
+
+bool Station::AnyUpdateRunning() const {
+    for (const auto& [port, p] : ports_) {
+        if (UpdateRunning(port)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Station::AnyChildRunning() const {
+    for (const auto& [port, p] : ports_) {
+        if (p.child != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Station::Finished() const {
+    if (!started_) {
+        return false;
+    }
+    for (const auto& [port, p] : ports_) {
+        if (p.child != 0 || p.handsFree) {
+            return false;
+        }
+    }
+    return true;
+}
+
+double Station::UnitsPerHour() const {
+    const std::int64_t elapsed = nowMs_() - startMs_;
+    return elapsed < 1000 ? 0.0 : done_ * 3600000.0 / static_cast<double>(elapsed);
+}
+
+bool Station::UnitsReached() const {
+    return settings_.units > 0 && done_ + failed_ + skipped_ >= settings_.units;
+}
+
+void Station::Changed(int port) {
+    if (onTileChanged) {
+        onTileChanged(port);
+    }
+}
+
+void Station::CheckFinished() {
+    if (Finished() && !finishedReported_) {
+        finishedReported_ = true;
+        tick_->SetEnabled(false);
+        if (onFinished) {
+            onFinished();
+        }
+    }
+}

@@ -1,0 +1,166 @@
+#include "StationReport.h"
+
+#include "JsonLine.h"
+
+namespace {
+
+std::string Fixed(double value, int decimals) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+}  // namespace
+
+StationReport::StationReport(std::FILE* out, bool json, const Station& station)
+    : out_(out), json_(json), station_(station) {}
+
+const char* StationReport::ResultName(StationTile::Result result) {
+    switch (result) {
+        case StationTile::Result::Success:
+            return "success";
+        case StationTile::Result::Failure:
+            return "failure";
+        case StationTile::Result::Skipped:
+            return "skipped";
+        case StationTile::Result::None:
+            break;
+    }
+    return "none";
+}
+
+void StationReport::Put(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), out_);
+    std::fflush(out_);
+}
+
+void StationReport::RunStarted(std::int64_t nowMs, int port, RunRequest::Action action) {
+    const bool update = action == RunRequest::Action::Update;
+    if (json_) {
+        Put(JsonLine()
+                .Add("t_ms", nowMs)
+                .Add("kind", "start")
+                .Add("port", port)
+                .Add("action", update ? "update" : "test")
+                .Add("device", station_.Tile(port).Device())
+                .Text());
+    } else if (update) {
+        Put("COM" + std::to_string(port) + " (" + station_.Tile(port).Device() +
+            "): update started\n");
+    }
+}
+
+void StationReport::RunEnded(std::int64_t nowMs, const Station::Record& record) {
+    const StationTile& tile = station_.Tile(record.port);
+    if (json_) {
+        Put(JsonLine()
+                .Add("t_ms", nowMs)
+                .Add("kind", "end")
+                .Add("port", record.port)
+                .Add("result", ResultName(record.result))
+                .Add("text", record.text)
+                .Add("serial", record.serial)
+                .Add("program_version", tile.ProgramVersion())
+                .Add("data_version_before", tile.DataVersionBefore())
+                .Add("data_version_after", tile.DataVersionAfter())
+                .AddFixed("seconds", record.seconds, 3)
+                .Text());
+        return;
+    }
+    Put("COM" + std::to_string(record.port) + ": " + ResultName(record.result) + " (" +
+        record.text + "), serial " + (record.serial.empty() ? "-" : record.serial) + ", " +
+        Fixed(record.seconds, 1) + " s\n");
+}
+
+void StationReport::Waiting(std::int64_t nowMs, int port, const std::string& reason) {
+    if (json_) {
+        Put(JsonLine()
+                .Add("t_ms", nowMs)
+                .Add("kind", "waiting")
+                .Add("port", port)
+                .Add("text", reason)
+                .Text());
+    } else {
+        Put("COM" + std::to_string(port) + ": " + reason + "\n");
+    }
+}
+
+void StationReport::Summary(std::int64_t nowMs) {
+    std::string running;
+    int count = 0;
+    for (const int port : station_.Ports()) {
+        if (!station_.UpdateRunning(port)) {
+            continue;
+        }
+        const StationTile& tile = station_.Tile(port);
+        running += (count++ == 0 ? "" : " ") + std::string("COM") + std::to_string(port) + " " +
+                   (tile.PercentText().empty() ? "0.0%" : tile.PercentText());
+    }
+    if (count == 0) {
+        return;
+    }
+    if (json_) {
+        Put(JsonLine()
+                .Add("t_ms", nowMs)
+                .Add("kind", "summary")
+                .Add("running", count)
+                .Add("done", station_.Done())
+                .Add("failed", station_.Failed())
+                .Add("skipped", station_.Skipped())
+                .Add("progress", running)
+                .Text());
+    } else {
+        Put("[" + Fixed(static_cast<double>(nowMs) / 1000.0, 0) + " s] done " +
+            std::to_string(station_.Done()) + ", failed " + std::to_string(station_.Failed()) +
+            ", skipped " + std::to_string(station_.Skipped()) + "; " + running + "\n");
+    }
+}
+
+void StationReport::Final(std::int64_t nowMs, double maxStallMs, std::int64_t maxStallAtMs,
+                          double cpuSelfSeconds, double cpuChildrenSeconds) {
+    const auto& records = station_.Records();
+    if (json_) {
+        for (const Station::Record& record : records) {
+            Put(JsonLine()
+                    .Add("t_ms", nowMs)
+                    .Add("kind", "result")
+                    .Add("port", record.port)
+                    .Add("serial", record.serial)
+                    .Add("result", ResultName(record.result))
+                    .AddFixed("seconds", record.seconds, 3)
+                    .AddFixed("run_max_stall_ms", record.runMaxStallMs, 1)
+                    .Text());
+        }
+        Put(JsonLine()
+                .Add("t_ms", nowMs)
+                .Add("kind", "station")
+                .Add("done", station_.Done())
+                .Add("failed", station_.Failed())
+                .Add("skipped", station_.Skipped())
+                .AddFixed("seconds", static_cast<double>(nowMs) / 1000.0, 3)
+                .AddFixed(
+                    "runs_seconds",
+                    static_cast<double>(station_.LastEndMs() - station_.FirstStartMs()) / 1000.0, 3)
+                .AddFixed("max_stall_ms", maxStallMs, 1)
+                .Add("max_stall_at_ms", maxStallAtMs)
+                .AddFixed("cpu_station_s", cpuSelfSeconds, 3)
+                .AddFixed("cpu_children_s", cpuChildrenSeconds, 3)
+                .Text());
+        return;
+    }
+    char line[256];
+    Put("\nport   serial           result    seconds\n");
+    for (const Station::Record& record : records) {
+        std::snprintf(line, sizeof line, "COM%-3d %-16s %-9s %7.1f\n", record.port,
+                      record.serial.empty() ? "-" : record.serial.c_str(),
+                      ResultName(record.result), record.seconds);
+        Put(line);
+    }
+    std::snprintf(line, sizeof line,
+                  "\ndone %d, failed %d, skipped %d in %.1f s; longest stall %.1f ms; CPU %.2f s "
+                  "station + %.2f s runs\n",
+                  station_.Done(), station_.Failed(), station_.Skipped(),
+                  static_cast<double>(nowMs) / 1000.0, maxStallMs, cpuSelfSeconds,
+                  cpuChildrenSeconds);
+    Put(line);
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+// How the station runs its ports.
+struct StationSettings {
+    std::string file;    // the data file every update writes
+    bool force = false;  // update units whose data is not older than the file too
+    // Hands-free: each started port greets its line at an interval, updates
+    // each unit that answers and waits for it to go before the next.
+    bool continuous = false;
+    int units = 0;  // hands-free: stop after this many units (0: until stopped)
+    int pollIntervalMs = 3000;
+    // A child with no output line for this long is ended as a failure. The
+    // runner's clock line comes every second while a run is under way.
+    int silenceLimitMs = 60000;
+    double updateTimeoutSeconds = 6 * 3600;
+    double testTimeoutSeconds = 60;
+    std::string traceFolder;  // each run's trace goes here ("" no traces)
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+// The station's operator texts (the window's language), in one place.
+namespace StationTexts {
+
+inline constexpr char Idle[] = "待命";
+inline constexpr char Starting[] = "啟動中";
+inline constexpr char Success[] = "更新成功";
+inline constexpr char Failure[] = "更新失敗";
+inline constexpr char Skipped[] = "已是最新資料，略過";
+inline constexpr char Waiting[] = "等待中";
+inline constexpr char StoppedByOperator[] = "已由操作員停止：裝置在再次更新前沒有資料";
+inline constexpr char NoEndLine[] = "程式結束時沒有結果";
+inline constexpr char CannotStart[] = "無法啟動更新程式";
+inline constexpr char PortInUse[] = "此傳輸埠已有更新進行中";
+inline constexpr char WaitForUnit[] = "等待裝置連接";
+inline constexpr char WaitForRemoval[] = "請移除裝置";
+inline constexpr char SameUnitAgain[] = "同一裝置剛更新成功，不再更新";
+inline constexpr char Polling[] = "連結測試中";
+// What an interrupted update means for the unit (the stop question).
+inline constexpr char StopQuestion[] =
+    "停止進行中的更新？\n中斷的更新會讓裝置沒有資料，直到再次更新為止。";
+
+}  // namespace StationTexts

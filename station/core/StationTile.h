@@ -1,0 +1,107 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ChildExit.h"
+#include "JsonFields.h"
+#include "RunRequest.h"
+
+// What one port's tile shows, fed by the JSON lines of the run on that port
+// and by how its child ended. Plain data and rules; the window draws it.
+class StationTile {
+  public:
+    enum class Phase {
+        Idle,              // nothing under way
+        Running,           // an update's child runs
+        Polling,           // hands-free: a connection test's child runs
+        WaitingForUnit,    // hands-free: between two tests, no unit yet
+        WaitingForRemoval  // hands-free: the last unit has not gone yet
+    };
+    enum class Result { None, Success, Failure, Skipped };
+
+    explicit StationTile(int port = 0) : port_(port) {}
+
+    // A new run's child has started (the unit facts are kept for a test).
+    void BeginRun(RunRequest::Action action, std::int64_t nowMs);
+    // One output line of the run's child. Unreadable lines only count as a
+    // sign of life.
+    void ApplyLine(const std::string& line, std::int64_t nowMs);
+    // The child has ended; the run's result from its end line, exit status
+    // and how the run was ended. For a test: whether a unit answered.
+    void EndRun(const ChildExit& exit, std::int64_t nowMs);
+    // The station ended the run: by the operator (stop) or for silence.
+    void MarkStopped(const std::string& reason) { stopReason_ = reason; }
+    // Hands-free waiting with the reason shown beside it.
+    void SetWaiting(Phase phase, const std::string& reason);
+    void SetIdle() { phase_ = Phase::Idle; }
+
+    int Port() const { return port_; }
+    Phase CurrentPhase() const { return phase_; }
+    bool ChildRunning() const { return phase_ == Phase::Running || phase_ == Phase::Polling; }
+    Result LastResult() const { return result_; }
+    // The result in words (the failure's text for a failure).
+    const std::string& ResultText() const { return resultText_; }
+    // Whether the last test found a unit answering, and its serial number.
+    bool UnitAnswered() const { return unitAnswered_; }
+    const std::string& PolledSerial() const { return polledSerial_; }
+
+    const std::string& Device() const { return device_; }
+    void SetDevice(const std::string& device) { device_ = device; }
+    const std::string& Serial() const { return serial_; }
+    const std::string& ProgramVersion() const { return programVersion_; }
+    const std::string& DataVersionBefore() const { return dataVersionBefore_; }
+    const std::string& DataVersionAfter() const { return dataVersionAfter_; }
+    const std::string& FileDataVersion() const { return fileDataVersion_; }
+    const std::string& Message() const { return message_; }
+    bool MessageIsError() const { return messageRed_; }
+    int ProgressValue() const { return progressValue_; }
+    int ProgressMax() const { return progressMax_; }
+    const std::string& PercentText() const { return percent_; }
+    const std::string& ClockText() const { return clock_; }
+    const std::string& WaitReason() const { return waitReason_; }
+    const std::string& LastLine() const { return lastLine_; }
+    std::int64_t LastLineMs() const { return lastLineMs_; }
+    // Seconds the last update took (from its child's start to its end).
+    double Seconds() const { return seconds_; }
+    // The run's own longest event-loop stall, from its end line (-1 unknown).
+    double RunMaxStallMs() const { return runStallMs_; }
+    const std::string& TracePath() const { return trace_; }
+    void SetTracePath(const std::string& path) { trace_ = path; }
+
+  private:
+    void ApplyEnd(const JsonFields& fields);
+
+    int port_;
+    Phase phase_ = Phase::Idle;
+    RunRequest::Action action_ = RunRequest::Action::Update;
+    Result result_ = Result::None;
+    std::string resultText_;
+    bool unitAnswered_ = false;
+    std::string polledSerial_;
+    std::string pollFailure_;  // why the last test found no unit
+    std::string device_;
+    std::string serial_;
+    std::string programVersion_;
+    std::string dataVersionBefore_;
+    std::string dataVersionAfter_;
+    std::string fileDataVersion_;
+    std::string message_;
+    bool messageRed_ = false;
+    std::string failureText_;  // the last red message of the run
+    int progressValue_ = 0;
+    int progressMax_ = 0;
+    std::string percent_;
+    std::string clock_;
+    std::string waitReason_;
+    std::string lastLine_;
+    std::int64_t lastLineMs_ = 0;
+    std::int64_t startMs_ = 0;
+    double seconds_ = 0;
+    std::string trace_;
+    std::string stopReason_;
+    // From the end line: "" until it came.
+    std::string endResult_;
+    double endSeconds_ = -1;
+    double runStallMs_ = -1;
+};

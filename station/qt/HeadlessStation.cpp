@@ -1,0 +1,65 @@
+#include "HeadlessStation.h"
+
+#include <cstdio>
+
+HeadlessStation::HeadlessStation(const StationOptions& options, const QString& autoProgram)
+    : options_(options),
+      launcher_(autoProgram),
+      station_(
+          launcher_, timers_, [this] { return meter_.ElapsedMs(); }, options.settings),
+      report_(stdout, options.json, station_) {
+    for (const int port : options_.ports) {
+        station_.AddPort(port);
+    }
+    station_.onRunStarted = [this](int port, RunRequest::Action action) {
+        report_.RunStarted(meter_.ElapsedMs(), port, action);
+    };
+    station_.onRunEnded = [this](const Station::Record& record) {
+        report_.RunEnded(meter_.ElapsedMs(), record);
+    };
+    // Hands-free: say when a port's waiting changes.
+    station_.onTileChanged = [this, last = std::map<int, std::string>()](int port) mutable {
+        const StationTile& tile = station_.Tile(port);
+        const bool waiting = tile.CurrentPhase() == StationTile::Phase::WaitingForUnit ||
+                             tile.CurrentPhase() == StationTile::Phase::WaitingForRemoval;
+        if (waiting && last[port] != tile.WaitReason()) {
+            last[port] = tile.WaitReason();
+            report_.Waiting(meter_.ElapsedMs(), port, tile.WaitReason());
+        } else if (!waiting && tile.CurrentPhase() != StationTile::Phase::Polling) {
+            last[port].clear();
+        }
+    };
+    station_.onFinished = [this] {
+        // After the run's own callbacks have returned.
+        QTimer::singleShot(0, this, [this] { Finish(); });
+    };
+    summary_.setInterval(kSummaryMs);
+    connect(&summary_, &QTimer::timeout, this, [this] { report_.Summary(meter_.ElapsedMs()); });
+}
+
+void HeadlessStation::Begin() {
+    meter_.RestartStalls();
+    for (const std::string& why : station_.StartAll()) {
+        std::fprintf(stderr, "gpsupdate-station: %s\n", why.c_str());
+    }
+    summary_.start();
+    if (station_.Finished()) {
+        QTimer::singleShot(0, this, [this] { Finish(); });
+    }
+}
+
+void HeadlessStation::StopAll() {
+    station_.StopAll();
+}
+
+void HeadlessStation::Finish() {
+    if (ended_) {
+        return;
+    }
+    ended_ = true;
+    summary_.stop();
+    report_.Final(meter_.ElapsedMs(), meter_.MaxStallMs(), meter_.MaxStallAtMs(),
+                  StationMeter::CpuSelfSeconds(), StationMeter::CpuChildrenSeconds());
+    const bool allWell = !station_.Records().empty() && station_.Failed() == 0;
+    emit finished(allWell ? 0 : 1);
+}

@@ -1,0 +1,138 @@
+#include "TileWidget.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "StationTexts.h"
+#include "StationTile.h"
+
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+QString OrDash(const std::string& text) {
+    return text.empty() ? QStringLiteral("-") : Q(text);
+}
+
+}  // namespace
+
+TileWidget::TileWidget(int port, QWidget* parent) : QFrame(parent), port_(port) {
+    setFrameShape(QFrame::StyledPanel);
+    setMinimumWidth(300);
+    auto* grid = new QGridLayout(this);
+    title_ = new QLabel(this);
+    QFont bold = title_->font();
+    bold.setBold(true);
+    title_->setFont(bold);
+    grid->addWidget(title_, 0, 0, 1, 3);
+    const auto row = [this, grid](int at, const char* label) {
+        grid->addWidget(new QLabel(QString::fromUtf8(label), this), at, 0);
+        auto* value = new QLabel(this);
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        grid->addWidget(value, at, 1, 1, 2);
+        return value;
+    };
+    serial_ = row(1, "序號");
+    program_ = row(2, "程式版本");
+    versions_ = row(3, "資料版本");
+    message_ = new QLabel(this);
+    message_->setWordWrap(true);
+    message_->setMinimumHeight(2 * message_->fontMetrics().height());
+    grid->addWidget(message_, 4, 0, 1, 3);
+    progress_ = new QProgressBar(this);
+    progress_->setTextVisible(false);
+    grid->addWidget(progress_, 5, 0);
+    percent_ = new QLabel(this);
+    clock_ = new QLabel(this);
+    grid->addWidget(percent_, 5, 1);
+    grid->addWidget(clock_, 5, 2);
+    result_ = new QLabel(this);
+    result_->setWordWrap(true);
+    result_->setAutoFillBackground(true);
+    result_->setMargin(4);
+    grid->addWidget(result_, 6, 0, 1, 3);
+    auto* buttons = new QHBoxLayout;
+    start_ = new QPushButton(QStringLiteral("開始"), this);
+    stop_ = new QPushButton(QStringLiteral("停止"), this);
+    trace_ = new QPushButton(QStringLiteral("執行記錄"), this);
+    buttons->addWidget(start_);
+    buttons->addWidget(stop_);
+    buttons->addWidget(trace_);
+    grid->addLayout(buttons, 7, 0, 1, 3);
+    grid->setColumnStretch(0, 1);
+    connect(start_, &QPushButton::clicked, this, [this] { emit startClicked(port_); });
+    connect(stop_, &QPushButton::clicked, this, [this] { emit stopClicked(port_); });
+    connect(trace_, &QPushButton::clicked, this, [this] { emit traceClicked(port_); });
+}
+
+QColor TileWidget::ResultColour(const StationTile& tile) {
+    switch (tile.LastResult()) {
+        case StationTile::Result::Success:
+            return QColor(0x4c, 0xaf, 0x50);
+        case StationTile::Result::Failure:
+            return QColor(0xe5, 0x39, 0x35);
+        case StationTile::Result::Skipped:
+            return QColor(0xff, 0xb3, 0x00);
+        case StationTile::Result::None:
+            break;
+    }
+    return QColor(0xbd, 0xbd, 0xbd);
+}
+
+void TileWidget::Show(const StationTile& tile, bool busy) {
+    title_->setText(QStringLiteral("COM%1  %2")
+                        .arg(port_)
+                        .arg(tile.Device().empty() ? QStringLiteral("(沒有此編號的序列埠)")
+                                                   : Q(tile.Device())));
+    serial_->setText(OrDash(tile.Serial()));
+    program_->setText(OrDash(tile.ProgramVersion()));
+    versions_->setText(OrDash(tile.DataVersionBefore()) + QStringLiteral(" → ") +
+                       OrDash(tile.DataVersionAfter()));
+    QString message = Q(tile.Message());
+    using Phase = StationTile::Phase;
+    if (tile.CurrentPhase() == Phase::WaitingForUnit ||
+        tile.CurrentPhase() == Phase::WaitingForRemoval) {
+        message = Q(tile.WaitReason());
+    } else if (tile.CurrentPhase() == Phase::Polling) {
+        message = QString::fromUtf8(StationTexts::Polling);
+    }
+    message_->setText(message);
+    message_->setStyleSheet(tile.MessageIsError() && tile.CurrentPhase() == Phase::Idle
+                                ? QStringLiteral("color: #c62828;")
+                                : QString());
+    progress_->setMaximum(std::max(tile.ProgressMax(), 1));
+    progress_->setValue(std::min(tile.ProgressValue(), progress_->maximum()));
+    percent_->setText(Q(tile.PercentText()));
+    clock_->setText(Q(tile.ClockText()));
+
+    QString words;
+    switch (tile.LastResult()) {
+        case StationTile::Result::None:
+            words = tile.CurrentPhase() == Phase::Running
+                        ? QString::fromUtf8(StationTexts::Starting)
+                        : QString::fromUtf8(StationTexts::Waiting);
+            if (tile.CurrentPhase() == Phase::Running && !tile.PercentText().empty()) {
+                words = QStringLiteral("更新中");
+            }
+            break;
+        case StationTile::Result::Success:
+        case StationTile::Result::Skipped:
+            words = Q(tile.ResultText());
+            break;
+        case StationTile::Result::Failure:
+            words = QString::fromUtf8(StationTexts::Failure) + QStringLiteral("：") +
+                    Q(tile.ResultText());
+            break;
+    }
+    result_->setText(words);
+    QPalette palette = result_->palette();
+    palette.setColor(QPalette::Window, ResultColour(tile));
+    result_->setPalette(palette);
+    start_->setEnabled(!busy);
+    stop_->setEnabled(busy);
+    trace_->setEnabled(!tile.TracePath().empty());
+}

@@ -1,0 +1,306 @@
+#include "frmStation.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "StationTexts.h"
+#include "TerminationWatcher.h"
+#include "TileWidget.h"
+#include "clsPNV480DnLdData.h"
+#include "clsUpdateSequence.h"
+#include "mduDisplayText.h"
+
+namespace {
+
+constexpr int kPorts = 16;
+constexpr int kTileColumns = 4;
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+frmStation::frmStation(const StationOptions& options, const QString& autoProgram, QWidget* parent)
+    : QMainWindow(parent),
+      options_(options),
+      launcher_(autoProgram),
+      station_(
+          launcher_, timers_, [this] { return meter_.ElapsedMs(); }, options.settings) {
+    setWindowTitle(QStringLiteral("gpsupdate-station"));
+    if (options_.settings.traceFolder.empty() && !options_.noTraces) {
+        // Each run's trace, for support, beside the window's own.
+        const QString folder =
+            QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+            QStringLiteral("/traces/station-") +
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        if (QDir().mkpath(folder)) {
+            station_.SetTraceFolder(folder.toStdString());
+        }
+    }
+    BuildWindow();
+    station_.onTileChanged = [this](int port) { dirty_.insert(port); };
+    station_.onFinished = [this] { QTimer::singleShot(0, this, [this] { emit allEnded(); }); };
+    refresh_.setInterval(kRefreshMs);
+    connect(&refresh_, &QTimer::timeout, this, [this] { Refresh(); });
+    refresh_.start();
+    termination_ = new TerminationWatcher(this);
+    connect(termination_, &TerminationWatcher::terminationRequested, this, [this] {
+        // The host asks: no question, every run ends as the window would.
+        closing_ = true;
+        station_.StopAll();
+        CloseWhenEnded();
+    });
+    for (const int port : options_.ports) {
+        portBoxes_.at(port)->setChecked(true);
+    }
+    if (!options_.settings.file.empty()) {
+        file_->setText(Q(options_.settings.file));
+        ShowFileVersion();
+    }
+}
+
+frmStation::~frmStation() {
+    station_.onTileChanged = nullptr;
+}
+
+void frmStation::BuildWindow() {
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+
+    auto* fileRow = new QHBoxLayout;
+    fileRow->addWidget(new QLabel(QStringLiteral("資料檔"), central));
+    file_ = new QLineEdit(central);
+    fileRow->addWidget(file_, 1);
+    auto* browse = new QPushButton(QStringLiteral("瀏覽"), central);
+    fileRow->addWidget(browse);
+    fileVersion_ = new QLabel(central);
+    fileRow->addWidget(fileVersion_);
+    column->addLayout(fileRow);
+    connect(browse, &QPushButton::clicked, this, [this] { ChooseFile(); });
+    connect(file_, &QLineEdit::editingFinished, this, [this] { ShowFileVersion(); });
+
+    auto* portsBox = new QGroupBox(QStringLiteral("傳輸埠"), central);
+    auto* portGrid = new QGridLayout(portsBox);
+    for (int port = 1; port <= kPorts; ++port) {
+        const platform::PortFacts facts = serial_.DescribePort(port);
+        QString label = QStringLiteral("COM%1").arg(port);
+        if (!facts.device.empty()) {
+            label += QStringLiteral("  ") + Q(facts.device);
+        }
+        auto* box = new QCheckBox(label, portsBox);
+        box->setToolTip(Q(mduDisplayText::PortToolTip(port, facts)));
+        portGrid->addWidget(box, (port - 1) / 4, (port - 1) % 4);
+        portBoxes_[port] = box;
+        connect(box, &QCheckBox::toggled, this, [this, port](bool on) { PortToggled(port, on); });
+    }
+    column->addWidget(portsBox);
+
+    auto* controls = new QHBoxLayout;
+    continuous_ = new QCheckBox(QStringLiteral("連續模式（裝置接上即更新）"), central);
+    continuous_->setChecked(options_.settings.continuous);
+    force_ = new QCheckBox(QStringLiteral("資料不較舊也更新"), central);
+    force_->setChecked(options_.settings.force);
+    auto* startAll = new QPushButton(QStringLiteral("全部開始"), central);
+    auto* stopAll = new QPushButton(QStringLiteral("全部停止"), central);
+    counters_ = new QLabel(central);
+    controls->addWidget(continuous_);
+    controls->addWidget(force_);
+    controls->addWidget(startAll);
+    controls->addWidget(stopAll);
+    controls->addStretch(1);
+    controls->addWidget(counters_);
+    column->addLayout(controls);
+    connect(startAll, &QPushButton::clicked, this, [this] { StartChosen(); });
+    connect(stopAll, &QPushButton::clicked, this, [this] { StopAllAsked(); });
+
+    auto* scroll = new QScrollArea(central);
+    scroll->setWidgetResizable(true);
+    auto* tiles = new QWidget(scroll);
+    tileGrid_ = new QGridLayout(tiles);
+    tileGrid_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    scroll->setWidget(tiles);
+    column->addWidget(scroll, 1);
+    setCentralWidget(central);
+    resize(1300, 820);
+}
+
+void frmStation::ChooseFile() {
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("資料檔"), file_->text(),
+                                     QStringLiteral("GPS 資料檔 (*.apd);;All Files (*)"));
+    if (!path.isEmpty()) {
+        file_->setText(path);
+        ShowFileVersion();
+    }
+}
+
+void frmStation::ShowFileVersion() {
+    clsPNV480DnLdData file;
+    file.SetFileName(file_->text().toStdString());
+    file.SetToolVersion(clsUpdateSequence::kToolVersion);
+    if (file_->text().isEmpty()) {
+        fileVersion_->clear();
+    } else if (file.LoadData()) {
+        fileVersion_->setText(QStringLiteral("檔案資料版本：") + Q(file.DataFileVersion()));
+    } else {
+        fileVersion_->setText(QStringLiteral("<span style='color:#c62828'>") +
+                              Q(file.ErrorMessage()).toHtmlEscaped() + QStringLiteral("</span>"));
+    }
+}
+
+void frmStation::PortToggled(int port, bool on) {
+    if (on) {
+        if (tiles_.count(port) == 0) {
+            station_.AddPort(port);
+            auto* tile = new TileWidget(port, tileGrid_->parentWidget());
+            connect(tile, &TileWidget::startClicked, this, [this](int p) { StartPort(p); });
+            connect(tile, &TileWidget::stopClicked, this, [this](int p) { StopPort(p); });
+            connect(tile, &TileWidget::traceClicked, this, [this](int p) { OpenTrace(p); });
+            tiles_[port] = tile;
+            dirty_.insert(port);
+        }
+    } else if (tiles_.count(port) != 0 && !station_.Tile(port).ChildRunning() &&
+               station_.Tile(port).CurrentPhase() == StationTile::Phase::Idle) {
+        delete tiles_.at(port);
+        tiles_.erase(port);
+    }
+    // Tiles in port order.
+    int at = 0;
+    for (const auto& [p, tile] : tiles_) {
+        tileGrid_->addWidget(tile, at / kTileColumns, at % kTileColumns);
+        ++at;
+    }
+}
+
+void frmStation::StartPort(int port) {
+    meter_.RestartStalls();
+    station_.SetFile(file_->text().toStdString());
+    station_.SetForce(force_->isChecked());
+    station_.SetContinuous(continuous_->isChecked());
+    std::string why;
+    if (!station_.Start(port, why)) {
+        statusBar()->showMessage(Q(why), 10000);
+    }
+    dirty_.insert(port);
+}
+
+void frmStation::StartChosen() {
+    for (const auto& [port, tile] : tiles_) {
+        if (!station_.Tile(port).ChildRunning() &&
+            station_.Tile(port).CurrentPhase() == StationTile::Phase::Idle) {
+            StartPort(port);
+        }
+    }
+}
+
+bool frmStation::ConfirmStop(const std::set<int>& ports) {
+    bool updating = false;
+    for (const int port : ports) {
+        updating = updating || station_.UpdateRunning(port);
+    }
+    if (!updating) {
+        return true;
+    }
+    return QMessageBox::question(this, windowTitle(), QString::fromUtf8(StationTexts::StopQuestion),
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+void frmStation::StopPort(int port) {
+    if (ConfirmStop({port})) {
+        station_.Stop(port);
+    }
+}
+
+void frmStation::StopAllAsked() {
+    const std::vector<int> ports = station_.Ports();
+    if (ConfirmStop(std::set<int>(ports.begin(), ports.end()))) {
+        station_.StopAll();
+    }
+}
+
+void frmStation::OpenTrace(int port) {
+    const std::string& path = station_.Tile(port).TracePath();
+    if (!path.empty()) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(Q(path)));
+    }
+}
+
+void frmStation::Refresh() {
+    for (const int port : dirty_) {
+        const auto it = tiles_.find(port);
+        if (it != tiles_.end()) {
+            const StationTile& tile = station_.Tile(port);
+            it->second->Show(
+                tile, tile.ChildRunning() || tile.CurrentPhase() != StationTile::Phase::Idle);
+        }
+    }
+    dirty_.clear();
+    counters_->setText(QStringLiteral("完成 %1　失敗 %2　略過 %3　每小時 %4 台")
+                           .arg(station_.Done())
+                           .arg(station_.Failed())
+                           .arg(station_.Skipped())
+                           .arg(station_.UnitsPerHour(), 0, 'f', 1));
+    MaybeScreenshot();
+}
+
+void frmStation::MaybeScreenshot() {
+    if (options_.screenshot.empty() || screenshotTaken_ || tiles_.empty()) {
+        return;
+    }
+    for (const auto& [port, widget] : tiles_) {
+        const StationTile& tile = station_.Tile(port);
+        if (tile.CurrentPhase() != StationTile::Phase::Running || tile.ProgressMax() <= 0 ||
+            tile.ProgressValue() * 10 < tile.ProgressMax() * 3) {
+            return;
+        }
+    }
+    screenshotTaken_ = true;
+    if (!grab().save(Q(options_.screenshot), "PNG")) {
+        std::fprintf(stderr, "gpsupdate-station: could not save %s\n", options_.screenshot.c_str());
+    }
+}
+
+void frmStation::CloseWhenEnded() {
+    if (!station_.AnyChildRunning()) {
+        close();
+        return;
+    }
+    QTimer::singleShot(50, this, [this] { CloseWhenEnded(); });
+}
+
+void frmStation::closeEvent(QCloseEvent* event) {
+    if (!station_.AnyChildRunning()) {
+        station_.StopAll();  // ends hands-free waiting
+        event->accept();
+        return;
+    }
+    event->ignore();
+    if (closing_) {
+        return;  // already ending every run
+    }
+    const std::vector<int> ports = station_.Ports();
+    if (!ConfirmStop(std::set<int>(ports.begin(), ports.end()))) {
+        return;
+    }
+    closing_ = true;
+    station_.StopAll();
+    CloseWhenEnded();
+}

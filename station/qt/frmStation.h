@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <map>
+#include <set>
+
+#include "QtRunLauncher.h"
+#include "QtSerialControl.h"
+#include "QtTimerFactory.h"
+#include "Station.h"
+#include "StationMeter.h"
+#include "StationOptions.h"
+
+class QCheckBox;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class TileWidget;
+class TerminationWatcher;
+
+// The station's window: the data file, the ports COM1 to COM16, a tile per
+// chosen port, start and stop, and the counters since the station started.
+// Closing it while runs are under way asks first (unless the host asked it
+// to end), then stops every run and closes once their children have ended.
+class frmStation final : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    static constexpr int kRefreshMs = 100;  // tiles are drawn at most this often
+
+    frmStation(const StationOptions& options, const QString& autoProgram,
+               QWidget* parent = nullptr);
+    ~frmStation() override;
+
+    Station& Stations() { return station_; }
+    void StartChosen();
+    double MaxStallMs() const { return meter_.MaxStallMs(); }
+    qint64 ElapsedMs() const { return meter_.ElapsedMs(); }
+    qint64 MaxStallAtMs() const { return meter_.MaxStallAtMs(); }
+
+  signals:
+    // Every run has ended after at least one start.
+    void allEnded();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void BuildWindow();
+    void ChooseFile();
+    void ShowFileVersion();
+    void PortToggled(int port, bool on);
+    void StartPort(int port);
+    void StopPort(int port);
+    void StopAllAsked();
+    // Asks whether to stop updates under way; true when there are none.
+    bool ConfirmStop(const std::set<int>& ports);
+    void OpenTrace(int port);
+    void Refresh();
+    void CloseWhenEnded();
+    void MaybeScreenshot();
+
+    StationOptions options_;
+    StationMeter meter_;
+    platform::QtTimerFactory timers_;
+    platform::QtSerialControl serial_;  // names the devices behind the numbers
+    QtRunLauncher launcher_;
+    Station station_;
+    QLineEdit* file_ = nullptr;
+    QLabel* fileVersion_ = nullptr;
+    QCheckBox* continuous_ = nullptr;
+    QCheckBox* force_ = nullptr;
+    QLabel* counters_ = nullptr;
+    std::map<int, QCheckBox*> portBoxes_;
+    std::map<int, TileWidget*> tiles_;
+    QGridLayout* tileGrid_ = nullptr;
+    std::set<int> dirty_;
+    QTimer refresh_;
+    TerminationWatcher* termination_ = nullptr;
+    bool closing_ = false;
+    bool screenshotTaken_ = false;
+};

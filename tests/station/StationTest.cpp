@@ -1,0 +1,220 @@
+// The station's rules on a fake launcher and the virtual clock.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "FakeLauncher.h"
+#include "Station.h"
+#include "VirtualClock.h"
+
+namespace {
+
+using Action = RunRequest::Action;
+using Phase = StationTile::Phase;
+using Result = StationTile::Result;
+
+const std::string kSuccess = R"({"t_ms":9,"kind":"end","result":"success"})";
+const std::string kFailure = R"({"t_ms":9,"kind":"end","result":"failure"})";
+
+std::string Serial(const std::string& serial) {
+    return R"({"t_ms":1,"kind":"info","line":2,"text":"x","fact":"serial","value":")" + serial +
+           "\"}";
+}
+
+struct Rig {
+    platform::VirtualClock clock;
+    FakeLauncher launcher;
+    std::unique_ptr<Station> station;
+
+    explicit Rig(StationSettings settings = {}) {
+        settings.file = "/data/0601.apd";
+        settings.pollIntervalMs = 2000;
+        settings.silenceLimitMs = 30000;
+        station = std::make_unique<Station>(
+            launcher, clock, [this] { return clock.NowMs(); }, settings);
+    }
+    FakeLauncher::Id Newest(int port) const { return launcher.Newest(port); }
+    const RunRequest& Request(int port) const { return launcher.runs.at(Newest(port)).request; }
+    // The newest run on the port answers (or not) a connection test.
+    void Poll(int port, const std::string& serial) {
+        ASSERT_EQ(Request(port).action, Action::Test);
+        const auto id = Newest(port);
+        if (serial.empty()) {
+            launcher.Line(id, kFailure);
+            launcher.Exit(id, {false, 1, ""});
+        } else {
+            launcher.Line(id, Serial(serial));
+            launcher.Line(id, kSuccess);
+            launcher.Exit(id);
+        }
+    }
+    void Update(int port, const std::string& serial, const std::string& end = kSuccess) {
+        ASSERT_EQ(Request(port).action, Action::Update);
+        const auto id = Newest(port);
+        launcher.Line(id, Serial(serial));
+        launcher.Line(id, end);
+        launcher.Exit(id, {false, end == kSuccess ? 0 : 1, ""});
+    }
+};
+
+}  // namespace
+
+TEST(Station, EachPortRunsItsOwnUpdateAndACrashStaysOnItsTile) {
+    Rig rig;
+    for (int port : {3, 4, 5}) {
+        rig.station->AddPort(port);
+    }
+    EXPECT_TRUE(rig.station->StartAll().empty());
+    ASSERT_EQ(rig.launcher.runs.size(), 3u);
+    EXPECT_EQ(rig.Request(4).file, "/data/0601.apd");
+    EXPECT_FALSE(rig.Request(4).force);
+    EXPECT_TRUE(rig.station->AnyUpdateRunning());
+
+    rig.launcher.Line(rig.Newest(4), R"({"t_ms":1,"kind":"progress","value":5,"max":9})");
+    rig.launcher.Exit(rig.Newest(4), {true, 9, ""});
+    EXPECT_EQ(rig.station->Tile(4).LastResult(), Result::Failure);
+    EXPECT_EQ(rig.station->Tile(3).CurrentPhase(), Phase::Running);
+    rig.Update(3, "A");
+    rig.Update(5, "B");
+    EXPECT_TRUE(rig.station->Finished());
+    EXPECT_EQ(rig.station->Done(), 2);
+    EXPECT_EQ(rig.station->Failed(), 1);
+    ASSERT_EQ(rig.station->Records().size(), 3u);
+    EXPECT_EQ(rig.station->Records()[0].port, 4);
+    EXPECT_EQ(rig.station->Records()[2].serial, "B");
+}
+
+TEST(Station, TwoRunsNeverShareAPort) {
+    Rig rig;
+    rig.launcher.devices = {{1, "/dev/ttyUSB0"}, {2, "/dev/ttyUSB0"}};
+    std::string why;
+    ASSERT_TRUE(rig.station->Start(1, why));
+    EXPECT_FALSE(rig.station->Start(1, why));
+    EXPECT_FALSE(rig.station->Start(2, why)) << "the same device under another number";
+    EXPECT_NE(why.find("/dev/ttyUSB0"), std::string::npos) << why;
+    EXPECT_EQ(rig.launcher.runs.size(), 1u);
+    rig.Update(1, "A");
+    EXPECT_TRUE(rig.station->Start(2, why)) << why;
+}
+
+TEST(Station, ASilentChildIsEndedAsAFailureWithItsLastLine) {
+    Rig rig;
+    std::string why;
+    ASSERT_TRUE(rig.station->Start(3, why));
+    ASSERT_TRUE(rig.station->Start(4, why));
+    const std::string clock = R"({"t_ms":1,"kind":"clock","text":"00 : 01"})";
+    rig.launcher.Line(rig.Newest(3), clock);
+    for (int i = 0; i < 40; ++i) {  // port 4 keeps talking
+        rig.clock.AdvanceBy(1000);
+        rig.launcher.Line(rig.Newest(4), clock);
+    }
+    EXPECT_TRUE(rig.launcher.runs.at(rig.Newest(3)).killed);
+    EXPECT_FALSE(rig.launcher.runs.at(rig.Newest(4)).killed);
+    rig.launcher.Exit(rig.Newest(3), {true, 9, ""});
+    const StationTile& tile = rig.station->Tile(3);
+    EXPECT_EQ(tile.LastResult(), Result::Failure);
+    EXPECT_NE(tile.ResultText().find("30 秒沒有輸出"), std::string::npos) << tile.ResultText();
+    EXPECT_NE(tile.ResultText().find(clock), std::string::npos) << tile.ResultText();
+    EXPECT_EQ(rig.station->Tile(4).CurrentPhase(), Phase::Running);
+}
+
+TEST(Station, StoppingARunEndsItsChildAndFailsTheUnit) {
+    StationSettings settings;
+    settings.force = true;
+    Rig rig(settings);
+    std::string why;
+    ASSERT_TRUE(rig.station->Start(7, why));
+    EXPECT_TRUE(rig.Request(7).force);
+    rig.station->Stop(7);
+    EXPECT_TRUE(rig.launcher.runs.at(rig.Newest(7)).stopped);
+    EXPECT_FALSE(rig.station->Finished()) << "the child has not ended yet";
+    rig.launcher.Line(rig.Newest(7), kFailure);
+    rig.launcher.Exit(rig.Newest(7), {false, 1, ""});
+    EXPECT_TRUE(rig.station->Finished());
+    EXPECT_EQ(rig.station->Tile(7).LastResult(), Result::Failure);
+    EXPECT_NE(rig.station->Tile(7).ResultText().find("沒有資料"), std::string::npos);
+}
+
+TEST(Station, AChildThatCannotStartFailsItsPort) {
+    Rig rig;
+    rig.launcher.refuse = true;
+    std::string why;
+    EXPECT_FALSE(rig.station->Start(2, why));
+    EXPECT_NE(why.find("refused"), std::string::npos);
+    EXPECT_EQ(rig.station->Failed(), 1);
+    EXPECT_TRUE(rig.station->Finished());
+}
+
+// Hands-free: units arrive and leave behind one port.
+TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
+    StationSettings settings;
+    settings.continuous = true;
+    settings.units = 3;
+    Rig rig(settings);
+    std::string why;
+    ASSERT_TRUE(rig.station->Start(3, why));
+    const StationTile& tile = rig.station->Tile(3);
+    const auto next = [&rig] { rig.clock.AdvanceBy(2000); };
+
+    rig.Poll(3, "");  // nobody there yet
+    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
+    EXPECT_NE(tile.WaitReason().find("每 2 秒"), std::string::npos) << tile.WaitReason();
+    const auto polls = rig.launcher.runs.size();
+    rig.clock.AdvanceBy(1500);
+    EXPECT_EQ(rig.launcher.runs.size(), polls) << "polled before the interval";
+    rig.clock.AdvanceBy(500);
+    rig.Poll(3, "A");  // a unit arrives: updated
+    rig.Update(3, "A");
+    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
+    EXPECT_EQ(tile.LastResult(), Result::Success);
+    next();
+    rig.Poll(3, "A");  // still there
+    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
+    next();
+    rig.Poll(3, "");  // gone (or checking its memory)
+    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
+    next();
+    rig.Poll(3, "A");  // the same unit right after its success: not again
+    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
+    next();
+    rig.Poll(3, "");
+    next();
+    rig.Poll(3, "B");  // the next unit, already current: skipped
+    const auto id = rig.Newest(3);
+    rig.launcher.Line(
+        id, R"({"t_ms":1,"kind":"info","line":1,"text":"x","fact":"data_version","value":"0601"})");
+    rig.launcher.Line(id, R"({"t_ms":2,"kind":"end","result":"cancelled","serial":"B"})");
+    rig.launcher.Exit(id, {false, 1, ""});
+    EXPECT_EQ(tile.LastResult(), Result::Skipped);
+    EXPECT_EQ(rig.station->Skipped(), 1);
+    next();
+    rig.Poll(3, "");
+    next();
+    rig.Poll(3, "C");
+    rig.Update(3, "C", kFailure);
+    EXPECT_EQ(rig.station->Failed(), 1);
+    EXPECT_EQ(rig.station->Done(), 1);
+    // Three units: the station stops waiting.
+    EXPECT_TRUE(rig.station->Finished());
+    EXPECT_EQ(tile.CurrentPhase(), Phase::Idle);
+    const auto runs = rig.launcher.runs.size();
+    rig.clock.AdvanceBy(10000);
+    EXPECT_EQ(rig.launcher.runs.size(), runs);
+}
+
+TEST(Station, StoppingAWaitingHandsFreePortEndsItsWaiting) {
+    StationSettings settings;
+    settings.continuous = true;
+    Rig rig(settings);
+    std::string why;
+    ASSERT_TRUE(rig.station->Start(9, why));
+    rig.Poll(9, "");
+    EXPECT_FALSE(rig.station->Finished());
+    rig.station->Stop(9);
+    EXPECT_TRUE(rig.station->Finished());
+    const auto runs = rig.launcher.runs.size();
+    rig.clock.AdvanceBy(10000);
+    EXPECT_EQ(rig.launcher.runs.size(), runs);
+}

@@ -1,0 +1,207 @@
+// A tile fed by a run's JSON lines and its child's end.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "JsonFields.h"
+#include "JsonReport.h"
+#include "StationTile.h"
+#include "mduCommonMessage.h"
+
+namespace {
+
+using Result = StationTile::Result;
+
+std::string Line(const std::string& kind, const std::string& rest) {
+    return R"({"t_ms":5,"kind":")" + kind + "\"" + (rest.empty() ? "" : "," + rest) + "}";
+}
+
+}  // namespace
+
+TEST(JsonFields, ReadsTheRunnersLinesAndRefusesOthers) {
+    const auto fields = JsonFields::Parse(
+        R"({"t_ms":13271,"kind":"end","seconds":13.240,"text":"a\"b\\c\u8cc7\ud83d\ude00","ok":true})");
+    ASSERT_TRUE(fields);
+    EXPECT_EQ(fields->Number("t_ms"), 13271);
+    EXPECT_DOUBLE_EQ(fields->Real("seconds"), 13.24);
+    EXPECT_EQ(fields->Text("text"), "a\"b\\c\xe8\xb3\x87\xf0\x9f\x98\x80");
+    EXPECT_EQ(fields->Text("ok"), "true");
+    EXPECT_FALSE(fields->Has("absent"));
+    for (const char* bad : {"", "{", R"({"a":1)", R"({"a":[1]})", R"({"a":{"b":1}})",
+                            R"({"a":"x\q"})", R"({"a":1} x)", R"({a:1})", "progress 50%"}) {
+        EXPECT_FALSE(JsonFields::Parse(bad)) << bad;
+    }
+}
+
+// The runner's own report, read back: every fact the tile shows comes as a
+// field of its own.
+TEST(StationTile, ShowsWhatTheRunnersReportSays) {
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / "gpsupdate-station-report.jsonl";
+    std::FILE* out = std::fopen(path.string().c_str(), "w+b");
+    ASSERT_NE(out, nullptr);
+    JsonReport report(
+        out, [] { return std::int64_t{7}; }, "gpsupdate");
+    const auto info = [&report](int line, const std::string& value) {
+        report.OnInfoLine(line, std::string(mduCommonMessage::InfoLineLabels[line]) + " " + value);
+    };
+    info(mduCommonMessage::InfoLineDataFileVersion, "0601");
+    info(mduCommonMessage::InfoLineSerialNumber, "GU48A0012345");
+    info(mduCommonMessage::InfoLineProgramVersion, "GPSP01.2000");
+    info(mduCommonMessage::InfoLineUnitDataVersion, "0512");
+    report.OnMessage("寫入資料中", IRunObserver::MessageKind::Information);
+    report.OnProgress(700, 1400);
+    report.OnPercent("50.0%");
+    report.OnClock("01 : 05");
+    JsonReport::End end;
+    end.result = "success";
+    end.port = 3;
+    end.seconds = 65.5;
+    end.dataWritten = true;
+    report.WriteEnd(end);
+
+    std::rewind(out);
+    std::vector<std::string> lines;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, out) != nullptr) {
+        lines.emplace_back(buffer);
+    }
+    std::fclose(out);
+    std::filesystem::remove(path);
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_NE(
+        lines.back().find(
+            R"("serial":"GU48A0012345","program_version":"GPSP01.2000","data_version_before":"0512","file_data_version":"0601","data_version_after":"0601")"),
+        std::string::npos)
+        << lines.back();
+
+    StationTile tile(3);
+    tile.BeginRun(RunRequest::Action::Update, 0);
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+        tile.ApplyLine(lines[i], 100);
+    }
+    EXPECT_EQ(tile.Serial(), "GU48A0012345");
+    EXPECT_EQ(tile.ProgramVersion(), "GPSP01.2000");
+    EXPECT_EQ(tile.DataVersionBefore(), "0512");
+    EXPECT_EQ(tile.FileDataVersion(), "0601");
+    EXPECT_EQ(tile.Message(), "寫入資料中");
+    EXPECT_EQ(tile.ProgressValue(), 700);
+    EXPECT_EQ(tile.ProgressMax(), 1400);
+    EXPECT_EQ(tile.PercentText(), "50.0%");
+    EXPECT_EQ(tile.ClockText(), "01 : 05");
+    EXPECT_EQ(tile.CurrentPhase(), StationTile::Phase::Running);
+    tile.ApplyLine(lines.back(), 66000);
+    tile.EndRun(ChildExit{}, 66000);
+    EXPECT_EQ(tile.LastResult(), Result::Success);
+    EXPECT_EQ(tile.DataVersionAfter(), "0601");
+    EXPECT_DOUBLE_EQ(tile.Seconds(), 65.5);
+    EXPECT_EQ(tile.CurrentPhase(), StationTile::Phase::Idle);
+}
+
+TEST(StationTile, TheResultFromTheEndLineTheExitAndHowTheRunWasEnded) {
+    const std::string facts =
+        Line("info", R"("line":1,"text":"x","fact":"data_version","value":"0601")");
+    const std::string progress = Line("progress", R"("value":10,"max":100)");
+    const std::string red = Line("message", R"("text":"寫入失敗","colour":"red")");
+    struct Case {
+        const char* name;
+        std::vector<std::string> lines;
+        ChildExit exit;
+        std::string stopReason;
+        Result result;
+        std::string text;  // part of the result's words
+    };
+    const std::vector<Case> cases = {
+        {"success",
+         {facts, Line("end", R"("result":"success")")},
+         {},
+         "",
+         Result::Success,
+         "更新成功"},
+        {"unit already current",
+         {facts, Line("end", R"("result":"cancelled")")},
+         {false, 1, ""},
+         "",
+         Result::Skipped,
+         "略過"},
+        {"cancelled before the versions were read",
+         {Line("end", R"("result":"cancelled")")},
+         {false, 1, ""},
+         "",
+         Result::Failure,
+         "更新失敗"},
+        {"failure with its text",
+         {red, Line("end", R"("result":"failure")")},
+         {false, 1, ""},
+         "",
+         Result::Failure,
+         "寫入失敗"},
+        {"time-out",
+         {Line("end", R"("result":"timeout")")},
+         {false, 3, ""},
+         "",
+         Result::Failure,
+         "逾時"},
+        {"crash",
+         {progress},
+         {true, 9, ""},
+         "",
+         Result::Failure,
+         "訊號 9 結束；最後一行：" + progress},
+        {"exit without an end line",
+         {progress},
+         {false, 1, ""},
+         "",
+         Result::Failure,
+         "沒有結果 (結束狀態 1)"},
+        {"success line but a bad exit",
+         {Line("end", R"("result":"success")")},
+         {true, 11, ""},
+         "",
+         Result::Failure,
+         "訊號 11"},
+        {"stopped by the station",
+         {progress, Line("end", R"("result":"failure")")},
+         {false, 1, ""},
+         "stopped here",
+         Result::Failure,
+         "stopped here"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StationTile tile(4);
+        tile.BeginRun(RunRequest::Action::Update, 0);
+        for (const std::string& line : c.lines) {
+            tile.ApplyLine(line, 10);
+        }
+        if (!c.stopReason.empty()) {
+            tile.MarkStopped(c.stopReason);
+        }
+        tile.EndRun(c.exit, 2000);
+        EXPECT_EQ(tile.LastResult(), c.result);
+        EXPECT_NE(tile.ResultText().find(c.text), std::string::npos) << tile.ResultText();
+    }
+}
+
+TEST(StationTile, AConnectionTestFindsAUnitWithoutTouchingTheLastResult) {
+    StationTile tile(5);
+    tile.BeginRun(RunRequest::Action::Update, 0);
+    tile.ApplyLine(Line("end", R"("result":"success","serial":"A1")"), 10);
+    tile.EndRun({}, 10);
+    for (const bool answers : {true, false}) {
+        tile.BeginRun(RunRequest::Action::Test, 20);
+        EXPECT_EQ(tile.CurrentPhase(), StationTile::Phase::Polling);
+        tile.ApplyLine(Line("info", R"("line":2,"text":"x","fact":"serial","value":"B2")"), 30);
+        tile.ApplyLine(Line("end", answers ? R"("result":"success")" : R"("result":"failure")"),
+                       40);
+        tile.EndRun({false, answers ? 0 : 1, ""}, 40);
+        EXPECT_EQ(tile.UnitAnswered(), answers);
+        EXPECT_EQ(tile.PolledSerial(), "B2");
+        EXPECT_EQ(tile.LastResult(), Result::Success);
+        EXPECT_EQ(tile.Serial(), "A1");
+    }
+}

@@ -1,0 +1,119 @@
+// The station's window over a stand-in for gpsupdate-auto: a script that
+// reports one line and runs until it is asked to end, as a run would.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "StationTexts.h"
+#include "frmStation.h"
+#include "mduGlobalModule.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct StandIn {
+    fs::path folder =
+        fs::temp_directory_path() / ("gpsupdate-station-window-" + std::to_string(getpid()));
+    fs::path script = folder / "gpsupdate-auto";
+    fs::path mark = folder / "ended";
+
+    StandIn() {
+        fs::create_directories(folder);
+        std::ofstream out(script);
+        out << "#!/bin/sh\n"
+               "trap 'echo "
+               "\"{\\\"t_ms\\\":2,\\\"kind\\\":\\\"end\\\",\\\"result\\\":\\\"failure\\\"}\"; "
+               "echo terminated > "
+            << mark.string()
+            << "; exit 1' TERM\n"
+               "echo '{\"t_ms\":1,\"kind\":\"progress\",\"value\":1,\"max\":10}'\n"
+               "while :; do sleep 0.05; done\n";
+        out.close();
+        fs::permissions(script, fs::perms::owner_all);
+    }
+    ~StandIn() { fs::remove_all(folder); }
+};
+
+bool Pump(const std::function<bool()>& done, int limitMs = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < limitMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+// Answers the next question box with `answer` and keeps its text.
+void AnswerNextBox(QMessageBox::StandardButton answer, QString& text) {
+    QTimer::singleShot(50, [answer, &text] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr) << "no question";
+        text = box->text();
+        box->button(answer)->click();
+    });
+}
+
+}  // namespace
+
+TEST(StationWindow, ClosingDuringAnUpdateAsksFirstThenEndsTheRunAsOnARequestToEnd) {
+    StandIn standIn;
+    StationOptions options;
+    options.ports = {1};
+    options.settings.file = (standIn.folder / "data.apd").string();
+    options.noTraces = true;
+    frmStation window(options, QString::fromStdString(standIn.script.string()));
+    window.show();
+    window.StartChosen();
+    Station& station = window.Stations();
+    ASSERT_TRUE(Pump([&] { return station.Tile(1).ProgressValue() == 1; }));
+
+    QString question;
+    AnswerNextBox(QMessageBox::No, question);
+    window.close();
+    EXPECT_TRUE(question.contains(QString::fromUtf8("沒有資料"))) << question.toStdString();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(station.UpdateRunning(1));
+    EXPECT_FALSE(fs::exists(standIn.mark));
+
+    AnswerNextBox(QMessageBox::Yes, question);
+    window.close();
+    ASSERT_TRUE(Pump([&] { return !window.isVisible(); }));
+    EXPECT_TRUE(fs::exists(standIn.mark)) << "the run was not asked to end";
+    EXPECT_FALSE(station.AnyChildRunning());
+    EXPECT_EQ(station.Tile(1).LastResult(), StationTile::Result::Failure);
+    EXPECT_EQ(station.Tile(1).ResultText(), StationTexts::StoppedByOperator);
+}
+
+TEST(StationWindow, ClosingWithNothingUnderWayAsksNothing) {
+    StandIn standIn;
+    StationOptions options;
+    options.ports = {2};
+    options.noTraces = true;
+    frmStation window(options, QString::fromStdString(standIn.script.string()));
+    window.show();
+    window.close();
+    EXPECT_FALSE(window.isVisible());
+}
+
+int main(int argc, char** argv) {
+    // Listing the tests at build time needs no display either.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    ::testing::InitGoogleTest(&argc, argv);
+    mduGlobalModule::InitGlobalTables();
+    return RUN_ALL_TESTS();
+}
