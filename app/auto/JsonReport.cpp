@@ -119,9 +119,8 @@ void JsonReport::OnInfoLine(int line, const std::string& text) {
         // After a success the unit's line reads "0601 (更新前 : 0512)": the
         // fact kept is still the version the unit had before.
         const std::string before = " (更新前 : ";
-        if (const auto at = value.find(before);
-            line == mduCommonMessage::InfoLineUnitDataVersion && at != std::string::npos &&
-            value.back() == ')') {
+        if (const auto at = value.find(before); line == mduCommonMessage::InfoLineUnitDataVersion &&
+                                                at != std::string::npos && value.back() == ')') {
             facts_[line] = value.substr(at + before.size(), value.size() - at - before.size() - 1);
         }
         json.Add("fact", fact).Add("value", value);
