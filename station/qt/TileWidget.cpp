@@ -39,22 +39,24 @@ TileWidget::TileWidget(int port, QWidget* parent) : QFrame(parent), port_(port) 
     serial_ = row(1, "序號");
     program_ = row(2, "程式版本");
     versions_ = row(3, "資料版本");
+    lastUpdate_ = row(4, "上次更新");
+    lastUpdate_->setText(QStringLiteral("-"));
     message_ = new QLabel(this);
     message_->setWordWrap(true);
     message_->setMinimumHeight(2 * message_->fontMetrics().height());
-    grid->addWidget(message_, 4, 0, 1, 3);
+    grid->addWidget(message_, 5, 0, 1, 3);
     progress_ = new QProgressBar(this);
     progress_->setTextVisible(false);
-    grid->addWidget(progress_, 5, 0);
+    grid->addWidget(progress_, 6, 0);
     percent_ = new QLabel(this);
     clock_ = new QLabel(this);
-    grid->addWidget(percent_, 5, 1);
-    grid->addWidget(clock_, 5, 2);
+    grid->addWidget(percent_, 6, 1);
+    grid->addWidget(clock_, 6, 2);
     result_ = new QLabel(this);
     result_->setWordWrap(true);
     result_->setAutoFillBackground(true);
     result_->setMargin(4);
-    grid->addWidget(result_, 6, 0, 1, 3);
+    grid->addWidget(result_, 7, 0, 1, 3);
     auto* buttons = new QHBoxLayout;
     start_ = new QPushButton(QStringLiteral("開始"), this);
     stop_ = new QPushButton(QStringLiteral("停止"), this);
@@ -62,7 +64,7 @@ TileWidget::TileWidget(int port, QWidget* parent) : QFrame(parent), port_(port) 
     buttons->addWidget(start_);
     buttons->addWidget(stop_);
     buttons->addWidget(trace_);
-    grid->addLayout(buttons, 7, 0, 1, 3);
+    grid->addLayout(buttons, 8, 0, 1, 3);
     grid->setColumnStretch(0, 1);
     connect(start_, &QPushButton::clicked, this, [this] { emit startClicked(port_); });
     connect(stop_, &QPushButton::clicked, this, [this] { emit stopClicked(port_); });
@@ -81,6 +83,10 @@ QColor TileWidget::ResultColour(const StationTile& tile) {
             break;
     }
     return QColor(0xbd, 0xbd, 0xbd);
+}
+
+void TileWidget::SetLastUpdate(const QString& text) {
+    lastUpdate_->setText(text);
 }
 
 void TileWidget::Show(const StationTile& tile, bool busy) {

@@ -17,6 +17,8 @@ class TileWidget final : public QFrame {
     explicit TileWidget(int port, QWidget* parent = nullptr);
 
     void Show(const StationTile& tile, bool busy);
+    // The unit's last update in the history of runs, before this run.
+    void SetLastUpdate(const QString& text);
     int Port() const { return port_; }
 
     // Background colours of the result.
@@ -33,6 +35,7 @@ class TileWidget final : public QFrame {
     QLabel* serial_;
     QLabel* program_;
     QLabel* versions_;
+    QLabel* lastUpdate_;
     QLabel* message_;
     QProgressBar* progress_;
     QLabel* percent_;

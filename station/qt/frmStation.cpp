@@ -19,6 +19,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "HistoryOpener.h"
+#include "SqlHistoryStore.h"
 #include "StationTexts.h"
 #include "TerminationWatcher.h"
 #include "TileWidget.h"
@@ -43,7 +45,14 @@ frmStation::frmStation(const StationOptions& options, const QString& autoProgram
       launcher_(autoProgram),
       station_(
           launcher_, timers_, [this] { return meter_.ElapsedMs(); }, options.settings) {
-    setWindowTitle(QStringLiteral("gpsupdate-station"));
+    setWindowTitle(QStringLiteral("GPS 多台更新站"));
+    // The runs record into the history their own rule chooses; the same
+    // rule finds it here, read only.
+    history_ = HistoryOpener::Open(
+                   HistoryLocation::Choose({}, false, std::getenv(HistoryLocation::kEnvironment),
+                                           HistoryOpener::DataFolder()),
+                   true)
+                   .store;
     if (options_.settings.traceFolder.empty() && !options_.noTraces) {
         // Each run's trace, for support, beside the window's own.
         const QString folder =
@@ -243,6 +252,34 @@ void frmStation::OpenTrace(int port) {
     }
 }
 
+// The unit's newest finished update in the history, in a few words.
+static QString LastUpdateText(IHistoryStore& history, const std::string& serial) {
+    HistoryFilter filter;
+    filter.serial = serial;
+    filter.limit = 20;
+    std::vector<HistoryRun> runs;
+    if (!history.List(filter, runs)) {
+        return QStringLiteral("(無法讀取記錄)");
+    }
+    for (const HistoryRun& run : runs) {
+        if (run.kind != "update" || run.result == "running") {
+            continue;
+        }
+        const char* words = run.result == "success"       ? "成功"
+                            : run.result == "cancelled"   ? "取消"
+                            : run.result == "interrupted" ? "中斷"
+                            : run.result == "timeout"     ? "逾時"
+                                                          : "失敗";
+        return QDateTime::fromMSecsSinceEpoch(run.startMs)
+                   .toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
+               QStringLiteral(" ") + QString::fromUtf8(words) +
+               (run.fileDataVersion.empty()
+                    ? QString()
+                    : QStringLiteral(" (") + Q(run.fileDataVersion) + QStringLiteral(")"));
+    }
+    return QStringLiteral("無記錄");
+}
+
 void frmStation::Refresh() {
     for (const int port : dirty_) {
         const auto it = tiles_.find(port);
@@ -250,6 +287,10 @@ void frmStation::Refresh() {
             const StationTile& tile = station_.Tile(port);
             it->second->Show(
                 tile, tile.ChildRunning() || tile.CurrentPhase() != StationTile::Phase::Idle);
+            if (history_ && !tile.Serial().empty() && lookedUp_[port] != tile.Serial()) {
+                lookedUp_[port] = tile.Serial();
+                it->second->SetLastUpdate(LastUpdateText(*history_, tile.Serial()));
+            }
         }
     }
     dirty_.clear();

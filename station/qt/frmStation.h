@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "QtRunLauncher.h"
@@ -23,6 +24,8 @@ class TerminationWatcher;
 // chosen port, start and stop, and the counters since the station started.
 // Closing it while runs are under way asks first (unless the host asked it
 // to end), then stops every run and closes once their children have ended.
+class IHistoryStore;
+
 class frmStation final : public QMainWindow {
     Q_OBJECT
 
@@ -76,6 +79,11 @@ class frmStation final : public QMainWindow {
     std::map<int, TileWidget*> tiles_;
     QGridLayout* tileGrid_ = nullptr;
     std::set<int> dirty_;
+    // The history of runs the children record into, read for each unit's
+    // last update (nullptr: none or unreadable); the serial looked up last
+    // on each port.
+    std::unique_ptr<IHistoryStore> history_;
+    std::map<int, std::string> lookedUp_;
     QTimer refresh_;
     TerminationWatcher* termination_ = nullptr;
     bool closing_ = false;

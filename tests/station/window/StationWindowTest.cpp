@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -14,6 +16,7 @@
 #include <fstream>
 #include <functional>
 
+#include "SqlHistoryStore.h"
 #include "StationTexts.h"
 #include "frmStation.h"
 #include "mduGlobalModule.h"
@@ -28,16 +31,16 @@ struct StandIn {
     fs::path script = folder / "gpsupdate-auto";
     fs::path mark = folder / "ended";
 
-    StandIn() {
+    explicit StandIn(const std::string& firstLine = {}) {
         fs::create_directories(folder);
         std::ofstream out(script);
         out << "#!/bin/sh\n"
                "trap 'echo "
                "\"{\\\"t_ms\\\":2,\\\"kind\\\":\\\"end\\\",\\\"result\\\":\\\"failure\\\"}\"; "
                "echo terminated > "
-            << mark.string()
-            << "; exit 1' TERM\n"
-               "echo '{\"t_ms\":1,\"kind\":\"progress\",\"value\":1,\"max\":10}'\n"
+            << mark.string() << "; exit 1' TERM\n"
+            << (firstLine.empty() ? std::string() : "echo '" + firstLine + "'\n")
+            << "echo '{\"t_ms\":1,\"kind\":\"progress\",\"value\":1,\"max\":10}'\n"
                "while :; do sleep 0.05; done\n";
         out.close();
         fs::permissions(script, fs::perms::owner_all);
@@ -104,6 +107,56 @@ TEST(StationWindow, ClosingWithNothingUnderWayAsksNothing) {
     window.show();
     window.close();
     EXPECT_FALSE(window.isVisible());
+}
+
+// A unit's tile shows its last update as the history of runs has it, not
+// the run under way.
+TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdate) {
+    StandIn standIn(
+        R"({"t_ms":1,"kind":"info","line":2,"text":"x","fact":"serial","value":"GU48A0099999"})");
+    const fs::path file = standIn.folder / "history.sqlite";
+    std::string error;
+    {
+        auto store = SqlHistoryStore::Open(file, error);
+        ASSERT_TRUE(store) << error;
+        HistoryRun earlier;
+        earlier.id = "earlier";
+        earlier.kind = "update";
+        earlier.unitSerial = "GU48A0099999";
+        earlier.fileDataVersion = "0601";
+        earlier.startMs = QDateTime(QDate(2026, 11, 30), QTime(9, 15)).toMSecsSinceEpoch();
+        earlier.endMs = earlier.startMs + 400000;
+        earlier.result = "success";
+        ASSERT_TRUE(store->Begin(earlier) && store->Complete(earlier)) << store->LastError();
+        HistoryRun now = earlier;  // this run, still under way
+        now.id = "now";
+        now.startMs += 86400000;
+        now.endMs = 0;
+        now.result = "running";
+        ASSERT_TRUE(store->Begin(now)) << store->LastError();
+    }
+    qputenv("GPSUPDATE_HISTORY", QByteArray::fromStdString(file.string()));
+    StationOptions options;
+    options.ports = {3};
+    options.settings.file = (standIn.folder / "data.apd").string();
+    options.noTraces = true;
+    frmStation window(options, QString::fromStdString(standIn.script.string()));
+    qunsetenv("GPSUPDATE_HISTORY");
+    window.show();
+    window.StartChosen();
+    const QString expected = QStringLiteral("2026-11-30 09:15 成功 (0601)");
+    EXPECT_TRUE(Pump([&] {
+        for (const QLabel* label : window.findChildren<QLabel*>()) {
+            if (label->text() == expected) {
+                return true;
+            }
+        }
+        return false;
+    }));
+    QString question;
+    AnswerNextBox(QMessageBox::Yes, question);
+    window.close();
+    ASSERT_TRUE(Pump([&] { return !window.isVisible(); }));
 }
 
 int main(int argc, char** argv) {
