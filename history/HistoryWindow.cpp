@@ -1,6 +1,7 @@
 #include "HistoryWindow.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QBarCategoryAxis>
 #include <QBarSet>
@@ -53,7 +54,7 @@ QDateEdit* DayBox(QWidget* parent) {
     box->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     box->setCalendarPopup(true);
     box->setMinimumDate(kNoDay);
-    box->setSpecialValueText(QStringLiteral("any day"));
+    box->setSpecialValueText(QStringLiteral("不限日期"));
     box->setDate(kNoDay);
     return box;
 }
@@ -62,41 +63,44 @@ QDateEdit* DayBox(QWidget* parent) {
 
 HistoryWindow::HistoryWindow(IHistoryStore* store, const QString& error, QWidget* parent)
     : QWidget(parent), store_(store) {
-    setWindowTitle(QStringLiteral("gpsupdate history"));
+    setWindowTitle(QStringLiteral("GPS 資料更新記錄"));
     serial_ = new QLineEdit(this);
-    serial_->setPlaceholderText(QStringLiteral("serial number"));
+    serial_->setPlaceholderText(QStringLiteral("GPS序號"));
     serial_->setClearButtonEnabled(true);
     result_ = new QComboBox(this);
-    result_->addItem(QStringLiteral("any result"), QString());
-    for (const char* result :
-         {"success", "failure", "cancelled", "timeout", "interrupted", "running"}) {
-        result_->addItem(QLatin1String(result), QLatin1String(result));
+    result_->addItem(QStringLiteral("全部結果"), QString());
+    // Shown in Chinese, filtered by the stored word.
+    for (const auto& [result, words] :
+         {std::pair{"success", "成功"}, std::pair{"failure", "失敗"},
+          std::pair{"cancelled", "取消"}, std::pair{"timeout", "逾時"},
+          std::pair{"interrupted", "中斷"}, std::pair{"running", "進行中"}}) {
+        result_->addItem(QString::fromUtf8(words), QLatin1String(result));
     }
     from_ = DayBox(this);
     to_ = DayBox(this);
     port_ = new QSpinBox(this);
     port_->setRange(0, 16);
     port_->setPrefix(QStringLiteral("COM"));
-    port_->setSpecialValueText(QStringLiteral("any port"));
-    auto* reload = new QPushButton(QStringLiteral("Reload"), this);
+    port_->setSpecialValueText(QStringLiteral("全部傳輸埠"));
+    auto* reload = new QPushButton(QStringLiteral("重新讀取"), this);
 
     auto* filters = new QHBoxLayout;
     filters->addWidget(serial_, 2);
     filters->addWidget(result_, 1);
-    filters->addWidget(new QLabel(QStringLiteral("from"), this));
+    filters->addWidget(new QLabel(QStringLiteral("從"), this));
     filters->addWidget(from_, 1);
-    filters->addWidget(new QLabel(QStringLiteral("to"), this));
+    filters->addWidget(new QLabel(QStringLiteral("到"), this));
     filters->addWidget(to_, 1);
     filters->addWidget(port_, 1);
     filters->addWidget(reload);
 
     model_ = new QStandardItemModel(this);
     model_->setHorizontalHeaderLabels(
-        {QStringLiteral("Start"), QStringLiteral("Kind"), QStringLiteral("Result"),
-         QStringLiteral("Seconds"), QStringLiteral("Port"), QStringLiteral("Unit serial"),
-         QStringLiteral("Unit program"), QStringLiteral("Unit data"), QStringLiteral("File data"),
-         QStringLiteral("Blocks"), QStringLiteral("Retries"), QStringLiteral("Failure"),
-         QStringLiteral("Program"), QStringLiteral("Host")});
+        {QStringLiteral("開始時間"), QStringLiteral("作業"), QStringLiteral("結果"),
+         QStringLiteral("秒數"), QStringLiteral("傳輸埠"), QStringLiteral("GPS序號"),
+         QStringLiteral("GPS程式版本"), QStringLiteral("GPS資料版本"),
+         QStringLiteral("檔案資料版本"), QStringLiteral("資料區塊"), QStringLiteral("重送"),
+         QStringLiteral("異常狀況"), QStringLiteral("程式"), QStringLiteral("電腦")});
     sorted_ = new QSortFilterProxyModel(this);
     sorted_->setSourceModel(model_);
     sorted_->setSortRole(kSortRole);
@@ -141,7 +145,7 @@ HistoryWindow::HistoryWindow(IHistoryStore* store, const QString& error, QWidget
             [this](const QModelIndex& index) { ShowTrace(sorted_->mapToSource(index).row()); });
 
     if (store_ == nullptr) {
-        status_->setText(QStringLiteral("No history: %1").arg(error));
+        status_->setText(QStringLiteral("沒有記錄 : %1").arg(error));
         return;
     }
     Reload();
@@ -167,8 +171,7 @@ void HistoryWindow::Reload() {
     filter.port = port_->value();
     if (!store_->List(filter, runs_)) {
         runs_.clear();
-        status_->setText(
-            QStringLiteral("The history could not be read: %1").arg(Text(store_->LastError())));
+        status_->setText(QStringLiteral("無法讀取記錄 : %1").arg(Text(store_->LastError())));
     } else {
         status_->setText(QStringLiteral("%1 runs").arg(runs_.size()));
     }
@@ -217,8 +220,8 @@ void HistoryWindow::FillChart() {
     if (to_->date() != kNoDay) {
         last = to_->date();
     }
-    auto* good = new QBarSet(QStringLiteral("successful updates"));
-    auto* failed = new QBarSet(QStringLiteral("failed updates"));
+    auto* good = new QBarSet(QStringLiteral("更新成功"));
+    auto* failed = new QBarSet(QStringLiteral("更新失敗"));
     good->setColor(QColor(0x3a, 0x7d, 0xc9));
     failed->setColor(QColor(0xd9, 0x3b, 0x3b));
     QStringList categories;
@@ -240,7 +243,7 @@ void HistoryWindow::FillChart() {
     series->append(failed);
     auto* chart = new QChart;
     chart->addSeries(series);
-    chart->setTitle(QStringLiteral("Updates per day"));
+    chart->setTitle(QStringLiteral("每日資料更新"));
     auto* xAxis = new QBarCategoryAxis;
     xAxis->append(categories);
     chart->addAxis(xAxis, Qt::AlignBottom);
@@ -263,7 +266,7 @@ void HistoryWindow::ShowTrace(int row) {
     }
     const HistoryRun& run = runs_.at(item->data(kRunRole).toULongLong());
     QDialog dialog(this);
-    dialog.setWindowTitle(QStringLiteral("Run of %1, %2")
+    dialog.setWindowTitle(QStringLiteral("%1 的作業, %2")
                               .arg(Text(HistoryDays::LocalTime(run.startMs)), Text(run.result)));
     auto* text = new QPlainTextEdit(&dialog);
     text->setReadOnly(true);
