@@ -136,6 +136,11 @@ class ListWriter {
             text_ += port;
             text_.append(port.size() < 2 ? 4 - port.size() : 2, ' ');
             text_ += run.unitSerial.empty() ? "-" : run.unitSerial;
+            // The station, where the store names it: the server's rows
+            // come from many (a local listing reads no host).
+            if (!run.host.empty()) {
+                text_ += "  at " + run.host;
+            }
             if (!run.fileDataVersion.empty()) {
                 text_ += "  data " + run.fileDataVersion;
             }
