@@ -270,3 +270,24 @@ TEST_F(HistoryServer, AWrongPasswordOrASilentServerCostsABoundedWaitWithItsReaso
     close(silent);
     EXPECT_TRUE(OnServer().empty());
 }
+
+TEST_F(HistoryServer, TheCommandLineTellsWhatWaitsSendsItAndListsItFromTheServer) {
+    const std::string file = (folder_ / "history.sqlite").string();
+    ChildProcess record(HISTORY_RECORD_RUNS_PATH, {file, "3"});
+    ASSERT_EQ(record.Wait(60000), 0) << record.Errors(1000);
+    const auto history = [&](const std::vector<std::string>& args) {
+        ChildProcess program(HISTORY_PROGRAM_PATH, args);
+        EXPECT_EQ(program.Wait(60000), 0) << program.Errors(1000);
+        return program.Lines(5000);
+    };
+    const std::string shown = url_.Shown();
+    EXPECT_EQ(history({"--history", file, "--history-server", UrlText(), "status"}),
+              std::vector<std::string>{"3 runs wait to be sent to " + shown});
+    EXPECT_EQ(history({"--history", file, "--history-server", UrlText(), "sync"}),
+              std::vector<std::string>{"sent 3 runs to " + shown + "; 0 wait"});
+    const std::vector<std::string> lines = history({"--server", UrlText(), "list"});
+    ASSERT_EQ(lines.size(), 3u);
+    for (const std::string& line : lines) {
+        EXPECT_NE(line.find(" at " + ProcessFacts::HostName()), std::string::npos) << line;
+    }
+}
