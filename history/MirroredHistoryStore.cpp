@@ -10,8 +10,17 @@ MirroredHistoryStore::MirroredHistoryStore(SqlHistoryStore& local, ServerUrl url
 
 MirroredHistoryStore::~MirroredHistoryStore() = default;
 
+std::int64_t MirroredHistoryStore::NowMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 void MirroredHistoryStore::AfterWrite(bool ok) {
     error_ = ok ? std::string() : local_.LastError();
+    if (failedAtMs_ >= 0 && NowMs() - failedAtMs_ < kRetryAfterMs) {
+        return;
+    }
     std::int64_t sent = 0;
     SendWaiting(kSendBudgetMs, sent);
 }
@@ -57,6 +66,7 @@ bool MirroredHistoryStore::SendWaiting(std::int64_t budgetMs, std::int64_t& sent
     };
     const auto fail = [this](const std::string& reason) {
         serverError_ = reason;
+        failedAtMs_ = NowMs();
         if (sink_) {
             sink_(reason);
         }
@@ -95,6 +105,7 @@ bool MirroredHistoryStore::SendWaiting(std::int64_t budgetMs, std::int64_t& sent
         }
     }
     serverError_.clear();
+    failedAtMs_ = -1;
     return true;
 }
 

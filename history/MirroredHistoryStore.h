@@ -24,6 +24,10 @@ class MirroredHistoryStore final : public IHistoryStore {
     static constexpr std::int64_t kSendBudgetMs = 1000;
     // Rows per transaction on the server.
     static constexpr int kBatch = 200;
+    // After the server could not be reached, the writes of this long leave
+    // the rows waiting without trying it again: a run's end then does not
+    // wait once more for the server its start found away.
+    static constexpr std::int64_t kRetryAfterMs = 30'000;
 
     MirroredHistoryStore(SqlHistoryStore& local, ServerUrl url);
     ~MirroredHistoryStore() override;
@@ -50,6 +54,7 @@ class MirroredHistoryStore final : public IHistoryStore {
 
   private:
     void AfterWrite(bool ok);
+    std::int64_t NowMs() const;
 
     SqlHistoryStore& local_;
     ServerUrl url_;
@@ -57,4 +62,5 @@ class MirroredHistoryStore final : public IHistoryStore {
     std::string error_;
     std::string serverError_;
     std::function<void(const std::string&)> sink_;
+    std::int64_t failedAtMs_ = -1;  // steady clock; -1: the last try went through
 };

@@ -266,6 +266,12 @@ TEST_F(HistoryServer, AWrongPasswordOrASilentServerCostsABoundedWaitWithItsReaso
         EXPECT_LT(waited, std::chrono::seconds(ServerHistoryStore::kConnectSeconds + 2));
         EXPECT_NE(mirror.ServerError().find(c.reason), std::string::npos) << mirror.ServerError();
         EXPECT_EQ(mirror.Waiting(), 1) << c.reason;
+        // The run's end does not wait again for the server its start
+        // found away.
+        const auto again = std::chrono::steady_clock::now();
+        EXPECT_TRUE(mirror.Complete(MakeRun("refused-end", "success")));
+        EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::milliseconds(500));
+        EXPECT_EQ(mirror.Waiting(), 2) << c.reason;
     }
     close(silent);
     EXPECT_TRUE(OnServer().empty());
