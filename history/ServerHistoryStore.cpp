@@ -122,6 +122,8 @@ std::string ServerHistoryStore::Reason(const QString& what, const QSqlError& err
     if (text.isEmpty()) {
         text = QStringLiteral("no answer");
     }
+    // libpq's hints come on lines of their own; a reason is one line.
+    text = text.simplified();
     return shown_ + ": " + what.toStdString() + ": " + text.toStdString();
 }
 
