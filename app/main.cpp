@@ -229,7 +229,11 @@ int main(int argc, char* argv[]) {
     window.SetObserver(trace.get());
     // Every run in the history too; a history that cannot be kept is noted
     // in the trace and leaves the runs as they are.
-    // With a history server, the runs are sent on to it as well.
+    // With a history server, the runs are sent on to it as well: the
+    // option's, else the environment's, else the user's setting.
+    if (HistoryOpener::ServerChoice(historyServer).empty()) {
+        historyServer = settings.GetSetting(mduSetupOptions::AppName, "History", "Server", "");
+    }
     const HistoryOpener::Opened history = HistoryOpener::OpenWithServer(
         HistoryLocation::Choose(historyPath, noHistory, std::getenv(HistoryLocation::kEnvironment),
                                 HistoryOpener::DataFolder()),
