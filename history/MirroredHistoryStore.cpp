@@ -18,7 +18,9 @@ std::int64_t MirroredHistoryStore::NowMs() const {
 
 void MirroredHistoryStore::AfterWrite(bool ok) {
     error_ = ok ? std::string() : local_.LastError();
-    if (failedAtMs_ >= 0 && NowMs() - failedAtMs_ < kRetryAfterMs) {
+    // A file that refused the write (held by another program) would make
+    // the run wait for it once more.
+    if (!ok || (failedAtMs_ >= 0 && NowMs() - failedAtMs_ < kRetryAfterMs)) {
         return;
     }
     std::int64_t sent = 0;

@@ -29,7 +29,11 @@ int SyncOrStatus(const std::string& command, SqlHistoryStore& store,
     const std::string text = HistoryOpener::ServerChoice(serverOption);
     ServerUrl url;
     std::string error;
-    if (text.empty() || !ServerUrl::Parse(text, url, error)) {
+    if (!text.empty() && !ServerUrl::Parse(text, url, error)) {
+        std::fprintf(stderr, "gpsupdate-history: %s\n", error.c_str());
+        return HistoryCommand::kBadArguments;
+    }
+    if (text.empty()) {
         if (command == "status") {
             std::int64_t waiting = 0;
             store.CountUnsent(waiting);
@@ -37,8 +41,7 @@ int SyncOrStatus(const std::string& command, SqlHistoryStore& store,
                         static_cast<long long>(waiting));
             return HistoryCommand::kOk;
         }
-        std::fprintf(stderr, "gpsupdate-history: %s\n",
-                     text.empty() ? "sync needs --history-server URL" : error.c_str());
+        std::fprintf(stderr, "gpsupdate-history: sync needs --history-server URL\n");
         return HistoryCommand::kBadArguments;
     }
     MirroredHistoryStore mirror(store, url);
