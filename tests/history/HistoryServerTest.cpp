@@ -54,11 +54,6 @@ class Admin {
         EXPECT_TRUE(query.exec(QString::fromStdString(sql)))
             << sql << ": " << query.lastError().text().toStdString();
     }
-    long long Number(const std::string& sql) {
-        QSqlQuery query(db_);
-        EXPECT_TRUE(query.exec(QString::fromStdString(sql)) && query.next()) << sql;
-        return query.value(0).toLongLong();
-    }
 
   private:
     QSqlDatabase db_;
