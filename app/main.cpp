@@ -38,6 +38,7 @@
 #include "RunRecorder.h"
 #include "RunTrace.h"
 #include "RunningCopy.h"
+#include "ServerUrl.h"
 #include "WindowRunFacts.h"
 #include "frmMain.h"
 #include "mduCommandLine.h"
@@ -49,7 +50,7 @@
 namespace {
 
 constexpr const char* kHelpText =
-    R"(Usage: gpsupdate [--history FILE | --no-history] [FILE.apd]
+    R"(Usage: gpsupdate [--history FILE | --no-history] [--history-server URL] [FILE.apd]
        gpsupdate --help | --version
 Writes a new data set into a vehicle GPS warning unit over a serial cable.
 Everything else is chosen in the window: the data file (.apd), the COM port
@@ -66,6 +67,8 @@ Options:
   --version                      show the program's version and exit
   --history FILE                 record every run in the history FILE
   --no-history                   record nothing
+  --history-server URL           send every run on to the shared history at
+                                 postgresql://user@host:port/database
   --                             what follows is the file, even if it
                                  begins with "-"
 
@@ -81,6 +84,8 @@ Environment:
   GPSUPDATE_SCREENSHOT_DEBUG=1   with GPSUPDATE_SCREENSHOT: also show the
                                  diagnostic frame and sample texts
   GPSUPDATE_HISTORY=FILE         the history file when --history is not given
+  GPSUPDATE_HISTORY_SERVER=URL   the history server when --history-server is
+                                 not given
 
 Settings are kept per user in ~/.config/gpsupdate/gpsupdate.conf (Windows:
 the registry key HKEY_CURRENT_USER\Software\gpsupdate\gpsupdate).
@@ -107,7 +112,9 @@ QString DataFileArgument() {
     std::string path;
     bool off = false;
     std::string error;
-    if (!HistoryLocation::TakeOptions(args, path, off, error)) {
+    std::string server;
+    if (!HistoryLocation::TakeOptions(args, path, off, error) ||
+        !ServerUrl::TakeOption(args, "--history-server", server, error)) {
         return {};
     }
     const std::optional<mduCommandLine::Options> options = mduCommandLine::Parse(args, error);
@@ -136,7 +143,11 @@ int main(int argc, char* argv[]) {
     std::string historyPath;
     bool noHistory = false;
     std::string error;
-    if (!HistoryLocation::TakeOptions(args, historyPath, noHistory, error)) {
+    std::string historyServer;
+    ServerUrl serverUrl;
+    if (!HistoryLocation::TakeOptions(args, historyPath, noHistory, error) ||
+        !ServerUrl::TakeOption(args, "--history-server", historyServer, error) ||
+        (!historyServer.empty() && !ServerUrl::Parse(historyServer, serverUrl, error))) {
         std::fprintf(stderr, "gpsupdate: %s (see gpsupdate --help)\n", error.c_str());
         return mduCommandLine::ExitUsage;
     }
@@ -218,11 +229,24 @@ int main(int argc, char* argv[]) {
     window.SetObserver(trace.get());
     // Every run in the history too; a history that cannot be kept is noted
     // in the trace and leaves the runs as they are.
-    const HistoryOpener::Opened history = HistoryOpener::Open(
+    // With a history server, the runs are sent on to it as well: the
+    // option's, else the environment's, else the user's setting.
+    if (HistoryOpener::ServerChoice(historyServer).empty()) {
+        historyServer = settings.GetSetting(mduSetupOptions::AppName, "History", "Server", "");
+    }
+    const HistoryOpener::Opened history = HistoryOpener::OpenWithServer(
         HistoryLocation::Choose(historyPath, noHistory, std::getenv(HistoryLocation::kEnvironment),
-                                HistoryOpener::DataFolder()));
+                                HistoryOpener::DataFolder()),
+        historyServer);
+    if (!history.serverError.empty()) {
+        trace->Note("history_server", history.serverError);
+    }
+    if (history.mirror != nullptr) {
+        history.mirror->SetServerErrorSink(
+            [&trace](const std::string& reason) { trace->Note("history_server", reason); });
+    }
     RunRecorder recorder(
-        history.store.get(), history.error,
+        history.Recording(), history.error,
         WindowRunFacts("gpsupdate", window, serial, [&trace] { return trace.get(); }));
     recorder.SetErrorSink([&trace](const std::string& reason) { trace->Note("history", reason); });
     RunObserverFan observers;

@@ -136,6 +136,11 @@ class ListWriter {
             text_ += port;
             text_.append(port.size() < 2 ? 4 - port.size() : 2, ' ');
             text_ += run.unitSerial.empty() ? "-" : run.unitSerial;
+            // The station, where the store names it: the server's rows
+            // come from many (a local listing reads no host).
+            if (!run.host.empty()) {
+                text_ += "  at " + run.host;
+            }
             if (!run.fileDataVersion.empty()) {
                 text_ += "  data " + run.fileDataVersion;
             }
@@ -276,7 +281,8 @@ std::vector<std::string> HistoryCommand::Fields(const HistoryRun& run) {
 }
 
 std::string HistoryCommand::Usage() {
-    return "Usage: gpsupdate-history [--history PATH] [COMMAND [OPTIONS]]\n"
+    return "Usage: gpsupdate-history [--history PATH] [--history-server URL]\n"
+           "                        [--server URL] [COMMAND [OPTIONS]]\n"
            "       gpsupdate-history --help | --version\n"
            "\n"
            "Without a command: the window with every recorded run.\n"
@@ -286,6 +292,12 @@ std::string HistoryCommand::Usage() {
            "  export --csv FILE    the runs as CSV (UTF-8 with a byte-order mark)\n"
            "  stats [--json]       per local day: runs, units, successes, failures and\n"
            "                       the median seconds of a successful update\n"
+           "  sync                 send the runs the history server has not confirmed\n"
+           "  status               how many runs wait to be sent\n"
+           "\n"
+           "  --server URL         list, export and stats read every station's runs\n"
+           "                       from the history server (the host column tells them\n"
+           "                       apart)\n"
            "\n"
            "Filters (any command):\n"
            "  --serial S           the unit's serial number\n"
@@ -299,6 +311,8 @@ std::string HistoryCommand::Usage() {
            "The history: --history PATH, else $GPSUPDATE_HISTORY, else\n"
            "~/.local/share/gpsupdate/history.sqlite (Windows:\n"
            "%LOCALAPPDATA%\\gpsupdate\\history.sqlite).\n"
+           "The history server: --history-server postgresql://user@host:port/database,\n"
+           "else $GPSUPDATE_HISTORY_SERVER (the password from PGPASSWORD or ~/.pgpass).\n"
            "\n"
            "Exit status: 0 done, 1 the history could not be read or the file\n"
            "written, 2 bad arguments.\n";

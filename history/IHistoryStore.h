@@ -24,7 +24,8 @@ class IHistoryStore {
     // listing of a large history); `visit` returns false to stop. Without
     // `allFields` only what a line of the text listing shows is filled in:
     // id, kind, start, end, result, failure text and stage, port, serial
-    // number and data file version.
+    // number and data file version (a store holding several stations' runs
+    // adds the host, which the listing then shows).
     virtual bool Each(const HistoryFilter& filter, bool allFields,
                       const std::function<bool(const HistoryRun&)>& visit) = 0;
     // The figures per local day (StatsByDay's), oldest first.

@@ -13,12 +13,15 @@
 #include <QVariant>
 
 #include "HistoryDays.h"
+#include "HistorySchema.h"
 #include "ProcessFacts.h"
 
 namespace {
 
 // Each step takes the file from the version before it to its own.
 // Version 1: the runs with their unit and data file facts.
+// Versions 1 and 2 are HistorySchema's (the columns the server has too);
+// version 3 is the file's own.
 // Version 2: the blocks written, the retries and the trace of a run; the
 // local day of its start (the writer's calendar, so that the figures per
 // day are summed without a time conversion per row; older rows get the
@@ -57,16 +60,16 @@ constexpr std::array<const char*, SqlHistoryStore::kSchemaVersion> kMigrations =
            WHERE kind = 'update' AND result = 'success';
        CREATE INDEX runs_by_serial ON runs (unit_serial, start_ms);
        CREATE INDEX runs_running ON runs (host) WHERE result = 'running';)",
+    // Version 3: whether the history server has confirmed the row as it is
+    // now. Every write clears it (the column's default); rows of older
+    // files have never been sent.
+    R"(ALTER TABLE runs ADD COLUMN sent INTEGER NOT NULL DEFAULT 0;
+       CREATE INDEX runs_unsent ON runs (start_ms) WHERE sent = 0;)",
 };
 
-constexpr const char* kColumns =
-    "id, kind, start_ms, end_ms, result, failure_text, failure_stage, port, device, host, pid, "
-    "program, program_version, unit_serial, unit_program_version, unit_data_version, "
-    "unit_record_report, file_name, file_size, file_sha256, file_data_version, blocks_written, "
-    "retries, trace_path";
-// Written, never read back: the columns above and the local day.
-constexpr const char* kWrittenColumns = "local_day";
-constexpr int kColumnCount = 25;
+const std::string kColumns = HistorySchema::ReadList();
+const int kColumnCount = static_cast<int>(HistorySchema::Columns().size());
+static_assert(HistorySchema::kVersion == 2, "a new shared column needs a migration of the file");
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
@@ -85,13 +88,13 @@ std::string Utf8(const QVariant& value) {
 // The columns of a listing. Text comes as BLOB: the driver then hands over
 // SQLite's own UTF-8 bytes instead of converting each text to UTF-16 and
 // back, which is most of the time a long listing takes.
-QString SelectList(const char* columns) {
+QString SelectList(const std::string& columns) {
     static const QStringList numbers = {
         QStringLiteral("start_ms"), QStringLiteral("end_ms"),    QStringLiteral("port"),
         QStringLiteral("pid"),      QStringLiteral("file_size"), QStringLiteral("blocks_written"),
         QStringLiteral("retries")};
     QStringList select;
-    for (const QString& column : QString::fromLatin1(columns).split(QStringLiteral(", "))) {
+    for (const QString& column : QString::fromStdString(columns).split(QStringLiteral(", "))) {
         select << (numbers.contains(column) ? column
                                             : QStringLiteral("CAST(%1 AS BLOB)").arg(column));
     }
@@ -244,8 +247,7 @@ bool SqlHistoryStore::Prepare(const std::filesystem::path& file, const Options& 
     if (!MarkInterrupted(error)) {
         return false;
     }
-    const QString columns =
-        QString::fromLatin1(kColumns) + QStringLiteral(", ") + QString::fromLatin1(kWrittenColumns);
+    const QString columns = QString::fromStdString(HistorySchema::WriteList());
     const QString values = QString::fromStdString(Placeholders());
     insert_ = std::make_unique<QSqlQuery>(db_);
     upsert_ = std::make_unique<QSqlQuery>(db_);
@@ -333,8 +335,9 @@ bool SqlHistoryStore::MarkInterrupted(std::string& error) {
     running.finish();
     for (const QString& id : gone) {
         QSqlQuery mark(db_);
-        mark.prepare(QStringLiteral(
-            "UPDATE runs SET result = 'interrupted' WHERE id = ? AND result = 'running'"));
+        mark.prepare(
+            QStringLiteral("UPDATE runs SET result = 'interrupted', sent = 0 WHERE id = ? AND "
+                           "result = 'running'"));
         mark.addBindValue(id);
         if (!mark.exec()) {
             error = Reason(mark);
@@ -450,12 +453,12 @@ bool SqlHistoryStore::Each(const HistoryFilter& filter, bool allFields,
     if (!Where(filter, where, binds)) {
         return false;
     }
-    QString sql =
-        QStringLiteral("SELECT %1 FROM runs%2 ORDER BY start_ms DESC, rowid DESC")
-            .arg(allFields ? SelectList(kColumns)
-                           : SelectList("id, kind, start_ms, end_ms, result, failure_text, "
-                                        "failure_stage, port, unit_serial, file_data_version"),
-                 where);
+    QString sql = QStringLiteral("SELECT %1 FROM runs%2 ORDER BY start_ms DESC, rowid DESC")
+                      .arg(allFields ? SelectList(kColumns)
+                                     : SelectList(std::string(
+                                           "id, kind, start_ms, end_ms, result, failure_text, "
+                                           "failure_stage, port, unit_serial, file_data_version")),
+                           where);
     if (filter.limit > 0) {
         sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
     }
@@ -490,26 +493,105 @@ bool SqlHistoryStore::Each(const HistoryFilter& filter, bool allFields,
             }
             continue;
         }
-        run.device = Utf8(query.value(8));
-        run.host = Utf8(query.value(9));
-        run.pid = query.value(10).toLongLong();
-        run.program = Utf8(query.value(11));
-        run.programVersion = Utf8(query.value(12));
-        run.unitSerial = Utf8(query.value(13));
-        run.unitProgramVersion = Utf8(query.value(14));
-        run.unitDataVersion = Utf8(query.value(15));
-        run.unitRecordReport = Utf8(query.value(16));
-        run.fileName = Utf8(query.value(17));
-        run.fileSize = query.value(18).toLongLong();
-        run.fileSha256 = Utf8(query.value(19));
-        run.fileDataVersion = Utf8(query.value(20));
-        run.blocksWritten = query.value(21).toLongLong();
-        run.retries = query.value(22).toLongLong();
-        run.tracePath = Utf8(query.value(23));
+        ReadRest(query, run);
         if (!visit(run)) {
             break;
         }
     }
+    error_.clear();
+    return true;
+}
+
+void SqlHistoryStore::ReadRest(const QSqlQuery& query, HistoryRun& run) {
+    run.device = Utf8(query.value(8));
+    run.host = Utf8(query.value(9));
+    run.pid = query.value(10).toLongLong();
+    run.program = Utf8(query.value(11));
+    run.programVersion = Utf8(query.value(12));
+    run.unitSerial = Utf8(query.value(13));
+    run.unitProgramVersion = Utf8(query.value(14));
+    run.unitDataVersion = Utf8(query.value(15));
+    run.unitRecordReport = Utf8(query.value(16));
+    run.fileName = Utf8(query.value(17));
+    run.fileSize = query.value(18).toLongLong();
+    run.fileSha256 = Utf8(query.value(19));
+    run.fileDataVersion = Utf8(query.value(20));
+    run.blocksWritten = query.value(21).toLongLong();
+    run.retries = query.value(22).toLongLong();
+    run.tracePath = Utf8(query.value(23));
+}
+
+bool SqlHistoryStore::Unsent(int limit, std::vector<HistoryRun>& runs) {
+    runs.clear();
+    if (!writable_) {
+        error_ = "the history file was made by a newer version of the program";
+        return false;
+    }
+    QSqlQuery query(db_);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT %1 FROM runs WHERE sent = 0 ORDER BY start_ms, rowid "
+                                   "LIMIT %2")
+                        .arg(SelectList(kColumns))
+                        .arg(limit))) {
+        error_ = Reason(query);
+        return false;
+    }
+    while (query.next()) {
+        HistoryRun run;
+        run.id = Utf8(query.value(0));
+        run.kind = Utf8(query.value(1));
+        run.startMs = query.value(2).toLongLong();
+        run.endMs = query.value(3).toLongLong();
+        run.result = Utf8(query.value(4));
+        run.failureText = Utf8(query.value(5));
+        run.failureStage = Utf8(query.value(6));
+        run.port = query.value(7).toInt();
+        ReadRest(query, run);
+        runs.push_back(std::move(run));
+    }
+    error_.clear();
+    return true;
+}
+
+bool SqlHistoryStore::MarkSent(const std::vector<HistoryRun>& runs) {
+    if (!Exec(QStringLiteral("BEGIN IMMEDIATE"), error_)) {
+        return false;
+    }
+    // Only the row as it was sent: one rewritten since (its end) waits for
+    // the next sending.
+    QSqlQuery mark(db_);
+    bool ok = mark.prepare(QStringLiteral(
+        "UPDATE runs SET sent = 1 WHERE id = ? AND result = ? AND end_ms = ? AND sent = 0"));
+    for (std::size_t i = 0; ok && i < runs.size(); ++i) {
+        mark.bindValue(0, Text(runs[i].id));
+        mark.bindValue(1, Text(runs[i].result));
+        mark.bindValue(2, QVariant::fromValue<qlonglong>(runs[i].endMs));
+        ok = mark.exec();
+    }
+    if (!ok) {
+        error_ = Reason(mark);
+    }
+    mark.finish();
+    std::string ignored;
+    if (!ok || !Exec(QStringLiteral("COMMIT"), error_)) {
+        Exec(QStringLiteral("ROLLBACK"), ignored);
+        return false;
+    }
+    error_.clear();
+    return true;
+}
+
+bool SqlHistoryStore::CountUnsent(std::int64_t& count) {
+    count = 0;
+    if (fileVersion_ == 0 && !writable_) {
+        return true;
+    }
+    QSqlQuery query(db_);
+    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM runs WHERE sent = 0")) || !query.next()) {
+        error_ = Reason(query);
+        return false;
+    }
+    count = query.value(0).toLongLong();
     error_.clear();
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -23,7 +24,7 @@
 class SqlHistoryStore final : public IHistoryStore {
   public:
     // The newest schema; Open migrates every older file up to it.
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
     // Writes happen on the GUI thread (at the press and after the run's
     // last box, never while a block is on the line), so a wait for the lock
     // is a frozen window. A write holds the lock for a fraction of a
@@ -62,6 +63,12 @@ class SqlHistoryStore final : public IHistoryStore {
     int FileVersion() const { return fileVersion_; }
     // Rows marked interrupted when this store was opened.
     int MarkedInterrupted() const { return markedInterrupted_; }
+    // The rows the history server has not confirmed as they are now, oldest
+    // first, at most `limit`.
+    bool Unsent(int limit, std::vector<HistoryRun>& runs);
+    // The server has these rows: marked so, unless rewritten since.
+    bool MarkSent(const std::vector<HistoryRun>& runs);
+    bool CountUnsent(std::int64_t& count);
     // "ok" for a sound file; else SQLite's findings.
     std::string IntegrityCheck();
 
@@ -75,6 +82,8 @@ class SqlHistoryStore final : public IHistoryStore {
     // The WHERE clause of a filter and its values; false for a bad day.
     bool Where(const HistoryFilter& filter, QString& where, QVariantList& binds);
     static std::string Reason(const QSqlQuery& query);
+    // The columns of a whole row after the first eight.
+    static void ReadRest(const QSqlQuery& query, HistoryRun& run);
 
     QString connection_;
     QSqlDatabase db_;

@@ -14,10 +14,59 @@
 #include "GpsUpdateVersion.h"
 #include "HistoryCommand.h"
 #include "HistoryOpener.h"
+#include "ServerHistoryStore.h"
 
 #ifdef GPSUPDATE_HISTORY_WINDOW
 #include "HistoryWindowMain.h"
 #endif
+
+namespace {
+
+// sync: sends every run the history server has not confirmed. status: how
+// many wait.
+int SyncOrStatus(const std::string& command, SqlHistoryStore& store,
+                 const std::string& serverOption) {
+    const std::string text = HistoryOpener::ServerChoice(serverOption);
+    ServerUrl url;
+    std::string error;
+    if (!text.empty() && !ServerUrl::Parse(text, url, error)) {
+        std::fprintf(stderr, "gpsupdate-history: %s\n", error.c_str());
+        return HistoryCommand::kBadArguments;
+    }
+    if (text.empty()) {
+        if (command == "status") {
+            std::int64_t waiting = 0;
+            store.CountUnsent(waiting);
+            std::printf("no history server set; %lld runs kept only here\n",
+                        static_cast<long long>(waiting));
+            return HistoryCommand::kOk;
+        }
+        std::fprintf(stderr, "gpsupdate-history: sync needs --history-server URL\n");
+        return HistoryCommand::kBadArguments;
+    }
+    MirroredHistoryStore mirror(store, url);
+    if (command == "status") {
+        const std::int64_t waiting = mirror.Waiting();
+        if (waiting < 0) {
+            std::fprintf(stderr, "gpsupdate-history: %s\n", store.LastError().c_str());
+            return HistoryCommand::kFailed;
+        }
+        std::printf("%lld runs wait to be sent to %s\n", static_cast<long long>(waiting),
+                    url.Shown().c_str());
+        return HistoryCommand::kOk;
+    }
+    std::int64_t sent = 0;
+    const bool ok = mirror.SendWaiting(-1, sent);
+    std::printf("sent %lld runs to %s; %lld wait\n", static_cast<long long>(sent),
+                url.Shown().c_str(), static_cast<long long>(mirror.Waiting()));
+    if (!ok) {
+        std::fprintf(stderr, "gpsupdate-history: %s\n", mirror.ServerError().c_str());
+        return HistoryCommand::kFailed;
+    }
+    return HistoryCommand::kOk;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -40,7 +89,20 @@ int main(int argc, char* argv[]) {
                      HistoryCommand::Usage().c_str());
         return HistoryCommand::kBadArguments;
     }
-    const bool command = !args.empty() && HistoryCommand::IsCommand(args[0]);
+    std::string serverOption;
+    std::string readServer;
+    if (!ServerUrl::TakeOption(args, "--history-server", serverOption, error) ||
+        !ServerUrl::TakeOption(args, "--server", readServer, error)) {
+        std::fprintf(stderr, "gpsupdate-history: %s\n\n%s", error.c_str(),
+                     HistoryCommand::Usage().c_str());
+        return HistoryCommand::kBadArguments;
+    }
+    const bool sending = !args.empty() && (args[0] == "sync" || args[0] == "status");
+    if (sending && args.size() > 1) {
+        std::fprintf(stderr, "gpsupdate-history: %s takes no arguments\n", args[0].c_str());
+        return HistoryCommand::kBadArguments;
+    }
+    const bool command = sending || (!args.empty() && HistoryCommand::IsCommand(args[0]));
     if (!command && !args.empty()) {
         std::fprintf(stderr, "gpsupdate-history: unknown command \"%s\"\n\n%s", args[0].c_str(),
                      HistoryCommand::Usage().c_str());
@@ -56,6 +118,23 @@ int main(int argc, char* argv[]) {
     }
 
     QCoreApplication app(argc, argv);
+    std::ios::sync_with_stdio(false);
+    if (!readServer.empty()) {
+        // Every station's runs, from the server.
+        ServerUrl url;
+        if (sending || !ServerUrl::Parse(readServer, url, error)) {
+            std::fprintf(
+                stderr, "gpsupdate-history: %s\n",
+                sending ? "--server lists; sync and status take --history-server" : error.c_str());
+            return HistoryCommand::kBadArguments;
+        }
+        const std::unique_ptr<ServerHistoryStore> server = ServerHistoryStore::Open(url, error);
+        if (server == nullptr) {
+            std::fprintf(stderr, "gpsupdate-history: %s\n", error.c_str());
+            return HistoryCommand::kFailed;
+        }
+        return HistoryCommand::Run(args, *server, std::cout, std::cerr);
+    }
     const HistoryLocation location = HistoryLocation::Choose(
         path, false, std::getenv(HistoryLocation::kEnvironment), HistoryOpener::DataFolder());
     // Opened for writing, so that the runs of programs that are gone show as
@@ -69,6 +148,8 @@ int main(int argc, char* argv[]) {
         }
         opened = std::move(readOnly);
     }
-    std::ios::sync_with_stdio(false);
+    if (sending) {
+        return SyncOrStatus(args[0], *opened.store, serverOption);
+    }
     return HistoryCommand::Run(args, *opened.store, std::cout, std::cerr);
 }

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "ServerUrl.h"
+
 namespace {
 
 std::optional<int> WholeNumber(const std::string& text) {
@@ -81,6 +83,10 @@ std::string AutoOptions::Usage() {
            "                    $GPSUPDATE_HISTORY, else history.sqlite in the per-user\n"
            "                    data folder, as the window does)\n"
            "  --no-history      record nothing\n"
+           "  --history-server URL\n"
+           "                    send the run on to the shared history at\n"
+           "                    postgresql://user@host:port/database (default:\n"
+           "                    $GPSUPDATE_HISTORY_SERVER)\n"
            "\n"
            "Lines: every line has t_ms and kind; kinds: message (text, colour),\n"
            "info (line, text), lamp (index, colour, code), progress (value, max),\n"
@@ -127,7 +133,8 @@ std::optional<AutoOptions> AutoOptions::Parse(const std::vector<std::string>& ar
             value = name.substr(equals + 1);
         } else if (name == "--action" || name == "--port" || name == "--file" ||
                    name == "--confirm" || name == "--timeout" || name == "--screenshot" ||
-                   name == "--trace" || name == "--box-delay" || name == "--history") {
+                   name == "--trace" || name == "--box-delay" || name == "--history" ||
+                   name == "--history-server") {
             if (i + 1 >= args.size()) {
                 error = name + " needs a value";
                 return std::nullopt;
@@ -192,6 +199,12 @@ std::optional<AutoOptions> AutoOptions::Parse(const std::vector<std::string>& ar
                 return std::nullopt;
             }
             options.history = value;
+        } else if (key == "--history-server") {
+            ServerUrl url;
+            if (!ServerUrl::Parse(value, url, error)) {
+                return std::nullopt;
+            }
+            options.historyServer = value;
         } else {
             error = "unknown argument \"" + name + "\"";
             return std::nullopt;

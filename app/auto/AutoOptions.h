@@ -18,8 +18,9 @@ struct AutoOptions {
     int boxDelayMs = 0;  // how long each box stays open before it is answered
     std::string screenshot;
     std::string trace;
-    std::string history;     // the history file; empty: the usual choice
-    bool noHistory = false;  // record nothing
+    std::string history;        // the history file; empty: the usual choice
+    bool noHistory = false;     // record nothing
+    std::string historyServer;  // postgresql://user@host:port/database; empty: the usual choice
     bool help = false;
     bool version = false;
 

@@ -109,11 +109,20 @@ int main(int argc, char* argv[]) {
     }
     // The history of runs: before the runner, whose end line says whether
     // the run was recorded.
-    const HistoryOpener::Opened history = HistoryOpener::Open(HistoryLocation::Choose(
-        options.history, options.noHistory, std::getenv(HistoryLocation::kEnvironment),
-        HistoryOpener::DataFolder()));
+    const HistoryOpener::Opened history = HistoryOpener::OpenWithServer(
+        HistoryLocation::Choose(options.history, options.noHistory,
+                                std::getenv(HistoryLocation::kEnvironment),
+                                HistoryOpener::DataFolder()),
+        options.historyServer);
+    if (history.mirror != nullptr) {
+        history.mirror->SetServerErrorSink([&trace](const std::string& reason) {
+            if (trace) {
+                trace->Note("history_server", reason);
+            }
+        });
+    }
     RunRecorder recorder(
-        history.store.get(), history.error,
+        history.Recording(), history.error,
         WindowRunFacts("gpsupdate-auto", window, serial, [&trace] { return trace.get(); }));
     recorder.SetErrorSink([&trace](const std::string& reason) {
         if (trace) {

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -184,4 +186,32 @@ TEST(HistoryAutomation, AHistoryThatCannotBeKeptLeavesASoundUpdateAndSaysWhy) {
     EXPECT_FALSE(fs::exists(Folder() / "gone"));
     std::error_code ignored;
     fs::permissions(readOnly, fs::perms::owner_all, ignored);
+}
+
+// A history server that takes the connection and never answers: the update
+// is as it would be and recorded locally; its row waits to be sent.
+TEST(HistoryAutomation, AHistoryServerThatNeverAnswersLeavesTheUpdateRecordedLocally) {
+    const int silent = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(silent, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(listen(silent, 8), 0);
+    ASSERT_EQ(getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string url =
+        "postgresql://gps@127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/history";
+    const std::string file = DataFile();
+    const fs::path history = Folder() / "unsent.sqlite";
+    const Update update = RunUpdate(file, {"--history", history.string(), "--history-server", url});
+    close(silent);
+    EXPECT_EQ(update.status, 0) << update.end;
+    EXPECT_EQ(update.digests, ExpectedDigests(file));
+    EXPECT_NE(update.end.find(R"("recorded":true,"history_error":"")"), std::string::npos)
+        << update.end;
+    ChildProcess status(GPSUPDATE_HISTORY_PATH,
+                        {"--history", history.string(), "--history-server", url, "status"});
+    ASSERT_EQ(status.Wait(10000), 0) << status.Errors(1000);
+    EXPECT_EQ(status.FirstLine(1000), "1 runs wait to be sent to " + url);
 }

@@ -173,6 +173,30 @@ TEST_F(HistoryStore, ListingsFilterBySerialResultDayAndPortNewestFirst) {
     EXPECT_FALSE(store->List(bad, runs));
 }
 
+// What the history server has not confirmed: a row rewritten after it was
+// read for sending (its end) stays waiting until the new state is sent.
+TEST_F(HistoryStore, ARowWaitsToBeSentUntilTheServerHasItAsItIsNow) {
+    auto store = OpenOrFail();
+    HistoryRun run = MakeRun("s1", At("2026-03-02", 9));
+    ASSERT_TRUE(store->Begin(run));
+    ASSERT_TRUE(store->Complete(MakeRun("s2", At("2026-03-02", 8))));
+    std::vector<HistoryRun> unsent;
+    ASSERT_TRUE(store->Unsent(10, unsent));
+    EXPECT_EQ(Ids(unsent), (std::vector<std::string>{"s2", "s1"})) << "oldest first";
+    run.endMs = run.startMs + 1000;
+    run.result = "success";
+    ASSERT_TRUE(store->Complete(run));
+    ASSERT_TRUE(store->MarkSent(unsent));
+    std::int64_t waiting = 0;
+    ASSERT_TRUE(store->CountUnsent(waiting));
+    EXPECT_EQ(waiting, 1);
+    ASSERT_TRUE(store->Unsent(10, unsent));
+    EXPECT_EQ(unsent, std::vector<HistoryRun>{run});
+    ASSERT_TRUE(store->MarkSent(unsent));
+    ASSERT_TRUE(store->CountUnsent(waiting));
+    EXPECT_EQ(waiting, 0);
+}
+
 // The file of the first schema, as the first release left it (made with
 // that release's table and two runs: one whole, one of another host still
 // running).
@@ -194,6 +218,9 @@ TEST_F(HistoryStore, AFileOfTheFirstSchemaIsMigratedAndKeepsItsRuns) {
     EXPECT_EQ(store->FileVersion(), SqlHistoryStore::kSchemaVersion);
     EXPECT_EQ(All(*store).size(), 3u);
     EXPECT_EQ(All(*store)[0], FullRun());
+    std::int64_t waiting = 0;
+    ASSERT_TRUE(store->CountUnsent(waiting));
+    EXPECT_EQ(waiting, 3) << "an older file's rows have never been sent";
     EXPECT_EQ(store->IntegrityCheck(), "ok");
 }
 

@@ -4,11 +4,15 @@
 //                                 N finished runs of many units spread over
 //                                 the last DAYS days (for the figures and
 //                                 the window's picture)
+// history_record_runs FILE N URL
+//                                 N whole runs, each written locally and
+//                                 sent on to the history server at URL
 // Prints "done N" (or the reason a write failed, exit status 1).
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -17,6 +21,7 @@
 #include <QCoreApplication>
 
 #include "HistoryDays.h"
+#include "MirroredHistoryStore.h"
 #include "ProcessFacts.h"
 #include "SqlHistoryStore.h"
 
@@ -78,7 +83,7 @@ int Spread(SqlHistoryStore& store, int count, int days) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    if (argc != 3 && argc != 5) {
+    if (argc < 3 || argc > 5) {
         std::fprintf(stderr, "usage: history_record_runs FILE N|hold|spread N DAYS\n");
         return 2;
     }
@@ -103,20 +108,33 @@ int main(int argc, char* argv[]) {
         return Spread(*store, std::stoi(argv[3]), std::stoi(argv[4]));
     }
     const int count = std::stoi(argv[2]);
+    std::unique_ptr<MirroredHistoryStore> mirror;
+    if (argc == 4) {
+        ServerUrl url;
+        if (!ServerUrl::Parse(argv[3], url, error)) {
+            std::printf("%s\n", error.c_str());
+            return 2;
+        }
+        mirror = std::make_unique<MirroredHistoryStore>(*store, url);
+        mirror->SetServerErrorSink([](const std::string& reason) {
+            std::fprintf(stderr, "server: %s\n", reason.c_str());
+        });
+    }
+    IHistoryStore& writer = mirror ? static_cast<IHistoryStore&>(*mirror) : *store;
     // How long each run's two writes take, on standard error.
     std::vector<double> micros;
     for (int i = 0; i < count; ++i) {
         HistoryRun run = NewRun(i);
         const auto start = std::chrono::steady_clock::now();
-        if (!store->Begin(run)) {
-            std::printf("begin failed: %s\n", store->LastError().c_str());
+        if (!writer.Begin(run)) {
+            std::printf("begin failed: %s\n", writer.LastError().c_str());
             return 1;
         }
         run.endMs = HistoryDays::NowUtcMs();
         run.result = "success";
         run.blocksWritten = 14044;
-        if (!store->Complete(run)) {
-            std::printf("complete failed: %s\n", store->LastError().c_str());
+        if (!writer.Complete(run)) {
+            std::printf("complete failed: %s\n", writer.LastError().c_str());
             return 1;
         }
         micros.push_back(

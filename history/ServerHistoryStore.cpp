@@ -1,0 +1,378 @@
+#include "ServerHistoryStore.h"
+
+#include <atomic>
+#include <optional>
+#include <tuple>
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+
+#include "HistoryDays.h"
+#include "HistorySchema.h"
+
+namespace {
+
+constexpr const char* kTable = "gpsupdate_runs";
+// Taken while the tables are made or migrated: several stations may reach
+// a new server at once, and only the first may make them.
+constexpr const char* kMigrationLock = "4207311";
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string Std(const QVariant& value) {
+    return value.toString().toStdString();
+}
+
+// The statements that take the server's table from `version` - 1 to
+// `version`: the columns HistorySchema added then, and the indexes the
+// listings use.
+QStringList Migration(int version) {
+    QStringList columns;
+    for (const HistorySchema::Column& column : HistorySchema::Columns()) {
+        if (column.since != version || std::string(column.name) == "id") {
+            continue;
+        }
+        QString text = QStringLiteral("%1 %2 NOT NULL")
+                           .arg(QLatin1String(column.name),
+                                column.integer ? QStringLiteral("BIGINT") : QStringLiteral("TEXT"));
+        if (*column.defaultValue != '\0') {
+            text += QStringLiteral(" DEFAULT ") + QLatin1String(column.defaultValue);
+        }
+        columns << text;
+    }
+    QStringList statements;
+    const QString table = QLatin1String(kTable);
+    if (version == 1) {
+        columns.prepend(QStringLiteral("id TEXT PRIMARY KEY"));
+        statements << QStringLiteral("CREATE TABLE %1 (%2)").arg(table, columns.join(u", "));
+        statements << QStringLiteral("CREATE INDEX %1_by_start ON %1 (start_ms)").arg(table);
+        statements
+            << QStringLiteral("CREATE INDEX %1_by_serial ON %1 (unit_serial, start_ms)").arg(table);
+        statements << QStringLiteral("CREATE INDEX %1_by_host ON %1 (host, start_ms)").arg(table);
+        return statements;
+    }
+    for (const QString& column : columns) {
+        statements << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(table, column);
+    }
+    return statements;
+}
+
+QVariantList Values(const HistoryRun& run) {
+    return {Text(run.id),
+            Text(run.kind),
+            QVariant::fromValue<qlonglong>(run.startMs),
+            QVariant::fromValue<qlonglong>(run.endMs),
+            Text(run.result),
+            Text(run.failureText),
+            Text(run.failureStage),
+            QVariant::fromValue<qlonglong>(run.port),
+            Text(run.device),
+            Text(run.host),
+            QVariant::fromValue<qlonglong>(run.pid),
+            Text(run.program),
+            Text(run.programVersion),
+            Text(run.unitSerial),
+            Text(run.unitProgramVersion),
+            Text(run.unitDataVersion),
+            Text(run.unitRecordReport),
+            Text(run.fileName),
+            QVariant::fromValue<qlonglong>(run.fileSize),
+            Text(run.fileSha256),
+            Text(run.fileDataVersion),
+            QVariant::fromValue<qlonglong>(run.blocksWritten),
+            QVariant::fromValue<qlonglong>(run.retries),
+            Text(run.tracePath),
+            Text(HistoryDays::LocalDay(run.startMs))};
+}
+
+}  // namespace
+
+ServerHistoryStore::ServerHistoryStore() {
+    static std::atomic<int> count{0};
+    connection_ = QStringLiteral("gpsupdate-history-server-%1").arg(++count);
+}
+
+ServerHistoryStore::~ServerHistoryStore() {
+    if (db_.isValid()) {
+        db_.close();
+    }
+    db_ = QSqlDatabase();
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+std::unique_ptr<ServerHistoryStore> ServerHistoryStore::Open(const ServerUrl& url,
+                                                             std::string& error) {
+    std::unique_ptr<ServerHistoryStore> store(new ServerHistoryStore());
+    store->shown_ = url.Shown();
+    if (!store->Connect(url, error) || !store->Migrate(error)) {
+        return nullptr;
+    }
+    return store;
+}
+
+std::string ServerHistoryStore::Reason(const QString& what, const QSqlError& error) const {
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty()) {
+        text = error.driverText().trimmed();
+    }
+    if (text.isEmpty()) {
+        text = QStringLiteral("no answer");
+    }
+    // libpq's hints come on lines of their own; a reason is one line.
+    text = text.simplified();
+    return shown_ + ": " + what.toStdString() + ": " + text.toStdString();
+}
+
+bool ServerHistoryStore::Connect(const ServerUrl& url, std::string& error) {
+    db_ = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection_);
+    if (!db_.isValid()) {
+        error = "the PostgreSQL driver of Qt SQL is missing (Debian: libqt6sql6-psql)";
+        return false;
+    }
+    db_.setHostName(Text(url.host));
+    db_.setPort(url.port);
+    db_.setDatabaseName(Text(url.database));
+    if (!url.user.empty()) {
+        db_.setUserName(Text(url.user));
+    }
+    if (!url.password.empty()) {
+        db_.setPassword(Text(url.password));
+    }
+    // The connection's waits, each bounded: reaching the server and its
+    // answer to the log-in; a connection that goes quiet (the network or
+    // the server gone) is given up after kLostMs.
+    db_.setConnectOptions(QStringLiteral("connect_timeout=%1;tcp_user_timeout=%2;keepalives=1;"
+                                         "keepalives_idle=2;keepalives_interval=1;"
+                                         "keepalives_count=3;application_name=gpsupdate")
+                              .arg(kConnectSeconds)
+                              .arg(kLostMs));
+    if (!db_.open()) {
+        error = Reason(QStringLiteral("cannot connect"), db_.lastError());
+        return false;
+    }
+    return Exec(QStringLiteral("SET statement_timeout = %1").arg(kStatementMs), error);
+}
+
+bool ServerHistoryStore::Exec(const QString& sql, std::string& error) {
+    QSqlQuery query(db_);
+    if (!query.exec(sql)) {
+        error = Reason(sql.section(QLatin1Char(' '), 0, 2), query.lastError());
+        return false;
+    }
+    return true;
+}
+
+bool ServerHistoryStore::Migrate(std::string& error) {
+    const auto version = [this]() -> int {
+        QSqlQuery query(db_);
+        if (!query.exec(QStringLiteral("SELECT max(version) FROM gpsupdate_schema")) ||
+            !query.next()) {
+            return 0;
+        }
+        return query.value(0).toInt();
+    };
+    foundVersion_ = version();
+    if (foundVersion_ >= HistorySchema::kVersion) {
+        // Up to date (a user with only the rights to read and write rows
+        // gets here), or a newer program's: its rows hold every column
+        // this one writes.
+        return true;
+    }
+    if (!db_.transaction()) {
+        error = Reason(QStringLiteral("cannot begin"), db_.lastError());
+        return false;
+    }
+    bool ok =
+        Exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(QLatin1String(kMigrationLock)),
+             error) &&
+        Exec(QStringLiteral("CREATE TABLE IF NOT EXISTS gpsupdate_schema (version INTEGER NOT "
+                            "NULL)"),
+             error);
+    const int current = ok ? version() : 0;
+    for (int step = current + 1; ok && step <= HistorySchema::kVersion; ++step) {
+        for (const QString& statement : Migration(step)) {
+            if (!Exec(statement, error)) {
+                ok = false;
+                break;
+            }
+        }
+    }
+    ok =
+        ok && Exec(QStringLiteral("DELETE FROM gpsupdate_schema"), error) &&
+        Exec(
+            QStringLiteral("INSERT INTO gpsupdate_schema VALUES (%1)").arg(HistorySchema::kVersion),
+            error);
+    if (!ok) {
+        db_.rollback();
+        error += " (the user needs the right to create tables to set the server up)";
+        return false;
+    }
+    if (!db_.commit()) {
+        error = Reason(QStringLiteral("cannot commit"), db_.lastError());
+        return false;
+    }
+    return true;
+}
+
+bool ServerHistoryStore::Begin(const HistoryRun& run) {
+    return Send({run});
+}
+
+bool ServerHistoryStore::Complete(const HistoryRun& run) {
+    return Send({run});
+}
+
+bool ServerHistoryStore::Send(const std::vector<HistoryRun>& runs) {
+    if (runs.empty()) {
+        return true;
+    }
+    const QString columns = Text(HistorySchema::WriteList());
+    QStringList marks;
+    QStringList updates;
+    for (const QString& column : columns.split(QStringLiteral(", "))) {
+        marks << QStringLiteral("?");
+        if (column != QLatin1String("id")) {
+            updates << QStringLiteral("%1 = EXCLUDED.%1").arg(column);
+        }
+    }
+    // A row still running on the server takes what is sent; one that has
+    // ended stays as it is.
+    const QString sql =
+        QStringLiteral(
+            "INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (id) DO UPDATE SET %4 "
+            "WHERE %1.result = 'running'")
+            .arg(QLatin1String(kTable), columns, marks.join(u", "), updates.join(u", "));
+    if (!db_.transaction()) {
+        error_ = Reason(QStringLiteral("cannot begin"), db_.lastError());
+        return false;
+    }
+    QSqlQuery query(db_);
+    bool ok = query.prepare(sql);
+    for (std::size_t i = 0; ok && i < runs.size(); ++i) {
+        const QVariantList values = Values(runs[i]);
+        for (int v = 0; v < values.size(); ++v) {
+            query.bindValue(v, values[v]);
+        }
+        ok = query.exec();
+    }
+    if (!ok) {
+        error_ = Reason(QStringLiteral("cannot write"), query.lastError());
+        query.finish();
+        db_.rollback();
+        return false;
+    }
+    query.finish();
+    if (!db_.commit()) {
+        error_ = Reason(QStringLiteral("cannot commit"), db_.lastError());
+        return false;
+    }
+    error_.clear();
+    return true;
+}
+
+bool ServerHistoryStore::List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) {
+    runs.clear();
+    return Each(filter, true, [&runs](const HistoryRun& run) {
+        runs.push_back(run);
+        return true;
+    });
+}
+
+bool ServerHistoryStore::Each(const HistoryFilter& filter, bool /*allFields*/,
+                              const std::function<bool(const HistoryRun&)>& visit) {
+    QStringList terms;
+    QVariantList binds;
+    if (!filter.serial.empty()) {
+        terms << QStringLiteral("unit_serial = ?");
+        binds << Text(filter.serial);
+    }
+    if (!filter.result.empty()) {
+        terms << QStringLiteral("result = ?");
+        binds << Text(filter.result);
+    }
+    if (filter.port > 0) {
+        terms << QStringLiteral("port = ?");
+        binds << QVariant::fromValue<qlonglong>(filter.port);
+    }
+    // Days as the local store takes them: this machine's calendar.
+    for (const auto& [day, op, nextDay] :
+         {std::tuple{&filter.fromDay, ">=", false}, std::tuple{&filter.toDay, "<", true}}) {
+        if (day->empty()) {
+            continue;
+        }
+        std::optional<std::int64_t> ms = HistoryDays::LocalDayStartMs(*day);
+        if (!ms) {
+            error_ = "not a day (YYYY-MM-DD): " + *day;
+            return false;
+        }
+        if (nextDay) {
+            ms = HistoryDays::LocalDayStartMs(HistoryDays::LocalDay(*ms + 26 * 3'600'000LL));
+        }
+        terms << QStringLiteral("start_ms %1 ?").arg(QLatin1String(op));
+        binds << QVariant::fromValue<qlonglong>(ms.value_or(0));
+    }
+    QString sql = QStringLiteral("SELECT %1 FROM %2")
+                      .arg(Text(HistorySchema::ReadList()), QLatin1String(kTable));
+    if (!terms.isEmpty()) {
+        sql += QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
+    }
+    sql += QStringLiteral(" ORDER BY start_ms DESC, id DESC");
+    if (filter.limit > 0) {
+        sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
+    }
+    QSqlQuery query(db_);
+    query.setForwardOnly(true);
+    bool ok = query.prepare(sql);
+    for (const QVariant& value : binds) {
+        query.addBindValue(value);
+    }
+    if (!ok || !query.exec()) {
+        error_ = Reason(QStringLiteral("cannot list"), query.lastError());
+        return false;
+    }
+    HistoryRun run;
+    while (query.next()) {
+        run.id = Std(query.value(0));
+        run.kind = Std(query.value(1));
+        run.startMs = query.value(2).toLongLong();
+        run.endMs = query.value(3).toLongLong();
+        run.result = Std(query.value(4));
+        run.failureText = Std(query.value(5));
+        run.failureStage = Std(query.value(6));
+        run.port = query.value(7).toInt();
+        run.device = Std(query.value(8));
+        run.host = Std(query.value(9));
+        run.pid = query.value(10).toLongLong();
+        run.program = Std(query.value(11));
+        run.programVersion = Std(query.value(12));
+        run.unitSerial = Std(query.value(13));
+        run.unitProgramVersion = Std(query.value(14));
+        run.unitDataVersion = Std(query.value(15));
+        run.unitRecordReport = Std(query.value(16));
+        run.fileName = Std(query.value(17));
+        run.fileSize = query.value(18).toLongLong();
+        run.fileSha256 = Std(query.value(19));
+        run.fileDataVersion = Std(query.value(20));
+        run.blocksWritten = query.value(21).toLongLong();
+        run.retries = query.value(22).toLongLong();
+        run.tracePath = Std(query.value(23));
+        if (!visit(run)) {
+            break;
+        }
+    }
+    error_.clear();
+    return true;
+}
+
+bool ServerHistoryStore::Days(const HistoryFilter& filter, std::vector<DayStats>& days) {
+    std::vector<HistoryRun> runs;
+    if (!List(filter, runs)) {
+        return false;
+    }
+    days = StatsByDay(runs);
+    return true;
+}
