@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "HistoryOpener.h"
+#include "ServerUrl.h"
 #include "SqlHistoryStore.h"
 #include "StationTexts.h"
 #include "TerminationWatcher.h"
@@ -53,6 +54,17 @@ frmStation::frmStation(const StationOptions& options, const QString& autoProgram
                                            HistoryOpener::DataFolder()),
                    true)
                    .store;
+    // The count is a glance for the operator: every few seconds is enough,
+    // and a read of the file must not run on every refresh of the tiles.
+    waiting_ = new QLabel(this);
+    statusBar()->addPermanentWidget(waiting_);
+    connect(&waitingTimer_, &QTimer::timeout, this, [this] { CountWaitingRuns(); });
+    // Only a history server makes runs wait (the children send them on).
+    const char* server = std::getenv(ServerUrl::kEnvironment);
+    if (server != nullptr && *server != '\0') {
+        waitingTimer_.start(5000);
+        CountWaitingRuns();
+    }
     if (options_.settings.traceFolder.empty() && !options_.noTraces) {
         // Each run's trace, for support, beside the window's own.
         const QString folder =
@@ -278,6 +290,15 @@ static QString LastUpdateText(IHistoryStore& history, const std::string& serial)
                     : QStringLiteral(" (") + Q(run.fileDataVersion) + QStringLiteral(")"));
     }
     return QStringLiteral("無記錄");
+}
+
+void frmStation::CountWaitingRuns() {
+    std::int64_t count = 0;
+    if (history_ == nullptr || !history_->CountUnsent(count) || count == 0) {
+        waiting_->clear();
+        return;
+    }
+    waiting_->setText(QStringLiteral("待送出的記錄 : %1 筆").arg(count));
 }
 
 void frmStation::Refresh() {

@@ -24,7 +24,7 @@ class TerminationWatcher;
 // chosen port, start and stop, and the counters since the station started.
 // Closing it while runs are under way asks first (unless the host asked it
 // to end), then stops every run and closes once their children have ended.
-class IHistoryStore;
+class SqlHistoryStore;
 
 class frmStation final : public QMainWindow {
     Q_OBJECT
@@ -82,8 +82,13 @@ class frmStation final : public QMainWindow {
     // The history of runs the children record into, read for each unit's
     // last update (nullptr: none or unreadable); the serial looked up last
     // on each port.
-    std::unique_ptr<IHistoryStore> history_;
+    std::unique_ptr<SqlHistoryStore> history_;
     std::map<int, std::string> lookedUp_;
+    // Runs the history server has not confirmed yet (the children send
+    // them on), counted every few seconds.
+    void CountWaitingRuns();
+    QLabel* waiting_ = nullptr;
+    QTimer waitingTimer_;
     QTimer refresh_;
     TerminationWatcher* termination_ = nullptr;
     bool closing_ = false;

@@ -110,7 +110,8 @@ TEST(StationWindow, ClosingWithNothingUnderWayAsksNothing) {
 }
 
 // A unit's tile shows its last update as the history of runs has it, not
-// the run under way.
+// the run under way, and the status line the runs a history server still
+// has to receive.
 TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdate) {
     StandIn standIn(
         R"({"t_ms":1,"kind":"info","line":2,"text":"x","fact":"serial","value":"GU48A0099999"})");
@@ -136,12 +137,14 @@ TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdate) {
         ASSERT_TRUE(store->Begin(now)) << store->LastError();
     }
     qputenv("GPSUPDATE_HISTORY", QByteArray::fromStdString(file.string()));
+    qputenv("GPSUPDATE_HISTORY_SERVER", "postgresql://nobody@127.0.0.1:1/none");
     StationOptions options;
     options.ports = {3};
     options.settings.file = (standIn.folder / "data.apd").string();
     options.noTraces = true;
     frmStation window(options, QString::fromStdString(standIn.script.string()));
     qunsetenv("GPSUPDATE_HISTORY");
+    qunsetenv("GPSUPDATE_HISTORY_SERVER");
     window.show();
     window.StartChosen();
     const QString expected = QStringLiteral("2026-11-30 09:15 成功 (0601)");
@@ -153,6 +156,12 @@ TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdate) {
         }
         return false;
     }));
+    // Neither row has reached the history server: the status line says so.
+    bool waitingShown = false;
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+        waitingShown = waitingShown || label->text() == QStringLiteral("待送出的記錄 : 2 筆");
+    }
+    EXPECT_TRUE(waitingShown);
     QString question;
     AnswerNextBox(QMessageBox::Yes, question);
     window.close();
