@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "ExpectedDigests.h"
 #include "MemoryImage.h"
 #include "clsApdPacker.h"
 #include "clsPNV480DnLdData.h"
@@ -92,30 +93,6 @@ AutoRun RunAuto(const std::vector<std::string>& args, const Env& env, int limitM
     run.lines = autoRun.Lines(2000);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return run;
-}
-
-std::string Hex(std::uint64_t value) {
-    char text[20];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
-    return text;
-}
-
-// The digests of the unit's memories after a clean update of the file: both
-// erased to 0xFF, then every block written at its address.
-std::pair<std::string, std::string> ExpectedDigests(const std::string& path) {
-    clsPNV480DnLdData file;
-    file.SetFileName(path);
-    file.SetToolVersion("KQDV01.0000");
-    EXPECT_TRUE(file.LoadData()) << file.ErrorMessage();
-    sim::MemoryImage flash(4u << 20, 0xFF);
-    sim::MemoryImage parameters(64u << 10, 0xFF);
-    for (const clsDownloadUnit& block : file.FlashBlocks()) {
-        flash.Write(static_cast<std::uint32_t>(block.Address()), block.Data());
-    }
-    for (const clsDownloadUnit& block : file.EEPParameterBlocks()) {
-        parameters.Write(static_cast<std::uint32_t>(block.Address()), block.Data());
-    }
-    return {Hex(flash.Digest()), Hex(parameters.Digest())};
 }
 
 std::string SmallFile(std::size_t flashBlocks) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "ExpectedDigests.h"
 #include "MemoryImage.h"
 #include "clsApdPacker.h"
 #include "clsPNV480DnLdData.h"
@@ -51,29 +52,6 @@ std::string DataFile() {
     const fs::path path = Folder() / "small.apd";
     EXPECT_TRUE(clsApdPacker::WriteFile(path.string(), clsApdPacker::Pack(settings).value()));
     return path.string();
-}
-
-std::string Hex(std::uint64_t value) {
-    char text[20];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
-    return text;
-}
-
-// The unit's memories after a clean update of the file.
-std::pair<std::string, std::string> ExpectedDigests(const std::string& path) {
-    clsPNV480DnLdData file;
-    file.SetFileName(path);
-    file.SetToolVersion("KQDV01.0000");
-    EXPECT_TRUE(file.LoadData()) << file.ErrorMessage();
-    sim::MemoryImage flash(4u << 20, 0xFF);
-    sim::MemoryImage parameters(64u << 10, 0xFF);
-    for (const clsDownloadUnit& block : file.FlashBlocks()) {
-        flash.Write(static_cast<std::uint32_t>(block.Address()), block.Data());
-    }
-    for (const clsDownloadUnit& block : file.EEPParameterBlocks()) {
-        parameters.Write(static_cast<std::uint32_t>(block.Address()), block.Data());
-    }
-    return {Hex(flash.Digest()), Hex(parameters.Digest())};
 }
 
 // One update of the file on a fresh simulated unit: the end line, and the
