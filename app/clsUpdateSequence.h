@@ -45,11 +45,11 @@ class clsUpdateSequence {
     // The data file must accept this tool version.
     static constexpr char kToolVersion[] = "KQDV01.0000";
     // The closing command expects no reply, only the port's notice that it
-    // has been sent. The frame is a dozen bytes, on the wire within 2 ms at
-    // 115200 baud even behind an adapter that holds writes back for its
-    // latency timer (16 ms); a notice that has not come after this many
-    // one-second ticks (two to three seconds) never will: the device went
-    // away with the write.
+    // has been sent. The frame is a few bytes, on the wire in well under a
+    // millisecond at 115200 baud; even an adapter that holds writes back for
+    // its latency timer (16 ms) reports it within tens of milliseconds. A
+    // notice that has not come after this many one-second ticks (two to
+    // three seconds) never will: the device went away with the write.
     static constexpr std::int16_t kClosingSendTicks = 3;
 
     explicit clsUpdateSequence(IWorkPageWindow& window);
