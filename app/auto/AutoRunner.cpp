@@ -5,16 +5,13 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#include "AutoApplication.h"
 #include "ProcessMemory.h"
 #include "frmMain.h"
 
-AutoRunner::AutoRunner(frmMain& window, JsonReport& report, AutoOptions options,
-                       const QElapsedTimer& since)
-    : window_(window), report_(report), options_(std::move(options)), since_(since) {
-    heartbeat_.setTimerType(Qt::PreciseTimer);
-    heartbeat_.setInterval(kHeartbeatMs);
-    connect(&heartbeat_, &QTimer::timeout, this,
-            [this] { stalls_.Tick(since_.nsecsElapsed() / 1000); });
+AutoRunner::AutoRunner(AutoApplication& app, frmMain& window, JsonReport& report,
+                       AutoOptions options, const QElapsedTimer& since)
+    : app_(app), window_(window), report_(report), options_(std::move(options)), since_(since) {
     connect(&window_, &frmMain::programEnded, this, [this] { WindowEnded(); });
     memorySampler_.setInterval(kMemorySampleMs);
     connect(&memorySampler_, &QTimer::timeout, this,
@@ -22,8 +19,7 @@ AutoRunner::AutoRunner(frmMain& window, JsonReport& report, AutoOptions options,
 }
 
 void AutoRunner::Begin() {
-    stalls_.Start(since_.nsecsElapsed() / 1000);
-    heartbeat_.start();
+    app_.StartStallMeter();
     const auto timeoutMs = static_cast<int>(options_.timeoutSeconds * 1000);
     QTimer::singleShot(timeoutMs, this, [this] { Finish("timeout", 3); });
     QTimer::singleShot(kPollMs, this, [this] { TryPress(); });
@@ -85,13 +81,12 @@ void AutoRunner::Finish(const std::string& result, int exitStatus) {
     }
     done_ = true;
     exitStatus_ = exitStatus;
-    heartbeat_.stop();
     JsonReport::End end;
     end.result = result;
     end.port = window_.SelectedPort();
     end.seconds =
         pressedMs_ < 0 ? 0.0 : static_cast<double>(since_.elapsed() - pressedMs_) / 1000.0;
-    end.maxStallMs = static_cast<double>(stalls_.MaxLateUs()) / 1000.0;
+    end.maxStallMs = static_cast<double>(app_.MaxStallUs()) / 1000.0;
     end.peakRssKiB = PeakResidentKiB();
     end.idleRssKiB = idleRssKiB_;
     memorySampler_.stop();

@@ -9,8 +9,8 @@
 #include "AutoOptions.h"
 #include "IRunObserver.h"
 #include "JsonReport.h"
-#include "StallMeter.h"
 
+class AutoApplication;
 class frmMain;
 
 // Drives the real window as an operator would: waits for the idle state to
@@ -21,8 +21,6 @@ class AutoRunner final : public QObject, public IRunObserver {
     Q_OBJECT
 
   public:
-    // 10 ms: the heartbeat that measures how long the event loop stalls.
-    static constexpr int kHeartbeatMs = 10;
     // Checks for enabled controls before the press, and lets the idle state's
     // entry run after the end before the picture is taken.
     static constexpr int kPollMs = 10;
@@ -31,10 +29,10 @@ class AutoRunner final : public QObject, public IRunObserver {
     // (what an update holds, it holds for seconds).
     static constexpr int kMemorySampleMs = 250;
 
-    AutoRunner(frmMain& window, JsonReport& report, AutoOptions options,
+    AutoRunner(AutoApplication& app, frmMain& window, JsonReport& report, AutoOptions options,
                const QElapsedTimer& since);
 
-    // Starts the heartbeat, the time-out and the wait for the controls.
+    // Starts the stall meter, the time-out and the wait for the controls.
     void Begin();
     // Exit status once finished: 0 success, 1 failure or cancelled, 3 time-out.
     int ExitStatus() const { return exitStatus_; }
@@ -51,12 +49,11 @@ class AutoRunner final : public QObject, public IRunObserver {
     void Finish(const std::string& result, int exitStatus);
     void WindowEnded();
 
+    AutoApplication& app_;
     frmMain& window_;
     JsonReport& report_;
     AutoOptions options_;
     const QElapsedTimer& since_;
-    QTimer heartbeat_;
-    StallMeter stalls_{kHeartbeatMs * 1000};
     qint64 pressedMs_ = -1;
     std::int64_t idleRssKiB_ = 0;
     std::int64_t idlePrivateKiB_ = 0;

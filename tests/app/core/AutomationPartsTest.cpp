@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "AutoOptions.h"
+#include "BusyStretchMeter.h"
 #include "JsonLine.h"
 #include "StallMeter.h"
 
@@ -66,6 +67,37 @@ TEST(JsonLine, EveryLineIsValidJsonWhateverTheText) {
               "{\"t_ms\":12,\"text\":\"a\\\"b\\\\c\\r\\nd\\t\\u0001\",\"zh\":\"資料更新完成\","
               "\"bytes\":\"\\u00e9\\u00ff\",\"seconds\":26.321,\"small\":0.1,"
               "\"negative\":-1.3}\n");
+}
+
+TEST(BusyStretchMeter, CountsFromTheFirstEventAfterAWaitToTheNextWait) {
+    BusyStretchMeter meter;
+    meter.OnEvent(0);  // not started: nothing counts
+    meter.OnAboutToBlock(90'000);
+    EXPECT_EQ(meter.MaxUs(90'000), 0);
+    meter.Start();
+    EXPECT_TRUE(meter.Waiting());
+    // Three events in one pass of the loop count together: 1 to 13 ms.
+    for (std::int64_t t : {1'000, 5'000, 13'000}) {
+        meter.OnEvent(t);
+    }
+    EXPECT_FALSE(meter.Waiting());
+    meter.OnAboutToBlock(13'000);
+    EXPECT_EQ(meter.MaxUs(13'000), 12'000);
+    // A message box's loop waiting ends its handler's stretch; what the
+    // handler does after the box is a stretch of its own.
+    meter.OnEvent(20'000);
+    meter.OnAboutToBlock(24'000);  // the box is up
+    meter.OnEvent(3'020'000);      // the box is answered 3 s later
+    meter.OnAboutToBlock(3'029'000);
+    EXPECT_EQ(meter.MaxUs(3'029'000), 12'000);
+    // A stretch still under way counts up to the time asked.
+    meter.OnEvent(3'030'000);
+    EXPECT_EQ(meter.MaxUs(3'080'000), 50'000);
+    // Stopped, nothing more begins.
+    meter.OnAboutToBlock(3'080'000);
+    meter.Stop();
+    meter.OnEvent(4'000'000);
+    EXPECT_EQ(meter.MaxUs(9'000'000), 50'000);
 }
 
 TEST(StallMeter, MeasuresHowLateTheHeartbeatRuns) {
