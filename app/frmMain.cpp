@@ -12,6 +12,7 @@
 #include <QLayout>
 #include <QPalette>
 #include <QSessionManager>
+#include <QShowEvent>
 
 #include "ProgramMessageBoxes.h"
 #include "QtText.h"
@@ -479,7 +480,12 @@ void frmMain::PutMessageText(const std::string& text, bool keepFirstPart,
                              const std::string& separator) {
     m_MessageText =
         mduDisplayText::ComposeMessageText(m_MessageText, text, keepFirstPart, separator);
-    ui->txtMessage->setPlainText(platform::ToDisplayLines(m_MessageText));
+    if (m_Unseen && !isVisible()) {
+        m_MessageStale = true;
+    } else {
+        ui->txtMessage->setPlainText(platform::ToDisplayLines(m_MessageText));
+        m_MessageStale = false;
+    }
     if (m_Observer != nullptr) {
         m_Observer->OnMessage(m_MessageText, m_MessageKind);
     }
@@ -547,14 +553,18 @@ QFrame* frmMain::Lamp(int index) const {
 }
 
 void frmMain::SetStatusLamp(std::int32_t index, std::int32_t colourCode) {
+    if (index < 0 || index >= mduDisplayText::LampCount) {
+        return;
+    }
+    // A block stage sets its lamp once per block: only a change is looked
+    // up and drawn.
+    int& shown = m_LampCodes[static_cast<std::size_t>(index)];
+    if (shown == colourCode) {
+        return;
+    }
     QFrame* lamp = Lamp(index);
     const std::optional<mduDisplayText::Rgb> colour = mduDisplayText::LampColour(colourCode);
     if (lamp == nullptr || !colour) {
-        return;
-    }
-    // A block stage sets its lamp once per block: only a change is drawn.
-    int& shown = m_LampCodes[static_cast<std::size_t>(index)];
-    if (shown == colourCode) {
         return;
     }
     shown = colourCode;
@@ -767,6 +777,18 @@ bool frmMain::QueryClose(CloseReason reason) {
                      platform::MsgIcon::Exclamation);
     }
     return true;
+}
+
+void frmMain::SetUnseen(bool unseen) {
+    m_Unseen = unseen;
+}
+
+void frmMain::showEvent(QShowEvent* event) {
+    if (m_MessageStale) {
+        ui->txtMessage->setPlainText(platform::ToDisplayLines(m_MessageText));
+        m_MessageStale = false;
+    }
+    QWidget::showEvent(event);
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

@@ -166,6 +166,11 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     std::vector<std::pair<std::string, std::string>> RunFacts() const;
     // The window height the height rule gives, in pixels.
     int RuleHeight() const;
+    // Nobody will look at the window (a runner off screen): the message
+    // area's text, laid out anew at every clock tick, is only brought up to
+    // date when the window is shown. What it says is kept all the same
+    // (MessageText, the observer).
+    void SetUnseen(bool unseen);
 
   signals:
     // The window has unloaded: the program should end.
@@ -173,6 +178,7 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -231,6 +237,8 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     std::string m_MessageText;
     std::string m_HostImage;
     bool m_HostImageStale = false;
+    bool m_Unseen = false;
+    bool m_MessageStale = false;
     std::array<int, 20> m_LampCodes = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
                                        -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
     IRunObserver::MessageKind m_MessageKind = IRunObserver::MessageKind::Information;

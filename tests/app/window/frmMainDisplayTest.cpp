@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "QtText.h"
 #include "WindowHarness.h"
 #include "clsComm.h"
 #include "mduCommonMessage.h"
@@ -50,6 +51,25 @@ TEST(frmMainDisplay, MessageTextKeepsOrReplacesAndTheKindsSetTheirColours) {
     EXPECT_FALSE(shown.contains(QLatin1Char('\r')));
     EXPECT_EQ(shown.split(QLatin1Char('\n')).size(), 5);
     EXPECT_TRUE(shown.startsWith(QStringLiteral("   異常狀況")));
+}
+
+TEST(frmMainDisplay, AnUnseenWindowKeepsItsMessageAndShowsItWhenShown) {
+    WindowHarness h;
+    frmMain& w = h.StartIdle();
+    auto* area = h.Control<QPlainTextEdit>("txtMessage");
+    w.ShowInfoMessage("before");
+    w.hide();
+    w.SetUnseen(true);
+    w.ShowErrorMessage(mduCommonMessage::LinkModeFailureText());
+    w.PutMessageText("12", true, " : ");
+    // What the message says is known at once; the hidden area is not laid out.
+    EXPECT_EQ(w.MessageText(), "   異常狀況 : 12");
+    EXPECT_EQ(area->toPlainText(), QStringLiteral("before"));
+    w.show();
+    EXPECT_EQ(area->toPlainText(), platform::ToDisplayLines(w.MessageText()));
+    // Shown, it follows every change again.
+    w.ShowInfoMessage("after");
+    EXPECT_EQ(area->toPlainText(), QStringLiteral("after"));
 }
 
 TEST(frmMainDisplay, InfoLinesKeepTheirLabelsAndIgnoreIndicesOutsideTheList) {
