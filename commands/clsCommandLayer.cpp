@@ -302,10 +302,14 @@ std::string clsCommandLayer::HostImageText(std::span<const std::uint8_t> bytes, 
         return mduDeviceChecks::UnitTextForDisplay(
             std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     }
-    std::string text;
-    text.reserve(bytes.size() * 2);
+    // Every frame passes here (a block is about 230 bytes): written straight
+    // into the text rather than a small string per byte.
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text(bytes.size() * 2, '0');
+    std::size_t at = 0;
     for (const std::uint8_t byte : bytes) {
-        text += mduDeviceChecks::HexByte(byte);
+        text[at++] = kDigits[byte >> 4];
+        text[at++] = kDigits[byte & 0x0F];
     }
     return text;
 }
