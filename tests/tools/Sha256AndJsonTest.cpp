@@ -26,10 +26,17 @@ TEST(Sha256, KnownVectors) {
         {std::string(1000000, 'a'),
          "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(Sha256::Hex(Sha256::Of(BytesOf(c.message))), c.digest)
-            << c.message.size() << " bytes";
+    // Both ways: the processor's SHA instructions where it has them, and
+    // the portable rounds.
+    for (const bool hardware : {true, false}) {
+        Sha256::AllowHardware(hardware);
+        for (const Case& c : cases) {
+            EXPECT_EQ(Sha256::Hex(Sha256::Of(BytesOf(c.message))), c.digest)
+                << c.message.size() << " bytes, hardware " << hardware << " (available "
+                << Sha256::HardwareAvailable() << ")";
+        }
     }
+    Sha256::AllowHardware(true);
 }
 
 TEST(Sha256, PiecesOfAnyLengthGiveTheWholeDigest) {

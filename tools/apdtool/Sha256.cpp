@@ -1,5 +1,11 @@
 #include "Sha256.h"
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define GPSUPDATE_SHA_NI 1
+#include <cpuid.h>
+#include <immintrin.h>
+#endif
+
 namespace {
 
 constexpr std::array<std::uint32_t, 64> kRound = {
@@ -16,7 +22,96 @@ constexpr std::uint32_t Rotr(std::uint32_t x, int n) {
     return (x >> n) | (x << (32 - n));
 }
 
+#if defined(GPSUPDATE_SHA_NI)
+
+bool CpuHasShaInstructions() {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) {
+        return false;
+    }
+    const bool ssse3 = (ecx & (1u << 9)) != 0;
+    const bool sse41 = (ecx & (1u << 19)) != 0;
+    if (__get_cpuid_max(0, nullptr) < 7) {
+        return false;
+    }
+    __cpuid_count(7, 0, eax, ebx, ecx, edx);
+    const bool sha = (ebx & (1u << 29)) != 0;
+    return ssse3 && sse41 && sha;
+}
+
+// The 64 rounds of each block with the SHA instructions: four rounds per
+// step, the message schedule four words at a time.
+__attribute__((target("sha,sse4.1,ssse3"))) void HardwareBlocks(std::uint32_t* state,
+                                                                const std::uint8_t* data,
+                                                                std::size_t count) {
+    const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+    // The state as the instructions want it: ABEF and CDGH.
+    __m128i cdab =
+        _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0xB1);
+    __m128i efgh =
+        _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4)), 0x1B);
+    __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
+    __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
+    for (; count > 0; --count, data += 64) {
+        const __m128i abefStart = abef;
+        const __m128i cdghStart = cdgh;
+        __m128i w[16];
+        for (int g = 0; g < 16; ++g) {
+            if (g < 4) {
+                w[g] = _mm_shuffle_epi8(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * g)), byteSwap);
+            } else {
+                const __m128i sum = _mm_add_epi32(_mm_sha256msg1_epu32(w[g - 4], w[g - 3]),
+                                                  _mm_alignr_epi8(w[g - 1], w[g - 2], 4));
+                w[g] = _mm_sha256msg2_epu32(sum, w[g - 1]);
+            }
+            __m128i message = _mm_add_epi32(
+                w[g], _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRound.data() + 4 * g)));
+            cdgh = _mm_sha256rnds2_epu32(cdgh, abef, message);
+            message = _mm_shuffle_epi32(message, 0x0E);
+            abef = _mm_sha256rnds2_epu32(abef, cdgh, message);
+        }
+        abef = _mm_add_epi32(abef, abefStart);
+        cdgh = _mm_add_epi32(cdgh, cdghStart);
+    }
+    const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
+    const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_blend_epi16(feba, dchg, 0xF0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), _mm_alignr_epi8(dchg, feba, 8));
+}
+
+const bool kHardware = CpuHasShaInstructions();
+bool hardwareAllowed = true;
+
+#endif
+
 }  // namespace
+
+bool Sha256::HardwareAvailable() {
+#if defined(GPSUPDATE_SHA_NI)
+    return kHardware;
+#else
+    return false;
+#endif
+}
+
+void Sha256::AllowHardware([[maybe_unused]] bool allowed) {
+#if defined(GPSUPDATE_SHA_NI)
+    hardwareAllowed = allowed;
+#endif
+}
+
+void Sha256::Blocks(const std::uint8_t* blocks, std::size_t count) {
+#if defined(GPSUPDATE_SHA_NI)
+    if (kHardware && hardwareAllowed) {
+        HardwareBlocks(state_.data(), blocks, count);
+        return;
+    }
+#endif
+    for (std::size_t i = 0; i < count; ++i) {
+        Block(blocks + 64 * i);
+    }
+}
 
 Sha256::Sha256()
     : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
@@ -69,12 +164,12 @@ void Sha256::Update(std::span<const std::uint8_t> bytes) {
         if (buffered_ < 64) {
             return;
         }
-        Block(buffer_.data());
+        Blocks(buffer_.data(), 1);
         buffered_ = 0;
     }
-    for (; i + 64 <= bytes.size(); i += 64) {
-        Block(bytes.data() + i);
-    }
+    const std::size_t whole = (bytes.size() - i) / 64;
+    Blocks(bytes.data() + i, whole);
+    i += whole * 64;
     while (i < bytes.size()) {
         buffer_[buffered_++] = bytes[i++];
     }
