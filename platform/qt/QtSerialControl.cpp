@@ -420,8 +420,10 @@ void QtSerialControl::Output(std::span<const std::uint8_t> bytes) {
         }
         return;
     }
+    writing_ = true;
     const qint64 queued =
         port_.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    writing_ = false;
     if (queued != static_cast<qint64>(bytes.size())) {
         const std::string description =
             device_ + ": the frame cannot be sent (" + port_.errorString().toStdString() + ")";
@@ -431,7 +433,9 @@ void QtSerialControl::Output(std::span<const std::uint8_t> bytes) {
     // Onto the line now rather than on the loop's next pass: the frame's
     // wire time starts at once. Whatever the device does not take yet goes
     // when it is writable, as before.
+    writing_ = true;
     port_.flush();
+    writing_ = false;
 }
 
 // --- Notifications -------------------------------------------------------------
@@ -451,6 +455,14 @@ void QtSerialControl::OnReadyRead() {
 
 void QtSerialControl::OnBytesWritten(qint64) {
     if (port_.bytesToWrite() == 0 && options_.sThreshold >= 1) {
+        // From the event loop (the port became writable), the notice is
+        // handed on at once, as a reply is: posting it cost a pass of the
+        // loop and a wake-up at every block. Reported from inside Output or
+        // inside a notification still being handled, it waits its turn.
+        if (!writing_ && !delivering_ && !sendPending_) {
+            Deliver(kEventSend, session_);
+            return;
+        }
         Post(kEventSend);
     }
 }

@@ -116,6 +116,7 @@ class QtSerialControl final : public QObject, public ISerialControl {
     int commEvent_ = 0;
     std::function<void()> onComm_;
     bool delivering_ = false;  // a notification is being handled
+    bool writing_ = false;     // inside Output: the port may report the write at once
 
     std::string device_;
     bool lowLatencyGranted_ = false;
