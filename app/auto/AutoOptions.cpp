@@ -97,7 +97,7 @@ std::string AutoOptions::Usage() {
            "the event loop spent handling events without waiting; peak_rss_kib /\n"
            "idle_rss_kib: resident memory at its peak and when the button was\n"
            "pressed; *_private_kib: its private part (without the pages of program\n"
-           "and font files), sampled every 250 ms. The end line also has recorded\n"
+           "and font files), sampled every second. The end line also has recorded\n"
            "(true when the run is in the history) and, when it is not, history_error\n"
            "(why); the run goes on either way.\n"
            "\n"
