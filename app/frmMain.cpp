@@ -228,13 +228,18 @@ void frmMain::OnCommResponseMessage(std::int32_t vCommEvent,
     }
 }
 
-void frmMain::RefreshPortToolTip() {
+void frmMain::RefreshPortToolTip(bool askSystem) {
     const int port = SelectedPort();
     if (port < 1) {
         return;
     }
-    ui->ComboComPort->setToolTip(platform::ToQString(
-        mduDisplayText::PortToolTip(port, m_Services.serial.DescribePort(port))));
+    // Asking the system walks its device tree; a number just picked from the
+    // list has the facts the list was made of.
+    const auto listed = static_cast<std::size_t>(port - 1);
+    const platform::PortFacts facts = !askSystem && listed < m_ListedPorts.size()
+                                          ? m_ListedPorts[listed]
+                                          : m_Services.serial.DescribePort(port);
+    ui->ComboComPort->setToolTip(platform::ToQString(mduDisplayText::PortToolTip(port, facts)));
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
@@ -258,7 +263,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmMain::OnComboComPortClick(int index) {
-    RefreshPortToolTip();
+    RefreshPortToolTip(false);
     if (!m_ClsComm || index < 0) {
         return;
     }
@@ -268,10 +273,10 @@ void frmMain::OnComboComPortClick(int index) {
 
 void frmMain::RefreshPortItems() {
     QComboBox* list = ui->ComboComPort;
+    m_ListedPorts = m_Services.serial.DescribePorts(list->count());
     for (int index = 0; index < list->count(); ++index) {
-        const int port = index + 1;
         list->setItemText(index, platform::ToQString(mduDisplayText::PortItemText(
-                                     port, m_Services.serial.DescribePort(port))));
+                                     index + 1, m_ListedPorts[static_cast<std::size_t>(index)])));
     }
 }
 

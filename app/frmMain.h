@@ -125,8 +125,9 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     // this observer (nullptr: none). It must outlive the window or be reset.
     void SetObserver(IRunObserver* observer);
     // The port list's tool tip for the selected number, from what the
-    // system knows now (done when the list is opened or pointed at).
-    void RefreshPortToolTip();
+    // system knows now (done when the list is opened or pointed at), or from
+    // what the list's items were made of (a number picked from the list).
+    void RefreshPortToolTip(bool askSystem = true);
     // The port list's item texts: each number with the device behind it, or
     // marked as having none, from what the system knows now.
     void RefreshPortItems();
@@ -213,6 +214,8 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     platform::PlatformServices& m_Services;
     ObservedMessageBoxes m_Boxes;
     std::unique_ptr<Ui::frmMain> ui;
+    // What the port list's items were made of, port n at n-1.
+    std::vector<platform::PortFacts> m_ListedPorts;
     platform::IMessageBoxes* m_PreviousProgramBoxes = nullptr;
     bool m_ProgramBoxesInstalled = false;
 

@@ -13,7 +13,7 @@ RunRecorder::Facts WindowRunFacts(const std::string& program, frmMain& window,
     facts.program = program;
     facts.programVersion = gpsupdate::kVersion;
     facts.port = [&window] { return window.SelectedPort(); };
-    facts.device = [&serial](int port) { return serial.DescribePort(port).device; };
+    facts.device = [&serial](int port) { return serial.DeviceName(port); };
     facts.dataFile = [&window] { return window.FileNameText(); };
     facts.tracePath = [trace] {
         const RunTrace* current = trace ? trace() : nullptr;

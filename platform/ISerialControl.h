@@ -98,6 +98,17 @@ class ISerialControl {
     // What the system knows of the device behind a port number (for the
     // operator, not for the driver). Unknown by default.
     virtual PortFacts DescribePort(int /*port*/) const { return {}; }
+    // Only the device behind a port ("" for none), which may cost less.
+    virtual std::string DeviceName(int port) const { return DescribePort(port).device; }
+    // The same for ports 1 to `count`, where the system allows in one look
+    // at its devices (a port list would otherwise ask it once a port).
+    virtual std::vector<PortFacts> DescribePorts(int count) const {
+        std::vector<PortFacts> all;
+        for (int port = 1; port <= count; ++port) {
+            all.push_back(DescribePort(port));
+        }
+        return all;
+    }
 };
 
 }  // namespace platform

@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 #endif
 #if defined(Q_OS_LINUX)
@@ -31,6 +32,13 @@ namespace {
 
 std::string PortName(int port) {
     return "COM" + std::to_string(port);
+}
+
+// The device GPSUPDATE_COM<n> names for port n, or "".
+std::string NamedDevice(int port) {
+    const std::string variable = "GPSUPDATE_COM" + std::to_string(port);
+    const char* named = std::getenv(variable.c_str());
+    return named != nullptr ? std::string(named) : std::string();
 }
 
 std::string ErrnoText(int error) {
@@ -137,18 +145,35 @@ std::vector<std::string> QtSerialControl::SerialDevices() {
 }
 
 PortFacts QtSerialControl::DescribePort(int port) const {
+    const std::string device = DeviceForPort(port);
+    // Asking the system for its port list costs a walk through its device
+    // tree; a number without a device needs none.
+    return Describe(port, device,
+                    device.empty() ? QList<QSerialPortInfo>() : QSerialPortInfo::availablePorts());
+}
+
+std::vector<PortFacts> QtSerialControl::DescribePorts(int count) const {
+    const std::vector<std::string> devices = SerialDevices();
+    const QList<QSerialPortInfo> known = QSerialPortInfo::availablePorts();
+    std::vector<PortFacts> all;
+    for (int port = 1; port <= count; ++port) {
+        all.push_back(Describe(port, DeviceForPort(port, devices), known));
+    }
+    return all;
+}
+
+PortFacts QtSerialControl::Describe(int port, const std::string& device,
+                                    const QList<QSerialPortInfo>& known) {
     PortFacts facts;
-    facts.device = DeviceForPort(port);
-    const std::string variable = "GPSUPDATE_COM" + std::to_string(port);
-    const char* named = std::getenv(variable.c_str());
-    facts.named = named != nullptr && *named != '\0';
+    facts.device = device;
+    facts.named = !NamedDevice(port).empty();
     if (facts.device.empty()) {
         return facts;
     }
     // A link (such as /dev/serial/by-id/...) stands for the device it names.
     const QFileInfo file(QString::fromStdString(facts.device));
     const QString canonical = file.exists() ? file.canonicalFilePath() : QString();
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+    for (const QSerialPortInfo& info : known) {
         const QString location = info.systemLocation();
         if (location == QString::fromStdString(facts.device) ||
             info.portName() == QString::fromStdString(facts.device) ||
@@ -167,18 +192,23 @@ PortFacts QtSerialControl::DescribePort(int port) const {
 }
 
 std::string QtSerialControl::DeviceForPort(int port) {
+    if (port >= 1 && !NamedDevice(port).empty()) {
+        return NamedDevice(port);  // no need to look through the devices
+    }
+    return DeviceForPort(port, SerialDevices());
+}
+
+std::string QtSerialControl::DeviceForPort(int port, const std::vector<std::string>& devices) {
     if (port < 1) {
         return {};
     }
-    const std::string variable = "GPSUPDATE_COM" + std::to_string(port);
-    if (const char* overridden = std::getenv(variable.c_str());
-        overridden != nullptr && *overridden != '\0') {
-        return overridden;
+    if (std::string named = NamedDevice(port); !named.empty()) {
+        return named;
     }
 #if defined(Q_OS_WIN)
+    (void)devices;
     return PortName(port);
 #else
-    const std::vector<std::string> devices = SerialDevices();
     return static_cast<std::size_t>(port) <= devices.size() ? devices[port - 1] : std::string();
 #endif
 }
@@ -237,6 +267,10 @@ void QtSerialControl::ApplyLineSettings(const LineSettings& line) {
     port_.setFlowControl(options_.handshaking == 2   ? QSerialPort::HardwareControl
                          : options_.handshaking == 1 ? QSerialPort::SoftwareControl
                                                      : QSerialPort::NoFlowControl);
+    if (port_.isOpen()) {
+        wakeLevel_ = -1;
+        UpdateWakeLevel();
+    }
 }
 
 bool QtSerialControl::PortOpen() const {
@@ -276,6 +310,8 @@ void QtSerialControl::Open() {
     receivePending_ = false;
     sendPending_ = false;
     closePending_ = false;
+    wakeLevel_ = -1;  // opening sets the terminal to wake at every byte
+    UpdateWakeLevel();
     // Some devices (a pseudo-terminal) have no modem lines; that is no fault.
     port_.setDataTerminalReady(options_.dtrEnable);
     port_.clearError();
@@ -360,13 +396,22 @@ void QtSerialControl::RequestLowLatency() {
 #endif
 }
 
+void QtSerialControl::SetRThreshold(int threshold) {
+    options_.rThreshold = threshold;
+    UpdateWakeLevel();
+}
+
 int QtSerialControl::InBufferCount() const {
-    return port_.isOpen() ? static_cast<int>(port_.bytesAvailable()) : 0;
+    if (!port_.isOpen()) {
+        return 0;
+    }
+    return static_cast<int>(port_.bytesAvailable()) + (freshRead_ ? 0 : HeldByTerminal());
 }
 
 void QtSerialControl::SetInBufferCount(int count) {
     if (count == 0 && port_.isOpen()) {
         port_.clear(QSerialPort::Input);
+        UpdateWakeLevel();
     }
 }
 
@@ -403,8 +448,14 @@ std::vector<std::uint8_t> QtSerialControl::Input() {
     if (!port_.isOpen()) {
         return {};
     }
-    const QByteArray bytes = port_.readAll();
-    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+    const QByteArray read = port_.readAll();
+    std::vector<std::uint8_t> bytes(read.begin(), read.end());
+    if (!freshRead_) {
+        TakeHeldByTerminal(bytes);
+    }
+    freshRead_ = false;  // from here on, bytes may be waiting in the terminal again
+    UpdateWakeLevel();
+    return bytes;
 }
 
 void QtSerialControl::Output(std::span<const std::uint8_t> bytes) {
@@ -445,11 +496,16 @@ void QtSerialControl::OnReadyRead() {
     // and never from inside a property access: a reply is handed on without
     // another pass of the loop. Inside a notification still being handled (a
     // message box of the owner's lets the loop run), it waits its turn.
+    // The port's read has just taken all the terminal held, so the handler's
+    // count and first Input need not ask the terminal again.
     if (!delivering_ && port_.isOpen() && !receivePending_ && options_.rThreshold > 0 &&
         port_.bytesAvailable() >= options_.rThreshold) {
+        freshRead_ = true;
         Deliver(kEventReceive, session_);
+        freshRead_ = false;
         return;
     }
+    UpdateWakeLevel();
     CheckReceiveLevel();
 }
 
@@ -515,6 +571,75 @@ void QtSerialControl::CheckReceiveLevel() {
         port_.bytesAvailable() >= options_.rThreshold) {
         Post(kEventReceive);
     }
+}
+
+// --- Wake level ----------------------------------------------------------------
+//
+// Left alone, a terminal wakes its reader at every byte, and the paced reply
+// of a unit (or a USB adapter passing bytes on as they come) costs a pass of
+// the event loop a byte. The notification wants RThreshold bytes, so the
+// terminal is asked to wake the port only once that many are waiting
+// (VMIN = RThreshold less what the port already holds; VTIME 0). A short
+// reply then stays in the terminal until someone asks: the count and Input
+// take it from there, so the driver sees at a time-out what it saw before.
+
+int QtSerialControl::HeldByTerminal() const {
+#if defined(Q_OS_LINUX)
+    int held = 0;
+    if (::ioctl(static_cast<int>(port_.handle()), FIONREAD, &held) == 0 && held > 0) {
+        return held;
+    }
+#endif
+    return 0;
+}
+
+void QtSerialControl::TakeHeldByTerminal(std::vector<std::uint8_t>& bytes) {
+#if defined(Q_OS_LINUX)
+    // The descriptor does not block; a read that finds nothing, or finds the
+    // line hung up, ends here and the port reports the hang-up itself.
+    std::uint8_t buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(static_cast<int>(port_.handle()), buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        bytes.insert(bytes.end(), buffer, buffer + n);
+        if (static_cast<std::size_t>(n) < sizeof buffer) {
+            break;
+        }
+    }
+#else
+    (void)bytes;
+#endif
+}
+
+void QtSerialControl::UpdateWakeLevel() {
+#if defined(Q_OS_LINUX)
+    if (!port_.isOpen()) {
+        return;
+    }
+    // Once the port holds enough, the level no longer matters until the
+    // bytes are taken: the notification comes from what the port holds.
+    const int held = static_cast<int>(port_.bytesAvailable());
+    if (options_.rThreshold > 0 && held >= options_.rThreshold && wakeLevel_ > 0) {
+        return;
+    }
+    constexpr int kMostVmin = 255;  // the terminal's field is one byte
+    const int level =
+        options_.rThreshold > held ? std::min(options_.rThreshold - held, kMostVmin) : 1;
+    if (level == wakeLevel_) {
+        return;
+    }
+    const int fd = static_cast<int>(port_.handle());
+    termios line{};
+    if (::tcgetattr(fd, &line) != 0) {
+        wakeLevel_ = -1;
+        return;
+    }
+    line.c_cc[VMIN] = static_cast<cc_t>(level);
+    line.c_cc[VTIME] = 0;
+    wakeLevel_ = ::tcsetattr(fd, TCSANOW, &line) == 0 ? level : -1;
+#endif
 }
 
 void QtSerialControl::Post(int event) {

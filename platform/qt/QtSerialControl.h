@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QSerialPort>
+#include <QSerialPortInfo>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,7 +27,11 @@ namespace platform {
 // access: the send notification once a frame has been handed to the
 // operating system in full, the receive notification while at least
 // RThreshold bytes are waiting (offered again after a send notification, so
-// a reply that overtook it is collected at once). Discarding output only
+// a reply that overtook it is collected at once). On Linux the terminal
+// itself is told how many bytes are still wanted (VMIN), so a reply that
+// trickles in a byte at a time wakes the program once, not once a byte;
+// the count and Input also take the bytes the terminal still holds below
+// that level, so a short reply looks the same at a time-out. Discarding output only
 // drops bytes not yet handed to the operating system, so a frame that was
 // reported as sent is never thrown away. A device that goes away while open
 // closes the port; the next open reports it missing.
@@ -54,7 +60,7 @@ class QtSerialControl final : public QObject, public ISerialControl {
     int InputMode() const override { return options_.inputMode; }
     void SetInputMode(int mode) override { options_.inputMode = mode; }
     int RThreshold() const override { return options_.rThreshold; }
-    void SetRThreshold(int threshold) override { options_.rThreshold = threshold; }
+    void SetRThreshold(int threshold) override;
     int SThreshold() const override { return options_.sThreshold; }
     void SetSThreshold(int threshold) override { options_.sThreshold = threshold; }
     std::string ParityReplace() const override { return options_.parityReplace; }
@@ -79,6 +85,8 @@ class QtSerialControl final : public QObject, public ISerialControl {
     static std::string DeviceForPort(int port);
     // The device behind port n and what the system knows of it.
     PortFacts DescribePort(int port) const override;
+    std::vector<PortFacts> DescribePorts(int count) const override;
+    std::string DeviceName(int port) const override { return DeviceForPort(port); }
     // The serial devices of this machine in port order (Linux: full paths).
     static std::vector<std::string> SerialDevices();
     // Orders device names (as in /dev) into port order: ttyS*, ttyUSB*,
@@ -95,6 +103,9 @@ class QtSerialControl final : public QObject, public ISerialControl {
     const std::string& LowLatencyAnswer() const { return lowLatencyAnswer_; }
 
   private:
+    static std::string DeviceForPort(int port, const std::vector<std::string>& devices);
+    static PortFacts Describe(int port, const std::string& device,
+                              const QList<QSerialPortInfo>& known);
     void Open();
     void Close();
     void ApplyLineSettings(const LineSettings& line);
@@ -105,6 +116,9 @@ class QtSerialControl final : public QObject, public ISerialControl {
     void OnErrorOccurred(QSerialPort::SerialPortError error);
     bool HungUp() const;
     void CheckReceiveLevel();
+    int HeldByTerminal() const;
+    void TakeHeldByTerminal(std::vector<std::uint8_t>& bytes);
+    void UpdateWakeLevel();
     void Post(int event);
     void Deliver(int event, std::uint64_t session);
 
@@ -127,6 +141,11 @@ class QtSerialControl final : public QObject, public ISerialControl {
     bool receivePending_ = false;
     bool sendPending_ = false;
     bool closePending_ = false;
+    // The wake level (VMIN) last set on the open terminal, -1 when unknown.
+    int wakeLevel_ = -1;
+    // Set while a receive notification is handed on straight from the port's
+    // read, which has just taken everything the terminal held.
+    bool freshRead_ = false;
     // Why the port was let go of when its device went away (empty otherwise):
     // what a send is refused with until the next open.
     std::string goneReason_;

@@ -119,8 +119,9 @@ void frmStation::BuildWindow() {
 
     auto* portsBox = new QGroupBox(QStringLiteral("傳輸埠"), central);
     auto* portGrid = new QGridLayout(portsBox);
+    const std::vector<platform::PortFacts> ports = serial_.DescribePorts(kPorts);
     for (int port = 1; port <= kPorts; ++port) {
-        const platform::PortFacts facts = serial_.DescribePort(port);
+        const platform::PortFacts& facts = ports[static_cast<std::size_t>(port - 1)];
         QString label = QStringLiteral("COM%1").arg(port);
         if (!facts.device.empty()) {
             label += QStringLiteral("  ") + Q(facts.device);

@@ -243,6 +243,18 @@ TEST(QtSerialControl, DescribesTheDeviceANumberNamesAndANumberWithoutOne) {
     // No machine here has sixteen serial devices.
     EXPECT_EQ(serial.DescribePort(16).device, "");
 #endif
+    // The whole list, from one look at the system, says the same port by port.
+    const std::vector<platform::PortFacts> all = serial.DescribePorts(16);
+    ASSERT_EQ(all.size(), 16u);
+    for (int port = 1; port <= 16; ++port) {
+        SCOPED_TRACE(port);
+        const platform::PortFacts one = serial.DescribePort(port);
+        const platform::PortFacts& listed = all[static_cast<std::size_t>(port - 1)];
+        EXPECT_EQ(listed.device, one.device);
+        EXPECT_EQ(listed.named, one.named);
+        EXPECT_EQ(listed.present, one.present);
+        EXPECT_EQ(listed.description, one.description);
+    }
     qunsetenv("GPSUPDATE_COM7");
     qunsetenv("GPSUPDATE_COM8");
 }

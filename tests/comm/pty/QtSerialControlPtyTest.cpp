@@ -165,3 +165,70 @@ TEST(QtSerialControl, PermissionFailureMentionsTheDialoutGroup) {
     EXPECT_TRUE(StartsWith(text, "COM9 (" + peer.Path() + "): permission denied")) << text;
     EXPECT_TRUE(Contains(text, "dialout")) << text;
 }
+
+// The terminal is asked to wake the port only once a notification's worth of
+// bytes is waiting; whatever waits below that level still counts, comes out
+// of Input in order, and reaches the driver at a time-out.
+TEST(QtSerialControl, BytesBelowTheWakeLevelAreCountedReadAndTimedOut) {
+    PtyPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    auto wakeLevel = [&] {
+        termios line{};
+        ::tcgetattr(peer.Held(), &line);
+        return int{line.c_cc[VMIN]};
+    };
+    auto send = [&](const std::string& text) {
+        ASSERT_EQ(::write(peer.Master(), text.data(), text.size()),
+                  static_cast<ssize_t>(text.size()));
+    };
+    auto text = [](const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); };
+    {
+        SCOPED_TRACE("control");
+        ::setenv("GPSUPDATE_COM9", peer.Path().c_str(), 1);
+        QtSerialControl control;
+        int notifications = 0;
+        control.SetOnComm(
+            [&] { notifications += control.CommEvent() == QtSerialControl::kEventReceive; });
+        control.SetCommPort(9);
+        control.SetRThreshold(1);
+        control.SetPortOpen(true);
+        EXPECT_EQ(wakeLevel(), 1);
+        send("AB");
+        ASSERT_TRUE(QtDriverRig::Wait([&] { return notifications == 1; }, 2000));
+
+        // The port holds two bytes; eight more are wanted, and a change of
+        // line settings keeps that.
+        control.SetRThreshold(10);
+        EXPECT_EQ(wakeLevel(), 8);
+        control.SetSettings("115200,N,8,1");
+        EXPECT_EQ(wakeLevel(), 8);
+        send("CDE");
+        QtDriverRig::Wait([] { return false; }, 100);
+        EXPECT_EQ(notifications, 1);
+        EXPECT_EQ(control.InBufferCount(), 5);
+        send("FGHIJ");
+        ASSERT_TRUE(QtDriverRig::Wait([&] { return notifications == 2; }, 2000));
+        EXPECT_EQ(text(control.Input()), "ABCDEFGHIJ");
+        EXPECT_EQ(wakeLevel(), 10);
+        send("K");
+        QtDriverRig::Wait([] { return false; }, 50);
+        EXPECT_EQ(text(control.Input()), "K");
+        control.SetPortOpen(false);
+        ::unsetenv("GPSUPDATE_COM9");
+    }
+    {
+        SCOPED_TRACE("driver");
+        QtDriverRig rig(peer.Path());
+        rig.comm.SetCommuStats(1);
+        rig.comm.SetCommuStats(2);
+        ASSERT_EQ(rig.comm.CommuStats(), 2);
+        const Bytes request{0x01, 0x02, 0x03};
+        ASSERT_TRUE(rig.comm.SendDataToUnit(request, 20, 300, 4));  // wants 5 bytes
+        EXPECT_EQ(wakeLevel(), 5);
+        QtDriverRig::Wait([] { return false; }, 50);
+        send("xyz");
+        ASSERT_TRUE(rig.WaitForEvents(1));
+        EXPECT_EQ(rig.events[0].code, 2);
+        EXPECT_EQ(text(rig.events[0].bytes), "xyz");
+    }
+}
