@@ -7,7 +7,11 @@
 //   wake_floor qt [BLOCKS]     the parent is a Qt event loop with QSerialPort
 //   wake_floor qt-whole [BLOCKS]  the same, woken only once a reply is whole
 //                              (the terminal's VMIN set to the reply length)
+//   wake_floor qt-direct [BLOCKS]  a Qt event loop that reads and writes the
+//                              terminal itself (a socket notifier, read(),
+//                              write()), woken only once a reply is whole
 //   wake_floor poll [BLOCKS]   the parent is a bare poll() loop
+//   wake_floor poll-whole [BLOCKS]  the same, woken only once a reply is whole
 // Run it beside lowest-priority spinners to compare with the station bench.
 
 #include <poll.h>
@@ -26,6 +30,7 @@
 
 #include <QCoreApplication>
 #include <QSerialPort>
+#include <QSocketNotifier>
 
 namespace {
 
@@ -61,6 +66,8 @@ void SleepNs(long ns) {
             SleepNs(kByteNs);
         }
     }
+    // Let the host read the last reply before the line hangs up.
+    SleepNs(200'000'000);
     _exit(0);
 }
 
@@ -69,6 +76,14 @@ double CpuSeconds() {
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void WakeOnWholeReply(int fd) {
+    termios line{};
+    tcgetattr(fd, &line);
+    line.c_cc[VMIN] = kReply;
+    line.c_cc[VTIME] = 0;
+    tcsetattr(fd, TCSANOW, &line);
 }
 
 int RunQt(int argc, char** argv, const char* device, int blocks, bool whole, double& cpu) {
@@ -81,12 +96,7 @@ int RunQt(int argc, char** argv, const char* device, int blocks, bool whole, dou
         return 1;
     }
     if (whole) {
-        termios line{};
-        const int fd = static_cast<int>(port.handle());
-        tcgetattr(fd, &line);
-        line.c_cc[VMIN] = kReply;
-        line.c_cc[VTIME] = 0;
-        tcsetattr(fd, TCSANOW, &line);
+        WakeOnWholeReply(static_cast<int>(port.handle()));
     }
     const QByteArray request(kRequest, 'r');
     int done = 0;
@@ -103,14 +113,63 @@ int RunQt(int argc, char** argv, const char* device, int blocks, bool whole, dou
         }
         port.write(request);
     });
+    bool failed = false;
+    QObject::connect(&port, &QSerialPort::errorOccurred, [&](QSerialPort::SerialPortError error) {
+        if (error != QSerialPort::NoError) {
+            failed = true;
+            app.quit();
+        }
+    });
     const double before = CpuSeconds();  // Qt's start-up is not counted
     port.write(request);
     app.exec();
     cpu = CpuSeconds() - before;
-    return 0;
+    return failed ? 1 : 0;
 }
 
-int RunPoll(int slave, int blocks, double& cpu) {
+int RunQtDirect(int argc, char** argv, int slave, int blocks, double& cpu) {
+    QCoreApplication app(argc, argv);
+    WakeOnWholeReply(slave);
+    const std::string request(kRequest, 'r');
+    int done = 0;
+    int have = 0;
+    bool failed = false;
+    QSocketNotifier notifier(slave, QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
+        char buffer[64];
+        const ssize_t n = read(slave, buffer, sizeof buffer);
+        if (n <= 0) {
+            failed = true;
+            app.quit();
+            return;
+        }
+        have += static_cast<int>(n);
+        if (have < kReply) {
+            return;
+        }
+        have = 0;
+        if (++done == blocks) {
+            app.quit();
+            return;
+        }
+        if (write(slave, request.data(), request.size()) != kRequest) {
+            failed = true;
+            app.quit();
+        }
+    });
+    const double before = CpuSeconds();
+    if (write(slave, request.data(), request.size()) != kRequest) {
+        return 1;
+    }
+    app.exec();
+    cpu = CpuSeconds() - before;
+    return failed ? 1 : 0;
+}
+
+int RunPoll(int slave, int blocks, bool whole, double& cpu) {
+    if (whole) {
+        WakeOnWholeReply(slave);
+    }
     const double before = CpuSeconds();
     const std::string request(kRequest, 'r');
     char buffer[64];
@@ -140,8 +199,10 @@ int RunPoll(int slave, int blocks, double& cpu) {
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "qt";
     const int blocks = argc > 2 ? std::atoi(argv[2]) : 1000;
-    if ((mode != "qt" && mode != "qt-whole" && mode != "poll") || blocks < 1) {
-        std::fprintf(stderr, "usage: wake_floor qt|qt-whole|poll [BLOCKS]\n");
+    if ((mode != "qt" && mode != "qt-whole" && mode != "qt-direct" && mode != "poll" &&
+         mode != "poll-whole") ||
+        blocks < 1) {
+        std::fprintf(stderr, "usage: wake_floor qt|qt-whole|qt-direct|poll|poll-whole [BLOCKS]\n");
         return 2;
     }
     int master = -1;
@@ -163,11 +224,13 @@ int main(int argc, char** argv) {
     timespec start{};
     clock_gettime(CLOCK_MONOTONIC, &start);
     int status = 0;
-    if (mode != "poll") {
+    if (mode == "qt" || mode == "qt-whole") {
         const std::string device = ttyname(slave);
         status = RunQt(argc, argv, device.c_str(), blocks, mode == "qt-whole", cpu);
+    } else if (mode == "qt-direct") {
+        status = RunQtDirect(argc, argv, slave, blocks, cpu);
     } else {
-        status = RunPoll(slave, blocks, cpu);
+        status = RunPoll(slave, blocks, mode == "poll-whole", cpu);
     }
     timespec end{};
     clock_gettime(CLOCK_MONOTONIC, &end);
