@@ -17,7 +17,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 #endif
 #if defined(Q_OS_LINUX)
@@ -267,10 +266,6 @@ void QtSerialControl::ApplyLineSettings(const LineSettings& line) {
     port_.setFlowControl(options_.handshaking == 2   ? QSerialPort::HardwareControl
                          : options_.handshaking == 1 ? QSerialPort::SoftwareControl
                                                      : QSerialPort::NoFlowControl);
-    if (port_.isOpen()) {
-        wakeLevel_ = -1;
-        UpdateWakeLevel();
-    }
 }
 
 bool QtSerialControl::PortOpen() const {
@@ -310,8 +305,6 @@ void QtSerialControl::Open() {
     receivePending_ = false;
     sendPending_ = false;
     closePending_ = false;
-    wakeLevel_ = -1;  // opening sets the terminal to wake at every byte
-    UpdateWakeLevel();
     // Some devices (a pseudo-terminal) have no modem lines; that is no fault.
     port_.setDataTerminalReady(options_.dtrEnable);
     port_.clearError();
@@ -396,22 +389,13 @@ void QtSerialControl::RequestLowLatency() {
 #endif
 }
 
-void QtSerialControl::SetRThreshold(int threshold) {
-    options_.rThreshold = threshold;
-    UpdateWakeLevel();
-}
-
 int QtSerialControl::InBufferCount() const {
-    if (!port_.isOpen()) {
-        return 0;
-    }
-    return static_cast<int>(port_.bytesAvailable()) + (freshRead_ ? 0 : HeldByTerminal());
+    return port_.isOpen() ? static_cast<int>(port_.bytesAvailable()) : 0;
 }
 
 void QtSerialControl::SetInBufferCount(int count) {
     if (count == 0 && port_.isOpen()) {
         port_.clear(QSerialPort::Input);
-        UpdateWakeLevel();
     }
 }
 
@@ -448,14 +432,8 @@ std::vector<std::uint8_t> QtSerialControl::Input() {
     if (!port_.isOpen()) {
         return {};
     }
-    const QByteArray read = port_.readAll();
-    std::vector<std::uint8_t> bytes(read.begin(), read.end());
-    if (!freshRead_) {
-        TakeHeldByTerminal(bytes);
-    }
-    freshRead_ = false;  // from here on, bytes may be waiting in the terminal again
-    UpdateWakeLevel();
-    return bytes;
+    const QByteArray bytes = port_.readAll();
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
 void QtSerialControl::Output(std::span<const std::uint8_t> bytes) {
@@ -496,16 +474,11 @@ void QtSerialControl::OnReadyRead() {
     // and never from inside a property access: a reply is handed on without
     // another pass of the loop. Inside a notification still being handled (a
     // message box of the owner's lets the loop run), it waits its turn.
-    // The port's read has just taken all the terminal held, so the handler's
-    // count and first Input need not ask the terminal again.
     if (!delivering_ && port_.isOpen() && !receivePending_ && options_.rThreshold > 0 &&
         port_.bytesAvailable() >= options_.rThreshold) {
-        freshRead_ = true;
         Deliver(kEventReceive, session_);
-        freshRead_ = false;
         return;
     }
-    UpdateWakeLevel();
     CheckReceiveLevel();
 }
 
@@ -571,75 +544,6 @@ void QtSerialControl::CheckReceiveLevel() {
         port_.bytesAvailable() >= options_.rThreshold) {
         Post(kEventReceive);
     }
-}
-
-// --- Wake level ----------------------------------------------------------------
-//
-// Left alone, a terminal wakes its reader at every byte, and the paced reply
-// of a unit (or a USB adapter passing bytes on as they come) costs a pass of
-// the event loop a byte. The notification wants RThreshold bytes, so the
-// terminal is asked to wake the port only once that many are waiting
-// (VMIN = RThreshold less what the port already holds; VTIME 0). A short
-// reply then stays in the terminal until someone asks: the count and Input
-// take it from there, so the driver sees at a time-out what it saw before.
-
-int QtSerialControl::HeldByTerminal() const {
-#if defined(Q_OS_LINUX)
-    int held = 0;
-    if (::ioctl(static_cast<int>(port_.handle()), FIONREAD, &held) == 0 && held > 0) {
-        return held;
-    }
-#endif
-    return 0;
-}
-
-void QtSerialControl::TakeHeldByTerminal(std::vector<std::uint8_t>& bytes) {
-#if defined(Q_OS_LINUX)
-    // The descriptor does not block; a read that finds nothing, or finds the
-    // line hung up, ends here and the port reports the hang-up itself.
-    std::uint8_t buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(static_cast<int>(port_.handle()), buffer, sizeof buffer);
-        if (n <= 0) {
-            break;
-        }
-        bytes.insert(bytes.end(), buffer, buffer + n);
-        if (static_cast<std::size_t>(n) < sizeof buffer) {
-            break;
-        }
-    }
-#else
-    (void)bytes;
-#endif
-}
-
-void QtSerialControl::UpdateWakeLevel() {
-#if defined(Q_OS_LINUX)
-    if (!port_.isOpen()) {
-        return;
-    }
-    // Once the port holds enough, the level no longer matters until the
-    // bytes are taken: the notification comes from what the port holds.
-    const int held = static_cast<int>(port_.bytesAvailable());
-    if (options_.rThreshold > 0 && held >= options_.rThreshold && wakeLevel_ > 0) {
-        return;
-    }
-    constexpr int kMostVmin = 255;  // the terminal's field is one byte
-    const int level =
-        options_.rThreshold > held ? std::min(options_.rThreshold - held, kMostVmin) : 1;
-    if (level == wakeLevel_) {
-        return;
-    }
-    const int fd = static_cast<int>(port_.handle());
-    termios line{};
-    if (::tcgetattr(fd, &line) != 0) {
-        wakeLevel_ = -1;
-        return;
-    }
-    line.c_cc[VMIN] = static_cast<cc_t>(level);
-    line.c_cc[VTIME] = 0;
-    wakeLevel_ = ::tcsetattr(fd, TCSANOW, &line) == 0 ? level : -1;
-#endif
 }
 
 void QtSerialControl::Post(int event) {

@@ -27,11 +27,7 @@ namespace platform {
 // access: the send notification once a frame has been handed to the
 // operating system in full, the receive notification while at least
 // RThreshold bytes are waiting (offered again after a send notification, so
-// a reply that overtook it is collected at once). On Linux the terminal
-// itself is told how many bytes are still wanted (VMIN), so a reply that
-// trickles in a byte at a time wakes the program once, not once a byte;
-// the count and Input also take the bytes the terminal still holds below
-// that level, so a short reply looks the same at a time-out. Discarding output only
+// a reply that overtook it is collected at once). Discarding output only
 // drops bytes not yet handed to the operating system, so a frame that was
 // reported as sent is never thrown away. A device that goes away while open
 // closes the port; the next open reports it missing.
@@ -60,7 +56,7 @@ class QtSerialControl final : public QObject, public ISerialControl {
     int InputMode() const override { return options_.inputMode; }
     void SetInputMode(int mode) override { options_.inputMode = mode; }
     int RThreshold() const override { return options_.rThreshold; }
-    void SetRThreshold(int threshold) override;
+    void SetRThreshold(int threshold) override { options_.rThreshold = threshold; }
     int SThreshold() const override { return options_.sThreshold; }
     void SetSThreshold(int threshold) override { options_.sThreshold = threshold; }
     std::string ParityReplace() const override { return options_.parityReplace; }
@@ -116,9 +112,6 @@ class QtSerialControl final : public QObject, public ISerialControl {
     void OnErrorOccurred(QSerialPort::SerialPortError error);
     bool HungUp() const;
     void CheckReceiveLevel();
-    int HeldByTerminal() const;
-    void TakeHeldByTerminal(std::vector<std::uint8_t>& bytes);
-    void UpdateWakeLevel();
     void Post(int event);
     void Deliver(int event, std::uint64_t session);
 
@@ -141,11 +134,6 @@ class QtSerialControl final : public QObject, public ISerialControl {
     bool receivePending_ = false;
     bool sendPending_ = false;
     bool closePending_ = false;
-    // The wake level (VMIN) last set on the open terminal, -1 when unknown.
-    int wakeLevel_ = -1;
-    // Set while a receive notification is handed on straight from the port's
-    // read, which has just taken everything the terminal held.
-    bool freshRead_ = false;
     // Why the port was let go of when its device went away (empty otherwise):
     // what a send is refused with until the next open.
     std::string goneReason_;

@@ -36,7 +36,6 @@ class PtyPeer {
     bool Ok() const { return held_ >= 0; }
     const std::string& Path() const { return path_; }
     int Held() const { return held_; }
-    int Master() const { return master_; }
 
     std::vector<std::uint8_t> ReadAvailable() {
         std::vector<std::uint8_t> bytes;
