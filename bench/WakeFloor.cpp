@@ -71,6 +71,22 @@ void SleepNs(long ns) {
     _exit(0);
 }
 
+// Counts the replies' bytes as they come: a reply is whole at kReply bytes.
+struct Replies {
+    enum class Step { Wait, Next, Last };
+    int blocks;
+    int done = 0;
+    long long have = 0;
+    Step Add(long long bytes) {
+        have += bytes;
+        if (have < kReply) {
+            return Step::Wait;
+        }
+        have = 0;
+        return ++done == blocks ? Step::Last : Step::Next;
+    }
+};
+
 double CpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -99,19 +115,14 @@ int RunQt(int argc, char** argv, const char* device, int blocks, bool whole, dou
         WakeOnWholeReply(static_cast<int>(port.handle()));
     }
     const QByteArray request(kRequest, 'r');
-    int done = 0;
-    qint64 have = 0;
+    Replies replies{blocks};
     QObject::connect(&port, &QSerialPort::readyRead, [&] {
-        have += port.readAll().size();
-        if (have < kReply) {
-            return;
-        }
-        have = 0;
-        if (++done == blocks) {
+        const Replies::Step step = replies.Add(port.readAll().size());
+        if (step == Replies::Step::Last) {
             app.quit();
-            return;
+        } else if (step == Replies::Step::Next) {
+            port.write(request);
         }
-        port.write(request);
     });
     bool failed = false;
     QObject::connect(&port, &QSerialPort::errorOccurred, [&](QSerialPort::SerialPortError error) {
@@ -131,29 +142,18 @@ int RunQtDirect(int argc, char** argv, int slave, int blocks, double& cpu) {
     QCoreApplication app(argc, argv);
     WakeOnWholeReply(slave);
     const std::string request(kRequest, 'r');
-    int done = 0;
-    int have = 0;
+    Replies replies{blocks};
     bool failed = false;
     QSocketNotifier notifier(slave, QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
         char buffer[64];
         const ssize_t n = read(slave, buffer, sizeof buffer);
-        if (n <= 0) {
+        const Replies::Step step = n > 0 ? replies.Add(n) : Replies::Step::Last;
+        if (n <= 0 || (step == Replies::Step::Next &&
+                       write(slave, request.data(), request.size()) != kRequest)) {
             failed = true;
-            app.quit();
-            return;
         }
-        have += static_cast<int>(n);
-        if (have < kReply) {
-            return;
-        }
-        have = 0;
-        if (++done == blocks) {
-            app.quit();
-            return;
-        }
-        if (write(slave, request.data(), request.size()) != kRequest) {
-            failed = true;
+        if (failed || step == Replies::Step::Last) {
             app.quit();
         }
     });
