@@ -1,7 +1,8 @@
 // What a host of the block exchange costs at the least, whatever it does with
 // the blocks: a child on a pseudo-terminal plays a unit paced at 115200 baud
-// (it takes a 232-byte request in its wire time, then sends a 5-byte reply a
-// byte at a time, as gpsunit-sim --pace-sleeps does), and the parent sends
+// (it takes a 232-byte request in its wire time, then sends a 5-byte reply in
+// one write once its wire time has passed, as gpsunit-sim --pace-sleeps does:
+// it writes a millisecond's worth of bytes at a time), and the parent sends
 // the next request as soon as a reply is whole. The parent's processor time
 // per block is the floor for one process per port on this machine:
 //   wake_floor qt [BLOCKS]     the parent is a Qt event loop with QSerialPort
@@ -12,6 +13,8 @@
 //                              write()), woken only once a reply is whole
 //   wake_floor poll [BLOCKS]   the parent is a bare poll() loop
 //   wake_floor poll-whole [BLOCKS]  the same, woken only once a reply is whole
+// A third argument `bytes` makes the unit send its reply a byte at a time
+// instead (a wake-up per byte, as over a line without an adapter's buffer).
 // Run it beside lowest-priority spinners to compare with the station bench.
 
 #include <poll.h>
@@ -44,7 +47,7 @@ void SleepNs(long ns) {
 }
 
 // The paced unit, on the master side of the terminal.
-[[noreturn]] void Unit(int master, int blocks) {
+[[noreturn]] void Unit(int master, int blocks, bool bytewise) {
     std::vector<char> request(kRequest);
     for (int block = 0; block < blocks; ++block) {
         int got = 0;
@@ -58,12 +61,20 @@ void SleepNs(long ns) {
             }
             got += static_cast<int>(n);
         }
-        for (int i = 0; i < kReply; ++i) {
-            const char byte = static_cast<char>(i);
-            if (write(master, &byte, 1) != 1) {
+        if (bytewise) {
+            for (int i = 0; i < kReply; ++i) {
+                const char byte = static_cast<char>(i);
+                if (write(master, &byte, 1) != 1) {
+                    _exit(1);
+                }
+                SleepNs(kByteNs);
+            }
+        } else {
+            const char reply[kReply] = {0, 1, 2, 3, 4};
+            SleepNs(kReply * kByteNs);
+            if (write(master, reply, kReply) != kReply) {
                 _exit(1);
             }
-            SleepNs(kByteNs);
         }
     }
     // Let the host read the last reply before the line hangs up.
@@ -86,6 +97,12 @@ struct Replies {
         return ++done == blocks ? Step::Last : Step::Next;
     }
 };
+
+long VoluntarySwitches() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_nvcsw;
+}
 
 double CpuSeconds() {
     rusage usage{};
@@ -199,10 +216,12 @@ int RunPoll(int slave, int blocks, bool whole, double& cpu) {
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "qt";
     const int blocks = argc > 2 ? std::atoi(argv[2]) : 1000;
+    const bool bytewise = argc > 3 && std::string(argv[3]) == "bytes";
     if ((mode != "qt" && mode != "qt-whole" && mode != "qt-direct" && mode != "poll" &&
          mode != "poll-whole") ||
-        blocks < 1) {
-        std::fprintf(stderr, "usage: wake_floor qt|qt-whole|qt-direct|poll|poll-whole [BLOCKS]\n");
+        blocks < 1 || (argc > 3 && !bytewise)) {
+        std::fprintf(stderr,
+                     "usage: wake_floor qt|qt-whole|qt-direct|poll|poll-whole [BLOCKS [bytes]]\n");
         return 2;
     }
     int master = -1;
@@ -217,10 +236,11 @@ int main(int argc, char** argv) {
     const pid_t child = fork();
     if (child == 0) {
         close(slave);
-        Unit(master, blocks);
+        Unit(master, blocks, bytewise);
     }
     close(master);
     double cpu = 0.0;
+    const long switchesBefore = VoluntarySwitches();
     timespec start{};
     clock_gettime(CLOCK_MONOTONIC, &start);
     int status = 0;
@@ -237,7 +257,12 @@ int main(int argc, char** argv) {
     const double wall = static_cast<double>(end.tv_sec - start.tv_sec) +
                         static_cast<double>(end.tv_nsec - start.tv_nsec) / 1e9;
     waitpid(child, nullptr, 0);
-    std::printf("%s: %d blocks in %.2f s, %.1f us of processor time per block (%.3f s)\n",
-                mode.c_str(), blocks, wall, cpu * 1e6 / blocks, cpu);
+    // Sleeps of the host (its unit child not counted): a wake-up each.
+    const double switches =
+        static_cast<double>(VoluntarySwitches() - switchesBefore) / static_cast<double>(blocks);
+    std::printf(
+        "%s%s: %d blocks in %.2f s, %.1f us of processor time per block (%.3f s), %.2f sleeps "
+        "per block\n",
+        mode.c_str(), bytewise ? " (bytes)" : "", blocks, wall, cpu * 1e6 / blocks, cpu, switches);
     return status;
 }
