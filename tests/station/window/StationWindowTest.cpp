@@ -18,6 +18,8 @@
 
 #include "SqlHistoryStore.h"
 #include "StationTexts.h"
+#include "StationTile.h"
+#include "TileWidget.h"
 #include "frmStation.h"
 #include "mduGlobalModule.h"
 
@@ -166,6 +168,49 @@ TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdate) {
     AnswerNextBox(QMessageBox::Yes, question);
     window.close();
     ASSERT_TRUE(Pump([&] { return !window.isVisible(); }));
+}
+
+// A tile's result in colour and words follows its runs: updating, a failure
+// (red, with the failure's text, the message in red), the next run.
+TEST(StationWindow, ATilesResultFollowsItsRunsIntoAFailureAndOut) {
+    StationTile tile(3);
+    TileWidget widget(3);
+    QLabel* result = nullptr;  // the only label that paints its background
+    for (QLabel* label : widget.findChildren<QLabel*>()) {
+        result = label->autoFillBackground() ? label : result;
+    }
+    ASSERT_NE(result, nullptr);
+    const auto apply = [&tile](const std::string& kind, const std::string& rest) {
+        tile.ApplyLine(R"({"t_ms":5,"kind":")" + kind + "\"," + rest + "}", 5);
+    };
+    const auto colour = [result] { return result->palette().color(QPalette::Window); };
+
+    tile.BeginRun(RunRequest::Action::Update, 0);
+    apply("percent", R"("text":"50.0%")");
+    widget.Show(tile, true);
+    EXPECT_EQ(result->text(), QStringLiteral("更新中"));
+    const QColor updating = colour();
+    EXPECT_EQ(updating, TileWidget::ResultColour(tile));
+
+    apply("message", R"("text":"寫入失敗","colour":"red")");
+    apply("end", R"("result":"failure")");
+    tile.EndRun({false, 1, ""}, 6);
+    widget.Show(tile, false);
+    ASSERT_EQ(tile.LastResult(), StationTile::Result::Failure);
+    EXPECT_EQ(colour(), TileWidget::ResultColour(tile));
+    EXPECT_NE(colour(), updating);
+    EXPECT_TRUE(result->text().startsWith(QString::fromUtf8(StationTexts::Failure)));
+    QLabel* message = nullptr;
+    for (QLabel* label : widget.findChildren<QLabel*>()) {
+        message = label->text() == QStringLiteral("寫入失敗") ? label : message;
+    }
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->styleSheet(), QStringLiteral("color: #c62828;"));
+
+    tile.BeginRun(RunRequest::Action::Update, 10);
+    widget.Show(tile, true);
+    EXPECT_EQ(colour(), updating);
+    EXPECT_TRUE(message->styleSheet().isEmpty());
 }
 
 int main(int argc, char** argv) {
