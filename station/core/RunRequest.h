@@ -13,4 +13,8 @@ struct RunRequest {
     bool force = false;         // update even a unit whose data is not older
     double timeoutSeconds = 0;  // the run's own time-out
     std::string trace;          // the run's trace file ("" none)
+    // Written to the history of runs. The station's greetings of an empty
+    // port are not: sixteen ports waiting hands-free would add thousands of
+    // "no answer" rows an hour, burying the units' updates.
+    bool record = true;
 };

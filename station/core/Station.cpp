@@ -112,6 +112,7 @@ bool Station::Launch(int port, RunRequest::Action action, std::string& why) {
     request.force = settings_.force;
     request.timeoutSeconds = action == RunRequest::Action::Update ? settings_.updateTimeoutSeconds
                                                                   : settings_.testTimeoutSeconds;
+    request.record = action == RunRequest::Action::Update;
     if (!settings_.traceFolder.empty() && action == RunRequest::Action::Update) {
         char name[64];
         std::snprintf(name, sizeof name, "/COM%d-run%03d.jsonl", port, ++runNumber_);

@@ -44,6 +44,9 @@ QStringList QtRunLauncher::Arguments(const RunRequest& request) {
     if (!request.trace.empty()) {
         args << QStringLiteral("--trace") << QString::fromStdString(request.trace);
     }
+    if (!request.record) {
+        args << QStringLiteral("--no-history");
+    }
     return args;
 }
 

@@ -40,6 +40,7 @@ struct Rig {
     // The newest run on the port answers (or not) a connection test.
     void Poll(int port, const std::string& serial) {
         ASSERT_EQ(Request(port).action, Action::Test);
+        EXPECT_FALSE(Request(port).record) << "a greeting is not written to the history";
         const auto id = Newest(port);
         if (serial.empty()) {
             launcher.Line(id, kFailure);
@@ -52,6 +53,7 @@ struct Rig {
     }
     void Update(int port, const std::string& serial, const std::string& end = kSuccess) {
         ASSERT_EQ(Request(port).action, Action::Update);
+        EXPECT_TRUE(Request(port).record);
         const auto id = Newest(port);
         launcher.Line(id, Serial(serial));
         launcher.Line(id, end);

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 
+#include "QtRunLauncher.h"
 #include "SqlHistoryStore.h"
 #include "StationTexts.h"
 #include "StationTile.h"
@@ -211,6 +212,18 @@ TEST(StationWindow, ATilesResultFollowsItsRunsIntoAFailureAndOut) {
     widget.Show(tile, true);
     EXPECT_EQ(colour(), updating);
     EXPECT_TRUE(message->styleSheet().isEmpty());
+}
+
+// A greeting's child records nothing; an update's writes its history row.
+TEST(StationWindow, OnlyUpdatesAreWrittenToTheHistory) {
+    RunRequest request;
+    request.port = 4;
+    request.action = RunRequest::Action::Test;
+    request.record = false;
+    EXPECT_TRUE(QtRunLauncher::Arguments(request).contains(QStringLiteral("--no-history")));
+    request.action = RunRequest::Action::Update;
+    request.record = true;
+    EXPECT_FALSE(QtRunLauncher::Arguments(request).contains(QStringLiteral("--no-history")));
 }
 
 int main(int argc, char** argv) {
