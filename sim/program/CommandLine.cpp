@@ -215,9 +215,11 @@ Line and program:
                            terminal (10 bit times per byte; the unit's own rate
                            when the terminal's cannot be read): a request has
                            arrived only its wire time after its first byte was
-                           read, and reply bytes are sent one by one; the log
-                           gives when each request's first byte was read
-                           (read_us) and when each reply was written ("written")
+                           read, and reply bytes are sent as their wire time
+                           passes, a millisecond's worth at a time (a short
+                           reply in one piece); the log gives when each
+                           request's first byte was read (read_us) and when
+                           each reply was written ("written")
   --pace-sleeps            --pace, but between bytes the unit waits on the
                            system's timers instead of watching the line
                            without sleeping around each reply (for many units
