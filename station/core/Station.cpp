@@ -70,8 +70,7 @@ bool Station::Start(int port, std::string& why) {
     p.handsFree = settings_.continuous;
     p.awaitingRemoval = false;
     p.lastSuccessSerial.clear();
-    if (Launch(port, settings_.continuous ? RunRequest::Action::Test : RunRequest::Action::Update,
-               why)) {
+    if (settings_.continuous ? Greet(port, why) : Launch(port, RunRequest::Action::Update, why)) {
         return true;
     }
     p.handsFree = false;
@@ -243,6 +242,20 @@ void Station::AfterTest(int port, Port& p) {
     }
 }
 
+bool Station::Greet(int port, std::string& why) {
+    Port& p = At(port);
+    if (!launcher_.DevicePresent(port)) {
+        // Nothing to greet: a run would only start up to say so, about 30 ms
+        // of processor time a port at every interval. A unit waited for to
+        // go has gone with its adapter.
+        p.tile.SetDevice(launcher_.DeviceForPort(port));
+        Wait(port, p, false, StationTexts::NoDevice);
+        Changed(port);
+        return true;
+    }
+    return Launch(port, RunRequest::Action::Test, why);
+}
+
 void Station::Wait(int /*port*/, Port& p, bool removal, const std::string& reason) {
     p.awaitingRemoval = removal;
     p.nextPollMs = nowMs_() + settings_.pollIntervalMs;
@@ -265,7 +278,7 @@ void Station::Tick() {
         }
         if (p.handsFree && now >= p.nextPollMs) {
             std::string why;
-            if (!Launch(port, RunRequest::Action::Test, why)) {
+            if (!Greet(port, why)) {
                 Wait(port, p, p.awaitingRemoval, why);
                 Changed(port);
             }

@@ -92,6 +92,9 @@ class Station {
     void OnExit(int port, IRunLauncher::Id id, const ChildExit& exit);
     void AfterUpdate(int port, Port& p);
     void AfterTest(int port, Port& p);
+    // A hands-free port's greeting: a connection test, or when the port has
+    // no device (an adapter not plugged in) none, and the port waits on.
+    bool Greet(int port, std::string& why);
     void Wait(int port, Port& p, bool removal, const std::string& reason);
     void Tick();
     bool UnitsReached() const;

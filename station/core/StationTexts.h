@@ -14,6 +14,7 @@ inline constexpr char NoEndLine[] = "程式結束時沒有結果";
 inline constexpr char CannotStart[] = "無法啟動更新程式";
 inline constexpr char PortInUse[] = "此傳輸埠已有更新進行中";
 inline constexpr char WaitForUnit[] = "等待裝置連接";
+inline constexpr char NoDevice[] = "沒有此編號的序列埠";
 inline constexpr char WaitForRemoval[] = "請移除裝置";
 inline constexpr char SameUnitAgain[] = "同一裝置剛更新成功，不再更新";
 inline constexpr char Polling[] = "連結測試中";

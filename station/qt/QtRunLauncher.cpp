@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTimer>
+#include <filesystem>
 
 #include "QtSerialControl.h"
 
@@ -210,6 +211,16 @@ void QtRunLauncher::Kill(Id id) {
     it->second.started = true;
     constexpr int kTerminated = 15;  // as by SIGTERM
     QTimer::singleShot(0, this, [this, id] { OnFinished(id, kTerminated, true); });
+}
+
+bool QtRunLauncher::DevicePresent(int port) const {
+    const std::string device = DeviceForPort(port);
+#if defined(Q_OS_UNIX)
+    std::error_code error;
+    return !device.empty() && std::filesystem::exists(device, error);
+#else
+    return !device.empty();
+#endif
 }
 
 std::string QtRunLauncher::DeviceForPort(int port) const {

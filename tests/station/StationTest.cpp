@@ -7,6 +7,7 @@
 
 #include "FakeLauncher.h"
 #include "Station.h"
+#include "StationTexts.h"
 #include "VirtualClock.h"
 
 namespace {
@@ -204,6 +205,38 @@ TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
     const auto runs = rig.launcher.runs.size();
     rig.clock.AdvanceBy(10000);
     EXPECT_EQ(rig.launcher.runs.size(), runs);
+}
+
+// A hands-free port without its adapter starts no greeting until the
+// adapter is there; a unit waited for to go has gone with its adapter.
+TEST(Station, HandsFreeGreetsNoPortWithoutADevice) {
+    StationSettings settings;
+    settings.continuous = true;
+    Rig rig(settings);
+    rig.launcher.absent.insert(5);
+    std::string why;
+    ASSERT_TRUE(rig.station->Start(5, why)) << why;
+    const StationTile& tile = rig.station->Tile(5);
+    rig.clock.AdvanceBy(10000);
+    EXPECT_TRUE(rig.launcher.runs.empty());
+    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
+    EXPECT_EQ(tile.WaitReason().rfind(StationTexts::NoDevice, 0), 0u) << tile.WaitReason();
+    EXPECT_FALSE(rig.station->Finished());
+
+    rig.launcher.absent.clear();  // plugged in
+    rig.clock.AdvanceBy(2000);
+    rig.Poll(5, "A");
+    rig.Update(5, "A");
+    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
+    rig.launcher.absent.insert(5);  // pulled out with the unit on it
+    const auto runs = rig.launcher.runs.size();
+    rig.clock.AdvanceBy(2000);
+    EXPECT_EQ(rig.launcher.runs.size(), runs);
+    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
+    rig.launcher.absent.clear();
+    rig.clock.AdvanceBy(2000);
+    rig.Poll(5, "B");  // the next unit
+    EXPECT_EQ(rig.Request(5).action, Action::Update);
 }
 
 TEST(Station, StoppingAWaitingHandsFreePortEndsItsWaiting) {
