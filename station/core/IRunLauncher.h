@@ -28,7 +28,7 @@ class IRunLauncher {
     virtual void Kill(Id id) = 0;
     // The device behind a COM number, as the runs will open it ("" none).
     virtual std::string DeviceForPort(int port) const = 0;
-    // Whether that device is there now, as far as can be told without
-    // opening it (a COM name on Windows is taken as there).
-    virtual bool DevicePresent(int port) const = 0;
+    // Whether such a device is there now, as far as can be told without
+    // opening it ("" never; a COM name on Windows always).
+    virtual bool DevicePresent(const std::string& device) const = 0;
 };

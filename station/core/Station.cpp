@@ -244,11 +244,12 @@ void Station::AfterTest(int port, Port& p) {
 
 bool Station::Greet(int port, std::string& why) {
     Port& p = At(port);
-    if (!launcher_.DevicePresent(port)) {
+    if (const std::string device = launcher_.DeviceForPort(port);
+        !launcher_.DevicePresent(device)) {
         // Nothing to greet: a run would only start up to say so, about 30 ms
         // of processor time a port at every interval. A unit waited for to
         // go has gone with its adapter.
-        p.tile.SetDevice(launcher_.DeviceForPort(port));
+        p.tile.SetDevice(device);
         Wait(port, p, false, StationTexts::NoDevice);
         Changed(port);
         return true;

@@ -213,8 +213,7 @@ void QtRunLauncher::Kill(Id id) {
     QTimer::singleShot(0, this, [this, id] { OnFinished(id, kTerminated, true); });
 }
 
-bool QtRunLauncher::DevicePresent(int port) const {
-    const std::string device = DeviceForPort(port);
+bool QtRunLauncher::DevicePresent(const std::string& device) const {
 #if defined(Q_OS_UNIX)
     std::error_code error;
     return !device.empty() && std::filesystem::exists(device, error);

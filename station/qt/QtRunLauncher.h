@@ -37,7 +37,7 @@ class QtRunLauncher final : public QObject, public IRunLauncher {
     void Stop(Id id) override;
     void Kill(Id id) override;
     std::string DeviceForPort(int port) const override;
-    bool DevicePresent(int port) const override;
+    bool DevicePresent(const std::string& device) const override;
 
     // The arguments of a run's child.
     static QStringList Arguments(const RunRequest& request);

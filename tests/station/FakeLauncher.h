@@ -28,7 +28,9 @@ class FakeLauncher final : public IRunLauncher {
     }
     void Stop(Id id) override { runs.at(id).stopped = true; }
     void Kill(Id id) override { runs.at(id).killed = true; }
-    bool DevicePresent(int port) const override { return !absent.contains(port); }
+    bool DevicePresent(const std::string& device) const override {
+        return !device.empty() && !absent.contains(device);
+    }
     std::string DeviceForPort(int port) const override {
         const auto it = devices.find(port);
         return it != devices.end() ? it->second : "/dev/ttyUSB" + std::to_string(port);
@@ -58,7 +60,7 @@ class FakeLauncher final : public IRunLauncher {
 
     std::map<Id, Run> runs;
     std::map<int, std::string> devices;
-    std::set<int> absent;  // ports whose device is not plugged in
+    std::set<std::string> absent;  // devices not plugged in
     Id lastId = 0;
     bool refuse = false;
 };

@@ -213,7 +213,7 @@ TEST(Station, HandsFreeGreetsNoPortWithoutADevice) {
     StationSettings settings;
     settings.continuous = true;
     Rig rig(settings);
-    rig.launcher.absent.insert(5);
+    rig.launcher.absent.insert(rig.launcher.DeviceForPort(5));
     std::string why;
     ASSERT_TRUE(rig.station->Start(5, why)) << why;
     const StationTile& tile = rig.station->Tile(5);
@@ -228,7 +228,7 @@ TEST(Station, HandsFreeGreetsNoPortWithoutADevice) {
     rig.Poll(5, "A");
     rig.Update(5, "A");
     EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
-    rig.launcher.absent.insert(5);  // pulled out with the unit on it
+    rig.launcher.absent.insert(rig.launcher.DeviceForPort(5));  // pulled out with the unit on it
     const auto runs = rig.launcher.runs.size();
     rig.clock.AdvanceBy(2000);
     EXPECT_EQ(rig.launcher.runs.size(), runs);
