@@ -39,7 +39,6 @@
 #include "RunTrace.h"
 #include "RunningCopy.h"
 #include "ServerUrl.h"
-#include "WindowRunFacts.h"
 #include "frmMain.h"
 #include "mduCommandLine.h"
 #include "mduCommonMessage.h"
@@ -222,7 +221,7 @@ int main(int argc, char* argv[]) {
     const std::unique_ptr<RunTrace> trace =
         RunTrace::ToFolder(std::filesystem::path(traces.toStdU16String()));
     trace->SetFactsSource([&window] {
-        RunTrace::Facts facts = window.RunFacts();
+        RunTrace::Facts facts = window.SettingFacts();
         facts.emplace_back("program_version", gpsupdate::kVersion);
         return facts;
     });
@@ -245,9 +244,7 @@ int main(int argc, char* argv[]) {
         history.mirror->SetServerErrorSink(
             [&trace](const std::string& reason) { trace->Note("history_server", reason); });
     }
-    RunRecorder recorder(
-        history.Recording(), history.error,
-        WindowRunFacts("gpsupdate", window, serial, [&trace] { return trace.get(); }));
+    RunRecorder recorder(history.Recording(), history.error, "gpsupdate", gpsupdate::kVersion);
     recorder.SetErrorSink([&trace](const std::string& reason) { trace->Note("history", reason); });
     RunObserverFan observers;
     observers.Add(trace.get());

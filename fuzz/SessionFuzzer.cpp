@@ -391,10 +391,10 @@ class Operator final : public platform::IMessageBoxes {
 
 class RunWatch final : public IRunObserver {
   public:
-    void OnRunEnded(RunKind kind, RunOutcome outcome) override {
+    void OnRunEnded(const RunFacts& run) override {
         ++ended;
-        lastKind = kind;
-        lastOutcome = outcome;
+        lastKind = run.kind;
+        lastOutcome = run.outcome;
     }
     int ended = 0;
     RunKind lastKind = RunKind::None;
@@ -535,7 +535,7 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
     if (update && outcome == RunOutcome::Succeeded) {
         FUZZ_REQUIRE(UnitHoldsFile(unit));
     }
-    if (update && outcome == RunOutcome::Cancelled) {
+    if (update && outcome == RunOutcome::Skipped) {
         FUZZ_REQUIRE(boxes.Declined());
         FUZZ_REQUIRE(!UnitErased(unit));
     }

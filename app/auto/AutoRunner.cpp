@@ -21,7 +21,12 @@ AutoRunner::AutoRunner(AutoApplication& app, frmMain& window, JsonReport& report
 void AutoRunner::Begin() {
     app_.StartStallMeter();
     const auto timeoutMs = static_cast<int>(options_.timeoutSeconds * 1000);
-    QTimer::singleShot(timeoutMs, this, [this] { Finish("timeout", 3); });
+    QTimer::singleShot(timeoutMs, this, [this] {
+        // The run ends where it stands (its end reaches every observer, the
+        // history too); before the press there is none.
+        window_.Sequence().AbandonRun(RunOutcome::TimedOut);
+        Finish("timeout", 3);
+    });
     QTimer::singleShot(kPollMs, this, [this] { TryPress(); });
 }
 
@@ -54,13 +59,18 @@ void AutoRunner::TryPress() {
     button->click();
 }
 
-void AutoRunner::OnRunEnded(RunKind /*kind*/, RunOutcome outcome) {
-    switch (outcome) {
+void AutoRunner::OnRunEnded(const RunFacts& run) {
+    run_ = run;
+    switch (run.outcome) {
         case RunOutcome::Succeeded:
             Finish("success", 0);
             break;
         case RunOutcome::Cancelled:
+        case RunOutcome::Skipped:  // told apart by the end line's outcome
             Finish("cancelled", 1);
+            break;
+        case RunOutcome::TimedOut:
+            Finish("timeout", 3);
             break;
         case RunOutcome::Failed:
         case RunOutcome::Interrupted:  // told to end by a signal: reported as before
@@ -83,7 +93,10 @@ void AutoRunner::Finish(const std::string& result, int exitStatus) {
     exitStatus_ = exitStatus;
     JsonReport::End end;
     end.result = result;
-    end.port = window_.SelectedPort();
+    end.run = run_;
+    if (end.run.kind == RunKind::None) {
+        end.run.port = window_.SelectedPort();  // no run started
+    }
     end.seconds =
         pressedMs_ < 0 ? 0.0 : static_cast<double>(since_.elapsed() - pressedMs_) / 1000.0;
     end.maxStallMs = static_cast<double>(app_.MaxStallUs()) / 1000.0;
@@ -92,7 +105,6 @@ void AutoRunner::Finish(const std::string& result, int exitStatus) {
     memorySampler_.stop();
     end.peakPrivateKiB = std::max(peakPrivateKiB_, CurrentPrivateKiB());
     end.idlePrivateKiB = idlePrivateKiB_;
-    end.dataWritten = options_.action == AutoOptions::Action::Update && exitStatus == 0;
     if (endHook_) {
         endHook_(end);
     }

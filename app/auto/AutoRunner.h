@@ -40,7 +40,7 @@ class AutoRunner final : public QObject, public IRunObserver {
     // Exit status once finished: 0 success, 1 failure or cancelled, 3 time-out.
     int ExitStatus() const { return exitStatus_; }
 
-    void OnRunEnded(RunKind kind, RunOutcome outcome) override;
+    void OnRunEnded(const RunFacts& run) override;
     // Called with the end line before it is written, to add what others know.
     void SetEndHook(std::function<void(JsonReport::End&)> hook) { endHook_ = std::move(hook); }
 
@@ -62,6 +62,7 @@ class AutoRunner final : public QObject, public IRunObserver {
     std::int64_t idlePrivateKiB_ = 0;
     std::int64_t peakPrivateKiB_ = 0;
     QTimer memorySampler_;
+    RunFacts run_;  // of the run that ended
     bool done_ = false;
     int exitStatus_ = 1;
     std::function<void(JsonReport::End&)> endHook_;

@@ -29,7 +29,6 @@
 #include "RunRecorder.h"
 #include "RunTrace.h"
 #include "ScriptedFileDialog.h"
-#include "WindowRunFacts.h"
 #include "frmMain.h"
 #include "mduGlobalModule.h"
 #include "mduSetupOptions.h"
@@ -109,7 +108,7 @@ int main(int argc, char* argv[]) {
         const std::u8string path(options.trace.begin(), options.trace.end());
         trace = RunTrace::ToFile(std::filesystem::path(path));
         trace->SetFactsSource([&window] {
-            RunTrace::Facts facts = window.RunFacts();
+            RunTrace::Facts facts = window.SettingFacts();
             facts.emplace_back("program_version", gpsupdate::kVersion);
             return facts;
         });
@@ -129,9 +128,7 @@ int main(int argc, char* argv[]) {
             }
         });
     }
-    RunRecorder recorder(
-        history.Recording(), history.error,
-        WindowRunFacts("gpsupdate-auto", window, serial, [&trace] { return trace.get(); }));
+    RunRecorder recorder(history.Recording(), history.error, "gpsupdate-auto", gpsupdate::kVersion);
     recorder.SetErrorSink([&trace](const std::string& reason) {
         if (trace) {
             trace->Note("history", reason);
@@ -139,8 +136,6 @@ int main(int argc, char* argv[]) {
     });
     observers.Add(&recorder);
     runner.SetEndHook([&recorder](JsonReport::End& end) {
-        // A run the runner ended (its time-out) is ended in the history too.
-        recorder.EndOpenRun(end.result);
         end.recorded = recorder.Recorded();
         end.historyError = recorder.Error();
         if (end.historyError.empty() && !end.recorded) {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "IMessageBoxes.h"
-#include "RunOutcome.h"
+#include "RunFacts.h"
 
 // Everything the operator sees of a run, and the frames behind it, as it
 // happens: for the automation runner's report and for the support trace.
@@ -19,8 +19,10 @@ class IRunObserver {
     virtual void OnStateChange(std::int32_t /*from*/, std::int32_t /*to*/) {}
     // The message area's whole new text and its colour.
     virtual void OnMessage(const std::string& /*text*/, MessageKind /*kind*/) {}
-    // An information line's whole new text (label and value).
-    virtual void OnInfoLine(int /*line*/, const std::string& /*text*/) {}
+    // An information line's whole new text (label and value) and the value
+    // alone.
+    virtual void OnInfoLine(int /*line*/, const std::string& /*text*/,
+                            const std::string& /*value*/) {}
     // A lamp that changed colour.
     virtual void OnLamp(int /*index*/, int /*colourCode*/) {}
     virtual void OnProgress(std::int32_t /*value*/, std::int32_t /*max*/) {}
@@ -35,7 +37,11 @@ class IRunObserver {
     // The end of a send/reply cycle: a reply (event 1), the frame has left
     // with no reply awaited (0), or the time-out (2) with what arrived.
     virtual void OnFrameIn(std::int32_t /*commEvent*/, std::span<const std::uint8_t> /*bytes*/) {}
-    virtual void OnRunStarted(RunKind /*kind*/) {}
-    // After the call that ended the run has returned (its last box closed).
-    virtual void OnRunEnded(RunKind /*kind*/, RunOutcome /*outcome*/) {}
+    // A run's facts: at its start (kind, port, data file), each time the run
+    // learns a fact of the unit or the file or erases the unit (not for every
+    // block), and at its end, after the call that ended it has returned (its
+    // last box closed).
+    virtual void OnRunStarted(const RunFacts& /*run*/) {}
+    virtual void OnFactsLearned(const RunFacts& /*run*/) {}
+    virtual void OnRunEnded(const RunFacts& /*run*/) {}
 };

@@ -1,6 +1,7 @@
 #include "JsonReport.h"
 
 #include "JsonLine.h"
+#include "RunJsonKeys.h"
 #include "mduCommonMessage.h"
 
 JsonReport::JsonReport(std::FILE* out, Clock nowMs, std::string title)
@@ -63,7 +64,7 @@ const char* JsonReport::AnswerName(platform::MsgResult answer) {
 
 JsonLine JsonReport::Start(const char* kind) const {
     JsonLine line;
-    line.Add("t_ms", nowMs_()).Add("kind", kind);
+    line.Add(runjson::kTime, nowMs_()).Add(runjson::kKind, kind);
     return line;
 }
 
@@ -74,113 +75,111 @@ void JsonReport::Write(const JsonLine& line) {
 }
 
 void JsonReport::OnStateChange(std::int32_t from, std::int32_t to) {
-    Write(Start("state").Add("from", from).Add("to", to));
+    Write(Start(runjson::kKindState).Add(runjson::kFrom, from).Add(runjson::kTo, to));
 }
 
 void JsonReport::OnMessage(const std::string& text, MessageKind kind) {
-    Write(Start("message").Add("text", text).Add("colour", ColourName(kind)));
+    Write(Start(runjson::kKindMessage)
+              .Add(runjson::kText, text)
+              .Add(runjson::kColour, ColourName(kind)));
 }
 
 const char* JsonReport::FactName(int line) {
     using namespace mduCommonMessage;
     switch (line) {
         case InfoLineDataFileVersion:
-            return "file_data_version";
+            return runjson::kFactFileDataVersion;
         case InfoLineUnitDataVersion:
-            return "data_version";
+            return runjson::kFactDataVersion;
         case InfoLineSerialNumber:
-            return "serial";
+            return runjson::kFactSerial;
         case InfoLineProgramVersion:
-            return "program_version";
+            return runjson::kFactProgramVersion;
         case InfoLineRecordReport:
-            return "record_report";
+            return runjson::kFactRecordReport;
         default:
             return nullptr;
     }
 }
 
-std::string JsonReport::InfoValue(const std::string& text) {
-    const std::string::size_type at = text.find(':');
-    if (at == std::string::npos) {
-        return {};
-    }
-    const std::string::size_type start = text.find_first_not_of(' ', at + 1);
-    return start == std::string::npos ? std::string() : text.substr(start);
-}
-
-void JsonReport::OnInfoLine(int line, const std::string& text) {
-    JsonLine json = Start("info");
-    json.Add("line", line).Add("text", text);
+void JsonReport::OnInfoLine(int line, const std::string& text, const std::string& value) {
+    JsonLine json = Start(runjson::kKindInfo);
+    json.Add(runjson::kLine, line).Add(runjson::kText, text);
     // The fact as a field of its own, so that a reader need not know the
-    // labels: "fact" names it, "value" is the line without its label.
+    // labels: "fact" names it, "value" is what the line shows after its label.
     if (const char* fact = FactName(line)) {
-        const std::string value = InfoValue(text);
-        facts_[line] = value;
-        // After a success the unit's line reads "0601 (更新前 : 0512)": the
-        // fact kept is still the version the unit had before.
-        const std::string before = " (更新前 : ";
-        if (const auto at = value.find(before); line == mduCommonMessage::InfoLineUnitDataVersion &&
-                                                at != std::string::npos && value.back() == ')') {
-            facts_[line] = value.substr(at + before.size(), value.size() - at - before.size() - 1);
-        }
-        json.Add("fact", fact).Add("value", value);
+        json.Add(runjson::kFact, fact).Add(runjson::kValue, value);
     }
     Write(json);
 }
 
 void JsonReport::OnLamp(int index, int colourCode) {
-    Write(Start("lamp")
-              .Add("index", index)
-              .Add("colour", LampColourName(colourCode))
-              .Add("code", colourCode));
+    Write(Start(runjson::kKindLamp)
+              .Add(runjson::kIndex, index)
+              .Add(runjson::kColour, LampColourName(colourCode))
+              .Add(runjson::kCode, colourCode));
 }
 
 void JsonReport::OnProgress(std::int32_t value, std::int32_t max) {
-    Write(Start("progress").Add("value", value).Add("max", max));
+    Write(Start(runjson::kKindProgress).Add(runjson::kValue, value).Add(runjson::kMax, max));
 }
 
 void JsonReport::OnPercent(const std::string& text) {
-    Write(Start("percent").Add("text", text));
+    Write(Start(runjson::kKindPercent).Add(runjson::kText, text));
 }
 
 void JsonReport::OnClock(const std::string& text) {
-    Write(Start("clock").Add("text", text));
+    Write(Start(runjson::kKindClock).Add(runjson::kText, text));
 }
 
 void JsonReport::OnBox(const std::string& text, platform::MsgButtons /*buttons*/,
                        platform::MsgIcon icon, platform::MsgResult answer) {
-    Write(Start("box")
-              .Add("icon", IconName(icon))
-              .Add("title", title_)
-              .Add("text", text)
-              .Add("answer", AnswerName(answer)));
+    Write(Start(runjson::kKindBox)
+              .Add(runjson::kIcon, IconName(icon))
+              .Add(runjson::kTitle, title_)
+              .Add(runjson::kText, text)
+              .Add(runjson::kAnswer, AnswerName(answer)));
 }
 
 void JsonReport::WriteEnd(const End& end) {
-    JsonLine line = Start("end");
-    line.Add("result", end.result)
-        .Add("port", end.port)
-        .AddFixed("seconds", end.seconds, 3)
-        .AddFixed("max_stall_ms", end.maxStallMs, 1)
-        .Add("peak_rss_kib", end.peakRssKiB)
-        .Add("idle_rss_kib", end.idleRssKiB)
-        .Add("peak_private_kib", end.peakPrivateKiB)
-        .Add("idle_private_kib", end.idlePrivateKiB)
-        .AddBool("recorded", end.recorded)
-        .Add("history_error", end.historyError);
-    // The unit's facts as the run last showed them (only those it learnt).
-    using namespace mduCommonMessage;
-    const auto fact = [&line, this](const char* key, int index) {
-        if (!facts_[index].empty()) {
-            line.Add(key, facts_[index]);
+    using namespace runjson;
+    const RunFacts& run = end.run;
+    JsonLine line = Start(kKindEnd);
+    line.Add(kResult, end.result)
+        .Add(kPort, run.port)
+        .AddFixed(kSeconds, end.seconds, 3)
+        .AddFixed(kMaxStallMs, end.maxStallMs, 1)
+        .Add(kPeakRssKiB, end.peakRssKiB)
+        .Add(kIdleRssKiB, end.idleRssKiB)
+        .Add(kPeakPrivateKiB, end.peakPrivateKiB)
+        .Add(kIdlePrivateKiB, end.idlePrivateKiB)
+        .AddBool(kRecorded, end.recorded)
+        .Add(kHistoryError, end.historyError);
+    // The unit's facts as the run learnt them (only those it learnt).
+    const auto fact = [&line](const char* key, const std::string& value) {
+        if (!value.empty()) {
+            line.Add(key, value);
         }
     };
-    fact("serial", InfoLineSerialNumber);
-    fact("program_version", InfoLineProgramVersion);
-    fact("data_version_before", InfoLineUnitDataVersion);
-    fact("file_data_version", InfoLineDataFileVersion);
-    if (end.dataWritten) {
-        fact("data_version_after", InfoLineDataFileVersion);
+    fact(kSerial, run.serial);
+    fact(kProgramVersion, run.programVersion);
+    fact(kDataVersionBefore, run.dataVersionBefore);
+    fact(kFileDataVersion, run.fileDataVersion);
+    fact(kDataVersionAfter, run.dataVersionAfter);
+    // Added later than the keys above: the whole outcome, the rest of the
+    // run's facts.
+    line.Add(kOutcome, RunOutcomeName(run.outcome));
+    fact(kDevice, run.device);
+    fact(kRecordReport, run.recordReport);
+    if (run.kind == RunKind::Update) {
+        line.Add(kBlocksWritten, run.blocksWritten)
+            .Add(kResends, run.resends)
+            .AddBool(kEraseBegun, run.eraseBegun);
     }
+    if (run.failedStage != RunStage::None) {
+        line.Add(kFailedStage, RunStageName(run.failedStage));
+        fact(kFailureText, run.failureText);
+    }
+    fact(kTrace, run.traceFile);
     Write(line);
 }

@@ -23,7 +23,7 @@ class JsonReport final : public IRunObserver {
 
     void OnStateChange(std::int32_t from, std::int32_t to) override;
     void OnMessage(const std::string& text, MessageKind kind) override;
-    void OnInfoLine(int line, const std::string& text) override;
+    void OnInfoLine(int line, const std::string& text, const std::string& value) override;
     void OnLamp(int index, int colourCode) override;
     void OnProgress(std::int32_t value, std::int32_t max) override;
     void OnPercent(const std::string& text) override;
@@ -33,7 +33,7 @@ class JsonReport final : public IRunObserver {
 
     struct End {
         std::string result;  // success, failure, cancelled, timeout
-        int port = 0;
+        RunFacts run;        // the run's facts (its outcome, port, unit, transfer)
         double seconds = 0;
         double maxStallMs = 0;
         std::int64_t peakRssKiB = 0;
@@ -45,9 +45,6 @@ class JsonReport final : public IRunObserver {
         // Whether the run is in the history, and why not.
         bool recorded = false;
         std::string historyError;
-        // An update wrote the file's data: the unit's data version after it
-        // is the file's.
-        bool dataWritten = false;
     };
     void WriteEnd(const End& end);
 
@@ -57,8 +54,6 @@ class JsonReport final : public IRunObserver {
     static const char* AnswerName(platform::MsgResult answer);
     // The name of what an information line tells ("serial", ...), or nullptr.
     static const char* FactName(int line);
-    // The value part of an information line's text ("label  : value").
-    static std::string InfoValue(const std::string& text);
 
   private:
     JsonLine Start(const char* kind) const;
@@ -67,7 +62,4 @@ class JsonReport final : public IRunObserver {
     std::FILE* out_;
     Clock nowMs_;
     std::string title_;
-    // The last value of each information line (data file version, unit data
-    // version, serial number, program version, record report).
-    std::string facts_[5];
 };

@@ -17,9 +17,9 @@ class RunObserverFan final : public IRunObserver {
         for (IRunObserver* o : observers_)
             o->OnMessage(text, kind);
     }
-    void OnInfoLine(int line, const std::string& text) override {
+    void OnInfoLine(int line, const std::string& text, const std::string& value) override {
         for (IRunObserver* o : observers_)
-            o->OnInfoLine(line, text);
+            o->OnInfoLine(line, text, value);
     }
     void OnLamp(int index, int colourCode) override {
         for (IRunObserver* o : observers_)
@@ -50,13 +50,17 @@ class RunObserverFan final : public IRunObserver {
         for (IRunObserver* o : observers_)
             o->OnFrameIn(commEvent, bytes);
     }
-    void OnRunStarted(RunKind kind) override {
+    void OnRunStarted(const RunFacts& run) override {
         for (IRunObserver* o : observers_)
-            o->OnRunStarted(kind);
+            o->OnRunStarted(run);
     }
-    void OnRunEnded(RunKind kind, RunOutcome outcome) override {
+    void OnFactsLearned(const RunFacts& run) override {
         for (IRunObserver* o : observers_)
-            o->OnRunEnded(kind, outcome);
+            o->OnFactsLearned(run);
+    }
+    void OnRunEnded(const RunFacts& run) override {
+        for (IRunObserver* o : observers_)
+            o->OnRunEnded(run);
     }
 
   private:

@@ -142,11 +142,16 @@ void RunTrace::Write(const JsonLine& line, bool flush) {
     }
 }
 
-void RunTrace::OnRunStarted(RunKind kind) {
+void RunTrace::OnRunStarted(const RunFacts& run) {
     runStart_ = std::chrono::steady_clock::now();
-    Open(kind);
+    Open(run.kind);
     JsonLine start = Line("run-start");
-    start.Add("run", RunKindName(kind)).Add("time", LocalTime("%Y-%m-%dT%H:%M:%S"));
+    start.Add("run", RunKindName(run.kind)).Add("time", LocalTime("%Y-%m-%dT%H:%M:%S"));
+    start.Add("port", "COM" + std::to_string(run.port)).Add("device", run.device);
+    if (run.kind == RunKind::Update) {
+        start.Add("file", run.fileName)
+            .Add("file_size", run.fileSize < 0 ? std::string() : std::to_string(run.fileSize));
+    }
     if (factsSource_) {
         for (const auto& [name, value] : factsSource_()) {
             start.Add(name, std::string_view(value));
@@ -155,9 +160,17 @@ void RunTrace::OnRunStarted(RunKind kind) {
     Write(start, true);
 }
 
-void RunTrace::OnRunEnded(RunKind kind, RunOutcome outcome) {
-    Write(Line("run-end").Add("run", RunKindName(kind)).Add("result", RunOutcomeName(outcome)),
-          true);
+void RunTrace::OnRunEnded(const RunFacts& run) {
+    const RunOutcome outcome = run.outcome;
+    JsonLine end = Line("run-end");
+    end.Add("run", RunKindName(run.kind)).Add("result", RunOutcomeName(outcome));
+    if (run.failedStage != RunStage::None) {
+        end.Add("failed_stage", RunStageName(run.failedStage));
+    }
+    if (run.kind == RunKind::Update) {
+        end.Add("blocks_written", run.blocksWritten).Add("resends", run.resends);
+    }
+    Write(end, true);
     if (!folder_.empty()) {
         out_.close();
         // The result in the name: the file to send in is easy to find.
@@ -185,7 +198,7 @@ void RunTrace::OnMessage(const std::string& text, MessageKind kind) {
     Write(Line("message").Add("text", text).Add("colour", ColourName(kind)), true);
 }
 
-void RunTrace::OnInfoLine(int line, const std::string& text) {
+void RunTrace::OnInfoLine(int line, const std::string& text, const std::string& /*value*/) {
     Write(Line("info").Add("line", line).Add("text", text), false);
 }
 

@@ -43,16 +43,15 @@ class RunTrace final : public IRunObserver {
     // The file of the run under way or of the last run.
     const std::filesystem::path& CurrentFile() const { return file_; }
 
-    // What the run-start line records of the run's setting (the COM number
-    // and the device behind it, the data file, the program's version), asked
-    // for at each start.
+    // What the run-start line records beside the run's own facts (the
+    // program's version, the device's description), asked for at each start.
     void SetFactsSource(std::function<Facts()> source) { factsSource_ = std::move(source); }
 
-    void OnRunStarted(RunKind kind) override;
-    void OnRunEnded(RunKind kind, RunOutcome outcome) override;
+    void OnRunStarted(const RunFacts& run) override;
+    void OnRunEnded(const RunFacts& run) override;
     void OnStateChange(std::int32_t from, std::int32_t to) override;
     void OnMessage(const std::string& text, MessageKind kind) override;
-    void OnInfoLine(int line, const std::string& text) override;
+    void OnInfoLine(int line, const std::string& text, const std::string& value) override;
     void OnLamp(int index, int colourCode) override;
     void OnProgress(std::int32_t value, std::int32_t max) override;
     void OnBox(const std::string& text, platform::MsgButtons buttons, platform::MsgIcon icon,

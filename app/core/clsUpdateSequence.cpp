@@ -1,9 +1,14 @@
 #include "clsUpdateSequence.h"
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "IRunObserver.h"
+#include "ISerialControl.h"
 #include "SentenceReply.h"
+#include "Sha256.h"
 #include "WorkPageEvent.h"
 #include "clsComm.h"
 #include "clsCommandLayer.h"
@@ -182,7 +187,7 @@ void clsUpdateSequence::WorkPageStateMachine(std::int32_t venvWorkingEvent,
     if (depth_ == 0 && endToReport_) {
         endToReport_ = false;
         if (observer_ != nullptr) {
-            observer_->OnRunEnded(lastRun_, lastOutcome_);
+            observer_->OnRunEnded(run_);
         }
     }
 }
@@ -192,9 +197,7 @@ void clsUpdateSequence::WorkPageStateMachine(std::int32_t venvWorkingEvent,
 void clsUpdateSequence::EnterState(std::int32_t state) {
     failing_ = false;
     if (state == ToInt(WorkState::Idle) && runKind_ != RunKind::None) {
-        lastRun_ = runKind_;
-        lastOutcome_ = pendingOutcome_;
-        runKind_ = RunKind::None;
+        EndRun(pendingOutcome_);
         endToReport_ = true;
     }
     window_.ChangeWorkState(state);
@@ -204,15 +207,34 @@ void clsUpdateSequence::AbandonRun(RunOutcome outcome) {
     if (runKind_ == RunKind::None) {
         return;
     }
-    pendingOutcome_ = outcome;
-    lastRun_ = runKind_;
-    lastOutcome_ = pendingOutcome_;
-    runKind_ = RunKind::None;
+    EndRun(outcome);
     endToReport_ = false;
     if (observer_ != nullptr) {
-        observer_->OnRunEnded(lastRun_, lastOutcome_);
+        observer_->OnRunEnded(run_);
     }
 }
+
+void clsUpdateSequence::EndRun(RunOutcome outcome) {
+    // Where it failed: the state it left for idle, or stood in when abandoned.
+    if (outcome != RunOutcome::Succeeded && outcome != RunOutcome::Skipped) {
+        run_.failedStage = StageOfState(window_.WorkState());
+    } else {
+        run_.failureText.clear();
+    }
+    run_.outcome = outcome;
+    run_.endMs = wallClockMs_();
+    runKind_ = RunKind::None;
+}
+
+namespace {
+
+std::int64_t SystemUtcMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
 
 void clsUpdateSequence::BeginRun(RunKind kind) {
     runKind_ = kind;
@@ -222,9 +244,82 @@ void clsUpdateSequence::BeginRun(RunKind kind) {
     lateBarrierReplies_ = 0;
     closingTicks_ = 0;
     pendingOutcome_ = RunOutcome::Failed;
-    if (observer_ != nullptr) {
-        observer_->OnRunStarted(kind);
+    if (!wallClockMs_) {
+        wallClockMs_ = SystemUtcMs;
     }
+    run_ = RunFacts{};
+    run_.kind = kind;
+    run_.startMs = wallClockMs_();
+    LearnPort();
+    if (kind == RunKind::Update) {
+        LearnDataFile();
+    }
+    if (observer_ != nullptr) {
+        observer_->OnRunStarted(run_);
+    }
+}
+
+void clsUpdateSequence::LearnPort() {
+    clsCommandLayer* commands = window_.Commands();
+    if (commands == nullptr) {
+        return;
+    }
+    // The driver's port number: the control takes it only when it opens.
+    run_.port = commands->Comm().ComPort();
+    const platform::ISerialControl* control = commands->Comm().mMsComm();
+    run_.device =
+        control != nullptr && run_.port > 0 ? control->DeviceName(run_.port) : std::string();
+}
+
+void clsUpdateSequence::LearnDataFile() {
+    std::string name = window_.FileNameText();
+    const auto first = name.find_first_not_of(' ');
+    const auto last = name.find_last_not_of(' ');
+    name = first == std::string::npos ? std::string() : name.substr(first, last - first + 1);
+    if (name.empty()) {
+        return;
+    }
+    const std::filesystem::path path(std::u8string(name.begin(), name.end()));
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    const std::u8string shown = (error ? path : absolute).u8string();
+    run_.fileName.assign(shown.begin(), shown.end());
+    // Only a plain file: reading a device or a pipe here could wait on it.
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return;
+    }
+    Sha256 digest;
+    std::vector<char> buffer(1 << 16);
+    std::int64_t size = 0;
+    while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        const std::streamsize got = in.gcount();
+        if (got <= 0) {
+            break;
+        }
+        digest.Update(
+            {reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(got)});
+        size += got;
+    }
+    run_.fileSize = size;
+    run_.fileSha256 = Sha256::Hex(digest.Finish());
+}
+
+void clsUpdateSequence::FactsLearned() {
+    if (observer_ != nullptr && runKind_ != RunKind::None) {
+        observer_->OnFactsLearned(run_);
+    }
+}
+
+void clsUpdateSequence::ShowError(const std::string& text) {
+    if (runKind_ != RunKind::None) {
+        run_.failureText = text;
+    }
+    window_.ShowErrorMessage(text);
 }
 
 void clsUpdateSequence::SetLamp(std::int32_t index, std::int32_t colourCode) {
@@ -250,7 +345,7 @@ MsgResult clsUpdateSequence::Box(const std::string& text, MsgButtons buttons, Ms
 }
 
 void clsUpdateSequence::ReportNoResponse(std::int32_t failState, const std::string& text) {
-    window_.ShowErrorMessage(text.empty() ? msg::StandardNoResponseText() : text);
+    ShowError(text.empty() ? msg::StandardNoResponseText() : text);
     BeginFailure();
     Box(msg::TimeOutBoxText, MsgButtons::Ok, MsgIcon::Critical);
     EnterState(failState);
@@ -280,9 +375,12 @@ void clsUpdateSequence::ScanExhausted(bool showBox) {
 
 void clsUpdateSequence::ShowSerialNumber(const SentenceReply& reply) {
     const std::string serial = reply.Field(1);
+    if (!serial.empty()) {
+        run_.serial = mduDeviceChecks::UnitTextForDisplay(serial);
+        FactsLearned();
+    }
     window_.SetInfoLine(msg::InfoLineSerialNumber,
-                        serial.empty() ? std::string(msg::UnknownSerialText)
-                                       : mduDeviceChecks::UnitTextForDisplay(serial));
+                        serial.empty() ? std::string(msg::UnknownSerialText) : run_.serial);
 }
 
 std::string clsUpdateSequence::ShowConnectionFacts(const SentenceReply& reply) {
@@ -290,8 +388,9 @@ std::string clsUpdateSequence::ShowConnectionFacts(const SentenceReply& reply) {
     ShowSerialNumber(reply);
     if (reply.HasField(2)) {
         recordPart = mduDeviceChecks::DecodeRecordReport(reply.Field(2), true);
-        window_.SetInfoLine(msg::InfoLineRecordReport,
-                            mduDeviceChecks::DecodeRecordReport(reply.Field(2), false));
+        run_.recordReport = mduDeviceChecks::DecodeRecordReport(reply.Field(2), false);
+        window_.SetInfoLine(msg::InfoLineRecordReport, run_.recordReport);
+        FactsLearned();
     }
     return recordPart;
 }
@@ -376,7 +475,7 @@ void clsUpdateSequence::PortScanState() {
                 }
                 nextPort(false);
             } else if (!commands->SendHello(false, false)) {
-                window_.ShowErrorMessage(msg::SendFailedText);
+                ShowError(msg::SendFailedText);
                 EnterState(WorkState::Idle);
             }
             break;
@@ -393,6 +492,7 @@ void clsUpdateSequence::PortScanState() {
             } else if (!reply.Acknowledged()) {
                 nextPort(true);
             } else {
+                LearnPort();  // the port the unit answered on
                 const std::string recordPart = ShowConnectionFacts(reply);
                 window_.ShowSuccessMessage(msg::ScanConnectedText + recordPart);
                 pendingOutcome_ = RunOutcome::Succeeded;
@@ -433,7 +533,7 @@ void clsUpdateSequence::ConnectState() {
                     window_.ShowInfoMessage(msg::ConnectingText);
                 } else {
                     SetLamp(kLampConnect, kLampFailed);
-                    window_.ShowErrorMessage(msg::SendFailedText);
+                    ShowError(msg::SendFailedText);
                     ShowPortFault();  // which port, and why it cannot be used
                     EnterState(WorkState::Idle);
                 }
@@ -444,7 +544,7 @@ void clsUpdateSequence::ConnectState() {
                 if (commands->SendHello(true, true)) {
                     window_.ShowInfoMessage(msg::ConnectingText);
                 } else {
-                    window_.ShowErrorMessage(msg::SendFailedText);
+                    ShowError(msg::SendFailedText);
                     EnterState(WorkState::Idle);
                 }
             }
@@ -476,7 +576,7 @@ void clsUpdateSequence::ConnectState() {
                 if (update) {
                     SetLamp(kLampConnect, kLampFailed);
                 }
-                window_.ShowErrorMessage(msg::NoResponseText);
+                ShowError(msg::NoResponseText);
                 EnterState(WorkState::Idle);
             } else {
                 const std::string recordPart = ShowConnectionFacts(reply);
@@ -528,7 +628,7 @@ void clsUpdateSequence::LinkModeLeft() {
     if (m_WorkPage.NextState == kModeUpdate) {
         SetLamp(kLampConnect, kLampFailed);
     }
-    window_.ShowErrorMessage(msg::LinkModeLeftText());
+    ShowError(msg::LinkModeLeftText());
     BeginFailure();
     Box(msg::LinkModeLeftBoxText, MsgButtons::Ok, MsgIcon::Exclamation);
     EnterState(WorkState::Idle);
@@ -556,13 +656,14 @@ void clsUpdateSequence::DataPreparationState() {
     window_.ShowInfoMessage(msg::DataPreparingText);
     if (PrepareDataFile()) {
         window_.ShowInfoMessage(msg::DataReadyText);
-        window_.SetInfoLine(msg::InfoLineDataFileVersion,
-                            mduDeviceChecks::UnitTextForDisplay(m_DataFile->DataFileVersion()));
+        run_.fileDataVersion = mduDeviceChecks::UnitTextForDisplay(m_DataFile->DataFileVersion());
+        window_.SetInfoLine(msg::InfoLineDataFileVersion, run_.fileDataVersion);
+        FactsLearned();
         SetLamp(kLampDataPreparation, kLampDone);
         EnterState(WorkState::LinkModeSwitch);
         window_.SetOneSecTimerEnabled(true);
     } else {
-        window_.ShowErrorMessage(m_DataFile->ErrorMessage());
+        ShowError(m_DataFile->ErrorMessage());
         SetLamp(kLampDataPreparation, kLampFailed);
         EnterState(WorkState::Idle);
     }
@@ -591,7 +692,7 @@ void clsUpdateSequence::LinkModeSwitchState() {
             const SentenceReply reply = SentenceReply::Read(page.Received);
             if (!reply.Acknowledged()) {
                 SetLamp(kLampLinkMode, kLampFailed);
-                window_.ShowErrorMessage(msg::LinkModeFailureText());
+                ShowError(msg::LinkModeFailureText());
                 EnterState(WorkState::Idle);
             } else {
                 window_.ShowInfoMessage(msg::LinkModeDoneText);
@@ -636,11 +737,15 @@ bool clsUpdateSequence::RunCommandStep(WorkPageRecord& page) {
             const bool attach = page.CommandCode == ToInt(CommandCode::Attach);
             if (commands->AutoSendMessageToUnit(page.CommandCode, page.SendData, 0, 0, !attach,
                                                 false)) {
+                if (page.CommandCode == ToInt(CommandCode::FErs)) {
+                    run_.eraseBegun = true;  // from here the unit's old data is gone
+                    FactsLearned();
+                }
                 window_.ShowInfoMessage(page.ProgressText);
                 SetLamp(lamp, kLampBusy);
                 return true;
             }
-            window_.ShowErrorMessage(msg::SendFailedText);
+            ShowError(msg::SendFailedText);
             SetLamp(lamp, kLampFailed);
             ShowPortFault();
             EnterState(failState);
@@ -660,7 +765,7 @@ bool clsUpdateSequence::RunCommandStep(WorkPageRecord& page) {
                 return true;
             }
             SetLamp(lamp, kLampFailed);
-            window_.ShowErrorMessage(page.FailText);
+            ShowError(page.FailText);
             EnterState(failState);
             return false;
         }
@@ -697,8 +802,9 @@ bool clsUpdateSequence::OnUnitIDReply(WorkPageRecord& /*page*/) {
     }
     clsUnitConfig2& config = commands->UnitConfig2();
     config.SetUnitID(*id);
-    window_.SetInfoLine(msg::InfoLineSerialNumber,
-                        mduDeviceChecks::UnitTextForDisplay(config.UnitID()));
+    run_.serial = mduDeviceChecks::UnitTextForDisplay(config.UnitID());
+    window_.SetInfoLine(msg::InfoLineSerialNumber, run_.serial);
+    FactsLearned();
     return true;
 }
 
@@ -710,9 +816,10 @@ bool clsUpdateSequence::OnRecordReportReply(WorkPageRecord& /*page*/) {
         return false;
     }
     // The report only informs the operator; errors in it do not stop the update.
-    window_.SetInfoLine(
-        msg::InfoLineRecordReport,
-        mduDeviceChecks::DecodeRecordReport(mduDeviceChecks::HexByte(payload[0]), false));
+    run_.recordReport =
+        mduDeviceChecks::DecodeRecordReport(mduDeviceChecks::HexByte(payload[0]), false);
+    window_.SetInfoLine(msg::InfoLineRecordReport, run_.recordReport);
+    FactsLearned();
     return true;
 }
 
@@ -721,7 +828,9 @@ bool clsUpdateSequence::OnProgramVersionReply(WorkPageRecord& page) {
     clsUnitConfigBase& base = commands->UnitConfigBase();
     base.SetUnitProgramVersion(BytesAsText(commands->CurrentLinkUnit()->UnitResponseData()));
     const std::string version = base.UnitProgramVersion();
-    window_.SetInfoLine(msg::InfoLineProgramVersion, mduDeviceChecks::UnitTextForDisplay(version));
+    run_.programVersion = mduDeviceChecks::UnitTextForDisplay(version);
+    window_.SetInfoLine(msg::InfoLineProgramVersion, run_.programVersion);
+    FactsLearned();
     if (m_DataFile && m_DataFile->CheckUnitProgramVersion(version)) {
         return true;
     }
@@ -734,7 +843,9 @@ bool clsUpdateSequence::OnMapVersionReply(WorkPageRecord& page) {
     clsUnitConfigBase& base = commands->UnitConfigBase();
     base.SetUnitMapVersion(BytesAsText(commands->CurrentLinkUnit()->UnitResponseData()));
     const std::string version = base.UnitMapVersion();
-    window_.SetInfoLine(msg::InfoLineUnitDataVersion, mduDeviceChecks::UnitTextForDisplay(version));
+    run_.dataVersionBefore = mduDeviceChecks::UnitTextForDisplay(version);
+    window_.SetInfoLine(msg::InfoLineUnitDataVersion, run_.dataVersionBefore);
+    FactsLearned();
     if (!m_DataFile) {
         return false;
     }
@@ -751,7 +862,7 @@ bool clsUpdateSequence::OnMapVersionReply(WorkPageRecord& page) {
         return true;
     }
     page.FailText = msg::NotNewerCancelledText();
-    pendingOutcome_ = RunOutcome::Cancelled;
+    pendingOutcome_ = RunOutcome::Skipped;
     return false;
 }
 
@@ -830,6 +941,7 @@ bool clsUpdateSequence::RunBlockTransferStep(WorkPageRecord& page, bool flash) {
                 if (blockLink_.uncertain) {
                     SendBarrier(page);
                 } else {
+                    ++run_.blocksWritten;
                     send(true, false);
                 }
             } else if (DropLateBarrierReply(page)) {
@@ -881,6 +993,7 @@ void clsUpdateSequence::AwaitBarrier(WorkPageRecord& page, bool timedOut) {
             // answers follow it.
             lateBarrierReplies_ = blockLink_.sends - 1;
             blockLink_ = BlockLink{};
+            ++run_.blocksWritten;
             const bool flash = page.CommandCode == ToInt(CommandCode::FlashWrite);
             const BlockSendResult result =
                 flash ? commands->SendFlashBlock(*m_DataFile, true, false)
@@ -961,8 +1074,7 @@ void clsUpdateSequence::OnBlockSendResult(WorkPageRecord& page, int result) {
             // A port that failed (a unit or adapter pulled out) leaves the
             // unit half written: say so, and what to do.
             const bool portFailed = !window_.Commands()->Comm().LastPortFault().empty();
-            window_.ShowErrorMessage(portFailed ? msg::LinkLostText()
-                                                : std::string(msg::BlockSendFaultText));
+            ShowError(portFailed ? msg::LinkLostText() : std::string(msg::BlockSendFaultText));
             const std::int32_t failState = page.FailState;
             SetLamp(page.LampIndex, kLampFailed);
             ShowPortFault();
@@ -998,11 +1110,12 @@ void clsUpdateSequence::RetryBlock(WorkPageRecord& page, bool flash, bool timedO
         if (timedOut) {
             ReportNoResponse(page.FailState, page.FailText);
         } else {
-            window_.ShowErrorMessage(page.FailText);
+            ShowError(page.FailText);
             EnterState(page.FailState);
         }
         return;
     }
+    ++run_.resends;
     const BlockSendResult result = flash ? commands->SendFlashBlock(*m_DataFile, false, true)
                                          : commands->SendParameterBlock(*m_DataFile, false, true);
     OnBlockSendResult(page, static_cast<int>(result));
@@ -1110,7 +1223,7 @@ void clsUpdateSequence::ClosingFailed(bool portRefused) {
     // that the closing step failed, not just see a red lamp.
     SetLamp(kLampClosing, kLampFailed);
     if (portRefused) {
-        window_.ShowErrorMessage(msg::ClosingFailureText());
+        ShowError(msg::ClosingFailureText());
         if (ShowPortFault()) {
             EnterState(WorkState::Idle);
             return;
@@ -1140,6 +1253,7 @@ void clsUpdateSequence::FinalCheckState() {
             if (page.CheckPassed) {
                 // The unit now holds the file's data: its version, beside the
                 // one it had.
+                run_.dataVersionAfter = run_.fileDataVersion;
                 if (m_DataFile) {
                     window_.SetInfoLine(
                         msg::InfoLineUnitDataVersion,
@@ -1157,7 +1271,7 @@ void clsUpdateSequence::FinalCheckState() {
             }
             --page.CheckCountDown;
             if (page.CheckCountDown < 1) {
-                window_.ShowErrorMessage(msg::FinalNoResponseText());
+                ShowError(msg::FinalNoResponseText());
                 SetLamp(kLampFinalCheck, kLampFailed);
                 EnterState(WorkState::Idle);
                 Box(msg::NoResponseBoxText, MsgButtons::Ok, MsgIcon::Critical);
@@ -1168,7 +1282,7 @@ void clsUpdateSequence::FinalCheckState() {
             if (!commands->SendHello(true, false)) {
                 // Idle first: its entry stops the ticks, so the port's box
                 // below is the only one and nothing polls behind it.
-                window_.ShowErrorMessage(msg::SendFailedText);
+                ShowError(msg::SendFailedText);
                 SetLamp(kLampFinalCheck, kLampFailed);
                 EnterState(WorkState::Idle);
                 ShowPortFault();
@@ -1189,7 +1303,7 @@ void clsUpdateSequence::FinalCheckState() {
                 page.CheckPassed = true;
                 window_.SetInfoLine(msg::InfoLineRecordReport, text);
             } else {
-                window_.ShowErrorMessage(msg::CameraMemoryFailureText());
+                ShowError(msg::CameraMemoryFailureText());
                 SetLamp(kLampFinalCheck, kLampFailed);
                 EnterState(WorkState::Idle);
                 Box(msg::CameraMemoryBoxText, MsgButtons::Ok, MsgIcon::Exclamation);

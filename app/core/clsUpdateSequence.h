@@ -2,13 +2,14 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "IWorkPageWindow.h"
-#include "RunOutcome.h"
+#include "RunFacts.h"
 #include "WorkPageRecord.h"
 #include "WorkState.h"
 
@@ -71,14 +72,18 @@ class clsUpdateSequence {
     // The data file of the last update start (nullptr before the first).
     const clsPNV480DnLdData* DataFile() const { return m_DataFile.get(); }
 
-    // The run under way (None when idle) and how the last one ended.
+    // The run under way (None when idle); the facts of the run under way or
+    // of the last one, and how the last one ended.
     RunKind CurrentRun() const { return runKind_; }
-    RunOutcome LastOutcome() const { return lastOutcome_; }
-    RunKind LastRun() const { return lastRun_; }
+    const RunFacts& Run() const { return run_; }
+    RunOutcome LastOutcome() const { return run_.outcome; }
     void SetObserver(IRunObserver* observer) { observer_ = observer; }
-    // The program is being left during a run, whose events no longer come:
-    // the run ends here where it stands (cancelled by the operator, or
-    // interrupted by the program's end).
+    // UTC milliseconds for a run's start and end (the system's clock unless
+    // a test sets its own).
+    void SetWallClock(std::function<std::int64_t()> nowMs) { wallClockMs_ = std::move(nowMs); }
+    // The run ends here where it stands, because its events no longer come
+    // (the program is being left: cancelled by the operator, or interrupted
+    // by the program's end) or a runner gave up on it (timed out).
     void AbandonRun(RunOutcome outcome = RunOutcome::Cancelled);
 
     // --- Operations the states share (public for tests) ---------------------------
@@ -120,6 +125,17 @@ class clsUpdateSequence {
     void EnterState(std::int32_t state);
     void EnterState(WorkState state) { EnterState(ToInt(state)); }
     void BeginRun(RunKind kind);
+    // The run's end: its outcome and end time; a failure keeps where it
+    // failed and its text.
+    void EndRun(RunOutcome outcome);
+    // The red text, kept as the run's failure text.
+    void ShowError(const std::string& text);
+    // The port in use and the device behind it, into the run's facts.
+    void LearnPort();
+    // The data file's name, size and digest, into the run's facts.
+    void LearnDataFile();
+    // Tells the observer that the run has learnt a fact.
+    void FactsLearned();
     // The scan's end when it has passed COM16: the exclamation box (unless
     // the last port could not be opened), then the standard report.
     void ScanExhausted(bool showBox);
@@ -215,10 +231,10 @@ class clsUpdateSequence {
     std::unique_ptr<clsPNV480DnLdData> m_DataFile;
 
     IRunObserver* observer_ = nullptr;
+    std::function<std::int64_t()> wallClockMs_;
     RunKind runKind_ = RunKind::None;
+    RunFacts run_;
     RunOutcome pendingOutcome_ = RunOutcome::Failed;  // how the run ends when idle is entered
-    RunKind lastRun_ = RunKind::None;
-    RunOutcome lastOutcome_ = RunOutcome::None;
     bool endToReport_ = false;
     int depth_ = 0;  // nesting of WorkPageStateMachine (boxes let events in)
 };

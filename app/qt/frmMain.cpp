@@ -337,18 +337,8 @@ int frmMain::SelectedPort() const {
     return ui->ComboComPort->currentIndex() + 1;
 }
 
-std::vector<std::pair<std::string, std::string>> frmMain::RunFacts() const {
-    const int port = SelectedPort();
-    const platform::PortFacts device = m_Services.serial.DescribePort(port);
-    const std::string file = FileNameText();
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(
-        std::filesystem::path(platform::ToQString(file).toStdU16String()), error);
-    return {{"port", "COM" + std::to_string(port)},
-            {"device", device.device},
-            {"device_description", device.description},
-            {"file", file},
-            {"file_size", error ? std::string() : std::to_string(size)}};
+std::vector<std::pair<std::string, std::string>> frmMain::SettingFacts() const {
+    return {{"device_description", m_Services.serial.DescribePort(SelectedPort()).description}};
 }
 
 void frmMain::SetOneSecTimerEnabled(bool enabled) {
@@ -533,7 +523,7 @@ void frmMain::SetInfoLine(std::int16_t index, const std::string& value) {
         mduDisplayText::ComposeInfoLine(platform::ToStdString(line->text()), value);
     line->setText(platform::ToQString(text));
     if (m_Observer != nullptr) {
-        m_Observer->OnInfoLine(index, text);
+        m_Observer->OnInfoLine(index, text, value);
     }
 }
 

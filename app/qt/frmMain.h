@@ -162,9 +162,9 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     QColor LampColour(int index) const;
     // The port list's selected COM number (0 when none is selected).
     int SelectedPort() const;
-    // What a support trace records of a run's setting: the COM number, the
-    // device behind it, and the data file with its size.
-    std::vector<std::pair<std::string, std::string>> RunFacts() const;
+    // What a support trace records of a run's setting beside the run's own
+    // facts: the description of the device behind the selected port.
+    std::vector<std::pair<std::string, std::string>> SettingFacts() const;
     // The window height the height rule gives, in pixels.
     int RuleHeight() const;
     // Nobody will look at the window (a runner off screen): the message

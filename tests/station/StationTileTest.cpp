@@ -47,7 +47,8 @@ TEST(StationTile, ShowsWhatTheRunnersReportSays) {
     JsonReport report(
         out, [] { return std::int64_t{7}; }, "gpsupdate");
     const auto info = [&report](int line, const std::string& value) {
-        report.OnInfoLine(line, std::string(mduCommonMessage::InfoLineLabels[line]) + " " + value);
+        report.OnInfoLine(line, std::string(mduCommonMessage::InfoLineLabels[line]) + " " + value,
+                          value);
     };
     info(mduCommonMessage::InfoLineDataFileVersion, "0601");
     info(mduCommonMessage::InfoLineSerialNumber, "GU48A0012345");
@@ -59,9 +60,15 @@ TEST(StationTile, ShowsWhatTheRunnersReportSays) {
     report.OnClock("01 : 05");
     JsonReport::End end;
     end.result = "success";
-    end.port = 3;
+    end.run.kind = RunKind::Update;
+    end.run.outcome = RunOutcome::Succeeded;
+    end.run.port = 3;
+    end.run.serial = "GU48A0012345";
+    end.run.programVersion = "GPSP01.2000";
+    end.run.dataVersionBefore = "0512";
+    end.run.fileDataVersion = "0601";
+    end.run.dataVersionAfter = "0601";
     end.seconds = 65.5;
-    end.dataWritten = true;
     report.WriteEnd(end);
 
     std::rewind(out);

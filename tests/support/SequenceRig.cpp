@@ -41,17 +41,17 @@ SequenceRig::~SequenceRig() {
     line.AttachPeer(nullptr);
 }
 
-void SequenceRig::OnRunEnded(RunKind /*kind*/, RunOutcome /*outcome*/) {
-    ++runsEnded;
+void SequenceRig::OnRunEnded(const RunFacts& run) {
+    runs.push_back(run);
 }
 
 std::optional<RunOutcome> SequenceRig::Run(std::int32_t button, std::int64_t limitMs) {
     // The idle state's first run enables the controls.
     clock.RunUntil([this] { return !window->WorkingBusy() && window->WorkState() == 0; }, 100);
     clock.AdvanceBy(30);
-    const int before = runsEnded;
+    const std::size_t before = runs.size();
     window->Press(button);
-    if (!clock.RunUntil([&] { return runsEnded > before; }, limitMs)) {
+    if (!clock.RunUntil([&] { return runs.size() > before; }, limitMs)) {
         return std::nullopt;
     }
     return window->Sequence().LastOutcome();

@@ -69,8 +69,12 @@ class SequenceRig : private IRunObserver {
     std::unique_ptr<TempDataFile> dataFile;
     clsApdPacker::Settings packed;
     std::unique_ptr<HeadlessWindow> window;
-    int runsEnded = 0;
+    // The facts the observers were handed: each time the run learnt one,
+    // and at each run's end.
+    std::vector<RunFacts> factsLearned;
+    std::vector<RunFacts> runs;
 
   private:
-    void OnRunEnded(RunKind kind, RunOutcome outcome) override;
+    void OnFactsLearned(const RunFacts& run) override { factsLearned.push_back(run); }
+    void OnRunEnded(const RunFacts& run) override;
 };

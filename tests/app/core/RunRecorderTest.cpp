@@ -1,11 +1,10 @@
-// The recorder: what it learns of a run from its events, and a store that
-// refuses to write.
+// The recorder: a run's facts as history rows, and a store that refuses to
+// write.
 
 #include <gtest/gtest.h>
 
 #include "IHistoryStore.h"
 #include "RunRecorder.h"
-#include "mduCommonMessage.h"
 
 namespace {
 
@@ -13,6 +12,7 @@ namespace {
 class MemoryStore final : public IHistoryStore {
   public:
     bool Begin(const HistoryRun& run) override { return Take(run, begun); }
+    bool Update(const HistoryRun& run) override { return Take(run, updated); }
     bool Complete(const HistoryRun& run) override { return Take(run, completed); }
     bool List(const HistoryFilter&, std::vector<HistoryRun>&) override { return false; }
     bool Each(const HistoryFilter&, bool, const std::function<bool(const HistoryRun&)>&) override {
@@ -22,6 +22,7 @@ class MemoryStore final : public IHistoryStore {
     std::string LastError() const override { return refuse ? "disk full" : ""; }
 
     std::vector<HistoryRun> begun;
+    std::vector<HistoryRun> updated;
     std::vector<HistoryRun> completed;
     bool refuse = false;
 
@@ -35,111 +36,97 @@ class MemoryStore final : public IHistoryStore {
     }
 };
 
-std::string InfoLine(int line, const std::string& value) {
-    return std::string(mduCommonMessage::InfoLineLabels[static_cast<std::size_t>(line)]) + " " +
-           value;
+RunFacts Started() {
+    RunFacts run;
+    run.kind = RunKind::Update;
+    run.port = 3;
+    run.device = "/dev/ttyUSB0";
+    run.fileName = "/data/0601.apd";
+    run.fileSize = 1234;
+    run.startMs = 1'000'000;
+    return run;
 }
-
-struct Rig {
-    MemoryStore store;
-    std::int64_t cursor = 0;
-    std::int64_t now = 1'000'000;
-    RunRecorder recorder{&store, "", Facts()};
-
-    Rig() {
-        recorder.SetClock([this] { return now; });
-    }
-    RunRecorder::Facts Facts() {
-        RunRecorder::Facts facts;
-        facts.program = "gpsupdate";
-        facts.port = [] { return 3; };
-        facts.device = [](int port) { return "/dev/ttyS" + std::to_string(port); };
-        facts.blockCursor = [this] { return cursor; };
-        return facts;
-    }
-    void Block(std::int32_t code, std::int64_t at) {
-        cursor = at;
-        const std::uint8_t frame[8] = {};
-        recorder.OnFrameOut(frame, code);
-    }
-    // An update that reads the unit, sends flash blocks 10, 10 again, 11,
-    // 12 and parameter blocks 13, 14, 14 again, and fails there.
-    void FailingUpdate() {
-        using namespace mduCommonMessage;
-        recorder.OnRunStarted(RunKind::Update);
-        recorder.OnInfoLine(InfoLineSerialNumber, InfoLine(InfoLineSerialNumber, "GU1"));
-        recorder.OnInfoLine(InfoLineRecordReport, InfoLine(InfoLineRecordReport, "正常"));
-        recorder.OnInfoLine(InfoLineDataFileVersion, InfoLine(InfoLineDataFileVersion, "0601"));
-        recorder.OnStateChange(13, 14);
-        for (const std::int64_t block : {10, 10, 11, 12}) {
-            Block(51, block);
-        }
-        recorder.OnStateChange(14, 15);
-        recorder.OnStateChange(15, 16);
-        for (const std::int64_t block : {13, 14, 14}) {
-            Block(50, block);
-        }
-        // What the unit reports after the transfer is not the unit before it.
-        recorder.OnInfoLine(InfoLineRecordReport, InfoLine(InfoLineRecordReport, "異常"));
-        recorder.OnMessage("區塊傳送失敗", IRunObserver::MessageKind::Error);
-        recorder.OnStateChange(16, 0);
-        now += 42'000;
-        recorder.OnRunEnded(RunKind::Update, RunOutcome::Failed);
-    }
-};
 
 }  // namespace
 
-TEST(RunRecorder, AFailedUpdateIsRecordedWithTheUnitTheBlocksAndWhereItFailed) {
-    Rig rig;
-    rig.FailingUpdate();
-    ASSERT_EQ(rig.store.begun.size(), 1u);
-    EXPECT_EQ(rig.store.begun[0].result, "running");
-    EXPECT_EQ(rig.store.begun[0].device, "/dev/ttyS3");
-    ASSERT_EQ(rig.store.completed.size(), 1u);
-    const HistoryRun& run = rig.store.completed[0];
-    EXPECT_EQ(run.id, rig.store.begun[0].id);
-    EXPECT_EQ(run.result, "failure");
-    EXPECT_EQ(run.Seconds(), 42.0);
-    EXPECT_EQ(run.unitSerial, "GU1");
-    EXPECT_EQ(run.unitRecordReport, "正常");
-    EXPECT_EQ(run.fileDataVersion, "0601");
-    // 10, 11, 12 and 13 acknowledged; 14 never was.
-    EXPECT_EQ(run.blocksWritten, 4);
-    EXPECT_EQ(run.retries, 2);
-    EXPECT_EQ(run.failureStage, "parameter transfer");
-    EXPECT_EQ(run.failureText, "區塊傳送失敗");
-    EXPECT_TRUE(rig.recorder.Recorded());
-}
+// Every fact a row has comes from the run's facts, through the start, what
+// it learnt and its end, under one id.
+TEST(RunRecorder, TheRowsOfARunAreItsFactsUnderOneId) {
+    MemoryStore store;
+    RunRecorder recorder(&store, "", "gpsupdate", "1.0.0");
+    RunFacts run = Started();
+    recorder.OnRunStarted(run);
+    run.serial = "GU1";
+    recorder.OnFactsLearned(run);
+    run.dataVersionBefore = "0512";
+    run.fileDataVersion = "0601";
+    run.blocksWritten = 4;
+    run.resends = 2;
+    run.outcome = RunOutcome::Failed;
+    run.failedStage = RunStage::ParameterTransfer;
+    run.failureText = "區塊傳送失敗";
+    run.endMs = 1'042'000;
+    run.traceFile = "/t/run-1-update-failure.jsonl";
+    recorder.OnRunEnded(run);
 
-TEST(RunRecorder, ARunTheProgramEndsItselfGetsThatResultAndTheNextRunANewRow) {
-    Rig rig;
-    rig.recorder.OnRunStarted(RunKind::ConnectionTest);
-    rig.recorder.EndOpenRun("timeout");
-    rig.recorder.EndOpenRun("failure");  // no run open: nothing
-    rig.recorder.OnRunStarted(RunKind::Scan);
-    rig.recorder.OnRunEnded(RunKind::Scan, RunOutcome::Succeeded);
-    ASSERT_EQ(rig.store.completed.size(), 2u);
-    EXPECT_EQ(rig.store.completed[0].kind, "test");
-    EXPECT_EQ(rig.store.completed[0].result, "timeout");
-    EXPECT_EQ(rig.store.completed[1].kind, "scan");
-    EXPECT_EQ(rig.store.completed[1].result, "success");
-    EXPECT_NE(rig.store.completed[0].id, rig.store.completed[1].id);
+    ASSERT_EQ(store.begun.size(), 1u);
+    ASSERT_EQ(store.updated.size(), 1u);
+    ASSERT_EQ(store.completed.size(), 1u);
+    EXPECT_EQ(store.begun[0].result, "running");
+    EXPECT_EQ(store.begun[0].device, "/dev/ttyUSB0");
+    EXPECT_EQ(store.updated[0].result, "running");
+    EXPECT_EQ(store.updated[0].unitSerial, "GU1");
+    const HistoryRun& row = store.completed[0];
+    EXPECT_EQ(row.id, store.begun[0].id);
+    EXPECT_EQ(row.id, store.updated[0].id);
+    EXPECT_EQ(row.program, "gpsupdate");
+    EXPECT_EQ(row.programVersion, "1.0.0");
+    EXPECT_EQ(row.kind, "update");
+    EXPECT_EQ(row.result, "failure");
+    EXPECT_EQ(row.Seconds(), 42.0);
+    EXPECT_EQ(row.port, 3);
+    EXPECT_EQ(row.unitSerial, "GU1");
+    EXPECT_EQ(row.unitDataVersion, "0512");
+    EXPECT_EQ(row.fileName, "/data/0601.apd");
+    EXPECT_EQ(row.fileSize, 1234);
+    EXPECT_EQ(row.fileDataVersion, "0601");
+    EXPECT_EQ(row.blocksWritten, 4);
+    EXPECT_EQ(row.retries, 2);
+    EXPECT_EQ(row.failureStage, "parameter transfer");
+    EXPECT_EQ(row.failureText, "區塊傳送失敗");
+    EXPECT_EQ(row.tracePath, "/t/run-1-update-failure.jsonl");
+    EXPECT_TRUE(recorder.Recorded());
+
+    // The next run is a new row.
+    RunFacts scan;
+    scan.kind = RunKind::Scan;
+    scan.outcome = RunOutcome::Succeeded;
+    recorder.OnRunStarted(scan);
+    recorder.OnRunEnded(scan);
+    ASSERT_EQ(store.completed.size(), 2u);
+    EXPECT_EQ(store.completed[1].kind, "scan");
+    EXPECT_EQ(store.completed[1].result, "success");
+    EXPECT_NE(store.completed[1].id, row.id);
 }
 
 TEST(RunRecorder, AStoreThatRefusesOrIsMissingLeavesTheRunUnrecordedWithTheReason) {
-    Rig rig;
+    MemoryStore store;
+    store.refuse = true;
+    RunRecorder recorder(&store, "", "gpsupdate", "1.0.0");
     std::vector<std::string> told;
-    rig.recorder.SetErrorSink([&told](const std::string& reason) { told.push_back(reason); });
-    rig.store.refuse = true;
-    rig.FailingUpdate();
-    EXPECT_FALSE(rig.recorder.Recorded());
-    EXPECT_NE(rig.recorder.Error().find("disk full"), std::string::npos) << rig.recorder.Error();
-    EXPECT_EQ(told.size(), 2u) << "both writes failed, both are told";
+    recorder.SetErrorSink([&told](const std::string& reason) { told.push_back(reason); });
+    RunFacts run = Started();
+    recorder.OnRunStarted(run);
+    recorder.OnFactsLearned(run);
+    run.outcome = RunOutcome::Succeeded;
+    recorder.OnRunEnded(run);
+    EXPECT_FALSE(recorder.Recorded());
+    EXPECT_NE(recorder.Error().find("disk full"), std::string::npos) << recorder.Error();
+    EXPECT_EQ(told.size(), 3u) << "every failed write is told";
 
-    RunRecorder none(nullptr, "the folder /x does not exist", {});
-    none.OnRunStarted(RunKind::Update);
-    none.OnRunEnded(RunKind::Update, RunOutcome::Succeeded);
+    RunRecorder none(nullptr, "the folder /x does not exist", "gpsupdate", "1.0.0");
+    none.OnRunStarted(run);
+    none.OnRunEnded(run);
     EXPECT_FALSE(none.Recorded());
     EXPECT_EQ(none.Error(), "the folder /x does not exist");
 }

@@ -43,9 +43,9 @@ TEST(CommandStages, AFileThatIsNotNewerNeedsTheOperatorsConsent) {
     const std::vector<Case> cases = {
         {"0512", "0601", false, MsgResult::Ok, RunOutcome::Succeeded},
         {"0601", "0601", true, MsgResult::Ok, RunOutcome::Succeeded},
-        {"0601", "0601", true, MsgResult::Cancel, RunOutcome::Cancelled},
+        {"0601", "0601", true, MsgResult::Cancel, RunOutcome::Skipped},
         // Only the last run of digits counts: 1.99 against 2.00 is 99 against 0.
-        {"1.99", "2.00", true, MsgResult::Cancel, RunOutcome::Cancelled},
+        {"1.99", "2.00", true, MsgResult::Cancel, RunOutcome::Skipped},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.unitVersion) + " against " + c.fileVersion);
@@ -68,7 +68,7 @@ TEST(CommandStages, AFileThatIsNotNewerNeedsTheOperatorsConsent) {
             EXPECT_EQ(shown.front().buttons, MsgButtons::OkCancel);
             EXPECT_EQ(shown.front().icon, MsgIcon::Exclamation);
         }
-        if (c.outcome == RunOutcome::Cancelled) {
+        if (c.outcome == RunOutcome::Skipped) {
             EXPECT_EQ(rig.window->MessageText(), msg::NotNewerCancelledText());
             EXPECT_EQ(rig.window->MessageKind(), kRed);
             EXPECT_FALSE(rig.Erased());

@@ -254,14 +254,14 @@ TEST(FinalCheck, TheLastBoxIsShownInIdleAndTheRunIsReportedOnceItCloses) {
         if (box.text != "資料更新完成") {
             return;
         }
-        endedWhileOpen = rig.runsEnded;
+        endedWhileOpen = static_cast<int>(rig.runs.size());
         rig.clock.AdvanceBy(3000);  // idle's entry and its timer stop run inside
         idleEntryRanInside = !rig.window->WorkingBusy() && !rig.window->OneSecTimerRunning();
     });
     ASSERT_EQ(rig.Update(), RunOutcome::Succeeded);
     EXPECT_EQ(endedWhileOpen, 0);
     EXPECT_TRUE(idleEntryRanInside);
-    EXPECT_EQ(rig.runsEnded, 1);
+    EXPECT_EQ(rig.runs.size(), 1u);
 }
 
 TEST(Transfer, AUnitPulledOutMidTransferIsReportedAndAFreshOneIsUpdated) {
@@ -302,7 +302,7 @@ TEST(ClosingCommand, APortLostBeforeTheClosingCommandEndsTheRunAtOnceWithItsFail
     // The adapter closes between the last parameter reply and the command.
     rig.line.SetPortOpen(false);
     const std::int64_t lostAtMs = rig.clock.NowMs();
-    ASSERT_TRUE(rig.clock.RunUntil([&] { return rig.runsEnded == 1; }, 60000));
+    ASSERT_TRUE(rig.clock.RunUntil([&] { return rig.runs.size() == 1; }, 60000));
     EXPECT_LT(rig.clock.NowMs() - lostAtMs, 100);
     HeadlessWindow& w = *rig.window;
     EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Failed);

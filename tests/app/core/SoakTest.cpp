@@ -197,8 +197,8 @@ void SoakOne(std::uint64_t seed, Tally& tally) {
         broken = "not idle at the end";
     } else if (*outcome == RunOutcome::Succeeded && !rig.UnitHoldsFile()) {
         broken = "success without the file in the unit's memory";
-    } else if (*outcome == RunOutcome::Cancelled && rig.Erased()) {
-        broken = "cancelled after the erase";
+    } else if (*outcome == RunOutcome::Skipped && rig.Erased()) {
+        broken = "skipped after the erase";
     } else if (absorbed && *outcome != RunOutcome::Succeeded) {
         broken = "failed although the retries absorb every fault";
     } else if (!IsEndText(rig.window->MessageText())) {
@@ -208,7 +208,7 @@ void SoakOne(std::uint64_t seed, Tally& tally) {
     if (outcome) {
         tally.succeeded += *outcome == RunOutcome::Succeeded;
         tally.failed += *outcome == RunOutcome::Failed;
-        tally.cancelled += *outcome == RunOutcome::Cancelled;
+        tally.cancelled += *outcome == RunOutcome::Skipped;
     }
     if (!broken.empty()) {
         tally.broken.push_back("seed " + std::to_string(seed) + ": " + broken + " [" + schedule +
