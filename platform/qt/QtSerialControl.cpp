@@ -16,6 +16,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
@@ -301,6 +302,7 @@ void QtSerialControl::Open() {
         port_.clearError();
         throw SerialControlError(description, kind);
     }
+    LockDevice();
     ++session_;
     receivePending_ = false;
     sendPending_ = false;
@@ -323,6 +325,24 @@ void QtSerialControl::Close() {
     sendPending_ = false;
     closePending_ = false;
     goneReason_.clear();
+}
+
+void QtSerialControl::LockDevice() {
+#if defined(Q_OS_UNIX)
+    // One run per device: the lock is on the opened device itself, so a
+    // second program (of any user, root too) is refused whatever name it
+    // opens the device by (a /dev/serial/by-id link and its target are one
+    // device). Qt's own lock is a file named after the path, and root
+    // passes the terminal's exclusive mode.
+    const int fd = static_cast<int>(port_.handle());
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        port_.close();
+        throw SerialControlError(PortName(commPort_) + " (" + device_ +
+                                     "): the port is busy, another program holds it (the device "
+                                     "is locked)",
+                                 PortFault::Busy);
+    }
+#endif
 }
 
 std::string QtSerialControl::DescribeOpenFailure(QSerialPort::SerialPortError error,

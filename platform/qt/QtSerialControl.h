@@ -106,6 +106,9 @@ class QtSerialControl final : public QObject, public ISerialControl {
     void Close();
     void ApplyLineSettings(const LineSettings& line);
     void RequestLowLatency();
+    // Takes the device for this control alone, else closes it and throws
+    // the busy fault.
+    void LockDevice();
     std::string DescribeOpenFailure(QSerialPort::SerialPortError error, PortFault& kind) const;
     void OnReadyRead();
     void OnBytesWritten(qint64 bytes);

@@ -100,6 +100,25 @@ TEST(QtSerialControl, OpenFailuresNameTheDeviceAndTheCause) {
         EXPECT_EQ(rig.comm.NewCommStats(1, true), 1);
     }
     {
+        SCOPED_TRACE("busy under another name");
+        PtyPeer peer;
+        ASSERT_TRUE(peer.Ok());
+        const std::string other = "/tmp/gpsupdate-test-by-id-" + std::to_string(::getpid());
+        ASSERT_EQ(::symlink(peer.Path().c_str(), other.c_str()), 0);
+        QtDriverRig rig(peer.Path());
+        ::setenv("GPSUPDATE_COM8", other.c_str(), 1);
+        QtSerialControl holder;
+        holder.SetCommPort(8);
+        holder.SetPortOpen(true);
+        EXPECT_EQ(rig.comm.NewCommStats(1, true, true, true), 0);
+        ASSERT_EQ(rig.boxes.Texts().size(), 1u);
+        EXPECT_TRUE(Contains(rig.boxes.Texts()[0], "the port is busy")) << rig.boxes.Texts()[0];
+        holder.SetPortOpen(false);
+        EXPECT_EQ(rig.comm.NewCommStats(1, true), 1);
+        ::unsetenv("GPSUPDATE_COM8");
+        ::unlink(other.c_str());
+    }
+    {
         SCOPED_TRACE("no device with that number");
         QtDriverRig rig("", 16);
         ::unsetenv("GPSUPDATE_COM16");
