@@ -8,10 +8,10 @@
 #   scripts/check-markdown.sh            every tracked *.md file
 #   scripts/check-markdown.sh FILE...    these files
 set -euo pipefail
-cd "$(dirname "$0")/.."
 
 files=("$@")
 if ((${#files[@]} == 0)); then
+    cd "$(dirname "$0")/.."
     mapfile -t files < <(git ls-files '*.md')
 fi
 
