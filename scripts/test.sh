@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian 12 machine (as root), builds, and runs every test
-# through CTest: first the normal build, then the sanitizer build
+# Checks the Markdown pages (no code fence left open), then sets up a fresh
+# Debian 12 machine (as root), builds, and runs every test through CTest:
+# first the normal build, then the sanitizer build
 # (AddressSanitizer + UndefinedBehaviorSanitizer), then the Windows build
 # check (the plain libraries cross-compiled with MinGW-w64, their tests run
 # under Wine; scripts/test-windows.sh).
@@ -10,6 +11,9 @@
 #   scripts/test.sh windows    only the Windows build check
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+# Before anything slow: a page whose code block swallows the rest fails here.
+bash scripts/check-markdown.sh
 
 bash scripts/setup.sh
 
