@@ -44,6 +44,8 @@ if(TARGET gpsupdate-station AND UNIX)
 endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The pages the README links to, beside it.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs DESTINATION ${CMAKE_INSTALL_DOCDIR} FILES_MATCHING PATTERN "*.md")
 
 # The install check: installs this tree into a temporary root and fails when
 # a file is missing or an installed program does not answer --version.

@@ -31,7 +31,7 @@ fail() {
   failures=$((failures + 1))
 }
 
-expected=("$prefix/share/doc/gpsupdate/README.md")
+expected=("$prefix/share/doc/gpsupdate/README.md" "$prefix/share/doc/gpsupdate/docs/operator.md")
 for program in "${programs[@]}"; do
   expected+=("$prefix/bin/$program")
 done

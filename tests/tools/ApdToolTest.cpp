@@ -211,7 +211,7 @@ TEST(ApdTool, MalformedCommandLinesAreUsageErrors) {
     EXPECT_EQ(Tool(unwritable).status, ApdTool::kFailed);
 }
 
-// The sample that the build packs is what the README promises the others.
+// The sample that the build packs is what docs/apdtool.md promises the others.
 TEST(SampleDataFile, LoadsWithTheToolsVersionAndSuitsTheListedUnitPrograms) {
     const auto out = apdtest::LoadFromFile(GPSUPDATE_SAMPLE_APD, "KQDV01.0000");
     ASSERT_TRUE(out.ok) << out.message;
