@@ -12,8 +12,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,22 +19,19 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QPixmap>
-#include <QStandardPaths>
 #include <QTimer>
 
 #include "GpsUpdateVersion.h"
-#include "HistoryOpener.h"
+#include "HistoryLocation.h"
 #include "ProgramFonts.h"
 #include "ProgramLanguage.h"
+#include "ProgramRecording.h"
 #include "QtClock.h"
 #include "QtFileDialog.h"
 #include "QtMessageBoxes.h"
 #include "QtSerialControl.h"
 #include "QtSettingsStore.h"
 #include "QtTimerFactory.h"
-#include "RunObserverFan.h"
-#include "RunRecorder.h"
-#include "RunTrace.h"
 #include "RunningCopy.h"
 #include "ServerUrl.h"
 #include "frmMain.h"
@@ -215,41 +210,18 @@ int main(int argc, char* argv[]) {
     frmMain window(services);
     messageBoxes.SetParentWindow(&window);
     fileDialog.SetParentWindow(&window);
-    // A trace of every run for support, in the per-user data folder.
-    const QString traces = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
-                           QStringLiteral("/traces");
-    const std::unique_ptr<RunTrace> trace =
-        RunTrace::ToFolder(std::filesystem::path(traces.toStdU16String()));
-    trace->SetFactsSource([&window] {
-        RunTrace::Facts facts = window.SettingFacts();
-        facts.emplace_back("program_version", gpsupdate::kVersion);
-        return facts;
-    });
-    window.SetObserver(trace.get());
-    // Every run in the history too; a history that cannot be kept is noted
-    // in the trace and leaves the runs as they are.
-    // With a history server, the runs are sent on to it as well: the
-    // option's, else the environment's, else the user's setting.
-    if (HistoryOpener::ServerChoice(historyServer).empty()) {
-        historyServer = settings.GetSetting(mduSetupOptions::AppName, "History", "Server", "");
-    }
-    const HistoryOpener::Opened history = HistoryOpener::OpenWithServer(
-        HistoryLocation::Choose(historyPath, noHistory, std::getenv(HistoryLocation::kEnvironment),
-                                HistoryOpener::DataFolder()),
-        historyServer);
-    if (!history.serverError.empty()) {
-        trace->Note("history_server", history.serverError);
-    }
-    if (history.mirror != nullptr) {
-        history.mirror->SetServerErrorSink(
-            [&trace](const std::string& reason) { trace->Note("history_server", reason); });
-    }
-    RunRecorder recorder(history.Recording(), history.error, "gpsupdate", gpsupdate::kVersion);
-    recorder.SetErrorSink([&trace](const std::string& reason) { trace->Note("history", reason); });
-    RunObserverFan observers;
-    observers.Add(trace.get());
-    observers.Add(&recorder);
-    window.SetObserver(&observers);
+    // A trace of every run for support in the per-user data folder, and a
+    // row in the history; with a history server, the runs are sent on to it
+    // as well: the option's, else the environment's, else the user's setting.
+    ProgramRecording::Options kept;
+    kept.program = "gpsupdate";
+    kept.historyFile = historyPath;
+    kept.noHistory = noHistory;
+    kept.historyServer = historyServer;
+    kept.serverSetting = settings.GetSetting(mduSetupOptions::AppName, "History", "Server", "");
+    kept.traceFolder = ProgramRecording::UserTraceFolder();
+    ProgramRecording recording(kept, &serial);
+    window.SetObserver(&recording);
     QObject::connect(&window, &frmMain::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     QObject::connect(&copy, &RunningCopy::broughtToFront, &window, [&window](const QString& file) {

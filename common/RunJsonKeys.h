@@ -22,6 +22,9 @@ inline constexpr char kKindEnd[] = "end";
 // message: the message area's text and colour (window-text, blue, red).
 inline constexpr char kText[] = "text";
 inline constexpr char kColour[] = "colour";
+inline constexpr char kColourWindowText[] = "window-text";
+inline constexpr char kColourBlue[] = "blue";
+inline constexpr char kColourRed[] = "red";
 // info: an information line, the fact it tells and its value.
 inline constexpr char kLine[] = "line";
 inline constexpr char kFact[] = "fact";
@@ -66,6 +69,14 @@ inline constexpr char kEraseBegun[] = "erase_begun";
 inline constexpr char kFailedStage[] = "failed_stage";
 inline constexpr char kFailureText[] = "failure_text";
 inline constexpr char kTrace[] = "trace";
+
+// The words of result and outcome (outcome also says "interrupted", and
+// "none" when no run was started).
+inline constexpr char kSuccess[] = "success";
+inline constexpr char kFailure[] = "failure";
+inline constexpr char kCancelled[] = "cancelled";
+inline constexpr char kSkipped[] = "skipped";
+inline constexpr char kTimeout[] = "timeout";
 
 // The facts an information line tells (info lines' "fact").
 inline constexpr char kFactFileDataVersion[] = "file_data_version";

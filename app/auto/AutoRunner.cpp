@@ -105,8 +105,13 @@ void AutoRunner::Finish(const std::string& result, int exitStatus) {
     memorySampler_.stop();
     end.peakPrivateKiB = std::max(peakPrivateKiB_, CurrentPrivateKiB());
     end.idlePrivateKiB = idlePrivateKiB_;
-    if (endHook_) {
-        endHook_(end);
+    if (recording_ != nullptr) {
+        end.run.traceFile = recording_->LastRun().traceFile;
+        end.recorded = recording_->Recorded();
+        end.historyError = recording_->HistoryError();
+        if (end.historyError.empty() && !end.recorded) {
+            end.historyError = "no run was started";
+        }
     }
     report_.WriteEnd(end);
 

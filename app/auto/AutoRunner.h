@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -9,6 +7,7 @@
 #include "AutoOptions.h"
 #include "IRunObserver.h"
 #include "JsonReport.h"
+#include "RunRecording.h"
 
 class AutoApplication;
 class frmMain;
@@ -41,8 +40,9 @@ class AutoRunner final : public QObject, public IRunObserver {
     int ExitStatus() const { return exitStatus_; }
 
     void OnRunEnded(const RunFacts& run) override;
-    // Called with the end line before it is written, to add what others know.
-    void SetEndHook(std::function<void(JsonReport::End&)> hook) { endHook_ = std::move(hook); }
+    // The end line says whether the run is in `recording`'s history and
+    // names its trace; the runner comes after it among the observers.
+    void ReportRecording(const RunRecording& recording) { recording_ = &recording; }
 
   signals:
     void finished(int exitStatus);
@@ -65,5 +65,5 @@ class AutoRunner final : public QObject, public IRunObserver {
     RunFacts run_;  // of the run that ended
     bool done_ = false;
     int exitStatus_ = 1;
-    std::function<void(JsonReport::End&)> endHook_;
+    const RunRecording* recording_ = nullptr;
 };

@@ -3,9 +3,6 @@
 // lines. See AutoOptions::Usage.
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,16 +15,14 @@
 #include "AutoOptions.h"
 #include "AutoRunner.h"
 #include "GpsUpdateVersion.h"
-#include "HistoryOpener.h"
 #include "JsonReport.h"
 #include "MemorySettingsStore.h"
 #include "ProgramFonts.h"
+#include "ProgramRecording.h"
 #include "QtClock.h"
 #include "QtSerialControl.h"
 #include "QtTimerFactory.h"
 #include "RunObserverFan.h"
-#include "RunRecorder.h"
-#include "RunTrace.h"
 #include "ScriptedFileDialog.h"
 #include "frmMain.h"
 #include "mduGlobalModule.h"
@@ -101,47 +96,19 @@ int main(int argc, char* argv[]) {
     const auto nowMs = [&since] { return static_cast<std::int64_t>(since.elapsed()); };
     JsonReport report(stdout, nowMs, QApplication::applicationDisplayName().toStdString());
     AutoRunner runner(app, window, report, options, since);
+    // The history is opened before the run, whose end line says whether it
+    // was recorded.
+    ProgramRecording::Options kept;
+    kept.program = "gpsupdate-auto";
+    kept.historyFile = options.history;
+    kept.noHistory = options.noHistory;
+    kept.historyServer = options.historyServer;
+    kept.traceFile = options.trace;
+    ProgramRecording recording(kept, &serial);
+    runner.ReportRecording(recording);
     RunObserverFan observers;
     observers.Add(&report);
-    std::unique_ptr<RunTrace> trace;
-    if (!options.trace.empty()) {
-        const std::u8string path(options.trace.begin(), options.trace.end());
-        trace = RunTrace::ToFile(std::filesystem::path(path));
-        trace->SetFactsSource([&window] {
-            RunTrace::Facts facts = window.SettingFacts();
-            facts.emplace_back("program_version", gpsupdate::kVersion);
-            return facts;
-        });
-        observers.Add(trace.get());
-    }
-    // The history of runs: before the runner, whose end line says whether
-    // the run was recorded.
-    const HistoryOpener::Opened history = HistoryOpener::OpenWithServer(
-        HistoryLocation::Choose(options.history, options.noHistory,
-                                std::getenv(HistoryLocation::kEnvironment),
-                                HistoryOpener::DataFolder()),
-        options.historyServer);
-    if (history.mirror != nullptr) {
-        history.mirror->SetServerErrorSink([&trace](const std::string& reason) {
-            if (trace) {
-                trace->Note("history_server", reason);
-            }
-        });
-    }
-    RunRecorder recorder(history.Recording(), history.error, "gpsupdate-auto", gpsupdate::kVersion);
-    recorder.SetErrorSink([&trace](const std::string& reason) {
-        if (trace) {
-            trace->Note("history", reason);
-        }
-    });
-    observers.Add(&recorder);
-    runner.SetEndHook([&recorder](JsonReport::End& end) {
-        end.recorded = recorder.Recorded();
-        end.historyError = recorder.Error();
-        if (end.historyError.empty() && !end.recorded) {
-            end.historyError = "no run was started";
-        }
-    });
+    observers.Add(&recording);
     observers.Add(&runner);
     window.SetObserver(&observers);
 

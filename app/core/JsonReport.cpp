@@ -10,11 +10,11 @@ JsonReport::JsonReport(std::FILE* out, Clock nowMs, std::string title)
 const char* JsonReport::ColourName(MessageKind kind) {
     switch (kind) {
         case MessageKind::Information:
-            return "window-text";
+            return runjson::kColourWindowText;
         case MessageKind::Success:
-            return "blue";
+            return runjson::kColourBlue;
         case MessageKind::Error:
-            return "red";
+            return runjson::kColourRed;
     }
     return "?";
 }
@@ -178,8 +178,8 @@ void JsonReport::WriteEnd(const End& end) {
     }
     if (run.failedStage != RunStage::None) {
         line.Add(kFailedStage, RunStageName(run.failedStage));
-        fact(kFailureText, run.failureText);
     }
+    fact(kFailureText, run.failureText);
     fact(kTrace, run.traceFile);
     Write(line);
 }

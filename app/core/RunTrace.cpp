@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "JsonLine.h"
+#include "JsonReport.h"
 
 namespace {
 
@@ -15,18 +16,6 @@ bool IsBlockWrite(std::int32_t code) {
     return code == 49 || code == 50 || code == 51;
 }
 constexpr std::size_t kBlockHeadBytes = 6;  // head code, command, address, length
-
-const char* ColourName(IRunObserver::MessageKind kind) {
-    switch (kind) {
-        case IRunObserver::MessageKind::Information:
-            return "window-text";
-        case IRunObserver::MessageKind::Success:
-            return "blue";
-        case IRunObserver::MessageKind::Error:
-            return "red";
-    }
-    return "?";
-}
 
 std::string LocalTime(const char* format) {
     const std::time_t now = std::time(nullptr);
@@ -54,6 +43,9 @@ std::unique_ptr<RunTrace> RunTrace::ToFile(const std::filesystem::path& file) {
     std::unique_ptr<RunTrace> trace(new RunTrace());
     trace->file_ = file;
     trace->out_.open(file, std::ios::out | std::ios::app | std::ios::binary);
+    if (!trace->out_.is_open()) {
+        trace->file_.clear();
+    }
     return trace;
 }
 
@@ -93,6 +85,10 @@ void RunTrace::Open(RunKind kind) {
     std::snprintf(number, sizeof number, "%02d", std::clamp(last + 1, 1, 99));
     file_ = folder_ / (stem + number + "-" + RunKindName(kind) + "-running.jsonl");
     out_.open(file_, std::ios::out | std::ios::binary);
+    if (!out_.is_open()) {
+        file_.clear();
+        return;
+    }
     Prune();
 }
 
@@ -152,11 +148,9 @@ void RunTrace::OnRunStarted(const RunFacts& run) {
         start.Add("file", run.fileName)
             .Add("file_size", run.fileSize < 0 ? std::string() : std::to_string(run.fileSize));
     }
-    if (factsSource_) {
-        for (const auto& [name, value] : factsSource_()) {
-            start.Add(name, std::string_view(value));
-        }
-    }
+    start.Add("device_description",
+              ports_ != nullptr ? ports_->DescribePort(run.port).description : std::string());
+    start.Add("program_version", programVersion_);
     Write(start, true);
 }
 
@@ -171,7 +165,7 @@ void RunTrace::OnRunEnded(const RunFacts& run) {
         end.Add("blocks_written", run.blocksWritten).Add("resends", run.resends);
     }
     Write(end, true);
-    if (!folder_.empty()) {
+    if (!folder_.empty() && !file_.empty()) {
         out_.close();
         // The result in the name: the file to send in is easy to find.
         const std::string name = file_.filename().string();
@@ -195,7 +189,7 @@ void RunTrace::OnStateChange(std::int32_t from, std::int32_t to) {
 }
 
 void RunTrace::OnMessage(const std::string& text, MessageKind kind) {
-    Write(Line("message").Add("text", text).Add("colour", ColourName(kind)), true);
+    Write(Line("message").Add("text", text).Add("colour", JsonReport::ColourName(kind)), true);
 }
 
 void RunTrace::OnInfoLine(int line, const std::string& text, const std::string& /*value*/) {

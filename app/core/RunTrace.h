@@ -4,13 +4,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "IRunObserver.h"
+#include "ISerialControl.h"
 
 class JsonLine;
 
@@ -25,7 +24,6 @@ class JsonLine;
 class RunTrace final : public IRunObserver {
   public:
     static constexpr int kRunsKept = 20;
-    using Facts = std::vector<std::pair<std::string, std::string>>;
 
     // One file per run in `folder` (created when missing), named after the
     // run's start, kind and result (run-<date>-<time>-<nn>-<kind>-<result>;
@@ -40,12 +38,17 @@ class RunTrace final : public IRunObserver {
 
     ~RunTrace() override;
 
-    // The file of the run under way or of the last run.
+    // The file of the run under way or of the last run, under its final
+    // name once the run has ended; empty when it could not be written.
     const std::filesystem::path& CurrentFile() const { return file_; }
 
-    // What the run-start line records beside the run's own facts (the
-    // program's version, the device's description), asked for at each start.
-    void SetFactsSource(std::function<Facts()> source) { factsSource_ = std::move(source); }
+    // What the run-start line records beside the run's own facts: the
+    // program's version, and what `ports` (nullptr: nothing) describes of the
+    // device behind the run's port.
+    void SetProgram(std::string version, const platform::ISerialControl* ports) {
+        programVersion_ = std::move(version);
+        ports_ = ports;
+    }
 
     void OnRunStarted(const RunFacts& run) override;
     void OnRunEnded(const RunFacts& run) override;
@@ -75,7 +78,8 @@ class RunTrace final : public IRunObserver {
     // (the per-block frames).
     void Write(const JsonLine& line, bool flush);
 
-    std::function<Facts()> factsSource_;
+    std::string programVersion_;
+    const platform::ISerialControl* ports_ = nullptr;
     std::filesystem::path folder_;  // empty: one file
     int keep_ = kRunsKept;
     std::filesystem::path file_;

@@ -1,6 +1,7 @@
 #include "StationReport.h"
 
 #include "JsonLine.h"
+#include "StationJsonKeys.h"
 
 namespace {
 
@@ -18,15 +19,15 @@ StationReport::StationReport(std::FILE* out, bool json, const Station& station)
 const char* StationReport::ResultName(StationTile::Result result) {
     switch (result) {
         case StationTile::Result::Success:
-            return "success";
+            return runjson::kSuccess;
         case StationTile::Result::Failure:
-            return "failure";
+            return runjson::kFailure;
         case StationTile::Result::Skipped:
-            return "skipped";
+            return runjson::kSkipped;
         case StationTile::Result::None:
             break;
     }
-    return "none";
+    return stationjson::kResultNone;
 }
 
 void StationReport::Put(const std::string& text) {
@@ -38,11 +39,12 @@ void StationReport::RunStarted(std::int64_t nowMs, int port, RunRequest::Action 
     const bool update = action == RunRequest::Action::Update;
     if (json_) {
         Put(JsonLine()
-                .Add("t_ms", nowMs)
-                .Add("kind", "start")
-                .Add("port", port)
-                .Add("action", update ? "update" : "test")
-                .Add("device", station_.Tile(port).Device())
+                .Add(runjson::kTime, nowMs)
+                .Add(runjson::kKind, stationjson::kKindStart)
+                .Add(runjson::kPort, port)
+                .Add(stationjson::kAction,
+                     update ? stationjson::kActionUpdate : stationjson::kActionTest)
+                .Add(runjson::kDevice, station_.Tile(port).Device())
                 .Text());
     } else if (update) {
         Put("COM" + std::to_string(port) + " (" + station_.Tile(port).Device() +
@@ -54,16 +56,16 @@ void StationReport::RunEnded(std::int64_t nowMs, const Station::Record& record) 
     const StationTile& tile = station_.Tile(record.port);
     if (json_) {
         Put(JsonLine()
-                .Add("t_ms", nowMs)
-                .Add("kind", "end")
-                .Add("port", record.port)
-                .Add("result", ResultName(record.result))
-                .Add("text", record.text)
-                .Add("serial", record.serial)
-                .Add("program_version", tile.ProgramVersion())
-                .Add("data_version_before", tile.DataVersionBefore())
-                .Add("data_version_after", tile.DataVersionAfter())
-                .AddFixed("seconds", record.seconds, 3)
+                .Add(runjson::kTime, nowMs)
+                .Add(runjson::kKind, runjson::kKindEnd)
+                .Add(runjson::kPort, record.port)
+                .Add(runjson::kResult, ResultName(record.result))
+                .Add(runjson::kText, record.text)
+                .Add(runjson::kSerial, record.serial)
+                .Add(runjson::kProgramVersion, tile.ProgramVersion())
+                .Add(runjson::kDataVersionBefore, tile.DataVersionBefore())
+                .Add(runjson::kDataVersionAfter, tile.DataVersionAfter())
+                .AddFixed(runjson::kSeconds, record.seconds, 3)
                 .Text());
         return;
     }
@@ -75,10 +77,10 @@ void StationReport::RunEnded(std::int64_t nowMs, const Station::Record& record) 
 void StationReport::Waiting(std::int64_t nowMs, int port, const std::string& reason) {
     if (json_) {
         Put(JsonLine()
-                .Add("t_ms", nowMs)
-                .Add("kind", "waiting")
-                .Add("port", port)
-                .Add("text", reason)
+                .Add(runjson::kTime, nowMs)
+                .Add(runjson::kKind, stationjson::kKindWaiting)
+                .Add(runjson::kPort, port)
+                .Add(runjson::kText, reason)
                 .Text());
     } else {
         Put("COM" + std::to_string(port) + ": " + reason + "\n");
@@ -101,13 +103,13 @@ void StationReport::Summary(std::int64_t nowMs) {
     }
     if (json_) {
         Put(JsonLine()
-                .Add("t_ms", nowMs)
-                .Add("kind", "summary")
-                .Add("running", count)
-                .Add("done", station_.Done())
-                .Add("failed", station_.Failed())
-                .Add("skipped", station_.Skipped())
-                .Add("progress", running)
+                .Add(runjson::kTime, nowMs)
+                .Add(runjson::kKind, stationjson::kKindSummary)
+                .Add(stationjson::kRunning, count)
+                .Add(stationjson::kDone, station_.Done())
+                .Add(stationjson::kFailed, station_.Failed())
+                .Add(stationjson::kSkipped, station_.Skipped())
+                .Add(stationjson::kProgress, running)
                 .Text());
     } else {
         Put("[" + Fixed(static_cast<double>(nowMs) / 1000.0, 0) + " s] done " +
@@ -122,29 +124,29 @@ void StationReport::Final(std::int64_t nowMs, double maxStallMs, std::int64_t ma
     if (json_) {
         for (const Station::Record& record : records) {
             Put(JsonLine()
-                    .Add("t_ms", nowMs)
-                    .Add("kind", "result")
-                    .Add("port", record.port)
-                    .Add("serial", record.serial)
-                    .Add("result", ResultName(record.result))
-                    .AddFixed("seconds", record.seconds, 3)
-                    .AddFixed("run_max_stall_ms", record.runMaxStallMs, 1)
+                    .Add(runjson::kTime, nowMs)
+                    .Add(runjson::kKind, stationjson::kKindResult)
+                    .Add(runjson::kPort, record.port)
+                    .Add(runjson::kSerial, record.serial)
+                    .Add(runjson::kResult, ResultName(record.result))
+                    .AddFixed(runjson::kSeconds, record.seconds, 3)
+                    .AddFixed(stationjson::kRunMaxStallMs, record.runMaxStallMs, 1)
                     .Text());
         }
         Put(JsonLine()
-                .Add("t_ms", nowMs)
-                .Add("kind", "station")
-                .Add("done", station_.Done())
-                .Add("failed", station_.Failed())
-                .Add("skipped", station_.Skipped())
-                .AddFixed("seconds", static_cast<double>(nowMs) / 1000.0, 3)
+                .Add(runjson::kTime, nowMs)
+                .Add(runjson::kKind, stationjson::kKindStation)
+                .Add(stationjson::kDone, station_.Done())
+                .Add(stationjson::kFailed, station_.Failed())
+                .Add(stationjson::kSkipped, station_.Skipped())
+                .AddFixed(runjson::kSeconds, static_cast<double>(nowMs) / 1000.0, 3)
                 .AddFixed(
-                    "runs_seconds",
+                    stationjson::kRunsSeconds,
                     static_cast<double>(station_.LastEndMs() - station_.FirstStartMs()) / 1000.0, 3)
-                .AddFixed("max_stall_ms", maxStallMs, 1)
-                .Add("max_stall_at_ms", maxStallAtMs)
-                .AddFixed("cpu_station_s", cpuSelfSeconds, 3)
-                .AddFixed("cpu_children_s", cpuChildrenSeconds, 3)
+                .AddFixed(runjson::kMaxStallMs, maxStallMs, 1)
+                .Add(stationjson::kMaxStallAtMs, maxStallAtMs)
+                .AddFixed(stationjson::kCpuStationSeconds, cpuSelfSeconds, 3)
+                .AddFixed(stationjson::kCpuChildrenSeconds, cpuChildrenSeconds, 3)
                 .Text());
         return;
     }

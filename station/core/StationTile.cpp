@@ -1,5 +1,6 @@
 #include "StationTile.h"
 
+#include "RunJsonKeys.h"
 #include "StationTexts.h"
 
 namespace {
@@ -20,7 +21,7 @@ void StationTile::BeginRun(RunRequest::Action action, std::int64_t nowMs) {
     startMs_ = nowMs;
     lastLineMs_ = nowMs;
     lastLine_.clear();
-    endResult_.clear();
+    endOutcome_.clear();
     endSeconds_ = -1;
     runStallMs_ = -1;
     stopReason_.clear();
@@ -29,7 +30,6 @@ void StationTile::BeginRun(RunRequest::Action action, std::int64_t nowMs) {
         // A test only looks for a unit: the last update's result stays shown.
         unitAnswered_ = false;
         polledSerial_.clear();
-        pollFailure_.clear();
         return;
     }
     result_ = Result::None;
@@ -49,117 +49,121 @@ void StationTile::BeginRun(RunRequest::Action action, std::int64_t nowMs) {
 }
 
 void StationTile::ApplyLine(const std::string& line, std::int64_t nowMs) {
+    using namespace runjson;
     lastLineMs_ = nowMs;
     lastLine_ = WithoutLineEnd(line);
     const std::optional<JsonFields> fields = JsonFields::Parse(lastLine_);
     if (!fields) {
         return;
     }
-    const std::string kind = fields->Text("kind");
-    if (kind == "end") {
+    const std::string kind = fields->Text(kKind);
+    if (kind == kKindEnd) {
         ApplyEnd(*fields);
         return;
     }
     if (action_ == RunRequest::Action::Test) {
-        if (kind == "info" && fields->Text("fact") == "serial") {
-            polledSerial_ = fields->Text("value");
-        } else if (kind == "message" && fields->Text("colour") == "red") {
-            pollFailure_ = fields->Text("text");
+        if (kind == kKindInfo && fields->Text(kFact) == kFactSerial) {
+            polledSerial_ = fields->Text(kValue);
         }
         return;
     }
-    if (kind == "message") {
-        message_ = fields->Text("text");
-        messageRed_ = fields->Text("colour") == "red";
-        if (messageRed_) {
-            failureText_ = message_;
-        }
-    } else if (kind == "info") {
-        const std::string fact = fields->Text("fact");
-        const std::string value = fields->Text("value");
-        if (fact == "serial") {
+    if (kind == kKindMessage) {
+        message_ = fields->Text(kText);
+        messageRed_ = fields->Text(kColour) == kColourRed;
+    } else if (kind == kKindInfo) {
+        const std::string fact = fields->Text(kFact);
+        const std::string value = fields->Text(kValue);
+        if (fact == kFactSerial) {
             serial_ = value;
-        } else if (fact == "program_version") {
+        } else if (fact == kFactProgramVersion) {
             programVersion_ = value;
-        } else if (fact == "data_version") {
+        } else if (fact == kFactDataVersion) {
             dataVersionBefore_ = value;
-        } else if (fact == "file_data_version") {
+        } else if (fact == kFactFileDataVersion) {
             fileDataVersion_ = value;
         }
-    } else if (kind == "progress") {
-        progressValue_ = static_cast<int>(fields->Number("value"));
-        progressMax_ = static_cast<int>(fields->Number("max"));
-    } else if (kind == "percent") {
-        percent_ = fields->Text("text");
-    } else if (kind == "clock") {
-        clock_ = fields->Text("text");
+    } else if (kind == kKindProgress) {
+        progressValue_ = static_cast<int>(fields->Number(kValue));
+        progressMax_ = static_cast<int>(fields->Number(kMax));
+    } else if (kind == kKindPercent) {
+        percent_ = fields->Text(kText);
+    } else if (kind == kKindClock) {
+        clock_ = fields->Text(kText);
     }
 }
 
 void StationTile::ApplyEnd(const JsonFields& fields) {
-    endResult_ = fields.Text("result");
-    endSeconds_ = fields.Real("seconds", -1);
-    runStallMs_ = fields.Real("max_stall_ms", -1);
-    if (action_ == RunRequest::Action::Test) {
-        if (fields.Has("serial")) {
-            polledSerial_ = fields.Text("serial");
-        }
-        return;
-    }
+    using namespace runjson;
+    // An end line that does not say how the run ended tells nothing: the
+    // run then ended without a result, as when no end line came.
+    endOutcome_ = fields.Text(kOutcome);
+    endSeconds_ = fields.Real(kSeconds, -1);
+    runStallMs_ = fields.Real(kMaxStallMs, -1);
     const auto take = [&fields](const char* key, std::string& into) {
         if (fields.Has(key)) {
             into = fields.Text(key);
         }
     };
-    take("serial", serial_);
-    take("program_version", programVersion_);
-    take("data_version_before", dataVersionBefore_);
-    take("file_data_version", fileDataVersion_);
-    take("data_version_after", dataVersionAfter_);
+    if (action_ == RunRequest::Action::Test) {
+        take(kSerial, polledSerial_);
+        return;
+    }
+    take(kSerial, serial_);
+    take(kProgramVersion, programVersion_);
+    take(kDataVersionBefore, dataVersionBefore_);
+    take(kFileDataVersion, fileDataVersion_);
+    take(kDataVersionAfter, dataVersionAfter_);
+    take(kFailureText, failureText_);
 }
 
 void StationTile::EndRun(const ChildExit& exit, std::int64_t nowMs) {
     phase_ = Phase::Idle;
     const bool endedWell = !exit.crashed && stopReason_.empty();
     if (action_ == RunRequest::Action::Test) {
-        unitAnswered_ = endedWell && exit.code == 0 && endResult_ == "success";
+        unitAnswered_ = endedWell && exit.code == 0 && endOutcome_ == runjson::kSuccess;
         return;
     }
     seconds_ = endSeconds_ >= 0 ? endSeconds_ : static_cast<double>(nowMs - startMs_) / 1000.0;
     const std::string lastLine = lastLine_.empty() ? std::string("-") : lastLine_;
     if (!stopReason_.empty()) {
-        result_ = Result::Failure;
-        resultText_ = stopReason_;
+        Fail(stopReason_);
     } else if (exit.crashed) {
-        result_ = Result::Failure;
-        resultText_ = "gpsupdate-auto 被訊號 " + std::to_string(exit.code) + " 結束" +
-                      (exit.error.empty() ? "" : " (" + exit.error + ")") + "；最後一行：" +
-                      lastLine;
-    } else if (endResult_.empty()) {
-        result_ = Result::Failure;
-        resultText_ = std::string(StationTexts::NoEndLine) + " (結束狀態 " +
-                      std::to_string(exit.code) + ")；最後一行：" + lastLine;
-    } else if (endResult_ == "success" && exit.code == 0) {
+        Fail("gpsupdate-auto 被訊號 " + std::to_string(exit.code) + " 結束" +
+             (exit.error.empty() ? "" : " (" + exit.error + ")") + "；最後一行：" + lastLine);
+    } else if (endOutcome_.empty()) {
+        Fail(std::string(StationTexts::NoEndLine) + " (結束狀態 " + std::to_string(exit.code) +
+             ")；最後一行：" + lastLine);
+    } else {
+        TakeOutcome(exit.code);
+    }
+}
+
+void StationTile::TakeOutcome(int exitCode) {
+    using namespace runjson;
+    if (endOutcome_ == kSuccess && exitCode == 0) {
         result_ = Result::Success;
         resultText_ = StationTexts::Success;
         if (dataVersionAfter_.empty()) {
             dataVersionAfter_ = fileDataVersion_;
         }
-    } else if (endResult_ == "cancelled" && !dataVersionBefore_.empty()) {
-        // The only question an update asks: the unit's data is not older
-        // than the file's, and the run was told not to go on.
+    } else if (endOutcome_ == kSkipped) {
+        // The unit's data was not older than the file's, and the run was
+        // told not to go on: nothing changed on the unit.
         result_ = Result::Skipped;
         resultText_ = StationTexts::Skipped;
     } else {
-        result_ = Result::Failure;
-        resultText_ = !failureText_.empty()     ? failureText_
-                      : endResult_ == "timeout" ? std::string("逾時")
-                                                : std::string(StationTexts::Failure);
+        Fail(!failureText_.empty()       ? failureText_
+             : endOutcome_ == kTimeout   ? std::string(StationTexts::TimedOut)
+             : endOutcome_ == kCancelled ? std::string(StationTexts::Cancelled)
+                                         : std::string(StationTexts::Failure));
     }
-    if (result_ == Result::Failure) {
-        message_ = resultText_;
-        messageRed_ = true;
-    }
+}
+
+void StationTile::Fail(const std::string& text) {
+    result_ = Result::Failure;
+    resultText_ = text;
+    message_ = text;
+    messageRed_ = true;
 }
 
 void StationTile::SetWaiting(Phase phase, const std::string& reason) {

@@ -53,8 +53,10 @@ class StationTile {
     const std::string& DataVersionBefore() const { return dataVersionBefore_; }
     const std::string& DataVersionAfter() const { return dataVersionAfter_; }
     const std::string& FileDataVersion() const { return fileDataVersion_; }
+    // The run's last message, and whether the window showed it in red (after
+    // a failure: its text, in red).
     const std::string& Message() const { return message_; }
-    bool MessageIsError() const { return messageRed_; }
+    bool MessageInRed() const { return messageRed_; }
     int ProgressValue() const { return progressValue_; }
     int ProgressMax() const { return progressMax_; }
     const std::string& PercentText() const { return percent_; }
@@ -71,6 +73,9 @@ class StationTile {
 
   private:
     void ApplyEnd(const JsonFields& fields);
+    // The result as the end line's outcome says, with the child's exit code.
+    void TakeOutcome(int exitCode);
+    void Fail(const std::string& text);
 
     int port_;
     Phase phase_ = Phase::Idle;
@@ -79,7 +84,6 @@ class StationTile {
     std::string resultText_;
     bool unitAnswered_ = false;
     std::string polledSerial_;
-    std::string pollFailure_;  // why the last test found no unit
     std::string device_;
     std::string serial_;
     std::string programVersion_;
@@ -88,7 +92,7 @@ class StationTile {
     std::string fileDataVersion_;
     std::string message_;
     bool messageRed_ = false;
-    std::string failureText_;  // the last red message of the run
+    std::string failureText_;  // the end line's
     int progressValue_ = 0;
     int progressMax_ = 0;
     std::string percent_;
@@ -100,8 +104,8 @@ class StationTile {
     double seconds_ = 0;
     std::string trace_;
     std::string stopReason_;
-    // From the end line: "" until it came.
-    std::string endResult_;
+    // From the end line: its outcome, "" until it came.
+    std::string endOutcome_;
     double endSeconds_ = -1;
     double runStallMs_ = -1;
 };

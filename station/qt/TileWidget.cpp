@@ -107,7 +107,7 @@ void TileWidget::Show(const StationTile& tile, bool busy) {
         message = QString::fromUtf8(StationTexts::Polling);
     }
     message_->setText(message);
-    message_->setStyleSheet(tile.MessageIsError() && tile.CurrentPhase() == Phase::Idle
+    message_->setStyleSheet(tile.MessageInRed() && tile.CurrentPhase() == Phase::Idle
                                 ? QStringLiteral("color: #c62828;")
                                 : QString());
     progress_->setMaximum(std::max(tile.ProgressMax(), 1));

@@ -86,14 +86,19 @@ Update RunUpdate(const std::string& file, const std::vector<std::string>& histor
 
 }  // namespace
 
-TEST(HistoryAutomation, AnUpdateIsRecordedWithTheUnitTheFileAndItsBlocks) {
+TEST(HistoryAutomation, AnUpdateIsRecordedWithTheUnitTheFileItsBlocksAndItsTrace) {
     const std::string file = DataFile();
     const fs::path history = Folder() / "good.sqlite";
-    const Update update = RunUpdate(file, {"--history", history.string()});
+    const fs::path trace = Folder() / "good-trace.jsonl";
+    const Update update =
+        RunUpdate(file, {"--history", history.string(), "--trace", trace.string()});
     EXPECT_EQ(update.status, 0) << update.end;
     EXPECT_NE(update.end.find(R"("result":"success")"), std::string::npos) << update.end;
     EXPECT_NE(update.end.find(R"("recorded":true,"history_error":"")"), std::string::npos)
         << update.end;
+    EXPECT_NE(update.end.find(R"("trace":")" + trace.string() + "\""), std::string::npos)
+        << update.end;
+    EXPECT_TRUE(fs::exists(trace));
 
     ChildProcess list(GPSUPDATE_HISTORY_PATH, {"--history", history.string(), "list", "--json"});
     ASSERT_EQ(list.Wait(10000), 0) << list.Errors(1000);
@@ -104,7 +109,8 @@ TEST(HistoryAutomation, AnUpdateIsRecordedWithTheUnitTheFileAndItsBlocks) {
              R"("program":"gpsupdate-auto")", R"("unit_serial":"GU48A0012345")",
              R"("unit_program_version":"GPSP01.2000")", R"("unit_data_version":"0512")",
              R"("blocks_written":45,"retries":0)",
-             R"("file_size":)" + std::to_string(fs::file_size(file)) + ","}) {
+             R"("file_size":)" + std::to_string(fs::file_size(file)) + ",",
+             R"("trace_path":")" + trace.string() + "\""}) {
         EXPECT_NE(rows[0].find(field), std::string::npos) << field << "\n" << rows[0];
     }
 }

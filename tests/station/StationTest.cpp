@@ -16,8 +16,8 @@ using Action = RunRequest::Action;
 using Phase = StationTile::Phase;
 using Result = StationTile::Result;
 
-const std::string kSuccess = R"({"t_ms":9,"kind":"end","result":"success"})";
-const std::string kFailure = R"({"t_ms":9,"kind":"end","result":"failure"})";
+const std::string kSuccess = R"({"t_ms":9,"kind":"end","result":"success","outcome":"success"})";
+const std::string kFailure = R"({"t_ms":9,"kind":"end","result":"failure","outcome":"failure"})";
 
 std::string Serial(const std::string& serial) {
     return R"({"t_ms":1,"kind":"info","line":2,"text":"x","fact":"serial","value":")" + serial +
@@ -187,8 +187,7 @@ TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
     rig.Poll(3, "B");  // the next unit, already current: skipped
     const auto id = rig.Newest(3);
     rig.launcher.Line(
-        id, R"({"t_ms":1,"kind":"info","line":1,"text":"x","fact":"data_version","value":"0601"})");
-    rig.launcher.Line(id, R"({"t_ms":2,"kind":"end","result":"cancelled","serial":"B"})");
+        id, R"({"t_ms":2,"kind":"end","result":"cancelled","outcome":"skipped","serial":"B"})");
     rig.launcher.Exit(id, {false, 1, ""});
     EXPECT_EQ(tile.LastResult(), Result::Skipped);
     EXPECT_EQ(rig.station->Skipped(), 1);

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +18,42 @@ using Result = StationTile::Result;
 
 std::string Line(const std::string& kind, const std::string& rest) {
     return R"({"t_ms":5,"kind":")" + kind + "\"" + (rest.empty() ? "" : "," + rest) + "}";
+}
+
+// The lines gpsupdate-auto's report writes.
+std::vector<std::string> Written(const std::function<void(JsonReport&)>& write) {
+    std::FILE* out = std::tmpfile();
+    EXPECT_NE(out, nullptr);
+    if (out == nullptr) {
+        return {};
+    }
+    JsonReport report(
+        out, [] { return std::int64_t{7}; }, "gpsupdate");
+    write(report);
+    std::rewind(out);
+    std::vector<std::string> lines;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, out) != nullptr) {
+        lines.emplace_back(buffer);
+    }
+    std::fclose(out);
+    return lines;
+}
+
+// The end line of an update that ended so.
+std::string EndLine(const std::string& result, RunOutcome outcome,
+                    const std::string& failureText = "") {
+    JsonReport::End end;
+    end.result = result;
+    end.run.kind = RunKind::Update;
+    end.run.outcome = outcome;
+    end.run.failureText = failureText;
+    if (outcome == RunOutcome::Failed) {
+        end.run.failedStage = RunStage::FlashTransfer;
+    }
+    const std::vector<std::string> lines =
+        Written([&end](JsonReport& report) { report.WriteEnd(end); });
+    return lines.empty() ? std::string() : lines.front();
 }
 
 }  // namespace
@@ -40,45 +76,32 @@ TEST(JsonFields, ReadsTheRunnersLinesAndRefusesOthers) {
 // The runner's own report, read back: every fact the tile shows comes as a
 // field of its own.
 TEST(StationTile, ShowsWhatTheRunnersReportSays) {
-    const std::filesystem::path path =
-        std::filesystem::temp_directory_path() / "gpsupdate-station-report.jsonl";
-    std::FILE* out = std::fopen(path.string().c_str(), "w+b");
-    ASSERT_NE(out, nullptr);
-    JsonReport report(
-        out, [] { return std::int64_t{7}; }, "gpsupdate");
-    const auto info = [&report](int line, const std::string& value) {
-        report.OnInfoLine(line, std::string(mduCommonMessage::InfoLineLabels[line]) + " " + value,
-                          value);
-    };
-    info(mduCommonMessage::InfoLineDataFileVersion, "0601");
-    info(mduCommonMessage::InfoLineSerialNumber, "GU48A0012345");
-    info(mduCommonMessage::InfoLineProgramVersion, "GPSP01.2000");
-    info(mduCommonMessage::InfoLineUnitDataVersion, "0512");
-    report.OnMessage("寫入資料中", IRunObserver::MessageKind::Information);
-    report.OnProgress(700, 1400);
-    report.OnPercent("50.0%");
-    report.OnClock("01 : 05");
-    JsonReport::End end;
-    end.result = "success";
-    end.run.kind = RunKind::Update;
-    end.run.outcome = RunOutcome::Succeeded;
-    end.run.port = 3;
-    end.run.serial = "GU48A0012345";
-    end.run.programVersion = "GPSP01.2000";
-    end.run.dataVersionBefore = "0512";
-    end.run.fileDataVersion = "0601";
-    end.run.dataVersionAfter = "0601";
-    end.seconds = 65.5;
-    report.WriteEnd(end);
-
-    std::rewind(out);
-    std::vector<std::string> lines;
-    char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, out) != nullptr) {
-        lines.emplace_back(buffer);
-    }
-    std::fclose(out);
-    std::filesystem::remove(path);
+    const std::vector<std::string> lines = Written([](JsonReport& report) {
+        const auto info = [&report](int line, const std::string& value) {
+            report.OnInfoLine(
+                line, std::string(mduCommonMessage::InfoLineLabels[line]) + " " + value, value);
+        };
+        info(mduCommonMessage::InfoLineDataFileVersion, "0601");
+        info(mduCommonMessage::InfoLineSerialNumber, "GU48A0012345");
+        info(mduCommonMessage::InfoLineProgramVersion, "GPSP01.2000");
+        info(mduCommonMessage::InfoLineUnitDataVersion, "0512");
+        report.OnMessage("寫入資料中", IRunObserver::MessageKind::Information);
+        report.OnProgress(700, 1400);
+        report.OnPercent("50.0%");
+        report.OnClock("01 : 05");
+        JsonReport::End end;
+        end.result = "success";
+        end.run.kind = RunKind::Update;
+        end.run.outcome = RunOutcome::Succeeded;
+        end.run.port = 3;
+        end.run.serial = "GU48A0012345";
+        end.run.programVersion = "GPSP01.2000";
+        end.run.dataVersionBefore = "0512";
+        end.run.fileDataVersion = "0601";
+        end.run.dataVersionAfter = "0601";
+        end.seconds = 65.5;
+        report.WriteEnd(end);
+    });
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_NE(
         lines.back().find(
@@ -109,11 +132,14 @@ TEST(StationTile, ShowsWhatTheRunnersReportSays) {
     EXPECT_EQ(tile.CurrentPhase(), StationTile::Phase::Idle);
 }
 
+// The result is the end line's outcome, its failure text the end line's;
+// a message in red is only shown. What cannot be read is no result.
 TEST(StationTile, TheResultFromTheEndLineTheExitAndHowTheRunWasEnded) {
     const std::string facts =
         Line("info", R"("line":1,"text":"x","fact":"data_version","value":"0601")");
     const std::string progress = Line("progress", R"("value":10,"max":100)");
-    const std::string red = Line("message", R"("text":"寫入失敗","colour":"red")");
+    const std::string red = Line("message", R"("text":"紅色訊息","colour":"red")");
+    const std::string success = EndLine("success", RunOutcome::Succeeded);
     struct Case {
         const char* name;
         std::vector<std::string> lines;
@@ -123,32 +149,33 @@ TEST(StationTile, TheResultFromTheEndLineTheExitAndHowTheRunWasEnded) {
         std::string text;  // part of the result's words
     };
     const std::vector<Case> cases = {
-        {"success",
-         {facts, Line("end", R"("result":"success")")},
-         {},
-         "",
-         Result::Success,
-         "更新成功"},
+        {"success", {facts, red, success}, {}, "", Result::Success, "更新成功"},
         {"unit already current",
-         {facts, Line("end", R"("result":"cancelled")")},
+         {EndLine("cancelled", RunOutcome::Skipped)},
          {false, 1, ""},
          "",
          Result::Skipped,
          "略過"},
-        {"cancelled before the versions were read",
-         {Line("end", R"("result":"cancelled")")},
+        {"cancelled, the versions read",
+         {facts, EndLine("cancelled", RunOutcome::Cancelled)},
          {false, 1, ""},
          "",
          Result::Failure,
-         "更新失敗"},
+         "已取消"},
         {"failure with its text",
-         {red, Line("end", R"("result":"failure")")},
+         {red, EndLine("failure", RunOutcome::Failed, "寫入失敗")},
          {false, 1, ""},
          "",
          Result::Failure,
          "寫入失敗"},
+        {"failure without a text: a red message is none",
+         {red, EndLine("failure", RunOutcome::Failed)},
+         {false, 1, ""},
+         "",
+         Result::Failure,
+         "更新失敗"},
         {"time-out",
-         {Line("end", R"("result":"timeout")")},
+         {EndLine("timeout", RunOutcome::TimedOut)},
          {false, 3, ""},
          "",
          Result::Failure,
@@ -165,14 +192,27 @@ TEST(StationTile, TheResultFromTheEndLineTheExitAndHowTheRunWasEnded) {
          "",
          Result::Failure,
          "沒有結果 (結束狀態 1)"},
-        {"success line but a bad exit",
+        {"an end line without its outcome",
          {Line("end", R"("result":"success")")},
-         {true, 11, ""},
+         {},
          "",
          Result::Failure,
-         "訊號 11"},
+         "沒有結果 (結束狀態 0)"},
+        {"an end line cut short",
+         {success.substr(0, success.find("outcome") + 12)},
+         {},
+         "",
+         Result::Failure,
+         "沒有結果 (結束狀態 0)"},
+        {"success line but a bad exit", {success}, {true, 11, ""}, "", Result::Failure, "訊號 11"},
+        {"success line but a failing exit",
+         {success},
+         {false, 1, ""},
+         "",
+         Result::Failure,
+         "更新失敗"},
         {"stopped by the station",
-         {progress, Line("end", R"("result":"failure")")},
+         {progress, EndLine("failure", RunOutcome::Failed, "寫入失敗")},
          {false, 1, ""},
          "stopped here",
          Result::Failure,
@@ -191,19 +231,24 @@ TEST(StationTile, TheResultFromTheEndLineTheExitAndHowTheRunWasEnded) {
         tile.EndRun(c.exit, 2000);
         EXPECT_EQ(tile.LastResult(), c.result);
         EXPECT_NE(tile.ResultText().find(c.text), std::string::npos) << tile.ResultText();
+        if (c.result == Result::Failure) {
+            EXPECT_EQ(tile.Message(), tile.ResultText());
+            EXPECT_TRUE(tile.MessageInRed());
+        }
     }
 }
 
 TEST(StationTile, AConnectionTestFindsAUnitWithoutTouchingTheLastResult) {
     StationTile tile(5);
     tile.BeginRun(RunRequest::Action::Update, 0);
-    tile.ApplyLine(Line("end", R"("result":"success","serial":"A1")"), 10);
+    tile.ApplyLine(Line("end", R"("result":"success","outcome":"success","serial":"A1")"), 10);
     tile.EndRun({}, 10);
     for (const bool answers : {true, false}) {
         tile.BeginRun(RunRequest::Action::Test, 20);
         EXPECT_EQ(tile.CurrentPhase(), StationTile::Phase::Polling);
         tile.ApplyLine(Line("info", R"("line":2,"text":"x","fact":"serial","value":"B2")"), 30);
-        tile.ApplyLine(Line("end", answers ? R"("result":"success")" : R"("result":"failure")"),
+        tile.ApplyLine(answers ? EndLine("success", RunOutcome::Succeeded)
+                               : EndLine("failure", RunOutcome::Failed),
                        40);
         tile.EndRun({false, answers ? 0 : 1, ""}, 40);
         EXPECT_EQ(tile.UnitAnswered(), answers);

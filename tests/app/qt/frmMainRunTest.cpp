@@ -222,7 +222,7 @@ TEST(frmMainRun, EveryRunLeavesATraceNamedWithItsResultAndScansNeverPushOutAnUpd
     const auto folder = std::filesystem::path(h.file->Path()).parent_path() / "traces";
     auto trace = RunTrace::ToFolder(folder);
     frmMain& w = h.StartWithFile();
-    trace->SetFactsSource([&w] { return w.SettingFacts(); });
+    trace->SetProgram("test", &h.line);
     w.SetObserver(trace.get());
     h.boxes.QueueAnswer(MsgResult::Ok);
     h.Control<QPushButton>("cmdDownLoadStart")->click();

@@ -193,8 +193,7 @@ TEST(StationWindow, ATilesResultFollowsItsRunsIntoAFailureAndOut) {
     const QColor updating = colour();
     EXPECT_EQ(updating, TileWidget::ResultColour(tile));
 
-    apply("message", R"("text":"寫入失敗","colour":"red")");
-    apply("end", R"("result":"failure")");
+    apply("end", R"("result":"failure","outcome":"failure","failure_text":"寫入失敗")");
     tile.EndRun({false, 1, ""}, 6);
     widget.Show(tile, false);
     ASSERT_EQ(tile.LastResult(), StationTile::Result::Failure);

@@ -1,0 +1,57 @@
+#include "ProgramRecording.h"
+
+#include <cstdlib>
+#include <memory>
+
+#include <QStandardPaths>
+
+#include "GpsUpdateVersion.h"
+
+namespace {
+
+std::unique_ptr<RunTrace> OpenTrace(const ProgramRecording::Options& options,
+                                    const platform::ISerialControl* ports) {
+    std::unique_ptr<RunTrace> trace;
+    if (!options.traceFolder.empty()) {
+        trace = RunTrace::ToFolder(options.traceFolder);
+    } else if (!options.traceFile.empty()) {
+        // Named in the history rows: as a path that holds from anywhere.
+        std::error_code error;
+        const std::filesystem::path file(
+            std::u8string(options.traceFile.begin(), options.traceFile.end()));
+        const std::filesystem::path absolute = std::filesystem::absolute(file, error);
+        trace = RunTrace::ToFile(error ? file : absolute);
+    } else {
+        return nullptr;
+    }
+    trace->SetProgram(gpsupdate::kVersion, ports);
+    return trace;
+}
+
+}  // namespace
+
+ProgramRecording::ProgramRecording(const Options& options, const platform::ISerialControl* ports)
+    : RunRecording(options.program, gpsupdate::kVersion, OpenTrace(options, ports)) {
+    const std::string server = HistoryOpener::ServerChoice(options.historyServer).empty()
+                                   ? options.serverSetting
+                                   : options.historyServer;
+    history_ = HistoryOpener::OpenWithServer(
+        HistoryLocation::Choose(options.historyFile, options.noHistory,
+                                std::getenv(HistoryLocation::kEnvironment),
+                                HistoryOpener::DataFolder()),
+        server);
+    if (!history_.serverError.empty()) {
+        Note("history_server", history_.serverError);
+    }
+    if (history_.mirror != nullptr) {
+        history_.mirror->SetServerErrorSink(
+            [this](const std::string& reason) { Note("history_server", reason); });
+    }
+    // A history that cannot be kept leaves the runs as they are.
+    RecordInto(history_.Recording(), history_.error);
+}
+
+std::filesystem::path ProgramRecording::UserTraceFolder() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    return std::filesystem::path(folder.toStdU16String()) / "traces";
+}

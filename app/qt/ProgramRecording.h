@@ -1,0 +1,46 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "HistoryOpener.h"
+#include "RunRecording.h"
+
+namespace platform {
+class ISerialControl;
+}
+
+// A program's recording of its runs, as its options choose: the support
+// trace, the history (with the history server behind it), and the trace's
+// notes of what the history could not keep. The window is given this one
+// observer; the program's own observers (a runner's report) go beside it.
+class ProgramRecording final : public RunRecording {
+  public:
+    struct Options {
+        // The history rows' program: gpsupdate, gpsupdate-auto.
+        std::string program;
+        // The history: --history FILE (UTF-8), else GPSUPDATE_HISTORY, else
+        // the per-user file; --no-history switches it off.
+        std::string historyFile;
+        bool noHistory = false;
+        // The history server: --history-server URL, else
+        // GPSUPDATE_HISTORY_SERVER, else the user's setting.
+        std::string historyServer;
+        std::string serverSetting;
+        // The trace: a file per run in `traceFolder` (the newest
+        // RunTrace::kRunsKept kept), or every run in `traceFile` (UTF-8);
+        // neither: no trace.
+        std::filesystem::path traceFolder;
+        std::string traceFile;
+    };
+
+    // ports: what the trace describes of a run's device (nullptr: nothing).
+    ProgramRecording(const Options& options, const platform::ISerialControl* ports);
+
+    // The per-user trace folder: ~/.local/share/gpsupdate/traces (Windows:
+    // %LOCALAPPDATA%\gpsupdate\traces).
+    static std::filesystem::path UserTraceFolder();
+
+  private:
+    HistoryOpener::Opened history_;
+};

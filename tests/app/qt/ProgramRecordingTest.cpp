@@ -1,0 +1,112 @@
+// A program's recording of its runs through the real window: the history
+// row names the run's trace under the name the file keeps, and what the
+// history cannot keep is noted in the trace.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <QPushButton>
+
+#include "ProgramRecording.h"
+#include "SqlHistoryStore.h"
+#include "WindowHarness.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path Folder(const std::string& name) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("gpsupdate-recording-" + std::to_string(getpid())) / name;
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder;
+}
+
+std::vector<HistoryRun> Rows(const fs::path& file) {
+    std::string error;
+    std::vector<HistoryRun> rows;
+    const auto store = SqlHistoryStore::Open(file, error, {false, true});
+    EXPECT_NE(store, nullptr) << error;
+    if (store != nullptr) {
+        store->Each({}, true, [&rows](const HistoryRun& run) {
+            rows.push_back(run);
+            return true;
+        });
+    }
+    return rows;
+}
+
+// A connection test with no unit on the line, through the window.
+struct Rig : WindowHarness {
+    ProgramRecording recording;
+    explicit Rig(const ProgramRecording::Options& options) : recording(options, &line) {
+        StartIdle().SetObserver(&recording);
+    }
+    ~Rig() { window->SetObserver(nullptr); }
+    void Press() { Control<QPushButton>("cmdHelloDevice")->click(); }
+    bool RunUntilIdle() {
+        return clock.RunUntil(
+            [this] {
+                return window->WorkState() == 0 && window->Sequence().CurrentRun() == RunKind::None;
+            },
+            120000);
+    }
+};
+
+}  // namespace
+
+TEST(ProgramRecording, TheRowNamesTheTraceUnderTheNameTheFileKeeps) {
+    const fs::path folder = Folder("kept");
+    ProgramRecording::Options options;
+    options.program = "gpsupdate";
+    options.historyFile = (folder / "history.sqlite").string();
+    options.traceFolder = folder / "traces";
+    Rig rig(options);
+    rig.Press();
+    // Under way (and left so by a program that is killed): the running file.
+    std::vector<HistoryRun> rows = Rows(folder / "history.sqlite");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_NE(rows[0].tracePath.find("-test-running.jsonl"), std::string::npos)
+        << rows[0].tracePath;
+    EXPECT_TRUE(fs::exists(fs::path(rows[0].tracePath)));
+
+    ASSERT_TRUE(rig.RunUntilIdle());
+    rows = Rows(folder / "history.sqlite");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].result, "failure");
+    EXPECT_NE(rows[0].tracePath.find("-test-failure.jsonl"), std::string::npos)
+        << rows[0].tracePath;
+    EXPECT_TRUE(fs::exists(fs::path(rows[0].tracePath))) << rows[0].tracePath;
+    EXPECT_EQ(rig.recording.LastRun().traceFile, rows[0].tracePath);
+    EXPECT_TRUE(rig.recording.Recorded());
+}
+
+TEST(ProgramRecording, AHistoryThatCannotBeKeptIsNotedInTheTrace) {
+    const fs::path folder = Folder("garbage");
+    std::ofstream(folder / "garbage.sqlite") << "not a history\n";
+    ProgramRecording::Options options;
+    options.program = "gpsupdate-auto";
+    options.historyFile = (folder / "garbage.sqlite").string();
+    options.traceFile = (folder / "trace.jsonl").string();
+    Rig rig(options);
+    rig.Press();
+    ASSERT_TRUE(rig.RunUntilIdle());
+    EXPECT_FALSE(rig.recording.Recorded());
+    EXPECT_NE(rig.recording.HistoryError().find("is not a history database"), std::string::npos)
+        << rig.recording.HistoryError();
+    EXPECT_EQ(rig.recording.LastRun().traceFile, (folder / "trace.jsonl").string());
+    std::ifstream in(folder / "trace.jsonl");
+    const std::string trace(std::istreambuf_iterator<char>(in), {});
+    EXPECT_NE(
+        trace.find(R"("kind":"note","topic":"history","text":")" + rig.recording.HistoryError()),
+        std::string::npos)
+        << trace;
+}
