@@ -17,7 +17,9 @@ class IHistoryStore {
     // The row of a run that has just started (its result "running").
     virtual bool Begin(const HistoryRun& run) = 0;
     // The row of a run under way with what it has learnt so far (its result
-    // still "running"), so that a run whose program dies keeps it.
+    // still "running"), so that a run whose program dies keeps it; made
+    // when Begin failed. Called as the run learns each fact, maybe while a
+    // command is on the line: a store writes it where it is quick.
     virtual bool Update(const HistoryRun& run) { return Complete(run); }
     // The whole row of a run that has ended; also when Begin failed.
     virtual bool Complete(const HistoryRun& run) = 0;

@@ -18,6 +18,7 @@
 #include <QSqlQuery>
 
 #include "ChildProcess.h"
+#include "HistoryDays.h"
 #include "HistorySchema.h"
 #include "MirroredHistoryStore.h"
 #include "ProcessFacts.h"
@@ -134,49 +135,96 @@ TEST_F(HistoryServer, RowsGoRoundTripAndAnEndedRowIsNeverTurnedBackToRunning) {
     ASSERT_NE(server, nullptr) << error;
     EXPECT_EQ(server->FoundVersion(), 0) << "a new database: the tables are made";
     const HistoryRun started = MakeRun("rt-1", "running");
+    HistoryRun learnt = started;
+    learnt.unitProgramVersion = "GPSP01.2000";
+    learnt.unitDataVersion = "0512";
     const HistoryRun ended = MakeRun("rt-1", "success");
+    std::vector<HistoryRun> runs;
     ASSERT_TRUE(server->Begin(started)) << server->LastError();
+    ASSERT_TRUE(server->Update(learnt)) << server->LastError();
+    ASSERT_TRUE(server->List({}, runs));
+    EXPECT_EQ(runs, std::vector<HistoryRun>{learnt});
     ASSERT_TRUE(server->Complete(ended)) << server->LastError();
     ASSERT_TRUE(server->Send({started, ended, started})) << server->LastError();
+    ASSERT_TRUE(server->Update(learnt)) << server->LastError();
     server.reset();
     server = ServerHistoryStore::Open(url_, error);
     ASSERT_NE(server, nullptr) << error;
     EXPECT_EQ(server->FoundVersion(), HistorySchema::kVersion);
-    std::vector<HistoryRun> runs;
     ASSERT_TRUE(server->List({}, runs));
     EXPECT_EQ(runs, std::vector<HistoryRun>{ended});
 }
 
-TEST_F(HistoryServer, ATableOfTheFirstSchemaIsMigratedAndKeepsItsRows) {
-    {
-        Admin admin(url_, database_);
-        admin.Exec("CREATE TABLE gpsupdate_schema (version INTEGER NOT NULL)");
-        admin.Exec("INSERT INTO gpsupdate_schema VALUES (1)");
-        std::string columns = "id TEXT PRIMARY KEY";
-        for (const auto& column : HistorySchema::Columns()) {
-            if (column.since == 1 && std::string(column.name) != "id") {
-                columns += std::string(", ") + column.name +
-                           (column.integer ? " BIGINT" : " TEXT") + " NOT NULL DEFAULT " +
-                           (column.integer ? "0" : "''");
-            }
-        }
-        admin.Exec("CREATE TABLE gpsupdate_runs (" + columns + ")");
-        admin.Exec(
-            "INSERT INTO gpsupdate_runs (id, kind, start_ms, end_ms, result, host) VALUES "
-            "('old-1', 'update', 1780000000000, 1780000090000, 'success', 'station-1')");
-    }
+// The filter's terms and values as the server takes them.
+TEST_F(HistoryServer, ListingsFilterOnTheServerAsLocally) {
     std::string error;
     auto server = ServerHistoryStore::Open(url_, error);
     ASSERT_NE(server, nullptr) << error;
-    EXPECT_EQ(server->FoundVersion(), 1);
-    ASSERT_TRUE(server->Complete(MakeRun("new-1", "success"))) << server->LastError();
-    std::vector<HistoryRun> runs;
-    ASSERT_TRUE(server->List({}, runs));
-    ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[0], MakeRun("new-1", "success"));
-    EXPECT_EQ(runs[1].id, "old-1");
-    EXPECT_EQ(runs[1].host, "station-1");
-    EXPECT_EQ(runs[1].blocksWritten, 0);
+    std::vector<HistoryRun> sent;
+    for (const char* result : {"success", "cancelled", "failure", "cancelled"}) {
+        HistoryRun run = MakeRun("f-" + std::to_string(sent.size()), result);
+        run.startMs += static_cast<std::int64_t>(sent.size()) * 3'600'000;
+        run.port = sent.size() < 3 ? 3 : 4;
+        sent.push_back(run);
+    }
+    ASSERT_TRUE(server->Send(sent)) << server->LastError();
+    const std::string first = HistoryDays::LocalDay(sent[0].startMs);
+    const std::string last = HistoryDays::LocalDay(sent[3].startMs);
+    // serial, result, from, to, port, limit
+    const struct {
+        HistoryFilter filter;
+        std::vector<std::string> ids;
+    } cases[] = {
+        {{"", "cancelled", "", "", 0, 0}, {"f-3", "f-1"}},
+        {{"GU48A1000123", "cancelled", first, last, 3, 1}, {"f-1"}},
+        {{"other", "", "", "", 0, 0}, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<HistoryRun> runs;
+        ASSERT_TRUE(server->List(c.filter, runs)) << server->LastError();
+        std::vector<std::string> ids;
+        for (const HistoryRun& run : runs) {
+            ids.push_back(run.id);
+        }
+        EXPECT_EQ(ids, c.ids) << c.filter.serial << "|" << c.filter.result;
+    }
+}
+
+// Tables as older programs made them: migrated, their rows kept.
+TEST_F(HistoryServer, ATableOfAnOlderSchemaIsMigratedAndKeepsItsRows) {
+    for (const int version : {1}) {
+        {
+            Admin admin(url_, database_);
+            admin.Exec("DROP TABLE IF EXISTS gpsupdate_schema");
+            admin.Exec("DROP TABLE IF EXISTS gpsupdate_runs");
+            admin.Exec("CREATE TABLE gpsupdate_schema (version INTEGER NOT NULL)");
+            admin.Exec("INSERT INTO gpsupdate_schema VALUES (" + std::to_string(version) + ")");
+            std::string columns = "id TEXT PRIMARY KEY";
+            for (const auto& column : HistorySchema::Columns()) {
+                if (column.since <= version && std::string(column.name) != "id") {
+                    columns += std::string(", ") + column.name +
+                               (column.Integer() ? " BIGINT" : " TEXT") + " NOT NULL DEFAULT " +
+                               (column.Integer() ? "0" : "''");
+                }
+            }
+            admin.Exec("CREATE TABLE gpsupdate_runs (" + columns + ")");
+            admin.Exec(
+                "INSERT INTO gpsupdate_runs (id, kind, start_ms, end_ms, result, host) VALUES "
+                "('old-1', 'update', 1780000000000, 1780000090000, 'success', 'station-1')");
+        }
+        std::string error;
+        auto server = ServerHistoryStore::Open(url_, error);
+        ASSERT_NE(server, nullptr) << error;
+        EXPECT_EQ(server->FoundVersion(), version);
+        ASSERT_TRUE(server->Complete(MakeRun("new-1", "success"))) << server->LastError();
+        std::vector<HistoryRun> runs;
+        ASSERT_TRUE(server->List({}, runs));
+        ASSERT_EQ(runs.size(), 2u);
+        EXPECT_EQ(runs[0], MakeRun("new-1", "success")) << version;
+        EXPECT_EQ(runs[1].id, "old-1");
+        EXPECT_EQ(runs[1].host, "station-1");
+        EXPECT_EQ(runs[1].blocksWritten, 0);
+    }
 }
 
 TEST_F(HistoryServer, FourProgramsOnOneFileEachSending250RunsLeaveExactly1000Rows) {
@@ -229,6 +277,28 @@ TEST_F(HistoryServer, RunsWhileTheServerIsDownWaitLocallyAndAreSentOnceWhenItIsB
     std::vector<HistoryRun> here;
     ASSERT_TRUE(local->List({}, here));
     EXPECT_EQ(OnServer(), here);
+}
+
+// A run's facts are written locally as it learns them, without a wait for
+// the server; the server has the row as the run began and as it ended.
+TEST_F(HistoryServer, TheFactsARunLearnsStayLocalUntilItsEnd) {
+    auto local = Local();
+    MirroredHistoryStore mirror(*local, url_);
+    const HistoryRun started = MakeRun("facts", "running");
+    HistoryRun learnt = started;
+    learnt.unitProgramVersion = "GPSP01.2000";
+    const HistoryRun ended = MakeRun("facts", "success");
+    ASSERT_TRUE(mirror.Begin(started));
+    EXPECT_EQ(OnServer(), std::vector<HistoryRun>{started});
+    ASSERT_TRUE(mirror.Update(learnt)) << mirror.LastError();
+    EXPECT_EQ(OnServer(), std::vector<HistoryRun>{started}) << "not sent while running";
+    EXPECT_EQ(mirror.Waiting(), 1);
+    std::vector<HistoryRun> here;
+    ASSERT_TRUE(mirror.List({}, here));
+    EXPECT_EQ(here, std::vector<HistoryRun>{learnt});
+    ASSERT_TRUE(mirror.Complete(ended));
+    EXPECT_EQ(OnServer(), std::vector<HistoryRun>{ended});
+    EXPECT_EQ(mirror.Waiting(), 0);
 }
 
 // A server that refuses the password, and a port that takes the connection

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -41,6 +42,12 @@ class HistoryStore : public testing::Test {
         fs::remove_all(folder_, error);
     }
     fs::path File() const { return folder_ / "history.sqlite"; }
+    // No history file yet.
+    void RemoveFile() const {
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            fs::remove(File().string() + suffix);
+        }
+    }
     std::unique_ptr<SqlHistoryStore> OpenOrFail() {
         std::string error;
         auto store = SqlHistoryStore::Open(File(), error);
@@ -109,22 +116,47 @@ std::string Bytes(const fs::path& file) {
 
 }  // namespace
 
-TEST_F(HistoryStore, ARunComesBackAsWrittenAtItsStartAndAtItsEnd) {
+// Each sequence of a run's writes leaves the row its last accepted write
+// held, read back after the file was closed and opened again.
+TEST_F(HistoryStore, ARunsRowIsWhatItsStartItsFactsAndItsEndWrote) {
     const HistoryRun full = FullRun();
-    HistoryRun started = full;
-    started.endMs = 0;
+    HistoryRun started = MakeRun(full.id, full.startMs);
     started.result = "running";
-    {
+    HistoryRun learnt = full;  // the unit's facts, the run still under way
+    learnt.endMs = 0;
+    learnt.result = "running";
+    learnt.failureText.clear();
+    learnt.failureStage.clear();
+    enum Write { kBegin, kUpdate, kComplete };
+    const struct {
+        const char* name;
+        std::vector<std::pair<Write, bool>> writes;  // and whether each is accepted
+        HistoryRun row;
+    } cases[] = {
+        {"started", {{kBegin, true}}, started},
+        {"learnt while running", {{kBegin, true}, {kUpdate, true}}, learnt},
+        {"learnt, its start refused", {{kUpdate, true}}, learnt},
+        {"ended", {{kBegin, true}, {kUpdate, true}, {kComplete, true}}, full},
+        {"ended, its start refused", {{kComplete, true}}, full},
+        {"never running again", {{kComplete, true}, {kUpdate, true}}, full},
+        {"begun once", {{kBegin, true}, {kBegin, false}}, started},
+    };
+    for (const auto& c : cases) {
+        RemoveFile();
+        {
+            auto store = OpenOrFail();
+            for (const auto& [write, accepted] : c.writes) {
+                const bool ok = write == kBegin    ? store->Begin(started)
+                                : write == kUpdate ? store->Update(learnt)
+                                                   : store->Complete(full);
+                EXPECT_EQ(ok, accepted) << c.name << ": " << store->LastError();
+            }
+        }
         auto store = OpenOrFail();
-        ASSERT_TRUE(store->Begin(started)) << store->LastError();
-        EXPECT_EQ(All(*store), std::vector<HistoryRun>{started});
-        ASSERT_TRUE(store->Complete(full)) << store->LastError();
-        EXPECT_FALSE(store->Begin(started)) << "a run id is written once";
+        EXPECT_EQ(store->FileVersion(), SqlHistoryStore::kSchemaVersion);
+        EXPECT_EQ(All(*store), std::vector<HistoryRun>{c.row}) << c.name;
+        EXPECT_EQ(store->IntegrityCheck(), "ok");
     }
-    auto store = OpenOrFail();
-    EXPECT_EQ(store->FileVersion(), SqlHistoryStore::kSchemaVersion);
-    EXPECT_EQ(All(*store), std::vector<HistoryRun>{full});
-    EXPECT_EQ(store->IntegrityCheck(), "ok");
 }
 
 TEST_F(HistoryStore, ListingsFilterBySerialResultDayAndPortNewestFirst) {
@@ -174,54 +206,83 @@ TEST_F(HistoryStore, ListingsFilterBySerialResultDayAndPortNewestFirst) {
 }
 
 // What the history server has not confirmed: a row rewritten after it was
-// read for sending (its end) stays waiting until the new state is sent.
+// read for sending (the facts a running run learnt, its end) stays waiting
+// until the new state is sent.
 TEST_F(HistoryStore, ARowWaitsToBeSentUntilTheServerHasItAsItIsNow) {
     auto store = OpenOrFail();
     HistoryRun run = MakeRun("s1", At("2026-03-02", 9));
+    run.result = "running";
     ASSERT_TRUE(store->Begin(run));
     ASSERT_TRUE(store->Complete(MakeRun("s2", At("2026-03-02", 8))));
     std::vector<HistoryRun> unsent;
     ASSERT_TRUE(store->Unsent(10, unsent));
     EXPECT_EQ(Ids(unsent), (std::vector<std::string>{"s2", "s1"})) << "oldest first";
-    run.endMs = run.startMs + 1000;
-    run.result = "success";
-    ASSERT_TRUE(store->Complete(run));
+    for (const char* rewrite : {"learnt", "ended"}) {
+        ASSERT_TRUE(store->Unsent(10, unsent));
+        bool written = false;
+        if (std::string(rewrite) == "learnt") {
+            run.unitSerial = "GU48A0012345";
+            written = store->Update(run);
+        } else {
+            run.endMs = run.startMs + 1000;
+            run.result = "success";
+            written = store->Complete(run);
+        }
+        ASSERT_TRUE(written) << store->LastError();
+        ASSERT_TRUE(store->MarkSent(unsent));
+        std::int64_t waiting = 0;
+        ASSERT_TRUE(store->CountUnsent(waiting));
+        EXPECT_EQ(waiting, 1) << rewrite;
+        ASSERT_TRUE(store->Unsent(10, unsent));
+        EXPECT_EQ(unsent, std::vector<HistoryRun>{run}) << rewrite;
+    }
     ASSERT_TRUE(store->MarkSent(unsent));
     std::int64_t waiting = 0;
-    ASSERT_TRUE(store->CountUnsent(waiting));
-    EXPECT_EQ(waiting, 1);
-    ASSERT_TRUE(store->Unsent(10, unsent));
-    EXPECT_EQ(unsent, std::vector<HistoryRun>{run});
-    ASSERT_TRUE(store->MarkSent(unsent));
     ASSERT_TRUE(store->CountUnsent(waiting));
     EXPECT_EQ(waiting, 0);
 }
 
-// The file of the first schema, as the first release left it (made with
-// that release's table and two runs: one whole, one of another host still
-// running).
-TEST_F(HistoryStore, AFileOfTheFirstSchemaIsMigratedAndKeepsItsRuns) {
-    fs::copy_file(fs::path(HISTORY_FIXTURES) / "history-v1.sqlite", File());
-    {
+// Files of older schemas, as their releases left them: the first (made
+// with that release's table and two runs: one whole, one of another host
+// still running). Opened, they are migrated, keep their runs and take a
+// whole run of the newest schema.
+TEST_F(HistoryStore, AFileOfAnOlderSchemaIsMigratedAndKeepsItsRuns) {
+    const struct {
+        const char* fixture;
+        int version;
+        std::vector<std::string> ids;  // newest first
+        // Of the older run: facts the file kept.
+        const char* recordReport;
+        std::int64_t fileSize;
+        std::int64_t blocksWritten;
+        const char* newerResult;
+    } cases[] = {
+        {"history-v1.sqlite", 1, {"v1-run-b", "v1-run-a"}, "正常", 23617, 0, "running"},
+    };
+    for (const auto& c : cases) {
+        RemoveFile();
+        fs::copy_file(fs::path(HISTORY_FIXTURES) / c.fixture, File());
+        {
+            auto store = OpenOrFail();
+            EXPECT_EQ(store->FileVersion(), c.version);
+            const std::vector<HistoryRun> runs = All(*store);
+            ASSERT_EQ(Ids(runs), c.ids) << c.fixture;
+            EXPECT_EQ(runs[1].unitRecordReport, c.recordReport) << c.fixture;
+            EXPECT_EQ(runs[1].fileSize, c.fileSize) << c.fixture;
+            EXPECT_EQ(runs[1].blocksWritten, c.blocksWritten) << c.fixture;
+            EXPECT_EQ(runs[0].result, c.newerResult) << "another host's run is left alone";
+            ASSERT_TRUE(store->Complete(FullRun())) << store->LastError();
+        }
         auto store = OpenOrFail();
-        EXPECT_EQ(store->FileVersion(), 1);
+        EXPECT_EQ(store->FileVersion(), SqlHistoryStore::kSchemaVersion);
         const std::vector<HistoryRun> runs = All(*store);
-        ASSERT_EQ(Ids(runs), (std::vector<std::string>{"v1-run-b", "v1-run-a"}));
-        EXPECT_EQ(runs[1].unitRecordReport, "正常");
-        EXPECT_EQ(runs[1].fileSize, 23617);
-        EXPECT_EQ(runs[1].blocksWritten, 0);
-        EXPECT_EQ(runs[0].result, "running") << "another host's run is left alone";
-        HistoryRun run = FullRun();
-        ASSERT_TRUE(store->Complete(run)) << store->LastError();
+        ASSERT_EQ(runs.size(), 3u);
+        EXPECT_NE(std::find(runs.begin(), runs.end(), FullRun()), runs.end()) << c.fixture;
+        std::int64_t waiting = 0;
+        ASSERT_TRUE(store->CountUnsent(waiting));
+        EXPECT_EQ(waiting, 3) << c.fixture << ": none of these rows was sent";
+        EXPECT_EQ(store->IntegrityCheck(), "ok");
     }
-    auto store = OpenOrFail();
-    EXPECT_EQ(store->FileVersion(), SqlHistoryStore::kSchemaVersion);
-    EXPECT_EQ(All(*store).size(), 3u);
-    EXPECT_EQ(All(*store)[0], FullRun());
-    std::int64_t waiting = 0;
-    ASSERT_TRUE(store->CountUnsent(waiting));
-    EXPECT_EQ(waiting, 3) << "an older file's rows have never been sent";
-    EXPECT_EQ(store->IntegrityCheck(), "ok");
 }
 
 #ifndef _WIN32
