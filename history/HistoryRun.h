@@ -25,6 +25,8 @@ struct HistoryRun {
     std::string unitProgramVersion;
     std::string unitDataVersion;
     std::string unitRecordReport;
+    // The unit's data version after a successful update.
+    std::string unitDataVersionAfter;
     // The data file.
     std::string fileName;
     std::int64_t fileSize = -1;  // -1: not known

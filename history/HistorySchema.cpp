@@ -33,6 +33,7 @@ const std::vector<HistorySchema::Column>& HistorySchema::Columns() {
         // The writer's local day of the start: the figures per day are
         // summed without a time conversion per row.
         {"local_day", std::monostate{}, "''", 2},
+        {"unit_data_version_after", &R::unitDataVersionAfter, "''", 3},
     };
     return columns;
 }

@@ -224,6 +224,8 @@ bool HistoryCommand::IsCommand(const std::string& word) {
     return word == "list" || word == "export" || word == "stats";
 }
 
+// A column added later goes last, so that scripts reading the export by
+// position keep working.
 std::vector<std::string> HistoryCommand::Columns() {
     return {"id",
             "kind",
@@ -249,7 +251,8 @@ std::vector<std::string> HistoryCommand::Columns() {
             "file_data_version",
             "blocks_written",
             "retries",
-            "trace_path"};
+            "trace_path",
+            "unit_data_version_after"};
 }
 
 std::vector<std::string> HistoryCommand::Fields(const HistoryRun& run) {
@@ -277,7 +280,8 @@ std::vector<std::string> HistoryCommand::Fields(const HistoryRun& run) {
             run.fileDataVersion,
             std::to_string(run.blocksWritten),
             std::to_string(run.retries),
-            run.tracePath};
+            run.tracePath,
+            run.unitDataVersionAfter};
 }
 
 std::string HistoryCommand::Usage() {

@@ -16,8 +16,8 @@ namespace {
 
 // Each step takes the file from the version before it to its own.
 // Version 1: the runs with their unit and data file facts.
-// Versions 1 and 2 are HistorySchema's (the columns the server has too);
-// version 3 is the file's own.
+// Versions 1, 2 and 4 are HistorySchema's 1, 2 and 3 (the columns the
+// server has too); version 3 is the file's own.
 // Version 2: the blocks written, the retries and the trace of a run; the
 // local day of its start (the writer's calendar, so that the figures per
 // day are summed without a time conversion per row; older rows get the
@@ -61,9 +61,12 @@ constexpr std::array<const char*, SqlHistoryStore::kSchemaVersion> kMigrations =
     // files have never been sent.
     R"(ALTER TABLE runs ADD COLUMN sent INTEGER NOT NULL DEFAULT 0;
        CREATE INDEX runs_unsent ON runs (start_ms) WHERE sent = 0;)",
+    // Version 4: the third of HistorySchema, the unit's data version after
+    // the update (empty in older rows).
+    R"(ALTER TABLE runs ADD COLUMN unit_data_version_after TEXT NOT NULL DEFAULT '';)",
 };
 
-static_assert(HistorySchema::kVersion == 2, "a new shared column needs a migration of the file");
+static_assert(HistorySchema::kVersion == 3, "a new shared column needs a migration of the file");
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);

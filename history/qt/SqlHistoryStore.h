@@ -28,7 +28,7 @@
 class SqlHistoryStore final : public IHistoryStore {
   public:
     // The newest schema; Open migrates every older file up to it.
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
     // Writes happen on the GUI thread (at the press, as the run learns the
     // unit's facts and sends the erase, and after the run's last box; never
     // while a block is on the line), so a wait for the lock is a frozen

@@ -91,6 +91,7 @@ TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
         run.failureText = texts[i];
         run.fileName = std::string("C:\\資料\\") + texts[i] + ".apd";
         run.unitSerial = texts[(i + 1) % std::size(texts)];
+        run.unitDataVersionAfter = texts[(i + 2) % std::size(texts)];
         ASSERT_TRUE(store->Complete(run)) << store->LastError();
     }
     std::ostringstream out;
@@ -109,7 +110,19 @@ TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
     for (const HistoryRun& run : runs) {
         expected.push_back(HistoryCommand::Fields(run));
     }
-    EXPECT_EQ(ReadWithPython(csv), expected);
+    const std::vector<std::vector<std::string>> read = ReadWithPython(csv);
+    EXPECT_EQ(read, expected);
+    // Columns are only ever added, at the end: scripts read them by place.
+    ASSERT_FALSE(read.empty());
+    EXPECT_EQ(read[0].size(), 26u);
+    EXPECT_EQ(read[0].back(), "unit_data_version_after");
+
+    // The listing for scripts has the same fact under the same name.
+    out.str("");
+    ASSERT_EQ(HistoryCommand::Run({"list", "--json", "--limit", "1"}, *store, out, err),
+              HistoryCommand::kOk);
+    EXPECT_NE(out.str().find(R"(,"unit_data_version_after":"comma, inside"})"), std::string::npos)
+        << out.str();
     store.reset();
     fs::remove(db);
     fs::remove(csv);

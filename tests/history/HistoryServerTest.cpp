@@ -73,6 +73,7 @@ HistoryRun MakeRun(const std::string& id, const std::string& result) {
     run.unitRecordReport = "正常";
     run.fileSize = 23617;
     run.blocksWritten = result == "success" ? 14044 : 0;
+    run.unitDataVersionAfter = result == "success" ? "0601" : "";
     return run;
 }
 
@@ -192,7 +193,7 @@ TEST_F(HistoryServer, ListingsFilterOnTheServerAsLocally) {
 
 // Tables as older programs made them: migrated, their rows kept.
 TEST_F(HistoryServer, ATableOfAnOlderSchemaIsMigratedAndKeepsItsRows) {
-    for (const int version : {1}) {
+    for (const int version : {1, 2}) {
         {
             Admin admin(url_, database_);
             admin.Exec("DROP TABLE IF EXISTS gpsupdate_schema");
@@ -224,6 +225,7 @@ TEST_F(HistoryServer, ATableOfAnOlderSchemaIsMigratedAndKeepsItsRows) {
         EXPECT_EQ(runs[1].id, "old-1");
         EXPECT_EQ(runs[1].host, "station-1");
         EXPECT_EQ(runs[1].blocksWritten, 0);
+        EXPECT_EQ(runs[1].unitDataVersionAfter, "");
     }
 }
 

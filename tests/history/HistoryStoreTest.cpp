@@ -91,6 +91,7 @@ HistoryRun FullRun() {
     run.unitProgramVersion = "GPSP01.2000";
     run.unitDataVersion = "0512";
     run.unitRecordReport = "正常";
+    run.unitDataVersionAfter = "0601";
     run.fileName = "/home/店/資料, 新.apd";
     run.fileSize = 3147073;
     run.fileSha256 = std::string(64, 'c');
@@ -244,8 +245,9 @@ TEST_F(HistoryStore, ARowWaitsToBeSentUntilTheServerHasItAsItIsNow) {
 
 // Files of older schemas, as their releases left them: the first (made
 // with that release's table and two runs: one whole, one of another host
-// still running). Opened, they are migrated, keep their runs and take a
-// whole run of the newest schema.
+// still running) and the third (two finished runs recorded by that
+// release's history_record_runs). Opened, they are migrated, keep their runs
+// and take a whole run of the newest schema.
 TEST_F(HistoryStore, AFileOfAnOlderSchemaIsMigratedAndKeepsItsRuns) {
     const struct {
         const char* fixture;
@@ -258,6 +260,7 @@ TEST_F(HistoryStore, AFileOfAnOlderSchemaIsMigratedAndKeepsItsRuns) {
         const char* newerResult;
     } cases[] = {
         {"history-v1.sqlite", 1, {"v1-run-b", "v1-run-a"}, "正常", 23617, 0, "running"},
+        {"history-v3.sqlite", 3, {"spread-1", "spread-0"}, "正常", -1, 14044, "success"},
     };
     for (const auto& c : cases) {
         RemoveFile();
@@ -270,6 +273,7 @@ TEST_F(HistoryStore, AFileOfAnOlderSchemaIsMigratedAndKeepsItsRuns) {
             EXPECT_EQ(runs[1].unitRecordReport, c.recordReport) << c.fixture;
             EXPECT_EQ(runs[1].fileSize, c.fileSize) << c.fixture;
             EXPECT_EQ(runs[1].blocksWritten, c.blocksWritten) << c.fixture;
+            EXPECT_EQ(runs[1].unitDataVersionAfter, "") << c.fixture;
             EXPECT_EQ(runs[0].result, c.newerResult) << "another host's run is left alone";
             ASSERT_TRUE(store->Complete(FullRun())) << store->LastError();
         }
