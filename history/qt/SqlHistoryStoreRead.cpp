@@ -101,7 +101,8 @@ bool SqlHistoryStore::Days(const HistoryFilter& filter, std::vector<DayStats>& d
     const QString sums =
         QStringLiteral(
             "SELECT local_day, COUNT(*), COUNT(DISTINCT NULLIF(unit_serial, '')), "
-            "SUM(result = 'success'), SUM(%1), SUM(kind = 'update'), SUM(kind = 'update' AND %1) "
+            "SUM(result = 'success'), SUM(%1), SUM(kind = 'update'), SUM(kind = 'update' AND %1), "
+            "SUM(kind = 'update' AND result = 'success') "
             "FROM runs%2 GROUP BY local_day ORDER BY local_day")
             .arg(failed, where.where);
     const QString lengths =
@@ -131,6 +132,7 @@ bool SqlHistoryStore::Days(const HistoryFilter& filter, std::vector<DayStats>& d
         day.failures = query.value(4).toInt();
         day.updates = query.value(5).toInt();
         day.updateFailures = query.value(6).toInt();
+        day.updateSuccesses = query.value(7).toInt();
         days.push_back(day);
     }
     if (!run(lengths)) {

@@ -162,7 +162,7 @@ TEST_F(HistoryServer, ListingsFilterOnTheServerAsLocally) {
     auto server = ServerHistoryStore::Open(url_, error);
     ASSERT_NE(server, nullptr) << error;
     std::vector<HistoryRun> sent;
-    for (const char* result : {"success", "cancelled", "failure", "cancelled"}) {
+    for (const char* result : {"success", "skipped", "failure", "skipped"}) {
         HistoryRun run = MakeRun("f-" + std::to_string(sent.size()), result);
         run.startMs += static_cast<std::int64_t>(sent.size()) * 3'600'000;
         run.port = sent.size() < 3 ? 3 : 4;
@@ -176,8 +176,8 @@ TEST_F(HistoryServer, ListingsFilterOnTheServerAsLocally) {
         HistoryFilter filter;
         std::vector<std::string> ids;
     } cases[] = {
-        {{"", "cancelled", "", "", 0, 0}, {"f-3", "f-1"}},
-        {{"GU48A1000123", "cancelled", first, last, 3, 1}, {"f-1"}},
+        {{"", "skipped", "", "", 0, 0}, {"f-3", "f-1"}},
+        {{"GU48A1000123", "skipped", first, last, 3, 1}, {"f-1"}},
         {{"other", "", "", "", 0, 0}, {}},
     };
     for (const auto& c : cases) {

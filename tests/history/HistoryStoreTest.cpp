@@ -172,7 +172,8 @@ TEST_F(HistoryStore, ListingsFilterBySerialResultDayAndPortNewestFirst) {
     } rows[] = {{"r1", "2026-03-01", 0, "S1", "success", 1},
                 {"r2", "2026-03-01", 23, "S2", "failure", 2},
                 {"r3", "2026-03-02", 12, "S1", "failure", 1},
-                {"r4", "2026-03-03", 8, "S1", "success", 2}};
+                {"r4", "2026-03-03", 8, "S1", "success", 2},
+                {"r5", "2026-03-03", 9, "S2", "skipped", 1}};
     for (const auto& row : rows) {
         HistoryRun run = MakeRun(row.id, At(row.day, row.hour));
         run.unitSerial = row.serial;
@@ -185,15 +186,17 @@ TEST_F(HistoryStore, ListingsFilterBySerialResultDayAndPortNewestFirst) {
         HistoryFilter filter;
         std::vector<std::string> ids;
     } cases[] = {
-        {{"", "", "", "", 0, 0}, {"r4", "r3", "r2", "r1"}},
+        {{"", "", "", "", 0, 0}, {"r5", "r4", "r3", "r2", "r1"}},
         {{"S1", "", "", "", 0, 0}, {"r4", "r3", "r1"}},
         {{"", "failure", "", "", 0, 0}, {"r3", "r2"}},
+        {{"", "skipped", "", "", 0, 0}, {"r5"}},
         {{"", "", "2026-03-01", "2026-03-01", 0, 0}, {"r2", "r1"}},
-        {{"", "", "2026-03-02", "", 0, 0}, {"r4", "r3"}},
+        {{"", "", "2026-03-02", "", 0, 0}, {"r5", "r4", "r3"}},
         {{"", "", "", "2026-03-02", 0, 0}, {"r3", "r2", "r1"}},
         {{"", "", "", "", 2, 0}, {"r4", "r2"}},
         {{"S1", "success", "", "", 1, 0}, {"r1"}},
-        {{"", "", "", "", 0, 2}, {"r4", "r3"}},
+        {{"", "", "", "", 0, 2}, {"r5", "r4"}},
+        {{"S2", "", "2026-03-02", "", 1, 1}, {"r5"}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Ids(All(*store, c.filter)), c.ids)
