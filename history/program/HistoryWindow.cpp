@@ -152,10 +152,6 @@ HistoryWindow::HistoryWindow(IHistoryStore* store, const QString& error, QWidget
     Reload();
 }
 
-int HistoryWindow::RowCount() const {
-    return model_->rowCount();
-}
-
 void HistoryWindow::Reload() {
     if (store_ == nullptr) {
         return;
