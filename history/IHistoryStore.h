@@ -23,8 +23,14 @@ class IHistoryStore {
     virtual bool Update(const HistoryRun& run) { return Complete(run); }
     // The whole row of a run that has ended; also when Begin failed.
     virtual bool Complete(const HistoryRun& run) = 0;
-    // Newest first.
-    virtual bool List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) = 0;
+    // Newest first, every field: Each's runs gathered.
+    virtual bool List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) {
+        runs.clear();
+        return Each(filter, true, [&runs](const HistoryRun& run) {
+            runs.push_back(run);
+            return true;
+        });
+    }
     // The runs one by one, newest first, without holding them all (a
     // listing of a large history); `visit` returns false to stop. Without
     // `allFields` only what a line of the text listing shows is filled in:

@@ -98,6 +98,17 @@ void Read(const QSqlQuery& query, const Columns& columns, HistoryRun& run) {
     }
 }
 
+void Visit(QSqlQuery& query, const Columns& columns,
+           const std::function<bool(const HistoryRun&)>& visit) {
+    HistoryRun run;
+    while (query.next()) {
+        Read(query, columns, run);
+        if (!visit(run)) {
+            break;
+        }
+    }
+}
+
 QString Insert(const QString& table, const QString& verb) {
     const Columns& columns = Written();
     return QStringLiteral("%1 INTO %2 (%3) VALUES (%4)")

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include <QSqlQuery>
@@ -29,6 +30,10 @@ void Bind(QSqlQuery& query, const Columns& columns, const HistoryRun& run, int f
 // Reads the columns of the query's current row (from position 0) into the
 // run; other fields are left as they are.
 void Read(const QSqlQuery& query, const Columns& columns, HistoryRun& run);
+// Reads the query's rows one by one, handing each to `visit` until it
+// returns false.
+void Visit(QSqlQuery& query, const Columns& columns,
+           const std::function<bool(const HistoryRun&)>& visit);
 
 // Writes a whole row, every column bound with Bind(Written()) from 0:
 // `verb` is "INSERT" (a new row) or "INSERT OR REPLACE" (SQLite's).

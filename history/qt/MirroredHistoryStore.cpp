@@ -48,12 +48,6 @@ bool MirroredHistoryStore::Complete(const HistoryRun& run) {
     return ok;
 }
 
-bool MirroredHistoryStore::List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) {
-    const bool ok = local_.List(filter, runs);
-    error_ = local_.LastError();
-    return ok;
-}
-
 bool MirroredHistoryStore::Each(const HistoryFilter& filter, bool allFields,
                                 const std::function<bool(const HistoryRun&)>& visit) {
     const bool ok = local_.Each(filter, allFields, visit);

@@ -230,14 +230,6 @@ bool ServerHistoryStore::Send(const std::vector<HistoryRun>& runs) {
     return true;
 }
 
-bool ServerHistoryStore::List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) {
-    runs.clear();
-    return Each(filter, true, [&runs](const HistoryRun& run) {
-        runs.push_back(run);
-        return true;
-    });
-}
-
 bool ServerHistoryStore::Each(const HistoryFilter& filter, bool /*allFields*/,
                               const std::function<bool(const HistoryRun&)>& visit) {
     HistoryFilterSql where;
@@ -255,13 +247,7 @@ bool ServerHistoryStore::Each(const HistoryFilter& filter, bool /*allFields*/,
         error_ = Reason(QStringLiteral("cannot list"), query.lastError());
         return false;
     }
-    HistoryRun run;
-    while (query.next()) {
-        HistoryRowMapping::Read(query, columns, run);
-        if (!visit(run)) {
-            break;
-        }
-    }
+    HistoryRowMapping::Visit(query, columns, visit);
     error_.clear();
     return true;
 }

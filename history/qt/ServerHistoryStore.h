@@ -41,7 +41,6 @@ class ServerHistoryStore final : public IHistoryStore {
     bool Begin(const HistoryRun& run) override;
     bool Update(const HistoryRun& run) override;
     bool Complete(const HistoryRun& run) override;
-    bool List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) override;
     bool Each(const HistoryFilter& filter, bool allFields,
               const std::function<bool(const HistoryRun&)>& visit) override;
     bool Days(const HistoryFilter& filter, std::vector<DayStats>& days) override;

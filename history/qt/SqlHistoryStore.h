@@ -61,7 +61,6 @@ class SqlHistoryStore final : public IHistoryStore {
     bool Update(const HistoryRun& run) override;
     // Replaces the row whatever it held.
     bool Complete(const HistoryRun& run) override;
-    bool List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) override;
     bool Each(const HistoryFilter& filter, bool allFields,
               const std::function<bool(const HistoryRun&)>& visit) override;
     bool Days(const HistoryFilter& filter, std::vector<DayStats>& days) override;

@@ -9,14 +9,6 @@
 
 namespace Mapping = HistoryRowMapping;
 
-bool SqlHistoryStore::List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) {
-    runs.clear();
-    return Each(filter, true, [&runs](const HistoryRun& run) {
-        runs.push_back(run);
-        return true;
-    });
-}
-
 bool SqlHistoryStore::Each(const HistoryFilter& filter, bool allFields,
                            const std::function<bool(const HistoryRun&)>& visit) {
     if (fileVersion_ == 0 && !writable_) {
@@ -40,13 +32,7 @@ bool SqlHistoryStore::Each(const HistoryFilter& filter, bool allFields,
         error_ = Reason(query);
         return false;
     }
-    HistoryRun run;
-    while (query.next()) {
-        Mapping::Read(query, columns, run);
-        if (!visit(run)) {
-            break;
-        }
-    }
+    Mapping::Visit(query, columns, visit);
     error_.clear();
     return true;
 }

@@ -74,11 +74,10 @@ bool SqlHistoryStore::Unsent(int limit, std::vector<HistoryRun>& runs) {
         error_ = Reason(query);
         return false;
     }
-    while (query.next()) {
-        HistoryRun run;
-        Mapping::Read(query, columns, run);
-        runs.push_back(std::move(run));
-    }
+    Mapping::Visit(query, columns, [&runs](const HistoryRun& run) {
+        runs.push_back(run);
+        return true;
+    });
     error_.clear();
     return true;
 }
