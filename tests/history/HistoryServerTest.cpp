@@ -227,10 +227,22 @@ TEST_F(HistoryServer, FourProgramsOnOneFileEachSending250RunsLeaveExactly1000Row
     EXPECT_EQ(there, here) << "every row as it ended, none left running";
 }
 
-TEST_F(HistoryServer, RunsWhileTheServerIsDownWaitLocallyAndAreSentOnceWhenItIsBack) {
+// The server has a run's row as it began and as it ended; the facts learnt
+// in between are written locally, without a wait for the server. Runs
+// while it is down wait locally.
+TEST_F(HistoryServer, RunsReachTheServerAtTheirStartAndEndAndWaitLocallyWhileItIsDown) {
     auto local = Local();
     MirroredHistoryStore mirror(*local, url_);
-    ASSERT_TRUE(mirror.Complete(MakeRun("before", "success")));
+    const HistoryRun started = MakeRun("facts", "running");
+    HistoryRun learnt = started;
+    learnt.unitProgramVersion = "GPSP01.2000";
+    ASSERT_TRUE(mirror.Begin(started));
+    EXPECT_EQ(OnServer(), std::vector<HistoryRun>{started});
+    ASSERT_TRUE(mirror.Update(learnt)) << mirror.LastError();
+    EXPECT_EQ(OnServer(), std::vector<HistoryRun>{started}) << "not sent while running";
+    EXPECT_EQ(mirror.Waiting(), 1);
+    ASSERT_TRUE(mirror.Complete(MakeRun("facts", "success")));
+    EXPECT_EQ(OnServer(), std::vector<HistoryRun>{MakeRun("facts", "success")});
     ASSERT_EQ(mirror.Waiting(), 0) << mirror.ServerError();
     ASSERT_EQ(std::system(ServerScript("stop").c_str()), 0);
     for (int i = 0; i < 10; ++i) {
@@ -253,28 +265,6 @@ TEST_F(HistoryServer, RunsWhileTheServerIsDownWaitLocallyAndAreSentOnceWhenItIsB
     std::vector<HistoryRun> here;
     ASSERT_TRUE(local->List({}, here));
     EXPECT_EQ(OnServer(), here);
-}
-
-// A run's facts are written locally as it learns them, without a wait for
-// the server; the server has the row as the run began and as it ended.
-TEST_F(HistoryServer, TheFactsARunLearnsStayLocalUntilItsEnd) {
-    auto local = Local();
-    MirroredHistoryStore mirror(*local, url_);
-    const HistoryRun started = MakeRun("facts", "running");
-    HistoryRun learnt = started;
-    learnt.unitProgramVersion = "GPSP01.2000";
-    const HistoryRun ended = MakeRun("facts", "success");
-    ASSERT_TRUE(mirror.Begin(started));
-    EXPECT_EQ(OnServer(), std::vector<HistoryRun>{started});
-    ASSERT_TRUE(mirror.Update(learnt)) << mirror.LastError();
-    EXPECT_EQ(OnServer(), std::vector<HistoryRun>{started}) << "not sent while running";
-    EXPECT_EQ(mirror.Waiting(), 1);
-    std::vector<HistoryRun> here;
-    ASSERT_TRUE(mirror.List({}, here));
-    EXPECT_EQ(here, std::vector<HistoryRun>{learnt});
-    ASSERT_TRUE(mirror.Complete(ended));
-    EXPECT_EQ(OnServer(), std::vector<HistoryRun>{ended});
-    EXPECT_EQ(mirror.Waiting(), 0);
 }
 
 // A server that refuses the password, and a port that takes the connection
