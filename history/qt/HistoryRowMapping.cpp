@@ -36,13 +36,13 @@ QString NameList(const Columns& columns) {
 QVariant Value(const HistorySchema::Column& column, const HistoryRun& run) {
     const HistorySchema::Field& field = column.field;
     if (const auto* text = std::get_if<std::string HistoryRun::*>(&field)) {
-        return QString::fromStdString(run.**text);
+        return QString::fromStdString(run.*(*text));
     }
     if (const auto* number = std::get_if<std::int64_t HistoryRun::*>(&field)) {
-        return QVariant::fromValue<qlonglong>(run.**number);
+        return QVariant::fromValue<qlonglong>(run.*(*number));
     }
     if (const auto* small = std::get_if<int HistoryRun::*>(&field)) {
-        return QVariant::fromValue<qlonglong>(run.**small);
+        return QVariant::fromValue<qlonglong>(run.*(*small));
     }
     // The one derived column: the writer's local day of the start.
     return QString::fromStdString(HistoryDays::LocalDay(run.startMs));
@@ -75,9 +75,9 @@ QString Matching(const Columns& columns) {
     return Joined(columns, QStringLiteral("%1 = ?"), QStringLiteral(" AND "));
 }
 
-void Bind(QSqlQuery& query, const Columns& columns, const HistoryRun& run, int first) {
+void Bind(QSqlQuery& query, const Columns& columns, const HistoryRun& run) {
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        query.bindValue(first + static_cast<int>(i), Value(*columns[i], run));
+        query.bindValue(static_cast<int>(i), Value(*columns[i], run));
     }
 }
 
@@ -89,11 +89,11 @@ void Read(const QSqlQuery& query, const Columns& columns, HistoryRun& run) {
             // A text's UTF-8 bytes: SQLite's as they are (see SelectList),
             // the server's converted once.
             const QByteArray bytes = value.toByteArray();
-            (run.**text).assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+            (run.*(*text)).assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
         } else if (const auto* number = std::get_if<std::int64_t HistoryRun::*>(&field)) {
-            run.** number = value.toLongLong();
+            run.*(*number) = value.toLongLong();
         } else if (const auto* small = std::get_if<int HistoryRun::*>(&field)) {
-            run.** small = value.toInt();
+            run.*(*small) = value.toInt();
         }
     }
 }

@@ -25,8 +25,8 @@ QString SelectList(const Columns& columns, bool textAsBytes);
 // "name = ? AND ..." over the columns: the row exactly as they hold it.
 QString Matching(const Columns& columns);
 
-// Binds the run's columns to the placeholders from `first` on, in order.
-void Bind(QSqlQuery& query, const Columns& columns, const HistoryRun& run, int first = 0);
+// Binds the run's columns to the query's placeholders, in order.
+void Bind(QSqlQuery& query, const Columns& columns, const HistoryRun& run);
 // Reads the columns of the query's current row (from position 0) into the
 // run; other fields are left as they are.
 void Read(const QSqlQuery& query, const Columns& columns, HistoryRun& run);
@@ -35,12 +35,12 @@ void Read(const QSqlQuery& query, const Columns& columns, HistoryRun& run);
 void Visit(QSqlQuery& query, const Columns& columns,
            const std::function<bool(const HistoryRun&)>& visit);
 
-// Writes a whole row, every column bound with Bind(Written()) from 0:
-// `verb` is "INSERT" (a new row) or "INSERT OR REPLACE" (SQLite's).
+// Writes a whole row, every column bound with Bind(Written()): `verb` is
+// "INSERT" (a new row) or "INSERT OR REPLACE" (SQLite's).
 QString Insert(const QString& table, const QString& verb);
-// The same that makes the row, or
-// rewrites it while it is running; a row that has ended is left as it is
-// (0 rows changed). `alsoSet` ("name = value") is added to a rewrite.
+// The same that makes the row, or rewrites it while it is running; a row
+// that has ended is left as it is (0 rows changed). `alsoSet`
+// ("name = value") is added to a rewrite.
 QString UpsertWhileRunning(const QString& table, const QString& alsoSet = {});
 
 }  // namespace HistoryRowMapping
