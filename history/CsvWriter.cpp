@@ -1,6 +1,8 @@
 #include "CsvWriter.h"
 
-std::string CsvWriter::Field(std::string_view text) {
+namespace {
+
+std::string Field(std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
         return std::string(text);
     }
@@ -14,6 +16,8 @@ std::string CsvWriter::Field(std::string_view text) {
     quoted += '"';
     return quoted;
 }
+
+}  // namespace
 
 std::string CsvWriter::Row(const std::vector<std::string>& fields) {
     std::string row;

@@ -12,6 +12,5 @@ class CsvWriter {
   public:
     static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-    static std::string Field(std::string_view text);
     static std::string Row(const std::vector<std::string>& fields);
 };

@@ -37,6 +37,7 @@ std::vector<DayStats> StatsByDay(const std::vector<HistoryRun>& runs) {
         if (run.kind == "update") {
             ++day.stats.updates;
             day.stats.updateFailures += failed;
+            day.stats.updateSuccesses += run.result == "success";
             if (run.result == "success") {
                 day.updateSeconds.push_back(run.Seconds());
             }

@@ -11,15 +11,20 @@ struct DayStats {
     int runs = 0;     // every kind
     int units = 0;    // different serial numbers seen
     int successes = 0;
-    // failure, timeout and interrupted (a cancelled run is neither)
+    // failure, timeout and interrupted (a cancelled or skipped run is
+    // neither)
     int failures = 0;
-    int updates = 0;                 // update runs
-    int updateFailures = 0;          // update runs that did not succeed nor were cancelled
+    int updates = 0;                 // update runs, of every result
+    int updateSuccesses = 0;         // update runs that succeeded
+    int updateFailures = 0;          // update runs that failed (as `failures` counts)
     double medianUpdateSeconds = 0;  // of the successful updates; 0 when none
 
     bool operator==(const DayStats&) const = default;
 };
 
-// Per day, oldest first, from runs in any order.
+// Per day, oldest first, from runs in any order. A run still running, one
+// cancelled and one skipped (the unit's data was not older than the file:
+// nothing was changed) count among the runs and the updates, neither among
+// the successes nor the failures.
 std::vector<DayStats> StatsByDay(const std::vector<HistoryRun>& runs);
 bool IsFailureResult(const std::string& result);

@@ -10,7 +10,9 @@ struct HistoryRun {
     std::string kind;  // scan, test, update
     std::int64_t startMs = 0;
     std::int64_t endMs = 0;  // 0 while the run is under way
-    // running, success, failure, cancelled, timeout, interrupted
+    // running, success, failure, cancelled, skipped (the unit's data was
+    // not older than the file and the question was declined: nothing was
+    // changed on the unit), timeout, interrupted
     std::string result = "running";
     std::string failureText;   // the red text the operator saw
     std::string failureStage;  // the state the failure came from
@@ -25,6 +27,8 @@ struct HistoryRun {
     std::string unitProgramVersion;
     std::string unitDataVersion;
     std::string unitRecordReport;
+    // The unit's data version after a successful update.
+    std::string unitDataVersionAfter;
     // The data file.
     std::string fileName;
     std::int64_t fileSize = -1;  // -1: not known

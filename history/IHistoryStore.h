@@ -17,12 +17,20 @@ class IHistoryStore {
     // The row of a run that has just started (its result "running").
     virtual bool Begin(const HistoryRun& run) = 0;
     // The row of a run under way with what it has learnt so far (its result
-    // still "running"), so that a run whose program dies keeps it.
+    // still "running"), so that a run whose program dies keeps it; made
+    // when Begin failed. Called as the run learns each fact, maybe while a
+    // command is on the line: a store writes it where it is quick.
     virtual bool Update(const HistoryRun& run) { return Complete(run); }
     // The whole row of a run that has ended; also when Begin failed.
     virtual bool Complete(const HistoryRun& run) = 0;
-    // Newest first.
-    virtual bool List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) = 0;
+    // Newest first, every field: Each's runs gathered.
+    virtual bool List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) {
+        runs.clear();
+        return Each(filter, true, [&runs](const HistoryRun& run) {
+            runs.push_back(run);
+            return true;
+        });
+    }
     // The runs one by one, newest first, without holding them all (a
     // listing of a large history); `visit` returns false to stop. Without
     // `allFields` only what a line of the text listing shows is filled in:

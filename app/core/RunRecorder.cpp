@@ -44,6 +44,7 @@ void RunRecorder::FillRow(const RunFacts& run, HistoryRun& row) {
     row.unitProgramVersion = run.programVersion;
     row.unitDataVersion = run.dataVersionBefore;
     row.unitRecordReport = run.recordReport;
+    row.unitDataVersionAfter = run.dataVersionAfter;
     row.fileName = run.fileName;
     row.fileSize = run.fileSize;
     row.fileSha256 = run.fileSha256;

@@ -224,6 +224,8 @@ bool HistoryCommand::IsCommand(const std::string& word) {
     return word == "list" || word == "export" || word == "stats";
 }
 
+// A column added later goes last, so that scripts reading the export by
+// position keep working.
 std::vector<std::string> HistoryCommand::Columns() {
     return {"id",
             "kind",
@@ -249,7 +251,8 @@ std::vector<std::string> HistoryCommand::Columns() {
             "file_data_version",
             "blocks_written",
             "retries",
-            "trace_path"};
+            "trace_path",
+            "unit_data_version_after"};
 }
 
 std::vector<std::string> HistoryCommand::Fields(const HistoryRun& run) {
@@ -277,7 +280,8 @@ std::vector<std::string> HistoryCommand::Fields(const HistoryRun& run) {
             run.fileDataVersion,
             std::to_string(run.blocksWritten),
             std::to_string(run.retries),
-            run.tracePath};
+            run.tracePath,
+            run.unitDataVersionAfter};
 }
 
 std::string HistoryCommand::Usage() {
@@ -291,7 +295,9 @@ std::string HistoryCommand::Usage() {
            "  list [--json]        the runs, newest first (--json: one object a line)\n"
            "  export --csv FILE    the runs as CSV (UTF-8 with a byte-order mark)\n"
            "  stats [--json]       per local day: runs, units, successes, failures and\n"
-           "                       the median seconds of a successful update\n"
+           "                       the median seconds of a successful update (a\n"
+           "                       cancelled or skipped run is neither a success\n"
+           "                       nor a failure)\n"
            "  sync                 send the runs the history server has not confirmed\n"
            "  status               how many runs wait to be sent\n"
            "\n"
@@ -301,8 +307,8 @@ std::string HistoryCommand::Usage() {
            "\n"
            "Filters (any command):\n"
            "  --serial S           the unit's serial number\n"
-           "  --result R           success, failure, cancelled, timeout, interrupted,\n"
-           "                       running\n"
+           "  --result R           success, failure, cancelled, skipped, timeout,\n"
+           "                       interrupted, running\n"
            "  --from YYYY-MM-DD    runs started on this local day or later\n"
            "  --to YYYY-MM-DD      runs started on this local day or earlier\n"
            "  --port N             COM number\n"

@@ -72,8 +72,9 @@ HistoryWindow::HistoryWindow(IHistoryStore* store, const QString& error, QWidget
     // Shown in Chinese, filtered by the stored word.
     for (const auto& [result, words] :
          {std::pair{"success", "成功"}, std::pair{"failure", "失敗"},
-          std::pair{"cancelled", "取消"}, std::pair{"timeout", "逾時"},
-          std::pair{"interrupted", "中斷"}, std::pair{"running", "進行中"}}) {
+          std::pair{"cancelled", "取消"}, std::pair{"skipped", "略過"},
+          std::pair{"timeout", "逾時"}, std::pair{"interrupted", "中斷"},
+          std::pair{"running", "進行中"}}) {
         result_->addItem(QString::fromUtf8(words), QLatin1String(result));
     }
     from_ = DayBox(this);
@@ -149,10 +150,6 @@ HistoryWindow::HistoryWindow(IHistoryStore* store, const QString& error, QWidget
         return;
     }
     Reload();
-}
-
-int HistoryWindow::RowCount() const {
-    return model_->rowCount();
 }
 
 void HistoryWindow::Reload() {
@@ -231,11 +228,12 @@ void HistoryWindow::FillChart() {
         const std::string name = day.toString(Qt::ISODate).toStdString();
         const auto found = std::find_if(days.begin(), days.end(),
                                         [&name](const DayStats& d) { return d.day == name; });
-        const int updates = found == days.end() ? 0 : found->updates;
+        // Cancelled and skipped updates are neither.
+        const int successes = found == days.end() ? 0 : found->updateSuccesses;
         const int failures = found == days.end() ? 0 : found->updateFailures;
-        *good << updates - failures;
+        *good << successes;
         *failed << failures;
-        highest = std::max(highest, updates);
+        highest = std::max(highest, successes + failures);
         categories << day.toString(QStringLiteral("MM-dd"));
     }
     auto* series = new QStackedBarSeries;

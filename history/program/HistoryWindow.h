@@ -30,7 +30,6 @@ class HistoryWindow final : public QWidget {
 
     // Reads the runs again with the filters as set.
     void Reload();
-    int RowCount() const;
 
   private:
     void FillTable();

@@ -33,15 +33,18 @@ bool MirroredHistoryStore::Begin(const HistoryRun& run) {
     return ok;
 }
 
-bool MirroredHistoryStore::Complete(const HistoryRun& run) {
-    const bool ok = local_.Complete(run);
-    AfterWrite(ok);
+bool MirroredHistoryStore::Update(const HistoryRun& run) {
+    // Local only: the run may be in mid-command, and the server takes the
+    // row at the run's end (or, should the run die, once the row is marked
+    // interrupted and sent as the other waiting rows).
+    const bool ok = local_.Update(run);
+    error_ = ok ? std::string() : local_.LastError();
     return ok;
 }
 
-bool MirroredHistoryStore::List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) {
-    const bool ok = local_.List(filter, runs);
-    error_ = local_.LastError();
+bool MirroredHistoryStore::Complete(const HistoryRun& run) {
+    const bool ok = local_.Complete(run);
+    AfterWrite(ok);
     return ok;
 }
 

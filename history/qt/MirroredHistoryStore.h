@@ -12,9 +12,12 @@ class ServerHistoryStore;
 class SqlHistoryStore;
 
 // The local history with the shared one behind it. Every run is written to
-// the local file first, as without a server; then the rows the server has
-// not confirmed are sent, oldest first, for at most kSendBudgetMs (the rest
-// at the next run's start or end, or by gpsupdate-history sync).
+// the local file first, as without a server. After a run's start and its
+// end the rows the server has not confirmed are sent, oldest first, for at
+// most kSendBudgetMs (the rest at the next run's start or end, or by
+// gpsupdate-history sync): the server has a run's row as it began and as
+// it ended. The facts learnt in between (Update) are written locally only;
+// they reach the server with the end.
 //
 // The server never stands in the way of a run: a server that cannot be
 // reached costs at most its bounded wait (ServerHistoryStore's time-outs)
@@ -33,8 +36,8 @@ class MirroredHistoryStore final : public IHistoryStore {
     ~MirroredHistoryStore() override;
 
     bool Begin(const HistoryRun& run) override;
+    bool Update(const HistoryRun& run) override;
     bool Complete(const HistoryRun& run) override;
-    bool List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) override;
     bool Each(const HistoryFilter& filter, bool allFields,
               const std::function<bool(const HistoryRun&)>& visit) override;
     bool Days(const HistoryFilter& filter, std::vector<DayStats>& days) override;

@@ -1,15 +1,14 @@
 #include "ServerHistoryStore.h"
 
 #include <atomic>
-#include <optional>
-#include <tuple>
 
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
 
-#include "HistoryDays.h"
+#include "HistoryFilterSql.h"
+#include "HistoryRowMapping.h"
 #include "HistorySchema.h"
 
 namespace {
@@ -23,10 +22,6 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-std::string Std(const QVariant& value) {
-    return value.toString().toStdString();
-}
-
 // The statements that take the server's table from `version` - 1 to
 // `version`: the columns HistorySchema added then, and the indexes the
 // listings use.
@@ -36,9 +31,10 @@ QStringList Migration(int version) {
         if (column.since != version || std::string(column.name) == "id") {
             continue;
         }
-        QString text = QStringLiteral("%1 %2 NOT NULL")
-                           .arg(QLatin1String(column.name),
-                                column.integer ? QStringLiteral("BIGINT") : QStringLiteral("TEXT"));
+        QString text =
+            QStringLiteral("%1 %2 NOT NULL")
+                .arg(QLatin1String(column.name),
+                     column.Integer() ? QStringLiteral("BIGINT") : QStringLiteral("TEXT"));
         if (*column.defaultValue != '\0') {
             text += QStringLiteral(" DEFAULT ") + QLatin1String(column.defaultValue);
         }
@@ -59,34 +55,6 @@ QStringList Migration(int version) {
         statements << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(table, column);
     }
     return statements;
-}
-
-QVariantList Values(const HistoryRun& run) {
-    return {Text(run.id),
-            Text(run.kind),
-            QVariant::fromValue<qlonglong>(run.startMs),
-            QVariant::fromValue<qlonglong>(run.endMs),
-            Text(run.result),
-            Text(run.failureText),
-            Text(run.failureStage),
-            QVariant::fromValue<qlonglong>(run.port),
-            Text(run.device),
-            Text(run.host),
-            QVariant::fromValue<qlonglong>(run.pid),
-            Text(run.program),
-            Text(run.programVersion),
-            Text(run.unitSerial),
-            Text(run.unitProgramVersion),
-            Text(run.unitDataVersion),
-            Text(run.unitRecordReport),
-            Text(run.fileName),
-            QVariant::fromValue<qlonglong>(run.fileSize),
-            Text(run.fileSha256),
-            Text(run.fileDataVersion),
-            QVariant::fromValue<qlonglong>(run.blocksWritten),
-            QVariant::fromValue<qlonglong>(run.retries),
-            Text(run.tracePath),
-            Text(HistoryDays::LocalDay(run.startMs))};
 }
 
 }  // namespace
@@ -222,6 +190,10 @@ bool ServerHistoryStore::Begin(const HistoryRun& run) {
     return Send({run});
 }
 
+bool ServerHistoryStore::Update(const HistoryRun& run) {
+    return Send({run});
+}
+
 bool ServerHistoryStore::Complete(const HistoryRun& run) {
     return Send({run});
 }
@@ -230,22 +202,9 @@ bool ServerHistoryStore::Send(const std::vector<HistoryRun>& runs) {
     if (runs.empty()) {
         return true;
     }
-    const QString columns = Text(HistorySchema::WriteList());
-    QStringList marks;
-    QStringList updates;
-    for (const QString& column : columns.split(QStringLiteral(", "))) {
-        marks << QStringLiteral("?");
-        if (column != QLatin1String("id")) {
-            updates << QStringLiteral("%1 = EXCLUDED.%1").arg(column);
-        }
-    }
     // A row still running on the server takes what is sent; one that has
     // ended stays as it is.
-    const QString sql =
-        QStringLiteral(
-            "INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (id) DO UPDATE SET %4 "
-            "WHERE %1.result = 'running'")
-            .arg(QLatin1String(kTable), columns, marks.join(u", "), updates.join(u", "));
+    const QString sql = HistoryRowMapping::UpsertWhileRunning(QLatin1String(kTable));
     if (!db_.transaction()) {
         error_ = Reason(QStringLiteral("cannot begin"), db_.lastError());
         return false;
@@ -253,10 +212,7 @@ bool ServerHistoryStore::Send(const std::vector<HistoryRun>& runs) {
     QSqlQuery query(db_);
     bool ok = query.prepare(sql);
     for (std::size_t i = 0; ok && i < runs.size(); ++i) {
-        const QVariantList values = Values(runs[i]);
-        for (int v = 0; v < values.size(); ++v) {
-            query.bindValue(v, values[v]);
-        }
+        HistoryRowMapping::Bind(query, HistoryRowMapping::Written(), runs[i]);
         ok = query.exec();
     }
     if (!ok) {
@@ -274,96 +230,24 @@ bool ServerHistoryStore::Send(const std::vector<HistoryRun>& runs) {
     return true;
 }
 
-bool ServerHistoryStore::List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) {
-    runs.clear();
-    return Each(filter, true, [&runs](const HistoryRun& run) {
-        runs.push_back(run);
-        return true;
-    });
-}
-
 bool ServerHistoryStore::Each(const HistoryFilter& filter, bool /*allFields*/,
                               const std::function<bool(const HistoryRun&)>& visit) {
-    QStringList terms;
-    QVariantList binds;
-    if (!filter.serial.empty()) {
-        terms << QStringLiteral("unit_serial = ?");
-        binds << Text(filter.serial);
+    HistoryFilterSql where;
+    if (!where.Build(filter, error_)) {
+        return false;
     }
-    if (!filter.result.empty()) {
-        terms << QStringLiteral("result = ?");
-        binds << Text(filter.result);
-    }
-    if (filter.port > 0) {
-        terms << QStringLiteral("port = ?");
-        binds << QVariant::fromValue<qlonglong>(filter.port);
-    }
-    // Days as the local store takes them: this machine's calendar.
-    for (const auto& [day, op, nextDay] :
-         {std::tuple{&filter.fromDay, ">=", false}, std::tuple{&filter.toDay, "<", true}}) {
-        if (day->empty()) {
-            continue;
-        }
-        std::optional<std::int64_t> ms = HistoryDays::LocalDayStartMs(*day);
-        if (!ms) {
-            error_ = "not a day (YYYY-MM-DD): " + *day;
-            return false;
-        }
-        if (nextDay) {
-            ms = HistoryDays::LocalDayStartMs(HistoryDays::LocalDay(*ms + 26 * 3'600'000LL));
-        }
-        terms << QStringLiteral("start_ms %1 ?").arg(QLatin1String(op));
-        binds << QVariant::fromValue<qlonglong>(ms.value_or(0));
-    }
-    QString sql = QStringLiteral("SELECT %1 FROM %2")
-                      .arg(Text(HistorySchema::ReadList()), QLatin1String(kTable));
-    if (!terms.isEmpty()) {
-        sql += QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
-    }
-    sql += QStringLiteral(" ORDER BY start_ms DESC, id DESC");
-    if (filter.limit > 0) {
-        sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
-    }
+    const HistoryRowMapping::Columns& columns = HistorySchema::Stored();
     QSqlQuery query(db_);
     query.setForwardOnly(true);
-    bool ok = query.prepare(sql);
-    for (const QVariant& value : binds) {
-        query.addBindValue(value);
-    }
+    bool ok = query.prepare(QStringLiteral("SELECT %1 FROM %2%3 ORDER BY start_ms DESC, id DESC%4")
+                                .arg(HistoryRowMapping::SelectList(columns, false),
+                                     QLatin1String(kTable), where.where, where.limit));
+    where.BindTo(query);
     if (!ok || !query.exec()) {
         error_ = Reason(QStringLiteral("cannot list"), query.lastError());
         return false;
     }
-    HistoryRun run;
-    while (query.next()) {
-        run.id = Std(query.value(0));
-        run.kind = Std(query.value(1));
-        run.startMs = query.value(2).toLongLong();
-        run.endMs = query.value(3).toLongLong();
-        run.result = Std(query.value(4));
-        run.failureText = Std(query.value(5));
-        run.failureStage = Std(query.value(6));
-        run.port = query.value(7).toInt();
-        run.device = Std(query.value(8));
-        run.host = Std(query.value(9));
-        run.pid = query.value(10).toLongLong();
-        run.program = Std(query.value(11));
-        run.programVersion = Std(query.value(12));
-        run.unitSerial = Std(query.value(13));
-        run.unitProgramVersion = Std(query.value(14));
-        run.unitDataVersion = Std(query.value(15));
-        run.unitRecordReport = Std(query.value(16));
-        run.fileName = Std(query.value(17));
-        run.fileSize = query.value(18).toLongLong();
-        run.fileSha256 = Std(query.value(19));
-        run.fileDataVersion = Std(query.value(20));
-        run.blocksWritten = query.value(21).toLongLong();
-        run.retries = query.value(22).toLongLong();
-        run.tracePath = Std(query.value(23));
-        if (!visit(run)) {
-            break;
-        }
-    }
+    HistoryRowMapping::Visit(query, columns, visit);
     error_.clear();
     return true;
 }

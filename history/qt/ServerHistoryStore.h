@@ -36,9 +36,11 @@ class ServerHistoryStore final : public IHistoryStore {
     static std::unique_ptr<ServerHistoryStore> Open(const ServerUrl& url, std::string& error);
     ~ServerHistoryStore() override;
 
+    // Each writes the row at once (Send): a program recording on the server
+    // alone upserts its running row as it learns the unit's facts.
     bool Begin(const HistoryRun& run) override;
+    bool Update(const HistoryRun& run) override;
     bool Complete(const HistoryRun& run) override;
-    bool List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) override;
     bool Each(const HistoryFilter& filter, bool allFields,
               const std::function<bool(const HistoryRun&)>& visit) override;
     bool Days(const HistoryFilter& filter, std::vector<DayStats>& days) override;

@@ -12,7 +12,11 @@
 #include "IHistoryStore.h"
 
 // The history in one SQLite file through Qt SQL: the only code that knows
-// the schema. Needs a QCoreApplication (the driver is a plug-in).
+// the file's own schema (its versions, the server's mark); a run's columns
+// are HistorySchema's, bound and read by HistoryRowMapping. Needs a
+// QCoreApplication (the driver is a plug-in). Opening and migrating are in
+// SqlHistoryStore.cpp, writing in SqlHistoryStoreWrite.cpp, reading in
+// SqlHistoryStoreRead.cpp.
 //
 // The file is shared by every program of the tool and every tile of a
 // station, each with its own connection: the write-ahead log lets readers
@@ -24,10 +28,11 @@
 class SqlHistoryStore final : public IHistoryStore {
   public:
     // The newest schema; Open migrates every older file up to it.
-    static constexpr int kSchemaVersion = 3;
-    // Writes happen on the GUI thread (at the press and after the run's
-    // last box, never while a block is on the line), so a wait for the lock
-    // is a frozen window. A write holds the lock for a fraction of a
+    static constexpr int kSchemaVersion = 4;
+    // Writes happen on the GUI thread (at the press, as the run learns the
+    // unit's facts and sends the erase, and after the run's last box; never
+    // while a block is on the line), so a wait for the lock is a frozen
+    // window. A write holds the lock for a fraction of a
     // millisecond, but on a loaded machine its holder may not get the CPU:
     // eight programs writing at once on two busy cores waited up to 0.28 s,
     // and past 0.5 s in 2 of 12 tries. Two seconds rides that out; a file
@@ -51,8 +56,11 @@ class SqlHistoryStore final : public IHistoryStore {
     ~SqlHistoryStore() override;
 
     bool Begin(const HistoryRun& run) override;
+    // Rewrites the row while it is running (makes it when Begin could not);
+    // a row that has ended is left as it is.
+    bool Update(const HistoryRun& run) override;
+    // Replaces the row whatever it held.
     bool Complete(const HistoryRun& run) override;
-    bool List(const HistoryFilter& filter, std::vector<HistoryRun>& runs) override;
     bool Each(const HistoryFilter& filter, bool allFields,
               const std::function<bool(const HistoryRun&)>& visit) override;
     bool Days(const HistoryFilter& filter, std::vector<DayStats>& days) override;
@@ -66,7 +74,8 @@ class SqlHistoryStore final : public IHistoryStore {
     // The rows the history server has not confirmed as they are now, oldest
     // first, at most `limit`.
     bool Unsent(int limit, std::vector<HistoryRun>& runs);
-    // The server has these rows: marked so, unless rewritten since.
+    // The server has these rows (as Unsent read them): marked so, unless
+    // rewritten since.
     bool MarkSent(const std::vector<HistoryRun>& runs);
     bool CountUnsent(std::int64_t& count);
     // "ok" for a sound file; else SQLite's findings.
@@ -77,18 +86,17 @@ class SqlHistoryStore final : public IHistoryStore {
     bool Prepare(const std::filesystem::path& file, const Options& options, std::string& error);
     bool Migrate(std::string& error);
     bool MarkInterrupted(std::string& error);
+    bool PrepareWrites(std::string& error);
     bool Exec(const QString& sql, std::string& error);
     bool Write(QSqlQuery& query, const HistoryRun& run);
-    // The WHERE clause of a filter and its values; false for a bad day.
-    bool Where(const HistoryFilter& filter, QString& where, QVariantList& binds);
     static std::string Reason(const QSqlQuery& query);
-    // The columns of a whole row after the first eight.
-    static void ReadRest(const QSqlQuery& query, HistoryRun& run);
 
     QString connection_;
     QSqlDatabase db_;
+    // The prepared writes of Begin, Complete and Update.
     std::unique_ptr<QSqlQuery> insert_;
-    std::unique_ptr<QSqlQuery> upsert_;
+    std::unique_ptr<QSqlQuery> replace_;
+    std::unique_ptr<QSqlQuery> update_;
     bool writable_ = true;
     int fileVersion_ = 0;
     int markedInterrupted_ = 0;

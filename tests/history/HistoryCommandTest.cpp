@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -91,6 +92,7 @@ TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
         run.failureText = texts[i];
         run.fileName = std::string("C:\\資料\\") + texts[i] + ".apd";
         run.unitSerial = texts[(i + 1) % std::size(texts)];
+        run.unitDataVersionAfter = texts[(i + 2) % std::size(texts)];
         ASSERT_TRUE(store->Complete(run)) << store->LastError();
     }
     std::ostringstream out;
@@ -109,7 +111,19 @@ TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
     for (const HistoryRun& run : runs) {
         expected.push_back(HistoryCommand::Fields(run));
     }
-    EXPECT_EQ(ReadWithPython(csv), expected);
+    const std::vector<std::vector<std::string>> read = ReadWithPython(csv);
+    EXPECT_EQ(read, expected);
+    // Columns are only ever added, at the end: scripts read them by place.
+    ASSERT_FALSE(read.empty());
+    EXPECT_EQ(read[0].size(), 26u);
+    EXPECT_EQ(read[0].back(), "unit_data_version_after");
+
+    // The listing for scripts has the same fact under the same name.
+    out.str("");
+    ASSERT_EQ(HistoryCommand::Run({"list", "--json", "--limit", "1"}, *store, out, err),
+              HistoryCommand::kOk);
+    EXPECT_NE(out.str().find(R"(,"unit_data_version_after":"comma, inside"})"), std::string::npos)
+        << out.str();
     store.reset();
     fs::remove(db);
     fs::remove(csv);
@@ -139,10 +153,15 @@ TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGood
         run(day2 + 2000, "update", "interrupted", "", 0),
         run(day2 + 3000, "update", "success", "B", 80),
         run(day2 + 4000, "scan", "timeout", "", 180),
+        // The unit's data was not older: neither a success nor a failure.
+        run(day2 + 5000, "update", "skipped", "E", 8),
+        run(day2 + 6000, "update", "running", "F", 0),
     };
+    // day, runs, units, successes, failures, updates, of which succeeded and
+    // failed, median update seconds
     const std::vector<DayStats> expected = {
-        {"2026-05-04", 6, 4, 4, 1, 5, 1, 100.0},
-        {"2026-05-05", 4, 2, 2, 2, 3, 1, 90.0},
+        {"2026-05-04", 6, 4, 4, 1, 5, 3, 1, 100.0},
+        {"2026-05-05", 6, 4, 2, 2, 5, 2, 1, 90.0},
     };
     EXPECT_EQ(StatsByDay(runs), expected);
 
@@ -164,6 +183,14 @@ TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGood
     secondDay.fromDay = "2026-05-05";
     ASSERT_TRUE(store->Days(secondDay, days));
     EXPECT_EQ(days, std::vector<DayStats>{expected[1]});
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(HistoryCommand::Run({"list", "--result", "skipped"}, *store, out, err),
+              HistoryCommand::kOk)
+        << err.str();
+    const std::string listed = out.str();
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 1) << listed;
+    EXPECT_NE(listed.find("  skipped "), std::string::npos) << listed;
     store.reset();
     fs::remove(db);
 }

@@ -56,40 +56,45 @@ TEST(HistoryProcesses, EightProgramsRecordingAtOnceLeaveEveryRunWholeInASoundFil
     EXPECT_EQ(store->IntegrityCheck(), "ok");
 }
 
-TEST(HistoryProcesses, AProgramKilledInMidRunLeavesOneRowThatTheNextOpeningMarksInterrupted) {
+// The killed program wrote its run's start, the facts it learnt while
+// running, or those alone (its start refused): the next opening marks the
+// row interrupted and keeps every fact the program had written.
+TEST(HistoryProcesses, AProgramKilledInMidRunLeavesItsRowWithItsFactsMarkedInterrupted) {
     const fs::path file = FreshFile("killed.sqlite");
     ChildProcess earlier(HISTORY_RECORD_RUNS_PATH, {file.string(), "3"});
     ASSERT_EQ(earlier.Wait(60000), 0) << earlier.Output();
-
-    ChildProcess killed(HISTORY_RECORD_RUNS_PATH, {file.string(), "hold"});
-    ASSERT_TRUE(killed.WaitForLine("begun ", 30000)) << killed.Output();
-    std::vector<HistoryRun> before;
-    {
-        std::string error;
-        SqlHistoryStore::Options readOnly;
-        readOnly.readOnly = true;
-        auto reader = SqlHistoryStore::Open(file, error, readOnly);
-        ASSERT_NE(reader, nullptr) << error;
-        ASSERT_TRUE(reader->List({}, before));
-    }
-    ASSERT_TRUE(killed.Signal(SIGKILL));
-    ASSERT_EQ(killed.Wait(10000), -2);
-
-    std::string error;
-    auto store = SqlHistoryStore::Open(file, error);
-    ASSERT_NE(store, nullptr) << error;
-    EXPECT_EQ(store->MarkedInterrupted(), 1);
-    std::vector<HistoryRun> after;
-    ASSERT_TRUE(store->List({}, after));
-    ASSERT_EQ(after.size(), 4u);
-    int running = 0;
-    for (HistoryRun& run : before) {
-        if (run.result == "running") {
-            ++running;
-            run.result = "interrupted";
+    const struct {
+        const char* writes;
+        const char* recordReport;  // a fact only the update writes
+    } cases[] = {{"begin", ""}, {"begin,update", "正常"}, {"update", "正常"}};
+    std::size_t rows = 3;
+    for (const auto& c : cases) {
+        ChildProcess killed(HISTORY_RECORD_RUNS_PATH, {file.string(), "hold", c.writes});
+        ASSERT_TRUE(killed.WaitForLine("begun ", 30000)) << killed.Output();
+        std::vector<HistoryRun> before;
+        {
+            std::string error;
+            SqlHistoryStore::Options readOnly;
+            readOnly.readOnly = true;
+            auto reader = SqlHistoryStore::Open(file, error, readOnly);
+            ASSERT_NE(reader, nullptr) << error;
+            ASSERT_TRUE(reader->List({}, before));
         }
+        ASSERT_TRUE(killed.Signal(SIGKILL));
+        ASSERT_EQ(killed.Wait(10000), -2);
+
+        std::string error;
+        auto store = SqlHistoryStore::Open(file, error);
+        ASSERT_NE(store, nullptr) << error;
+        EXPECT_EQ(store->MarkedInterrupted(), 1) << c.writes;
+        std::vector<HistoryRun> after;
+        ASSERT_TRUE(store->List({}, after));
+        ASSERT_EQ(after.size(), ++rows) << c.writes;
+        EXPECT_EQ(after[0].unitRecordReport, c.recordReport) << c.writes;
+        ASSERT_EQ(before.size(), rows);
+        EXPECT_EQ(before[0].result, "running") << c.writes;
+        before[0].result = "interrupted";
+        EXPECT_EQ(after, before) << c.writes << ": only the killed run's result changed";
+        EXPECT_EQ(store->IntegrityCheck(), "ok");
     }
-    EXPECT_EQ(running, 1);
-    EXPECT_EQ(after, before) << "only the killed run's result changed";
-    EXPECT_EQ(store->IntegrityCheck(), "ok");
 }

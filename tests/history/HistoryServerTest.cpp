@@ -18,6 +18,7 @@
 #include <QSqlQuery>
 
 #include "ChildProcess.h"
+#include "HistoryDays.h"
 #include "HistorySchema.h"
 #include "MirroredHistoryStore.h"
 #include "ProcessFacts.h"
@@ -68,10 +69,12 @@ HistoryRun MakeRun(const std::string& id, const std::string& result) {
     run.result = result;
     run.endMs = result == "running" ? 0 : run.startMs + 91'000;
     run.host = "station-7";
+    run.port = 3;
     run.unitSerial = "GU48A1000123";
     run.unitRecordReport = "正常";
     run.fileSize = 23617;
     run.blocksWritten = result == "success" ? 14044 : 0;
+    run.unitDataVersionAfter = result == "success" ? "0601" : "";
     return run;
 }
 
@@ -134,49 +137,70 @@ TEST_F(HistoryServer, RowsGoRoundTripAndAnEndedRowIsNeverTurnedBackToRunning) {
     ASSERT_NE(server, nullptr) << error;
     EXPECT_EQ(server->FoundVersion(), 0) << "a new database: the tables are made";
     const HistoryRun started = MakeRun("rt-1", "running");
+    HistoryRun learnt = started;
+    learnt.unitProgramVersion = "GPSP01.2000";
+    learnt.unitDataVersion = "0512";
     const HistoryRun ended = MakeRun("rt-1", "success");
+    std::vector<HistoryRun> runs;
     ASSERT_TRUE(server->Begin(started)) << server->LastError();
+    ASSERT_TRUE(server->Update(learnt)) << server->LastError();
+    ASSERT_TRUE(server->List({}, runs));
+    EXPECT_EQ(runs, std::vector<HistoryRun>{learnt});
     ASSERT_TRUE(server->Complete(ended)) << server->LastError();
     ASSERT_TRUE(server->Send({started, ended, started})) << server->LastError();
+    ASSERT_TRUE(server->Update(learnt)) << server->LastError();
     server.reset();
     server = ServerHistoryStore::Open(url_, error);
     ASSERT_NE(server, nullptr) << error;
     EXPECT_EQ(server->FoundVersion(), HistorySchema::kVersion);
-    std::vector<HistoryRun> runs;
     ASSERT_TRUE(server->List({}, runs));
     EXPECT_EQ(runs, std::vector<HistoryRun>{ended});
+    // Every term of a filter, as the server takes its values.
+    const std::string day = HistoryDays::LocalDay(ended.startMs);
+    for (const auto& [filter, found] :
+         {std::pair{HistoryFilter{ended.unitSerial, "success", day, day, 3, 1}, 1u},
+          std::pair{HistoryFilter{"", "skipped", "", "", 0, 0}, 0u}}) {
+        ASSERT_TRUE(server->List(filter, runs)) << server->LastError();
+        EXPECT_EQ(runs.size(), found) << filter.result;
+    }
 }
 
-TEST_F(HistoryServer, ATableOfTheFirstSchemaIsMigratedAndKeepsItsRows) {
-    {
-        Admin admin(url_, database_);
-        admin.Exec("CREATE TABLE gpsupdate_schema (version INTEGER NOT NULL)");
-        admin.Exec("INSERT INTO gpsupdate_schema VALUES (1)");
-        std::string columns = "id TEXT PRIMARY KEY";
-        for (const auto& column : HistorySchema::Columns()) {
-            if (column.since == 1 && std::string(column.name) != "id") {
-                columns += std::string(", ") + column.name +
-                           (column.integer ? " BIGINT" : " TEXT") + " NOT NULL DEFAULT " +
-                           (column.integer ? "0" : "''");
+// Tables as older programs made them: migrated, their rows kept.
+TEST_F(HistoryServer, ATableOfAnOlderSchemaIsMigratedAndKeepsItsRows) {
+    for (const int version : {1, 2}) {
+        {
+            Admin admin(url_, database_);
+            admin.Exec("DROP TABLE IF EXISTS gpsupdate_schema");
+            admin.Exec("DROP TABLE IF EXISTS gpsupdate_runs");
+            admin.Exec("CREATE TABLE gpsupdate_schema (version INTEGER NOT NULL)");
+            admin.Exec("INSERT INTO gpsupdate_schema VALUES (" + std::to_string(version) + ")");
+            std::string columns = "id TEXT PRIMARY KEY";
+            for (const auto& column : HistorySchema::Columns()) {
+                if (column.since <= version && std::string(column.name) != "id") {
+                    columns += std::string(", ") + column.name +
+                               (column.Integer() ? " BIGINT" : " TEXT") + " NOT NULL DEFAULT " +
+                               (column.Integer() ? "0" : "''");
+                }
             }
+            admin.Exec("CREATE TABLE gpsupdate_runs (" + columns + ")");
+            admin.Exec(
+                "INSERT INTO gpsupdate_runs (id, kind, start_ms, end_ms, result, host) VALUES "
+                "('old-1', 'update', 1780000000000, 1780000090000, 'success', 'station-1')");
         }
-        admin.Exec("CREATE TABLE gpsupdate_runs (" + columns + ")");
-        admin.Exec(
-            "INSERT INTO gpsupdate_runs (id, kind, start_ms, end_ms, result, host) VALUES "
-            "('old-1', 'update', 1780000000000, 1780000090000, 'success', 'station-1')");
+        std::string error;
+        auto server = ServerHistoryStore::Open(url_, error);
+        ASSERT_NE(server, nullptr) << error;
+        EXPECT_EQ(server->FoundVersion(), version);
+        ASSERT_TRUE(server->Complete(MakeRun("new-1", "success"))) << server->LastError();
+        std::vector<HistoryRun> runs;
+        ASSERT_TRUE(server->List({}, runs));
+        ASSERT_EQ(runs.size(), 2u);
+        EXPECT_EQ(runs[0], MakeRun("new-1", "success")) << version;
+        EXPECT_EQ(runs[1].id, "old-1");
+        EXPECT_EQ(runs[1].host, "station-1");
+        EXPECT_EQ(runs[1].blocksWritten, 0);
+        EXPECT_EQ(runs[1].unitDataVersionAfter, "");
     }
-    std::string error;
-    auto server = ServerHistoryStore::Open(url_, error);
-    ASSERT_NE(server, nullptr) << error;
-    EXPECT_EQ(server->FoundVersion(), 1);
-    ASSERT_TRUE(server->Complete(MakeRun("new-1", "success"))) << server->LastError();
-    std::vector<HistoryRun> runs;
-    ASSERT_TRUE(server->List({}, runs));
-    ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[0], MakeRun("new-1", "success"));
-    EXPECT_EQ(runs[1].id, "old-1");
-    EXPECT_EQ(runs[1].host, "station-1");
-    EXPECT_EQ(runs[1].blocksWritten, 0);
 }
 
 TEST_F(HistoryServer, FourProgramsOnOneFileEachSending250RunsLeaveExactly1000Rows) {
@@ -203,10 +227,22 @@ TEST_F(HistoryServer, FourProgramsOnOneFileEachSending250RunsLeaveExactly1000Row
     EXPECT_EQ(there, here) << "every row as it ended, none left running";
 }
 
-TEST_F(HistoryServer, RunsWhileTheServerIsDownWaitLocallyAndAreSentOnceWhenItIsBack) {
+// The server has a run's row as it began and as it ended; the facts learnt
+// in between are written locally, without a wait for the server. Runs
+// while it is down wait locally.
+TEST_F(HistoryServer, RunsReachTheServerAtTheirStartAndEndAndWaitLocallyWhileItIsDown) {
     auto local = Local();
     MirroredHistoryStore mirror(*local, url_);
-    ASSERT_TRUE(mirror.Complete(MakeRun("before", "success")));
+    const HistoryRun started = MakeRun("facts", "running");
+    HistoryRun learnt = started;
+    learnt.unitProgramVersion = "GPSP01.2000";
+    ASSERT_TRUE(mirror.Begin(started));
+    EXPECT_EQ(OnServer(), std::vector<HistoryRun>{started});
+    ASSERT_TRUE(mirror.Update(learnt)) << mirror.LastError();
+    EXPECT_EQ(OnServer(), std::vector<HistoryRun>{started}) << "not sent while running";
+    EXPECT_EQ(mirror.Waiting(), 1);
+    ASSERT_TRUE(mirror.Complete(MakeRun("facts", "success")));
+    EXPECT_EQ(OnServer(), std::vector<HistoryRun>{MakeRun("facts", "success")});
     ASSERT_EQ(mirror.Waiting(), 0) << mirror.ServerError();
     ASSERT_EQ(std::system(ServerScript("stop").c_str()), 0);
     for (int i = 0; i < 10; ++i) {

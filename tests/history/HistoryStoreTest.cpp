@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -41,11 +43,22 @@ class HistoryStore : public testing::Test {
         fs::remove_all(folder_, error);
     }
     fs::path File() const { return folder_ / "history.sqlite"; }
+    // No history file yet.
+    void RemoveFile() const {
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            fs::remove(File().string() + suffix);
+        }
+    }
     std::unique_ptr<SqlHistoryStore> OpenOrFail() {
         std::string error;
         auto store = SqlHistoryStore::Open(File(), error);
         EXPECT_NE(store, nullptr) << error;
         return store;
+    }
+    static std::int64_t Waiting(SqlHistoryStore& store) {
+        std::int64_t count = -1;
+        EXPECT_TRUE(store.CountUnsent(count)) << store.LastError();
+        return count;
     }
     std::vector<HistoryRun> All(SqlHistoryStore& store, HistoryFilter filter = {}) {
         std::vector<HistoryRun> runs;
@@ -84,6 +97,7 @@ HistoryRun FullRun() {
     run.unitProgramVersion = "GPSP01.2000";
     run.unitDataVersion = "0512";
     run.unitRecordReport = "正常";
+    run.unitDataVersionAfter = "0601";
     run.fileName = "/home/店/資料, 新.apd";
     run.fileSize = 3147073;
     run.fileSha256 = std::string(64, 'c');
@@ -109,22 +123,41 @@ std::string Bytes(const fs::path& file) {
 
 }  // namespace
 
-TEST_F(HistoryStore, ARunComesBackAsWrittenAtItsStartAndAtItsEnd) {
+// Each sequence of a run's writes leaves the row its last accepted write
+// held, read back after the file was closed and opened again.
+TEST_F(HistoryStore, ARunsRowIsWhatItsStartItsFactsAndItsEndWrote) {
     const HistoryRun full = FullRun();
-    HistoryRun started = full;
-    started.endMs = 0;
+    HistoryRun started = MakeRun(full.id, full.startMs);
     started.result = "running";
-    {
+    HistoryRun learnt = full;  // the unit's facts, the run still under way
+    learnt.endMs = 0;
+    learnt.result = "running";
+    learnt.failureText.clear();
+    learnt.failureStage.clear();
+    // B: Begin(started), U: Update(learnt), C: Complete(full); lower case:
+    // the write is refused.
+    const struct {
+        const char* writes;
+        HistoryRun row;
+    } cases[] = {{"B", started}, {"BU", learnt}, {"U", learnt},  {"BUC", full},
+                 {"C", full},    {"CU", full},   {"Bb", started}};
+    for (const auto& c : cases) {
+        RemoveFile();
+        {
+            auto store = OpenOrFail();
+            for (const char write : std::string(c.writes)) {
+                const char upper = static_cast<char>(std::toupper(write));
+                const bool ok = upper == 'B'   ? store->Begin(started)
+                                : upper == 'U' ? store->Update(learnt)
+                                               : store->Complete(full);
+                EXPECT_EQ(ok, write == upper) << c.writes << ": " << store->LastError();
+            }
+        }
         auto store = OpenOrFail();
-        ASSERT_TRUE(store->Begin(started)) << store->LastError();
-        EXPECT_EQ(All(*store), std::vector<HistoryRun>{started});
-        ASSERT_TRUE(store->Complete(full)) << store->LastError();
-        EXPECT_FALSE(store->Begin(started)) << "a run id is written once";
+        EXPECT_EQ(store->FileVersion(), SqlHistoryStore::kSchemaVersion);
+        EXPECT_EQ(All(*store), std::vector<HistoryRun>{c.row}) << c.writes;
+        EXPECT_EQ(store->IntegrityCheck(), "ok");
     }
-    auto store = OpenOrFail();
-    EXPECT_EQ(store->FileVersion(), SqlHistoryStore::kSchemaVersion);
-    EXPECT_EQ(All(*store), std::vector<HistoryRun>{full});
-    EXPECT_EQ(store->IntegrityCheck(), "ok");
 }
 
 TEST_F(HistoryStore, ListingsFilterBySerialResultDayAndPortNewestFirst) {
@@ -139,7 +172,8 @@ TEST_F(HistoryStore, ListingsFilterBySerialResultDayAndPortNewestFirst) {
     } rows[] = {{"r1", "2026-03-01", 0, "S1", "success", 1},
                 {"r2", "2026-03-01", 23, "S2", "failure", 2},
                 {"r3", "2026-03-02", 12, "S1", "failure", 1},
-                {"r4", "2026-03-03", 8, "S1", "success", 2}};
+                {"r4", "2026-03-03", 8, "S1", "success", 2},
+                {"r5", "2026-03-03", 9, "S2", "skipped", 1}};
     for (const auto& row : rows) {
         HistoryRun run = MakeRun(row.id, At(row.day, row.hour));
         run.unitSerial = row.serial;
@@ -152,15 +186,17 @@ TEST_F(HistoryStore, ListingsFilterBySerialResultDayAndPortNewestFirst) {
         HistoryFilter filter;
         std::vector<std::string> ids;
     } cases[] = {
-        {{"", "", "", "", 0, 0}, {"r4", "r3", "r2", "r1"}},
+        {{"", "", "", "", 0, 0}, {"r5", "r4", "r3", "r2", "r1"}},
         {{"S1", "", "", "", 0, 0}, {"r4", "r3", "r1"}},
         {{"", "failure", "", "", 0, 0}, {"r3", "r2"}},
+        {{"", "skipped", "", "", 0, 0}, {"r5"}},
         {{"", "", "2026-03-01", "2026-03-01", 0, 0}, {"r2", "r1"}},
-        {{"", "", "2026-03-02", "", 0, 0}, {"r4", "r3"}},
+        {{"", "", "2026-03-02", "", 0, 0}, {"r5", "r4", "r3"}},
         {{"", "", "", "2026-03-02", 0, 0}, {"r3", "r2", "r1"}},
         {{"", "", "", "", 2, 0}, {"r4", "r2"}},
         {{"S1", "success", "", "", 1, 0}, {"r1"}},
-        {{"", "", "", "", 0, 2}, {"r4", "r3"}},
+        {{"", "", "", "", 0, 2}, {"r5", "r4"}},
+        {{"S2", "", "2026-03-02", "", 1, 1}, {"r5"}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Ids(All(*store, c.filter)), c.ids)
@@ -174,54 +210,76 @@ TEST_F(HistoryStore, ListingsFilterBySerialResultDayAndPortNewestFirst) {
 }
 
 // What the history server has not confirmed: a row rewritten after it was
-// read for sending (its end) stays waiting until the new state is sent.
+// read for sending (the facts a running run learnt, its end) stays waiting
+// until the new state is sent.
 TEST_F(HistoryStore, ARowWaitsToBeSentUntilTheServerHasItAsItIsNow) {
     auto store = OpenOrFail();
     HistoryRun run = MakeRun("s1", At("2026-03-02", 9));
+    run.result = "running";
     ASSERT_TRUE(store->Begin(run));
     ASSERT_TRUE(store->Complete(MakeRun("s2", At("2026-03-02", 8))));
     std::vector<HistoryRun> unsent;
     ASSERT_TRUE(store->Unsent(10, unsent));
     EXPECT_EQ(Ids(unsent), (std::vector<std::string>{"s2", "s1"})) << "oldest first";
-    run.endMs = run.startMs + 1000;
-    run.result = "success";
-    ASSERT_TRUE(store->Complete(run));
+    // Rewritten after the read for sending: the facts learnt, then the end.
+    for (const bool end : {false, true}) {
+        ASSERT_TRUE(store->Unsent(10, unsent));
+        run.unitSerial = "GU48A0012345";
+        if (end) {
+            run.endMs = run.startMs + 1000;
+            run.result = "success";
+        }
+        ASSERT_TRUE(end ? store->Complete(run) : store->Update(run)) << store->LastError();
+        ASSERT_TRUE(store->MarkSent(unsent));
+        EXPECT_EQ(Waiting(*store), 1) << end;
+        ASSERT_TRUE(store->Unsent(10, unsent));
+        EXPECT_EQ(unsent, std::vector<HistoryRun>{run}) << end;
+    }
     ASSERT_TRUE(store->MarkSent(unsent));
-    std::int64_t waiting = 0;
-    ASSERT_TRUE(store->CountUnsent(waiting));
-    EXPECT_EQ(waiting, 1);
-    ASSERT_TRUE(store->Unsent(10, unsent));
-    EXPECT_EQ(unsent, std::vector<HistoryRun>{run});
-    ASSERT_TRUE(store->MarkSent(unsent));
-    ASSERT_TRUE(store->CountUnsent(waiting));
-    EXPECT_EQ(waiting, 0);
+    EXPECT_EQ(Waiting(*store), 0);
 }
 
-// The file of the first schema, as the first release left it (made with
-// that release's table and two runs: one whole, one of another host still
-// running).
-TEST_F(HistoryStore, AFileOfTheFirstSchemaIsMigratedAndKeepsItsRuns) {
-    fs::copy_file(fs::path(HISTORY_FIXTURES) / "history-v1.sqlite", File());
-    {
+// Files of older schemas, as their releases left them: the first (made
+// with that release's table and two runs: one whole, one of another host
+// still running) and the third (two finished runs recorded by that
+// release's history_record_runs). Opened, they are migrated, keep their runs
+// and take a whole run of the newest schema.
+TEST_F(HistoryStore, AFileOfAnOlderSchemaIsMigratedAndKeepsItsRuns) {
+    const struct {
+        const char* fixture;
+        int version;
+        std::vector<std::string> ids;  // newest first
+        // Of the older run: facts the file kept.
+        std::int64_t fileSize;
+        std::int64_t blocksWritten;
+        const char* newerResult;
+    } cases[] = {
+        {"history-v1.sqlite", 1, {"v1-run-b", "v1-run-a"}, 23617, 0, "running"},
+        {"history-v3.sqlite", 3, {"spread-1", "spread-0"}, -1, 14044, "success"},
+    };
+    for (const auto& c : cases) {
+        RemoveFile();
+        fs::copy_file(fs::path(HISTORY_FIXTURES) / c.fixture, File());
+        {
+            auto store = OpenOrFail();
+            EXPECT_EQ(store->FileVersion(), c.version);
+            const std::vector<HistoryRun> runs = All(*store);
+            ASSERT_EQ(Ids(runs), c.ids) << c.fixture;
+            EXPECT_EQ(runs[1].unitRecordReport, "正常") << c.fixture;
+            EXPECT_EQ(runs[1].fileSize, c.fileSize) << c.fixture;
+            EXPECT_EQ(runs[1].blocksWritten, c.blocksWritten) << c.fixture;
+            EXPECT_EQ(runs[1].unitDataVersionAfter, "") << c.fixture;
+            EXPECT_EQ(runs[0].result, c.newerResult) << "another host's run is left alone";
+            ASSERT_TRUE(store->Complete(FullRun())) << store->LastError();
+        }
         auto store = OpenOrFail();
-        EXPECT_EQ(store->FileVersion(), 1);
+        EXPECT_EQ(store->FileVersion(), SqlHistoryStore::kSchemaVersion);
         const std::vector<HistoryRun> runs = All(*store);
-        ASSERT_EQ(Ids(runs), (std::vector<std::string>{"v1-run-b", "v1-run-a"}));
-        EXPECT_EQ(runs[1].unitRecordReport, "正常");
-        EXPECT_EQ(runs[1].fileSize, 23617);
-        EXPECT_EQ(runs[1].blocksWritten, 0);
-        EXPECT_EQ(runs[0].result, "running") << "another host's run is left alone";
-        HistoryRun run = FullRun();
-        ASSERT_TRUE(store->Complete(run)) << store->LastError();
+        ASSERT_EQ(runs.size(), 3u);
+        EXPECT_NE(std::find(runs.begin(), runs.end(), FullRun()), runs.end()) << c.fixture;
+        EXPECT_EQ(Waiting(*store), 3) << c.fixture << ": none of these rows was sent";
+        EXPECT_EQ(store->IntegrityCheck(), "ok");
     }
-    auto store = OpenOrFail();
-    EXPECT_EQ(store->FileVersion(), SqlHistoryStore::kSchemaVersion);
-    EXPECT_EQ(All(*store).size(), 3u);
-    EXPECT_EQ(All(*store)[0], FullRun());
-    std::int64_t waiting = 0;
-    ASSERT_TRUE(store->CountUnsent(waiting));
-    EXPECT_EQ(waiting, 3) << "an older file's rows have never been sent";
-    EXPECT_EQ(store->IntegrityCheck(), "ok");
 }
 
 #ifndef _WIN32

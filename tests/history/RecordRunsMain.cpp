@@ -1,5 +1,8 @@
 // history_record_runs FILE N      records N whole runs, each its two writes
-// history_record_runs FILE hold   starts one run, says "begun ID", waits
+// history_record_runs FILE hold WRITES
+//                                 writes one run as WRITES says (begin,
+//                                 update: its start, then the unit's facts
+//                                 while it runs), says "begun ID", waits
 // history_record_runs FILE spread N DAYS
 //                                 N finished runs of many units spread over
 //                                 the last DAYS days (for the figures and
@@ -84,7 +87,7 @@ int Spread(SqlHistoryStore& store, int count, int days) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     if (argc < 3 || argc > 5) {
-        std::fprintf(stderr, "usage: history_record_runs FILE N|hold|spread N DAYS\n");
+        std::fprintf(stderr, "usage: history_record_runs FILE N|hold WRITES|spread N DAYS\n");
         return 2;
     }
     std::string error;
@@ -93,11 +96,22 @@ int main(int argc, char* argv[]) {
         std::printf("open failed: %s\n", error.c_str());
         return 1;
     }
-    if (std::string(argv[2]) == "hold") {
-        const HistoryRun run = NewRun(0);
-        if (!store->Begin(run)) {
+    if (std::string(argv[2]) == "hold" && argc == 4) {
+        HistoryRun run = NewRun(0);
+        const std::string writes = argv[3];
+        if (writes.find("begin") != std::string::npos && !store->Begin(run)) {
             std::printf("begin failed: %s\n", store->LastError().c_str());
             return 1;
+        }
+        if (writes.find("update") != std::string::npos) {
+            run.unitProgramVersion = "GPSP01.2000";
+            run.unitDataVersion = "0512";
+            run.unitRecordReport = "正常";
+            run.fileDataVersion = "0601";
+            if (!store->Update(run)) {
+                std::printf("update failed: %s\n", store->LastError().c_str());
+                return 1;
+            }
         }
         std::printf("begun %s\n", run.id.c_str());
         std::fflush(stdout);
