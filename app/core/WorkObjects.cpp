@@ -92,7 +92,7 @@ void WorkObjects::OnAutoRunningTick() {
     sequence_.WorkPageStateMachine(kEventAutoRunning);
 }
 
-void WorkObjects::StartAutoRunning() {
+void WorkObjects::ArmAutoRunning() {
     if (released_) {
         return;  // an unloaded window runs no further state
     }
@@ -103,7 +103,7 @@ void WorkObjects::StartAutoRunning() {
     autoRunning_ = true;
 }
 
-void WorkObjects::SetOneSecTimerEnabled(bool enabled) {
+void WorkObjects::EnableOneSecTimer(bool enabled) {
     if (enabled && released_) {
         return;
     }

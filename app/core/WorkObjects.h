@@ -60,11 +60,11 @@ class WorkObjects {
 
     // Re-arms the 20 ms timer (counting from zero); the sequence runs its
     // current state when it ticks. Nothing once released.
-    void StartAutoRunning();
+    void ArmAutoRunning();
     bool AutoRunning() const { return autoRunning_; }
     // Starts (counting from zero) or stops the one-second timer; it does not
     // start once released.
-    void SetOneSecTimerEnabled(bool enabled);
+    void EnableOneSecTimer(bool enabled);
 
     // Stops the timers, closes the port, releases the command layer, table 2,
     // the driver and the random source: no timer or reply reaches the
@@ -75,14 +75,15 @@ class WorkObjects {
     void ReleaseBaseTable();
 
     clsUpdateSequence& Sequence() { return sequence_; }
-    // Empty before load and once released.
-    clsComm* Comm() { return m_ClsComm.get(); }
-    clsCommandLayer* Commands() { return commands_.get(); }
-    clsRandom* Random() { return random_.get(); }
-    clsUnitConfigBase* UnitConfigBase() { return unitConfigBase_.get(); }
-    clsUnitConfig1* UnitConfig1() { return unitConfig1_.get(); }
-    clsUnitConfig2* UnitConfig2() { return unitConfig2_.get(); }
-    clsUnitConfig3* UnitConfig3() { return unitConfig3_.get(); }
+    // Empty before load and once released (tables 1 and 3 are kept, the base
+    // table until ReleaseBaseTable).
+    clsComm* ClsComm() { return m_ClsComm.get(); }
+    clsCommandLayer* CommandLayer() { return commands_.get(); }
+    clsRandom* RandomSource() { return random_.get(); }
+    clsUnitConfigBase* BaseTable() { return unitConfigBase_.get(); }
+    clsUnitConfig1* Table1() { return unitConfig1_.get(); }
+    clsUnitConfig2* Table2() { return unitConfig2_.get(); }
+    clsUnitConfig3* Table3() { return unitConfig3_.get(); }
 
     platform::IWindowTimer& AutoRunningTimer() const { return *autoRunningTimer_; }
     platform::IWindowTimer& OneSecTimer() const { return *oneSecTimer_; }

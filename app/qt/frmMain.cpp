@@ -130,7 +130,7 @@ void frmMain::LoadWindow() {
 
     // Raises the combo's click, which hands the same number back to the driver.
     RefreshPortItems();
-    ui_->ComboComPort->setCurrentIndex(objects_.Comm()->ComPort() - 1);
+    ui_->ComboComPort->setCurrentIndex(objects_.ClsComm()->ComPort() - 1);
 
     ChangeWorkState(0);
 }
@@ -144,7 +144,7 @@ void frmMain::RestoreSetupOptions() {
     }
     ui_->txtFileName->setText(platform::ToQString(store.GetSetting(
         AppName, Section, KeyFileName, platform::ToStdString(ui_->txtFileName->text()))));
-    clsComm& driver = *objects_.Comm();
+    clsComm& driver = *objects_.ClsComm();
     const std::string port =
         store.GetSetting(AppName, Section, KeyCommPort, std::to_string(driver.ComPort()));
     // A stored port that is not one of the list's ports leaves the driver's own.
@@ -220,7 +220,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
 
 void frmMain::OnComboComPortClick(int index) {
     RefreshPortToolTip(false);
-    clsComm* driver = objects_.Comm();
+    clsComm* driver = objects_.ClsComm();
     if (driver == nullptr || index < 0) {
         return;
     }
@@ -240,7 +240,7 @@ void frmMain::RefreshPortItems() {
 // --- Window operations ---------------------------------------------------------
 
 void frmMain::StartAutoRunning() {
-    objects_.StartAutoRunning();
+    objects_.ArmAutoRunning();
 }
 
 void frmMain::ChangeWorkState(std::int32_t newState) {
@@ -292,7 +292,7 @@ std::vector<std::pair<std::string, std::string>> frmMain::SettingFacts() const {
 }
 
 void frmMain::SetOneSecTimerEnabled(bool enabled) {
-    objects_.SetOneSecTimerEnabled(enabled);
+    objects_.EnableOneSecTimer(enabled);
 }
 
 std::int64_t frmMain::NowSeconds() const {

@@ -61,7 +61,7 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     void SelectCommPort(std::uint8_t index) override;
     void SetOneSecTimerEnabled(bool enabled) override;
     std::int64_t NowSeconds() const override;
-    clsCommandLayer* Commands() override { return objects_.Commands(); }
+    clsCommandLayer* Commands() override { return objects_.CommandLayer(); }
 
     // --- Display operations (IWorkPageWindow) ---
     void PutMessageText(const std::string& text, bool keepFirstPart,
@@ -121,12 +121,12 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     clsUpdateSequence& Sequence() { return objects_.Sequence(); }
     WorkPageRecord& WorkPage() { return objects_.Sequence().WorkPage(); }
     // The serial driver m_ClsComm and the other objects; empty once released.
-    clsComm* CommDriver() { return objects_.Comm(); }
-    clsRandom* Random() { return objects_.Random(); }
-    clsUnitConfigBase* UnitConfigBase() { return objects_.UnitConfigBase(); }
-    clsUnitConfig1* UnitConfig1() { return objects_.UnitConfig1(); }
-    clsUnitConfig2* UnitConfig2() { return objects_.UnitConfig2(); }
-    clsUnitConfig3* UnitConfig3() { return objects_.UnitConfig3(); }
+    clsComm* CommDriver() { return objects_.ClsComm(); }
+    clsRandom* Random() { return objects_.RandomSource(); }
+    clsUnitConfigBase* UnitConfigBase() { return objects_.BaseTable(); }
+    clsUnitConfig1* UnitConfig1() { return objects_.Table1(); }
+    clsUnitConfig2* UnitConfig2() { return objects_.Table2(); }
+    clsUnitConfig3* UnitConfig3() { return objects_.Table3(); }
 
     platform::IWindowTimer& timAutoRunning() { return objects_.AutoRunningTimer(); }
     platform::IWindowTimer& tmrOneSecTimer() { return objects_.OneSecTimer(); }

@@ -18,7 +18,7 @@ HeadlessWindow::HeadlessWindow(platform::VirtualClock& clock, platform::ISerialC
 
 void HeadlessWindow::Start(std::int16_t port) {
     objects_.ConnectDriver();
-    objects_.Comm()->SetComPort(port);
+    objects_.ClsComm()->SetComPort(port);
     portIndex_ = port - 1;
     ChangeWorkState(0);
 }
@@ -35,7 +35,7 @@ bool HeadlessWindow::BrowseDataFile(bool /*openMode*/) {
 
 void HeadlessWindow::SelectCommPort(std::uint8_t index) {
     portIndex_ = index;
-    if (clsComm* comm = objects_.Comm()) {
+    if (clsComm* comm = objects_.ClsComm()) {
         comm->SetComPort(static_cast<std::int16_t>(index + 1));
     }
 }

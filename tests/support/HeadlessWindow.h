@@ -46,14 +46,14 @@ class HeadlessWindow final : public IWorkPageWindow, private IHostImageDisplay {
     // --- IWorkPageWindow ---
     std::int32_t WorkState() const override { return workState_; }
     void ChangeWorkState(std::int32_t newState) override;
-    void StartAutoRunning() override { objects_.StartAutoRunning(); }
+    void StartAutoRunning() override { objects_.ArmAutoRunning(); }
     void SetWorkingBusy(bool busy) override { workingBusy_ = busy; }
     bool BrowseDataFile(bool openMode) override;
     std::string FileNameText() const override { return fileName_; }
     void SelectCommPort(std::uint8_t index) override;
-    void SetOneSecTimerEnabled(bool enabled) override { objects_.SetOneSecTimerEnabled(enabled); }
+    void SetOneSecTimerEnabled(bool enabled) override { objects_.EnableOneSecTimer(enabled); }
     std::int64_t NowSeconds() const override { return clock_.NowSeconds(); }
-    clsCommandLayer* Commands() override { return objects_.Commands(); }
+    clsCommandLayer* Commands() override { return objects_.CommandLayer(); }
     void PutMessageText(const std::string& text, bool keepFirstPart,
                         const std::string& separator) override;
     void ShowInfoMessage(const std::string& text) override;
