@@ -120,7 +120,9 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     bool Exited() const { return exited_; }
     clsUpdateSequence& Sequence() { return objects_.Sequence(); }
     WorkPageRecord& WorkPage() { return objects_.Sequence().WorkPage(); }
-    // The serial driver m_ClsComm and the other objects; empty once released.
+    // The serial driver m_ClsComm and the other objects: the driver, table 2
+    // and the random source are empty once released, the base table once the
+    // program has ended.
     clsComm* CommDriver() { return objects_.ClsComm(); }
     clsRandom* Random() { return objects_.RandomSource(); }
     clsUnitConfigBase* UnitConfigBase() { return objects_.BaseTable(); }
