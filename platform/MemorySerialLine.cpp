@@ -75,7 +75,6 @@ void MemorySerialLine::SetSettings(const std::string& settings) {
     }
     settings_ = settings;
     baud_ = parsed->baud;
-    ++settingsWrites_;
 }
 
 void MemorySerialLine::SetPortOpen(bool open) {
@@ -90,7 +89,6 @@ void MemorySerialLine::SetPortOpen(bool open) {
         open_ = false;
         ++session_;
         receivePending_ = false;
-        ++closeCount_;
         return;
     }
     if (open_) {
@@ -111,7 +109,6 @@ void MemorySerialLine::SetPortOpen(bool open) {
     receivePending_ = false;
     input_.clear();
     txFreeAtUs_ = clock_.NowUs();
-    ++openCount_;
 }
 
 void MemorySerialLine::SetInBufferSize(int size) {
@@ -407,11 +404,6 @@ void MemorySerialLine::Post(std::int64_t delayUs, std::function<void()> action) 
 
 void MemorySerialLine::Notify(int event) {
     commEvent_ = event;
-    if (event == kEventSend) {
-        ++sendNotifications_;
-    } else if (event == kEventReceive) {
-        ++receiveNotifications_;
-    }
     if (auto handler = onComm_) {
         handler();
     }

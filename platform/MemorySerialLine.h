@@ -104,7 +104,6 @@ class MemorySerialLine final : public ISerialControl {
     void SetExistingPorts(std::set<int> ports) { existingPorts_ = std::move(ports); }
     // Opening this port throws with the given description until cleared.
     void SetOpenFailure(int port, std::string description, PortFault kind = PortFault::Other);
-    void ClearOpenFailure(int port) { openFailures_.erase(port); }
     // Extra delay between the output draining and its notification, as an
     // operating system that reports late would give.
     void SetSendNotificationDelayUs(std::int64_t us) { sendDelayUs_ = us < 0 ? 0 : us; }
@@ -118,21 +117,15 @@ class MemorySerialLine final : public ISerialControl {
     void ClearWriteLog() { writeLog_.clear(); }
     // The byte arrays handed to Output, in order.
     const std::vector<std::vector<std::uint8_t>>& Writes() const { return writes_; }
-    int OpenCount() const { return openCount_; }
-    int CloseCount() const { return closeCount_; }
-    int SettingsWriteCount() const { return settingsWrites_; }
-    int SendNotificationCount() const { return sendNotifications_; }
-    int ReceiveNotificationCount() const { return receiveNotifications_; }
-    // Speed of the current line setting.
-    int Baud() const { return baud_; }
 
     // Microseconds from the start of the first of `count` bytes to the end of
     // the last at `baud`, 10 bit times a byte.
     static std::int64_t WireTimeUs(std::int64_t count, int baud);
+
+  private:
     // What a byte sent at one speed reads as at another.
     static std::uint8_t Garble(std::uint8_t byte);
 
-  private:
     struct Chunk {
         std::vector<std::uint8_t> bytes;
         std::int64_t startUs = 0;
@@ -187,11 +180,6 @@ class MemorySerialLine final : public ISerialControl {
     std::int64_t sendDelayUs_ = 0;
     std::vector<std::string> writeLog_;
     std::vector<std::vector<std::uint8_t>> writes_;
-    int openCount_ = 0;
-    int closeCount_ = 0;
-    int settingsWrites_ = 0;
-    int sendNotifications_ = 0;
-    int receiveNotifications_ = 0;
 };
 
 }  // namespace platform

@@ -45,9 +45,4 @@ std::optional<std::string> MemorySettingsStore::Value(const std::string& appName
     return it->second;
 }
 
-void MemorySettingsStore::ClearLog() {
-    writes_.clear();
-    readKeys_.clear();
-}
-
 }  // namespace platform

@@ -49,7 +49,6 @@ class MemorySettingsStore final : public ISettingsStore {
     const std::vector<Write>& Writes() const { return writes_; }
     // Every GetSetting call in order (the key only).
     const std::vector<std::string>& ReadKeys() const { return readKeys_; }
-    void ClearLog();
 
   private:
     using Key = std::tuple<std::string, std::string, std::string>;

@@ -34,7 +34,6 @@ class ScriptedFileDialog final : public IFileDialog {
     void SetWhileOpen(std::function<void(const Request&)> hook) { whileOpen_ = std::move(hook); }
 
     const std::vector<Request>& Requests() const { return requests_; }
-    std::size_t PendingAnswers() const { return script_.size(); }
     void Clear() { requests_.clear(); }
 
   private:

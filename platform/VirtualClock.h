@@ -47,12 +47,6 @@ class VirtualClock final : public IClock, public ITimerFactory {
 
     // Runs everything due up to NowMs() + ms, then sets the time to that point.
     void AdvanceBy(std::int64_t ms) { AdvanceToUs(nowUs_ + (ms < 0 ? 0 : ms) * 1000); }
-    // Runs everything due up to an absolute time (no-op when in the past).
-    void AdvanceTo(std::int64_t ms) { AdvanceToUs(ms * 1000); }
-    void AdvanceToUs(std::int64_t us);
-    // Runs the earliest pending action (advancing the time to it). False when
-    // nothing is pending.
-    bool RunNext();
     // Advances until `done` holds (checked after each action) or `limitMs` of
     // virtual time has passed. Returns whether `done` held.
     bool RunUntil(const std::function<bool()>& done, std::int64_t limitMs);
@@ -67,6 +61,11 @@ class VirtualClock final : public IClock, public ITimerFactory {
 
     using Key = std::pair<std::int64_t, std::uint64_t>;  // due time (us), arming order
     Handle Arm(std::int64_t dueUs, Action action);
+    // Runs everything due up to an absolute time (no-op when in the past).
+    void AdvanceToUs(std::int64_t us);
+    // Runs the earliest pending action (advancing the time to it). False when
+    // nothing is pending.
+    bool RunNext();
 
     std::int64_t startSeconds_;
     std::int64_t nowUs_ = 0;

@@ -1,48 +1,7 @@
 #include "AutoOptions.h"
 
-#include <charconv>
-#include <cmath>
-
+#include "NumberOption.h"
 #include "ServerUrl.h"
-
-namespace {
-
-std::optional<int> WholeNumber(const std::string& text) {
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::optional<double> Seconds(const std::string& text) {
-    // Whole or decimal seconds, without a locale.
-    double value = 0;
-    double scale = 0;
-    bool digits = false;
-    for (char c : text) {
-        if (c >= '0' && c <= '9') {
-            digits = true;
-            if (scale == 0) {
-                value = value * 10 + (c - '0');
-            } else {
-                value += (c - '0') * scale;
-                scale /= 10;
-            }
-        } else if (c == '.' && scale == 0) {
-            scale = 0.1;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (!digits) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-}  // namespace
 
 const char* AutoOptions::ActionName(Action action) {
     switch (action) {
@@ -157,9 +116,9 @@ std::optional<AutoOptions> AutoOptions::Parse(const std::vector<std::string>& ar
             }
             actionGiven = true;
         } else if (key == "--port") {
-            const std::optional<int> port = WholeNumber(value);
-            if (!port || *port < 1 || *port > 16) {
-                error = "--port takes a COM number from 1 to 16";
+            const std::optional<int> port =
+                NumberOption::WholeOption(key, value, 1, 16, "a COM number from 1 to 16", error);
+            if (!port) {
                 return std::nullopt;
             }
             options.port = *port;
@@ -176,9 +135,8 @@ std::optional<AutoOptions> AutoOptions::Parse(const std::vector<std::string>& ar
             }
             options.confirm = value == "ok";
         } else if (key == "--timeout") {
-            const std::optional<double> seconds = Seconds(value);
-            if (!seconds || *seconds <= 0 || *seconds > 24 * 3600) {
-                error = "--timeout takes seconds above 0 (at most a day)";
+            const std::optional<double> seconds = NumberOption::SecondsOption(key, value, error);
+            if (!seconds) {
                 return std::nullopt;
             }
             options.timeoutSeconds = *seconds;
@@ -187,9 +145,9 @@ std::optional<AutoOptions> AutoOptions::Parse(const std::vector<std::string>& ar
         } else if (key == "--trace") {
             options.trace = value;
         } else if (key == "--box-delay") {
-            const std::optional<int> ms = WholeNumber(value);
-            if (!ms || *ms < 0 || *ms > 600000) {
-                error = "--box-delay takes milliseconds from 0 to 600000";
+            const std::optional<int> ms = NumberOption::WholeOption(
+                key, value, 0, 600000, "milliseconds from 0 to 600000", error);
+            if (!ms) {
                 return std::nullopt;
             }
             options.boxDelayMs = *ms;

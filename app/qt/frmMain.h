@@ -15,27 +15,22 @@
 #include "IWorkPageWindow.h"
 #include "ObservedMessageBoxes.h"
 #include "PlatformServices.h"
+#include "WorkObjects.h"
 #include "clsUpdateSequence.h"
 
 class QCloseEvent;
 class QFrame;
 class TerminationWatcher;
-class clsCommandLayer;
-class clsComm;
-class clsRandom;
-class clsUnitConfig1;
-class clsUnitConfig2;
-class clsUnitConfig3;
-class clsUnitConfigBase;
 
 namespace Ui {
 class frmMain;
 }
 
-// The tool's one window. It owns every long-lived object of the program,
-// restores and saves the operator's settings, turns each button press, timer
-// tick and serial driver event into one call of the update sequence, and
-// guards the exit while an update runs.
+// The tool's one window. It owns every long-lived object of the program
+// (built and released by its WorkObjects, which also turn the timer ticks and
+// the serial driver's events into calls of the update sequence), restores and
+// saves the operator's settings, turns each button press into one call of the
+// sequence, and guards the exit while an update runs.
 //
 // Everything it takes from the platform comes through the services it is
 // built with, so tests run it offscreen on a virtual clock with scripted
@@ -47,10 +42,7 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     Q_OBJECT
 
   public:
-    static constexpr int kTimAutoRunningInterval = 20;
-    static constexpr int kOneSecTimerInterval = 1000;
-    static constexpr int kWaitTimeOutInterval = 1000;
-    static constexpr int kFrameSpaceInterval = 30;
+    static constexpr int kTimAutoRunningInterval = WorkObjects::kAutoRunningMs;
     // Twips of the window beyond its three visible frames.
     static constexpr int kWindowExtraTwips = 500;
 
@@ -60,7 +52,7 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     frmMain& operator=(const frmMain&) = delete;
 
     // --- Window operations (IWorkPageWindow) ---
-    std::int32_t WorkState() const override { return m_WorkState; }
+    std::int32_t WorkState() const override { return workState_; }
     void ChangeWorkState(std::int32_t newState) override;
     void StartAutoRunning() override;
     void SetWorkingBusy(bool busy) override;
@@ -69,7 +61,7 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     void SelectCommPort(std::uint8_t index) override;
     void SetOneSecTimerEnabled(bool enabled) override;
     std::int64_t NowSeconds() const override;
-    clsCommandLayer* Commands() override { return m_Commands.get(); }
+    clsCommandLayer* Commands() override { return objects_.CommandLayer(); }
 
     // --- Display operations (IWorkPageWindow) ---
     void PutMessageText(const std::string& text, bool keepFirstPart,
@@ -96,11 +88,6 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
                                        platform::MsgIcon icon) override;
 
     // --- Program-level operations ---
-    // Writes "GPS Update file Name", "GPS Comm Port", "Auto Save Seutp Data".
-    void SaveSetupOptions();
-    // Closes the port, releases table 2, the driver and the random source,
-    // erases the module tables. Safe to run more than once.
-    void ReleaseWorkObjects();
     // Settings, release, the shared base table, then programEnded. Once only.
     void ExitProgram();
 
@@ -124,39 +111,33 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     // Everything the operator sees, and the frames behind it, also goes to
     // this observer (nullptr: none). It must outlive the window or be reset.
     void SetObserver(IRunObserver* observer);
-    // The port list's tool tip for the selected number, from what the
-    // system knows now (done when the list is opened or pointed at), or from
-    // what the list's items were made of (a number picked from the list).
-    void RefreshPortToolTip(bool askSystem = true);
-    // The port list's item texts: each number with the device behind it, or
-    // marked as having none, from what the system knows now.
-    void RefreshPortItems();
     // The text of the diagnostic frame echo.
     std::string HostImageText() const override;
 
     // --- State, for the sequence's later stages and for tests ---
-    bool AutoRunning() const { return m_AutoRunning; }
-    bool WorkingBusy() const { return m_WorkingBusy; }
-    bool Exited() const { return m_Exited; }
-    clsUpdateSequence& Sequence() { return m_Sequence; }
-    WorkPageRecord& WorkPage() { return m_Sequence.WorkPage(); }
-    platform::PlatformServices& Services() { return m_Services; }
-    // Empty once released.
-    clsComm* CommDriver() { return m_ClsComm.get(); }
-    clsRandom* Random() { return m_Random.get(); }
-    clsUnitConfigBase* UnitConfigBase() { return m_UnitConfigBase.get(); }
-    clsUnitConfig1* UnitConfig1() { return m_UnitConfig1.get(); }
-    clsUnitConfig2* UnitConfig2() { return m_UnitConfig2.get(); }
-    clsUnitConfig3* UnitConfig3() { return m_UnitConfig3.get(); }
+    bool AutoRunning() const { return objects_.AutoRunning(); }
+    bool WorkingBusy() const { return workingBusy_; }
+    bool Exited() const { return exited_; }
+    clsUpdateSequence& Sequence() { return objects_.Sequence(); }
+    WorkPageRecord& WorkPage() { return objects_.Sequence().WorkPage(); }
+    // The serial driver m_ClsComm and the other objects: the driver, table 2
+    // and the random source are empty once released, the base table once the
+    // program has ended.
+    clsComm* CommDriver() { return objects_.ClsComm(); }
+    clsRandom* Random() { return objects_.RandomSource(); }
+    clsUnitConfigBase* UnitConfigBase() { return objects_.BaseTable(); }
+    clsUnitConfig1* UnitConfig1() { return objects_.Table1(); }
+    clsUnitConfig2* UnitConfig2() { return objects_.Table2(); }
+    clsUnitConfig3* UnitConfig3() { return objects_.Table3(); }
 
-    platform::IWindowTimer& timAutoRunning() { return *m_timAutoRunning; }
-    platform::IWindowTimer& tmrOneSecTimer() { return *m_tmrOneSecTimer; }
-    platform::IWindowTimer& tmrWaitTimeOut() { return *m_tmrWaitTimeOut; }
-    platform::IWindowTimer& tmeFrameSpace() { return *m_tmeFrameSpace; }
+    platform::IWindowTimer& timAutoRunning() { return objects_.AutoRunningTimer(); }
+    platform::IWindowTimer& tmrOneSecTimer() { return objects_.OneSecTimer(); }
+    platform::IWindowTimer& tmrWaitTimeOut() { return objects_.WaitTimeOutTimer(); }
+    platform::IWindowTimer& tmeFrameSpace() { return objects_.FrameSpaceTimer(); }
 
     // What the displays show: the message text with its "\r\n" line breaks,
     // the colour of the message text, an information line, a lamp's colour.
-    std::string MessageText() const { return m_MessageText; }
+    std::string MessageText() const { return messageText_; }
     QColor MessageColour() const;
     std::string InfoLine(int index) const;
     QColor LampColour(int index) const;
@@ -188,69 +169,71 @@ class frmMain final : public QWidget, public IWorkPageWindow, private IHostImage
     // IHostImageDisplay
     void SetHostImageText(const std::string& text) override;
 
-    // Start-up: window initialise, then window load.
+    // Start-up (frmMain.cpp): window initialise, then window load.
+    void ConnectControls();
     void InitialiseWindow();
     void LoadWindow();
     void RestoreSetupOptions();
+    // Writes "GPS Update file Name", "GPS Comm Port", "Auto Save Seutp Data".
+    void SaveSetupOptions();
+    // Releases the objects (WorkObjects::Release) and erases the module
+    // tables. Safe to run more than once.
+    void ReleaseWorkObjects();
+    // The shared base table and the program-wide message boxes.
+    void ReleaseProgramObjects();
+
+    // The port list (frmMain.cpp).
+    void OnComboComPortClick(int index);
+    // The port list's tool tip for the selected number, from what the
+    // system knows now (done when the list is opened or pointed at), or from
+    // what the list's items were made of (a number picked from the list).
+    void RefreshPortToolTip(bool askSystem = true);
+    // The port list's item texts: each number with the device behind it, or
+    // marked as having none, from what the system knows now.
+    void RefreshPortItems();
+    // Loads the file named in the data file box as an update would, and
+    // shows its version or why it cannot be used.
+    void CheckChosenDataFile();
+
+    // Closing (frmMainClose.cpp).
     // Whether a close request may go ahead; asks while an update runs.
     bool QueryClose(CloseReason reason);
     // A close the host asks for: accepted whatever the sequence is doing,
     // also while the operator's closing question is open.
     void CloseForced(CloseReason reason);
-    void OnAutoRunningTick();
-    void OnCommResponseMessage(std::int32_t vCommEvent, const std::vector<std::uint8_t>& vMessage);
-    void OnComboComPortClick(int index);
+
+    // Displays and size (frmMainDisplay.cpp).
     void SetMessageColour(const QColor& colour, IRunObserver::MessageKind kind);
-    // Loads the file named in the data file box as an update would, and
-    // shows its version or why it cannot be used.
-    void CheckChosenDataFile();
     void FitDisplays();
     void ApplyWindowHeight();
-    void StopWindowTimers();
-    // The shared base table and the program-wide message boxes.
-    void ReleaseProgramObjects();
     QFrame* Lamp(int index) const;
 
-    platform::PlatformServices& m_Services;
-    ObservedMessageBoxes m_Boxes;
-    std::unique_ptr<Ui::frmMain> ui;
+    platform::PlatformServices& services_;
+    ObservedMessageBoxes boxes_;
+    std::unique_ptr<Ui::frmMain> ui_;
     // What the port list's items were made of, port n at n-1.
-    std::vector<platform::PortFacts> m_ListedPorts;
-    platform::IMessageBoxes* m_PreviousProgramBoxes = nullptr;
-    bool m_ProgramBoxesInstalled = false;
+    std::vector<platform::PortFacts> listedPorts_;
+    platform::IMessageBoxes* previousProgramBoxes_ = nullptr;
+    bool programBoxesInstalled_ = false;
 
-    std::unique_ptr<platform::IWindowTimer> m_timAutoRunning;
-    std::unique_ptr<platform::IWindowTimer> m_tmrOneSecTimer;
-    std::unique_ptr<platform::IWindowTimer> m_tmrWaitTimeOut;
-    std::unique_ptr<platform::IWindowTimer> m_tmeFrameSpace;
+    std::int32_t workState_ = 0;
+    bool workingBusy_ = false;
+    // The timers, the tables, the driver, the command layer and the sequence.
+    WorkObjects objects_;
 
-    std::unique_ptr<clsUnitConfigBase> m_UnitConfigBase;
-    std::unique_ptr<clsUnitConfig1> m_UnitConfig1;
-    std::unique_ptr<clsUnitConfig2> m_UnitConfig2;
-    std::unique_ptr<clsUnitConfig3> m_UnitConfig3;
-    std::unique_ptr<clsComm> m_ClsComm;
-    std::unique_ptr<clsRandom> m_Random;
-    std::unique_ptr<clsCommandLayer> m_Commands;
-
-    std::int32_t m_WorkState = 0;
-    bool m_AutoRunning = false;
-    bool m_WorkingBusy = false;
-    clsUpdateSequence m_Sequence;
-
-    std::string m_MessageText;
-    std::string m_HostImage;
-    bool m_HostImageStale = false;
-    bool m_Unseen = false;
-    bool m_MessageStale = false;
-    std::array<int, 20> m_LampCodes = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                                       -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
-    IRunObserver::MessageKind m_MessageKind = IRunObserver::MessageKind::Information;
-    QColor m_WindowTextColour;
-    IRunObserver* m_Observer = nullptr;
-    CloseReason m_CloseReason = CloseReason::Operator;
-    bool m_QueryingClose = false;
-    bool m_ForcedClosePending = false;
-    bool m_Released = false;
-    bool m_Exited = false;
-    TerminationWatcher* m_TerminationWatcher = nullptr;
+    std::string messageText_;
+    std::string hostImage_;
+    bool hostImageStale_ = false;
+    bool unseen_ = false;
+    bool messageStale_ = false;
+    std::array<int, 20> lampCodes_ = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                      -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    IRunObserver::MessageKind messageKind_ = IRunObserver::MessageKind::Information;
+    QColor windowTextColour_;
+    IRunObserver* observer_ = nullptr;
+    CloseReason closeReason_ = CloseReason::Operator;
+    bool queryingClose_ = false;
+    bool forcedClosePending_ = false;
+    bool exited_ = false;
+    TerminationWatcher* terminationWatcher_ = nullptr;
 };

@@ -5,24 +5,11 @@
 #include <map>
 
 #include "FaultSpec.h"
+#include "NumberOption.h"
 
 namespace sim {
 
 namespace {
-
-bool ParseInteger(const std::string& text, std::int64_t low, std::int64_t high,
-                  std::int64_t& value) {
-    int base = 10;
-    std::string_view digits = text;
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-        digits.remove_prefix(2);
-        base = 16;
-    }
-    const auto [end, error] =
-        std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
-    return !digits.empty() && error == std::errc() && end == digits.data() + digits.size() &&
-           value >= low && value <= high;
-}
 
 // One or two hexadecimal digits, as the record report travels in a sentence.
 bool ParseReport(const std::string& text, std::uint8_t& value) {
@@ -70,11 +57,12 @@ bool CommandLine::Parse(const std::vector<std::string>& args, ProgramOptions& op
     using Handler = std::function<bool(const std::string&)>;
     const auto integer = [](std::int64_t low, std::int64_t high, auto store) {
         return Handler([=](const std::string& v) {
-            std::int64_t n = 0;
-            if (!ParseInteger(v, low, high, n)) {
+            const std::optional<std::int64_t> n =
+                NumberOption::Whole(v, low, high, NumberOption::Radix::DecimalOrHex);
+            if (!n) {
                 return false;
             }
-            store(n);
+            store(*n);
             return true;
         });
     };

@@ -1,28 +1,11 @@
 #include "StationOptions.h"
 
-#include <charconv>
+#include <climits>
 #include <set>
 
+#include "NumberOption.h"
+
 namespace {
-
-std::optional<int> WholeNumber(const std::string& text) {
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::optional<double> Seconds(const std::string& text) {
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value <= 0 ||
-        value > 24 * 3600) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 // "3,4,5" or "1-16" or both mixed.
 bool ParsePorts(const std::string& text, std::vector<int>& ports) {
@@ -32,10 +15,10 @@ bool ParsePorts(const std::string& text, std::vector<int>& ports) {
         const std::size_t comma = std::min(text.find(',', at), text.size());
         const std::string item = text.substr(at, comma - at);
         const std::size_t dash = item.find('-');
-        const std::optional<int> first = WholeNumber(item.substr(0, dash));
+        const std::optional<int> first = NumberOption::Whole(item.substr(0, dash), 1, 16);
         const std::optional<int> last =
-            dash == std::string::npos ? first : WholeNumber(item.substr(dash + 1));
-        if (!first || !last || *first < 1 || *last > 16 || *first > *last) {
+            dash == std::string::npos ? first : NumberOption::Whole(item.substr(dash + 1), 1, 16);
+        if (!first || !last || *first > *last) {
             return false;
         }
         for (int port = *first; port <= *last; ++port) {
@@ -127,17 +110,17 @@ std::optional<StationOptions> StationOptions::Parse(const std::vector<std::strin
                 }
                 options.settings.file = value;
             } else if (key == "--units") {
-                const std::optional<int> units = WholeNumber(value);
-                if (!units || *units < 1) {
-                    error = "--units takes a whole number above 0";
+                const std::optional<int> units = NumberOption::WholeOption(
+                    key, value, 1, INT_MAX, "a whole number above 0", error);
+                if (!units) {
                     return std::nullopt;
                 }
                 options.settings.units = *units;
                 unitsGiven = true;
             } else if (key == "--poll-seconds" || key == "--silence-seconds") {
-                const std::optional<double> seconds = Seconds(value);
+                const std::optional<double> seconds =
+                    NumberOption::SecondsOption(key, value, error);
                 if (!seconds) {
-                    error = key + " takes seconds above 0 (at most a day)";
                     return std::nullopt;
                 }
                 (key == "--poll-seconds" ? options.settings.pollIntervalMs

@@ -11,18 +11,13 @@
 #include "ISerialControl.h"
 #include "IWorkPageWindow.h"
 #include "VirtualClock.h"
-#include "clsUpdateSequence.h"
-
-class clsComm;
-class clsCommandLayer;
-class clsRandom;
-class clsUnitConfig2;
-class clsUnitConfigBase;
+#include "WorkObjects.h"
 
 // The window as the update sequence sees it, without widgets: the same
-// objects, timers and display rules as the real window, on the virtual clock,
-// with every display kept as plain values (and a history of the message
-// area) for tests, the soak and the fuzz targets.
+// objects and timers as the real window (built by the same WorkObjects) and
+// the same display rules, on the virtual clock, with every display kept as
+// plain values (and a history of the message area) for tests, the soak and
+// the fuzz targets.
 class HeadlessWindow final : public IWorkPageWindow, private IHostImageDisplay {
   public:
     struct Message {
@@ -34,7 +29,8 @@ class HeadlessWindow final : public IWorkPageWindow, private IHostImageDisplay {
     // random source's (the link tables and head codes of the run).
     HeadlessWindow(platform::VirtualClock& clock, platform::ISerialControl& serial,
                    platform::IMessageBoxes& boxes, std::uint64_t seed = 1);
-    ~HeadlessWindow() override;
+    // Releases the objects as closing the window does.
+    ~HeadlessWindow() override { objects_.Release(); }
     HeadlessWindow(const HeadlessWindow&) = delete;
     HeadlessWindow& operator=(const HeadlessWindow&) = delete;
 
@@ -42,26 +38,22 @@ class HeadlessWindow final : public IWorkPageWindow, private IHostImageDisplay {
     // and the idle state is entered (it runs 20 ms later).
     void Start(std::int16_t port = 1);
     // What the buttons do.
-    void Press(std::int32_t event) { sequence_.WorkPageStateMachine(event); }
-    // Releases the driver and the command layer, as closing the window does.
-    void Release();
+    void Press(std::int32_t event) { objects_.Sequence().WorkPageStateMachine(event); }
 
-    clsUpdateSequence& Sequence() { return sequence_; }
-    WorkPageRecord& WorkPage() { return sequence_.WorkPage(); }
-    clsComm& Comm() { return *comm_; }
-    clsRandom& Random() { return *random_; }
+    clsUpdateSequence& Sequence() { return objects_.Sequence(); }
+    WorkPageRecord& WorkPage() { return objects_.Sequence().WorkPage(); }
 
     // --- IWorkPageWindow ---
     std::int32_t WorkState() const override { return workState_; }
     void ChangeWorkState(std::int32_t newState) override;
-    void StartAutoRunning() override;
+    void StartAutoRunning() override { objects_.ArmAutoRunning(); }
     void SetWorkingBusy(bool busy) override { workingBusy_ = busy; }
     bool BrowseDataFile(bool openMode) override;
     std::string FileNameText() const override { return fileName_; }
     void SelectCommPort(std::uint8_t index) override;
-    void SetOneSecTimerEnabled(bool enabled) override;
+    void SetOneSecTimerEnabled(bool enabled) override { objects_.EnableOneSecTimer(enabled); }
     std::int64_t NowSeconds() const override { return clock_.NowSeconds(); }
-    clsCommandLayer* Commands() override { return commands_.get(); }
+    clsCommandLayer* Commands() override { return objects_.CommandLayer(); }
     void PutMessageText(const std::string& text, bool keepFirstPart,
                         const std::string& separator) override;
     void ShowInfoMessage(const std::string& text) override;
@@ -90,11 +82,10 @@ class HeadlessWindow final : public IWorkPageWindow, private IHostImageDisplay {
     std::string InfoLine(int index) const { return infoLines_.at(index); }
     int Lamp(int index) const { return lamps_.at(index); }
     std::int32_t ProgressValue() const { return progressValue_; }
-    const std::string& Clock() const { return clockText_; }
     int SelectedPort() const { return portIndex_ + 1; }
     // Every state entered, in order.
     const std::vector<std::int32_t>& States() const { return states_; }
-    bool OneSecTimerRunning() const { return oneSec_->Enabled(); }
+    bool OneSecTimerRunning() const { return objects_.OneSecTimer().Enabled(); }
     std::string HostImageText() const override { return hostImage_; }
 
   private:
@@ -102,22 +93,10 @@ class HeadlessWindow final : public IWorkPageWindow, private IHostImageDisplay {
     void SetKind(int kind) { message_.kind = kind; }
 
     platform::VirtualClock& clock_;
-    platform::ISerialControl& serial_;
     platform::IMessageBoxes& boxes_;
-    std::unique_ptr<platform::IWindowTimer> autoRunning_;
-    std::unique_ptr<platform::IWindowTimer> oneSec_;
-    std::unique_ptr<platform::IWindowTimer> waitTimeOut_;
-    std::unique_ptr<platform::IWindowTimer> frameSpace_;
-    std::unique_ptr<clsUnitConfigBase> unitConfigBase_;
-    std::unique_ptr<clsUnitConfig2> unitConfig2_;
-    std::unique_ptr<clsComm> comm_;
-    std::unique_ptr<clsRandom> random_;
-    std::unique_ptr<clsCommandLayer> commands_;
-    clsUpdateSequence sequence_;
+    WorkObjects objects_;
 
     std::int32_t workState_ = 0;
-    bool autoRunningArmed_ = false;
-    bool released_ = false;
     bool workingBusy_ = false;
     std::string fileName_;
     int portIndex_ = 0;

@@ -1,11 +1,12 @@
 #include "ApdTool.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <optional>
 
+#include "JsonLine.h"
 #include "JsonText.h"
+#include "NumberOption.h"
 #include "ProgramMessageBoxes.h"
 #include "Sha256.h"
 #include "StreamMessageBoxes.h"
@@ -16,24 +17,6 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// A decimal or 0x-prefixed hexadecimal number within [0, max].
-std::optional<std::uint64_t> ParseNumber(const std::string& text, std::uint64_t max) {
-    int base = 10;
-    std::string_view digits = text;
-    if (digits.starts_with("0x") || digits.starts_with("0X")) {
-        base = 16;
-        digits.remove_prefix(2);
-    }
-    std::uint64_t value = 0;
-    const auto [end, error] =
-        std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
-    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
-        value > max) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 // A flash or parameter image, through the loader's reader so that a UTF-8
 // name opens on every platform.
@@ -95,7 +78,8 @@ void TakeNumber(Items& items, const std::string& name, std::uint64_t max, std::u
     if (!text) {
         return;
     }
-    const auto parsed = ParseNumber(*text, max);
+    const auto parsed =
+        NumberOption::Whole<std::uint64_t>(*text, 0, max, NumberOption::Radix::DecimalOrHex);
     if (!parsed) {
         err << "apdtool: " << name << " takes a number from 0 to " << max << ", not " << *text
             << '\n';
@@ -335,12 +319,12 @@ int ApdTool::Inspect(const std::vector<std::string>& args, std::ostream& out, st
 
     if (json) {
         std::string text =
-            "{\"file\":" + JsonText::Utf8(file) + ",\"ok\":" + (loaded ? "true" : "false");
+            "{\"file\":" + JsonLine::Quote(file) + ",\"ok\":" + (loaded ? "true" : "false");
         if (!loaded) {
             text += ",\"failure\":\"" + std::string(CaseLetter(data.LastFailure())) +
                     "\",\"exit_status\":" + std::to_string(status) +
-                    ",\"error_message\":" + JsonText::Utf8(data.ErrorMessage()) +
-                    ",\"reason\":" + JsonText::Utf8(data.FailureReason()) + "}\n";
+                    ",\"error_message\":" + JsonLine::Quote(data.ErrorMessage()) +
+                    ",\"reason\":" + JsonLine::Quote(data.FailureReason()) + "}\n";
             out << text;
             return status;
         }

@@ -1,54 +1,36 @@
 #include "JsonText.h"
 
-namespace {
-
-void Escape(std::string& out, unsigned char c) {
+std::string JsonText::Bytes(std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
-    switch (c) {
-        case '"':
-            out += "\\\"";
-            return;
-        case '\\':
-            out += "\\\\";
-            return;
-        case '\n':
-            out += "\\n";
-            return;
-        case '\r':
-            out += "\\r";
-            return;
-        case '\t':
-            out += "\\t";
-            return;
-        default:
-            out += "\\u00";
-            out.push_back(kHex[c >> 4]);
-            out.push_back(kHex[c & 0x0F]);
-    }
-}
-
-std::string Quote(std::string_view text, bool passHighBytes) {
     std::string out = "\"";
     for (char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
-        const bool plain =
-            c >= 0x20 && c != '"' && c != '\\' && c != 0x7F && (c < 0x80 || passHighBytes);
-        if (plain) {
-            out.push_back(ch);
-        } else {
-            Escape(out, c);
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (c >= 0x20 && c < 0x7F) {
+                    out.push_back(ch);
+                } else {
+                    out += "\\u00";
+                    out.push_back(kHex[c >> 4]);
+                    out.push_back(kHex[c & 0x0F]);
+                }
         }
     }
     out.push_back('"');
     return out;
-}
-
-}  // namespace
-
-std::string JsonText::Utf8(std::string_view text) {
-    return Quote(text, true);
-}
-
-std::string JsonText::Bytes(std::string_view text) {
-    return Quote(text, false);
 }
