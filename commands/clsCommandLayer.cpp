@@ -4,7 +4,6 @@
 #include "ProgramMessageBoxes.h"
 #include "clsComm.h"
 #include "clsLinkUnit.h"
-#include "clsPNV480DnLdData.h"
 #include "clsRandom.h"
 #include "clsUnitConfig2.h"
 #include "clsUnitConfigBase.h"
@@ -233,34 +232,7 @@ CommandReply clsCommandLayer::JudgeReply(std::span<const std::uint8_t> received,
     return reply;
 }
 
-// --- Download blocks ---------------------------------------------------------------
-
-BlockSendResult clsCommandLayer::SendFlashBlock(clsPNV480DnLdData& dataFile, bool next,
-                                                bool retry) {
-    return SendBlock(CommandCode::FlashWrite, dataFile, true, next, retry);
-}
-
-BlockSendResult clsCommandLayer::SendParameterBlock(clsPNV480DnLdData& dataFile, bool next,
-                                                    bool retry) {
-    return SendBlock(CommandCode::ParameterWrite, dataFile, false, next, retry);
-}
-
-BlockSendResult clsCommandLayer::SendBlock(CommandCode code, clsPNV480DnLdData& dataFile,
-                                           bool flash, bool next, bool retry) {
-    const clsDownloadUnit* block = nullptr;
-    if (flash) {
-        block = next ? dataFile.NextFlashBlock() : dataFile.CurrFlashBlock();
-    } else {
-        block = next ? dataFile.NextEEPParameterBlock() : dataFile.CurrEEPParameterBlock();
-    }
-    if (block == nullptr) {
-        return BlockSendResult::NoBlock;
-    }
-    const std::span<const std::uint8_t> bytes = block->Data();
-    const bool sent = AutoSendMessageToUnit(code, bytes, block->Address(),
-                                            static_cast<std::int32_t>(bytes.size()), true, retry);
-    return sent ? BlockSendResult::Sent : BlockSendResult::NotSent;
-}
+// --- Listening ---------------------------------------------------------------------
 
 bool clsCommandLayer::ListenForStrayReplies(std::int32_t timeOutMs) {
     const std::int32_t frameSpace =

@@ -7,14 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "BlockSendResult.h"
 #include "CommandCode.h"
 #include "CommandReply.h"
 
 class IHostImageDisplay;
 class clsComm;
 class clsLinkUnit;
-class clsPNV480DnLdData;
 class clsRandom;
 class clsUnitConfig2;
 class clsUnitConfigBase;
@@ -27,7 +25,8 @@ class clsUnitConfigBase;
 // through here as well.
 //
 // It holds the one current request record (CurrentLinkUnit), replaced by
-// every binary send, and with it the retry count of the request in flight.
+// every binary send, and with it the retry count of the request in flight
+// (a block's tries are counted by clsBlockLink, which sends blocks).
 // It shows nothing but the diagnostic frame echo: results come back as
 // values, and the update sequence decides what the operator sees.
 class clsCommandLayer {
@@ -98,12 +97,7 @@ class clsCommandLayer {
     clsLinkUnit* CurrentLinkUnit() { return currentLinkUnit_.get(); }
     const clsLinkUnit* CurrentLinkUnit() const { return currentLinkUnit_.get(); }
 
-    // --- Download blocks -----------------------------------------------------------
-
-    // The next block (next True) or the one sent last, as command 51 (flash)
-    // or 50 (parameter), the address and bytes of the block.
-    BlockSendResult SendFlashBlock(clsPNV480DnLdData& dataFile, bool next, bool retry);
-    BlockSendResult SendParameterBlock(clsPNV480DnLdData& dataFile, bool next, bool retry);
+    // --- Listening -------------------------------------------------------------
 
     // Waits on the line without sending anything: a cycle of the driver with
     // an empty frame, ended by a reply (stray bytes) or by the time-out, with
@@ -137,8 +131,6 @@ class clsCommandLayer {
     void SetFrameObserver(FrameObserver observer) { frameObserver_ = std::move(observer); }
 
   private:
-    BlockSendResult SendBlock(CommandCode code, clsPNV480DnLdData& dataFile, bool flash, bool next,
-                              bool retry);
     bool Send(const std::vector<std::uint8_t>& frame, std::int32_t code, std::int32_t frameSpace,
               std::int32_t timeOut, std::int16_t fastResponse);
 

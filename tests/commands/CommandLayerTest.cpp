@@ -13,9 +13,12 @@
 #include "ScriptedMessageBoxes.h"
 #include "SentenceReply.h"
 #include "VirtualClock.h"
+#include "clsApdPacker.h"
+#include "clsBlockLink.h"
 #include "clsComm.h"
 #include "clsCommandLayer.h"
 #include "clsLinkUnit.h"
+#include "clsPNV480DnLdData.h"
 #include "clsRandom.h"
 #include "clsUnitConfig2.h"
 #include "clsUnitConfigBase.h"
@@ -324,4 +327,125 @@ TEST(CommandLayer, AFiveByteReplyCarriesNoPayloadWhateverAnEarlierReplyCarried) 
     EXPECT_TRUE(later.payload.empty());
     // A required bit the one-byte status cannot carry is never set.
     EXPECT_FALSE(rig.layer.CheckUnitStatus(0x102, false));
+}
+
+// The block link on its own, with what no simulated unit sends: stray
+// replies without end, a reply echoing the barrier's code when none is owed,
+// and more late barrier answers than were owed. Each step is delivered once
+// the driver's cycle has ended.
+TEST(BlockLink, StrayAndLateRepliesAreBoundedByWhatWasSent) {
+    enum class Event { Block, Barrier, Damaged, TimeOut, NextStage, NewRun };
+    using R = BlockLinkResult;
+    struct Step {
+        Event event;
+        R result;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;  // after the start, which sends block 1
+        int blockSends;           // block requests on the line
+        int barrierSends;
+        int written;  // acknowledged blocks, and resends, as the run counts them
+        int resends;
+    };
+    // A resend, its answer, and the barrier request that follows.
+    const std::vector<Step> barrier = {{Event::TimeOut, R::BlockSent}, {Event::Block, R::Waiting}};
+    const auto with = [&](std::vector<Step> more) {
+        std::vector<Step> steps = barrier;
+        steps.insert(steps.end(), more.begin(), more.end());
+        return steps;
+    };
+    std::vector<Step> strays = with({});
+    strays.insert(strays.end(), clsBlockLink::kBarrierWaits, {Event::Block, R::Waiting});
+    strays.push_back({Event::Block, R::NoReply});
+    // The barrier sent three times, then answered: two answers are owed.
+    const std::vector<Step> threeSends =
+        with({{Event::Damaged, R::Waiting}, {Event::Damaged, R::Waiting}});
+    const auto after = [&](std::vector<Step> more) {
+        std::vector<Step> steps = threeSends;
+        steps.push_back({Event::Barrier, R::BlockSent});
+        steps.insert(steps.end(), more.begin(), more.end());
+        return steps;
+    };
+    const std::vector<Case> cases = {
+        {"stray replies while the barrier is awaited end the stage", strays, 2, 1, 0, 1},
+        {"an STS echo no barrier owes costs the block a try",
+         {{Event::Barrier, R::BlockSent}},
+         2,
+         0,
+         0,
+         1},
+        {"owed answers are dropped, one more costs a try",
+         after({{Event::Barrier, R::Waiting},
+                {Event::Barrier, R::Waiting},
+                {Event::Barrier, R::BlockSent}}),
+         4, 3, 1, 2},
+        {"owed answers may come in the next stage",
+         after({{Event::NextStage, R::BlockSent}, {Event::Barrier, R::Waiting}}), 4, 3, 1, 1},
+        {"a new run owes none",
+         after({{Event::NewRun, R::BlockSent}, {Event::Barrier, R::BlockSent}}), 5, 3, 1, 2},
+    };
+    clsApdPacker::Settings settings;
+    settings.flashData = clsApdPacker::SeededBytes(224 * 2 + 10, 5);
+    settings.parameterData = clsApdPacker::SeededBytes(20, 6);
+    const auto image = clsApdPacker::Pack(settings);
+    ASSERT_TRUE(image.has_value());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LayerRig rig;
+        clsPNV480DnLdData file;
+        file.SetToolVersion(settings.toolVersionList);
+        ASSERT_TRUE(file.LoadData(*image));
+        clsBlockLink link;
+        int written = 0;
+        int resends = 0;
+        const auto count = [&](BlockLinkStep step) {
+            written += step.acknowledged ? 1 : 0;
+            resends += step.resent ? 1 : 0;
+            return step.result;
+        };
+        const auto start = [&] {
+            file.FlashBlockIndexReset();
+            return count(link.Start(rig.layer, file, BlockKind::Flash, 0x02));
+        };
+        ASSERT_EQ(start(), R::BlockSent);
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            rig.clock.AdvanceBy(60000);
+            Bytes reply = rig.Reply(0x44, c.steps[i].event == Event::Barrier ? 1 : 51, 0x02);
+            R result = R::Waiting;
+            switch (c.steps[i].event) {
+                case Event::TimeOut:
+                    result = count(link.OnTimeOut());
+                    break;
+                case Event::NewRun:
+                    link.Reset();
+                    [[fallthrough]];
+                case Event::NextStage:
+                    result = start();
+                    break;
+                case Event::Damaged:
+                    reply.back() ^= 1;
+                    [[fallthrough]];
+                default:
+                    result = count(link.OnReply(reply));
+                    break;
+            }
+            if (result != c.steps[i].result) {
+                ADD_FAILURE() << "step " << i << ": result " << static_cast<int>(result)
+                              << ", expected " << static_cast<int>(c.steps[i].result);
+                break;
+            }
+        }
+        int blocks = 0;
+        int barriers = 0;
+        for (const Bytes& frame : rig.line.Writes()) {
+            const int code = frame.size() > 3 ? rig.Plain(frame)[1] : -1;
+            blocks += code == 51 ? 1 : 0;
+            barriers += code == 1 ? 1 : 0;
+        }
+        EXPECT_EQ(blocks, c.blockSends);
+        EXPECT_EQ(barriers, c.barrierSends);
+        EXPECT_EQ(written, c.written);
+        EXPECT_EQ(resends, c.resends);
+    }
 }
