@@ -88,7 +88,7 @@ class SqlHistoryStore final : public IHistoryStore {
     bool MarkInterrupted(std::string& error);
     bool PrepareWrites(std::string& error);
     bool Exec(const QString& sql, std::string& error);
-    bool Write(QSqlQuery& query, const HistoryRun& run);
+    bool Write(QSqlQuery* query, const HistoryRun& run);
     static std::string Reason(const QSqlQuery& query);
 
     QString connection_;

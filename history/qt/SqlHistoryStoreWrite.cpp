@@ -31,31 +31,34 @@ bool SqlHistoryStore::PrepareWrites(std::string& error) {
     return true;
 }
 
-bool SqlHistoryStore::Write(QSqlQuery& query, const HistoryRun& run) {
-    if (!writable_) {
-        error_ = "the history file was made by a newer version of the program";
+bool SqlHistoryStore::Write(QSqlQuery* query, const HistoryRun& run) {
+    // A store opened for reading, or a newer program's file, prepares no writes.
+    if (!writable_ || query == nullptr) {
+        error_ = fileVersion_ > kSchemaVersion
+                     ? "the history file was made by a newer version of the program"
+                     : "the history is open for reading only";
         return false;
     }
-    Mapping::Bind(query, Mapping::Written(), run);
-    if (!query.exec()) {
-        error_ = Reason(query);
+    Mapping::Bind(*query, Mapping::Written(), run);
+    if (!query->exec()) {
+        error_ = Reason(*query);
         return false;
     }
-    query.finish();
+    query->finish();
     error_.clear();
     return true;
 }
 
 bool SqlHistoryStore::Begin(const HistoryRun& run) {
-    return Write(*insert_, run);
+    return Write(insert_.get(), run);
 }
 
 bool SqlHistoryStore::Update(const HistoryRun& run) {
-    return Write(*update_, run);
+    return Write(update_.get(), run);
 }
 
 bool SqlHistoryStore::Complete(const HistoryRun& run) {
-    return Write(*replace_, run);
+    return Write(replace_.get(), run);
 }
 
 bool SqlHistoryStore::Unsent(int limit, std::vector<HistoryRun>& runs) {
