@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -60,6 +61,21 @@ bool Pump(const std::function<bool()>& done, int limitMs = 5000) {
     return done();
 }
 
+// A window over the stand-in with one port.
+StationOptions OnePort(int port, const StandIn& standIn) {
+    StationOptions options;
+    options.ports = {port};
+    options.settings.file = (standIn.folder / "data.apd").string();
+    options.noTraces = true;
+    return options;
+}
+
+bool ShowsLabel(const QWidget& widget, const QString& text) {
+    const QList<QLabel*> labels = widget.findChildren<QLabel*>();
+    return std::any_of(labels.begin(), labels.end(),
+                       [&text](const QLabel* label) { return label->text() == text; });
+}
+
 // Answers the next question box with `answer` and keeps its text.
 void AnswerNextBox(QMessageBox::StandardButton answer, QString& text) {
     QTimer::singleShot(50, [answer, &text] {
@@ -72,13 +88,14 @@ void AnswerNextBox(QMessageBox::StandardButton answer, QString& text) {
 
 }  // namespace
 
-TEST(StationWindow, ClosingDuringAnUpdateAsksFirstThenEndsTheRunAsOnARequestToEnd) {
+TEST(StationWindow, ClosingAsksOnlyDuringAnUpdateThenEndsTheRunAsOnARequestToEnd) {
     StandIn standIn;
-    StationOptions options;
-    options.ports = {1};
-    options.settings.file = (standIn.folder / "data.apd").string();
-    options.noTraces = true;
-    frmStation window(options, QString::fromStdString(standIn.script.string()));
+    frmStation window(OnePort(1, standIn), QString::fromStdString(standIn.script.string()));
+    // With nothing under way, closing asks nothing (a question would wait
+    // here for an answer).
+    window.show();
+    window.close();
+    EXPECT_FALSE(window.isVisible());
     window.show();
     window.StartChosen();
     Station& station = window.Stations();
@@ -99,17 +116,6 @@ TEST(StationWindow, ClosingDuringAnUpdateAsksFirstThenEndsTheRunAsOnARequestToEn
     EXPECT_FALSE(station.AnyChildRunning());
     EXPECT_EQ(station.Tile(1).LastResult(), StationTile::Result::Failure);
     EXPECT_EQ(station.Tile(1).ResultText(), StationTexts::StoppedByOperator);
-}
-
-TEST(StationWindow, ClosingWithNothingUnderWayAsksNothing) {
-    StandIn standIn;
-    StationOptions options;
-    options.ports = {2};
-    options.noTraces = true;
-    frmStation window(options, QString::fromStdString(standIn.script.string()));
-    window.show();
-    window.close();
-    EXPECT_FALSE(window.isVisible());
 }
 
 // A unit's tile shows its last update as the history of runs has it, not
@@ -141,30 +147,15 @@ TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdate) {
     }
     qputenv("GPSUPDATE_HISTORY", QByteArray::fromStdString(file.string()));
     qputenv("GPSUPDATE_HISTORY_SERVER", "postgresql://nobody@127.0.0.1:1/none");
-    StationOptions options;
-    options.ports = {3};
-    options.settings.file = (standIn.folder / "data.apd").string();
-    options.noTraces = true;
-    frmStation window(options, QString::fromStdString(standIn.script.string()));
+    frmStation window(OnePort(3, standIn), QString::fromStdString(standIn.script.string()));
     qunsetenv("GPSUPDATE_HISTORY");
     qunsetenv("GPSUPDATE_HISTORY_SERVER");
     window.show();
     window.StartChosen();
     const QString expected = QStringLiteral("2026-11-30 09:15 成功 (0601)");
-    EXPECT_TRUE(Pump([&] {
-        for (const QLabel* label : window.findChildren<QLabel*>()) {
-            if (label->text() == expected) {
-                return true;
-            }
-        }
-        return false;
-    }));
+    EXPECT_TRUE(Pump([&] { return ShowsLabel(window, expected); }));
     // Neither row has reached the history server: the status line says so.
-    bool waitingShown = false;
-    for (const QLabel* label : window.findChildren<QLabel*>()) {
-        waitingShown = waitingShown || label->text() == QStringLiteral("待送出的記錄 : 2 筆");
-    }
-    EXPECT_TRUE(waitingShown);
+    EXPECT_TRUE(ShowsLabel(window, QStringLiteral("待送出的記錄 : 2 筆")));
     QString question;
     AnswerNextBox(QMessageBox::Yes, question);
     window.close();
@@ -216,13 +207,12 @@ TEST(StationWindow, ATilesResultFollowsItsRunsIntoAFailureAndOut) {
 // A greeting's child records nothing; an update's writes its history row.
 TEST(StationWindow, OnlyUpdatesAreWrittenToTheHistory) {
     RunRequest request;
-    request.port = 4;
-    request.action = RunRequest::Action::Test;
-    request.record = false;
-    EXPECT_TRUE(QtRunLauncher::Arguments(request).contains(QStringLiteral("--no-history")));
-    request.action = RunRequest::Action::Update;
-    request.record = true;
-    EXPECT_FALSE(QtRunLauncher::Arguments(request).contains(QStringLiteral("--no-history")));
+    for (const bool update : {false, true}) {
+        request.action = update ? RunRequest::Action::Update : RunRequest::Action::Test;
+        request.record = update;
+        EXPECT_EQ(QtRunLauncher::Arguments(request).contains(QStringLiteral("--no-history")),
+                  !update);
+    }
 }
 
 int main(int argc, char** argv) {
