@@ -70,10 +70,12 @@ StationOptions OnePort(int port, const StandIn& standIn) {
     return options;
 }
 
-bool ShowsLabel(const QWidget& widget, const QString& text) {
+// The widget's label that shows `text` (none: nullptr).
+QLabel* Label(const QWidget& widget, const QString& text) {
     const QList<QLabel*> labels = widget.findChildren<QLabel*>();
-    return std::any_of(labels.begin(), labels.end(),
-                       [&text](const QLabel* label) { return label->text() == text; });
+    const auto it = std::find_if(labels.begin(), labels.end(),
+                                 [&text](const QLabel* label) { return label->text() == text; });
+    return it != labels.end() ? *it : nullptr;
 }
 
 // Answers the next question box with `answer` and keeps its text.
@@ -153,9 +155,9 @@ TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdate) {
     window.show();
     window.StartChosen();
     const QString expected = QStringLiteral("2026-11-30 09:15 成功 (0601)");
-    EXPECT_TRUE(Pump([&] { return ShowsLabel(window, expected); }));
+    EXPECT_TRUE(Pump([&] { return Label(window, expected) != nullptr; }));
     // Neither row has reached the history server: the status line says so.
-    EXPECT_TRUE(ShowsLabel(window, QStringLiteral("待送出的記錄 : 2 筆")));
+    EXPECT_NE(Label(window, QStringLiteral("待送出的記錄 : 2 筆")), nullptr);
     QString question;
     AnswerNextBox(QMessageBox::Yes, question);
     window.close();
@@ -191,10 +193,7 @@ TEST(StationWindow, ATilesResultFollowsItsRunsIntoAFailureAndOut) {
     EXPECT_EQ(colour(), TileWidget::ResultColour(tile));
     EXPECT_NE(colour(), updating);
     EXPECT_TRUE(result->text().startsWith(QString::fromUtf8(StationTexts::Failure)));
-    QLabel* message = nullptr;
-    for (QLabel* label : widget.findChildren<QLabel*>()) {
-        message = label->text() == QStringLiteral("寫入失敗") ? label : message;
-    }
+    QLabel* message = Label(widget, QStringLiteral("寫入失敗"));
     ASSERT_NE(message, nullptr);
     EXPECT_EQ(message->styleSheet(), QStringLiteral("color: #c62828;"));
 
