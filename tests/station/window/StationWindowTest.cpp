@@ -90,40 +90,11 @@ void AnswerNextBox(QMessageBox::StandardButton answer, QString& text) {
 
 }  // namespace
 
-TEST(StationWindow, ClosingAsksOnlyDuringAnUpdateThenEndsTheRunAsOnARequestToEnd) {
-    StandIn standIn;
-    frmStation window(OnePort(1, standIn), QString::fromStdString(standIn.script.string()));
-    // With nothing under way, closing asks nothing (a question would wait
-    // here for an answer).
-    window.show();
-    window.close();
-    EXPECT_FALSE(window.isVisible());
-    window.show();
-    window.StartChosen();
-    Station& station = window.Stations();
-    ASSERT_TRUE(Pump([&] { return station.Tile(1).ProgressValue() == 1; }));
-
-    QString question;
-    AnswerNextBox(QMessageBox::No, question);
-    window.close();
-    EXPECT_TRUE(question.contains(QString::fromUtf8("沒有資料"))) << question.toStdString();
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_TRUE(station.UpdateRunning(1));
-    EXPECT_FALSE(fs::exists(standIn.mark));
-
-    AnswerNextBox(QMessageBox::Yes, question);
-    window.close();
-    ASSERT_TRUE(Pump([&] { return !window.isVisible(); }));
-    EXPECT_TRUE(fs::exists(standIn.mark)) << "the run was not asked to end";
-    EXPECT_FALSE(station.AnyChildRunning());
-    EXPECT_EQ(station.Tile(1).LastResult(), StationTile::Result::Failure);
-    EXPECT_EQ(station.Tile(1).ResultText(), StationTexts::StoppedByOperator);
-}
-
 // A unit's tile shows its last update as the history of runs has it, not
 // the run under way, and the status line the runs a history server still
-// has to receive.
-TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdate) {
+// has to receive. Closing the window asks first only while a run is under
+// way, and then ends the run as on a request to end.
+TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdateAndClosingAsksOnlyDuringARun) {
     StandIn standIn(
         R"({"t_ms":1,"kind":"info","line":2,"text":"x","fact":"serial","value":"GU48A0099999"})");
     const fs::path file = standIn.folder / "history.sqlite";
@@ -152,16 +123,35 @@ TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdate) {
     frmStation window(OnePort(3, standIn), QString::fromStdString(standIn.script.string()));
     qunsetenv("GPSUPDATE_HISTORY");
     qunsetenv("GPSUPDATE_HISTORY_SERVER");
+    // With nothing under way, closing asks nothing (a question would wait
+    // here for an answer).
+    window.show();
+    window.close();
+    EXPECT_FALSE(window.isVisible());
     window.show();
     window.StartChosen();
+    Station& station = window.Stations();
     const QString expected = QStringLiteral("2026-11-30 09:15 成功 (0601)");
     EXPECT_TRUE(Pump([&] { return Label(window, expected) != nullptr; }));
     // Neither row has reached the history server: the status line says so.
     EXPECT_NE(Label(window, QStringLiteral("待送出的記錄 : 2 筆")), nullptr);
+    ASSERT_TRUE(Pump([&] { return station.Tile(3).ProgressValue() == 1; }));
+
     QString question;
+    AnswerNextBox(QMessageBox::No, question);
+    window.close();
+    EXPECT_TRUE(question.contains(QString::fromUtf8("沒有資料"))) << question.toStdString();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(station.UpdateRunning(3));
+    EXPECT_FALSE(fs::exists(standIn.mark));
+
     AnswerNextBox(QMessageBox::Yes, question);
     window.close();
     ASSERT_TRUE(Pump([&] { return !window.isVisible(); }));
+    EXPECT_TRUE(fs::exists(standIn.mark)) << "the run was not asked to end";
+    EXPECT_FALSE(station.AnyChildRunning());
+    EXPECT_EQ(station.Tile(3).LastResult(), StationTile::Result::Failure);
+    EXPECT_EQ(station.Tile(3).ResultText(), StationTexts::StoppedByOperator);
 }
 
 // A tile's result in colour and words follows its runs: updating, a failure
