@@ -1,10 +1,8 @@
 #include "SequenceRig.h"
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "LogEntry.h"
-#include "clsPNV480DnLdData.h"
 #include "mduGlobalModule.h"
 
 sim::UnitConfig SequenceRig::QuickUnit() {
@@ -22,14 +20,8 @@ SequenceRig::SequenceRig(sim::UnitConfig unitConfig, Options options) {
     line.AttachPeer(unit.get());
     line.SetPeerPort(options.unitPort);
 
-    packed.flashData = clsApdPacker::SeededBytes(options.flashBytes, options.seed);
-    packed.parameterData = clsApdPacker::SeededBytes(options.parameterBytes, options.seed + 1);
-    packed.dataFileVersion = options.dataFileVersion;
-    packed.pageOrder = clsApdPacker::RandomOrder(options.seed);
-    std::string error;
-    const auto image = clsApdPacker::Pack(packed, &error);
-    dataFile = std::make_unique<TempDataFile>(image.value_or(std::vector<std::uint8_t>{}));
-
+    dataFile = std::make_unique<PackedDataFile>(options.flashBytes, options.parameterBytes,
+                                                options.dataFileVersion, options.seed);
     window = std::make_unique<HeadlessWindow>(clock, line, boxes, options.seed);
     window->SetFileName(dataFile->Path());
     window->Sequence().SetObserver(this);
@@ -64,32 +56,6 @@ void SequenceRig::AddFault(const std::string& spec) {
         throw std::invalid_argument(spec + ": " + error);
     }
     unit->AddFault(*fault);
-}
-
-bool SequenceRig::UnitHoldsFile() const {
-    clsPNV480DnLdData file;
-    file.SetToolVersion(clsUpdateSequence::kToolVersion);
-    const auto image = clsApdPacker::Pack(packed);
-    if (!image || !file.LoadData(*image)) {
-        return false;
-    }
-    for (const clsDownloadUnit& block : file.FlashBlocks()) {
-        const auto data = block.Data();
-        const auto held =
-            unit->FlashImage().Read(static_cast<std::uint32_t>(block.Address()), data.size());
-        if (!std::equal(data.begin(), data.end(), held.begin(), held.end())) {
-            return false;
-        }
-    }
-    for (const clsDownloadUnit& block : file.EEPParameterBlocks()) {
-        const auto data = block.Data();
-        const auto held =
-            unit->ParameterImage().Read(static_cast<std::uint32_t>(block.Address()), data.size());
-        if (!std::equal(data.begin(), data.end(), held.begin(), held.end())) {
-            return false;
-        }
-    }
-    return true;
 }
 
 bool SequenceRig::UnitDid(const std::string& stateNote) const {
