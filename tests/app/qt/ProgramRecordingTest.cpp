@@ -52,13 +52,6 @@ struct Rig : WindowHarness {
     }
     ~Rig() { window->SetObserver(nullptr); }
     void Press() { Control<QPushButton>("cmdHelloDevice")->click(); }
-    bool RunUntilIdle() {
-        return clock.RunUntil(
-            [this] {
-                return window->WorkState() == 0 && window->Sequence().CurrentRun() == RunKind::None;
-            },
-            120000);
-    }
 };
 
 }  // namespace

@@ -112,29 +112,6 @@ TEST(frmMainClose, SessionEndAndTerminationCloseWithoutAQuestionEvenWhileBusy) {
     }
 }
 
-TEST(frmMainClose, BusyDisablesTheFiveOperatingControlsButNeverExit) {
-    WindowHarness h;
-    frmMain& w = h.StartIdle();
-    const std::vector<QWidget*> operating = h.OperatingControls();
-    QPushButton* exit = h.Control<QPushButton>("cmdExit");
-
-    w.SetWorkingBusy(true);
-    EXPECT_TRUE(w.WorkingBusy());
-    for (QWidget* control : operating) {
-        EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
-    }
-    EXPECT_TRUE(exit->isEnabled());
-    EXPECT_EQ(w.cursor().shape(), Qt::WaitCursor);
-
-    w.SetWorkingBusy(false);
-    EXPECT_FALSE(w.WorkingBusy());
-    for (QWidget* control : operating) {
-        EXPECT_TRUE(control->isEnabled()) << control->objectName().toStdString();
-    }
-    EXPECT_TRUE(exit->isEnabled());
-    EXPECT_EQ(w.cursor().shape(), Qt::ArrowCursor);
-}
-
 TEST(frmMainClose, EveryStateChangeRunsTheNewStateTwentyMillisecondsLater) {
     WindowHarness h;
     frmMain& w = h.StartIdle();

@@ -55,12 +55,17 @@ struct RunHarness : WindowHarness {
         w.SetFileNameText(file->Path());
         return w;
     }
-    bool RunUntilIdle(std::int64_t limitMs = 120000) {
-        return clock.RunUntil(
-            [this] {
-                return window->WorkState() == 0 && window->Sequence().CurrentRun() == RunKind::None;
-            },
-            limitMs);
+    // Starts an update (the question answered OK) and runs it into the
+    // transfer of the flash blocks.
+    void ToTransfer() {
+        boxes.QueueAnswer(MsgResult::Ok);
+        Control<QPushButton>("cmdDownLoadStart")->click();
+        EXPECT_TRUE(clock.RunUntil([this] { return window->WorkState() == 14; }, 60000));
+    }
+    frmMain& StartTransfer() {
+        StartWithFile();
+        ToTransfer();
+        return *window;
     }
 };
 
@@ -68,22 +73,17 @@ struct RunHarness : WindowHarness {
 
 TEST(frmMainRun, AWholeUpdateThroughTheWindow) {
     RunHarness h;
-    frmMain& w = h.StartWithFile();
-    h.boxes.QueueAnswer(MsgResult::Ok);  // the file is not newer: go on
-    bool checkedMidTransfer = false;
-    h.Control<QPushButton>("cmdDownLoadStart")->click();
-    ASSERT_TRUE(h.clock.RunUntil([&] { return w.WorkState() == 14; }, 60000));
+    frmMain& w = h.StartTransfer();  // the file is not newer: the question comes
     h.clock.AdvanceBy(300);
-    // During the transfer only cmdExit is enabled.
+    // During the transfer only cmdExit is enabled, under the wait cursor.
     for (QWidget* control : h.OperatingControls()) {
         EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
     }
     EXPECT_TRUE(h.Control<QPushButton>("cmdExit")->isEnabled());
+    EXPECT_EQ(w.cursor().shape(), Qt::WaitCursor);
     EXPECT_EQ(h.Control<QProgressBar>("progbDownloadProgress")->maximum(), 30);
-    checkedMidTransfer = true;
 
     ASSERT_TRUE(h.RunUntilIdle());
-    EXPECT_TRUE(checkedMidTransfer);
     EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Succeeded);
     EXPECT_EQ(w.MessageText(), mduCommonMessage::UpdateSucceededText);
     EXPECT_EQ(w.MessageColour(), QColor(0, 0, 255));
@@ -99,14 +99,12 @@ TEST(frmMainRun, AWholeUpdateThroughTheWindow) {
     for (QWidget* control : h.OperatingControls()) {
         EXPECT_TRUE(control->isEnabled());
     }
+    EXPECT_EQ(w.cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST(frmMainRun, LeavingDuringTheTransferAsksAndNoLetsItFinish) {
     RunHarness h;
-    frmMain& w = h.StartWithFile();
-    h.boxes.QueueAnswer(MsgResult::Ok);
-    h.Control<QPushButton>("cmdDownLoadStart")->click();
-    ASSERT_TRUE(h.clock.RunUntil([&] { return w.WorkState() == 14; }, 60000));
+    frmMain& w = h.StartTransfer();
 
     // The operator thinks it over for two seconds; the transfer goes on.
     int stateWhileAsked = -1;
@@ -129,10 +127,7 @@ TEST(frmMainRun, LeavingDuringTheTransferAbandonsItBeforeSayingSoAndNotAfterItsE
     // cancelled box opens, and nothing more reaches the unit while it is read.
     {
         RunHarness h;
-        frmMain& w = h.StartWithFile();
-        h.boxes.QueueAnswer(MsgResult::Ok);
-        h.Control<QPushButton>("cmdDownLoadStart")->click();
-        ASSERT_TRUE(h.clock.RunUntil([&] { return w.WorkState() == 14; }, 60000));
+        frmMain& w = h.StartTransfer();
         std::size_t framesWhenTold = 0;
         h.boxes.SetWhileOpen([&](const platform::ScriptedMessageBoxes::Shown& box) {
             if (box.text == mduCommonMessage::ExitCancelledText()) {
@@ -154,10 +149,7 @@ TEST(frmMainRun, LeavingDuringTheTransferAbandonsItBeforeSayingSoAndNotAfterItsE
     // leaves without a word of a cancellation that did not happen.
     {
         RunHarness h;
-        frmMain& w = h.StartWithFile();
-        h.boxes.QueueAnswer(MsgResult::Ok);
-        h.Control<QPushButton>("cmdDownLoadStart")->click();
-        ASSERT_TRUE(h.clock.RunUntil([&] { return w.WorkState() == 14; }, 60000));
+        frmMain& w = h.StartTransfer();
         h.boxes.SetWhileOpen([&](const platform::ScriptedMessageBoxes::Shown& box) {
             if (box.text == mduCommonMessage::ExitQuestionText) {
                 h.RunUntilIdle();        // the success box opens and closes inside the question
@@ -177,10 +169,7 @@ TEST(frmMainRun, ATerminationWhileTheClosingQuestionIsOpenEndsTheProgram) {
     for (const bool sessionEnd : {false, true}) {
         SCOPED_TRACE(sessionEnd ? "session end" : "termination");
         RunHarness h;
-        frmMain& w = h.StartWithFile();
-        h.boxes.QueueAnswer(MsgResult::Ok);
-        h.Control<QPushButton>("cmdDownLoadStart")->click();
-        ASSERT_TRUE(h.clock.RunUntil([&] { return w.WorkState() == 14; }, 60000));
+        frmMain& w = h.StartTransfer();
 
         h.boxes.SetWhileOpen([&](const platform::ScriptedMessageBoxes::Shown& box) {
             if (box.text == mduCommonMessage::ExitQuestionText) {
@@ -282,9 +271,7 @@ TEST(frmMainRun, EveryRunLeavesATraceNamedWithItsResultAndScansNeverPushOutAnUpd
 
     // The program ended mid-transfer: the trace has its end and says so.
     h.unit.ClearFaults();
-    h.boxes.QueueAnswer(MsgResult::Ok);
-    h.Control<QPushButton>("cmdDownLoadStart")->click();
-    ASSERT_TRUE(h.clock.RunUntil([&] { return w.WorkState() == 14; }, 60000));
+    h.ToTransfer();
     w.CloseForTermination();
     const std::filesystem::path cut = trace->CurrentFile();
     EXPECT_NE(cut.filename().string().find("-update-interrupted.jsonl"), std::string::npos) << cut;
