@@ -2,14 +2,12 @@
 
 #include <csignal>
 
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
 
 #include "ProgramMessageBoxes.h"
 #include "WindowHarness.h"
-#include "mduCommonMessage.h"
 
 using platform::MsgButtons;
 using platform::MsgIcon;
@@ -102,7 +100,8 @@ TEST(frmMainClose, SessionEndAndTerminationCloseWithoutAQuestionEvenWhileBusy) {
         EXPECT_EQ(h.Stored(mduSetupOptions::KeyAutoSave), "1");
     }
     {
-        // After a termination close, an ordinary close asks again.
+        // After a termination close (the signal above), an ordinary close
+        // asks again.
         WindowHarness h;
         frmMain& w = h.StartIdle();
         w.SetWorkingBusy(true);

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QListWidget>
 #include <QPushButton>
