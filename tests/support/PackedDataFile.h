@@ -21,14 +21,14 @@ class PackedDataFile {
         clsPNV480DnLdData loaded;
         loaded.SetToolVersion(clsUpdateSequence::kToolVersion);
         loads_ = loaded.LoadData(image_);
-        for (const clsDownloadUnit& b : loaded.FlashBlocks()) {
-            flash_.push_back(
-                {static_cast<std::uint32_t>(b.Address()), Bytes(b.Data().begin(), b.Data().end())});
-        }
-        for (const clsDownloadUnit& b : loaded.EEPParameterBlocks()) {
-            parameters_.push_back(
-                {static_cast<std::uint32_t>(b.Address()), Bytes(b.Data().begin(), b.Data().end())});
-        }
+        const auto copy = [](const clsDnLdUnitDataArray& from, std::vector<Block>& to) {
+            for (const clsDownloadUnit& b : from) {
+                to.push_back({static_cast<std::uint32_t>(b.Address()),
+                              Bytes(b.Data().begin(), b.Data().end())});
+            }
+        };
+        copy(loaded.FlashBlocks(), flash_);
+        copy(loaded.EEPParameterBlocks(), parameters_);
     }
 
     std::string Path() const { return file_.Path(); }

@@ -1,5 +1,6 @@
 #include "SequenceRig.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "LogEntry.h"
@@ -59,21 +60,15 @@ void SequenceRig::AddFault(const std::string& spec) {
 }
 
 bool SequenceRig::UnitDid(const std::string& stateNote) const {
-    for (const sim::LogEntry& entry : unit->Log().Entries()) {
-        if (entry.kind == sim::LogEntry::Kind::State && entry.note == stateNote) {
-            return true;
-        }
-    }
-    return false;
+    const auto& log = unit->Log().Entries();
+    return std::any_of(log.begin(), log.end(), [&](const sim::LogEntry& entry) {
+        return entry.kind == sim::LogEntry::Kind::State && entry.note == stateNote;
+    });
 }
 
 int SequenceRig::HeardCount(int code) const {
-    int count = 0;
-    for (const sim::LogEntry& entry : unit->Log().Entries()) {
-        if (entry.kind == sim::LogEntry::Kind::HostFrame && entry.code == code &&
-            entry.note.empty()) {
-            ++count;
-        }
-    }
-    return count;
+    const auto& log = unit->Log().Entries();
+    return static_cast<int>(std::count_if(log.begin(), log.end(), [code](const sim::LogEntry& e) {
+        return e.kind == sim::LogEntry::Kind::HostFrame && e.code == code && e.note.empty();
+    }));
 }

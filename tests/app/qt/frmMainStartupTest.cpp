@@ -238,38 +238,16 @@ class HookedStore final : public platform::ISettingsStore {
     platform::ISettingsStore& inner_;
 };
 
-// Timers of the virtual clock whose expiry a test can also raise by hand.
-class ManualTimerFactory final : public platform::ITimerFactory {
+// The virtual clock's timers, kept in creation order (timAutoRunning first).
+class KeptTimers final : public platform::ITimerFactory {
   public:
-    class Timer final : public platform::IWindowTimer {
-      public:
-        explicit Timer(std::unique_ptr<platform::IWindowTimer> inner) : inner_(std::move(inner)) {}
-        bool Enabled() const override { return inner_->Enabled(); }
-        void SetEnabled(bool enabled) override { inner_->SetEnabled(enabled); }
-        int Interval() const override { return inner_->Interval(); }
-        void SetInterval(int ms) override { inner_->SetInterval(ms); }
-        void SetOnTimer(std::function<void()> handler) override {
-            handler_ = handler;
-            inner_->SetOnTimer(std::move(handler));
-        }
-        void Fire() {
-            if (handler_) {
-                handler_();
-            }
-        }
-
-      private:
-        std::unique_ptr<platform::IWindowTimer> inner_;
-        std::function<void()> handler_;
-    };
-
-    explicit ManualTimerFactory(platform::ITimerFactory& inner) : inner_(inner) {}
+    explicit KeptTimers(platform::ITimerFactory& inner) : inner_(inner) {}
     std::unique_ptr<platform::IWindowTimer> CreateTimer() override {
-        auto timer = std::make_unique<Timer>(inner_.CreateTimer());
+        auto timer = inner_.CreateTimer();
         created.push_back(timer.get());
         return timer;
     }
-    std::vector<Timer*> created;  // in creation order: timAutoRunning first
+    std::vector<platform::IWindowTimer*> created;
 
   private:
     platform::ITimerFactory& inner_;
@@ -279,7 +257,7 @@ class ManualTimerFactory final : public platform::ITimerFactory {
 
 TEST(frmMainStartup, ATickOfTheSequenceTimerBeforeAutoRunningDoesNothing) {
     WindowHarness h;
-    ManualTimerFactory timers(h.clock);
+    KeptTimers timers(h.clock);
     HookedStore store(h.store);
     platform::PlatformServices services{timers, h.clock, h.boxes, h.dialog, store, h.line};
     // Settings are read before the state change that ends start-up
@@ -288,7 +266,8 @@ TEST(frmMainStartup, ATickOfTheSequenceTimerBeforeAutoRunningDoesNothing) {
     store.hookKey = mduSetupOptions::KeyAutoSave;
     store.hook = [&] {
         ++ticks;
-        timers.created.at(0)->Fire();
+        timers.created.at(0)->SetEnabled(true);
+        h.clock.AdvanceBy(frmMain::kTimAutoRunningInterval);
     };
     frmMain w(services);
     ASSERT_EQ(ticks, 1);
