@@ -308,7 +308,6 @@ class Operator final : public platform::IMessageBoxes {
 
     platform::MsgResult Show(const std::string& text, platform::MsgButtons buttons,
                              platform::MsgIcon /*icon*/) override {
-        ++shown_;
         texts_.push_back(text);
         const std::uint8_t choice = in_.Byte(0x01);  // out of input: OK at once
         const bool yes = (choice & 1) != 0;
@@ -330,14 +329,13 @@ class Operator final : public platform::IMessageBoxes {
         return answer;
     }
 
-    int Shown() const { return shown_; }
+    std::size_t Shown() const { return texts_.size(); }
     bool Declined() const { return declined_; }
     const std::vector<std::string>& Texts() const { return texts_; }
 
   private:
     platform::VirtualClock& clock_;
     fuzz::ByteReader& in_;
-    int shown_ = 0;
     int depth_ = 0;
     bool declined_ = false;
     std::vector<std::string> texts_;
@@ -464,7 +462,7 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
         // Once ended, the run stays ended: idle's entry gives the controls
         // back and nothing else happens, whatever is still on the line.
         const std::size_t messages = window.Messages().size();
-        const int shown = boxes.Shown();
+        const std::size_t shown = boxes.Shown();
         clock.AdvanceBy(70000);
         FUZZ_REQUIRE(watch.ended == 1);
         FUZZ_REQUIRE(window.WorkState() == 0);
@@ -481,7 +479,7 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
 
     const RunOutcome outcome = watch.lastOutcome;
     if (std::getenv("GPSUPDATE_FUZZ_VERBOSE") != nullptr) {
-        std::fprintf(stderr, "%s %s after %lld ms, %d boxes, meddled %d, held %d, erased %d\n",
+        std::fprintf(stderr, "%s %s after %lld ms, %zu boxes, meddled %d, held %d, erased %d\n",
                      RunKindName(watch.lastKind), RunOutcomeName(outcome),
                      static_cast<long long>(clock.NowMs()), boxes.Shown(), peer.Meddled() ? 1 : 0,
                      Data().HeldBy(unit) ? 1 : 0, UnitErased(unit) ? 1 : 0);

@@ -2,9 +2,9 @@
 // clock, the simulated unit on the in-memory line, and the modal boxes that
 // let events in while they are open.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -19,6 +19,8 @@
 #include "mduCommonMessage.h"
 
 using platform::MsgResult;
+using testing::Contains;
+using testing::HasSubstr;
 
 namespace {
 
@@ -67,6 +69,15 @@ struct RunHarness : WindowHarness {
         return *window;
     }
 };
+
+std::vector<std::string> LinesOf(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
 
 }  // namespace
 
@@ -217,37 +228,26 @@ TEST(frmMainRun, EveryRunLeavesATraceNamedWithItsResultAndScansNeverPushOutAnUpd
     ASSERT_TRUE(h.RunUntilIdle());
     const std::filesystem::path updateTrace = trace->CurrentFile();
 
-    std::ifstream in(updateTrace);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
+    const std::vector<std::string> lines = LinesOf(updateTrace);
     ASSERT_GT(lines.size(), 60u);
-    EXPECT_NE(updateTrace.filename().string().find("-update-success.jsonl"), std::string::npos)
-        << updateTrace;
+    EXPECT_THAT(updateTrace.filename().string(), HasSubstr("-update-success.jsonl"));
     // The setting of the run, for support: port, device, file and its size.
-    EXPECT_NE(lines.front().find(R"("kind":"run-start","run":"update")"), std::string::npos);
-    EXPECT_NE(lines.front().find(R"("port":"COM1")"), std::string::npos) << lines.front();
-    EXPECT_NE(lines.front().find(R"("file":")" + h.file->Path()), std::string::npos)
-        << lines.front();
-    EXPECT_NE(lines.front().find(R"("file_size":")" +
-                                 std::to_string(std::filesystem::file_size(h.file->Path()))),
-              std::string::npos);
-    EXPECT_NE(lines.back().find(R"("kind":"run-end","run":"update","result":"success")"),
-              std::string::npos);
-    const auto has = [&lines](const std::string& text) {
-        return std::any_of(lines.begin(), lines.end(),
-                           [&](const std::string& l) { return l.find(text) != std::string::npos; });
-    };
-    EXPECT_TRUE(
-        has(R"("kind":"frame-out","code":-1,"length":11,"bytes":"2447534C4E4B2A35440D0A")"));
-    EXPECT_TRUE(has(R"("kind":"frame-out","code":51,"length":232,"head":)"));
-    EXPECT_TRUE(has(R"("kind":"frame-in","bytes":")"));
-    EXPECT_TRUE(has(
-        R"("kind":"box","text":"資料更新完成","buttons":"ok","icon":"information","answer":"ok")"));
-    EXPECT_TRUE(has(R"("kind":"state","from":20,"to":21)"));
-    // What the press shows belongs to the run, timed from its start.
-    EXPECT_TRUE(has(R"("kind":"info","line":2,"text":"GPS   序          號   : "})"));
+    EXPECT_THAT(lines.front(), HasSubstr(R"("kind":"run-start","run":"update")"));
+    EXPECT_THAT(lines.front(), HasSubstr(R"("port":"COM1")"));
+    EXPECT_THAT(lines.front(), HasSubstr(R"("file":")" + h.file->Path()));
+    EXPECT_THAT(
+        lines.front(),
+        HasSubstr(R"("file_size":")" + std::to_string(std::filesystem::file_size(h.file->Path()))));
+    EXPECT_THAT(lines.back(), HasSubstr(R"("kind":"run-end","run":"update","result":"success")"));
+    for (const std::string text :
+         {R"("kind":"frame-out","code":-1,"length":11,"bytes":"2447534C4E4B2A35440D0A")",
+          R"("kind":"frame-out","code":51,"length":232,"head":)", R"("kind":"frame-in","bytes":")",
+          R"("kind":"box","text":"資料更新完成","buttons":"ok","icon":"information","answer":"ok")",
+          R"("kind":"state","from":20,"to":21)",
+          // What the press shows belongs to the run, timed from its start.
+          R"("kind":"info","line":2,"text":"GPS   序          號   : "})"}) {
+        EXPECT_THAT(lines, Contains(HasSubstr(text)));
+    }
     for (const std::string& line : lines) {
         EXPECT_LT(std::stoll(line.substr(line.find(':') + 1)), 60'000) << line;
     }
@@ -273,14 +273,10 @@ TEST(frmMainRun, EveryRunLeavesATraceNamedWithItsResultAndScansNeverPushOutAnUpd
     h.ToTransfer();
     w.CloseForTermination();
     const std::filesystem::path cut = trace->CurrentFile();
-    EXPECT_NE(cut.filename().string().find("-update-interrupted.jsonl"), std::string::npos) << cut;
-    std::ifstream cutIn(cut);
-    std::string last;
-    for (std::string line; std::getline(cutIn, line);) {
-        last = line;
-    }
-    EXPECT_NE(last.find(R"("kind":"run-end","run":"update","result":"interrupted")"),
-              std::string::npos)
-        << last;
+    EXPECT_THAT(cut.filename().string(), HasSubstr("-update-interrupted.jsonl"));
+    const std::vector<std::string> cutLines = LinesOf(cut);
+    ASSERT_FALSE(cutLines.empty());
+    EXPECT_THAT(cutLines.back(),
+                HasSubstr(R"("kind":"run-end","run":"update","result":"interrupted")"));
     w.SetObserver(nullptr);
 }
