@@ -80,6 +80,10 @@ struct LayerRig {
     Bytes Reply(std::uint8_t head, int code, std::uint8_t status, const Bytes& payload = {}) {
         Bytes plain{head, static_cast<std::uint8_t>(code), status};
         plain.insert(plain.end(), payload.begin(), payload.end());
+        return Seal(plain);
+    }
+    // Scrambled, with the CRC trailer.
+    Bytes Seal(const Bytes& plain) {
         Bytes wire = clsRandom::Codec(plain, Table());
         const std::uint16_t crc = mduGlobalModule::GetCrc16(wire);
         wire.push_back(static_cast<std::uint8_t>(crc >> 8));
@@ -184,79 +188,55 @@ TEST(CommandLayer, RequestsThatCannotBeBuiltOrSentGoNowhere) {
 }
 
 TEST(CommandLayer, AReplyPassesOnlyWhenItIsIntactAnswersTheRequestAndCarriesTheBits) {
+    enum class Damage { None, Crc, Short, Nothing };
     struct Case {
         const char* name;
         int code;      // request
         int required;  // status bits the stage requires
-        std::function<Bytes(LayerRig&)> reply;
-        ReplyVerdict verdict;
+        int echo;      // the reply's code and status, and its payload
+        std::uint8_t status;
         Bytes payload;
+        Damage damage;
+        ReplyVerdict verdict;
     };
+    const Bytes digits{'0', '6', '1'};
     const std::vector<Case> cases = {
         {"five bytes, accepted with the bit",
          51,
          0x02,
-         [](LayerRig& r) { return r.Reply(0x44, 51, 0x0A); },
-         ReplyVerdict::Good,
-         {}},
-        {"data reply",
-         7,
-         0x02,
-         [](LayerRig& r) {
-             return r.Reply(0x21, 7, 0x02, {'0', '6', '1'});
-         },
-         ReplyVerdict::Good,
-         {'0', '6', '1'}},
-        {"high nibble set",
          51,
-         0x02,
-         [](LayerRig& r) { return r.Reply(0x44, 51, 0x1A); },
-         ReplyVerdict::Refused,
-         {}},
-        {"bit missing",
-         0,
-         0x08,
-         [](LayerRig& r) { return r.Reply(0x44, 0, 0x02); },
-         ReplyVerdict::MissingBits,
-         {}},
+         0x0A,
+         {},
+         Damage::None,
+         ReplyVerdict::Good},
+        {"data reply", 7, 0x02, 7, 0x02, digits, Damage::None, ReplyVerdict::Good},
+        {"high nibble set", 51, 0x02, 51, 0x1A, {}, Damage::None, ReplyVerdict::Refused},
+        {"bit missing", 0, 0x08, 0, 0x02, {}, Damage::None, ReplyVerdict::MissingBits},
         {"another command's echo with a good status",
          14,
          0x02,
-         [](LayerRig& r) { return r.Reply(0x44, 7, 0x02); },
-         ReplyVerdict::ForeignEcho,
-         {}},
-        {"CRC wrong",
-         51,
+         7,
          0x02,
-         [](LayerRig& r) {
-             Bytes b = r.Reply(0x44, 51, 0x02);
-             b.back() ^= 1;
-             return b;
-         },
-         ReplyVerdict::BadCrc,
-         {}},
-        {"four bytes",
-         1,
-         0x00,
-         [](LayerRig& r) {
-             Bytes plain{0x33, 1};
-             Bytes wire = clsRandom::Codec(plain, r.Table());
-             const auto crc = mduGlobalModule::GetCrc16(wire);
-             wire.push_back(static_cast<std::uint8_t>(crc >> 8));
-             wire.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-             return wire;
-         },
-         ReplyVerdict::Short,
-         {}},
-        {"nothing", 1, 0x00, [](LayerRig&) { return Bytes{}; }, ReplyVerdict::NoFrame, {}},
+         {},
+         Damage::None,
+         ReplyVerdict::ForeignEcho},
+        {"CRC wrong", 51, 0x02, 51, 0x02, {}, Damage::Crc, ReplyVerdict::BadCrc},
+        {"four bytes", 1, 0x00, 1, 0x00, {}, Damage::Short, ReplyVerdict::Short},
+        {"nothing", 1, 0x00, 1, 0x00, {}, Damage::Nothing, ReplyVerdict::NoFrame},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         LayerRig rig;
         rig.Send(c.code, c.code >= 49 ? Bytes(8, 3) : Bytes{}, c.code != 0);
-        const CommandReply reply = rig.layer.JudgeReply(c.reply(rig), c.required);
-        EXPECT_EQ(reply.verdict, c.verdict) << VerdictName(reply.verdict);
-        EXPECT_EQ(reply.payload, c.payload);
+        Bytes reply = rig.Reply(0x44, c.echo, c.status, c.payload);
+        if (c.damage == Damage::Crc) {
+            reply.back() ^= 1;
+        } else if (c.damage != Damage::None) {  // head and code only, or no frame at all
+            reply = c.damage == Damage::Short ? rig.Seal(Bytes{0x33, 1}) : Bytes{};
+        }
+        const CommandReply judged = rig.layer.JudgeReply(reply, c.required);
+        EXPECT_EQ(judged.verdict, c.verdict) << VerdictName(judged.verdict);
+        EXPECT_EQ(judged.payload, c.payload);
     }
     // Without a request there is nothing to judge against.
     LayerRig fresh;
