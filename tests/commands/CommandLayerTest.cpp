@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "IHostImageDisplay.h"
@@ -112,15 +113,20 @@ TEST(CommandLayer, AttachUsesARollingKeyHeadForEveryRandomByte) {
     EXPECT_EQ(plain, expected);
 }
 
-TEST(CommandLayer, EveryRequestTakesTheNextRandomByteAndWrapsAt255) {
+// Each request, a resend too, takes the next random byte as its head (255
+// wraps to 0); a resend carries the record's try count, a new request starts
+// at zero.
+TEST(CommandLayer, EveryRequestTakesTheNextRandomByteAndARetryItsCount) {
     LayerRig rig;
     rig.random.SetRandomInex(254);
-    rig.Send(1);
-    EXPECT_EQ(rig.line.Writes().back()[0], rig.random.CurrentRandomByteData(254));
-    rig.Send(1, {}, true, true);  // a resend takes a new one too
-    EXPECT_EQ(rig.line.Writes().back()[0], rig.random.CurrentRandomByteData(255));
-    rig.Send(1);
-    EXPECT_EQ(rig.line.Writes().back()[0], rig.random.CurrentRandomByteData(0));
+    const Bytes block(10, 1);
+    for (const auto& [retry, index, count] :
+         {std::tuple{false, 254, 0}, std::tuple{true, 255, 2}, std::tuple{false, 0, 0}}) {
+        rig.Send(51, block, true, retry);
+        EXPECT_EQ(rig.line.Writes().back()[0], rig.random.CurrentRandomByteData(index)) << index;
+        EXPECT_EQ(rig.layer.CurrentLinkUnit()->RetryCounter(), count) << index;
+        rig.layer.CurrentLinkUnit()->SetRetryCounter(2);
+    }
     EXPECT_EQ(rig.random.RandomInex(), 1);
     // The echo of the last frame in the diagnostic box.
     EXPECT_EQ(rig.image.text, clsCommandLayer::HostImageText(rig.line.Writes().back(), true));
@@ -148,17 +154,6 @@ TEST(CommandLayer, BlockWritesAndTheSecurityPayloadAreLaidOutAsTheUnitReadsThem)
         mduGlobalModule::GetCrc16(mduGlobalModule::TextToBytes("GU48A0012345"));
     EXPECT_EQ(security, (Bytes{security[0], 10, static_cast<std::uint8_t>(crc >> 8),
                                static_cast<std::uint8_t>(crc & 0xFF)}));
-}
-
-TEST(CommandLayer, ARetryCarriesTheCountAndANewRequestStartsAtZero) {
-    LayerRig rig;
-    rig.Send(51, Bytes(10, 1));
-    EXPECT_EQ(rig.layer.CurrentLinkUnit()->RetryCounter(), 0);
-    rig.layer.CurrentLinkUnit()->SetRetryCounter(2);
-    rig.Send(51, Bytes(10, 1), true, true);
-    EXPECT_EQ(rig.layer.CurrentLinkUnit()->RetryCounter(), 2);
-    rig.Send(51, Bytes(10, 1));
-    EXPECT_EQ(rig.layer.CurrentLinkUnit()->RetryCounter(), 0);
 }
 
 TEST(CommandLayer, RequestsThatCannotBeBuiltOrSentGoNowhere) {

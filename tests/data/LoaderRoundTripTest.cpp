@@ -164,28 +164,43 @@ TEST(LoaderRoundTrip, ThroughANamedPipe) {
 }
 #endif  // _WIN32
 
-// Beyond 32,767 flash blocks a 16-bit count or cursor would wrap.
+// Beyond 32,767 flash blocks a 16-bit count or cursor would wrap. The
+// cursors start before the first block, stop at the last and start again
+// after a reset; on the empty parameter list they find nothing.
 TEST(LoaderRoundTrip, MoreThan32767FlashBlocksAreCountedAndWalked) {
     const std::size_t f = 32768 * 224 + 1;
-    auto s = MakeSettings(100, f, 99);
+    auto s = MakeSettings(0, f, 99);
     const apdtest::TempApd file(PackOrFail(s));
     auto out = LoadFromFile(file.Path());
     ASSERT_TRUE(out.ok) << out.message;
     clsPNV480DnLdData& data = *out.data;
+    EXPECT_EQ(data.TotalEEPParmBlocks(), 0);
+    EXPECT_EQ(data.NextEEPParameterBlock(), nullptr);
+    EXPECT_EQ(data.CurrEEPParameterBlock(), nullptr);
+    EXPECT_EQ(data.EEPParmBlockIndex(), -1);
+
     ASSERT_EQ(data.TotalFlashBlocks(), 32769);
+    EXPECT_EQ(data.CurrFlashBlock(), nullptr);
     std::int32_t walked = 0;
     const clsDownloadUnit* last = nullptr;
     while (const clsDownloadUnit* block = data.NextFlashBlock()) {
         ASSERT_EQ(block->Address(), 224 * walked);
+        ASSERT_EQ(data.CurrFlashBlock(), block);
         last = block;
         ++walked;
     }
     EXPECT_EQ(walked, 32769);
+    EXPECT_EQ(data.NextFlashBlock(), nullptr);
     EXPECT_EQ(data.FlashBlockIndex(), 32768);
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(last->Address(), 32768 * 224);
     EXPECT_EQ(last->DownLoadData(), std::vector<std::uint8_t>{s.flashData.back()});
     EXPECT_EQ(data.CurrFlashBlock(), last);
+
+    data.FlashBlockIndexReset();
+    EXPECT_EQ(data.CurrFlashBlock(), nullptr);
+    ASSERT_NE(data.NextFlashBlock(), nullptr);
+    EXPECT_EQ(data.CurrFlashBlock()->Address(), 0);
 }
 
 }  // namespace
