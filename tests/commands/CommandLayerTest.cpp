@@ -317,11 +317,11 @@ TEST(BlockLink, StrayAndLateRepliesAreBoundedByWhatWasSent) {
     };
     struct Case {
         const char* name;
-        std::vector<Step> steps;  // after the start, which sends block 1
-        int blockSends;           // block requests on the line
+        int blockSends;  // block requests on the line
         int barrierSends;
         int written;  // acknowledged blocks, and resends, as the run counts them
         int resends;
+        std::vector<Step> steps;  // after the start, which sends block 1
     };
     // A resend, its answer, and the barrier request that follows.
     const std::vector<Step> barrier = {{Event::TimeOut, R::BlockSent}, {Event::Block, R::Waiting}};
@@ -343,22 +343,17 @@ TEST(BlockLink, StrayAndLateRepliesAreBoundedByWhatWasSent) {
         return steps;
     };
     const std::vector<Case> cases = {
-        {"stray replies while the barrier is awaited end the stage", strays, 2, 1, 0, 1},
-        {"an STS echo no barrier owes costs the block a try",
-         {{Event::Barrier, R::BlockSent}},
-         2,
-         0,
-         0,
-         1},
-        {"owed answers are dropped, one more costs a try",
+        {"stray replies while the barrier is awaited end the stage", 2, 1, 0, 1, strays},
+        {"an STS echo no barrier owes costs the block a try", 2, 0, 0, 1,
+         std::vector<Step>{{Event::Barrier, R::BlockSent}}},
+        {"owed answers are dropped, one more costs a try", 4, 3, 1, 2,
          after({{Event::Barrier, R::Waiting},
                 {Event::Barrier, R::Waiting},
-                {Event::Barrier, R::BlockSent}}),
-         4, 3, 1, 2},
-        {"owed answers may come in the next stage",
-         after({{Event::NextStage, R::BlockSent}, {Event::Barrier, R::Waiting}}), 4, 3, 1, 1},
-        {"a new run owes none",
-         after({{Event::NewRun, R::BlockSent}, {Event::Barrier, R::BlockSent}}), 5, 3, 1, 2},
+                {Event::Barrier, R::BlockSent}})},
+        {"owed answers may come in the next stage", 4, 3, 1, 1,
+         after({{Event::NextStage, R::BlockSent}, {Event::Barrier, R::Waiting}})},
+        {"a new run owes none", 5, 3, 1, 2,
+         after({{Event::NewRun, R::BlockSent}, {Event::Barrier, R::BlockSent}})},
     };
     clsApdPacker::Settings settings;
     settings.flashData = clsApdPacker::SeededBytes(224 * 2 + 10, 5);

@@ -6,7 +6,6 @@
 #include "ProgramMessageBoxes.h"
 #include "ScriptedMessageBoxes.h"
 #include "clsLinkUnit.h"
-#include "clsRandom.h"
 
 using Bytes = std::vector<std::uint8_t>;
 using Fault = clsLinkUnit::MessageFault;
@@ -99,24 +98,8 @@ TEST(LinkUnit, BodiesOfEachForm) {
     }
 }
 
-TEST(LinkUnit, ScrambledMessageIsHeadCodeAndBodyThroughTheCodec) {
-    clsRandom random(42);
-    for (std::uint8_t head :
-         {std::uint8_t{0x00}, std::uint8_t{0x33}, std::uint8_t{0x12}, std::uint8_t{0xF0}}) {
-        clsLinkUnit unit(random);
-        unit.SetSubGroupTypeCode(51);
-        unit.SetAddress(0x0A0B0C);
-        unit.SetDataTable(Sequence(40));
-        const Bytes body = unit.GetLinkMessage(false);
-        const Bytes sent = unit.GetLinkMessage(true, head);
-        ASSERT_EQ(sent.size(), body.size() + 1) << "head " << int(head);
-        EXPECT_EQ(sent[0], head);
-        EXPECT_NE(Bytes(sent.begin() + 1, sent.end()), body) << "head " << int(head);
-        // The unit's side, holding the same link table, gets the plain body back.
-        const Bytes plain = random.SecurityCODEC(sent);
-        EXPECT_EQ(Bytes(plain.begin() + 1, plain.end()), body) << "head " << int(head);
-    }
-}
+// The scrambled form (head code, then the body through the link codec) is
+// checked where the command layer sends it, tests/commands.
 
 TEST(LinkUnit, CountDownStopsAtZeroAndOnlyWhenAsked) {
     struct Case {
