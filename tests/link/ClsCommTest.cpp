@@ -238,7 +238,7 @@ TEST(ClsComm, HandlerMaySendTheNextFrameFromInsideTheEvent) {
     EXPECT_EQ(rig.events[1].code, 1);
     EXPECT_EQ(rig.events[1].bytes, DriverRig::FiveByteReply(true));
     ASSERT_EQ(rig.peer.Frames().size(), 2u);
-    EXPECT_EQ(rig.peer.Frames()[1].bytes, (Bytes{5, 6, 7, 8}));
+    EXPECT_EQ(rig.peer.Frames()[1], (Bytes{5, 6, 7, 8}));
 }
 
 TEST(ClsComm, VanishedDeviceEndsTheCycleByTimeOutAndTheNextOpenFails) {

@@ -195,9 +195,12 @@ TEST_F(UnitSession, WholeMessagesAreMeasuredAsTheUnitWouldTakeThem) {
         {"wrong check digits", wrongCheck, kText, 0},
         {"a byte before the $", joined({'x'}, hello), kText, 0},
     };
-    for (const Case& c : textCases) {
-        EXPECT_EQ(unit.WholeMessageLength(c.bytes, c.baud, line.NowUs()), c.length) << c.name;
-    }
+    const auto measure = [&](const auto& cases) {
+        for (const Case& c : cases) {
+            EXPECT_EQ(unit.WholeMessageLength(c.bytes, c.baud, line.NowUs()), c.length) << c.name;
+        }
+    };
+    measure(textCases);
 
     ASSERT_TRUE(EnterLinkMode());
     const Bytes rst = host.Request(2);
@@ -210,9 +213,7 @@ TEST_F(UnitSession, WholeMessagesAreMeasuredAsTheUnitWouldTakeThem) {
         {"RST and a hello", joined(rst, hello), kBinary, rst.size()},
         {"hello in link mode", hello, kBinary, 0},
     };
-    for (const Case& c : linkCases) {
-        EXPECT_EQ(unit.WholeMessageLength(c.bytes, c.baud, line.NowUs()), c.length) << c.name;
-    }
+    measure(linkCases);
     // The part of a request the unit already holds counts, unless a silence
     // has thrown it away since.
     const Bytes sts = host.Request(1);
