@@ -5,7 +5,6 @@
 #include <cstring>
 
 #if defined(Q_OS_UNIX)
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
