@@ -1,6 +1,6 @@
 #include "HistoryCommand.h"
 
-#include <charconv>
+#include <climits>
 #include <cstdio>
 #include <fstream>
 
@@ -11,13 +11,9 @@
 #include "HistoryLocation.h"
 #include "IHistoryStore.h"
 #include "JsonLine.h"
+#include "NumberOption.h"
 
 namespace {
-
-bool Number(const std::string& text, int& value) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return !text.empty() && error == std::errc() && end == text.data() + text.size() && value >= 0;
-}
 
 std::string Seconds(double seconds) {
     char text[32];
@@ -68,15 +64,19 @@ bool Parse(const std::vector<std::string>& args, Parsed& parsed, std::string& er
             }
             (name == "--from" ? filter.fromDay : filter.toDay) = value;
         } else if (name == "--port") {
-            if (!Number(value, filter.port) || filter.port < 1 || filter.port > 16) {
-                error = "--port takes a COM number from 1 to 16";
+            const auto port =
+                NumberOption::WholeOption(name, value, 1, 16, "a COM number from 1 to 16", error);
+            if (!port) {
                 return false;
             }
+            filter.port = *port;
         } else if (name == "--limit") {
-            if (!Number(value, filter.limit)) {
-                error = "--limit takes a number of runs";
+            const auto limit =
+                NumberOption::WholeOption(name, value, 0, INT_MAX, "a number of runs", error);
+            if (!limit) {
                 return false;
             }
+            filter.limit = *limit;
         } else {
             parsed.csv = value;
         }
