@@ -1,5 +1,7 @@
 #include "mduCommandLine.h"
 
+#include "NoDisplay.h"
+
 namespace mduCommandLine {
 
 std::optional<Options> Parse(const std::vector<std::string>& args, std::string& error) {
@@ -31,11 +33,9 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::string& 
 
 std::string NoDisplayLine(const std::string& display, const std::string& waylandDisplay,
                           const std::string& qtPlatform) {
-    if (!display.empty() || !waylandDisplay.empty() || !qtPlatform.empty()) {
-        return {};
-    }
-    return "no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is set); "
-           "to update a unit without a desktop use gpsupdate-auto (see gpsupdate-auto --help)";
+    return ::NoDisplayLine(
+        display, waylandDisplay, qtPlatform,
+        "to update a unit without a desktop use gpsupdate-auto (see gpsupdate-auto --help)");
 }
 
 }  // namespace mduCommandLine

@@ -17,4 +17,6 @@ struct RunRequest {
     // port are not: sixteen ports waiting hands-free would add thousands of
     // "no answer" rows an hour, burying the units' updates.
     bool record = true;
+    std::string history;        // the history file ("" the run's default)
+    std::string historyServer;  // the history server ("" the run's default)
 };

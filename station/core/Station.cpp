@@ -112,6 +112,8 @@ bool Station::Launch(int port, RunRequest::Action action, std::string& why) {
     request.timeoutSeconds = action == RunRequest::Action::Update ? settings_.updateTimeoutSeconds
                                                                   : settings_.testTimeoutSeconds;
     request.record = action == RunRequest::Action::Update;
+    request.history = settings_.history;
+    request.historyServer = settings_.historyServer;
     if (!settings_.traceFolder.empty() && action == RunRequest::Action::Update) {
         char name[64];
         std::snprintf(name, sizeof name, "/COM%d-run%03d.jsonl", port, ++runNumber_);

@@ -31,127 +31,114 @@ bool ParsePorts(const std::string& text, std::vector<int>& ports) {
     return !ports.empty();
 }
 
+// The options that take no value, and what each sets.
+bool* FlagOf(const std::string& key, StationOptions& o) {
+    const std::pair<const char*, bool*> flags[] = {
+        {"--help", &o.help},
+        {"-h", &o.help},
+        {"--version", &o.version},
+        {"--continuous", &o.settings.continuous},
+        {"--force", &o.settings.force},
+        {"--json", &o.json},
+        {"--window", &o.window},
+        {"--start", &o.start},
+        {"--no-traces", &o.noTraces},
+        {"--exit-when-done", &o.exitWhenDone},
+    };
+    for (const auto& [name, into] : flags) {
+        if (key == name) {
+            return into;
+        }
+    }
+    return nullptr;
+}
+
+// An option with a value: taken into `o`, or false with the reason. Unknown
+// option: false with `error` left empty.
+bool TakeValue(const std::string& key, const std::string& value, StationOptions& o,
+               std::string& error) {
+    StationSettings& s = o.settings;
+    if (key == "--ports") {
+        o.ports.clear();
+        if (!ParsePorts(value, o.ports)) {
+            error = "--ports takes COM numbers from 1 to 16, such as 3,4,5 or 1-16";
+        }
+    } else if (key == "--file" || key == "--history" || key == "--history-server") {
+        if (value.empty()) {
+            error = key + (key == "--history-server" ? " needs a URL" : " needs a path");
+        }
+        (key == "--file" ? s.file : key == "--history" ? s.history : s.historyServer) = value;
+    } else if (key == "--units") {
+        const std::optional<int> units =
+            NumberOption::WholeOption(key, value, 1, INT_MAX, "a whole number above 0", error);
+        s.units = units.value_or(0);
+    } else if (key == "--poll-seconds" || key == "--silence-seconds") {
+        const std::optional<double> seconds = NumberOption::SecondsOption(key, value, error);
+        (key == "--poll-seconds" ? s.pollIntervalMs : s.silenceLimitMs) =
+            static_cast<int>(seconds.value_or(0) * 1000);
+    } else if (key == "--trace-dir") {
+        s.traceFolder = value;
+    } else if (key == "--screenshot") {
+        o.screenshot = value;
+    } else {
+        return false;
+    }
+    return error.empty();
+}
+
+// What the options say together, once each has been read.
+bool Consistent(const StationOptions& o, std::string& error) {
+    if (o.settings.units > 0 && !o.settings.continuous) {
+        error = "--units goes with --continuous";
+    } else if (o.Headless() && o.settings.file.empty()) {
+        error = "--file is required with --ports";
+    } else if (o.start && (o.ports.empty() || o.settings.file.empty())) {
+        error = "--start needs --ports and --file";
+    }
+    return error.empty();
+}
+
 }  // namespace
 
 std::optional<StationOptions> StationOptions::Parse(const std::vector<std::string>& args,
                                                     std::string& error) {
     StationOptions options;
-    bool unitsGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string key = args[i];
-        std::string value;
-        bool hasValue = false;
+        std::optional<std::string> value;
         if (const auto equals = key.find('='); key.rfind("--", 0) == 0 && equals != key.npos) {
             value = key.substr(equals + 1);
-            key = key.substr(0, equals);
-            hasValue = true;
+            key.resize(equals);
         }
-        const auto flag = [&](bool& into) {
-            if (hasValue) {
+        if (bool* flag = FlagOf(key, options)) {
+            if (value) {
                 error = key + " takes no value";
-                return false;
-            }
-            into = true;
-            return true;
-        };
-        const auto needValue = [&] {
-            if (!hasValue) {
-                if (i + 1 >= args.size()) {
-                    error = key + " needs a value";
-                    return false;
-                }
-                value = args[++i];
-            }
-            return true;
-        };
-        if (key == "--help" || key == "-h") {
-            if (!flag(options.help))
-                return std::nullopt;
-        } else if (key == "--version") {
-            if (!flag(options.version))
-                return std::nullopt;
-        } else if (key == "--continuous") {
-            if (!flag(options.settings.continuous))
-                return std::nullopt;
-        } else if (key == "--force") {
-            if (!flag(options.settings.force))
-                return std::nullopt;
-        } else if (key == "--json") {
-            if (!flag(options.json))
-                return std::nullopt;
-        } else if (key == "--window") {
-            if (!flag(options.window))
-                return std::nullopt;
-        } else if (key == "--start") {
-            if (!flag(options.start))
-                return std::nullopt;
-        } else if (key == "--no-traces") {
-            if (!flag(options.noTraces))
-                return std::nullopt;
-        } else if (key == "--exit-when-done") {
-            if (!flag(options.exitWhenDone))
-                return std::nullopt;
-        } else if (key == "--ports" || key == "--file" || key == "--units" ||
-                   key == "--poll-seconds" || key == "--silence-seconds" || key == "--trace-dir" ||
-                   key == "--screenshot") {
-            if (!needValue()) {
                 return std::nullopt;
             }
-            if (key == "--ports") {
-                options.ports.clear();
-                if (!ParsePorts(value, options.ports)) {
-                    error = "--ports takes COM numbers from 1 to 16, such as 3,4,5 or 1-16";
-                    return std::nullopt;
-                }
-            } else if (key == "--file") {
-                if (value.empty()) {
-                    error = "--file needs a path";
-                    return std::nullopt;
-                }
-                options.settings.file = value;
-            } else if (key == "--units") {
-                const std::optional<int> units = NumberOption::WholeOption(
-                    key, value, 1, INT_MAX, "a whole number above 0", error);
-                if (!units) {
-                    return std::nullopt;
-                }
-                options.settings.units = *units;
-                unitsGiven = true;
-            } else if (key == "--poll-seconds" || key == "--silence-seconds") {
-                const std::optional<double> seconds =
-                    NumberOption::SecondsOption(key, value, error);
-                if (!seconds) {
-                    return std::nullopt;
-                }
-                (key == "--poll-seconds" ? options.settings.pollIntervalMs
-                                         : options.settings.silenceLimitMs) =
-                    static_cast<int>(*seconds * 1000);
-            } else if (key == "--trace-dir") {
-                options.settings.traceFolder = value;
-            } else {
-                options.screenshot = value;
-            }
-        } else {
+            *flag = true;
+            continue;
+        }
+        const bool last = i + 1 >= args.size();
+        const std::string given = value ? *value : last ? std::string() : args[i + 1];
+        StationOptions tried = options;
+        if (!TakeValue(key, given, tried, error) && error.empty()) {
             error = "unknown argument \"" + args[i] + "\"";
             return std::nullopt;
         }
+        if (!value && last) {
+            error = key + " needs a value";
+            return std::nullopt;
+        }
+        if (!error.empty()) {
+            return std::nullopt;
+        }
+        options = std::move(tried);
+        i += value ? 0 : 1;
     }
-    if (options.help || options.version) {
+    if (options.help || options.version || Consistent(options, error)) {
         return options;
     }
-    if (unitsGiven && !options.settings.continuous) {
-        error = "--units goes with --continuous";
-        return std::nullopt;
-    }
-    if (options.Headless() && options.settings.file.empty()) {
-        error = "--file is required with --ports";
-        return std::nullopt;
-    }
-    if (options.start && (options.ports.empty() || options.settings.file.empty())) {
-        error = "--start needs --ports and --file";
-        return std::nullopt;
-    }
-    return options;
+    return std::nullopt;
 }
 
 std::string StationOptions::Usage() {
@@ -177,6 +164,12 @@ Updates several units at once, one gpsupdate-auto run per COM port. Without
   --trace-dir DIR     each update's trace file goes into DIR (the window's
                       default: a folder per session under the user's data
                       folder, gpsupdate-station/traces)
+  --history FILE      record the runs in FILE (default: $GPSUPDATE_HISTORY,
+                      else the user's history, as gpsupdate does)
+  --history-server URL
+                      send the runs on to the shared history at
+                      postgresql://user@host:port/database (default:
+                      $GPSUPDATE_HISTORY_SERVER)
   --no-traces         window: no trace files
   --window            open the window even with --ports (they are ticked)
   --start             window: start the ticked ports at once
@@ -187,6 +180,6 @@ Updates several units at once, one gpsupdate-auto run per COM port. Without
 The port numbers map to devices as in gpsupdate (GPSUPDATE_COM<n>=<device>
 names one outright); every run gets the station's environment.
 Exit status: 0 every run succeeded (or skipped a unit already current),
-1 a run failed, 2 bad arguments.
+1 a run failed, 2 bad arguments, 3 no display for the window.
 )";
 }

@@ -24,4 +24,8 @@ struct StationSettings {
     double updateTimeoutSeconds = 6 * 3600;
     double testTimeoutSeconds = 60;
     std::string traceFolder;  // each run's trace goes here ("" no traces)
+    // Where the runs are recorded: a history file and a history server
+    // ("" each: the runs' own defaults, as for gpsupdate-auto).
+    std::string history;
+    std::string historyServer;
 };

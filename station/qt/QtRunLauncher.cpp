@@ -47,6 +47,11 @@ QStringList QtRunLauncher::Arguments(const RunRequest& request) {
     }
     if (!request.record) {
         args << QStringLiteral("--no-history");
+    } else if (!request.history.empty()) {
+        args << QStringLiteral("--history") << QString::fromStdString(request.history);
+    }
+    if (request.record && !request.historyServer.empty()) {
+        args << QStringLiteral("--history-server") << QString::fromStdString(request.historyServer);
     }
     return args;
 }

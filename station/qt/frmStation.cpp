@@ -47,13 +47,14 @@ frmStation::frmStation(const StationOptions& options, const QString& autoProgram
       station_(
           launcher_, timers_, [this] { return meter_.ElapsedMs(); }, options.settings) {
     setWindowTitle(QStringLiteral("GPS 多台更新站"));
-    // The runs record into the history their own rule chooses; the same
-    // rule finds it here, read only.
-    history_ = HistoryOpener::Open(
-                   HistoryLocation::Choose({}, false, std::getenv(HistoryLocation::kEnvironment),
-                                           HistoryOpener::DataFolder()),
-                   true)
-                   .store;
+    // The runs record into the history the station names, else the one
+    // their own rule chooses; the same rule finds it here, read only.
+    history_ =
+        HistoryOpener::Open(HistoryLocation::Choose(options.settings.history, false,
+                                                    std::getenv(HistoryLocation::kEnvironment),
+                                                    HistoryOpener::DataFolder()),
+                            true)
+            .store;
     // The count is a glance for the operator: every few seconds is enough,
     // and a read of the file must not run on every refresh of the tiles.
     waiting_ = new QLabel(this);

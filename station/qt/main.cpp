@@ -12,7 +12,10 @@
 
 #include "GpsUpdateVersion.h"
 #include "HeadlessStation.h"
+#include "NoDisplay.h"
 #include "ProgramFonts.h"
+#include "ProgramLanguage.h"
+#include "ServerUrl.h"
 #include "StationOptions.h"
 #include "StationReport.h"
 #include "TerminationWatcher.h"
@@ -28,8 +31,8 @@ int main(int argc, char* argv[]) {
     std::string error;
     const std::optional<StationOptions> parsed = StationOptions::Parse(args, error);
     if (!parsed) {
-        std::fprintf(stderr, "gpsupdate-station: %s\n\n%s", error.c_str(),
-                     StationOptions::Usage().c_str());
+        std::fprintf(stderr, "gpsupdate-station: %s (see gpsupdate-station --help)\n",
+                     error.c_str());
         return 2;
     }
     const StationOptions& options = *parsed;
@@ -41,11 +44,26 @@ int main(int argc, char* argv[]) {
         std::printf("gpsupdate-station %s\n", gpsupdate::kVersion);
         return 0;
     }
-#ifndef _WIN32
-    if (options.Headless() ||
-        (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))) {
+    if (!options.settings.historyServer.empty()) {
+        ServerUrl url;
+        if (!ServerUrl::Parse(options.settings.historyServer, url, error)) {
+            std::fprintf(stderr, "gpsupdate-station: %s (see gpsupdate-station --help)\n",
+                         error.c_str());
+            return 2;
+        }
+    }
+#if !defined(_WIN32) && !defined(__APPLE__)
+    if (options.Headless()) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    } else if (const std::string line = NoDisplayLine(
+                   qgetenv("DISPLAY").toStdString(), qgetenv("WAYLAND_DISPLAY").toStdString(),
+                   qgetenv("QT_QPA_PLATFORM").toStdString(),
+                   "to update units without a desktop use gpsupdate-station "
+                   "--ports LIST --file FILE (see gpsupdate-station --help)");
+               !line.empty()) {
+        // A window nobody can see would wait for ever.
+        std::fprintf(stderr, "gpsupdate-station: %s\n", line.c_str());
+        return kExitNoDisplay;
     }
 #endif
     QApplication app(argc, argv);
@@ -67,6 +85,8 @@ int main(int argc, char* argv[]) {
     }
 
     UseTraditionalChineseFont(app);
+    // The questions' buttons and the file dialog speak as the main window's.
+    UseTraditionalChineseQtTexts(&app);
     frmStation window(options, autoProgram);
     if (options.exitWhenDone) {
         QObject::connect(&window, &frmStation::allEnded, &window, [&window] {

@@ -30,6 +30,9 @@ TEST(StationOptions, TheCommandLine) {
         {{"--json=yes"}, false, {}, false},
         {{"--start"}, false, {}, false},
         {{"--bogus"}, false, {}, false},
+        {{"--ports", "3", "--file"}, false, {}, false},
+        {{"--history="}, false, {}, false},
+        {{"--history-server"}, false, {}, false},
     };
     for (const Case& c : cases) {
         std::string joined;
@@ -52,7 +55,8 @@ TEST(StationOptions, TheCommandLine) {
     std::string error;
     const auto options = StationOptions::Parse(
         {"--ports", "2", "--file", "f", "--continuous", "--units", "7", "--force", "--poll-seconds",
-         "1.5", "--silence-seconds", "30", "--trace-dir", "/t"},
+         "1.5", "--silence-seconds", "30", "--trace-dir", "/t", "--history", "/h.sqlite",
+         "--history-server=postgresql://u@h/db"},
         error);
     ASSERT_TRUE(options) << error;
     EXPECT_TRUE(options->settings.continuous);
@@ -61,4 +65,6 @@ TEST(StationOptions, TheCommandLine) {
     EXPECT_EQ(options->settings.pollIntervalMs, 1500);
     EXPECT_EQ(options->settings.silenceLimitMs, 30000);
     EXPECT_EQ(options->settings.traceFolder, "/t");
+    EXPECT_EQ(options->settings.history, "/h.sqlite");
+    EXPECT_EQ(options->settings.historyServer, "postgresql://u@h/db");
 }

@@ -137,9 +137,13 @@ TEST(Station, ASilentChildIsEndedAsAFailureWithItsLastLine) {
 TEST(Station, StoppingARunEndsItsChildAndFailsTheUnit) {
     StationSettings settings;
     settings.force = true;
+    settings.history = "/h.sqlite";
+    settings.historyServer = "postgresql://u@h/db";
     Rig rig(settings);
     rig.Start(7);
     EXPECT_TRUE(rig.Request(7).force);
+    EXPECT_EQ(rig.Request(7).history, "/h.sqlite");
+    EXPECT_EQ(rig.Request(7).historyServer, "postgresql://u@h/db");
     rig.station->Stop(7);
     EXPECT_TRUE(rig.Run(7).stopped);
     EXPECT_FALSE(rig.station->Finished()) << "the child has not ended yet";

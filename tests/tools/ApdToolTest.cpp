@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -180,7 +182,10 @@ TEST(ApdTool, MalformedCommandLinesAreUsageErrors) {
     for (const Args& args : cases) {
         const ToolRun run = Tool(args);
         EXPECT_EQ(run.status, ApdTool::kUsage) << Contents(args);
-        EXPECT_FALSE(run.err.empty()) << Contents(args);
+        // One line that says what is wrong and where to read more.
+        EXPECT_TRUE(run.err.starts_with("apdtool: ")) << run.err;
+        EXPECT_TRUE(run.err.ends_with(" (see apdtool --help)\n")) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     }
     const ToolRun help = Tool({"--help"});
     EXPECT_EQ(help.status, ApdTool::kOk);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <sstream>
 
 #include "JsonLine.h"
 #include "JsonText.h"
@@ -188,22 +189,30 @@ file), D (other fault while preparing the data).
 }
 
 int ApdTool::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.empty()) {
-        err << Usage();
-        return kUsage;
-    }
-    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
         out << Usage();
         return kOk;
     }
-    if (args[0] == "pack") {
-        return Pack(args, out, err);
+    // A usage error is one line that says where to read more; what a
+    // command says otherwise goes out as it is.
+    std::ostringstream said;
+    int status = kUsage;
+    if (args.empty()) {
+        said << "apdtool: a command is needed: pack or inspect\n";
+    } else if (args[0] == "pack") {
+        status = Pack(args, out, said);
+    } else if (args[0] == "inspect") {
+        status = Inspect(args, out, said);
+    } else {
+        said << "apdtool: unknown command " << args[0] << "\n";
     }
-    if (args[0] == "inspect") {
-        return Inspect(args, out, err);
+    const std::string text = said.str();
+    if (status == kUsage) {
+        err << text.substr(0, text.find('\n')) << " (see apdtool --help)\n";
+    } else {
+        err << text;
     }
-    err << "apdtool: unknown command " << args[0] << "\n" << Usage();
-    return kUsage;
+    return status;
 }
 
 int ApdTool::Pack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

@@ -193,14 +193,30 @@ TEST(StationWindow, ATilesResultFollowsItsRunsIntoAFailureAndOut) {
     EXPECT_TRUE(message->styleSheet().isEmpty());
 }
 
-// A greeting's child records nothing; an update's writes its history row.
-TEST(StationWindow, OnlyUpdatesAreWrittenToTheHistory) {
-    RunRequest request;
-    for (const bool update : {false, true}) {
-        request.action = update ? RunRequest::Action::Update : RunRequest::Action::Test;
-        request.record = update;
-        EXPECT_EQ(QtRunLauncher::Arguments(request).contains(QStringLiteral("--no-history")),
-                  !update);
+// A greeting's child records nothing; an update's writes its history row,
+// into the history and server the station was given.
+TEST(StationWindow, OnlyUpdatesAreWrittenToTheHistoryTheStationNames) {
+    const struct {
+        bool update;
+        const char* history;
+        const char* server;
+        QStringList expected;  // the arguments after the run's own
+    } cases[] = {
+        {false, "/h.sqlite", "postgresql://u@h/db", {"--no-history"}},
+        {true, "", "", {}},
+        {true, "/h.sqlite", "", {"--history", "/h.sqlite"}},
+        {true, "", "postgresql://u@h/db", {"--history-server", "postgresql://u@h/db"}},
+    };
+    for (const auto& c : cases) {
+        RunRequest request;
+        request.port = 3;
+        request.action = c.update ? RunRequest::Action::Update : RunRequest::Action::Test;
+        request.record = c.update;
+        request.history = c.history;
+        request.historyServer = c.server;
+        const QStringList args = QtRunLauncher::Arguments(request);
+        const qsizetype own = c.update ? 8 : 4;  // action, port (, file, confirm)
+        EXPECT_EQ(args.mid(own), c.expected) << args.join(' ').toStdString();
     }
 }
 
