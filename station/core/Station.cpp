@@ -68,6 +68,7 @@ bool Station::Start(int port, std::string& why) {
     finishedReported_ = false;
     tick_->SetEnabled(true);
     p.handsFree = settings_.continuous;
+    p.tile.SetHandsFree(p.handsFree);
     p.awaitingRemoval = false;
     p.lastSuccessSerial.clear();
     if (settings_.continuous ? Greet(port, why) : Launch(port, RunRequest::Action::Update, why)) {

@@ -47,7 +47,8 @@ void StationReport::RunStarted(std::int64_t nowMs, int port, RunRequest::Action 
                 .Add(runjson::kDevice, station_.Tile(port).Device())
                 .Text());
     } else if (update) {
-        Put("COM" + std::to_string(port) + " (" + station_.Tile(port).Device() +
+        const std::string& device = station_.Tile(port).Device();
+        Put("COM" + std::to_string(port) + " (" + (device.empty() ? "no device" : device) +
             "): update started\n");
     }
 }

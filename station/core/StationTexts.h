@@ -20,6 +20,13 @@ inline constexpr char NoDevice[] = "沒有此編號的序列埠";
 inline constexpr char WaitForRemoval[] = "請移除裝置";
 inline constexpr char SameUnitAgain[] = "同一裝置剛更新成功，不再更新";
 inline constexpr char Polling[] = "連結測試中";
+// The last step of a failure text: the window's "press 開始傳送 again"
+// becomes what does it at a station (a tile's start button, the command run
+// again, or, hands-free, the port itself once the unit is plugged in again).
+inline constexpr char WindowRetryStep[] = "使用<開始傳送>按鍵重新執行資料更新";
+inline constexpr char RetryStep[] =
+    "使用此埠的<開始>按鍵 (無視窗時: 再次執行 gpsupdate-station) 重新執行資料更新";
+inline constexpr char HandsFreeRetryStep[] = "重新插上裝置後, 此埠會自動重新執行資料更新";
 // What an interrupted update means for the unit (the stop question).
 inline constexpr char StopQuestion[] =
     "停止進行中的更新？\n中斷的更新會讓裝置沒有資料，直到再次更新為止。";

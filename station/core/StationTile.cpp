@@ -152,11 +152,22 @@ void StationTile::TakeOutcome(int exitCode) {
         result_ = Result::Skipped;
         resultText_ = StationTexts::Skipped;
     } else {
-        Fail(!failureText_.empty()       ? failureText_
+        Fail(!failureText_.empty()       ? InStationTerms(failureText_)
              : endOutcome_ == kTimeout   ? std::string(StationTexts::TimedOut)
              : endOutcome_ == kCancelled ? std::string(StationTexts::Cancelled)
                                          : std::string(StationTexts::Failure));
     }
+}
+
+std::string StationTile::InStationTerms(std::string text) const {
+    const std::string_view window = StationTexts::WindowRetryStep;
+    const std::string_view station =
+        handsFree_ ? StationTexts::HandsFreeRetryStep : StationTexts::RetryStep;
+    for (std::size_t at = text.find(window); at != std::string::npos;
+         at = text.find(window, at + station.size())) {
+        text.replace(at, window.size(), station);
+    }
+    return text;
 }
 
 void StationTile::Fail(const std::string& text) {

@@ -35,6 +35,9 @@ class StationTile {
     // Hands-free waiting with the reason shown beside it.
     void SetWaiting(Phase phase, const std::string& reason);
     void SetIdle() { phase_ = Phase::Idle; }
+    // Hands-free: the port takes each unit plugged in by itself, and a
+    // failure text says so instead of naming a button.
+    void SetHandsFree(bool handsFree) { handsFree_ = handsFree; }
 
     int Port() const { return port_; }
     Phase CurrentPhase() const { return phase_; }
@@ -72,12 +75,15 @@ class StationTile {
     void SetTracePath(const std::string& path) { trace_ = path; }
 
   private:
+    // A runner's failure text with the window's steps in the station's terms.
+    std::string InStationTerms(std::string text) const;
     void ApplyEnd(const JsonFields& fields);
     // The result as the end line's outcome says, with the child's exit code.
     void TakeOutcome(int exitCode);
     void Fail(const std::string& text);
 
     int port_;
+    bool handsFree_ = false;
     Phase phase_ = Phase::Idle;
     RunRequest::Action action_ = RunRequest::Action::Update;
     Result result_ = Result::None;

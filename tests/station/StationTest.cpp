@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
 #include "FakeLauncher.h"
 #include "Station.h"
+#include "StationReport.h"
 #include "StationTexts.h"
 #include "VirtualClock.h"
 
@@ -252,4 +254,24 @@ TEST(Station, StoppingAWaitingHandsFreePortEndsItsWaiting) {
     rig.station->Stop(9);
     EXPECT_TRUE(rig.station->Finished());
     EXPECT_TRUE(rig.StartsNothingIn(10000));
+}
+
+// The headless lines name the device, and say when there is none.
+TEST(Station, TheHeadlessStartLineNamesTheDeviceOrItsAbsence) {
+    Rig rig;
+    rig.launcher.devices[4] = "";
+    for (int port : {3, 4}) {
+        rig.station->AddPort(port);
+    }
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    StationReport report(out, false, *rig.station);
+    report.RunStarted(0, 3, Action::Update);
+    report.RunStarted(0, 4, Action::Update);
+    std::rewind(out);
+    char text[256] = {};
+    const std::size_t read = std::fread(text, 1, sizeof text - 1, out);
+    std::fclose(out);
+    EXPECT_EQ(std::string(text, read),
+              "COM3 (/dev/ttyUSB3): update started\nCOM4 (no device): update started\n");
 }

@@ -154,7 +154,10 @@ TEST(StationTile, TheResultFromTheEndLineTheExitAndHowTheRunWasEnded) {
         Result result;
         std::string text;  // part of the result's words
         std::string stopReason = "";
+        bool handsFree = false;
     };
+    const std::string step = "    c. 使用<開始傳送>按鍵重新執行資料更新.";
+    const std::string windowSteps = EndLine("failure", RunOutcome::Failed, "無法完成" + step);
     const std::vector<Case> cases = {
         {"success", {facts, red, success}, clean, Result::Success, "更新成功"},
         {"unit already current", {skipped}, one, Result::Skipped, "略過"},
@@ -169,10 +172,14 @@ TEST(StationTile, TheResultFromTheEndLineTheExitAndHowTheRunWasEnded) {
         {"success line but a bad exit", {success}, {true, 11, ""}, fail, "訊號 11"},
         {"success line but a failing exit", {success}, one, fail, "更新失敗"},
         {"stopped by the station", {progress, failed}, one, fail, "stopped here", "stopped here"},
+        // The window's button is not the station's.
+        {"window's step", {windowSteps}, one, fail, "無法完成    c. 使用此埠的<開始>按鍵"},
+        {"hands-free step", {windowSteps}, one, fail, "c. 重新插上裝置後, 此埠會自動", "", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         StationTile tile(4);
+        tile.SetHandsFree(c.handsFree);
         tile.BeginRun(RunRequest::Action::Update, 0);
         for (const std::string& line : c.lines) {
             tile.ApplyLine(line, 10);
@@ -183,6 +190,7 @@ TEST(StationTile, TheResultFromTheEndLineTheExitAndHowTheRunWasEnded) {
         tile.EndRun(c.exit, 2000);
         EXPECT_EQ(tile.LastResult(), c.result);
         EXPECT_NE(tile.ResultText().find(c.text), std::string::npos) << tile.ResultText();
+        EXPECT_EQ(tile.ResultText().find("開始傳送"), std::string::npos) << tile.ResultText();
         if (c.result == Result::Failure) {
             EXPECT_EQ(tile.Message(), tile.ResultText());
             EXPECT_TRUE(tile.MessageInRed());
