@@ -31,4 +31,7 @@ class IRunLauncher {
     // Whether such a device is there now, as far as can be told without
     // opening it ("" never; a COM name on Windows always).
     virtual bool DevicePresent(const std::string& device) const = 0;
+    // What keeps the data file from loading as the runs will load it, in
+    // the operator's words ("" it loads).
+    virtual std::string DataFileProblem(const std::string& file) const = 0;
 };

@@ -54,14 +54,44 @@ Station::Port& Station::At(int port) {
 }
 
 bool Station::Start(int port, std::string& why) {
+    return FileUsable(why) && StartPort(port, why);
+}
+
+std::vector<std::string> Station::StartAll() {
+    // A file that does not load would fail every unit without writing one.
+    if (std::string why; !FileUsable(why)) {
+        return {why};
+    }
+    std::vector<std::string> reasons;
+    for (auto& [port, p] : ports_) {
+        if (p.child != 0 || p.handsFree) {
+            continue;
+        }
+        std::string why;
+        if (!StartPort(port, why)) {
+            reasons.push_back(why);
+        }
+    }
+    return reasons;
+}
+
+bool Station::FileUsable(std::string& why) const {
+    if (settings_.file.empty()) {
+        why = "沒有選擇資料檔";
+        return false;
+    }
+    if (const std::string problem = launcher_.DataFileProblem(settings_.file); !problem.empty()) {
+        why = std::string(StationTexts::FileNotUsable) + problem;
+        return false;
+    }
+    return true;
+}
+
+bool Station::StartPort(int port, std::string& why) {
     AddPort(port);
     Port& p = At(port);
     if (p.child != 0 || p.handsFree) {
         why = ComName(port) + ": " + StationTexts::PortInUse;
-        return false;
-    }
-    if (settings_.file.empty()) {
-        why = "沒有選擇資料檔";
         return false;
     }
     started_ = true;
@@ -77,20 +107,6 @@ bool Station::Start(int port, std::string& why) {
     p.handsFree = false;
     CheckFinished();
     return false;
-}
-
-std::vector<std::string> Station::StartAll() {
-    std::vector<std::string> reasons;
-    for (auto& [port, p] : ports_) {
-        if (p.child != 0 || p.handsFree) {
-            continue;
-        }
-        std::string why;
-        if (!Start(port, why)) {
-            reasons.push_back(why);
-        }
-    }
-    return reasons;
 }
 
 bool Station::Launch(int port, RunRequest::Action action, std::string& why) {

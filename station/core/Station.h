@@ -45,9 +45,11 @@ class Station {
     void SetTraceFolder(const std::string& folder) { settings_.traceFolder = folder; }
 
     // Starts the port's update (hands-free: its waiting for units). False
-    // with the reason when it may not start now.
+    // with the reason when it may not start now (a port in use, a data file
+    // that is not chosen or does not load).
     bool Start(int port, std::string& why);
-    // Starts every port that is not busy; the reasons of those that could not.
+    // Starts every port that is not busy; the reasons of those that could not
+    // (with a data file that does not load: that one reason, and no port).
     std::vector<std::string> StartAll();
     // Ends the port's run (and its hands-free waiting).
     void Stop(int port);
@@ -60,6 +62,8 @@ class Station {
     bool AnyChildRunning() const;
     // Nothing runs and nothing waits, after at least one start.
     bool Finished() const;
+    // Whether any port has been started (a refused start starts none).
+    bool Started() const { return started_; }
 
     int Done() const { return done_; }
     int Failed() const { return failed_; }
@@ -87,6 +91,9 @@ class Station {
     };
 
     Port& At(int port);
+    // The data file is chosen and loads, or false with the reason.
+    bool FileUsable(std::string& why) const;
+    bool StartPort(int port, std::string& why);
     bool Launch(int port, RunRequest::Action action, std::string& why);
     void OnLine(int port, IRunLauncher::Id id, const std::string& line);
     void OnExit(int port, IRunLauncher::Id id, const ChildExit& exit);

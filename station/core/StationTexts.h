@@ -14,6 +14,7 @@ inline constexpr char Waiting[] = "等待中";
 inline constexpr char StoppedByOperator[] = "已由操作員停止：裝置在再次更新前沒有資料";
 inline constexpr char NoEndLine[] = "程式結束時沒有結果";
 inline constexpr char CannotStart[] = "無法啟動更新程式";
+inline constexpr char FileNotUsable[] = "資料檔無法使用，沒有開始任何更新：";
 inline constexpr char PortInUse[] = "此傳輸埠已有更新進行中";
 inline constexpr char WaitForUnit[] = "等待裝置連接";
 inline constexpr char NoDevice[] = "沒有此編號的序列埠";

@@ -43,7 +43,8 @@ void HeadlessStation::Begin() {
         std::fprintf(stderr, "gpsupdate-station: %s\n", why.c_str());
     }
     summary_.start();
-    if (station_.Finished()) {
+    // Nothing started (a data file that does not load): the reason is said.
+    if (station_.Finished() || !station_.Started()) {
         QTimer::singleShot(0, this, [this] { Finish(); });
     }
 }

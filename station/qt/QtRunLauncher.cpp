@@ -7,6 +7,8 @@
 #include <filesystem>
 
 #include "QtSerialControl.h"
+#include "clsUpdateSequence.h"
+#include "mduDataFileCheck.h"
 
 #if defined(Q_OS_LINUX)
 #include <signal.h>
@@ -216,6 +218,12 @@ void QtRunLauncher::Kill(Id id) {
     it->second.started = true;
     constexpr int kTerminated = 15;  // as by SIGTERM
     QTimer::singleShot(0, this, [this, id] { OnFinished(id, kTerminated, true); });
+}
+
+std::string QtRunLauncher::DataFileProblem(const std::string& file) const {
+    const mduDataFileCheck::Result check =
+        mduDataFileCheck::Check(file, clsUpdateSequence::kToolVersion);
+    return check.loaded ? std::string() : check.message;
 }
 
 bool QtRunLauncher::DevicePresent(const std::string& device) const {

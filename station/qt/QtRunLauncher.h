@@ -38,6 +38,7 @@ class QtRunLauncher final : public QObject, public IRunLauncher {
     void Kill(Id id) override;
     std::string DeviceForPort(int port) const override;
     bool DevicePresent(const std::string& device) const override;
+    std::string DataFileProblem(const std::string& file) const override;
 
     // The arguments of a run's child.
     static QStringList Arguments(const RunRequest& request);

@@ -25,8 +25,8 @@
 #include "StationTexts.h"
 #include "TerminationWatcher.h"
 #include "TileWidget.h"
-#include "clsPNV480DnLdData.h"
 #include "clsUpdateSequence.h"
+#include "mduDataFileCheck.h"
 #include "mduDisplayText.h"
 
 namespace {
@@ -140,17 +140,18 @@ void frmStation::BuildWindow() {
     continuous_->setChecked(options_.settings.continuous);
     force_ = new QCheckBox(QStringLiteral("資料不較舊也更新"), central);
     force_->setChecked(options_.settings.force);
-    auto* startAll = new QPushButton(QStringLiteral("全部開始"), central);
+    startAll_ = new QPushButton(QStringLiteral("全部開始"), central);
+    startAll_->setEnabled(false);  // until a file that loads is chosen
     auto* stopAll = new QPushButton(QStringLiteral("全部停止"), central);
     counters_ = new QLabel(central);
     controls->addWidget(continuous_);
     controls->addWidget(force_);
-    controls->addWidget(startAll);
+    controls->addWidget(startAll_);
     controls->addWidget(stopAll);
     controls->addStretch(1);
     controls->addWidget(counters_);
     column->addLayout(controls);
-    connect(startAll, &QPushButton::clicked, this, [this] { StartChosen(); });
+    connect(startAll_, &QPushButton::clicked, this, [this] { StartChosen(); });
     connect(stopAll, &QPushButton::clicked, this, [this] { StopAllAsked(); });
 
     auto* scroll = new QScrollArea(central);
@@ -175,16 +176,18 @@ void frmStation::ChooseFile() {
 }
 
 void frmStation::ShowFileVersion() {
-    clsPNV480DnLdData file;
-    file.SetFileName(file_->text().toStdString());
-    file.SetToolVersion(clsUpdateSequence::kToolVersion);
+    // Loaded as every run will load it: a file that does not load starts no
+    // port (the station refuses it too).
+    const mduDataFileCheck::Result check =
+        mduDataFileCheck::Check(file_->text().toStdString(), clsUpdateSequence::kToolVersion);
+    startAll_->setEnabled(check.loaded);
     if (file_->text().isEmpty()) {
         fileVersion_->clear();
-    } else if (file.LoadData()) {
-        fileVersion_->setText(QStringLiteral("檔案資料版本：") + Q(file.DataFileVersion()));
+    } else if (check.loaded) {
+        fileVersion_->setText(QStringLiteral("檔案資料版本：") + Q(check.version));
     } else {
         fileVersion_->setText(QStringLiteral("<span style='color:#c62828'>") +
-                              Q(file.ErrorMessage()).toHtmlEscaped() + QStringLiteral("</span>"));
+                              Q(check.message).toHtmlEscaped() + QStringLiteral("</span>"));
     }
 }
 

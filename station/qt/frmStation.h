@@ -17,6 +17,7 @@ class QCheckBox;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class TileWidget;
 class TerminationWatcher;
 
@@ -72,6 +73,7 @@ class frmStation final : public QMainWindow {
     Station station_;
     QLineEdit* file_ = nullptr;
     QLabel* fileVersion_ = nullptr;
+    QPushButton* startAll_ = nullptr;
     QCheckBox* continuous_ = nullptr;
     QCheckBox* force_ = nullptr;
     QLabel* counters_ = nullptr;

@@ -31,6 +31,7 @@ class FakeLauncher final : public IRunLauncher {
     bool DevicePresent(const std::string& device) const override {
         return !device.empty() && !absent.contains(device);
     }
+    std::string DataFileProblem(const std::string&) const override { return fileProblem; }
     std::string DeviceForPort(int port) const override {
         const auto it = devices.find(port);
         return it != devices.end() ? it->second : "/dev/ttyUSB" + std::to_string(port);
@@ -54,6 +55,7 @@ class FakeLauncher final : public IRunLauncher {
     std::map<Id, Run> runs;
     std::map<int, std::string> devices;
     std::set<std::string> absent;  // devices not plugged in
+    std::string fileProblem;       // the data file's ("" it loads)
     Id lastId = 0;
     bool refuse = false;
 };

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "FakeLauncher.h"
 #include "Station.h"
@@ -164,6 +165,29 @@ TEST(Station, AChildThatCannotStartFailsItsPort) {
     EXPECT_NE(why.find("refused"), std::string::npos);
     EXPECT_EQ(rig.station->Failed(), 1);
     EXPECT_TRUE(rig.station->Finished());
+}
+
+// A file that does not load starts nothing: no unit is failed or recorded
+// for it, and the reason is said once.
+TEST(Station, ADataFileThatDoesNotLoadStartsNoPort) {
+    Rig rig;
+    rig.launcher.fileProblem = "檔案損毀";
+    for (int port : {1, 2, 3}) {
+        rig.station->AddPort(port);
+    }
+    const std::vector<std::string> reasons = rig.station->StartAll();
+    ASSERT_EQ(reasons.size(), 1u);
+    EXPECT_EQ(reasons[0], std::string(StationTexts::FileNotUsable) + "檔案損毀");
+    std::string why;
+    EXPECT_FALSE(rig.station->Start(2, why));
+    EXPECT_EQ(why, reasons[0]);
+    EXPECT_TRUE(rig.launcher.runs.empty());
+    EXPECT_EQ(rig.station->Failed(), 0);
+    EXPECT_TRUE(rig.station->Records().empty());
+
+    rig.launcher.fileProblem.clear();  // mended
+    EXPECT_TRUE(rig.station->StartAll().empty());
+    EXPECT_EQ(rig.launcher.runs.size(), 3u);
 }
 
 // Hands-free: units arrive and leave behind one port.

@@ -17,6 +17,7 @@
 #include <fstream>
 #include <functional>
 
+#include "PackedDataFile.h"
 #include "QtRunLauncher.h"
 #include "SqlHistoryStore.h"
 #include "StationTexts.h"
@@ -34,6 +35,7 @@ struct StandIn {
         fs::temp_directory_path() / ("gpsupdate-station-window-" + std::to_string(getpid()));
     fs::path script = folder / "gpsupdate-auto";
     fs::path mark = folder / "ended";
+    PackedDataFile data{4096, 512, "0601", 7};  // a file that loads, as a run needs
 
     explicit StandIn(const std::string& firstLine = {}) {
         fs::create_directories(folder);
@@ -65,7 +67,7 @@ bool Pump(const std::function<bool()>& done, int limitMs = 5000) {
 StationOptions OnePort(int port, const StandIn& standIn) {
     StationOptions options;
     options.ports = {port};
-    options.settings.file = (standIn.folder / "data.apd").string();
+    options.settings.file = standIn.data.Path();
     options.noTraces = true;
     return options;
 }
@@ -156,6 +158,35 @@ TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdateAndClosingAsksOnlyDuring
 
 // A tile's result in colour and words follows its runs: updating, a failure
 // (red, with the failure's text, the message in red), the next run.
+// A file that does not load keeps 全部開始 off, and starting a port anyway
+// runs nothing.
+TEST(StationWindow, StartAllWaitsForADataFileThatLoads) {
+    StandIn standIn;
+    const struct {
+        std::string file;
+        bool startable;
+    } cases[] = {{(standIn.folder / "missing.apd").string(), false},
+                 {standIn.script.string(), false},  // not a data file
+                 {standIn.data.Path(), true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        StationOptions options = OnePort(3, standIn);
+        options.settings.file = c.file;
+        frmStation window(options, QString::fromStdString(standIn.script.string()));
+        QPushButton* startAll = nullptr;
+        for (QPushButton* button : window.findChildren<QPushButton*>()) {
+            startAll = button->text() == QStringLiteral("全部開始") ? button : startAll;
+        }
+        ASSERT_NE(startAll, nullptr);
+        EXPECT_EQ(startAll->isEnabled(), c.startable);
+        if (!c.startable) {
+            window.StartChosen();
+            EXPECT_FALSE(window.Stations().AnyUpdateRunning());
+            EXPECT_EQ(window.Stations().Failed(), 0);
+        }
+    }
+}
+
 TEST(StationWindow, ATilesResultFollowsItsRunsIntoAFailureAndOut) {
     StationTile tile(3);
     TileWidget widget(3);
