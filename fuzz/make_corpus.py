@@ -160,6 +160,40 @@ def cfg3_form(mode=0xFE, mute=40, alarm=2, limit=2, version=1) -> bytes:
     return bytes(form)
 
 
+def flip(form: bytes, at: int, mask: int) -> bytes:
+    out = bytearray(form)
+    out[at] ^= mask
+    return bytes(out)
+
+
+def cfg3_record(form: bytes, length: int, sealed: int = 0) -> bytes:
+    """A CFG3 form declaring a record of `length`, its CRC over `sealed` bytes."""
+    out = bytearray(form)
+    out[1] = length
+    if sealed:
+        out[1 + sealed:3 + sealed] = struct.pack("<H", crc16(bytes(out[1:1 + sealed])))
+    return bytes(out)
+
+
+def cfg2_short_record() -> bytes:
+    """A record of 5 whose CRC holds, a sound identity, the option outside both."""
+    out = bytearray(cfg2_form(b"GPS0000042", 0))
+    out[1] = 5
+    out[4:6] = struct.pack("<H", crc16(bytes(out[1:4])))
+    out[13:15] = struct.pack("<H", crc16(bytes(out[3:13])))
+    out[15] = 0xFF
+    return bytes(out)
+
+
+def cfg2_whole_record() -> bytes:
+    """Length 0 ("to the end") with a CRC over the whole form."""
+    out = bytearray(cfg2_form(b"GPS0000042", 0))
+    out[1] = 0
+    out[15] = 0xFF
+    out[31:33] = struct.pack("<H", crc16(bytes(out[1:31])))
+    return bytes(out)
+
+
 def config_seeds():
     cfg1 = bytearray(65)
     cfg1[0], cfg1[37], cfg1[38] = 64, 55, 0x81
@@ -179,10 +213,27 @@ def config_seeds():
         "cfg3-15-bytes": bytes([2, 0, 0]) + cfg3_form(0x01, 1, 2, 3)[:15],
         "cfg3-version-2": bytes([2, 0, 0]) + cfg3_form(version=2),
         "cfg3-bad-crc": bytes([2, 0, 0]) + cfg3_form()[:7] + b"\x00\x00",
+        "cfg3-empty": bytes([2, 0, 0]),
+        "cfg3-all-zero": bytes([2, 0, 0]) + bytes(17),
+        "cfg3-record-past-the-end": bytes([2, 0, 0]) + cfg3_record(cfg3_form(), 200),
+        "cfg3-record-length-5": bytes([2, 0, 0]) + bytes([0x2C, 5, 1, 0, 0x60, 0x51]) + bytes(9),
+        "cfg3-record-length-0": bytes([2, 0, 0]) + cfg3_record(cfg3_form(mute=0x77), 0, 14),
+        "cfg2-empty": bytes([1, 5, 9]),
+        "cfg2-bad-record-crc": bytes([1, 0, 0]) + flip(cfg2_form(b"GPS0000042", 0), 15, 0x40),
+        "cfg2-record-past-the-end": bytes([1, 0, 0]) + cfg2_form(b"GPS0000042", 0, length=255),
+        "cfg2-record-length-5": bytes([1, 0, 0]) + cfg2_short_record(),
+        "cfg2-record-length-0": bytes([1, 0, 0]) + cfg2_whole_record(),
+        "cfg1-empty": bytes([0, 77, 1]),
         "render-cfg1": bytes([3, 9, 120, 1]),
         "render-cfg2-long-id": bytes([4, 0x81, 0, 12]) + b"GU48A0012345",
         "render-cfg2-short-id": bytes([4, 0x05, 3]) + b"GU1",
         "render-cfg3-options": bytes([5, 50, 3, 4, 4, 0x0C, 0x01, 0x08, 0x07]),
+        # every option cleared, then all but the last set again; then the last
+        "render-cfg3-every-option": bytes([5, 40, 2, 2, 15]) + bytes(range(8))
+        + bytes(range(8, 15)),
+        "render-cfg3-last-option": bytes([5, 40, 2, 2, 2, 0x07, 0x0F]),
+        "render-cfg2-empty-id": bytes([4, 0x00, 0]),
+        "render-cfg2-ten-characters": bytes([4, 0x81, 1, 10]) + b"0123456789",
     }
 
 
