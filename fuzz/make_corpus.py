@@ -63,6 +63,21 @@ def sentence_seeds():
         "no-star": b"$ASACK,GU1,00\r\n",
         "tail-after-digits": sentence(b"ASACK,GU1,00") + b"$junk",
         "qid-payload": with_crc(b"GU48A0012345"),
+        "qid-payload-damaged": with_crc(b"GU48A0012345").replace(b"A", b"a", 1),
+        "qid-payload-one-byte": b"A",
+        "report-bits-outside-the-flags": sentence(b"ASACK,GU1,83"),
+        "report-one-digit": sentence(b"ASACK,GU1,8"),
+        "report-every-flag": sentence(b"ASACK,GU1,7C"),
+        "report-not-hex": sentence(b"ASACK,GU1,ZZ"),
+        "report-minus": sentence(b"ASACK,GU1,-1"),
+        "report-prefix": sentence(b"ASACK,GU1,0x"),
+        "fields-empty-at-the-end": sentence(b"ASACK,,0A,"),
+        "build-spaces-around": b"  $GSHLO*00  ",
+        "build-text-before-the-dollar": b"xx$GSLNK",
+        "build-nothing": b"",
+        "leading-space": b" " + sentence(b"GSHLO"),
+        "space-for-a-check-digit": b"$GSHLO*5 \r\n",
+        "no-check-digits": b"$GSHLO*",
     }
     return s
 
@@ -138,6 +153,17 @@ def reply_seeds():
     s["read-size-too-large"] = reply_input(19, RAW_READ_SIZE | TABLE_KEY, size=300)
     s["read-size-negative"] = reply_input(20, RAW_READ_SIZE | TABLE_KEY, size=-1)
     s["index-255"] = reply_input(2, TABLE_KEY, index=0xFF, reply=bytes([0x21, 2, 0]))
+    s["read-55-top-address"] = reply_input(21, TABLE_KEY, address=0xFFFFFF, size=255,
+                                           reply=bytes([0x44, 55, 0, 1, 2, 3]))
+    s["write-49-one-byte"] = reply_input(15, TABLE_KEY, address=1, length=1, data=b"\xa5",
+                                         reply=bytes([0x44, 49, 0]))
+    s["write-51-longest-at-the-top"] = reply_input(
+        17, TABLE_KEY, required=2, address=0xFFFFFF, length=255, data=bytes(range(255)),
+        reply=bytes([0x44, 51, 0x02]))
+    s["one-data-byte"] = reply_input(6, TABLE_KEY, required=2, reply=bytes([0x44, 7, 0x02, 0xD1]))
+    s["data-then-refused"] = reply_input(
+        6, TABLE_KEY, frames=[(bytes([0x44, 7, 0x00, 0xD1, 0xD2, 0xD3]), True)],
+        reply=bytes([0x44, 7, 0x21, 0xD1, 0xD2, 0xD3]))
     return s
 
 
