@@ -10,53 +10,21 @@
 #include <string>
 #include <vector>
 
-#include "IHostImageDisplay.h"
-#include "MemorySerialLine.h"
-#include "ProgramMessageBoxes.h"
-#include "ScriptedMessageBoxes.h"
-#include "VirtualClock.h"
+#include "CommandLayerRig.h"
 #include "clsApdPacker.h"
 #include "clsBlockLink.h"
-#include "clsComm.h"
 #include "clsCommandLayer.h"
 #include "clsLinkUnit.h"
 #include "clsPNV480DnLdData.h"
 #include "clsRandom.h"
-#include "clsUnitConfig2.h"
-#include "clsUnitConfigBase.h"
 #include "mduGlobalModule.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-class HostImage final : public IHostImageDisplay {
-  public:
-    std::string HostImageText() const override { return text; }
-    void SetHostImageText(const std::string& t) override { text = t; }
-    std::string text;
-};
-
-// The layer on a driver over an in-memory line with nothing at the far end.
-struct LayerRig {
-    platform::VirtualClock clock;
-    platform::ScriptedMessageBoxes boxes;
-    platform::ScopedProgramMessageBoxes scope{boxes};
-    platform::MemorySerialLine line{clock};
-    std::unique_ptr<platform::IWindowTimer> frameSpace = clock.CreateTimer();
-    std::unique_ptr<platform::IWindowTimer> timeOut = clock.CreateTimer();
-    clsComm comm;
-    clsRandom random{42};
-    clsUnitConfig2 config2;
-    clsUnitConfigBase base;
-    HostImage image;
-    clsCommandLayer layer{comm, random, config2, base, &image};
-
-    LayerRig() {
-        comm.SetmFrameSpaceTimer(frameSpace.get());
-        comm.SetmFrameTimeOutTimer(timeOut.get());
-        comm.SetmMsComm(&line);
-    }
+// The shared rig, with the two things these tests do on it.
+struct LayerRig : CommandLayerRig {
     // Sends and ends the driver's cycle, so that the next send is possible.
     const Bytes& Send(int code, bool tableKey = true) {
         EXPECT_TRUE(layer.AutoSendMessageToUnit(code, {}, 0, 0, tableKey, false));
@@ -67,12 +35,6 @@ struct LayerRig {
     Bytes Plain(const Bytes& frame) {
         EXPECT_TRUE(mduGlobalModule::CheckCrc16(frame));
         return clsRandom::Codec(std::span(frame.data(), frame.size() - 2), Table());
-    }
-    clsRandom::Table Table() const {
-        clsRandom::Table table{};
-        const Bytes t = random.SecurityTable();
-        std::copy(t.begin(), t.end(), table.begin());
-        return table;
     }
     // A reply the unit would send: head, code, status, scrambled, with the CRC.
     Bytes Reply(std::uint8_t head, int code, std::uint8_t status) {
