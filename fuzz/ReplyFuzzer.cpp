@@ -27,20 +27,12 @@
 #include <vector>
 
 #include "CommandCode.h"
+#include "CommandLayerRig.h"
 #include "CommandReply.h"
 #include "FuzzSupport.h"
-#include "IHostImageDisplay.h"
-#include "MemorySerialLine.h"
-#include "ProgramMessageBoxes.h"
-#include "ScriptedMessageBoxes.h"
 #include "UnitCodec.h"
-#include "VirtualClock.h"
-#include "clsComm.h"
 #include "clsCommandLayer.h"
 #include "clsLinkUnit.h"
-#include "clsRandom.h"
-#include "clsUnitConfig2.h"
-#include "clsUnitConfigBase.h"
 #include "mduDeviceChecks.h"
 #include "mduGlobalModule.h"
 
@@ -58,40 +50,7 @@ enum Flag : std::uint8_t {
     kRawReadSize = 0x80,  // any 32-bit read size (else 0 to 255)
 };
 
-class HostImage final : public IHostImageDisplay {
-  public:
-    std::string HostImageText() const override { return text; }
-    void SetHostImageText(const std::string& t) override { text = t; }
-    std::string text;
-};
-
-// The layer on the driver over an in-memory line with nothing at the far end.
-struct LayerRig {
-    platform::VirtualClock clock;
-    platform::ScriptedMessageBoxes boxes;
-    platform::ScopedProgramMessageBoxes scope{boxes};
-    platform::MemorySerialLine line{clock};
-    std::unique_ptr<platform::IWindowTimer> frameSpace = clock.CreateTimer();
-    std::unique_ptr<platform::IWindowTimer> timeOut = clock.CreateTimer();
-    clsComm comm;
-    clsRandom random{42};
-    clsUnitConfig2 config2;
-    clsUnitConfigBase base{7};
-    HostImage image;
-    clsCommandLayer layer{comm, random, config2, base, &image};
-
-    LayerRig() {
-        comm.SetmFrameSpaceTimer(frameSpace.get());
-        comm.SetmFrameTimeOutTimer(timeOut.get());
-        comm.SetmMsComm(&line);
-    }
-    sim::UnitCodec::LinkTable Table() const {
-        sim::UnitCodec::LinkTable table{};
-        const Bytes t = random.SecurityTable();
-        std::copy(t.begin(), t.end(), table.begin());
-        return table;
-    }
-};
+using LayerRig = CommandLayerRig;
 
 enum class Form { None, Plain, Table, Write, Read };
 

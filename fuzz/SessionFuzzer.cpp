@@ -52,6 +52,7 @@
 #include "ProgramMessageBoxes.h"
 #include "SimulatedUnit.h"
 #include "UnitCodec.h"
+#include "UnitSentence.h"
 #include "VirtualClock.h"
 #include "WorkPageEvent.h"
 #include "clsUpdateSequence.h"
@@ -276,17 +277,7 @@ class MeddlingPeer final : public platform::ISerialPeer {
                 unit_.HasLinkTable() ? unit_.LinkTable() : sim::UnitCodec::LinkTable{};
             return fuzz::WithCrc(sim::UnitCodec::Apply(content, table));
         }
-        std::uint8_t check = 0;
-        Bytes sentence{'$'};
-        for (const std::uint8_t b : content) {
-            sentence.push_back(b);
-            check ^= b;
-        }
-        static constexpr char kHex[] = "0123456789ABCDEF";
-        for (const char c : {'*', kHex[check >> 4], kHex[check & 15], '\r', '\n'}) {
-            sentence.push_back(static_cast<std::uint8_t>(c));
-        }
-        return sentence;
+        return sim::UnitSentence::Build(fuzz::AsText(content));
     }
 
     sim::SimulatedUnit& unit_;

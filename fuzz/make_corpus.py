@@ -63,6 +63,21 @@ def sentence_seeds():
         "no-star": b"$ASACK,GU1,00\r\n",
         "tail-after-digits": sentence(b"ASACK,GU1,00") + b"$junk",
         "qid-payload": with_crc(b"GU48A0012345"),
+        "qid-payload-damaged": with_crc(b"GU48A0012345").replace(b"A", b"a", 1),
+        "qid-payload-one-byte": b"A",
+        "report-bits-outside-the-flags": sentence(b"ASACK,GU1,83"),
+        "report-one-digit": sentence(b"ASACK,GU1,8"),
+        "report-every-flag": sentence(b"ASACK,GU1,7C"),
+        "report-not-hex": sentence(b"ASACK,GU1,ZZ"),
+        "report-minus": sentence(b"ASACK,GU1,-1"),
+        "report-prefix": sentence(b"ASACK,GU1,0x"),
+        "fields-empty-at-the-end": sentence(b"ASACK,,0A,"),
+        "build-spaces-around": b"  $GSHLO*00  ",
+        "build-text-before-the-dollar": b"xx$GSLNK",
+        "build-nothing": b"",
+        "leading-space": b" " + sentence(b"GSHLO"),
+        "space-for-a-check-digit": b"$GSHLO*5 \r\n",
+        "no-check-digits": b"$GSHLO*",
     }
     return s
 
@@ -138,6 +153,17 @@ def reply_seeds():
     s["read-size-too-large"] = reply_input(19, RAW_READ_SIZE | TABLE_KEY, size=300)
     s["read-size-negative"] = reply_input(20, RAW_READ_SIZE | TABLE_KEY, size=-1)
     s["index-255"] = reply_input(2, TABLE_KEY, index=0xFF, reply=bytes([0x21, 2, 0]))
+    s["read-55-top-address"] = reply_input(21, TABLE_KEY, address=0xFFFFFF, size=255,
+                                           reply=bytes([0x44, 55, 0, 1, 2, 3]))
+    s["write-49-one-byte"] = reply_input(15, TABLE_KEY, address=1, length=1, data=b"\xa5",
+                                         reply=bytes([0x44, 49, 0]))
+    s["write-51-longest-at-the-top"] = reply_input(
+        17, TABLE_KEY, required=2, address=0xFFFFFF, length=255, data=bytes(range(255)),
+        reply=bytes([0x44, 51, 0x02]))
+    s["one-data-byte"] = reply_input(6, TABLE_KEY, required=2, reply=bytes([0x44, 7, 0x02, 0xD1]))
+    s["data-then-refused"] = reply_input(
+        6, TABLE_KEY, frames=[(bytes([0x44, 7, 0x00, 0xD1, 0xD2, 0xD3]), True)],
+        reply=bytes([0x44, 7, 0x21, 0xD1, 0xD2, 0xD3]))
     return s
 
 
@@ -160,6 +186,40 @@ def cfg3_form(mode=0xFE, mute=40, alarm=2, limit=2, version=1) -> bytes:
     return bytes(form)
 
 
+def flip(form: bytes, at: int, mask: int) -> bytes:
+    out = bytearray(form)
+    out[at] ^= mask
+    return bytes(out)
+
+
+def cfg3_record(form: bytes, length: int, sealed: int = 0) -> bytes:
+    """A CFG3 form declaring a record of `length`, its CRC over `sealed` bytes."""
+    out = bytearray(form)
+    out[1] = length
+    if sealed:
+        out[1 + sealed:3 + sealed] = struct.pack("<H", crc16(bytes(out[1:1 + sealed])))
+    return bytes(out)
+
+
+def cfg2_short_record() -> bytes:
+    """A record of 5 whose CRC holds, a sound identity, the option outside both."""
+    out = bytearray(cfg2_form(b"GPS0000042", 0))
+    out[1] = 5
+    out[4:6] = struct.pack("<H", crc16(bytes(out[1:4])))
+    out[13:15] = struct.pack("<H", crc16(bytes(out[3:13])))
+    out[15] = 0xFF
+    return bytes(out)
+
+
+def cfg2_whole_record() -> bytes:
+    """Length 0 ("to the end") with a CRC over the whole form."""
+    out = bytearray(cfg2_form(b"GPS0000042", 0))
+    out[1] = 0
+    out[15] = 0xFF
+    out[31:33] = struct.pack("<H", crc16(bytes(out[1:31])))
+    return bytes(out)
+
+
 def config_seeds():
     cfg1 = bytearray(65)
     cfg1[0], cfg1[37], cfg1[38] = 64, 55, 0x81
@@ -179,10 +239,27 @@ def config_seeds():
         "cfg3-15-bytes": bytes([2, 0, 0]) + cfg3_form(0x01, 1, 2, 3)[:15],
         "cfg3-version-2": bytes([2, 0, 0]) + cfg3_form(version=2),
         "cfg3-bad-crc": bytes([2, 0, 0]) + cfg3_form()[:7] + b"\x00\x00",
+        "cfg3-empty": bytes([2, 0, 0]),
+        "cfg3-all-zero": bytes([2, 0, 0]) + bytes(17),
+        "cfg3-record-past-the-end": bytes([2, 0, 0]) + cfg3_record(cfg3_form(), 200),
+        "cfg3-record-length-5": bytes([2, 0, 0]) + bytes([0x2C, 5, 1, 0, 0x60, 0x51]) + bytes(9),
+        "cfg3-record-length-0": bytes([2, 0, 0]) + cfg3_record(cfg3_form(mute=0x77), 0, 14),
+        "cfg2-empty": bytes([1, 5, 9]),
+        "cfg2-bad-record-crc": bytes([1, 0, 0]) + flip(cfg2_form(b"GPS0000042", 0), 15, 0x40),
+        "cfg2-record-past-the-end": bytes([1, 0, 0]) + cfg2_form(b"GPS0000042", 0, length=255),
+        "cfg2-record-length-5": bytes([1, 0, 0]) + cfg2_short_record(),
+        "cfg2-record-length-0": bytes([1, 0, 0]) + cfg2_whole_record(),
+        "cfg1-empty": bytes([0, 77, 1]),
         "render-cfg1": bytes([3, 9, 120, 1]),
         "render-cfg2-long-id": bytes([4, 0x81, 0, 12]) + b"GU48A0012345",
         "render-cfg2-short-id": bytes([4, 0x05, 3]) + b"GU1",
         "render-cfg3-options": bytes([5, 50, 3, 4, 4, 0x0C, 0x01, 0x08, 0x07]),
+        # every option cleared, then all but the last set again; then the last
+        "render-cfg3-every-option": bytes([5, 40, 2, 2, 15]) + bytes(range(8))
+        + bytes(range(8, 15)),
+        "render-cfg3-last-option": bytes([5, 40, 2, 2, 2, 0x07, 0x0F]),
+        "render-cfg2-empty-id": bytes([4, 0x00, 0]),
+        "render-cfg2-ten-characters": bytes([4, 0x81, 1, 10]) + b"0123456789",
     }
 
 

@@ -80,33 +80,32 @@ struct LoadOutcome {
     std::unique_ptr<clsPNV480DnLdData> data;
 };
 
-inline LoadOutcome LoadFromFile(const std::string& path,
-                                const std::string& toolVersion = kToolVersion) {
+// From the file at `path`, or without one from the image in memory.
+inline LoadOutcome Load(const std::string* path, std::span<const std::uint8_t> image,
+                        const std::string& toolVersion) {
     platform::ScriptedMessageBoxes boxes;
     platform::ScopedProgramMessageBoxes scope(boxes);
     LoadOutcome out;
     out.data = std::make_unique<clsPNV480DnLdData>();
-    out.data->SetFileName(path);
     out.data->SetToolVersion(toolVersion);
-    out.ok = out.data->LoadData();
+    if (path != nullptr) {
+        out.data->SetFileName(*path);
+    }
+    out.ok = path != nullptr ? out.data->LoadData() : out.data->LoadData(image);
     out.failure = out.data->LastFailure();
     out.message = out.data->ErrorMessage();
     out.boxes = boxes.Texts();
     return out;
 }
 
+inline LoadOutcome LoadFromFile(const std::string& path,
+                                const std::string& toolVersion = kToolVersion) {
+    return Load(&path, {}, toolVersion);
+}
+
 inline LoadOutcome LoadFromMemory(std::span<const std::uint8_t> image,
                                   const std::string& toolVersion = kToolVersion) {
-    platform::ScriptedMessageBoxes boxes;
-    platform::ScopedProgramMessageBoxes scope(boxes);
-    LoadOutcome out;
-    out.data = std::make_unique<clsPNV480DnLdData>();
-    out.data->SetToolVersion(toolVersion);
-    out.ok = out.data->LoadData(image);
-    out.failure = out.data->LastFailure();
-    out.message = out.data->ErrorMessage();
-    out.boxes = boxes.Texts();
-    return out;
+    return Load(nullptr, image, toolVersion);
 }
 
 }  // namespace apdtest

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <random>
 #include <vector>
 
+#include "clsApdPacker.h"
 #include "clsFastCrc16.h"
 #include "mduGlobalModule.h"
 
@@ -16,14 +16,7 @@ std::uint16_t Reference(std::span<const std::uint8_t> bytes) {
     return static_cast<std::uint16_t>(first | (second << 8));
 }
 
-std::vector<std::uint8_t> RandomBytes(std::size_t count, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::vector<std::uint8_t> data(count);
-    for (auto& b : data) {
-        b = static_cast<std::uint8_t>(generator());
-    }
-    return data;
-}
+constexpr auto RandomBytes = &clsApdPacker::SeededBytes;
 
 TEST(FastCrc16, EqualsSumOperationOnRandomDataOfEveryLengthAndAlignment) {
     const std::vector<std::uint8_t> data = RandomBytes(3000, 2024);

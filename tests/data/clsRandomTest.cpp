@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <random>
 #include <vector>
 
+#include "clsApdPacker.h"
 #include "clsRandom.h"
 #include "mduGlobalModule.h"
 
@@ -60,12 +60,8 @@ TEST(RandomSource, NextRandomCoversExactlyItsBounds) {
 TEST(Codec, IsItsOwnInverseOnEveryLength) {
     clsRandom random(99);
     const clsRandom::Table table = TableOf(random);
-    std::mt19937 rng(3);
     for (std::size_t length = 0; length <= 400; ++length) {
-        Bytes src(length);
-        for (auto& b : src) {
-            b = static_cast<std::uint8_t>(rng());
-        }
+        Bytes src = clsApdPacker::SeededBytes(length, length);
         for (std::uint8_t head : {std::uint8_t{0x44}, std::uint8_t{0x9C}}) {
             if (!src.empty()) {
                 src[0] = head;  // one of each key mode

@@ -11,6 +11,7 @@
 #include "SimulatedUnit.h"
 #include "UnitCodec.h"
 #include "UnitHarness.h"
+#include "clsApdPacker.h"
 #include "mduGlobalModule.h"
 
 namespace {
@@ -23,14 +24,7 @@ constexpr int kText = SimulatedUnit::kTextBaud;
 constexpr int kBinary = SimulatedUnit::kBinaryBaud;
 constexpr std::int64_t kMs = 1000;
 
-Bytes RandomBytes(std::size_t count, unsigned seed) {
-    std::mt19937 generator(seed);
-    Bytes out(count);
-    for (auto& b : out) {
-        b = static_cast<std::uint8_t>(generator());
-    }
-    return out;
-}
+constexpr auto RandomBytes = &clsApdPacker::SeededBytes;
 
 sim::UnitConfig SmallUnit() {
     sim::UnitConfig config;
