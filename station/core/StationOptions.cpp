@@ -161,16 +161,18 @@ Updates several units at once, one gpsupdate-auto run per COM port. Without
   --poll-seconds S    hands-free: seconds between connection tests (default 3)
   --silence-seconds S a run with no output line for this long is ended as a
                       failure (default 60)
-  --trace-dir DIR     each update's trace file goes into DIR (the window's
-                      default: a folder per session under the user's data
-                      folder, gpsupdate-station/traces)
+  --trace-dir DIR     each update's trace file goes into DIR (default: a
+                      folder per session, ~/.local/share/gpsupdate-station/
+                      traces/station-<date>-<time>, on Windows under
+                      %LOCALAPPDATA%; with --json each end line names
+                      its run's file)
   --history FILE      record the runs in FILE (default: $GPSUPDATE_HISTORY,
                       else the user's history, as gpsupdate does)
   --history-server URL
                       send the runs on to the shared history at
                       postgresql://user@host:port/database (default:
                       $GPSUPDATE_HISTORY_SERVER)
-  --no-traces         window: no trace files
+  --no-traces         no trace files
   --window            open the window even with --ports (they are ticked)
   --start             window: start the ticked ports at once
   --exit-when-done    window: end once every run has ended

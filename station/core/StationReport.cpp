@@ -56,18 +56,21 @@ void StationReport::RunStarted(std::int64_t nowMs, int port, RunRequest::Action 
 void StationReport::RunEnded(std::int64_t nowMs, const Station::Record& record) {
     const StationTile& tile = station_.Tile(record.port);
     if (json_) {
-        Put(JsonLine()
-                .Add(runjson::kTime, nowMs)
-                .Add(runjson::kKind, runjson::kKindEnd)
-                .Add(runjson::kPort, record.port)
-                .Add(runjson::kResult, ResultName(record.result))
-                .Add(runjson::kText, record.text)
-                .Add(runjson::kSerial, record.serial)
-                .Add(runjson::kProgramVersion, tile.ProgramVersion())
-                .Add(runjson::kDataVersionBefore, tile.DataVersionBefore())
-                .Add(runjson::kDataVersionAfter, tile.DataVersionAfter())
-                .AddFixed(runjson::kSeconds, record.seconds, 3)
-                .Text());
+        JsonLine line;
+        line.Add(runjson::kTime, nowMs)
+            .Add(runjson::kKind, runjson::kKindEnd)
+            .Add(runjson::kPort, record.port)
+            .Add(runjson::kResult, ResultName(record.result))
+            .Add(runjson::kText, record.text)
+            .Add(runjson::kSerial, record.serial)
+            .Add(runjson::kProgramVersion, tile.ProgramVersion())
+            .Add(runjson::kDataVersionBefore, tile.DataVersionBefore())
+            .Add(runjson::kDataVersionAfter, tile.DataVersionAfter())
+            .AddFixed(runjson::kSeconds, record.seconds, 3);
+        if (!tile.TracePath().empty()) {
+            line.Add(runjson::kTrace, tile.TracePath());
+        }
+        Put(line.Text());
         return;
     }
     Put("COM" + std::to_string(record.port) + ": " + ResultName(record.result) + " (" +

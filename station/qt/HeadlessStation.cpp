@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "SessionTraces.h"
+
 HeadlessStation::HeadlessStation(const StationOptions& options, const QString& autoProgram)
     : options_(options),
       launcher_(autoProgram),
@@ -10,6 +12,10 @@ HeadlessStation::HeadlessStation(const StationOptions& options, const QString& a
       report_(stdout, options.json, station_) {
     for (const int port : options_.ports) {
         station_.AddPort(port);
+    }
+    if (options_.settings.traceFolder.empty() && !options_.noTraces) {
+        // As in the window: each update's trace, for support.
+        station_.SetTraceFolder(MakeSessionTraceFolder());
     }
     station_.onRunStarted = [this](int port, RunRequest::Action action) {
         report_.RunStarted(meter_.ElapsedMs(), port, action);

@@ -21,6 +21,7 @@
 
 #include "HistoryOpener.h"
 #include "ServerUrl.h"
+#include "SessionTraces.h"
 #include "SqlHistoryStore.h"
 #include "StationTexts.h"
 #include "TerminationWatcher.h"
@@ -68,13 +69,7 @@ frmStation::frmStation(const StationOptions& options, const QString& autoProgram
     }
     if (options_.settings.traceFolder.empty() && !options_.noTraces) {
         // Each run's trace, for support, beside the window's own.
-        const QString folder =
-            QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
-            QStringLiteral("/traces/station-") +
-            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-        if (QDir().mkpath(folder)) {
-            station_.SetTraceFolder(folder.toStdString());
-        }
+        station_.SetTraceFolder(MakeSessionTraceFolder());
     }
     BuildWindow();
     station_.onTileChanged = [this](int port) { dirty_.insert(port); };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -280,22 +281,37 @@ TEST(Station, StoppingAWaitingHandsFreePortEndsItsWaiting) {
     EXPECT_TRUE(rig.StartsNothingIn(10000));
 }
 
-// The headless lines name the device, and say when there is none.
-TEST(Station, TheHeadlessStartLineNamesTheDeviceOrItsAbsence) {
-    Rig rig;
+// The headless lines name the device, and say when there is none; an
+// update's end line names its trace.
+TEST(Station, TheHeadlessLinesNameTheDeviceOrItsAbsenceAndTheTrace) {
+    StationSettings settings;
+    settings.traceFolder = "/t";
+    Rig rig(settings);
     rig.launcher.devices[4] = "";
-    for (int port : {3, 4}) {
-        rig.station->AddPort(port);
-    }
-    std::FILE* out = std::tmpfile();
-    ASSERT_NE(out, nullptr);
-    StationReport report(out, false, *rig.station);
-    report.RunStarted(0, 3, Action::Update);
-    report.RunStarted(0, 4, Action::Update);
-    std::rewind(out);
-    char text[256] = {};
-    const std::size_t read = std::fread(text, 1, sizeof text - 1, out);
-    std::fclose(out);
-    EXPECT_EQ(std::string(text, read),
+    rig.station->AddPort(4);
+    rig.Start(3);
+    rig.Update(3, "A");
+    const auto read = [&rig](const std::function<void(StationReport&)>& write, bool json) {
+        std::FILE* out = std::tmpfile();
+        if (out == nullptr) {
+            return std::string("no temporary file");
+        }
+        StationReport report(out, json, *rig.station);
+        write(report);
+        std::rewind(out);
+        char text[512] = {};
+        const std::size_t n = std::fread(text, 1, sizeof text - 1, out);
+        std::fclose(out);
+        return std::string(text, n);
+    };
+    EXPECT_EQ(read(
+                  [](StationReport& report) {
+                      report.RunStarted(0, 3, Action::Update);
+                      report.RunStarted(0, 4, Action::Update);
+                  },
+                  false),
               "COM3 (/dev/ttyUSB3): update started\nCOM4 (no device): update started\n");
+    const std::string end = read(
+        [&](StationReport& report) { report.RunEnded(0, rig.station->Records().back()); }, true);
+    EXPECT_NE(end.find(R"("trace":"/t/COM3-run001.jsonl")"), std::string::npos) << end;
 }
