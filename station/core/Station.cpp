@@ -277,6 +277,9 @@ bool Station::Greet(int port, std::string& why) {
 }
 
 void Station::Wait(int /*port*/, Port& p, bool removal, const std::string& reason) {
+    if (p.awaitingRemoval && !removal) {
+        p.tile.ForgetLastUnit();  // it has gone: the tile waits for the next
+    }
     p.awaitingRemoval = removal;
     p.nextPollMs = nowMs_() + settings_.pollIntervalMs;
     p.tile.SetWaiting(

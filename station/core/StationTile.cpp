@@ -32,19 +32,24 @@ void StationTile::BeginRun(RunRequest::Action action, std::int64_t nowMs) {
         polledSerial_.clear();
         return;
     }
+    ForgetLastUnit();
+    message_ = StationTexts::Starting;
+    waitReason_.clear();
+}
+
+void StationTile::ForgetLastUnit() {
     result_ = Result::None;
     resultText_.clear();
     serial_.clear();
     programVersion_.clear();
     dataVersionBefore_.clear();
     dataVersionAfter_.clear();
-    message_ = StationTexts::Starting;
+    message_.clear();
     messageRed_ = false;
     progressValue_ = 0;
     progressMax_ = 0;
     percent_.clear();
     clock_.clear();
-    waitReason_.clear();
     seconds_ = 0;
 }
 

@@ -35,6 +35,9 @@ class StationTile {
     // Hands-free waiting with the reason shown beside it.
     void SetWaiting(Phase phase, const std::string& reason);
     void SetIdle() { phase_ = Phase::Idle; }
+    // Hands-free: the last unit has gone; its result, facts and progress
+    // are no longer shown (the station's counters and records keep them).
+    void ForgetLastUnit();
     // Hands-free: the port takes each unit plugged in by itself, and a
     // failure text says so instead of naming a button.
     void SetHandsFree(bool handsFree) { handsFree_ = handsFree; }

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 
 #include "StationTexts.h"
 #include "StationTile.h"
@@ -22,7 +23,10 @@ QString OrDash(const std::string& text) {
 
 TileWidget::TileWidget(int port, QWidget* parent) : QFrame(parent), port_(port) {
     setFrameShape(QFrame::StyledPanel);
-    setMinimumWidth(300);
+    // One size for every tile, whatever its texts: the grid flows them into
+    // as many columns as the window holds, and none stretches its row.
+    setFixedWidth(kWidth);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     auto* grid = new QGridLayout(this);
     title_ = new QLabel(this);
     QFont bold = title_->font();
@@ -41,10 +45,19 @@ TileWidget::TileWidget(int port, QWidget* parent) : QFrame(parent), port_(port) 
     versions_ = row(3, "資料版本");
     lastUpdate_ = row(4, "上次更新");
     lastUpdate_->setText(QStringLiteral("-"));
-    message_ = new QLabel(this);
+    // The run's stage, or its whole failure text with the steps to take:
+    // read inside the tile, scrolled when it is longer than the room.
+    message_ = new QLabel;
     message_->setWordWrap(true);
-    message_->setMinimumHeight(2 * message_->fontMetrics().height());
-    grid->addWidget(message_, 5, 0, 1, 3);
+    message_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* messageArea = new QScrollArea(this);
+    messageArea->setWidget(message_);
+    messageArea->setWidgetResizable(true);
+    messageArea->setFrameShape(QFrame::NoFrame);
+    messageArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    messageArea->setFixedHeight(kMessageLines * message_->fontMetrics().lineSpacing() + 4);
+    grid->addWidget(messageArea, 5, 0, 1, 3);
     progress_ = new QProgressBar(this);
     progress_->setTextVisible(false);
     grid->addWidget(progress_, 6, 0);
@@ -130,8 +143,8 @@ void TileWidget::Show(const StationTile& tile, bool busy) {
             words = Q(tile.ResultText());
             break;
         case StationTile::Result::Failure:
-            words = QString::fromUtf8(StationTexts::Failure) + QStringLiteral("：") +
-                    Q(tile.ResultText());
+            // The text itself is the message above, once.
+            words = QString::fromUtf8(StationTexts::Failure);
             break;
     }
     result_->setText(words);

@@ -24,6 +24,11 @@ class TileWidget final : public QFrame {
     // Background colours of the result.
     static QColor ResultColour(const StationTile& tile);
 
+    // Every tile's width, and the lines of message it shows before it
+    // scrolls (a failure text with its three steps fits).
+    static constexpr int kWidth = 290;
+    static constexpr int kMessageLines = 7;
+
   signals:
     void startClicked(int port);
     void stopClicked(int port);

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -33,7 +34,6 @@
 namespace {
 
 constexpr int kPorts = 16;
-constexpr int kTileColumns = 4;
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -149,15 +149,48 @@ void frmStation::BuildWindow() {
     connect(startAll_, &QPushButton::clicked, this, [this] { StartChosen(); });
     connect(stopAll, &QPushButton::clicked, this, [this] { StopAllAsked(); });
 
-    auto* scroll = new QScrollArea(central);
-    scroll->setWidgetResizable(true);
-    auto* tiles = new QWidget(scroll);
+    tileArea_ = new QScrollArea(central);
+    tileArea_->setWidgetResizable(true);
+    auto* tiles = new QWidget(tileArea_);
     tileGrid_ = new QGridLayout(tiles);
     tileGrid_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    scroll->setWidget(tiles);
-    column->addWidget(scroll, 1);
+    tileArea_->setWidget(tiles);
+    tileArea_->viewport()->installEventFilter(this);
+    column->addWidget(tileArea_, 1);
     setCentralWidget(central);
-    resize(1300, 820);
+    // Four tiles a row on a 1280 x 1024 screen, and never larger than the
+    // screen the window opens on.
+    const QRect room =
+        screen() != nullptr ? screen()->availableGeometry() : QRect(0, 0, 1280, 1024);
+    resize(std::min(1260, room.width()), std::min(900, room.height() - 40));
+}
+
+bool frmStation::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == tileArea_->viewport() && event->type() == QEvent::Resize) {
+        LayOutTiles();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmStation::LayOutTiles() {
+    // As many columns as the visible width holds, in port order.
+    const int spacing = std::max(tileGrid_->horizontalSpacing(), 0);
+    const QMargins margins = tileGrid_->contentsMargins();
+    const int room = tileArea_->viewport()->width() - margins.left() - margins.right();
+    const int columns = std::max(1, (room + spacing) / (TileWidget::kWidth + spacing));
+    if (columns == columns_ && laidOut_ == tiles_.size()) {  // nothing moved
+        return;
+    }
+    columns_ = columns;
+    laidOut_ = tiles_.size();
+    for (const auto& [port, tile] : tiles_) {
+        tileGrid_->removeWidget(tile);
+    }
+    int at = 0;
+    for (const auto& [port, tile] : tiles_) {
+        tileGrid_->addWidget(tile, at / columns, at % columns);
+        ++at;
+    }
 }
 
 void frmStation::ChooseFile() {
@@ -202,12 +235,8 @@ void frmStation::PortToggled(int port, bool on) {
         delete tiles_.at(port);
         tiles_.erase(port);
     }
-    // Tiles in port order.
-    int at = 0;
-    for (const auto& [p, tile] : tiles_) {
-        tileGrid_->addWidget(tile, at / kTileColumns, at % kTileColumns);
-        ++at;
-    }
+    laidOut_ = SIZE_MAX;  // a tile came or went: lay them out again
+    LayOutTiles();
 }
 
 void frmStation::StartPort(int port) {

@@ -18,6 +18,7 @@ class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class TileWidget;
 class TerminationWatcher;
 
@@ -49,12 +50,15 @@ class frmStation final : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void BuildWindow();
     void ChooseFile();
     void ShowFileVersion();
     void PortToggled(int port, bool on);
+    // The tiles in port order, in as many columns as the window holds.
+    void LayOutTiles();
     void StartPort(int port);
     void StopPort(int port);
     void StopAllAsked();
@@ -80,6 +84,9 @@ class frmStation final : public QMainWindow {
     std::map<int, QCheckBox*> portBoxes_;
     std::map<int, TileWidget*> tiles_;
     QGridLayout* tileGrid_ = nullptr;
+    QScrollArea* tileArea_ = nullptr;
+    int columns_ = 0;          // of the tiles' grid as last laid out
+    std::size_t laidOut_ = 0;  // tiles in it then
     std::set<int> dirty_;
     // The history of runs the children record into, read for each unit's
     // last update (nullptr: none or unreadable); the serial looked up last

@@ -216,6 +216,12 @@ TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
     next();
     rig.Poll(3, "");  // gone (or checking its memory)
     EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
+    // The tile waits for the next unit: the last one's facts are not shown
+    // as if they were the next one's (the counters keep them).
+    EXPECT_EQ(tile.LastResult(), Result::None);
+    EXPECT_EQ(tile.Serial(), "");
+    EXPECT_EQ(tile.ProgressValue(), 0);
+    EXPECT_EQ(rig.station->Done(), 1);
     next();
     rig.Poll(3, "A");  // the same unit right after its success: not again
     EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
