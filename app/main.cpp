@@ -21,6 +21,7 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include "BoundedThread.h"
 #include "GpsUpdateVersion.h"
 #include "HistoryLocation.h"
 #include "ProgramFonts.h"
@@ -130,9 +131,7 @@ void ShowDisplaySample(frmMain& window) {
     window.ShowErrorMessage(mduCommonMessage::CameraMemoryFailureText());
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
+int RunProgram(int argc, char* argv[]) {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string historyPath;
     bool noHistory = false;
@@ -265,5 +264,19 @@ int main(int argc, char* argv[]) {
     });
     app.exec();
     window.SetObserver(nullptr);
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    const int status = RunProgram(argc, argv);
+    // A history thread left behind (one stuck in a call to a server that
+    // does not answer) may still use what the static destructors tear
+    // down: the program ends without them.
+    if (BoundedThread::AnyLeftBehind()) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
     return status;
 }

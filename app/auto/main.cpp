@@ -3,6 +3,7 @@
 // lines. See AutoOptions::Usage.
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "AutoMessageBoxes.h"
 #include "AutoOptions.h"
 #include "AutoRunner.h"
+#include "BoundedThread.h"
 #include "GpsUpdateVersion.h"
 #include "JsonReport.h"
 #include "MemorySettingsStore.h"
@@ -28,7 +30,9 @@
 #include "mduGlobalModule.h"
 #include "mduSetupOptions.h"
 
-int main(int argc, char* argv[]) {
+namespace {
+
+int RunProgram(int argc, char* argv[]) {
     QElapsedTimer since;
     since.start();
 
@@ -137,5 +141,19 @@ int main(int argc, char* argv[]) {
     runner.Begin();
     app.exec();
     window.SetObserver(nullptr);
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    const int status = RunProgram(argc, argv);
+    // A history thread left behind (one stuck in a call to a server that
+    // does not answer) may still use what the static destructors tear
+    // down: the program ends without them.
+    if (BoundedThread::AnyLeftBehind()) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
     return status;
 }

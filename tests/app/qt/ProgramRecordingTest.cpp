@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -71,7 +72,9 @@ TEST(ProgramRecording, TheRowNamesTheTraceUnderTheNameTheFileKeeps) {
     options.traceFolder = folder / "traces";
     Rig rig(options);
     rig.Press();
-    // Under way (and left so by a program that is killed): the running file.
+    // Under way (and left so by a program that is killed): the running file,
+    // once the history's thread has written the row.
+    ASSERT_TRUE(rig.recording.Settle(std::chrono::seconds(5)));
     std::vector<HistoryRun> rows = Rows(folder / "history.sqlite");
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_NE(rows[0].tracePath.find("-test-running.jsonl"), std::string::npos)
@@ -79,6 +82,7 @@ TEST(ProgramRecording, TheRowNamesTheTraceUnderTheNameTheFileKeeps) {
     EXPECT_TRUE(fs::exists(fs::path(rows[0].tracePath)));
 
     ASSERT_TRUE(rig.RunUntilIdle());
+    ASSERT_TRUE(rig.recording.Settle(std::chrono::seconds(5)));
     rows = Rows(folder / "history.sqlite");
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].result, "failure");
@@ -99,6 +103,7 @@ TEST(ProgramRecording, AHistoryThatCannotBeKeptIsNotedInTheTrace) {
     Rig rig(options);
     rig.Press();
     ASSERT_TRUE(rig.RunUntilIdle());
+    ASSERT_TRUE(rig.recording.Settle(std::chrono::seconds(5)));
     EXPECT_FALSE(rig.recording.Recorded());
     EXPECT_NE(rig.recording.HistoryError().find("is not a history database"), std::string::npos)
         << rig.recording.HistoryError();
