@@ -62,6 +62,9 @@ TEST(WindowProgram, AWrongArgumentOrNoDisplayEndsWithOneLineThatSaysWhy) {
     } cases[] = {
         {{"--port", "3"}, {}, 2, "gpsupdate: unknown option \"--port\" (see gpsupdate --help)\n"},
         {{"a.apd", "b.apd"}, {}, 2, "only one data file"},
+        {{"--history", "h.sqlite", "--no-history"}, {}, 2, "cannot be given together"},
+        // The password is not shown.
+        {{"--history-server", "postgresql://shop:s3cret@db:0/h"}, {}, 2, "shop@db:0/h (see"},
         {{},
          {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}},
          3,
