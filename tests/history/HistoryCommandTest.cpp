@@ -74,14 +74,11 @@ TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
     std::string error;
     auto store = SqlHistoryStore::Open(db, error);
     ASSERT_NE(store, nullptr) << error;
-    const char* texts[] = {"plain",
-                           "comma, inside",
-                           "a \"quoted\" word",
-                           "two\r\nlines",
-                           "line\nfeed only",
-                           "資料更新完成",
-                           "\"",
-                           ""};
+    const char* texts[] = {"plain", "comma, inside", "a \"quoted\" word", "two\r\nlines",
+                           "line\nfeed only", "資料更新完成", "\"", "",
+                           // Formulas to a spreadsheet: written as text.
+                           "=HYPERLINK(\"http://x\",\"y\")", "+1", "-2", "@SUM(A1)", "\tlead",
+                           "\rlead", "'apostrophe"};
     for (int i = 0; i < static_cast<int>(std::size(texts)); ++i) {
         HistoryRun run;
         run.id = "run-" + std::to_string(i);
@@ -111,7 +108,19 @@ TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
     for (const HistoryRun& run : runs) {
         expected.push_back(HistoryCommand::Fields(run));
     }
-    const std::vector<std::vector<std::string>> read = ReadWithPython(csv);
+    std::vector<std::vector<std::string>> read = ReadWithPython(csv);
+    // What a spreadsheet would take for a formula begins with an apostrophe
+    // (so does a text that began with one): a script drops one.
+    for (std::vector<std::string>& row : read) {
+        for (std::string& cell : row) {
+            if (!cell.empty() && std::string("=+-@\t\r").find(cell[0]) != std::string::npos) {
+                ADD_FAILURE() << "a cell a spreadsheet would compute: " << cell;
+            }
+            if (!cell.empty() && cell[0] == '\'') {
+                cell.erase(0, 1);
+            }
+        }
+    }
     EXPECT_EQ(read, expected);
     // Columns are only ever added, at the end: scripts read them by place.
     ASSERT_FALSE(read.empty());
