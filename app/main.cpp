@@ -175,8 +175,13 @@ int RunProgram(int argc, char* argv[]) {
     const QString screenshot = qEnvironmentVariable("GPSUPDATE_SCREENSHOT");
 
     // One copy per user: two would share the ports and the settings.
-    RunningCopy copy(RunningCopy::ForThisUser());
-    if (screenshot.isEmpty()) {
+    QString noSocket;
+    RunningCopy copy(RunningCopy::ForThisUser(&noSocket));
+    if (screenshot.isEmpty() && !noSocket.isEmpty()) {
+        // Without a socket of the user's own: no hand-over, the window all the same.
+        std::fprintf(stderr, "gpsupdate: no single-copy socket (%s)\n",
+                     noSocket.toLocal8Bit().constData());
+    } else if (screenshot.isEmpty()) {
         switch (copy.HandOver(dataFile, 3000)) {
             case RunningCopy::HandOverResult::Taken:
                 std::fprintf(stderr,

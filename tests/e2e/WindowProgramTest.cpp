@@ -19,8 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A home and a temporary folder of its own, so that the settings, the traces
-// and the single-copy socket are the test's.
+// A home, a temporary and a runtime folder of its own, so that the settings,
+// the traces and the single-copy socket are the test's.
 struct FreshUser {
     fs::path root;
     FreshUser() {
@@ -29,6 +29,9 @@ struct FreshUser {
                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         fs::create_directories(root / "home");
         fs::create_directories(root / "tmp");
+        // The user's runtime folder, where the single-copy socket lives.
+        fs::create_directories(root / "run");
+        fs::permissions(root / "run", fs::perms::owner_all);
     }
     ~FreshUser() {
         std::error_code ignored;
@@ -39,16 +42,10 @@ struct FreshUser {
                 {"XDG_CONFIG_HOME", (root / "home/.config").string()},
                 {"XDG_DATA_HOME", (root / "home/.local/share").string()},
                 {"TMPDIR", (root / "tmp").string()},
+                {"XDG_RUNTIME_DIR", (root / "run").string()},
                 {"QT_QPA_PLATFORM", "offscreen"}};
     }
-    bool Listening() const {
-        for (const auto& entry : fs::directory_iterator(root / "tmp")) {
-            if (entry.path().filename().string().starts_with("gpsupdate-")) {
-                return true;
-            }
-        }
-        return false;
-    }
+    bool Listening() const { return fs::exists(root / "run" / "gpsupdate.socket"); }
 };
 
 }  // namespace
