@@ -37,31 +37,25 @@ inline std::string ServerScript(const std::string& action) {
 }
 
 // Statements on the test server as its owner, outside the stores.
-class Admin {
-  public:
-    explicit Admin(const ServerUrl& url, const std::string& database = "postgres") {
-        db_ = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
-        db_.setHostName(QString::fromStdString(url.host));
-        db_.setPort(url.port);
-        db_.setUserName(QString::fromStdString(url.user));
-        db_.setPassword(QString::fromStdString(url.password));
-        db_.setDatabaseName(QString::fromStdString(database));
-        EXPECT_TRUE(db_.open()) << db_.lastError().text().toStdString();
-    }
-    ~Admin() {
-        db_.close();
-        db_ = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("admin"));
-    }
-    void Exec(const std::string& sql) {
-        QSqlQuery query(db_);
-        EXPECT_TRUE(query.exec(QString::fromStdString(sql)))
-            << sql << ": " << query.lastError().text().toStdString();
-    }
-
-  private:
-    QSqlDatabase db_;
-};
+inline void Exec(const ServerUrl& url, const std::string& database,
+                 const std::vector<std::string>& statements) {
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
+        db.setHostName(QString::fromStdString(url.host));
+        db.setPort(url.port);
+        db.setUserName(QString::fromStdString(url.user));
+        db.setPassword(QString::fromStdString(url.password));
+        db.setDatabaseName(QString::fromStdString(database));
+        EXPECT_TRUE(db.open()) << db.lastError().text().toStdString();
+        for (const std::string& sql : statements) {
+            QSqlQuery query(db);
+            EXPECT_TRUE(query.exec(QString::fromStdString(sql)))
+                << sql << ": " << query.lastError().text().toStdString();
+        }
+    }  // the connection is closed before its name is removed
+    QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+}
 
 inline HistoryRun MakeRun(const std::string& id, const std::string& result) {
     HistoryRun run;
@@ -141,9 +135,8 @@ class HistoryServer : public testing::Test {
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         }
         database_ = database_.substr(0, 60);
-        Admin admin(url_);
-        admin.Exec("DROP DATABASE IF EXISTS " + database_);
-        admin.Exec("CREATE DATABASE " + database_);
+        Exec(url_, "postgres",
+             {"DROP DATABASE IF EXISTS " + database_, "CREATE DATABASE " + database_});
         url_.database = database_;
         folder_ = fs::temp_directory_path() /
                   ("gpsupdate-history-server-" + std::to_string(ProcessFacts::CurrentPid()));

@@ -66,25 +66,21 @@ TEST_F(HistoryServer, RowsGoRoundTripAndAnEndedRowIsNeverTurnedBackToRunning) {
 // Tables as older programs made them: migrated, their rows kept.
 TEST_F(HistoryServer, ATableOfAnOlderSchemaIsMigratedAndKeepsItsRows) {
     for (const int version : {1, 2, 3}) {
-        {
-            Admin admin(url_, database_);
-            admin.Exec("DROP TABLE IF EXISTS gpsupdate_schema");
-            admin.Exec("DROP TABLE IF EXISTS gpsupdate_runs");
-            admin.Exec("CREATE TABLE gpsupdate_schema (version INTEGER NOT NULL)");
-            admin.Exec("INSERT INTO gpsupdate_schema VALUES (" + std::to_string(version) + ")");
-            std::string columns = "id TEXT PRIMARY KEY";
-            for (const auto& column : HistorySchema::Columns()) {
-                if (column.since <= version && std::string(column.name) != "id") {
-                    columns += std::string(", ") + column.name +
-                               (column.Integer() ? " BIGINT" : " TEXT") + " NOT NULL DEFAULT " +
-                               (column.Integer() ? "0" : "''");
-                }
+        std::string columns = "id TEXT PRIMARY KEY";
+        for (const auto& column : HistorySchema::Columns()) {
+            if (column.since <= version && std::string(column.name) != "id") {
+                columns += std::string(", ") + column.name +
+                           (column.Integer() ? " BIGINT" : " TEXT") + " NOT NULL DEFAULT " +
+                           (column.Integer() ? "0" : "''");
             }
-            admin.Exec("CREATE TABLE gpsupdate_runs (" + columns + ")");
-            admin.Exec(
-                "INSERT INTO gpsupdate_runs (id, kind, start_ms, end_ms, result, host) VALUES "
-                "('old-1', 'update', 1780000000000, 1780000090000, 'success', 'station-1')");
         }
+        Exec(url_, database_,
+             {"DROP TABLE IF EXISTS gpsupdate_schema", "DROP TABLE IF EXISTS gpsupdate_runs",
+              "CREATE TABLE gpsupdate_schema (version INTEGER NOT NULL)",
+              "INSERT INTO gpsupdate_schema VALUES (" + std::to_string(version) + ")",
+              "CREATE TABLE gpsupdate_runs (" + columns + ")",
+              "INSERT INTO gpsupdate_runs (id, kind, start_ms, end_ms, result, host) VALUES "
+              "('old-1', 'update', 1780000000000, 1780000090000, 'success', 'station-1')"});
         std::string error;
         auto server = ServerHistoryStore::Open(url_, error);
         ASSERT_NE(server, nullptr) << error;
