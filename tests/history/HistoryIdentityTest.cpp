@@ -1,7 +1,8 @@
 // A database is the history only when it says so: its application id, or
 // (files made before the id) the history's tables exactly. Anything else is
-// refused with the reason and never written; the command line's readings
-// never write, nor make a file at a mistyped path.
+// refused with the reason and never written (by a run's recording nor by
+// the command line's readings); the readings never write, nor make a file
+// at a mistyped path.
 
 #include <gtest/gtest.h>
 
@@ -122,10 +123,25 @@ TEST(HistoryIdentity, AnotherProgramsDatabaseIsRefusedWithItsReasonAndLeftByteFo
             EXPECT_EQ(SqlHistoryStore::Open(file, error, options), nullptr);
             EXPECT_NE(error.find(c.reason), std::string::npos) << error;
         }
-        ChildProcess list(HISTORY_PROGRAM_PATH, {"--history", file.string(), "list"});
-        EXPECT_EQ(list.Wait(10000), 1);
-        EXPECT_NE(list.Errors(1000).find("is not a history database"), std::string::npos);
-        EXPECT_EQ(Bytes(file), before);
+        // The readings, and a run recording into it (no unit: the run fails).
+        const std::string csv = (Folder() / "out.csv").string();
+        for (const auto& [program, args] :
+             {std::pair<std::string, std::vector<std::string>>{HISTORY_PROGRAM_PATH, {"list"}},
+              {HISTORY_PROGRAM_PATH, {"stats"}},
+              {HISTORY_PROGRAM_PATH, {"export", "--csv", csv}},
+              {GPSUPDATE_AUTO_PATH, {"--action", "test", "--port", "3"}}}) {
+            std::vector<std::string> all = {"--history", file.string()};
+            all.insert(all.end(), args.begin(), args.end());
+            ChildProcess child(program, all,
+                               {{"GPSUPDATE_COM3", (Folder() / "no-unit").string()},
+                                {"QT_QPA_PLATFORM", "offscreen"}});
+            EXPECT_EQ(child.Wait(30000), 1) << args[0];
+            EXPECT_NE((child.Errors(1000) + child.Output()).find("is not a history database"),
+                      std::string::npos)
+                << args[0];
+            EXPECT_EQ(Bytes(file), before) << args[0];
+        }
+        EXPECT_FALSE(fs::exists(csv));
         EXPECT_FALSE(fs::exists(file.string() + "-wal")) << "not even switched to its log";
     }
 }
