@@ -275,13 +275,5 @@ int RunProgram(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    const int status = RunProgram(argc, argv);
-    // A history thread left behind (one stuck in a call to a server that
-    // does not answer) may still use what the static destructors tear
-    // down: the program ends without them.
-    if (BoundedThread::AnyLeftBehind()) {
-        std::fflush(nullptr);
-        std::_Exit(status);
-    }
-    return status;
+    return BoundedThread::EndProgram(RunProgram(argc, argv));
 }

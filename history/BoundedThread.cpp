@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 
 namespace {
@@ -56,4 +58,12 @@ bool BoundedThread::Ended() const {
 
 bool BoundedThread::AnyLeftBehind() {
     return leftBehind;
+}
+
+int BoundedThread::EndProgram(int status) {
+    if (AnyLeftBehind()) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -30,6 +30,11 @@ class BoundedThread {
 
     // Whether any thread of this process was left behind.
     static bool AnyLeftBehind();
+    // A program's last call, from main: returns `status`, or, when a thread
+    // was left behind (one stuck in a call to a server that does not
+    // answer, which may still use what the static destructors tear down),
+    // flushes the output and ends the process at once with it.
+    static int EndProgram(int status);
 
   private:
     struct State;

@@ -8,13 +8,9 @@
 #include <ctime>
 #include <vector>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 #include "JsonLine.h"
 #include "JsonReport.h"
+#include "PrivateFile.h"
 
 namespace {
 
@@ -37,19 +33,6 @@ std::string LocalTime(const char* format) {
     return text;
 }
 
-// A new trace is readable by its user alone: it holds serial numbers and
-// paths. (A file that is there already keeps its rights.)
-void CreatePrivately(const std::filesystem::path& file) {
-#ifndef _WIN32
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        ::close(fd);
-    }
-#else
-    (void)file;
-#endif
-}
-
 }  // namespace
 
 std::unique_ptr<RunTrace> RunTrace::ToFolder(const std::filesystem::path& folder, int keep) {
@@ -62,7 +45,7 @@ std::unique_ptr<RunTrace> RunTrace::ToFolder(const std::filesystem::path& folder
 std::unique_ptr<RunTrace> RunTrace::ToFile(const std::filesystem::path& file) {
     std::unique_ptr<RunTrace> trace(new RunTrace());
     trace->file_ = file;
-    CreatePrivately(file);
+    PrivateFile::Create(file);
     trace->out_.open(file, std::ios::out | std::ios::app | std::ios::binary);
     if (!trace->out_.is_open()) {
         trace->Failed("cannot be opened");
@@ -124,7 +107,7 @@ void RunTrace::Open(RunKind kind) {
     char number[16];
     std::snprintf(number, sizeof number, "%02d", std::clamp(last + 1, 1, 99));
     file_ = folder_ / (stem + number + "-" + RunKindName(kind) + "-running.jsonl");
-    CreatePrivately(file_);
+    PrivateFile::Create(file_);
     out_.open(file_, std::ios::out | std::ios::binary);
     if (!out_.is_open()) {
         Failed("cannot be made");

@@ -8,15 +8,11 @@
 #include <iterator>
 #include <thread>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 #include <QSqlError>
 #include <QVariant>
 
 #include "HistorySchema.h"
+#include "PrivateFile.h"
 #include "ProcessFacts.h"
 
 namespace {
@@ -106,20 +102,6 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-// A new history readable by its user alone (it holds serial numbers, hosts
-// and paths); SQLite gives its log files the same rights. An empty file is
-// what SQLite makes a new database of.
-void CreatePrivately(const std::filesystem::path& file) {
-#ifndef _WIN32
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        ::close(fd);
-    }
-#else
-    (void)file;
-#endif
-}
-
 }  // namespace
 
 SqlHistoryStore::SqlHistoryStore() {
@@ -159,7 +141,7 @@ std::unique_ptr<SqlHistoryStore> SqlHistoryStore::Open(const std::filesystem::pa
         return nullptr;
     }
     if (!options.readOnly) {
-        CreatePrivately(file);
+        PrivateFile::Create(file);
     }
     std::unique_ptr<SqlHistoryStore> store(new SqlHistoryStore());
     if (!store->Prepare(file, options, error)) {

@@ -38,11 +38,10 @@ class SqlHistoryStore final : public IHistoryStore {
     // an older version of the program and holds the history's tables
     // exactly. Any other database is another program's and is refused.
     static constexpr int kApplicationId = 0x47505348;
-    // Writes happen on the GUI thread (at the press, as the run learns the
-    // unit's facts and sends the erase, and after the run's last box; never
-    // while a block is on the line), so a wait for the lock is a frozen
-    // window. A write holds the lock for a fraction of a
-    // millisecond, but on a loaded machine its holder may not get the CPU:
+    // Writes happen on the history's own thread (HistoryWriter), so a wait
+    // for the lock holds up no window, only the run's end line and the
+    // program's end (both bounded). A write holds the lock for a fraction
+    // of a millisecond, but on a loaded machine its holder may not get the CPU:
     // eight programs writing at once on two busy cores waited up to 0.28 s,
     // and past 0.5 s in 2 of 12 tries. Two seconds rides that out; a file
     // still busy then is held by another program, and the run goes
