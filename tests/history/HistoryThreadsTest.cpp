@@ -1,6 +1,5 @@
-// The history's own threads on a store that hangs: the program's thread
-// only hands rows over, the end waits its bound and no longer, and a call
-// that overruns its bound is cut.
+// The history's own threads on a store that hangs: the end waits its bound
+// and leaves the writer behind, and a call that overruns its bound is cut.
 
 #include <gtest/gtest.h>
 
@@ -38,19 +37,13 @@ struct Gate {
     }
 };
 
-// Every write waits at the gate, then is kept.
-struct Written {
-    std::mutex mutex;
-    std::vector<std::pair<char, HistoryRun>> rows;  // 'b', 'u', 'c'
-};
-
+// Every write waits at the gate.
 class GatedStore final : public IHistoryStore {
   public:
-    GatedStore(std::shared_ptr<Gate> gate, std::shared_ptr<Written> written)
-        : gate_(std::move(gate)), written_(std::move(written)) {}
-    bool Begin(const HistoryRun& run) override { return Keep('b', run); }
-    bool Update(const HistoryRun& run) override { return Keep('u', run); }
-    bool Complete(const HistoryRun& run) override { return Keep('c', run); }
+    explicit GatedStore(std::shared_ptr<Gate> gate) : gate_(std::move(gate)) {}
+    bool Begin(const HistoryRun&) override { return Pass(); }
+    bool Update(const HistoryRun&) override { return Pass(); }
+    bool Complete(const HistoryRun&) override { return Pass(); }
     bool Each(const HistoryFilter&, bool, const std::function<bool(const HistoryRun&)>&) override {
         return false;
     }
@@ -58,63 +51,28 @@ class GatedStore final : public IHistoryStore {
     std::string LastError() const override { return {}; }
 
   private:
-    bool Keep(char kind, const HistoryRun& run) {
+    bool Pass() {
         gate_->Pass();
-        const std::lock_guard lock(written_->mutex);
-        written_->rows.emplace_back(kind, run);
         return true;
     }
     std::shared_ptr<Gate> gate_;
-    std::shared_ptr<Written> written_;
 };
-
-HistoryWriter::Opener Opener(std::shared_ptr<Gate> gate, std::shared_ptr<Written> written) {
-    return [gate, written](std::string&) -> std::unique_ptr<IHistoryStore> {
-        return std::make_unique<GatedStore>(gate, written);
-    };
-}
-
-HistoryRun Row(const std::string& serial) {
-    HistoryRun run;
-    run.id = "r1";
-    run.unitSerial = serial;
-    return run;
-}
 
 }  // namespace
 
-TEST(HistoryThreads, AStoreThatHangsNeverHoldsUpTheHandOverAndTheLatestFactsWin) {
-    auto gate = std::make_shared<Gate>();
-    auto written = std::make_shared<Written>();
-    HistoryWriter writer(Opener(gate, written), std::make_shared<HistoryNotes>());
-    const auto start = Clock::now();
-    writer.Begin(Row(""));
-    for (const char* serial : {"G1", "G12", "G123"}) {
-        writer.Update(Row(serial));
-    }
-    writer.Complete(Row("G123"));
-    EXPECT_LT(Clock::now() - start, 50ms) << "handed over, not written";
-    EXPECT_FALSE(writer.Settle(100ms));
-    std::string reason;
-    EXPECT_EQ(writer.EndOf("r1", reason), HistoryWriter::Ending::Waiting);
-
-    gate->Open();
-    ASSERT_TRUE(writer.Settle(5s));
-    EXPECT_EQ(writer.EndOf("r1", reason), HistoryWriter::Ending::Written);
-    const std::lock_guard lock(written->mutex);
-    ASSERT_EQ(written->rows.size(), 3u) << "the facts not yet written replaced by the newer";
-    EXPECT_EQ(written->rows[0].first, 'b');
-    EXPECT_EQ(written->rows[1].first, 'u');
-    EXPECT_EQ(written->rows[1].second.unitSerial, "G123");
-    EXPECT_EQ(written->rows[2].first, 'c');
-}
-
+// (A store that hangs never holds up the hand-over, and the end's wait for
+// the row: the recording soak.)
 TEST(HistoryThreads, TheEndWaitsItsBoundAndLeavesAStuckWriterBehind) {
     auto gate = std::make_shared<Gate>();
-    auto written = std::make_shared<Written>();
     {
-        HistoryWriter writer(Opener(gate, written), std::make_shared<HistoryNotes>());
-        writer.Complete(Row("G1"));
+        HistoryWriter writer(
+            [gate](std::string&) -> std::unique_ptr<IHistoryStore> {
+                return std::make_unique<GatedStore>(gate);
+            },
+            std::make_shared<HistoryNotes>());
+        HistoryRun run;
+        run.id = "r1";
+        writer.Complete(run);
         const auto start = Clock::now();
         writer.Close(200ms);
         const auto waited = Clock::now() - start;
