@@ -21,6 +21,7 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include "BoundedThread.h"
 #include "GpsUpdateVersion.h"
 #include "HistoryLocation.h"
 #include "ProgramFonts.h"
@@ -130,9 +131,7 @@ void ShowDisplaySample(frmMain& window) {
     window.ShowErrorMessage(mduCommonMessage::CameraMemoryFailureText());
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
+int RunProgram(int argc, char* argv[]) {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string historyPath;
     bool noHistory = false;
@@ -176,8 +175,13 @@ int main(int argc, char* argv[]) {
     const QString screenshot = qEnvironmentVariable("GPSUPDATE_SCREENSHOT");
 
     // One copy per user: two would share the ports and the settings.
-    RunningCopy copy(RunningCopy::ForThisUser());
-    if (screenshot.isEmpty()) {
+    QString noSocket;
+    RunningCopy copy(RunningCopy::ForThisUser(&noSocket));
+    if (screenshot.isEmpty() && !noSocket.isEmpty()) {
+        // Without a socket of the user's own: no hand-over, the window all the same.
+        std::fprintf(stderr, "gpsupdate: no single-copy socket (%s)\n",
+                     noSocket.toLocal8Bit().constData());
+    } else if (screenshot.isEmpty()) {
         switch (copy.HandOver(dataFile, 3000)) {
             case RunningCopy::HandOverResult::Taken:
                 std::fprintf(stderr,
@@ -266,4 +270,10 @@ int main(int argc, char* argv[]) {
     app.exec();
     window.SetObserver(nullptr);
     return status;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    return BoundedThread::EndProgram(RunProgram(argc, argv));
 }

@@ -69,6 +69,8 @@ inline constexpr char kEraseBegun[] = "erase_begun";
 inline constexpr char kFailedStage[] = "failed_stage";
 inline constexpr char kFailureText[] = "failure_text";
 inline constexpr char kTrace[] = "trace";
+// Only when the trace could not be made or written whole (a full disk).
+inline constexpr char kTraceError[] = "trace_error";
 
 // The words of result and outcome (outcome also says "interrupted", and
 // "none" when no run was started).

@@ -2,9 +2,14 @@
 
 namespace {
 
-std::string Field(std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        return std::string(text);
+std::string Field(std::string_view cell) {
+    // What a spreadsheet would take for a formula is shown as text.
+    std::string text(cell);
+    if (!text.empty() && std::string_view("=+-@\t\r'").find(text[0]) != std::string_view::npos) {
+        text.insert(0, 1, '\'');
+    }
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
     }
     std::string quoted = "\"";
     for (char c : text) {

@@ -23,6 +23,10 @@ bool HistoryLocation::TakeOptions(std::vector<std::string>& args, std::string& p
             rest.push_back(arg);
         }
     }
+    if (off && !path.empty()) {
+        error = "--history and --no-history cannot be given together";
+        return false;
+    }
     args = std::move(rest);
     return true;
 }

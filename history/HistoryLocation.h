@@ -17,7 +17,7 @@ struct HistoryLocation {
 
     // Takes --history PATH, --history=PATH and --no-history out of `args`
     // (the others stay, in order). False with the reason in `error` for a
-    // --history without a path.
+    // --history without a path, or with --no-history.
     static bool TakeOptions(std::vector<std::string>& args, std::string& path, bool& off,
                             std::string& error);
     // The choice by the rule above; `environment` is the variable's value

@@ -20,6 +20,9 @@ struct HistoryRun {
     std::string device;        // the device behind it
     std::string host;
     std::int64_t pid = 0;
+    // The writer's process by when it started (ProcessFacts::StartMark):
+    // a process that has its id now but started otherwise is another one.
+    std::string processStart;
     std::string program;
     std::string programVersion;
     // The unit, as read before the update.

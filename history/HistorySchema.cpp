@@ -34,6 +34,7 @@ const std::vector<HistorySchema::Column>& HistorySchema::Columns() {
         // summed without a time conversion per row.
         {"local_day", std::monostate{}, "''", 2},
         {"unit_data_version_after", &R::unitDataVersionAfter, "''", 3},
+        {"process_start", &R::processStart, "''", 4},
     };
     return columns;
 }

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
+#include <sstream>
 #endif
 
 namespace ProcessFacts {
@@ -36,7 +38,54 @@ std::string HostName() {
 #endif
 }
 
-bool IsAlive(std::int64_t pid) {
+std::string StartMark(std::int64_t pid) {
+    if (pid <= 0) {
+        return {};
+    }
+#ifdef _WIN32
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (process == nullptr) {
+        return {};
+    }
+    FILETIME created{};
+    FILETIME unused[3]{};
+    const bool known = GetProcessTimes(process, &created, &unused[0], &unused[1], &unused[2]);
+    CloseHandle(process);
+    if (!known) {
+        return {};
+    }
+    const unsigned long long ticks =
+        (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+    return "created:" + std::to_string(ticks);
+#elif defined(__linux__)
+    // The system's boot, and the process's start in clock ticks since it.
+    std::ifstream bootFile("/proc/sys/kernel/random/boot_id");
+    std::string boot;
+    std::ifstream statFile("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat;
+    if (!std::getline(bootFile, boot) || !std::getline(statFile, stat)) {
+        return {};
+    }
+    // After the name in parentheses (which may hold anything): the state
+    // is the third field, the start time the twenty-second.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) {
+        return {};
+    }
+    std::istringstream fields(stat.substr(close + 1));
+    std::string field;
+    for (int i = 3; i <= 22 && fields >> field; ++i) {
+        if (i == 22) {
+            return boot + ":" + field;
+        }
+    }
+    return {};
+#else
+    return {};
+#endif
+}
+
+bool IsAlive(std::int64_t pid, const std::string& startMark) {
     if (pid <= 0) {
         return false;
     }
@@ -48,10 +97,19 @@ bool IsAlive(std::int64_t pid) {
     DWORD code = 0;
     const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
     CloseHandle(process);
-    return running;
+    if (!running) {
+        return false;
+    }
 #else
-    return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    if (kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) {
+        return false;
+    }
 #endif
+    if (startMark.empty()) {
+        return true;
+    }
+    const std::string now = StartMark(pid);
+    return now.empty() || now == startMark;
 }
 
 }  // namespace ProcessFacts

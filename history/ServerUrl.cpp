@@ -31,7 +31,8 @@ bool Unescape(const std::string& text, std::string& out) {
 
 bool ServerUrl::Parse(const std::string& text, ServerUrl& url, std::string& error) {
     url = ServerUrl{};
-    error = "not a history server URL (postgresql://user@host:port/database): " + text;
+    error =
+        "not a history server URL (postgresql://user@host:port/database): " + WithoutPassword(text);
     std::string rest;
     for (const char* scheme : {"postgresql://", "postgres://"}) {
         if (text.rfind(scheme, 0) == 0) {
@@ -90,6 +91,18 @@ bool ServerUrl::Parse(const std::string& text, ServerUrl& url, std::string& erro
     }
     error.clear();
     return true;
+}
+
+std::string ServerUrl::WithoutPassword(const std::string& text) {
+    const std::size_t scheme = text.find("://");
+    const std::size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+    // The user part ends at the last "@": a password may hold any other sign.
+    const std::size_t at = text.rfind('@');
+    const std::size_t colon = text.find(':', start);
+    if (at == std::string::npos || at < start || colon == std::string::npos || colon > at) {
+        return text;
+    }
+    return text.substr(0, colon) + text.substr(at);
 }
 
 std::string ServerUrl::Shown() const {

@@ -21,6 +21,9 @@ struct ServerUrl {
     static bool Parse(const std::string& text, ServerUrl& url, std::string& error);
     // The URL without its password (for messages).
     std::string Shown() const;
+    // The same of a text that may not even be a URL: user:password@ becomes
+    // user@.
+    static std::string WithoutPassword(const std::string& text);
     // Takes `option` URL and `option`=URL out of `args` (the others stay,
     // in order). False with the reason for an option without a value.
     static bool TakeOption(std::vector<std::string>& args, const std::string& option,

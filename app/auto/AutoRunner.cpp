@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "AutoApplication.h"
+#include "HistoryWriter.h"
 #include "ProcessMemory.h"
 #include "frmMain.h"
 
@@ -91,8 +92,26 @@ void AutoRunner::Finish(const std::string& result, int exitStatus) {
     }
     done_ = true;
     exitStatus_ = exitStatus;
+    result_ = result;
+    // The end line says whether the run is in the history: its row is
+    // written on the history's thread, waited for here without holding
+    // up the event loop, at most HistoryWriter::kSettleMs.
+    recordingDeadline_.start();
+    AwaitRecording();
+}
+
+void AutoRunner::AwaitRecording() {
+    if (recording_ != nullptr && !recording_->Settled() &&
+        recordingDeadline_.elapsed() < HistoryWriter::kSettleMs.count()) {
+        QTimer::singleShot(kRecordingPollMs, this, [this] { AwaitRecording(); });
+        return;
+    }
+    WriteEnd();
+}
+
+void AutoRunner::WriteEnd() {
     JsonReport::End end;
-    end.result = result;
+    end.result = result_;
     end.run = run_;
     if (end.run.kind == RunKind::None) {
         end.run.port = window_.SelectedPort();  // no run started
@@ -106,12 +125,14 @@ void AutoRunner::Finish(const std::string& result, int exitStatus) {
     end.peakPrivateKiB = std::max(peakPrivateKiB_, CurrentPrivateKiB());
     end.idlePrivateKiB = idlePrivateKiB_;
     if (recording_ != nullptr) {
+        recording_->Settle(std::chrono::milliseconds(0));  // its notes into the trace
         end.run.traceFile = recording_->LastRun().traceFile;
         end.recorded = recording_->Recorded();
         end.historyError = recording_->HistoryError();
         if (end.historyError.empty() && !end.recorded) {
             end.historyError = "no run was started";
         }
+        end.traceError = recording_->TraceError();
     }
     report_.WriteEnd(end);
 

@@ -14,8 +14,9 @@ class frmMain;
 
 // Drives the real window as an operator would: waits for the idle state to
 // enable the controls, presses the one button of the action, lets the run
-// go, and when it ends writes the end line, saves the screenshot and ends
-// the program with the exit status of the result.
+// go, and when it ends (and its history row is written, or refused) writes
+// the end line, saves the screenshot and ends the program with the exit
+// status of the result.
 class AutoRunner final : public QObject, public IRunObserver {
     Q_OBJECT
 
@@ -30,6 +31,8 @@ class AutoRunner final : public QObject, public IRunObserver {
     // system's: four a second came to 1,200 wake-ups in an update of the
     // sample file, for a figure that does not change between them.
     static constexpr int kMemorySampleMs = 1000;
+    // How often the end looks whether the run's row is written.
+    static constexpr int kRecordingPollMs = 5;
 
     AutoRunner(AutoApplication& app, frmMain& window, JsonReport& report, AutoOptions options,
                const QElapsedTimer& since);
@@ -42,7 +45,7 @@ class AutoRunner final : public QObject, public IRunObserver {
     void OnRunEnded(const RunFacts& run) override;
     // The end line says whether the run is in `recording`'s history and
     // names its trace; the runner comes after it among the observers.
-    void ReportRecording(const RunRecording& recording) { recording_ = &recording; }
+    void ReportRecording(RunRecording& recording) { recording_ = &recording; }
 
   signals:
     void finished(int exitStatus);
@@ -50,6 +53,8 @@ class AutoRunner final : public QObject, public IRunObserver {
   private:
     void TryPress();
     void Finish(const std::string& result, int exitStatus);
+    void AwaitRecording();
+    void WriteEnd();
     void WindowEnded();
 
     AutoApplication& app_;
@@ -64,6 +69,8 @@ class AutoRunner final : public QObject, public IRunObserver {
     QTimer memorySampler_;
     RunFacts run_;  // of the run that ended
     bool done_ = false;
+    std::string result_;
+    QElapsedTimer recordingDeadline_;
     int exitStatus_ = 1;
-    const RunRecording* recording_ = nullptr;
+    RunRecording* recording_ = nullptr;
 };

@@ -3,6 +3,7 @@
 // lines. See AutoOptions::Usage.
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "AutoMessageBoxes.h"
 #include "AutoOptions.h"
 #include "AutoRunner.h"
+#include "BoundedThread.h"
 #include "GpsUpdateVersion.h"
 #include "JsonReport.h"
 #include "MemorySettingsStore.h"
@@ -28,7 +30,9 @@
 #include "mduGlobalModule.h"
 #include "mduSetupOptions.h"
 
-int main(int argc, char* argv[]) {
+namespace {
+
+int RunProgram(int argc, char* argv[]) {
     QElapsedTimer since;
     since.start();
 
@@ -138,4 +142,10 @@ int main(int argc, char* argv[]) {
     app.exec();
     window.SetObserver(nullptr);
     return status;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    return BoundedThread::EndProgram(RunProgram(argc, argv));
 }

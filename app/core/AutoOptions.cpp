@@ -168,6 +168,10 @@ std::optional<AutoOptions> AutoOptions::Parse(const std::vector<std::string>& ar
             return std::nullopt;
         }
     }
+    if (options.noHistory && !options.history.empty()) {
+        error = "--history and --no-history cannot be given together";
+        return std::nullopt;
+    }
     if (!actionGiven && !options.help && !options.version) {
         error = "--action is required";
         return std::nullopt;

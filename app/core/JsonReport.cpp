@@ -181,5 +181,6 @@ void JsonReport::WriteEnd(const End& end) {
     }
     fact(kFailureText, run.failureText);
     fact(kTrace, run.traceFile);
+    fact(kTraceError, end.traceError);
     Write(line);
 }

@@ -45,6 +45,8 @@ class JsonReport final : public IRunObserver {
         // Whether the run is in the history, and why not.
         bool recorded = false;
         std::string historyError;
+        // Why the run's trace is not whole (said only then).
+        std::string traceError;
     };
     void WriteEnd(const End& end);
 

@@ -4,12 +4,12 @@
 #include <random>
 
 #include "HistoryDays.h"
-#include "IHistoryStore.h"
+#include "HistoryWriter.h"
 #include "ProcessFacts.h"
 
-RunRecorder::RunRecorder(IHistoryStore* store, std::string why, std::string program,
+RunRecorder::RunRecorder(HistoryWriter* writer, std::string why, std::string program,
                          std::string programVersion)
-    : store_(store),
+    : writer_(writer),
       why_(std::move(why)),
       program_(std::move(program)),
       programVersion_(std::move(programVersion)) {}
@@ -59,29 +59,23 @@ void RunRecorder::OnRunStarted(const RunFacts& run) {
     row_.id = NewRunId();
     row_.host = ProcessFacts::HostName();
     row_.pid = ProcessFacts::CurrentPid();
+    row_.processStart = ProcessFacts::StartMark(row_.pid);
     row_.program = program_;
     row_.programVersion = programVersion_;
     FillRow(run, row_);
     open_ = true;
-    recorded_ = false;
-    if (store_ == nullptr) {
-        Failed(why_);
-        return;
-    }
-    error_.clear();
-    if (!store_->Begin(row_)) {
-        Failed("the start of the run was not recorded: " + store_->LastError());
+    ended_ = false;
+    if (writer_ != nullptr) {
+        writer_->Begin(row_);
     }
 }
 
 void RunRecorder::OnFactsLearned(const RunFacts& run) {
-    if (!open_ || store_ == nullptr) {
+    if (!open_ || writer_ == nullptr) {
         return;
     }
     FillRow(run, row_);
-    if (!store_->Update(row_)) {
-        Failed("the run's facts were not recorded: " + store_->LastError());
-    }
+    writer_->Update(row_);
 }
 
 void RunRecorder::OnRunEnded(const RunFacts& run) {
@@ -89,23 +83,36 @@ void RunRecorder::OnRunEnded(const RunFacts& run) {
         return;
     }
     open_ = false;
+    ended_ = true;
     FillRow(run, row_);
-    if (store_ == nullptr) {
-        error_ = why_;
-        return;
+    if (writer_ != nullptr) {
+        writer_->Complete(row_);
     }
-    if (!store_->Complete(row_)) {
-        Failed("the run was not recorded: " + store_->LastError());
-        return;
-    }
-    // The whole row is in, also when its start could not be written.
-    recorded_ = true;
-    error_.clear();
 }
 
-void RunRecorder::Failed(const std::string& reason) {
-    error_ = reason;
-    if (sink_) {
-        sink_(reason);
+bool RunRecorder::Recorded() const {
+    std::string reason;
+    return ended_ && writer_ != nullptr &&
+           writer_->EndOf(row_.id, reason) == HistoryWriter::Ending::Written;
+}
+
+std::string RunRecorder::Error() const {
+    if (!ended_ && !open_) {
+        return {};
     }
+    if (writer_ == nullptr) {
+        return why_;
+    }
+    std::string reason;
+    switch (writer_->EndOf(row_.id, reason)) {
+        case HistoryWriter::Ending::Written:
+            return {};
+        case HistoryWriter::Ending::Refused:
+            return reason;
+        case HistoryWriter::Ending::Waiting:
+            return "the history has not written the run yet (the file is slow or busy)";
+        case HistoryWriter::Ending::None:
+            break;
+    }
+    return "the run has not ended";
 }

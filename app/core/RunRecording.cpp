@@ -1,15 +1,54 @@
 #include "RunRecording.h"
 
+#include "HistoryNotes.h"
+#include "HistoryWriter.h"
+
 RunRecording::RunRecording(std::string program, std::string programVersion,
                            std::unique_ptr<RunTrace> trace)
     : program_(std::move(program)),
       programVersion_(std::move(programVersion)),
       trace_(std::move(trace)),
-      recorder_(nullptr, "the history was not opened", program_, programVersion_) {}
+      recorder_(nullptr, why_, program_, programVersion_) {}
 
-void RunRecording::RecordInto(IHistoryStore* store, std::string why) {
-    recorder_ = RunRecorder(store, std::move(why), program_, programVersion_);
-    recorder_.SetErrorSink([this](const std::string& reason) { Note("history", reason); });
+void RunRecording::RecordInto(HistoryWriter* writer, std::shared_ptr<HistoryNotes> notes,
+                              std::string why) {
+    writer_ = writer;
+    notes_ = std::move(notes);
+    why_ = std::move(why);
+    recorder_ = RunRecorder(writer, why_, program_, programVersion_);
+}
+
+void RunRecording::SetRemark(std::string topic, std::string text) {
+    remarkTopic_ = std::move(topic);
+    remark_ = std::move(text);
+}
+
+bool RunRecording::Settled() const {
+    return writer_ == nullptr || writer_->Settled();
+}
+
+bool RunRecording::Settle(std::chrono::milliseconds bound) {
+    const bool settled = writer_ == nullptr || writer_->Settle(bound);
+    TakeNotes();
+    return settled;
+}
+
+std::string RunRecording::HistoryError() const {
+    const std::string error = recorder_.Error();
+    return error.empty() ? remark_ : error;
+}
+
+std::string RunRecording::TraceError() const {
+    return trace_ != nullptr ? trace_->Error() : std::string();
+}
+
+void RunRecording::TakeNotes() {
+    if (notes_ == nullptr || !notes_->Waiting()) {
+        return;
+    }
+    for (const HistoryNotes::Note& note : notes_->Take()) {
+        Note(note.topic, note.text);
+    }
 }
 
 void RunRecording::Note(const std::string& topic, const std::string& text) {
@@ -28,13 +67,22 @@ void RunRecording::Take(const RunFacts& run) {
 
 IRunObserver& RunRecording::Traced() {
     static IRunObserver untraced;  // takes everything, keeps nothing
+    TakeNotes();
     return trace_ != nullptr ? static_cast<IRunObserver&>(*trace_) : untraced;
 }
 
 void RunRecording::OnRunStarted(const RunFacts& run) {
+    // Notes of the run before end up in its file (one file for every run),
+    // before this run's start.
     Traced().OnRunStarted(run);
     Take(run);
     recorder_.OnRunStarted(run_);
+    if (writer_ == nullptr) {
+        Note("history", why_);
+    }
+    if (!remark_.empty()) {
+        Note(remarkTopic_, remark_);
+    }
 }
 
 void RunRecording::OnFactsLearned(const RunFacts& run) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -7,32 +8,46 @@
 #include "RunRecorder.h"
 #include "RunTrace.h"
 
-class IHistoryStore;
+class HistoryNotes;
+class HistoryWriter;
 
 // What a program keeps of its runs: the support trace and the history row,
 // in step. The trace takes every observation; the row takes the run's facts
 // with the trace's file in them. The trace starts first, so that the row
 // names the file from the run's start (under its "running" name, as a
 // program that is killed leaves it), and it ends first, so that the row is
-// completed with the name the file keeps. What the history could not keep
-// is noted in the trace.
+// completed with the name the file keeps.
+//
+// The rows are written by the history's own threads (HistoryWriter): the
+// program's thread never waits for them, except when it asks to
+// (Settle). What the history could not keep, those threads post to the
+// notes; they are taken into the trace on the program's thread, at the
+// next observation.
 class RunRecording : public IRunObserver {
   public:
     // trace: nullptr for none. The runs go to no history until RecordInto.
     RunRecording(std::string program, std::string programVersion, std::unique_ptr<RunTrace> trace);
-    // The history's error sink keeps this one.
-    RunRecording(const RunRecording&) = delete;
-    RunRecording& operator=(const RunRecording&) = delete;
 
-    // Where the runs are recorded: `store` (it outlives the runs), or
-    // nullptr when none could be opened, `why` saying why.
-    void RecordInto(IHistoryStore* store, std::string why);
+    // Where the runs are recorded: `writer` (it outlives the runs), whose
+    // threads post to `notes`; or nullptr when there is no history, `why`
+    // saying why.
+    void RecordInto(HistoryWriter* writer, std::shared_ptr<HistoryNotes> notes, std::string why);
+    // Something wrong with how the history was chosen that leaves the runs
+    // recorded (a server URL that is not one): said in each run's trace and
+    // as its history error when there is no other.
+    void SetRemark(std::string topic, std::string text);
     // A line in the trace about the recording itself (kind "note").
     void Note(const std::string& topic, const std::string& text);
 
+    // Whether the last run's row is written, or refused: nothing waits.
+    bool Settled() const;
+    // Waits at most `bound` for it; false when the time ran out.
+    bool Settle(std::chrono::milliseconds bound);
     // Of the last run: its whole row is in the history, else why not.
     bool Recorded() const { return recorder_.Recorded(); }
-    const std::string& HistoryError() const { return recorder_.Error(); }
+    std::string HistoryError() const;
+    // Why the last run's trace is not whole; empty when it is.
+    std::string TraceError() const;
     // The last run's facts as recorded: with its trace file.
     const RunFacts& LastRun() const { return run_; }
 
@@ -50,14 +65,20 @@ class RunRecording : public IRunObserver {
     void OnFrameIn(std::int32_t commEvent, std::span<const std::uint8_t> bytes) override;
 
   private:
-    // The trace, or an observer that keeps nothing.
+    // The trace (with the notes taken in), or an observer that keeps nothing.
     IRunObserver& Traced();
+    void TakeNotes();
     // The run's facts with the trace's file as it is named now.
     void Take(const RunFacts& run);
 
     std::string program_;
     std::string programVersion_;
     std::unique_ptr<RunTrace> trace_;
+    HistoryWriter* writer_ = nullptr;
+    std::shared_ptr<HistoryNotes> notes_;
+    std::string why_ = "the history was not opened";
+    std::string remarkTopic_;
+    std::string remark_;
     RunRecorder recorder_;
     RunFacts run_;
 };

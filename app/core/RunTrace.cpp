@@ -1,13 +1,16 @@
 #include "RunTrace.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
 #include "JsonLine.h"
 #include "JsonReport.h"
+#include "PrivateFile.h"
 
 namespace {
 
@@ -42,8 +45,10 @@ std::unique_ptr<RunTrace> RunTrace::ToFolder(const std::filesystem::path& folder
 std::unique_ptr<RunTrace> RunTrace::ToFile(const std::filesystem::path& file) {
     std::unique_ptr<RunTrace> trace(new RunTrace());
     trace->file_ = file;
+    PrivateFile::Create(file);
     trace->out_.open(file, std::ios::out | std::ios::app | std::ios::binary);
     if (!trace->out_.is_open()) {
+        trace->Failed("cannot be opened");
         trace->file_.clear();
     }
     return trace;
@@ -63,14 +68,32 @@ std::string RunTrace::Hex(std::span<const std::uint8_t> bytes) {
     return text;
 }
 
+void RunTrace::Failed(const char* what) {
+    if (error_.empty()) {
+        const std::u8string name = file_.u8string();
+        error_ = "the trace " + std::string(name.begin(), name.end()) + " " + what + ": " +
+                 std::strerror(errno);
+    }
+}
+
 void RunTrace::Open(RunKind kind) {
     if (folder_.empty()) {
-        return;  // one file for every run, opened already
+        // One file for every run, opened already: a run after one that
+        // could not be written tries again.
+        if (out_.is_open() && !out_) {
+            out_.clear();
+            error_.clear();
+        }
+        return;
     }
     out_.close();
     out_.clear();
+    error_.clear();
     std::error_code error;
-    std::filesystem::create_directories(folder_, error);
+    if (!std::filesystem::is_directory(folder_, error) &&
+        std::filesystem::create_directories(folder_, error)) {
+        std::filesystem::permissions(folder_, std::filesystem::perms::owner_all, error);
+    }
     // run-<date>-<time>-<nn>-<kind>.jsonl: the name order is the order of
     // the runs, also for several runs within one second.
     const std::string stem = "run-" + LocalTime("%Y%m%d-%H%M%S") + "-";
@@ -84,8 +107,10 @@ void RunTrace::Open(RunKind kind) {
     char number[16];
     std::snprintf(number, sizeof number, "%02d", std::clamp(last + 1, 1, 99));
     file_ = folder_ / (stem + number + "-" + RunKindName(kind) + "-running.jsonl");
+    PrivateFile::Create(file_);
     out_.open(file_, std::ios::out | std::ios::binary);
     if (!out_.is_open()) {
+        Failed("cannot be made");
         file_.clear();
         return;
     }
@@ -128,13 +153,16 @@ JsonLine RunTrace::Line(const char* kind) const {
 }
 
 void RunTrace::Write(const JsonLine& line, bool flush) {
-    if (!out_.is_open()) {
+    if (!out_.is_open() || !out_) {
         return;
     }
     const std::string text = line.Text();
     out_.write(text.data(), static_cast<std::streamsize>(text.size()));
     if (flush) {
         out_.flush();
+    }
+    if (!out_) {
+        Failed("could not be written");  // a full disk: the rest is lost
     }
 }
 
@@ -167,6 +195,9 @@ void RunTrace::OnRunEnded(const RunFacts& run) {
     Write(end, true);
     if (!folder_.empty() && !file_.empty()) {
         out_.close();
+        if (!out_) {
+            Failed("could not be written");
+        }
         // The result in the name: the file to send in is easy to find.
         const std::string name = file_.filename().string();
         const std::string running = "-running.jsonl";

@@ -17,7 +17,8 @@ class JsonLine;
 // in with their bytes in hexadecimal, time-outs, the operator's texts, lamps,
 // boxes and answers), so that a failed update in the field can be diagnosed
 // from a file the operator sends in. Writing never affects the run: a trace
-// that cannot be written is simply not written.
+// that cannot be written is simply not written, and Error() says so. A new
+// trace file is readable by its user alone.
 //
 // The data of block writes is not repeated in the trace (it is the data
 // file's): those frames show their first six bytes, their CRC and length.
@@ -41,6 +42,9 @@ class RunTrace final : public IRunObserver {
     // The file of the run under way or of the last run, under its final
     // name once the run has ended; empty when it could not be written.
     const std::filesystem::path& CurrentFile() const { return file_; }
+    // Why the trace of the run under way or of the last run is not whole
+    // (it could not be made, or a write failed: a full disk); empty when it is.
+    const std::string& Error() const { return error_; }
 
     // What the run-start line records beside the run's own facts: the
     // program's version, and what `ports` (nullptr: nothing) describes of the
@@ -77,6 +81,8 @@ class RunTrace final : public IRunObserver {
     // flush: now (a decision the operator sees) or with the stream's buffer
     // (the per-block frames).
     void Write(const JsonLine& line, bool flush);
+    // Keeps the first reason the file is not whole (errno's).
+    void Failed(const char* what);
 
     std::string programVersion_;
     const platform::ISerialControl* ports_ = nullptr;
@@ -84,6 +90,7 @@ class RunTrace final : public IRunObserver {
     int keep_ = kRunsKept;
     std::filesystem::path file_;
     std::ofstream out_;
+    std::string error_;
     // Times are from the start of the run (before the first run: from the opening).
     std::chrono::steady_clock::time_point runStart_ = std::chrono::steady_clock::now();
 };

@@ -32,23 +32,31 @@ std::unique_ptr<RunTrace> OpenTrace(const ProgramRecording::Options& options,
 
 ProgramRecording::ProgramRecording(const Options& options, const platform::ISerialControl* ports)
     : RunRecording(options.program, gpsupdate::kVersion, OpenTrace(options, ports)) {
-    const std::string server = HistoryOpener::ServerChoice(options.historyServer).empty()
-                                   ? options.serverSetting
-                                   : options.historyServer;
-    history_ = HistoryOpener::OpenWithServer(
+    // The server: the option's, else the environment's, else the setting.
+    std::string server = options.historyServer;
+    std::string origin = "--history-server";
+    if (server.empty()) {
+        server = HistoryOpener::ServerChoice({});
+        origin = ServerUrl::kEnvironment;
+    }
+    if (server.empty()) {
+        server = options.serverSetting;
+        origin = "the history server setting";
+    }
+    history_ = HistoryOpener::OpenForRecording(
         HistoryLocation::Choose(options.historyFile, options.noHistory,
                                 std::getenv(HistoryLocation::kEnvironment),
                                 HistoryOpener::DataFolder()),
-        server);
+        server, origin);
     if (!history_.serverError.empty()) {
-        Note("history_server", history_.serverError);
-    }
-    if (history_.mirror != nullptr) {
-        history_.mirror->SetServerErrorSink(
-            [this](const std::string& reason) { Note("history_server", reason); });
+        SetRemark("history_server", history_.serverError);
     }
     // A history that cannot be kept leaves the runs as they are.
-    RecordInto(history_.Recording(), history_.error);
+    RecordInto(history_.writer.get(), history_.notes, history_.why);
+}
+
+ProgramRecording::~ProgramRecording() {
+    history_.Close(HistoryWriter::kSettleMs);
 }
 
 std::filesystem::path ProgramRecording::UserTraceFolder() {

@@ -14,6 +14,13 @@ class ISerialControl;
 // trace, the history (with the history server behind it), and the trace's
 // notes of what the history could not keep. The window is given this one
 // observer; the program's own observers (a runner's report) go beside it.
+//
+// The history is opened and written on threads of its own (HistoryWriter,
+// HistorySender): the window's thread only hands rows over. The recording's
+// end waits for the last local row at most HistoryWriter::kSettleMs and
+// for the server at most HistorySender::kEndBudgetMs + kCutMs; a thread
+// still stuck then is left behind (BoundedThread), and the program ends
+// without waiting for it.
 class ProgramRecording final : public RunRecording {
   public:
     struct Options {
@@ -36,11 +43,12 @@ class ProgramRecording final : public RunRecording {
 
     // ports: what the trace describes of a run's device (nullptr: nothing).
     ProgramRecording(const Options& options, const platform::ISerialControl* ports);
+    ~ProgramRecording() override;
 
     // The per-user trace folder: ~/.local/share/gpsupdate/traces (Windows:
     // %LOCALAPPDATA%\gpsupdate\traces).
     static std::filesystem::path UserTraceFolder();
 
   private:
-    HistoryOpener::Opened history_;
+    HistoryOpener::Recording history_;
 };

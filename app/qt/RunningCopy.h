@@ -6,9 +6,12 @@
 class QLocalServer;
 
 // One copy of the window per user. The first copy listens on a local socket
-// named for the user; a later one hands its data file to it, which comes to
-// the front, and ends. The socket is local to the machine and, on Unix, only
-// the user can open it.
+// of the user's; a later one hands its data file to it, which comes to the
+// front, and ends. On Unix the socket lives in a folder only the user may
+// enter (the per-user runtime folder), and a copy hands its file over, or
+// takes one, only when the other end runs as the same user (the socket's
+// peer credentials): another user can neither stand in for the running copy
+// nor learn the file's path.
 class RunningCopy final : public QObject {
     Q_OBJECT
 
@@ -33,8 +36,15 @@ class RunningCopy final : public QObject {
     // end cleanly is replaced. False when the socket cannot be made.
     bool Listen();
 
-    // A name for the socket that differs between users of the machine.
-    static QString ForThisUser();
+    // The socket of this user: on Unix $XDG_RUNTIME_DIR/gpsupdate.socket
+    // when that folder is the user's own and closed to others (0700), else
+    // gpsupdate.socket in <temporary folder>/gpsupdate-<uid>, a folder made
+    // 0700 and checked to be the user's; empty, with the reason in `why`,
+    // when no such folder can be had. On Windows a pipe named for the user.
+    static QString ForThisUser(QString* why = nullptr);
+    // Whether the process at the other end of a connected local socket runs
+    // as this user (on Windows the pipe's rights see to it: true).
+    static bool PeerIsThisUser(qintptr socket);
 
   signals:
     // A later copy asked this one to come to the front with `file` (empty:

@@ -12,6 +12,7 @@
 #include "IHistoryStore.h"
 #include "JsonLine.h"
 #include "NumberOption.h"
+#include "TerminalText.h"
 
 namespace {
 
@@ -128,21 +129,21 @@ class ListWriter {
             const int second = static_cast<int>(run.startMs / 1000 % 60);
             text_ += static_cast<char>('0' + second / 10);
             text_ += static_cast<char>('0' + second % 10);
-            Padded(run.kind, 8, false);
-            Padded(run.result, 13, false);
+            Padded(Shown(run.kind), 8, false);
+            Padded(Shown(run.result), 13, false);
             Padded(Tenths(run.endMs > run.startMs ? run.endMs - run.startMs : 0), 8, true);
             text_ += " s  COM";
             const std::string port = std::to_string(run.port);
             text_ += port;
             text_.append(port.size() < 2 ? 4 - port.size() : 2, ' ');
-            text_ += run.unitSerial.empty() ? "-" : run.unitSerial;
+            text_ += run.unitSerial.empty() ? "-" : Shown(run.unitSerial);
             // The station, where the store names it: the server's rows
             // come from many (a local listing reads no host).
             if (!run.host.empty()) {
-                text_ += "  at " + run.host;
+                text_ += "  at " + Shown(run.host);
             }
             if (!run.fileDataVersion.empty()) {
-                text_ += "  data " + run.fileDataVersion;
+                text_ += "  data " + Shown(run.fileDataVersion);
             }
             if (!run.failureText.empty()) {
                 std::string failure = run.failureText;
@@ -151,7 +152,7 @@ class ListWriter {
                         c = ' ';
                     }
                 }
-                text_ += "  (" + run.failureStage + ": " + failure + ")";
+                text_ += "  (" + Shown(run.failureStage) + ": " + Shown(failure) + ")";
             }
             text_ += '\n';
         }
@@ -166,6 +167,16 @@ class ListWriter {
     }
 
   private:
+    // A text from the file as the terminal may take it (TerminalText); the
+    // common case, printable ASCII, as it is.
+    static std::string Shown(const std::string& text) {
+        for (const char c : text) {
+            if (c < 0x20 || c > 0x7E || c == '\\') {
+                return TerminalText::Escaped(text);
+            }
+        }
+        return text;
+    }
     void Padded(const std::string& text, std::size_t width, bool right) {
         const std::size_t pad = text.size() < width ? width - text.size() : 0;
         if (right) {
@@ -211,10 +222,10 @@ void WriteStats(const std::vector<DayStats>& days, bool json, std::ostream& out)
             continue;
         }
         char line[128];
-        std::snprintf(line, sizeof line, "%s  %5d  %5d  %9d  %8d  %15s\n", day.day.c_str(),
-                      day.runs, day.units, day.successes, day.failures,
+        std::snprintf(line, sizeof line, "  %5d  %5d  %9d  %8d  %15s\n", day.runs, day.units,
+                      day.successes, day.failures,
                       day.medianUpdateSeconds > 0 ? Seconds(day.medianUpdateSeconds).c_str() : "-");
-        out << line;
+        out << TerminalText::Escaped(day.day) << line;
     }
 }
 

@@ -17,13 +17,8 @@ int RunHistoryWindow(int argc, char* argv[], const std::string& historyPath) {
     const HistoryLocation location =
         HistoryLocation::Choose(historyPath, false, std::getenv(HistoryLocation::kEnvironment),
                                 HistoryOpener::DataFolder());
-    HistoryOpener::Opened opened = HistoryOpener::Open(location);
-    if (opened.store == nullptr) {
-        HistoryOpener::Opened readOnly = HistoryOpener::Open(location, true);
-        if (readOnly.store != nullptr) {
-            opened = std::move(readOnly);
-        }
-    }
+    // Shown as it is: the window never writes, nor makes a file.
+    HistoryOpener::Opened opened = HistoryOpener::Open(location, true);
     HistoryWindow window(opened.store.get(), QString::fromStdString(opened.error));
     window.show();
 

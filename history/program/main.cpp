@@ -15,6 +15,7 @@
 #include "HistoryCommand.h"
 #include "HistoryOpener.h"
 #include "ServerHistoryStore.h"
+#include "ServerSync.h"
 
 #ifdef GPSUPDATE_HISTORY_WINDOW
 #include "HistoryWindowMain.h"
@@ -44,7 +45,7 @@ int SyncOrStatus(const std::string& command, SqlHistoryStore& store,
         std::fprintf(stderr, "gpsupdate-history: sync needs --history-server URL\n");
         return HistoryCommand::kBadArguments;
     }
-    MirroredHistoryStore mirror(store, url);
+    ServerSync mirror(store, url);
     if (command == "status") {
         const std::int64_t waiting = mirror.Waiting();
         if (waiting < 0) {
@@ -137,16 +138,15 @@ int main(int argc, char* argv[]) {
     }
     const HistoryLocation location = HistoryLocation::Choose(
         path, false, std::getenv(HistoryLocation::kEnvironment), HistoryOpener::DataFolder());
-    // Opened for writing, so that the runs of programs that are gone show as
-    // interrupted; a file this user may only read is still listed.
-    HistoryOpener::Opened opened = HistoryOpener::Open(location);
+    // Only sync writes (its marks of what the server has): the others read
+    // the file as it is, and a mistyped path is an error, not a new file.
+    // (The rows of programs that are gone are marked interrupted by the
+    // next program that records.)
+    const bool writes = args[0] == "sync";
+    HistoryOpener::Opened opened = HistoryOpener::Open(location, !writes);
     if (opened.store == nullptr) {
-        HistoryOpener::Opened readOnly = HistoryOpener::Open(location, true);
-        if (readOnly.store == nullptr) {
-            std::fprintf(stderr, "gpsupdate-history: %s\n", opened.error.c_str());
-            return HistoryCommand::kFailed;
-        }
-        opened = std::move(readOnly);
+        std::fprintf(stderr, "gpsupdate-history: %s\n", opened.error.c_str());
+        return HistoryCommand::kFailed;
     }
     if (sending) {
         return SyncOrStatus(args[0], *opened.store, serverOption);

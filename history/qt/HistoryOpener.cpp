@@ -31,17 +31,37 @@ std::string HistoryOpener::ServerChoice(const std::string& option) {
     return environment != nullptr ? environment : "";
 }
 
-HistoryOpener::Opened HistoryOpener::OpenWithServer(const HistoryLocation& location,
-                                                    const std::string& serverUrl) {
-    Opened opened = Open(location);
-    const std::string text = ServerChoice(serverUrl);
-    if (opened.store == nullptr || text.empty()) {
-        return opened;
+HistoryOpener::Recording HistoryOpener::OpenForRecording(const HistoryLocation& location,
+                                                         const std::string& serverUrl,
+                                                         const std::string& origin) {
+    Recording recording;
+    if (location.off) {
+        recording.why = "the history is switched off (--no-history)";
+        return recording;
     }
     ServerUrl url;
-    if (!ServerUrl::Parse(text, url, opened.serverError)) {
-        return opened;
+    std::string error;
+    if (!serverUrl.empty() && !ServerUrl::Parse(serverUrl, url, error)) {
+        recording.serverError = origin + ": " + error;
+    } else if (!serverUrl.empty()) {
+        recording.sender = std::make_unique<HistorySender>(location.file, url, recording.notes);
     }
-    opened.mirror = std::make_unique<MirroredHistoryStore>(*opened.store, url);
-    return opened;
+    recording.writer = std::make_unique<HistoryWriter>(
+        [location](std::string& why) -> std::unique_ptr<IHistoryStore> {
+            Opened opened = Open(location);
+            why = opened.error;
+            return std::move(opened.store);
+        },
+        recording.notes,
+        recording.sender != nullptr ? recording.sender->Waker() : HistoryWriter::AfterWrite());
+    return recording;
+}
+
+void HistoryOpener::Recording::Close(std::chrono::milliseconds bound) {
+    if (writer != nullptr) {
+        writer->Close(bound);
+    }
+    if (sender != nullptr) {
+        sender->Close();
+    }
 }

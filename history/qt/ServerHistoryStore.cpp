@@ -2,6 +2,15 @@
 
 #include <atomic>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
+
+#include <libpq-fe.h>
+
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -20,6 +29,27 @@ constexpr const char* kMigrationLock = "4207311";
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+// The socket of the driver's connection (-1 when it cannot be told).
+long long SocketOf(const QSqlDatabase& db) {
+    // Qt names the driver's handle after libpq's struct.
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || (qstrcmp(handle.typeName(), "pg_conn*") != 0 &&
+                              qstrcmp(handle.typeName(), "PGconn*") != 0)) {
+        return -1;
+    }
+    PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
+    return connection != nullptr ? PQsocket(connection) : -1;
+}
+
+// Drops the connection under a call: the call sees it closed and returns.
+void Drop(long long socket) {
+#ifdef _WIN32
+    shutdown(static_cast<SOCKET>(socket), SD_BOTH);
+#else
+    shutdown(static_cast<int>(socket), SHUT_RDWR);
+#endif
 }
 
 // The statements that take the server's table from `version` - 1 to
@@ -72,17 +102,43 @@ ServerHistoryStore::~ServerHistoryStore() {
     QSqlDatabase::removeDatabase(connection_);
 }
 
-std::unique_ptr<ServerHistoryStore> ServerHistoryStore::Open(const ServerUrl& url,
-                                                             std::string& error) {
+std::unique_ptr<ServerHistoryStore> ServerHistoryStore::Open(
+    const ServerUrl& url, std::string& error, std::shared_ptr<CallDeadline> deadline) {
     std::unique_ptr<ServerHistoryStore> store(new ServerHistoryStore());
     store->shown_ = url.Shown();
+    store->deadline_ = deadline != nullptr ? std::move(deadline) : std::make_shared<CallDeadline>();
+    if (store->deadline_->GivenUp()) {
+        error = store->shown_ + ": not tried, the program is ending";
+        return nullptr;
+    }
     if (!store->Connect(url, error) || !store->Migrate(error)) {
         return nullptr;
     }
     return store;
 }
 
+bool ServerHistoryStore::Bounded(const std::function<bool()>& call) {
+    if (cut_) {
+        return false;
+    }
+    if (socket_ < 0) {
+        return call();  // nothing to cut it with
+    }
+    const long long socket = socket_;
+    deadline_->Arm(std::chrono::milliseconds(kCallMs), [socket] { Drop(socket); });
+    const bool ok = call();
+    if (deadline_->Disarm()) {
+        cut_ = true;
+        return false;
+    }
+    return ok;
+}
+
 std::string ServerHistoryStore::Reason(const QString& what, const QSqlError& error) const {
+    if (cut_) {
+        return shown_ + ": " + what.toStdString() + ": no answer within " +
+               std::to_string(kCallMs / 1000) + " s (the connection was dropped)";
+    }
     QString text = error.databaseText().trimmed();
     if (text.isEmpty()) {
         text = error.driverText().trimmed();
@@ -122,12 +178,13 @@ bool ServerHistoryStore::Connect(const ServerUrl& url, std::string& error) {
         error = Reason(QStringLiteral("cannot connect"), db_.lastError());
         return false;
     }
+    socket_ = SocketOf(db_);
     return Exec(QStringLiteral("SET statement_timeout = %1").arg(kStatementMs), error);
 }
 
 bool ServerHistoryStore::Exec(const QString& sql, std::string& error) {
     QSqlQuery query(db_);
-    if (!query.exec(sql)) {
+    if (!Bounded([&] { return query.exec(sql); })) {
         error = Reason(sql.section(QLatin1Char(' '), 0, 2), query.lastError());
         return false;
     }
@@ -137,20 +194,26 @@ bool ServerHistoryStore::Exec(const QString& sql, std::string& error) {
 bool ServerHistoryStore::Migrate(std::string& error) {
     const auto version = [this]() -> int {
         QSqlQuery query(db_);
-        if (!query.exec(QStringLiteral("SELECT max(version) FROM gpsupdate_schema")) ||
-            !query.next()) {
+        if (!Bounded([&] {
+                return query.exec(QStringLiteral("SELECT max(version) FROM gpsupdate_schema")) &&
+                       query.next();
+            })) {
             return 0;
         }
         return query.value(0).toInt();
     };
     foundVersion_ = version();
+    if (cut_) {
+        error = Reason(QStringLiteral("cannot read the schema"), QSqlError());
+        return false;
+    }
     if (foundVersion_ >= HistorySchema::kVersion) {
         // Up to date (a user with only the rights to read and write rows
         // gets here), or a newer program's: its rows hold every column
         // this one writes.
         return true;
     }
-    if (!db_.transaction()) {
+    if (!Bounded([this] { return db_.transaction(); })) {
         error = Reason(QStringLiteral("cannot begin"), db_.lastError());
         return false;
     }
@@ -175,11 +238,13 @@ bool ServerHistoryStore::Migrate(std::string& error) {
             QStringLiteral("INSERT INTO gpsupdate_schema VALUES (%1)").arg(HistorySchema::kVersion),
             error);
     if (!ok) {
-        db_.rollback();
-        error += " (the user needs the right to create tables to set the server up)";
+        Bounded([this] { return db_.rollback(); });
+        if (!cut_) {
+            error += " (the user needs the right to create tables to set the server up)";
+        }
         return false;
     }
-    if (!db_.commit()) {
+    if (!Bounded([this] { return db_.commit(); })) {
         error = Reason(QStringLiteral("cannot commit"), db_.lastError());
         return false;
     }
@@ -205,24 +270,24 @@ bool ServerHistoryStore::Send(const std::vector<HistoryRun>& runs) {
     // A row still running on the server takes what is sent; one that has
     // ended stays as it is.
     const QString sql = HistoryRowMapping::UpsertWhileRunning(QLatin1String(kTable));
-    if (!db_.transaction()) {
+    if (!Bounded([this] { return db_.transaction(); })) {
         error_ = Reason(QStringLiteral("cannot begin"), db_.lastError());
         return false;
     }
     QSqlQuery query(db_);
-    bool ok = query.prepare(sql);
+    bool ok = Bounded([&] { return query.prepare(sql); });
     for (std::size_t i = 0; ok && i < runs.size(); ++i) {
         HistoryRowMapping::Bind(query, HistoryRowMapping::Written(), runs[i]);
-        ok = query.exec();
+        ok = Bounded([&] { return query.exec(); });
     }
     if (!ok) {
         error_ = Reason(QStringLiteral("cannot write"), query.lastError());
         query.finish();
-        db_.rollback();
+        Bounded([this] { return db_.rollback(); });
         return false;
     }
     query.finish();
-    if (!db_.commit()) {
+    if (!Bounded([this] { return db_.commit(); })) {
         error_ = Reason(QStringLiteral("cannot commit"), db_.lastError());
         return false;
     }
@@ -239,15 +304,28 @@ bool ServerHistoryStore::Each(const HistoryFilter& filter, bool /*allFields*/,
     const HistoryRowMapping::Columns& columns = HistorySchema::Stored();
     QSqlQuery query(db_);
     query.setForwardOnly(true);
-    bool ok = query.prepare(QStringLiteral("SELECT %1 FROM %2%3 ORDER BY start_ms DESC, id DESC%4")
-                                .arg(HistoryRowMapping::SelectList(columns, false),
-                                     QLatin1String(kTable), where.where, where.limit));
+    bool ok = Bounded([&] {
+        return query.prepare(QStringLiteral("SELECT %1 FROM %2%3 ORDER BY start_ms DESC, id DESC%4")
+                                 .arg(HistoryRowMapping::SelectList(columns, false),
+                                      QLatin1String(kTable), where.where, where.limit));
+    });
     where.BindTo(query);
-    if (!ok || !query.exec()) {
+    if (!ok || !Bounded([&] { return query.exec(); })) {
         error_ = Reason(QStringLiteral("cannot list"), query.lastError());
         return false;
     }
-    HistoryRowMapping::Visit(query, columns, visit);
+    // The rows come as they are read: each within the bound.
+    HistoryRun run;
+    while (Bounded([&] { return query.next(); })) {
+        HistoryRowMapping::Read(query, columns, run);
+        if (!visit(run)) {
+            break;
+        }
+    }
+    if (cut_) {
+        error_ = Reason(QStringLiteral("cannot list"), query.lastError());
+        return false;
+    }
     error_.clear();
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -7,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include "CallDeadline.h"
 #include "IHistoryStore.h"
 #include "ServerUrl.h"
 
@@ -24,16 +26,28 @@
 // Every call waits a bounded time: kConnectSeconds for the connection (a
 // server that is down, or accepts and never answers), kStatementMs for a
 // statement (a server that is slow or locked), kLostMs for a connection
-// that goes quiet in mid-write.
+// that goes quiet in mid-write. The server enforces the statement's limit
+// and the network the lost connection's; a server that takes the bytes and
+// never answers (its processes stopped: the kernel still acknowledges
+// them) is bounded here: a call that has not returned after kCallMs has
+// its connection dropped by the deadline's watchdog, and fails.
+//
+// Not bounded: the few statements Qt's driver sends itself right after it
+// has connected. A program that must not wait for them leaves the thread
+// that opens the store behind (HistorySender).
 class ServerHistoryStore final : public IHistoryStore {
   public:
     // libpq's smallest time-out (it counts whole seconds, at least two).
     static constexpr int kConnectSeconds = 2;
     static constexpr int kStatementMs = 5000;
     static constexpr int kLostMs = 5000;
+    static constexpr int kCallMs = kStatementMs + 1000;
 
-    // The store, or nothing with the reason in `error`.
-    static std::unique_ptr<ServerHistoryStore> Open(const ServerUrl& url, std::string& error);
+    // The store, or nothing with the reason in `error`. `deadline` bounds
+    // its calls (nullptr: a deadline of its own); one shared with the
+    // store's owner lets the owner cut a call under way (GiveUp).
+    static std::unique_ptr<ServerHistoryStore> Open(
+        const ServerUrl& url, std::string& error, std::shared_ptr<CallDeadline> deadline = nullptr);
     ~ServerHistoryStore() override;
 
     // Each writes the row at once (Send): a program recording on the server
@@ -56,10 +70,15 @@ class ServerHistoryStore final : public IHistoryStore {
     bool Connect(const ServerUrl& url, std::string& error);
     bool Migrate(std::string& error);
     bool Exec(const QString& sql, std::string& error);
+    // A call to the server within kCallMs; false when it failed or was cut.
+    bool Bounded(const std::function<bool()>& call);
     std::string Reason(const QString& what, const class QSqlError& error) const;
 
     QString connection_;
     QSqlDatabase db_;
+    std::shared_ptr<CallDeadline> deadline_;
+    long long socket_ = -1;  // the connection's, for the deadline's cut
+    bool cut_ = false;       // a call was cut: the connection is gone
     std::string shown_;
     int foundVersion_ = 0;
     std::string error_;

@@ -3,13 +3,16 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <fstream>
+#include <cstdio>
+#include <functional>
+#include <iterator>
 #include <thread>
 
 #include <QSqlError>
 #include <QVariant>
 
 #include "HistorySchema.h"
+#include "PrivateFile.h"
 #include "ProcessFacts.h"
 
 namespace {
@@ -64,37 +67,39 @@ constexpr std::array<const char*, SqlHistoryStore::kSchemaVersion> kMigrations =
     // Version 4: the third of HistorySchema, the unit's data version after
     // the update (empty in older rows).
     R"(ALTER TABLE runs ADD COLUMN unit_data_version_after TEXT NOT NULL DEFAULT '';)",
+    // Version 5: the fourth of HistorySchema, when the writer's process
+    // started (empty in older rows). Files from this version on carry the
+    // history's application id (set with every migration).
+    R"(ALTER TABLE runs ADD COLUMN process_start TEXT NOT NULL DEFAULT '';)",
 };
 
-static_assert(HistorySchema::kVersion == 3, "a new shared column needs a migration of the file");
+static_assert(HistorySchema::kVersion == 4, "a new shared column needs a migration of the file");
+
+// The shared schema version a file version holds (see kMigrations).
+int SharedVersion(int fileVersion) {
+    constexpr int kShared[] = {0, 1, 2, 2, 3, 4};
+    return fileVersion >= 0 && fileVersion < static_cast<int>(std::size(kShared))
+               ? kShared[fileVersion]
+               : -1;
+}
+
+// The columns of the runs table in a history file of `fileVersion`, sorted.
+QStringList ColumnsOfVersion(int fileVersion) {
+    QStringList names;
+    for (const HistorySchema::Column& column : HistorySchema::Columns()) {
+        if (column.since <= SharedVersion(fileVersion)) {
+            names << QLatin1String(column.name);
+        }
+    }
+    if (fileVersion >= 3) {
+        names << QStringLiteral("sent");
+    }
+    names.sort();
+    return names;
+}
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-// What SQLite files begin with; a file that does not is left alone.
-bool LooksLikeSqlite(const std::filesystem::path& file, std::string& error) {
-    std::error_code code;
-    if (!std::filesystem::exists(file, code)) {
-        return true;
-    }
-    const auto size = std::filesystem::file_size(file, code);
-    if (!code && size == 0) {
-        return true;  // SQLite's own start of a new file
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + file.string();
-        return false;
-    }
-    char head[16] = {};
-    in.read(head, sizeof head);
-    if (in.gcount() != sizeof head ||
-        std::string(head, sizeof head) != std::string("SQLite format 3\0", 16)) {
-        error = file.string() + " is not a history database (left as it is)";
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -128,13 +133,15 @@ std::unique_ptr<SqlHistoryStore> SqlHistoryStore::Open(const std::filesystem::pa
             error = "cannot make the folder " + folder.string() + ": " + code.message();
             return nullptr;
         }
+        // The user's own, as the file is.
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all, code);
     }
     if (options.readOnly && !std::filesystem::exists(file, code)) {
         error = file.string() + " does not exist";
         return nullptr;
     }
-    if (!LooksLikeSqlite(file, error)) {
-        return nullptr;
+    if (!options.readOnly) {
+        PrivateFile::Create(file);
     }
     std::unique_ptr<SqlHistoryStore> store(new SqlHistoryStore());
     if (!store->Prepare(file, options, error)) {
@@ -161,13 +168,10 @@ bool SqlHistoryStore::Prepare(const std::filesystem::path& file, const Options& 
         error = db_.lastError().text().toStdString();
         return false;
     }
-    QSqlQuery version(db_);
-    if (!version.exec(QStringLiteral("PRAGMA user_version")) || !version.next()) {
-        error = Reason(version);
+    // Before anything is written: only a history is ever written to.
+    if (!Identify(error)) {
         return false;
     }
-    fileVersion_ = version.value(0).toInt();
-    version.finish();  // an open statement would hold a read transaction
     if (options.readOnly) {
         writable_ = false;
         return true;
@@ -256,6 +260,7 @@ bool SqlHistoryStore::Migrate(std::string& error) {
         }
     }
     ok = ok && Exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion), error) &&
+         Exec(QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId), error) &&
          Exec(QStringLiteral("COMMIT"), error);
     if (!ok) {
         std::string ignored;
@@ -264,11 +269,81 @@ bool SqlHistoryStore::Migrate(std::string& error) {
     return ok;
 }
 
+bool SqlHistoryStore::Identify(std::string& error) {
+    // Read through the connection only: a file of this process opened and
+    // closed beside it would drop the locks SQLite holds on it (POSIX locks
+    // belong to the process), and another connection of this program (the
+    // history server's sender) may hold them.
+    //
+    // One reading of the header and the tables: a program making the file
+    // at this moment is seen before or after, never in between.
+    if (!Exec(QStringLiteral("BEGIN"), error)) {
+        return false;
+    }
+    std::string ignored;
+    const bool known = ReadIdentity(error);
+    Exec(QStringLiteral("COMMIT"), ignored);
+    if (!known) {
+        return false;
+    }
+    if (application_ == kApplicationId) {
+        return true;
+    }
+    const std::string refused = "the file is not a history database (left as it is): ";
+    if (application_ != 0) {
+        char id[16];
+        std::snprintf(id, sizeof id, "0x%08X", static_cast<unsigned>(application_));
+        error = refused + "another program's (application id " + id + ")";
+        return false;
+    }
+    // Files made before the id: the history's tables exactly, or nothing yet.
+    if (tables_.isEmpty() && fileVersion_ == 0) {
+        return true;
+    }
+    if (tables_ == QStringList{QStringLiteral("runs")} && fileVersion_ >= 1 &&
+        fileVersion_ < kSchemaVersion && columns_ == ColumnsOfVersion(fileVersion_)) {
+        return true;
+    }
+    error = refused + "its tables are not the history's";
+    return false;
+}
+
+bool SqlHistoryStore::ReadIdentity(std::string& error) {
+    QSqlQuery query(db_);
+    query.setForwardOnly(true);
+    const auto read = [&](const QString& sql, const std::function<void()>& row) {
+        if (!query.exec(sql)) {
+            // SQLITE_NOTADB: not a database at all (SQLite wrote nothing).
+            error = query.lastError().nativeErrorCode() == QLatin1String("26")
+                        ? "the file is not a history database (left as it is): not a database"
+                        : Reason(query);
+            return false;
+        }
+        while (query.next()) {
+            row();
+        }
+        query.finish();
+        return true;
+    };
+    const bool ok =
+        read(QStringLiteral("PRAGMA application_id"),
+             [&] { application_ = query.value(0).toInt(); }) &&
+        read(QStringLiteral("PRAGMA user_version"),
+             [&] { fileVersion_ = query.value(0).toInt(); }) &&
+        read(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT "
+                            "LIKE 'sqlite%' ORDER BY name"),
+             [&] { tables_ << query.value(0).toString(); }) &&
+        read(QStringLiteral("PRAGMA table_info(runs)"),
+             [&] { columns_ << query.value(1).toString(); });
+    columns_.sort();
+    return ok;
+}
+
 bool SqlHistoryStore::MarkInterrupted(std::string& error) {
     QSqlQuery running(db_);
     running.setForwardOnly(true);
-    running.prepare(
-        QStringLiteral("SELECT id, pid FROM runs WHERE result = 'running' AND host = ?"));
+    running.prepare(QStringLiteral(
+        "SELECT id, pid, process_start FROM runs WHERE result = 'running' AND host = ?"));
     running.addBindValue(Text(ProcessFacts::HostName()));
     if (!running.exec()) {
         error = Reason(running);
@@ -276,7 +351,8 @@ bool SqlHistoryStore::MarkInterrupted(std::string& error) {
     }
     QStringList gone;
     while (running.next()) {
-        if (!ProcessFacts::IsAlive(running.value(1).toLongLong())) {
+        if (!ProcessFacts::IsAlive(running.value(1).toLongLong(),
+                                   running.value(2).toString().toStdString())) {
             gone.push_back(running.value(0).toString());
         }
     }

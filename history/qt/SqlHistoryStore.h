@@ -8,7 +8,9 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
 
+#include "HistorySchema.h"
 #include "IHistoryStore.h"
 
 // The history in one SQLite file through Qt SQL: the only code that knows
@@ -23,17 +25,23 @@
 // go on while one writes, each write is one statement in its own short
 // transaction, and a writer that finds the file busy waits kBusyTimeoutMs.
 //
-// A file that is not a history (another program's file, a damaged one) is
-// never written to, replaced or deleted: opening fails with the reason.
+// A file that is not a history (another program's database, a damaged
+// file) is never written to, replaced or deleted: opening fails with the
+// reason (see kApplicationId). A new file is made readable by its user
+// alone.
 class SqlHistoryStore final : public IHistoryStore {
   public:
     // The newest schema; Open migrates every older file up to it.
-    static constexpr int kSchemaVersion = 4;
-    // Writes happen on the GUI thread (at the press, as the run learns the
-    // unit's facts and sends the erase, and after the run's last box; never
-    // while a block is on the line), so a wait for the lock is a frozen
-    // window. A write holds the lock for a fraction of a
-    // millisecond, but on a loaded machine its holder may not get the CPU:
+    static constexpr int kSchemaVersion = 5;
+    // The history's mark in its SQLite header ("GPSH"): a file is the
+    // history when it carries it, or when it was made before the mark by
+    // an older version of the program and holds the history's tables
+    // exactly. Any other database is another program's and is refused.
+    static constexpr int kApplicationId = 0x47505348;
+    // Writes happen on the history's own thread (HistoryWriter), so a wait
+    // for the lock holds up no window, only the run's end line and the
+    // program's end (both bounded). A write holds the lock for a fraction
+    // of a millisecond, but on a loaded machine its holder may not get the CPU:
     // eight programs writing at once on two busy cores waited up to 0.28 s,
     // and past 0.5 s in 2 of 12 tries. Two seconds rides that out; a file
     // still busy then is held by another program, and the run goes
@@ -84,9 +92,18 @@ class SqlHistoryStore final : public IHistoryStore {
   private:
     SqlHistoryStore();
     bool Prepare(const std::filesystem::path& file, const Options& options, std::string& error);
+    // Whether the file is a history (or a new, empty database), with its
+    // version; the reason when it is not.
+    bool Identify(std::string& error);
+    bool ReadIdentity(std::string& error);
     bool Migrate(std::string& error);
     bool MarkInterrupted(std::string& error);
     bool PrepareWrites(std::string& error);
+    // Opened for reading, a file of an older version is read as it is.
+    bool OlderAsFound() const { return !writable_ && fileVersion_ < kSchemaVersion; }
+    // Of `wanted`, the columns the file has.
+    std::vector<const HistorySchema::Column*> Readable(
+        const std::vector<const HistorySchema::Column*>& wanted) const;
     bool Exec(const QString& sql, std::string& error);
     bool Write(QSqlQuery* query, const HistoryRun& run);
     static std::string Reason(const QSqlQuery& query);
@@ -98,7 +115,11 @@ class SqlHistoryStore final : public IHistoryStore {
     std::unique_ptr<QSqlQuery> replace_;
     std::unique_ptr<QSqlQuery> update_;
     bool writable_ = true;
+    // The file as found: its header's marks, its tables, the runs' columns.
+    int application_ = 0;
     int fileVersion_ = 0;
+    QStringList tables_;
+    QStringList columns_;
     int markedInterrupted_ = 0;
     std::string error_;
 };

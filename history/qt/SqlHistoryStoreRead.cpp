@@ -9,6 +9,22 @@
 
 namespace Mapping = HistoryRowMapping;
 
+HistoryRowMapping::Columns SqlHistoryStore::Readable(
+    const HistoryRowMapping::Columns& wanted) const {
+    if (!OlderAsFound()) {
+        return wanted;
+    }
+    // A file read as it is, of an older version: the columns it has (the
+    // rest keep their defaults).
+    Mapping::Columns columns;
+    for (const HistorySchema::Column* column : wanted) {
+        if (columns_.contains(QLatin1String(column->name))) {
+            columns.push_back(column);
+        }
+    }
+    return columns;
+}
+
 bool SqlHistoryStore::Each(const HistoryFilter& filter, bool allFields,
                            const std::function<bool(const HistoryRun&)>& visit) {
     if (fileVersion_ == 0 && !writable_) {
@@ -18,8 +34,8 @@ bool SqlHistoryStore::Each(const HistoryFilter& filter, bool allFields,
     if (!where.Build(filter, error_)) {
         return false;
     }
-    const Mapping::Columns& columns =
-        allFields ? HistorySchema::Stored() : HistorySchema::Listing();
+    const Mapping::Columns columns =
+        Readable(allFields ? HistorySchema::Stored() : HistorySchema::Listing());
     QSqlQuery query(db_);
     query.setForwardOnly(true);
     if (!query.prepare(QStringLiteral("SELECT %1 FROM runs%2 ORDER BY start_ms DESC, rowid DESC%3")
@@ -74,6 +90,12 @@ bool SqlHistoryStore::Days(const HistoryFilter& filter, std::vector<DayStats>& d
     days.clear();
     if (fileVersion_ == 0 && !writable_) {
         return true;
+    }
+    if (OlderAsFound() && fileVersion_ < 2) {
+        // Read as it is: the figures need the local days a newer version keeps.
+        error_ =
+            "the history file is of an old version: start gpsupdate once to bring it up to date";
+        return false;
     }
     HistoryFilterSql where;
     if (!where.Build(filter, error_)) {

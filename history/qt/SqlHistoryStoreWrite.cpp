@@ -117,8 +117,12 @@ bool SqlHistoryStore::CountUnsent(std::int64_t& count) {
     if (fileVersion_ == 0 && !writable_) {
         return true;
     }
+    // Rows of a file older than the server's mark were never sent.
     QSqlQuery query(db_);
-    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM runs WHERE sent = 0")) || !query.next()) {
+    if (!query.exec(OlderAsFound() && fileVersion_ < 3
+                        ? QStringLiteral("SELECT COUNT(*) FROM runs")
+                        : QStringLiteral("SELECT COUNT(*) FROM runs WHERE sent = 0")) ||
+        !query.next()) {
         error_ = Reason(query);
         return false;
     }

@@ -1,6 +1,7 @@
 #include "Station.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "StationTexts.h"
 
@@ -8,6 +9,19 @@ namespace {
 
 std::string ComName(int port) {
     return "COM" + std::to_string(port);
+}
+
+// The device a port's name leads to: a link (/dev/serial/by-id/...) is
+// followed to the device itself, so that one device under two names is
+// seen as one. A name that is not a path (COM3) is its own device.
+std::string RealDevice(const std::string& device) {
+    const std::filesystem::path path(device);
+    if (device.empty() || !path.is_absolute()) {
+        return device;
+    }
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::weakly_canonical(path, error);
+    return error ? device : real.string();
 }
 
 std::string Seconds(int ms) {
@@ -111,13 +125,17 @@ bool Station::StartPort(int port, std::string& why) {
 
 bool Station::Launch(int port, RunRequest::Action action, std::string& why) {
     Port& p = At(port);
-    // Two runs never share a line, whatever numbers name it.
+    // Two runs never share a line, whatever numbers or names lead to it.
     const std::string device = launcher_.DeviceForPort(port);
+    const std::string real = RealDevice(device);
     p.tile.SetDevice(device);
     for (const auto& [other, q] : ports_) {
-        if (other != port && q.child != 0 && !device.empty() && q.tile.Device() == device) {
-            why = ComName(port) + " = " + ComName(other) + " (" + device +
-                  "): " + StationTexts::PortInUse;
+        if (other != port && q.child != 0 && !device.empty() &&
+            RealDevice(q.tile.Device()) == real) {
+            const std::string names =
+                q.tile.Device() == device ? device : q.tile.Device() + " = " + device;
+            why = ComName(port) + " = " + ComName(other) + " (" + names +
+                  (real != device ? " = " + real : "") + "): " + StationTexts::PortInUse;
             return false;
         }
     }

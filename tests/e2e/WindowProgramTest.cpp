@@ -19,8 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A home and a temporary folder of its own, so that the settings, the traces
-// and the single-copy socket are the test's.
+// A home, a temporary and a runtime folder of its own, so that the settings,
+// the traces and the single-copy socket are the test's.
 struct FreshUser {
     fs::path root;
     FreshUser() {
@@ -29,6 +29,9 @@ struct FreshUser {
                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         fs::create_directories(root / "home");
         fs::create_directories(root / "tmp");
+        // The user's runtime folder, where the single-copy socket lives.
+        fs::create_directories(root / "run");
+        fs::permissions(root / "run", fs::perms::owner_all);
     }
     ~FreshUser() {
         std::error_code ignored;
@@ -39,15 +42,14 @@ struct FreshUser {
                 {"XDG_CONFIG_HOME", (root / "home/.config").string()},
                 {"XDG_DATA_HOME", (root / "home/.local/share").string()},
                 {"TMPDIR", (root / "tmp").string()},
+                {"XDG_RUNTIME_DIR", (root / "run").string()},
                 {"QT_QPA_PLATFORM", "offscreen"}};
     }
     // Whether a window of this user listens for a second copy, within 10 s.
     bool Listening() const {
         for (int i = 0; i <= 100; ++i) {
-            for (const auto& entry : fs::directory_iterator(root / "tmp")) {
-                if (entry.path().filename().string().starts_with("gpsupdate-")) {
-                    return true;
-                }
+            if (fs::exists(root / "run" / "gpsupdate.socket")) {
+                return true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
@@ -66,6 +68,9 @@ TEST(WindowProgram, AWrongArgumentOrNoDisplayEndsWithOneLineThatSaysWhy) {
     } cases[] = {
         {{"--port", "3"}, {}, 2, "gpsupdate: unknown option \"--port\" (see gpsupdate --help)\n"},
         {{"a.apd", "b.apd"}, {}, 2, "only one data file"},
+        {{"--history", "h.sqlite", "--no-history"}, {}, 2, "cannot be given together"},
+        // The password is not shown.
+        {{"--history-server", "postgresql://shop:s3cret@db:0/h"}, {}, 2, "shop@db:0/h (see"},
         {{},
          {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}},
          3,

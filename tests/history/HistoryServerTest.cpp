@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -12,117 +13,21 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
+#include <sstream>
+#include <thread>
 
 #include "ChildProcess.h"
 #include "HistoryDays.h"
 #include "HistorySchema.h"
-#include "MirroredHistoryStore.h"
+#include "HistorySender.h"
+#include "HistoryServerFixture.h"
+#include "HistoryWriter.h"
 #include "ProcessFacts.h"
 #include "ServerHistoryStore.h"
+#include "ServerSync.h"
 #include "SqlHistoryStore.h"
 
-namespace fs = std::filesystem;
-
-namespace {
-
-std::string ServerScript(const std::string& action) {
-    return std::string(HISTORY_SERVER_SCRIPT) + " " + action + " " + HISTORY_SERVER_STATE;
-}
-
-// Statements on the test server as its owner, outside the stores.
-void Exec(const ServerUrl& url, const std::string& database,
-          const std::vector<std::string>& statements) {
-    {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
-        db.setHostName(QString::fromStdString(url.host));
-        db.setPort(url.port);
-        db.setUserName(QString::fromStdString(url.user));
-        db.setPassword(QString::fromStdString(url.password));
-        db.setDatabaseName(QString::fromStdString(database));
-        EXPECT_TRUE(db.open()) << db.lastError().text().toStdString();
-        for (const std::string& sql : statements) {
-            QSqlQuery query(db);
-            EXPECT_TRUE(query.exec(QString::fromStdString(sql)))
-                << sql << ": " << query.lastError().text().toStdString();
-        }
-    }  // the connection is closed before its name is removed
-    QSqlDatabase::removeDatabase(QStringLiteral("admin"));
-}
-
-HistoryRun MakeRun(const std::string& id, const std::string& result) {
-    HistoryRun run;
-    run.id = id;
-    run.kind = "update";
-    run.startMs =
-        1'780'000'000'000 + static_cast<std::int64_t>(std::hash<std::string>{}(id) % 1000);
-    run.result = result;
-    run.endMs = result == "running" ? 0 : run.startMs + 91'000;
-    run.host = "station-7";
-    run.port = 3;
-    run.unitSerial = "GU48A1000123";
-    run.unitRecordReport = "正常";
-    run.fileSize = 23617;
-    run.blocksWritten = result == "success" ? 14044 : 0;
-    run.unitDataVersionAfter = result == "success" ? "0601" : "";
-    return run;
-}
-
-class HistoryServer : public testing::Test {
-  protected:
-    void SetUp() override {
-        std::ifstream in(std::string(HISTORY_SERVER_STATE) + ".url");
-        std::string text;
-        std::getline(in, text);
-        std::string error;
-        ASSERT_TRUE(ServerUrl::Parse(text, url_, error)) << "no test server: " << error;
-        database_ =
-            std::string("t_") + testing::UnitTest::GetInstance()->current_test_info()->name();
-        for (char& c : database_) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-        database_ = database_.substr(0, 60);
-        Exec(url_, "postgres",
-             {"DROP DATABASE IF EXISTS " + database_, "CREATE DATABASE " + database_});
-        url_.database = database_;
-        folder_ = fs::temp_directory_path() /
-                  ("gpsupdate-history-server-" + std::to_string(ProcessFacts::CurrentPid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    std::string UrlText() const {
-        return "postgresql://" + url_.user + ":" + url_.password + "@" + url_.host + ":" +
-               std::to_string(url_.port) + "/" + url_.database;
-    }
-    std::unique_ptr<SqlHistoryStore> Local(const std::string& name = "history.sqlite") {
-        std::string error;
-        auto store = SqlHistoryStore::Open(folder_ / name, error);
-        EXPECT_NE(store, nullptr) << error;
-        return store;
-    }
-    std::vector<HistoryRun> OnServer() {
-        std::string error;
-        auto server = ServerHistoryStore::Open(url_, error);
-        EXPECT_NE(server, nullptr) << error;
-        std::vector<HistoryRun> runs;
-        if (server) {
-            EXPECT_TRUE(server->List({}, runs)) << server->LastError();
-        }
-        return runs;
-    }
-
-    ServerUrl url_;
-    std::string database_;
-    fs::path folder_;
-};
-
-}  // namespace
+using namespace historytest;
 
 TEST_F(HistoryServer, RowsGoRoundTripAndAnEndedRowIsNeverTurnedBackToRunning) {
     std::string error;
@@ -160,7 +65,7 @@ TEST_F(HistoryServer, RowsGoRoundTripAndAnEndedRowIsNeverTurnedBackToRunning) {
 
 // Tables as older programs made them: migrated, their rows kept.
 TEST_F(HistoryServer, ATableOfAnOlderSchemaIsMigratedAndKeepsItsRows) {
-    for (const int version : {1, 2}) {
+    for (const int version : {1, 2, 3}) {
         std::string columns = "id TEXT PRIMARY KEY";
         for (const auto& column : HistorySchema::Columns()) {
             if (column.since <= version && std::string(column.name) != "id") {
@@ -205,8 +110,8 @@ TEST_F(HistoryServer, FourProgramsOnOneFileEachSending250RunsLeaveExactly1000Row
         EXPECT_EQ(program->Lines(5000), std::vector<std::string>{"done 250"});
     }
     auto local = Local();
-    MirroredHistoryStore mirror(*local, url_);
-    EXPECT_EQ(mirror.Waiting(), 0) << "the last write sent every row before it";
+    ServerSync sync(*local, url_);
+    EXPECT_EQ(sync.Waiting(), 0) << "each program sent every row it wrote";
     std::vector<HistoryRun> here;
     ASSERT_TRUE(local->List({}, here));
     std::vector<HistoryRun> there = OnServer();
@@ -216,40 +121,58 @@ TEST_F(HistoryServer, FourProgramsOnOneFileEachSending250RunsLeaveExactly1000Row
     EXPECT_EQ(there, here) << "every row as it ended, none left running";
 }
 
-// The server has a run's row as it began and as it ended; the facts learnt
-// in between are written locally, without a wait for the server. Runs
-// while it is down wait locally.
+// As a program records: the server has a run's row as it began and as it
+// ended; the facts learnt in between are written locally only. Runs while
+// the server is down wait locally, and the hand-over never waits.
 TEST_F(HistoryServer, RunsReachTheServerAtTheirStartAndEndAndWaitLocallyWhileItIsDown) {
-    auto local = Local();
-    MirroredHistoryStore mirror(*local, url_);
+    const fs::path file = folder_ / "history.sqlite";
+    auto notes = std::make_shared<HistoryNotes>();
+    HistorySender sender(file, url_, notes);
+    HistoryWriter writer(
+        [&file](std::string& error) -> std::unique_ptr<IHistoryStore> {
+            return SqlHistoryStore::Open(file, error);
+        },
+        notes, sender.Waker());
+    const auto settle = [&] {
+        ASSERT_TRUE(writer.Settle(std::chrono::seconds(10)));
+        ASSERT_TRUE(sender.Settle(std::chrono::seconds(10)));
+    };
     const HistoryRun started = MakeRun("facts", "running");
     HistoryRun learnt = started;
     learnt.unitProgramVersion = "GPSP01.2000";
-    ASSERT_TRUE(mirror.Begin(started));
+    writer.Begin(started);
+    settle();
     EXPECT_EQ(OnServer(), std::vector<HistoryRun>{started});
-    ASSERT_TRUE(mirror.Update(learnt)) << mirror.LastError();
+    writer.Update(learnt);
+    settle();
     EXPECT_EQ(OnServer(), std::vector<HistoryRun>{started}) << "not sent while running";
-    EXPECT_EQ(mirror.Waiting(), 1);
-    ASSERT_TRUE(mirror.Complete(MakeRun("facts", "success")));
+    writer.Complete(MakeRun("facts", "success"));
+    settle();
     EXPECT_EQ(OnServer(), std::vector<HistoryRun>{MakeRun("facts", "success")});
-    ASSERT_EQ(mirror.Waiting(), 0) << mirror.ServerError();
+
     ASSERT_EQ(std::system(ServerScript("stop").c_str()), 0);
+    const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 10; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        HistoryRun run = MakeRun("down-" + std::to_string(i), "running");
-        EXPECT_TRUE(mirror.Begin(run)) << "the local row is written whatever the server";
-        run = MakeRun(run.id, i % 3 == 0 ? "failure" : "success");
-        EXPECT_TRUE(mirror.Complete(run));
-        EXPECT_LT(std::chrono::steady_clock::now() - start,
-                  std::chrono::seconds(2 * ServerHistoryStore::kConnectSeconds + 1));
+        writer.Begin(MakeRun("down-" + std::to_string(i), "running"));
+        writer.Complete(MakeRun("down-" + std::to_string(i), i % 3 == 0 ? "failure" : "success"));
     }
-    EXPECT_FALSE(mirror.ServerError().empty());
-    EXPECT_EQ(mirror.Waiting(), 10);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50))
+        << "handed over, never waited for";
+    settle();
+    auto local = Local();
+    ServerSync sync(*local, url_);
+    EXPECT_EQ(sync.Waiting(), 10);
+    bool told = false;
+    for (const HistoryNotes::Note& note : notes->Take()) {
+        told = told || note.topic == "history_server";
+        EXPECT_NE(note.topic, "history") << note.text << ": every local write went in";
+    }
+    EXPECT_TRUE(told) << "the server's absence is said";
     ASSERT_EQ(std::system(ServerScript("start").c_str()), 0);
     std::int64_t sent = 0;
-    ASSERT_TRUE(mirror.SendWaiting(-1, sent)) << mirror.ServerError();
+    ASSERT_TRUE(sync.SendWaiting(-1, sent)) << sync.ServerError();
     EXPECT_EQ(sent, 10);
-    EXPECT_TRUE(mirror.SendWaiting(-1, sent));
+    EXPECT_TRUE(sync.SendWaiting(-1, sent));
     EXPECT_EQ(sent, 0) << "nothing is sent twice";
     std::vector<HistoryRun> here;
     ASSERT_TRUE(local->List({}, here));
@@ -257,8 +180,8 @@ TEST_F(HistoryServer, RunsReachTheServerAtTheirStartAndEndAndWaitLocallyWhileItI
 }
 
 // A server that refuses the password, and a port that takes the connection
-// and never answers: the run's rows are written locally within the bound,
-// the reason says what happened.
+// and never answers: the sending fails within the bound with its reason,
+// the rows wait, and the next try waits for kRetryAfterMs.
 TEST_F(HistoryServer, AWrongPasswordOrASilentServerCostsABoundedWaitWithItsReason) {
     const int silent = socket(AF_INET, SOCK_STREAM, 0);
     ASSERT_GE(silent, 0);
@@ -279,22 +202,63 @@ TEST_F(HistoryServer, AWrongPasswordOrASilentServerCostsABoundedWaitWithItsReaso
     } cases[] = {{wrongPassword, "password authentication failed"}, {quiet, "timeout"}};
     for (const auto& c : cases) {
         auto local = Local(std::to_string(c.url.port) + c.reason + ".sqlite");
-        MirroredHistoryStore mirror(*local, c.url);
+        ASSERT_TRUE(local->Complete(MakeRun("refused-" + std::to_string(c.url.port), "success")));
+        ServerSync sync(*local, c.url);
+        std::int64_t sent = 0;
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_TRUE(mirror.Complete(MakeRun("refused-" + std::to_string(c.url.port), "success")));
-        const auto waited = std::chrono::steady_clock::now() - start;
-        EXPECT_LT(waited, std::chrono::seconds(ServerHistoryStore::kConnectSeconds + 2));
-        EXPECT_NE(mirror.ServerError().find(c.reason), std::string::npos) << mirror.ServerError();
-        EXPECT_EQ(mirror.Waiting(), 1) << c.reason;
-        // The run's end does not wait again for the server its start
-        // found away.
-        const auto again = std::chrono::steady_clock::now();
-        EXPECT_TRUE(mirror.Complete(MakeRun("refused-end", "success")));
-        EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::milliseconds(500));
-        EXPECT_EQ(mirror.Waiting(), 2) << c.reason;
+        EXPECT_FALSE(sync.SendWaiting(-1, sent));
+        EXPECT_LT(std::chrono::steady_clock::now() - start,
+                  std::chrono::seconds(ServerHistoryStore::kConnectSeconds + 2));
+        EXPECT_NE(sync.ServerError().find(c.reason), std::string::npos) << sync.ServerError();
+        EXPECT_EQ(sync.Waiting(), 1) << c.reason;
+        EXPECT_TRUE(sync.FailedRecently());
     }
     close(silent);
     EXPECT_TRUE(OnServer().empty());
+}
+
+// The server's processes stopped in mid-write (the kernel still takes the
+// bytes): the call under way is cut at its bound, or at once when the
+// owner gives up; the rows wait, and once the server runs again they are
+// sent, each once.
+TEST_F(HistoryServer, AServerFrozenInMidWriteIsCutAtTheBoundAndNothingIsLostOrDoubled) {
+    auto local = Local();
+    const auto deadline = std::make_shared<CallDeadline>();
+    ServerSync sync(*local, url_, deadline);
+    int rows = 0;
+    std::int64_t sent = 0;
+    for (const bool givenUp : {false, true}) {
+        SCOPED_TRACE(givenUp ? "given up" : "at the bound");
+        // Connected and up to date; then a row the frozen server is sent.
+        ASSERT_TRUE(local->Complete(MakeRun("frozen-" + std::to_string(++rows), "success")));
+        ASSERT_TRUE(sync.SendWaiting(-1, sent)) << sync.ServerError();
+        ASSERT_TRUE(local->Complete(MakeRun("frozen-" + std::to_string(++rows), "success")));
+        const Frozen frozen;  // the connection's process too
+        std::thread giveUp;
+        if (givenUp) {
+            giveUp = std::thread([&deadline] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                deadline->GiveUp();
+            });
+        }
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(sync.SendWaiting(-1, sent));
+        const auto waited = std::chrono::steady_clock::now() - start;
+        if (giveUp.joinable()) {
+            giveUp.join();
+        }
+        EXPECT_LT(waited, givenUp ? std::chrono::milliseconds(1500)
+                                  : std::chrono::milliseconds(ServerHistoryStore::kCallMs + 1500));
+        EXPECT_NE(sync.ServerError().find("no answer"), std::string::npos) << sync.ServerError();
+        EXPECT_EQ(sync.Waiting(), 1);
+    }
+    ServerSync again(*local, url_);
+    ASSERT_TRUE(again.SendWaiting(-1, sent)) << again.ServerError();
+    EXPECT_EQ(sent, 1);
+    std::vector<HistoryRun> here;
+    ASSERT_TRUE(local->List({}, here));
+    EXPECT_EQ(here.size(), 4u);
+    EXPECT_EQ(OnServer(), here) << "every row once";
 }
 
 TEST_F(HistoryServer, TheCommandLineTellsWhatWaitsSendsItAndListsItFromTheServer) {

@@ -284,6 +284,11 @@ TEST_F(HistoryStore, OnlyTheRunningRowsOfWritersGoneFromThisHostAreMarkedInterru
     gone.result = "running";
     HistoryRun alive = MakeRun("alive", At("2026-03-01", 2));
     alive.result = "running";
+    alive.processStart = ProcessFacts::StartMark(alive.pid);
+    // Its id is this process's now, but it was another's (before a restart).
+    HistoryRun reused = alive;
+    reused.id = "reused";
+    reused.processStart = "another-boot:42";
     HistoryRun elsewhere = gone;
     elsewhere.id = "elsewhere";
     elsewhere.host = "another-host";
@@ -292,16 +297,17 @@ TEST_F(HistoryStore, OnlyTheRunningRowsOfWritersGoneFromThisHostAreMarkedInterru
     ended.result = "success";
     {
         auto store = OpenOrFail();
-        for (const HistoryRun& run : {gone, alive, elsewhere, ended}) {
+        for (const HistoryRun& run : {gone, alive, elsewhere, ended, reused}) {
             ASSERT_TRUE(store->Begin(run)) << store->LastError();
         }
     }
     auto store = OpenOrFail();
-    EXPECT_EQ(store->MarkedInterrupted(), 1);
+    EXPECT_EQ(store->MarkedInterrupted(), 2);
     gone.result = "interrupted";
+    reused.result = "interrupted";
     std::vector<HistoryRun> runs = All(*store);
     std::sort(runs.begin(), runs.end(), [](auto& a, auto& b) { return a.id < b.id; });
-    EXPECT_EQ(runs, (std::vector<HistoryRun>{alive, elsewhere, ended, gone}));
+    EXPECT_EQ(runs, (std::vector<HistoryRun>{alive, elsewhere, ended, gone, reused}));
 }
 #endif
 

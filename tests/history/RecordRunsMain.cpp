@@ -24,7 +24,7 @@
 #include <QCoreApplication>
 
 #include "HistoryDays.h"
-#include "MirroredHistoryStore.h"
+#include "HistoryOpener.h"
 #include "ProcessFacts.h"
 #include "SqlHistoryStore.h"
 
@@ -91,7 +91,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     std::string error;
-    const auto store = SqlHistoryStore::Open(argv[1], error);
+    auto store = SqlHistoryStore::Open(argv[1], error);
     if (store == nullptr) {
         std::printf("open failed: %s\n", error.c_str());
         return 1;
@@ -122,43 +122,48 @@ int main(int argc, char* argv[]) {
         return Spread(*store, std::stoi(argv[3]), std::stoi(argv[4]));
     }
     const int count = std::stoi(argv[2]);
-    std::unique_ptr<MirroredHistoryStore> mirror;
-    if (argc == 4) {
-        ServerUrl url;
-        if (!ServerUrl::Parse(argv[3], url, error)) {
-            std::printf("%s\n", error.c_str());
-            return 2;
-        }
-        mirror = std::make_unique<MirroredHistoryStore>(*store, url);
-        mirror->SetServerErrorSink([](const std::string& reason) {
-            std::fprintf(stderr, "server: %s\n", reason.c_str());
-        });
+    store.reset();
+    // As a program records: the rows handed to the history's threads.
+    HistoryLocation location;
+    location.file = argv[1];
+    HistoryOpener::Recording recording =
+        HistoryOpener::OpenForRecording(location, argc == 4 ? argv[3] : "", "the URL");
+    if (!recording.serverError.empty()) {
+        std::printf("%s\n", recording.serverError.c_str());
+        return 2;
     }
-    IHistoryStore& writer = mirror ? static_cast<IHistoryStore&>(*mirror) : *store;
-    // How long each run's two writes take, on standard error.
+    // How long each run's two writes take to hand over, on standard error.
     std::vector<double> micros;
     for (int i = 0; i < count; ++i) {
         HistoryRun run = NewRun(i);
         const auto start = std::chrono::steady_clock::now();
-        if (!writer.Begin(run)) {
-            std::printf("begin failed: %s\n", writer.LastError().c_str());
-            return 1;
-        }
+        recording.writer->Begin(run);
         run.endMs = HistoryDays::NowUtcMs();
         run.result = "success";
         run.blocksWritten = 14044;
-        if (!writer.Complete(run)) {
-            std::printf("complete failed: %s\n", writer.LastError().c_str());
-            return 1;
-        }
+        recording.writer->Complete(run);
         micros.push_back(
             std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
                 .count());
     }
+    // Every row written, and sent when there is a server.
+    recording.writer->Settle(std::chrono::minutes(3));
+    if (recording.sender != nullptr) {
+        recording.sender->Settle(std::chrono::minutes(3));
+    }
+    for (const HistoryNotes::Note& note : recording.notes->Take()) {
+        if (note.topic == "history") {
+            std::printf("write failed: %s\n", note.text.c_str());
+            return 1;
+        }
+        std::fprintf(stderr, "server: %s\n", note.text.c_str());
+    }
     std::sort(micros.begin(), micros.end());
     if (!micros.empty()) {
-        std::fprintf(stderr, "two writes: median %.0f us, 99th percentile %.0f us, max %.0f us\n",
-                     micros[micros.size() / 2], micros[micros.size() * 99 / 100], micros.back());
+        std::fprintf(
+            stderr,
+            "two writes handed over: median %.0f us, 99th percentile %.0f us, max %.0f us\n",
+            micros[micros.size() / 2], micros[micros.size() * 99 / 100], micros.back());
     }
     std::printf("done %d\n", count);
     return 0;

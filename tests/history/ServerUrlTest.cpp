@@ -25,13 +25,22 @@ TEST(ServerUrl, ParsesWhatAStationIsGivenAndRefusesTheRest) {
         {"postgresql://shop%4@db/history", false, "", "", "", 0, ""},
         {"mysql://shop@db/history", false, "", "", "", 0, ""},
         {"db:5432/history", false, "", "", "", 0, ""},
+        // Refused with a password in them: the error shows them without it.
+        {"postgresql://shop:s3cret@db:0/history", false, "", "", "", 0, ""},
+        {"postgres://shop:s3cret@[::1/h", false, "", "", "", 0, ""},
+        {"mysql://shop:s3cret@db/history", false, "", "", "", 0, ""},
+        {"shop:s3cret@db/history", false, "", "", "", 0, ""},
+        {"postgresql://shop:s3%ZZcret@db/h", false, "", "", "", 0, ""},
+        {"postgresql://shop:s3/cr@et@db", false, "", "", "", 0, ""},
     };
     for (const auto& c : cases) {
         ServerUrl url;
         std::string error;
         ASSERT_EQ(ServerUrl::Parse(c.text, url, error), c.ok) << c.text << ": " << error;
         if (!c.ok) {
-            EXPECT_NE(error.find(c.text), std::string::npos);
+            EXPECT_NE(error.find(ServerUrl::WithoutPassword(c.text)), std::string::npos) << error;
+            EXPECT_EQ(error.find("s3"), std::string::npos) << error;
+            EXPECT_EQ(ServerUrl::WithoutPassword(c.text).find(":s3"), std::string::npos);
             continue;
         }
         EXPECT_EQ(url.user, c.user) << c.text;

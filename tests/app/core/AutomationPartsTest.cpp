@@ -35,18 +35,19 @@ TEST(AutoOptions, TheCommandLineScriptsDependOn) {
     EXPECT_DOUBLE_EQ(scan->timeoutSeconds, 180);  // three minutes
     EXPECT_EQ(scan->port, 0);
 
-    for (const std::vector<std::string>& bad :
-         std::vector<std::vector<std::string>>{{},
-                                               {"--action", "flash"},
-                                               {"--action", "test", "--port", "0"},
-                                               {"--action", "test", "--port", "17"},
-                                               {"--action", "test", "--port", "3x"},
-                                               {"--action", "test", "--confirm", "yes"},
-                                               {"--action", "test", "--timeout", "0"},
-                                               {"--action", "test", "--timeout", "-1"},
-                                               {"--action", "test", "--file"},
-                                               {"--action", "test", "--box-delay", "-5"},
-                                               {"--action", "test", "extra"}}) {
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {},
+             {"--action", "flash"},
+             {"--action", "test", "--port", "0"},
+             {"--action", "test", "--port", "17"},
+             {"--action", "test", "--port", "3x"},
+             {"--action", "test", "--confirm", "yes"},
+             {"--action", "test", "--timeout", "0"},
+             {"--action", "test", "--timeout", "-1"},
+             {"--action", "test", "--file"},
+             {"--action", "test", "--box-delay", "-5"},
+             {"--action", "test", "extra"},
+             {"--action", "test", "--history", "h.sqlite", "--no-history"}}) {
         std::string why;
         EXPECT_FALSE(AutoOptions::Parse(bad, why).has_value()) << testing::PrintToString(bad);
         EXPECT_FALSE(why.empty());

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
+#include "HistoryWriter.h"
 #include "IHistoryStore.h"
 #include "RunRecorder.h"
 
@@ -36,6 +39,32 @@ class MemoryStore final : public IHistoryStore {
     }
 };
 
+// The test's store behind a writer (which owns what its opener makes).
+struct Rig {
+    MemoryStore store;
+    std::shared_ptr<HistoryNotes> notes = std::make_shared<HistoryNotes>();
+    HistoryWriter writer{[this](std::string&) -> std::unique_ptr<IHistoryStore> {
+                             return std::make_unique<Forward>(store);
+                         },
+                         notes};
+
+    struct Forward final : public IHistoryStore {
+        explicit Forward(MemoryStore& to) : to(to) {}
+        bool Begin(const HistoryRun& run) override { return to.Begin(run); }
+        bool Update(const HistoryRun& run) override { return to.Update(run); }
+        bool Complete(const HistoryRun& run) override { return to.Complete(run); }
+        bool Each(const HistoryFilter&, bool,
+                  const std::function<bool(const HistoryRun&)>&) override {
+            return false;
+        }
+        bool Days(const HistoryFilter&, std::vector<DayStats>&) override { return false; }
+        std::string LastError() const override { return to.LastError(); }
+        MemoryStore& to;
+    };
+
+    void Settle() { ASSERT_TRUE(writer.Settle(std::chrono::seconds(5))); }
+};
+
 RunFacts Started() {
     RunFacts run;
     run.kind = RunKind::Update;
@@ -52,8 +81,9 @@ RunFacts Started() {
 // Every fact a row has comes from the run's facts, through the start, what
 // it learnt and its end, under one id.
 TEST(RunRecorder, TheRowsOfARunAreItsFactsUnderOneId) {
-    MemoryStore store;
-    RunRecorder recorder(&store, "", "gpsupdate", "1.0.0");
+    Rig rig;
+    MemoryStore& store = rig.store;
+    RunRecorder recorder(&rig.writer, "", "gpsupdate", "1.0.0");
     RunFacts run = Started();
     recorder.OnRunStarted(run);
     run.serial = "GU1";
@@ -68,12 +98,14 @@ TEST(RunRecorder, TheRowsOfARunAreItsFactsUnderOneId) {
     run.endMs = 1'042'000;
     run.traceFile = "/t/run-1-update-failure.jsonl";
     recorder.OnRunEnded(run);
+    rig.Settle();
 
     ASSERT_EQ(store.begun.size(), 1u);
     ASSERT_EQ(store.updated.size(), 1u);
     ASSERT_EQ(store.completed.size(), 1u);
     EXPECT_EQ(store.begun[0].result, "running");
     EXPECT_EQ(store.begun[0].device, "/dev/ttyUSB0");
+    EXPECT_FALSE(store.begun[0].processStart.empty()) << "the writer's process, beside its id";
     EXPECT_EQ(store.updated[0].result, "running");
     EXPECT_EQ(store.updated[0].unitSerial, "GU1");
     const HistoryRun row = store.completed[0];  // a copy: the next run adds rows
@@ -103,6 +135,7 @@ TEST(RunRecorder, TheRowsOfARunAreItsFactsUnderOneId) {
     scan.outcome = RunOutcome::Succeeded;
     recorder.OnRunStarted(scan);
     recorder.OnRunEnded(scan);
+    rig.Settle();
     ASSERT_EQ(store.completed.size(), 2u);
     EXPECT_EQ(store.completed[1].kind, "scan");
     EXPECT_EQ(store.completed[1].result, "success");
@@ -110,19 +143,18 @@ TEST(RunRecorder, TheRowsOfARunAreItsFactsUnderOneId) {
 }
 
 TEST(RunRecorder, AStoreThatRefusesOrIsMissingLeavesTheRunUnrecordedWithTheReason) {
-    MemoryStore store;
-    store.refuse = true;
-    RunRecorder recorder(&store, "", "gpsupdate", "1.0.0");
-    std::vector<std::string> told;
-    recorder.SetErrorSink([&told](const std::string& reason) { told.push_back(reason); });
+    Rig rig;
+    rig.store.refuse = true;
+    RunRecorder recorder(&rig.writer, "", "gpsupdate", "1.0.0");
     RunFacts run = Started();
     recorder.OnRunStarted(run);
     recorder.OnFactsLearned(run);
     run.outcome = RunOutcome::Succeeded;
     recorder.OnRunEnded(run);
+    rig.Settle();
     EXPECT_FALSE(recorder.Recorded());
     EXPECT_NE(recorder.Error().find("disk full"), std::string::npos) << recorder.Error();
-    EXPECT_EQ(told.size(), 3u) << "every failed write is told";
+    EXPECT_EQ(rig.notes->Take().size(), 3u) << "every failed write is told";
 
     RunRecorder none(nullptr, "the folder /x does not exist", "gpsupdate", "1.0.0");
     none.OnRunStarted(run);

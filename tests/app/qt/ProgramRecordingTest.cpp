@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -66,13 +67,16 @@ TEST(ProgramRecording, TheRowNamesTheTraceUnderTheNameTheFileKeeps) {
     options.traceFolder = folder / "traces";
     Rig rig(options);
     rig.Press();
-    // Under way (and left so by a program that is killed): the running file.
+    // Under way (and left so by a program that is killed): the running file,
+    // once the history's thread has written the row.
+    ASSERT_TRUE(rig.recording.Settle(std::chrono::seconds(5)));
     std::vector<HistoryRun> rows = Rows(folder / "history.sqlite");
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_THAT(rows[0].tracePath, HasSubstr("-test-running.jsonl"));
     EXPECT_TRUE(fs::exists(fs::path(rows[0].tracePath)));
 
     ASSERT_TRUE(rig.RunUntilIdle());
+    ASSERT_TRUE(rig.recording.Settle(std::chrono::seconds(5)));
     rows = Rows(folder / "history.sqlite");
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].result, "failure");
@@ -92,6 +96,7 @@ TEST(ProgramRecording, AHistoryThatCannotBeKeptIsNotedInTheTrace) {
     Rig rig(options);
     rig.Press();
     ASSERT_TRUE(rig.RunUntilIdle());
+    ASSERT_TRUE(rig.recording.Settle(std::chrono::seconds(5)));
     EXPECT_FALSE(rig.recording.Recorded());
     EXPECT_THAT(rig.recording.HistoryError(), HasSubstr("is not a history database"));
     EXPECT_EQ(rig.recording.LastRun().traceFile, (folder / "trace.jsonl").string());

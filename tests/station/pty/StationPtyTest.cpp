@@ -152,3 +152,21 @@ TEST(StationPty, NoRunOutlivesTheStation) {
     }
     EXPECT_EQ(left, 0);
 }
+
+// One unit behind two ports: one names the unit's link (as
+// /dev/serial/by-id does), the other the terminal it leads to. Only one
+// run talks to the unit, which ends with exactly the file's data; the
+// other port is refused with both names.
+TEST(StationPty, OneUnitUnderTwoNamesIsUpdatedOnce) {
+    const std::string file = SmallDataFile(Folder(), 200);
+    const std::unique_ptr<SimProgram> unit = UnitAt(1, {});
+    const Env env = {{"GPSUPDATE_COM1", unit->link},
+                     {"GPSUPDATE_COM2", std::filesystem::canonical(unit->link).string()}};
+    ChildProcess station(GPSUPDATE_STATION_PATH, {"--ports", "1-2", "--file", file, "--json"}, env);
+    EXPECT_EQ(station.Wait(60000), 0);
+    const std::vector<std::string> lines = station.Lines(2000);
+    EXPECT_EQ(Matching(lines, R"("kind":"start")").size(), 1u);
+    EXPECT_NE(station.Errors(1000).find("COM2 = COM1 (" + unit->link + " = "), std::string::npos);
+    EXPECT_EQ(Matching(lines, R"("kind":"station","done":1,"failed":0)").size(), 1u);
+    EXPECT_EQ(unit->StopForDigests(), ExpectedDigests(file));
+}

@@ -1,0 +1,149 @@
+// The single-copy socket between users of one machine: it lives where only
+// its user may make it, and a copy hands its data file only to a copy of
+// the same user. Another user is played by "nobody" (the tests run as root
+// to make it; skipped otherwise).
+
+#include <gtest/gtest.h>
+
+#include <QtGlobal>
+
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include <QCoreApplication>
+
+#include "ChildProcess.h"
+#include "RunningCopy.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Nobody {
+    uid_t uid = 0;
+    gid_t gid = 0;
+    bool known = false;
+    Nobody() {
+        if (const passwd* entry = getpwnam("nobody")) {
+            uid = entry->pw_uid;
+            gid = entry->pw_gid;
+            known = geteuid() == 0;
+        }
+    }
+};
+
+fs::path Fresh(const std::string& name, fs::perms perms) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("gpsupdate-copy-" + std::to_string(getpid())) / name;
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    fs::permissions(folder, perms);
+    return folder;
+}
+
+// Sets an environment variable for the scope (unset: empty).
+struct Env {
+    QByteArray name;
+    QByteArray before;
+    bool was;
+    Env(const char* variable, const std::string& value)
+        : name(variable), before(qgetenv(variable)), was(qEnvironmentVariableIsSet(variable)) {
+        if (value.empty()) {
+            qunsetenv(variable);
+        } else {
+            qputenv(variable, QByteArray::fromStdString(value));
+        }
+    }
+    ~Env() {
+        if (was) {
+            qputenv(name.constData(), before);
+        } else {
+            qunsetenv(name.constData());
+        }
+    }
+};
+
+}  // namespace
+
+TEST(RunningCopyUsers, TheSocketIsInAFolderOfTheUsersOwnOrThereIsNone) {
+    const Nobody nobody;
+    const fs::path runtime = Fresh("runtime", fs::perms::owner_all);
+    const fs::path open =
+        Fresh("open", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                          fs::perms::others_read | fs::perms::others_exec);
+    const fs::path tmp = Fresh("tmp", fs::perms::all);
+    const std::string own = (tmp / ("gpsupdate-" + std::to_string(geteuid()))).string();
+    const Env temporary("TMPDIR", tmp.string());
+    {
+        const Env xdg("XDG_RUNTIME_DIR", runtime.string());
+        EXPECT_EQ(RunningCopy::ForThisUser().toStdString(), runtime.string() + "/gpsupdate.socket");
+    }
+    for (const fs::path& unusable : {open, fs::path()}) {
+        const Env xdg("XDG_RUNTIME_DIR", unusable.string());
+        EXPECT_EQ(RunningCopy::ForThisUser().toStdString(), own + "/gpsupdate.socket");
+        struct stat info {};
+        ASSERT_EQ(lstat(own.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0700u);
+    }
+    // The fallback folder made first by someone else, or a link to a folder.
+    const Env xdg("XDG_RUNTIME_DIR", "");
+    fs::remove_all(own);
+    fs::create_directory_symlink(runtime, own);
+    QString why;
+    EXPECT_TRUE(RunningCopy::ForThisUser(&why).isEmpty());
+    EXPECT_NE(why.toStdString().find("is not a folder"), std::string::npos) << why.toStdString();
+    if (!nobody.known) {
+        GTEST_SKIP() << "another user's folder needs root to make";
+    }
+    fs::remove(own);
+    fs::create_directory(own);
+    fs::permissions(own, fs::perms::owner_all);
+    ASSERT_EQ(chown(own.c_str(), nobody.uid, nobody.gid), 0);
+    EXPECT_TRUE(RunningCopy::ForThisUser(&why).isEmpty());
+    EXPECT_NE(why.toStdString().find("is not this user's alone"), std::string::npos)
+        << why.toStdString();
+}
+
+// Another user listening where this user's copy would be (a name squatted
+// before the socket moved to the user's folder): it gets no data file's
+// path, and this copy does not end as if one ran.
+TEST(RunningCopyUsers, ACopyHandsItsFileOnlyToACopyOfTheSameUser) {
+    const Nobody nobody;
+    if (!nobody.known) {
+        GTEST_SKIP() << "playing another user needs root";
+    }
+    const fs::path folder = Fresh("squatter", fs::perms::owner_all);
+    ASSERT_EQ(chown(folder.c_str(), nobody.uid, nobody.gid), 0);
+    const std::string path = (folder / "gpsupdate.socket").string();
+    ChildProcess squatter("/usr/sbin/runuser", {"-u", "nobody", "--", "/usr/bin/python3", "-c",
+                                                "import socket, sys\n"
+                                                "s = socket.socket(socket.AF_UNIX)\n"
+                                                "s.bind(sys.argv[1])\n"
+                                                "s.listen(1)\n"
+                                                "print('listening', flush=True)\n"
+                                                "c, _ = s.accept()\n"
+                                                "c.settimeout(3)\n"
+                                                "got = b''\n"
+                                                "try:\n"
+                                                "    while got.count(b'\\n') < 2:\n"
+                                                "        more = c.recv(4096)\n"
+                                                "        if not more: break\n"
+                                                "        got += more\n"
+                                                "    c.sendall(b'ok\\n')\n"
+                                                "except OSError: pass\n"
+                                                "print('got', repr(got), flush=True)\n",
+                                                path});
+    ASSERT_TRUE(squatter.WaitForLine("listening", 10000)) << squatter.Errors(1000);
+    RunningCopy copy(QString::fromStdString(path));
+    EXPECT_EQ(copy.HandOver(QStringLiteral("/home/operator/地圖/secret.apd"), 3000),
+              RunningCopy::HandOverResult::NoOtherCopy);
+    ASSERT_TRUE(squatter.WaitForLine("got ", 10000));
+    EXPECT_NE(squatter.Output().find("got b''"), std::string::npos) << squatter.Output();
+    EXPECT_EQ(squatter.Output().find("secret"), std::string::npos) << squatter.Output();
+}
+#endif

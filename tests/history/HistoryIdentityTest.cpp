@@ -1,0 +1,196 @@
+// A database is the history only when it says so: its application id, or
+// (files made before the id) the history's tables exactly. Anything else is
+// refused with the reason and never written (by a run's recording nor by
+// the command line's readings); the readings never write, nor make a file
+// at a mistyped path.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include "ChildProcess.h"
+#include "ProcessFacts.h"
+#include "SqlHistoryStore.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path Folder() {
+    static const fs::path folder = [] {
+        const fs::path dir = fs::temp_directory_path() /
+                             ("gpsupdate-history-id-" + std::to_string(ProcessFacts::CurrentPid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        return dir;
+    }();
+    return folder;
+}
+
+std::string Bytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Statements on a database file outside the stores (another program's).
+void Make(const fs::path& file, const std::vector<std::string>& statements) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "maker");
+        db.setDatabaseName(QString::fromStdString(file.string()));
+        ASSERT_TRUE(db.open());
+        for (const std::string& sql : statements) {
+            QSqlQuery query(db);
+            EXPECT_TRUE(query.exec(QString::fromStdString(sql)))
+                << sql << ": " << query.lastError().text().toStdString();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("maker");
+}
+
+int ApplicationId(const fs::path& file) {
+    int id = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "reader");
+        db.setDatabaseName(QString::fromStdString(file.string()));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open()) {
+            QSqlQuery query(db);
+            if (query.exec(QStringLiteral("PRAGMA application_id")) && query.next()) {
+                id = query.value(0).toInt();
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("reader");
+    return id;
+}
+
+// The previous release's file: the third fixture taken to its version 4.
+fs::path VersionFour() {
+    const fs::path file = Folder() / "v4.sqlite";
+    fs::remove(file);
+    fs::copy_file(fs::path(HISTORY_FIXTURES) / "history-v3.sqlite", file);
+    Make(file, {"ALTER TABLE runs ADD COLUMN unit_data_version_after TEXT NOT NULL DEFAULT ''",
+                "PRAGMA user_version = 4"});
+    return file;
+}
+
+}  // namespace
+
+TEST(HistoryIdentity, AnotherProgramsDatabaseIsRefusedWithItsReasonAndLeftByteForByte) {
+    const fs::path v4 = VersionFour();
+    const struct {
+        const char* name;
+        std::vector<std::string> statements;
+        const char* reason;
+    } cases[] = {
+        {"tables of its own",
+         {"CREATE TABLE customers (id INTEGER PRIMARY KEY, name TEXT)",
+          "INSERT INTO customers VALUES (1, 'A')"},
+         "its tables are not the history's"},
+        {"its own application id",
+         {"PRAGMA application_id = 305419896", "CREATE TABLE runs (id TEXT)"},
+         "another program's (application id 0x12345678)"},
+        {"a runs table of other columns",
+         {"CREATE TABLE runs (id TEXT PRIMARY KEY, amount REAL)", "PRAGMA user_version = 2"},
+         "its tables are not the history's"},
+        {"the history's tables and one more",
+         {"ATTACH DATABASE '" + v4.string() + "' AS h", "CREATE TABLE runs AS SELECT * FROM h.runs",
+          "CREATE TABLE notes (text TEXT)", "PRAGMA user_version = 4"},
+         "its tables are not the history's"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = Folder() / (std::string(c.name) + ".sqlite");
+        fs::remove(file);
+        Make(file, c.statements);
+        const std::string before = Bytes(file);
+        for (const bool readOnly : {false, true}) {
+            std::string error;
+            SqlHistoryStore::Options options;
+            options.readOnly = readOnly;
+            EXPECT_EQ(SqlHistoryStore::Open(file, error, options), nullptr);
+            EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+        }
+        // The readings, and a run recording into it (no unit: the run fails).
+        const std::string csv = (Folder() / "out.csv").string();
+        for (const auto& [program, args] :
+             {std::pair<std::string, std::vector<std::string>>{HISTORY_PROGRAM_PATH, {"list"}},
+              {HISTORY_PROGRAM_PATH, {"stats"}},
+              {HISTORY_PROGRAM_PATH, {"export", "--csv", csv}},
+              {GPSUPDATE_AUTO_PATH, {"--action", "test", "--port", "3"}}}) {
+            std::vector<std::string> all = {"--history", file.string()};
+            all.insert(all.end(), args.begin(), args.end());
+            ChildProcess child(program, all,
+                               {{"GPSUPDATE_COM3", (Folder() / "no-unit").string()},
+                                {"QT_QPA_PLATFORM", "offscreen"}});
+            EXPECT_EQ(child.Wait(30000), 1) << args[0];
+            EXPECT_NE((child.Errors(1000) + child.Output()).find("is not a history database"),
+                      std::string::npos)
+                << args[0];
+            EXPECT_EQ(Bytes(file), before) << args[0];
+        }
+        EXPECT_FALSE(fs::exists(csv));
+        EXPECT_FALSE(fs::exists(file.string() + "-wal")) << "not even switched to its log";
+    }
+}
+
+// The histories of every release, and a new one: taken, and marked as the
+// history from then on; a new file is its user's alone.
+TEST(HistoryIdentity, HistoriesOfEveryReleaseAreTakenAndANewOneIsMarkedAndPrivate) {
+    const fs::path v1 = Folder() / "v1.sqlite";
+    fs::remove(v1);
+    fs::copy_file(fs::path(HISTORY_FIXTURES) / "history-v1.sqlite", v1);
+    const fs::path fresh = Folder() / "new.sqlite";
+    fs::remove(fresh);
+    for (const fs::path& file : {v1, VersionFour(), fresh}) {
+        SCOPED_TRACE(file.filename().string());
+        std::string error;
+        SqlHistoryStore::Options readOnly;
+        readOnly.readOnly = true;
+        if (file != fresh) {
+            auto reader = SqlHistoryStore::Open(file, error, readOnly);
+            ASSERT_NE(reader, nullptr) << error;
+            std::vector<HistoryRun> runs;
+            EXPECT_TRUE(reader->List({}, runs)) << reader->LastError();
+            EXPECT_EQ(runs.size(), 2u) << "read as it is";
+        }
+        ASSERT_NE(SqlHistoryStore::Open(file, error), nullptr) << error;
+        EXPECT_EQ(ApplicationId(file), SqlHistoryStore::kApplicationId);
+    }
+    struct stat info {};
+    ASSERT_EQ(stat(fresh.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+// list, stats and export read the file as it is: a mistyped path is an
+// error (exit status 1), and no file is made there.
+TEST(HistoryIdentity, TheCommandLineNeverMakesAFileAtAMistypedPath) {
+    const fs::path mistyped = Folder() / "histroy.sqlite";
+    const fs::path csv = Folder() / "out.csv";
+    for (const std::vector<std::string>& command : {std::vector<std::string>{"list"},
+                                                    {"stats"},
+                                                    {"export", "--csv", csv.string()},
+                                                    {"status"}}) {
+        SCOPED_TRACE(command[0]);
+        std::vector<std::string> args = {"--history", mistyped.string()};
+        args.insert(args.end(), command.begin(), command.end());
+        ChildProcess program(HISTORY_PROGRAM_PATH, args);
+        EXPECT_EQ(program.Wait(10000), 1);
+        EXPECT_NE(program.Errors(1000).find("does not exist"), std::string::npos);
+        EXPECT_TRUE(program.Lines(1000).empty());
+        EXPECT_FALSE(fs::exists(mistyped));
+        EXPECT_FALSE(fs::exists(csv));
+    }
+}

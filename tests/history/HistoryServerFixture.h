@@ -1,0 +1,174 @@
+#pragma once
+
+// The shared history on a real PostgreSQL server, which the test command
+// starts (pg-server.sh): each test has a database of its own, made anew.
+// Statements as the server's owner, runs to write, and the server's
+// processes to stop.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/types.h>
+
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include "HistoryRun.h"
+#include "ProcessFacts.h"
+#include "ServerHistoryStore.h"
+#include "ServerUrl.h"
+#include "SqlHistoryStore.h"
+
+namespace historytest {
+
+namespace fs = std::filesystem;
+
+inline std::string ServerScript(const std::string& action) {
+    return std::string(HISTORY_SERVER_SCRIPT) + " " + action + " " + HISTORY_SERVER_STATE;
+}
+
+// Statements on the test server as its owner, outside the stores.
+inline void Exec(const ServerUrl& url, const std::string& database,
+                 const std::vector<std::string>& statements) {
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
+        db.setHostName(QString::fromStdString(url.host));
+        db.setPort(url.port);
+        db.setUserName(QString::fromStdString(url.user));
+        db.setPassword(QString::fromStdString(url.password));
+        db.setDatabaseName(QString::fromStdString(database));
+        EXPECT_TRUE(db.open()) << db.lastError().text().toStdString();
+        for (const std::string& sql : statements) {
+            QSqlQuery query(db);
+            EXPECT_TRUE(query.exec(QString::fromStdString(sql)))
+                << sql << ": " << query.lastError().text().toStdString();
+        }
+    }  // the connection is closed before its name is removed
+    QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+}
+
+inline HistoryRun MakeRun(const std::string& id, const std::string& result) {
+    HistoryRun run;
+    run.id = id;
+    run.kind = "update";
+    run.startMs =
+        1'780'000'000'000 + static_cast<std::int64_t>(std::hash<std::string>{}(id) % 1000);
+    run.result = result;
+    run.endMs = result == "running" ? 0 : run.startMs + 91'000;
+    run.host = "station-7";
+    run.port = 3;
+    run.unitSerial = "GU48A1000123";
+    run.unitRecordReport = "正常";
+    run.fileSize = 23617;
+    run.blocksWritten = result == "success" ? 14044 : 0;
+    run.unitDataVersionAfter = result == "success" ? "0601" : "";
+    return run;
+}
+
+// The test server's processes: its postmaster and every process it started.
+inline std::vector<pid_t> ServerProcesses() {
+    std::ifstream state(HISTORY_SERVER_STATE);
+    std::string dir;
+    std::getline(state, dir);
+    std::ifstream pidFile(dir + "/data/postmaster.pid");
+    pid_t postmaster = 0;
+    pidFile >> postmaster;
+    std::vector<pid_t> pids;
+    if (postmaster <= 0) {
+        return pids;
+    }
+    pids.push_back(postmaster);
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) {
+            continue;
+        }
+        std::istringstream fields(line.substr(line.rfind(')') + 2));
+        std::string state;
+        pid_t parent = 0;
+        fields >> state >> parent;
+        if (parent == postmaster) {
+            pids.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
+        }
+    }
+    return pids;
+}
+
+// The test server stopped (SIGSTOP) while this lives, whatever the test does.
+struct Frozen {
+    Frozen() : pids(ServerProcesses()) {
+        EXPECT_GT(pids.size(), 1u) << "the server and the connection's process";
+        for (const pid_t pid : pids) {
+            kill(pid, SIGSTOP);
+        }
+    }
+    ~Frozen() {
+        for (const pid_t pid : pids) {
+            kill(pid, SIGCONT);
+        }
+    }
+    std::vector<pid_t> pids;
+};
+
+class HistoryServer : public testing::Test {
+  protected:
+    void SetUp() override {
+        std::ifstream in(std::string(HISTORY_SERVER_STATE) + ".url");
+        std::string text;
+        std::getline(in, text);
+        std::string error;
+        ASSERT_TRUE(ServerUrl::Parse(text, url_, error)) << "no test server: " << error;
+        database_ =
+            std::string("t_") + testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (char& c : database_) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        database_ = database_.substr(0, 60);
+        Exec(url_, "postgres",
+             {"DROP DATABASE IF EXISTS " + database_, "CREATE DATABASE " + database_});
+        url_.database = database_;
+        folder_ = fs::temp_directory_path() /
+                  ("gpsupdate-history-server-" + std::to_string(ProcessFacts::CurrentPid()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    std::string UrlText() const {
+        return "postgresql://" + url_.user + ":" + url_.password + "@" + url_.host + ":" +
+               std::to_string(url_.port) + "/" + url_.database;
+    }
+    std::unique_ptr<SqlHistoryStore> Local(const std::string& name = "history.sqlite") {
+        std::string error;
+        auto store = SqlHistoryStore::Open(folder_ / name, error);
+        EXPECT_NE(store, nullptr) << error;
+        return store;
+    }
+    std::vector<HistoryRun> OnServer() {
+        std::string error;
+        auto server = ServerHistoryStore::Open(url_, error);
+        EXPECT_NE(server, nullptr) << error;
+        std::vector<HistoryRun> runs;
+        if (server) {
+            EXPECT_TRUE(server->List({}, runs)) << server->LastError();
+        }
+        return runs;
+    }
+
+    ServerUrl url_;
+    std::string database_;
+    fs::path folder_;
+};
+
+}  // namespace historytest

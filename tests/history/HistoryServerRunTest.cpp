@@ -1,0 +1,102 @@
+// gpsupdate-auto recording into a history with the real server behind it,
+// and the server's processes stopped (SIGSTOP) in mid-run: the kernel
+// still takes the bytes, nothing answers. The run is as it would be, its
+// end line and the program's end come within their bounds, its row is
+// whole in the local file and reaches the server once it runs again.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "HistorySender.h"
+#include "HistoryServerFixture.h"
+#include "HistoryWriter.h"
+#include "ServerSync.h"
+#include "clsApdPacker.h"
+#include "mduGlobalModule.h"
+
+using namespace historytest;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A number on the end line.
+double Figure(const std::string& line, const std::string& key) {
+    const std::size_t at = line.find("\"" + key + "\":");
+    return at == std::string::npos ? -1 : std::stod(line.substr(at + key.size() + 3));
+}
+
+}  // namespace
+
+TEST_F(HistoryServer, AServerFrozenInMidRunLeavesTheEndLineAndTheExitWithinTheirBounds) {
+    mduGlobalModule::InitGlobalTables();  // the packer's CRC tables
+    clsApdPacker::Settings settings;
+    settings.flashData = clsApdPacker::SeededBytes(224 * 120, 91);
+    settings.parameterData = clsApdPacker::SeededBytes(64 * 5, 92);
+    const fs::path file = folder_ / "paced.apd";
+    ASSERT_TRUE(clsApdPacker::WriteFile(file.string(), clsApdPacker::Pack(settings).value()));
+    const fs::path history = folder_ / "history.sqlite";
+    const std::string link = (folder_ / "com3").string();
+    // About 20 ms a block: the run lasts a few seconds.
+    ChildProcess unit(GPSUNIT_SIM_PATH, {"--link", link, "--erase-ms", "300", "--check-ms", "200",
+                                         "--reply-us", "20000"});
+    ASSERT_FALSE(unit.FirstLine(5000).empty());
+    ChildProcess run(GPSUPDATE_AUTO_PATH,
+                     {"--action", "update", "--port", "3", "--file", file.string(), "--history",
+                      history.string(), "--history-server", UrlText()},
+                     {{"GPSUPDATE_COM3", link}, {"QT_QPA_PLATFORM", "offscreen"}});
+    ASSERT_TRUE(run.WaitForLine(R"("kind":"progress")", 30000)) << run.Output() << run.Errors(1000);
+    std::string end;
+    int status = -1;
+    Clock::time_point endAt;
+    {
+        // The run's start went to the server; now nothing answers.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const Frozen frozen;
+        ASSERT_TRUE(run.WaitForLine(R"("kind":"end")", 60000)) << run.Errors(1000);
+        endAt = Clock::now();
+        status = run.Wait(10000);
+        const auto exitAfter = Clock::now() - endAt;
+        // The end line waits for the local row only; the program's end
+        // gives the server its last sending and the cut, then ends.
+        EXPECT_LT(exitAfter, std::chrono::milliseconds(100 + (HistorySender::kEndBudgetMs +
+                                                              HistorySender::kCutMs +
+                                                              std::chrono::milliseconds(1000))
+                                                                 .count()));
+        for (const std::string& line : run.Lines(0)) {
+            if (line.find(R"("kind":"end")") != std::string::npos) {
+                end = line;
+            }
+        }
+    }
+    EXPECT_EQ(status, 0) << end;
+    EXPECT_NE(end.find(R"("result":"success")"), std::string::npos) << end;
+    EXPECT_NE(end.find(R"("recorded":true,"history_error":"")"), std::string::npos) << end;
+    // A stopped server costs the window nothing: well under the 2 s a
+    // silent server cost when it was asked on the window's thread.
+    EXPECT_LT(Figure(end, "max_stall_ms"), 500) << end;
+    unit.Signal(SIGTERM);
+
+    // Running again: the run's row, waiting in the file, is sent once.
+    std::string error;
+    auto local = SqlHistoryStore::Open(history, error);
+    ASSERT_NE(local, nullptr) << error;
+    std::vector<HistoryRun> here;
+    ASSERT_TRUE(local->List({}, here));
+    ASSERT_EQ(here.size(), 1u);
+    EXPECT_EQ(here[0].result, "success");
+    ServerSync sync(*local, url_);
+    std::int64_t sent = 0;
+    ASSERT_TRUE(sync.SendWaiting(-1, sent)) << sync.ServerError();
+    EXPECT_EQ(sync.Waiting(), 0);
+    EXPECT_EQ(OnServer(), here);
+}
