@@ -135,7 +135,7 @@ TEST(frmMainRun, LeavingDuringTheTransferAbandonsItBeforeSayingSoAndNotAfterItsE
         ASSERT_TRUE(h.clock.RunUntil([&] { return w.WorkState() == 14; }, 60000));
         std::size_t framesWhenTold = 0;
         h.boxes.SetWhileOpen([&](const platform::ScriptedMessageBoxes::Shown& box) {
-            if (box.text == mduCommonMessage::ExitCancelledText()) {
+            if (box.text == mduCommonMessage::ExitCancelledText(true)) {
                 framesWhenTold = h.unit.Log().EntriesOf(sim::LogEntry::Kind::HostFrame).size();
                 h.clock.AdvanceBy(30000);
             }
@@ -147,7 +147,7 @@ TEST(frmMainRun, LeavingDuringTheTransferAbandonsItBeforeSayingSoAndNotAfterItsE
         EXPECT_EQ(h.boxes.Texts(),
                   (std::vector<std::string>{mduCommonMessage::NotNewerQuestionText(),
                                             mduCommonMessage::ExitQuestionText,
-                                            mduCommonMessage::ExitCancelledText()}));
+                                            mduCommonMessage::ExitCancelledText(true)}));
         EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Cancelled);
     }
     // The run ends while the operator is still being asked: a Yes then

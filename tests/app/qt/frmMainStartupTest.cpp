@@ -32,7 +32,7 @@ TEST(frmMainStartup, EveryControlCarriesItsNameCaptionAndToolTip) {
         {"lsbxDownloadInformation", nullptr, "", "GPS 及資料檔相關資訊顯示區"},
         {"txtMessage", "plainText", "", "操作指示或結果之資訊顯示區"},
         {"lblDownLoadClock", "text", "00:00", ""},
-        {"lblDownLoadPercent", "text", "0 %", ""},
+        {"lblDownLoadPercent", "text", "0.0%", ""},
         {"Label1_0", "text", "資料檔名", ""},
         {"txtFileName", nullptr, "", "GPS 更新檔案名稱"},  // its text: the platform's default
         {"cmdBrowser", "text", "瀏覽", "GPS 更新檔案選定"},

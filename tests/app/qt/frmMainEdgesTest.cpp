@@ -1,0 +1,208 @@
+// The window at the edges of a run, as a technician meets them: leaving
+// mid-update, Enter at the question before overwriting a current unit, the
+// file box during a run and at start-up, and the percentage label.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include "QtMessageBoxes.h"
+#include "SimulatedUnit.h"
+#include "TempDataFile.h"
+#include "WindowHarness.h"
+#include "clsApdPacker.h"
+#include "mduCommonMessage.h"
+#include "mduDataFileCheck.h"
+
+namespace msg = mduCommonMessage;
+using platform::MsgResult;
+
+namespace {
+
+std::vector<std::uint8_t> PackedFile(std::size_t flashBlocks) {
+    clsApdPacker::Settings settings;  // data version 0601
+    settings.flashData = clsApdPacker::SeededBytes(224 * flashBlocks, 5);
+    settings.parameterData = clsApdPacker::SeededBytes(64 * 2, 6);
+    return clsApdPacker::Pack(settings).value();
+}
+
+sim::UnitConfig QuickUnit(const std::string& dataVersion) {
+    sim::UnitConfig config;
+    config.eraseMs = config.checkMs = 1000;
+    config.flashSize = 64 * 1024;
+    config.parameterSize = 4 * 1024;
+    config.dataVersion = dataVersion;
+    return config;
+}
+
+// The window (with the given boxes, else scripted ones) and the simulated
+// unit on the line, a data file in the file box.
+struct EdgeHarness : WindowHarness {
+    sim::SimulatedUnit unit;
+    TempDataFile file{PackedFile(30)};
+    std::unique_ptr<platform::PlatformServices> ownServices;
+
+    explicit EdgeHarness(const std::string& unitDataVersion = "0512",
+                         platform::IMessageBoxes* realBoxes = nullptr)
+        : unit(QuickUnit(unitDataVersion)) {
+        line.AttachPeer(&unit);
+        if (realBoxes != nullptr) {
+            ownServices = std::make_unique<platform::PlatformServices>(
+                platform::PlatformServices{clock, clock, *realBoxes, dialog, store, line});
+            window = std::make_unique<frmMain>(*ownServices);
+            window->show();
+            clock.AdvanceBy(frmMain::kTimAutoRunningInterval);
+        } else {
+            StartIdle();
+        }
+        window->SetFileNameText(file.Path());
+    }
+    ~EdgeHarness() {
+        window.reset();
+        line.AttachPeer(nullptr);
+    }
+    bool RunUntil(std::int32_t state) {
+        return clock.RunUntil([&] { return window->WorkState() == state; }, 60000);
+    }
+    bool RunUntilIdle() {
+        return clock.RunUntil([this] { return window->Sequence().CurrentRun() == RunKind::None; },
+                              120000);
+    }
+};
+
+}  // namespace
+
+// Leaving mid-update: the box says what the cancelled update left on the
+// unit, which depends on whether the erase had begun.
+TEST(frmMainEdges, LeavingMidUpdateSaysWhetherTheUnitStillHasItsData) {
+    for (const auto& [state, erased] : {std::pair{9, false}, std::pair{14, true}}) {
+        SCOPED_TRACE(state);
+        EdgeHarness h;
+        h.Control<QPushButton>("cmdDownLoadStart")->click();
+        ASSERT_TRUE(h.RunUntil(state));
+        h.boxes.QueueAnswer(MsgResult::Yes);
+        EXPECT_TRUE(h.window->close());
+        EXPECT_EQ(h.window->Sequence().Run().eraseBegun, erased);
+        ASSERT_EQ(h.boxes.Boxes().size(), 2u);
+        EXPECT_EQ(h.boxes.Boxes()[1].text, msg::ExitCancelledText(erased));
+    }
+}
+
+// The question before overwriting a unit whose data is not older than the
+// file: a reflex Enter answers Cancel, and the unit is left as it was.
+TEST(frmMainEdges, EnterAtTheNotNewerQuestionLeavesTheUnitUntouched) {
+    platform::QtMessageBoxes realBoxes;
+    EdgeHarness h("0601", &realBoxes);  // the unit's data is as new as the file's
+    frmMain& w = *h.window;
+    QMessageBox::StandardButton byEnter = QMessageBox::NoButton;
+    QString question;
+    QTimer enter;
+    QObject::connect(&enter, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            return;
+        }
+        if (question.isEmpty()) {
+            question = box->text();
+            byEnter = box->defaultButton() != nullptr ? box->standardButton(box->defaultButton())
+                                                      : QMessageBox::NoButton;
+        }
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(box, &press);
+    });
+    enter.start(5);
+    h.Control<QPushButton>("cmdDownLoadStart")->click();
+    ASSERT_TRUE(h.RunUntilIdle());
+    enter.stop();
+    EXPECT_EQ(question, platform::QtMessageBoxes::ToDisplayText(msg::NotNewerQuestionText()));
+    EXPECT_EQ(byEnter, QMessageBox::Cancel);
+    EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Skipped);
+    EXPECT_FALSE(w.Sequence().Run().eraseBegun);
+    EXPECT_EQ(w.MessageText(), msg::NotNewerCancelledText());
+}
+
+// While a run is under way the file box is the run's file: typing into it
+// changes nothing, and the file written is what is saved.
+TEST(frmMainEdges, TheFileBoxIsReadOnlyWhileARunIsUnderWay) {
+    EdgeHarness h;
+    frmMain& w = *h.window;
+    const auto type = [](QLineEdit* box) {
+        box->setFocus();
+        for (const auto& [key, text] : {std::pair{Qt::Key_X, "x"}, std::pair{Qt::Key_Y, "y"}}) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
+            QApplication::sendEvent(box, &press);
+        }
+    };
+    h.Control<QPushButton>("cmdDownLoadStart")->click();
+    ASSERT_TRUE(h.RunUntil(14));
+    type(h.Control<QLineEdit>("txtFileName"));
+    EXPECT_EQ(w.FileNameText(), h.file.Path());
+    ASSERT_TRUE(h.RunUntilIdle());
+    EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Succeeded);
+    h.clock.AdvanceBy(100);  // idle's entry: no longer busy
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(h.Stored(mduSetupOptions::KeyFileName), h.file.Path());
+
+    WindowHarness idle;
+    idle.StartIdle();
+    auto* box = idle.Control<QLineEdit>("txtFileName");
+    box->clear();
+    type(box);
+    EXPECT_EQ(box->text(), QStringLiteral("xy"));  // idle: the box takes what is typed
+}
+
+// The file kept from the last time is checked at start-up as a chosen one is.
+TEST(frmMainEdges, TheFileKeptFromLastTimeIsCheckedAtStartUp) {
+    const TempDataFile good(PackedFile(3));
+    std::vector<std::uint8_t> damagedImage = PackedFile(3);
+    damagedImage.resize(damagedImage.size() - 100);
+    const TempDataFile damaged(damagedImage);
+    const struct {
+        std::string kept;
+        std::string version;
+        bool red;
+        bool checked;
+    } cases[] = {
+        {good.Path(), "0601", false, true},
+        {damaged.Path(), "", true, true},
+        {frmMain::DefaultFileName(), "", false, false},  // a folder names no file
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kept);
+        WindowHarness h;
+        h.Preset(mduSetupOptions::KeyFileName, c.kept);
+        frmMain& w = h.StartIdle();
+        const std::string line = w.InfoLine(msg::InfoLineDataFileVersion);
+        EXPECT_EQ(line.size() > line.find(':') + 2 ? line.substr(line.find(':') + 2) : "",
+                  c.version);
+        EXPECT_EQ(w.MessageText().empty(), !c.checked);
+        EXPECT_EQ(w.MessageColour() == QColor(255, 0, 0), c.red);
+        if (c.checked && !c.red) {
+            EXPECT_EQ(w.MessageText(), mduDataFileCheck::FileReadyText + c.version);
+        }
+    }
+}
+
+// The percentage keeps one form and one width from start to end, so the
+// bar beside it does not jump.
+TEST(frmMainEdges, ThePercentageKeepsOneFormAndWidth) {
+    WindowHarness h;
+    frmMain& w = h.StartIdle();
+    auto* label = h.Control<QLabel>("lblDownLoadPercent");
+    EXPECT_EQ(w.PercentText(), "0.0%");
+    std::vector<int> widths;
+    for (const char* text : {"0.0%", "13.7%", "100.0%"}) {
+        w.SetPercentText(text);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        widths.push_back(label->width());
+    }
+    EXPECT_EQ(widths, std::vector<int>(3, widths.front()));
+}
