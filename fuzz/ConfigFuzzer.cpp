@@ -8,6 +8,7 @@
 // changes); a taken form renders back to a canonical form with the same
 // values, which is taken again; a rendered form is always taken back.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -77,15 +78,6 @@ void PutCrc(Bytes& form, std::size_t from, std::size_t count) {
 
 // --- CFG1 -----------------------------------------------------------------------------
 
-struct Cfg1Values {
-    std::uint8_t limit;
-    bool alarm;
-};
-
-Cfg1Values ValuesOf(const clsUnitConfig1& c) {
-    return {c.AutoSpeedLimit(), c.AutoPlayAlarmNo()};
-}
-
 Bytes Cfg1Form(const clsUnitConfigBase& base, std::uint8_t limit, std::uint8_t flags) {
     Bytes form(65, 0);
     form[0] = 64;
@@ -125,16 +117,17 @@ void RenderCfg1(fuzz::ByteReader& in) {
     clsUnitConfig1 config(base);
     config.SetAutoSpeedLimit(in.Byte());
     config.SetAutoPlayAlarmNo((in.Byte() & 1) != 0);
-    const Cfg1Values values = ValuesOf(config);
+    const std::uint8_t limit = config.AutoSpeedLimit();
+    const bool alarm = config.AutoPlayAlarmNo();
     const Bytes rendered = config.MyByteArray();
-    FUZZ_REQUIRE(rendered == Cfg1Form(base, values.limit, values.alarm ? 1 : 0));
+    FUZZ_REQUIRE(rendered == Cfg1Form(base, limit, alarm ? 1 : 0));
     clsUnitConfig1 back;
     FUZZ_REQUIRE(back.SetMyByteArray(rendered));
-    FUZZ_REQUIRE(back.AutoSpeedLimit() == values.limit && back.AutoPlayAlarmNo() == values.alarm);
+    FUZZ_REQUIRE(back.AutoSpeedLimit() == limit && back.AutoPlayAlarmNo() == alarm);
     // Without a common part the security table renders as zeros.
     clsUnitConfig1 alone;
-    alone.SetAutoSpeedLimit(values.limit);
-    alone.SetAutoPlayAlarmNo(values.alarm);
+    alone.SetAutoSpeedLimit(limit);
+    alone.SetAutoPlayAlarmNo(alarm);
     const Bytes zeroTable = alone.MyByteArray();
     FUZZ_REQUIRE(zeroTable.size() == 65);
     for (std::size_t i = 1; i <= 36; ++i) {
@@ -239,48 +232,28 @@ Bytes Cfg3Form(const Cfg3Values& v) {
     return form;
 }
 
-// The eight options, in bit order.
-bool Option(const clsUnitConfig3& c, int bit) {
-    switch (bit) {
-        case 0:
-            return c.UserOptionMode_AlarmSpeedCheckEnable();
-        case 1:
-            return c.UserOptionMode_AlarmNormalEnable();
-        case 2:
-            return c.UnitUserOptionMode_AlarmSpeedTracking();
-        case 3:
-            return c.UnitUserOptionMode_AlarmSpeedMute();
-        case 4:
-            return c.UnitUserOptionMode_WarningEnable();
-        case 5:
-            return c.UnitUserOptionMode_ServiceEnable();
-        case 6:
-            return c.UnitUserOptionMode_AutoSpeedLimitEnable();
-        default:
-            return c.UserOption_DemoPlayEnable();
-    }
-}
-
-void SetOption(clsUnitConfig3& c, int bit, bool value) {
-    switch (bit) {
-        case 0:
-            return c.SetUserOptionMode_AlarmSpeedCheckEnable(value);
-        case 1:
-            return c.SetUserOptionMode_AlarmNormalEnable(value);
-        case 2:
-            return c.SetUnitUserOptionMode_AlarmSpeedTracking(value);
-        case 3:
-            return c.SetUnitUserOptionMode_AlarmSpeedMute(value);
-        case 4:
-            return c.SetUnitUserOptionMode_WarningEnable(value);
-        case 5:
-            return c.SetUnitUserOptionMode_ServiceEnable(value);
-        case 6:
-            return c.SetUnitUserOptionMode_AutoSpeedLimitEnable(value);
-        default:
-            return c.SetUserOption_DemoPlayEnable(value);
-    }
-}
+// The eight options, in bit order: how each is read and set.
+struct OptionAccess {
+    bool (clsUnitConfig3::*get)() const;
+    void (clsUnitConfig3::*set)(bool);
+};
+constexpr std::array<OptionAccess, 8> kOptions{{
+    {&clsUnitConfig3::UserOptionMode_AlarmSpeedCheckEnable,
+     &clsUnitConfig3::SetUserOptionMode_AlarmSpeedCheckEnable},
+    {&clsUnitConfig3::UserOptionMode_AlarmNormalEnable,
+     &clsUnitConfig3::SetUserOptionMode_AlarmNormalEnable},
+    {&clsUnitConfig3::UnitUserOptionMode_AlarmSpeedTracking,
+     &clsUnitConfig3::SetUnitUserOptionMode_AlarmSpeedTracking},
+    {&clsUnitConfig3::UnitUserOptionMode_AlarmSpeedMute,
+     &clsUnitConfig3::SetUnitUserOptionMode_AlarmSpeedMute},
+    {&clsUnitConfig3::UnitUserOptionMode_WarningEnable,
+     &clsUnitConfig3::SetUnitUserOptionMode_WarningEnable},
+    {&clsUnitConfig3::UnitUserOptionMode_ServiceEnable,
+     &clsUnitConfig3::SetUnitUserOptionMode_ServiceEnable},
+    {&clsUnitConfig3::UnitUserOptionMode_AutoSpeedLimitEnable,
+     &clsUnitConfig3::SetUnitUserOptionMode_AutoSpeedLimitEnable},
+    {&clsUnitConfig3::UserOption_DemoPlayEnable, &clsUnitConfig3::SetUserOption_DemoPlayEnable},
+}};
 
 void TakeCfg3(std::span<const std::uint8_t> form, platform::ScriptedMessageBoxes& boxes) {
     clsUnitConfig3 config;
@@ -295,7 +268,7 @@ void TakeCfg3(std::span<const std::uint8_t> form, platform::ScriptedMessageBoxes
     const Cfg3Values values{form[3], form[4], form[5], form[6]};
     FUZZ_REQUIRE(ValuesOf(config) == values);
     for (int bit = 0; bit < 8; ++bit) {
-        FUZZ_REQUIRE(Option(config, bit) == ((form[3] >> bit) & 1));
+        FUZZ_REQUIRE((config.*kOptions[bit].get)() == ((form[3] >> bit) & 1));
     }
     const Bytes rendered = config.RenderByteForm();
     FUZZ_REQUIRE(rendered == Cfg3Form(values));
@@ -317,7 +290,7 @@ void RenderCfg3(fuzz::ByteReader& in) {
         const std::uint8_t op = in.Byte();
         const int bit = op & 7;
         const bool value = (op & 8) != 0;
-        SetOption(config, bit, value);
+        (config.*kOptions[bit].set)(value);
         model.mode = value ? static_cast<std::uint8_t>(model.mode | (1u << bit))
                            : static_cast<std::uint8_t>(model.mode & ~(1u << bit));
         FUZZ_REQUIRE(ValuesOf(config) == model);

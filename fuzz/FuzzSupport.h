@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -95,62 +96,45 @@ inline std::vector<std::uint8_t> WithCrc(std::vector<std::uint8_t> bytes) {
     return bytes;
 }
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-inline bool IsValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
+// The code points of strict UTF-8 (no overlong forms, no surrogates, nothing
+// above U+10FFFF); nothing for text that is not such UTF-8.
+inline std::optional<std::vector<std::uint32_t>> StrictCodePoints(std::string_view text) {
+    std::vector<std::uint32_t> out;
+    for (std::size_t i = 0; i < text.size();) {
         const auto b = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        std::uint32_t cp = 0;
-        if (b < 0x80) {
-            ++i;
-            continue;
-        } else if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-            cp = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            cp = b & 0x0F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            cp = b & 0x07;
-        } else {
-            return false;
+        const std::size_t length = b < 0x80                 ? 1
+                                   : b >= 0xC2 && b <= 0xDF ? 2
+                                   : b >= 0xE0 && b <= 0xEF ? 3
+                                   : b >= 0xF0 && b <= 0xF4 ? 4
+                                                            : 0;
+        if (length == 0 || i + length > text.size()) {
+            return std::nullopt;
         }
-        if (i + length > text.size()) {
-            return false;
-        }
+        std::uint32_t cp = length == 1 ? b : b & (0x7Fu >> length);
         for (std::size_t k = 1; k < length; ++k) {
             const auto c = static_cast<unsigned char>(text[i + k]);
             if ((c & 0xC0) != 0x80) {
-                return false;
+                return std::nullopt;
             }
-            cp = (cp << 6) | (c & 0x3F);
+            cp = (cp << 6) | (c & 0x3Fu);
         }
         if ((length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000) || cp > 0x10FFFF ||
             (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
-// The code points of valid UTF-8 text.
-inline std::vector<std::uint32_t> CodePoints(std::string_view text) {
-    std::vector<std::uint32_t> out;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        std::size_t length = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-        std::uint32_t cp = length == 1 ? b : b & (0xFF >> (length + 1));
-        for (std::size_t k = 1; k < length && i + k < text.size(); ++k) {
-            cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+            return std::nullopt;
         }
         out.push_back(cp);
         i += length;
     }
     return out;
+}
+
+// The text without the given blanks at either end.
+inline std::string Trimmed(std::string_view text, std::string_view blanks) {
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return std::string(text.substr(first, text.find_last_not_of(blanks) - first + 1));
 }
 
 inline std::string AsText(std::span<const std::uint8_t> bytes) {

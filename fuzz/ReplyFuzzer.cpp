@@ -18,6 +18,7 @@
 // an intact CRC, the request's code echoed, a zero high status nibble and the
 // required bits set.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -46,9 +47,6 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-constexpr std::array<std::int32_t, 22> kCatalogue{0,  1,  2,  4,  5,  6,  7,  8,  9,  10, 11,
-                                                  14, 15, 41, 42, 49, 50, 51, 52, 53, 54, 55};
 
 enum Flag : std::uint8_t {
     kTableKey = 0x01,     // head code straight from the random table (else rolling)
@@ -97,66 +95,35 @@ struct LayerRig {
 
 enum class Form { None, Plain, Table, Write, Read };
 
-Form FormOf(std::int32_t code) {
-    switch (code) {
-        case 0:
-        case 9:
-        case 10:
-        case 11:
-        case 15:
-            return Form::Table;
-        case 1:
-        case 2:
-        case 4:
-        case 5:
-        case 6:
-        case 7:
-        case 8:
-        case 14:
-        case 41:
-        case 42:
-            return Form::Plain;
-        case 49:
-        case 50:
-        case 51:
-            return Form::Write;
-        case 52:
-        case 53:
-        case 54:
-        case 55:
-            return Form::Read;
-        default:
-            return Form::None;
-    }
-}
-
-struct Timing {
+// The catalogue: each code's request form and the timing its record carries.
+struct CodeRow {
+    std::int32_t code;
+    Form form;
     std::int32_t frameSpace;
     std::int32_t timeOut;
-    std::int16_t fastResponse;
+    std::int16_t fastResponse = -1;
 };
 
-Timing TimingOf(std::int32_t code) {
-    switch (code) {
-        case 0:
-        case 50:
-            return {5, 2000, -1};
-        case 1:
-        case 4:
-        case 9:
-        case 10:
-        case 11:
-        case 49:
-            return {10, 300, -1};
-        case 2:
-            return {10, -1, -1};
-        case 14:
-            return {10, 55000, -1};
-        case 51:
-            return {5, 2000, 4};
-        default:
-            return {20, 300, -1};  // 5 to 8, 15, 41, 42, 52 to 55
-    }
+constexpr std::array<CodeRow, 22> kCatalogue{{
+    {0, Form::Table, 5, 2000},  {1, Form::Plain, 10, 300},  {2, Form::Plain, 10, -1},
+    {4, Form::Plain, 10, 300},  {5, Form::Plain, 20, 300},  {6, Form::Plain, 20, 300},
+    {7, Form::Plain, 20, 300},  {8, Form::Plain, 20, 300},  {9, Form::Table, 10, 300},
+    {10, Form::Table, 10, 300}, {11, Form::Table, 10, 300}, {14, Form::Plain, 10, 55000},
+    {15, Form::Table, 20, 300}, {41, Form::Plain, 20, 300}, {42, Form::Plain, 20, 300},
+    {49, Form::Write, 10, 300}, {50, Form::Write, 5, 2000}, {51, Form::Write, 5, 2000, 4},
+    {52, Form::Read, 20, 300},  {53, Form::Read, 20, 300},  {54, Form::Read, 20, 300},
+    {55, Form::Read, 20, 300},
+}};
+
+const CodeRow* RowOf(std::int32_t code) {
+    const auto row = std::find_if(kCatalogue.begin(), kCatalogue.end(),
+                                  [code](const CodeRow& r) { return r.code == code; });
+    return row == kCatalogue.end() ? nullptr : &*row;
+}
+
+Form FormOf(std::int32_t code) {
+    const CodeRow* row = RowOf(code);
+    return row != nullptr ? row->form : Form::None;
 }
 
 // The data a table command carries, as the catalogue fills it.
@@ -276,7 +243,7 @@ void SendAndCheck(LayerRig& rig, const Request& r, bool hadRecord, std::int16_t 
 
     const clsLinkUnit* record = rig.layer.CurrentLinkUnit();
     FUZZ_REQUIRE(record != nullptr && record->SubGroupTypeCode() == r.code);
-    const Timing timing = TimingOf(r.code);
+    const CodeRow& timing = *RowOf(r.code);
     FUZZ_REQUIRE(record->FrameSpaceInterval() == timing.frameSpace);
     FUZZ_REQUIRE(record->TimeOutInterval() == timing.timeOut);
     FUZZ_REQUIRE(record->FastResponseLength() == timing.fastResponse);
@@ -417,7 +384,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     rig.random.SetRandomInex(in.Byte());
     const std::uint8_t required = in.Byte();
     Request request;
-    request.code = (flags & kRawCode) != 0 ? codeByte : kCatalogue[codeByte % kCatalogue.size()];
+    request.code =
+        (flags & kRawCode) != 0 ? codeByte : kCatalogue[codeByte % kCatalogue.size()].code;
     request.tableKey = (flags & kTableKey) != 0;
     request.retry = (flags & kRetry) != 0;
     const std::uint32_t address = in.Uint32();
@@ -435,7 +403,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int16_t carried = 0;
     if ((flags & kPrevious) != 0) {
         Request previous;
-        previous.code = kCatalogue[in.Byte() % kCatalogue.size()];
+        previous.code = kCatalogue[in.Byte() % kCatalogue.size()].code;
         previous.data = Bytes(8, 0x5A);
         const auto count = static_cast<std::int8_t>(in.Byte());
         SendAndCheck(rig, previous, false, 0);

@@ -5,10 +5,11 @@
 #include <vector>
 
 #include "ApdSealer.h"
+#include "FuzzSupport.h"
 #include "LoadDataCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    PrepareLoadDataFuzzing();
+    fuzz::PrepareTables();
     std::vector<std::uint8_t> image(data, data + size);
     ApdSealer::Seal(image);
     return CheckLoadData(image.data(), image.size());

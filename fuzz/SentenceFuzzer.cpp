@@ -8,11 +8,13 @@
 // the body it was given) and, as a QID payload, through the unit identity
 // check.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "FuzzSupport.h"
@@ -23,16 +25,8 @@
 namespace {
 
 int HexValue(std::uint8_t c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
+    const std::size_t at = std::string_view("0123456789abcdefABCDEF").find(static_cast<char>(c));
+    return at == std::string_view::npos ? -1 : static_cast<int>(at < 16 ? at : at - 6);
 }
 
 std::vector<std::string> Split(const std::string& body) {
@@ -74,40 +68,22 @@ std::optional<std::vector<std::string>> ReferenceParse(std::span<const std::uint
     return body.empty() ? std::vector<std::string>{} : Split(body);
 }
 
-bool EqualsIgnoringAsciiCase(const std::string& text, const char* word) {
-    std::size_t i = 0;
-    for (; word[i] != '\0'; ++i) {
-        if (i >= text.size()) {
-            return false;
-        }
-        char c = text[i];
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-        if (c != word[i]) {
-            return false;
-        }
-    }
-    return i == text.size();
+bool EqualsIgnoringAsciiCase(const std::string& text, std::string_view word) {
+    return std::equal(text.begin(), text.end(), word.begin(), word.end(), [](char c, char w) {
+        return (c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) == w;
+    });
 }
 
 // The record report byte of a field: one or two hexadecimal digits with
 // spaces around them allowed.
 std::optional<std::uint8_t> ReferenceReportByte(const std::string& field) {
-    std::size_t first = 0;
-    std::size_t last = field.size();
-    while (first < last && field[first] == ' ') {
-        ++first;
-    }
-    while (last > first && field[last - 1] == ' ') {
-        --last;
-    }
-    if (last == first || last - first > 2) {
+    const std::string digits = fuzz::Trimmed(field, " ");
+    if (digits.empty() || digits.size() > 2) {
         return std::nullopt;
     }
     int value = 0;
-    for (std::size_t i = first; i < last; ++i) {
-        const int digit = HexValue(static_cast<std::uint8_t>(field[i]));
+    for (const char c : digits) {
+        const int digit = HexValue(static_cast<std::uint8_t>(c));
         if (digit < 0) {
             return std::nullopt;
         }
@@ -154,13 +130,11 @@ void CheckReport(const std::string& field) {
 
 // Display text: valid UTF-8 whose code points are the unit's bytes, one each.
 void CheckDisplayText(const std::string& unitText) {
-    const std::string shown = mduDeviceChecks::UnitTextForDisplay(unitText);
-    FUZZ_REQUIRE(fuzz::IsValidUtf8(shown));
-    const std::vector<std::uint32_t> points = fuzz::CodePoints(shown);
-    FUZZ_REQUIRE(points.size() == unitText.size());
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        FUZZ_REQUIRE(points[i] == static_cast<unsigned char>(unitText[i]));
-    }
+    const auto points = fuzz::StrictCodePoints(mduDeviceChecks::UnitTextForDisplay(unitText));
+    FUZZ_REQUIRE(points.has_value());
+    FUZZ_REQUIRE(
+        std::equal(points->begin(), points->end(), unitText.begin(), unitText.end(),
+                   [](std::uint32_t p, char c) { return p == static_cast<unsigned char>(c); }));
 }
 
 void CheckReply(std::span<const std::uint8_t> bytes) {
@@ -205,11 +179,7 @@ void CheckReply(std::span<const std::uint8_t> bytes) {
 // its last "$", then "*" and the check digits, CR LF. It must parse back.
 void CheckBuilder(std::span<const std::uint8_t> bytes) {
     const std::string text = fuzz::AsText(bytes);
-    std::string part = text.substr(0, text.find('*'));
-    const std::size_t begin = part.find_first_not_of(' ');
-    part = begin == std::string::npos ? std::string() : part.substr(begin);
-    const std::size_t end = part.find_last_not_of(' ');
-    part = end == std::string::npos ? std::string() : part.substr(0, end + 1);
+    std::string part = fuzz::Trimmed(text.substr(0, text.find('*')), " ");
     if (const std::size_t dollar = part.rfind('$'); dollar != std::string::npos) {
         part = part.substr(dollar + 1);
     }

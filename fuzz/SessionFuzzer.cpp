@@ -48,14 +48,12 @@
 #include "IRunObserver.h"
 #include "ISerialPeer.h"
 #include "MemorySerialLine.h"
+#include "PackedDataFile.h"
 #include "ProgramMessageBoxes.h"
 #include "SimulatedUnit.h"
-#include "TempDataFile.h"
 #include "UnitCodec.h"
 #include "VirtualClock.h"
 #include "WorkPageEvent.h"
-#include "clsApdPacker.h"
-#include "clsPNV480DnLdData.h"
 #include "clsUpdateSequence.h"
 #include "mduDisplayText.h"
 
@@ -81,55 +79,11 @@ constexpr std::array<std::int64_t, 32> kDelaysMs{
 // How long the operator leaves a box open.
 constexpr std::array<std::int64_t, 4> kBoxOpenMs{0, 300, 2500, 45000};
 
-// --- The data file, packed once ------------------------------------------------------------
-
-struct Block {
-    std::uint32_t address;
-    Bytes data;
-};
-
-struct DataSet {
-    std::unique_ptr<TempDataFile> file;
-    std::vector<Block> flash;
-    std::vector<Block> parameters;
-};
-
-const DataSet& Data() {
-    static const DataSet data = [] {
-        DataSet d;
-        clsApdPacker::Settings packed;
-        packed.flashData = clsApdPacker::SeededBytes(kFlashBytes, kSeed);
-        packed.parameterData = clsApdPacker::SeededBytes(kParameterBytes, kSeed + 1);
-        packed.dataFileVersion = "0601";
-        packed.pageOrder = clsApdPacker::RandomOrder(kSeed);
-        const std::optional<Bytes> image = clsApdPacker::Pack(packed);
-        FUZZ_REQUIRE(image.has_value());
-        d.file = std::make_unique<TempDataFile>(*image);
-        clsPNV480DnLdData loaded;
-        loaded.SetToolVersion(clsUpdateSequence::kToolVersion);
-        FUZZ_REQUIRE(loaded.LoadData(*image));
-        for (const clsDownloadUnit& b : loaded.FlashBlocks()) {
-            d.flash.push_back(
-                {static_cast<std::uint32_t>(b.Address()), Bytes(b.Data().begin(), b.Data().end())});
-        }
-        for (const clsDownloadUnit& b : loaded.EEPParameterBlocks()) {
-            d.parameters.push_back(
-                {static_cast<std::uint32_t>(b.Address()), Bytes(b.Data().begin(), b.Data().end())});
-        }
-        FUZZ_REQUIRE(d.flash.size() == 25 && d.parameters.size() == 3);
-        return d;
-    }();
+// The data file, packed once.
+const PackedDataFile& Data() {
+    static const PackedDataFile data(kFlashBytes, kParameterBytes, "0601", kSeed);
+    FUZZ_REQUIRE(data.FlashBlocks() == 25 && data.ParameterBlocks() == 3);
     return data;
-}
-
-bool UnitHoldsFile(const sim::SimulatedUnit& unit) {
-    const auto holds = [](const sim::MemoryImage& image, const std::vector<Block>& blocks) {
-        return std::all_of(blocks.begin(), blocks.end(), [&](const Block& b) {
-            return image.Read(b.address, b.data.size()) == b.data;
-        });
-    };
-    return holds(unit.FlashImage(), Data().flash) &&
-           holds(unit.ParameterImage(), Data().parameters);
 }
 
 bool UnitErased(const sim::SimulatedUnit& unit) {
@@ -354,7 +308,6 @@ class Operator final : public platform::IMessageBoxes {
 
     platform::MsgResult Show(const std::string& text, platform::MsgButtons buttons,
                              platform::MsgIcon /*icon*/) override {
-        ++shown_;
         texts_.push_back(text);
         const std::uint8_t choice = in_.Byte(0x01);  // out of input: OK at once
         const bool yes = (choice & 1) != 0;
@@ -376,14 +329,13 @@ class Operator final : public platform::IMessageBoxes {
         return answer;
     }
 
-    int Shown() const { return shown_; }
+    std::size_t Shown() const { return texts_.size(); }
     bool Declined() const { return declined_; }
     const std::vector<std::string>& Texts() const { return texts_; }
 
   private:
     platform::VirtualClock& clock_;
     fuzz::ByteReader& in_;
-    int shown_ = 0;
     int depth_ = 0;
     bool declined_ = false;
     std::vector<std::string> texts_;
@@ -486,7 +438,7 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
     RunWatch watch;
     {
         HeadlessWindow window(clock, line, boxes, kSeed);
-        window.SetFileName(Data().file->Path());
+        window.SetFileName(Data().Path());
         window.Sequence().SetObserver(&watch);
         window.Start(1);
         FUZZ_REQUIRE(
@@ -510,7 +462,7 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
         // Once ended, the run stays ended: idle's entry gives the controls
         // back and nothing else happens, whatever is still on the line.
         const std::size_t messages = window.Messages().size();
-        const int shown = boxes.Shown();
+        const std::size_t shown = boxes.Shown();
         clock.AdvanceBy(70000);
         FUZZ_REQUIRE(watch.ended == 1);
         FUZZ_REQUIRE(window.WorkState() == 0);
@@ -527,13 +479,13 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
 
     const RunOutcome outcome = watch.lastOutcome;
     if (std::getenv("GPSUPDATE_FUZZ_VERBOSE") != nullptr) {
-        std::fprintf(stderr, "%s %s after %lld ms, %d boxes, meddled %d, held %d, erased %d\n",
+        std::fprintf(stderr, "%s %s after %lld ms, %zu boxes, meddled %d, held %d, erased %d\n",
                      RunKindName(watch.lastKind), RunOutcomeName(outcome),
                      static_cast<long long>(clock.NowMs()), boxes.Shown(), peer.Meddled() ? 1 : 0,
-                     UnitHoldsFile(unit) ? 1 : 0, UnitErased(unit) ? 1 : 0);
+                     Data().HeldBy(unit) ? 1 : 0, UnitErased(unit) ? 1 : 0);
     }
     if (update && outcome == RunOutcome::Succeeded) {
-        FUZZ_REQUIRE(UnitHoldsFile(unit));
+        FUZZ_REQUIRE(Data().HeldBy(unit));
     }
     if (update && outcome == RunOutcome::Skipped) {
         FUZZ_REQUIRE(boxes.Declined());
@@ -552,7 +504,7 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
             }
         }
         FUZZ_REQUIRE(outcome == RunOutcome::Succeeded);
-        FUZZ_REQUIRE(!update || UnitHoldsFile(unit));
+        FUZZ_REQUIRE(!update || Data().HeldBy(unit));
     }
 }
 

@@ -7,6 +7,7 @@
 // exactly when it is not 0, and a text that cannot be a zero (it holds no
 // digit 0) always restores; surrounding blanks never change either reading.
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,25 +17,11 @@
 
 namespace {
 
-std::string Trimmed(const std::string& text) {
-    const char* blanks = " \t\r\n";
-    const std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
+constexpr const char* kBlanks = " \t\r\n";
 
 bool AllDigits(const std::string& text) {
-    if (text.empty()) {
-        return false;
-    }
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-    }
-    return true;
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // The value of a run of digits, saturated well above 16.
@@ -54,7 +41,7 @@ void CheckPort(const std::string& text) {
     if (port) {
         FUZZ_REQUIRE(*port >= mduSetupOptions::FirstPort && *port <= mduSetupOptions::LastPort);
     }
-    const std::string core = Trimmed(text);
+    const std::string core = fuzz::Trimmed(text, kBlanks);
     if (!AllDigits(core)) {
         FUZZ_REQUIRE(!port);
         return;
@@ -70,7 +57,7 @@ void CheckPort(const std::string& text) {
 
 void CheckSwitch(const std::string& text) {
     const bool restore = mduSetupOptions::RestoreRequested(text);
-    const std::string core = Trimmed(text);
+    const std::string core = fuzz::Trimmed(text, kBlanks);
     const bool signedInteger =
         !core.empty() && AllDigits(core[0] == '+' || core[0] == '-' ? core.substr(1) : core);
     if (signedInteger) {

@@ -12,6 +12,7 @@
 #include "MemoryImage.h"
 #include "UnitCodec.h"
 #include "UnitConfig.h"
+#include "UnitFaults.h"
 #include "UnitLog.h"
 
 namespace sim {
@@ -91,8 +92,8 @@ class SimulatedUnit final : public platform::ISerialPeer {
     UnitLog& Log() { return log_; }
     const UnitLog& Log() const { return log_; }
 
-    void AddFault(const FaultSpec& fault) { faults_.push_back({fault}); }
-    void ClearFaults() { faults_.clear(); }
+    void AddFault(const FaultSpec& fault) { faults_.Add(fault); }
+    void ClearFaults() { faults_.Clear(); }
 
   private:
     enum class After { Nothing, EnterBinary, EndErase, EndCheck, Arrive, Leave };
@@ -103,28 +104,17 @@ class SimulatedUnit final : public platform::ISerialPeer {
         After after = After::Nothing;
         LogEntry entry;  // logged when it goes out
     };
-    struct FaultState {
-        FaultSpec spec;
-        int matched = 0;
-        int fired = 0;
-    };
-    // What a request is, for fault matching.
-    struct RequestInfo {
-        std::optional<FaultSpec::Sentence> sentence;
-        int code = -1;
-        std::optional<std::uint32_t> address;
-        int block = 0;
-        bool hasReply = true;
-        std::uint8_t acceptedStatus = 0;
-    };
     struct Reply {
         std::uint8_t status = 0;
         std::vector<std::uint8_t> payload;
         std::string note;  // why a request was refused
     };
 
+    // Text mode (SimulatedUnitText.cpp).
     void OnTextBytes(std::span<const std::uint8_t> bytes, std::int64_t nowUs);
     void OnSentence(const std::vector<std::uint8_t>& raw, std::int64_t nowUs);
+    std::size_t WholeSentenceLength(std::span<const std::uint8_t> bytes) const;
+    // Link mode: requests and reply frames (SimulatedUnitBinary.cpp).
     void OnBinaryBytes(std::span<const std::uint8_t> bytes, std::int64_t nowUs);
     // Tries to cut one request off the front of the receive buffer.
     void TakeRequest(std::int64_t nowUs);
@@ -132,21 +122,22 @@ class SimulatedUnit final : public platform::ISerialPeer {
     // more bytes are needed to tell, or when it cannot be decoded (then
     // `undecodable` says why).
     std::size_t RequestLength(std::span<const std::uint8_t> buffer, std::string& undecodable) const;
+    std::size_t WholeRequestLength(std::span<const std::uint8_t> bytes, std::int64_t nowUs) const;
     // Whether binary bytes arriving at nowUs follow a silence that ends the
     // request being received.
     bool SilenceBefore(std::int64_t nowUs) const {
         return nowUs - lastByteUs_ > config_.requestGapUs;
     }
     void OnRequest(const std::vector<std::uint8_t>& raw, std::int64_t nowUs);
-    Reply Execute(int code, const std::vector<std::uint8_t>& plain, std::int64_t nowUs);
-    Reply Write(int code, const std::vector<std::uint8_t>& plain);
-
-    const FaultSpec* FireFault(const RequestInfo& request, std::int64_t nowUs);
-    int BlockNumber(int code, std::uint32_t address);
     std::uint8_t ChooseHead();
     std::vector<std::uint8_t> EncodeReply(std::uint8_t head, int code, std::uint8_t status,
                                           const std::vector<std::uint8_t>& payload,
                                           bool shortReply);
+    // The commands and the memories (SimulatedUnitCommands.cpp).
+    Reply Execute(int code, const std::vector<std::uint8_t>& plain, std::int64_t nowUs);
+    Reply Write(int code, const std::vector<std::uint8_t>& plain);
+
+    // State, mode and timing (SimulatedUnit.cpp).
     void Schedule(std::int64_t dueUs, std::optional<Transmission> tx, After after, LogEntry entry);
     void SetMode(Mode mode, std::int64_t nowUs);
     void LogState(std::int64_t nowUs, const std::string& note);
@@ -155,7 +146,7 @@ class SimulatedUnit final : public platform::ISerialPeer {
     void Arrive(std::int64_t nowUs);
 
     UnitConfig config_;
-    std::vector<FaultState> faults_;
+    UnitFaults faults_;
     bool connected_ = true;
     bool present_ = true;
     std::size_t arrivals_ = 0;  // units that came after the first
@@ -172,10 +163,9 @@ class SimulatedUnit final : public platform::ISerialPeer {
     std::vector<std::uint8_t> sentence_;  // text being received, from "$"
     std::vector<std::uint8_t> request_;   // binary request being received
     std::int64_t lastByteUs_ = 0;
-    bool skipping_ = false;                         // skipping an undecodable request until silence
-    bool erasing_ = false;                          // ignoring the line until the erase ends
-    bool checking_ = false;                         // memory check after the closing command
-    std::vector<std::uint32_t> blockAddresses_[2];  // distinct write addresses of 50 and 51
+    bool skipping_ = false;  // skipping an undecodable request until silence
+    bool erasing_ = false;   // ignoring the line until the erase ends
+    bool checking_ = false;  // memory check after the closing command
 
     std::vector<Pending> pending_;
     std::int64_t lastReplyDueUs_ = 0;  // binary replies leave in request order

@@ -21,6 +21,10 @@ int HexValue(std::uint8_t c) {
 
 }  // namespace
 
+std::string UnitSentence::HexByte(std::uint8_t value) {
+    return {kHexDigits[value >> 4], kHexDigits[value & 0x0F]};
+}
+
 std::uint8_t UnitSentence::Checksum(std::string_view body) {
     std::uint8_t sum = 0;
     for (const char c : body) {

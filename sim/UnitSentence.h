@@ -15,6 +15,8 @@ namespace sim {
 class UnitSentence {
   public:
     static std::uint8_t Checksum(std::string_view body);
+    // Two upper-case hex digits, as a sentence's field carries a byte.
+    static std::string HexByte(std::uint8_t value);
     // "$" + body + "*" + upper-case check digits + CR LF.
     static std::vector<std::uint8_t> Build(std::string_view body);
     // The same with check digits that do not match the body (a damaged

@@ -1,27 +1,23 @@
 #pragma once
 
-#include <QList>
 #include <QObject>
 #include <QSerialPort>
-#include <QSerialPortInfo>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ISerialControl.h"
 #include "LineSettings.h"
 #include "SerialControlOptions.h"
+#include "SerialPortList.h"
 
 namespace platform {
 
 // The serial control on a real port (or anything that behaves as one, such
 // as a pseudo-terminal), for the serial driver.
 //
-// Port numbers: on Windows port n is "COMn". On Linux the serial devices
-// that exist are numbered in this order: the hardware UARTs /dev/ttyS* (only
-// those the kernel reports with a real UART type), then /dev/ttyUSB*, then
-// /dev/ttyACM*, each in numeric order, as COM1, COM2, ... The environment
-// variable GPSUPDATE_COM<n> names the device for port n outright (any path).
+// Port numbers and the devices behind them are SerialPortList's.
 //
 // Notifications come through the Qt event loop, never from inside a property
 // access: the send notification once a frame has been handed to the
@@ -74,20 +70,18 @@ class QtSerialControl final : public QObject, public ISerialControl {
     int CommEvent() const override { return commEvent_; }
     void SetOnComm(std::function<void()> handler) override { onComm_ = std::move(handler); }
 
-    // --- Port numbers ----------------------------------------------------------
+    // --- Port numbers (SerialPortList) ---------------------------------------
 
-    // The device behind port n ("COMn" on Windows, a path on Linux), or ""
-    // when no device has that number.
-    static std::string DeviceForPort(int port);
-    // The device behind port n and what the system knows of it.
-    PortFacts DescribePort(int port) const override;
-    std::vector<PortFacts> DescribePorts(int count) const override;
+    static std::string DeviceForPort(int port) { return SerialPortList::DeviceForPort(port); }
+    PortFacts DescribePort(int port) const override { return SerialPortList::DescribePort(port); }
+    std::vector<PortFacts> DescribePorts(int count) const override {
+        return SerialPortList::DescribePorts(count);
+    }
     std::string DeviceName(int port) const override { return DeviceForPort(port); }
-    // The serial devices of this machine in port order (Linux: full paths).
-    static std::vector<std::string> SerialDevices();
-    // Orders device names (as in /dev) into port order: ttyS*, ttyUSB*,
-    // ttyACM*, each by number; every other name is left out.
-    static std::vector<std::string> OrderDeviceNames(std::vector<std::string> names);
+    static std::vector<std::string> SerialDevices() { return SerialPortList::SerialDevices(); }
+    static std::vector<std::string> OrderDeviceNames(std::vector<std::string> names) {
+        return SerialPortList::OrderDeviceNames(std::move(names));
+    }
 
     // --- Diagnostics -----------------------------------------------------------
 
@@ -99,9 +93,6 @@ class QtSerialControl final : public QObject, public ISerialControl {
     const std::string& LowLatencyAnswer() const { return lowLatencyAnswer_; }
 
   private:
-    static std::string DeviceForPort(int port, const std::vector<std::string>& devices);
-    static PortFacts Describe(int port, const std::string& device,
-                              const QList<QSerialPortInfo>& known);
     void Open();
     void Close();
     void ApplyLineSettings(const LineSettings& line);

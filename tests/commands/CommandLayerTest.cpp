@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "IHostImageDisplay.h"
@@ -80,6 +81,10 @@ struct LayerRig {
     Bytes Reply(std::uint8_t head, int code, std::uint8_t status, const Bytes& payload = {}) {
         Bytes plain{head, static_cast<std::uint8_t>(code), status};
         plain.insert(plain.end(), payload.begin(), payload.end());
+        return Seal(plain);
+    }
+    // Scrambled, with the CRC trailer.
+    Bytes Seal(const Bytes& plain) {
         Bytes wire = clsRandom::Codec(plain, Table());
         const std::uint16_t crc = mduGlobalModule::GetCrc16(wire);
         wire.push_back(static_cast<std::uint8_t>(crc >> 8));
@@ -108,15 +113,20 @@ TEST(CommandLayer, AttachUsesARollingKeyHeadForEveryRandomByte) {
     EXPECT_EQ(plain, expected);
 }
 
-TEST(CommandLayer, EveryRequestTakesTheNextRandomByteAndWrapsAt255) {
+// Each request, a resend too, takes the next random byte as its head (255
+// wraps to 0); a resend carries the record's try count, a new request starts
+// at zero.
+TEST(CommandLayer, EveryRequestTakesTheNextRandomByteAndARetryItsCount) {
     LayerRig rig;
     rig.random.SetRandomInex(254);
-    rig.Send(1);
-    EXPECT_EQ(rig.line.Writes().back()[0], rig.random.CurrentRandomByteData(254));
-    rig.Send(1, {}, true, true);  // a resend takes a new one too
-    EXPECT_EQ(rig.line.Writes().back()[0], rig.random.CurrentRandomByteData(255));
-    rig.Send(1);
-    EXPECT_EQ(rig.line.Writes().back()[0], rig.random.CurrentRandomByteData(0));
+    const Bytes block(10, 1);
+    for (const auto& [retry, index, count] :
+         {std::tuple{false, 254, 0}, std::tuple{true, 255, 2}, std::tuple{false, 0, 0}}) {
+        rig.Send(51, block, true, retry);
+        EXPECT_EQ(rig.line.Writes().back()[0], rig.random.CurrentRandomByteData(index)) << index;
+        EXPECT_EQ(rig.layer.CurrentLinkUnit()->RetryCounter(), count) << index;
+        rig.layer.CurrentLinkUnit()->SetRetryCounter(2);
+    }
     EXPECT_EQ(rig.random.RandomInex(), 1);
     // The echo of the last frame in the diagnostic box.
     EXPECT_EQ(rig.image.text, clsCommandLayer::HostImageText(rig.line.Writes().back(), true));
@@ -146,17 +156,6 @@ TEST(CommandLayer, BlockWritesAndTheSecurityPayloadAreLaidOutAsTheUnitReadsThem)
                                static_cast<std::uint8_t>(crc & 0xFF)}));
 }
 
-TEST(CommandLayer, ARetryCarriesTheCountAndANewRequestStartsAtZero) {
-    LayerRig rig;
-    rig.Send(51, Bytes(10, 1));
-    EXPECT_EQ(rig.layer.CurrentLinkUnit()->RetryCounter(), 0);
-    rig.layer.CurrentLinkUnit()->SetRetryCounter(2);
-    rig.Send(51, Bytes(10, 1), true, true);
-    EXPECT_EQ(rig.layer.CurrentLinkUnit()->RetryCounter(), 2);
-    rig.Send(51, Bytes(10, 1));
-    EXPECT_EQ(rig.layer.CurrentLinkUnit()->RetryCounter(), 0);
-}
-
 TEST(CommandLayer, RequestsThatCannotBeBuiltOrSentGoNowhere) {
     LayerRig rig;
     const std::size_t before = rig.line.Writes().size();
@@ -184,79 +183,55 @@ TEST(CommandLayer, RequestsThatCannotBeBuiltOrSentGoNowhere) {
 }
 
 TEST(CommandLayer, AReplyPassesOnlyWhenItIsIntactAnswersTheRequestAndCarriesTheBits) {
+    enum class Damage { None, Crc, Short, Nothing };
     struct Case {
         const char* name;
         int code;      // request
         int required;  // status bits the stage requires
-        std::function<Bytes(LayerRig&)> reply;
-        ReplyVerdict verdict;
+        int echo;      // the reply's code and status, and its payload
+        std::uint8_t status;
         Bytes payload;
+        Damage damage;
+        ReplyVerdict verdict;
     };
+    const Bytes digits{'0', '6', '1'};
     const std::vector<Case> cases = {
         {"five bytes, accepted with the bit",
          51,
          0x02,
-         [](LayerRig& r) { return r.Reply(0x44, 51, 0x0A); },
-         ReplyVerdict::Good,
-         {}},
-        {"data reply",
-         7,
-         0x02,
-         [](LayerRig& r) {
-             return r.Reply(0x21, 7, 0x02, {'0', '6', '1'});
-         },
-         ReplyVerdict::Good,
-         {'0', '6', '1'}},
-        {"high nibble set",
          51,
-         0x02,
-         [](LayerRig& r) { return r.Reply(0x44, 51, 0x1A); },
-         ReplyVerdict::Refused,
-         {}},
-        {"bit missing",
-         0,
-         0x08,
-         [](LayerRig& r) { return r.Reply(0x44, 0, 0x02); },
-         ReplyVerdict::MissingBits,
-         {}},
+         0x0A,
+         {},
+         Damage::None,
+         ReplyVerdict::Good},
+        {"data reply", 7, 0x02, 7, 0x02, digits, Damage::None, ReplyVerdict::Good},
+        {"high nibble set", 51, 0x02, 51, 0x1A, {}, Damage::None, ReplyVerdict::Refused},
+        {"bit missing", 0, 0x08, 0, 0x02, {}, Damage::None, ReplyVerdict::MissingBits},
         {"another command's echo with a good status",
          14,
          0x02,
-         [](LayerRig& r) { return r.Reply(0x44, 7, 0x02); },
-         ReplyVerdict::ForeignEcho,
-         {}},
-        {"CRC wrong",
-         51,
+         7,
          0x02,
-         [](LayerRig& r) {
-             Bytes b = r.Reply(0x44, 51, 0x02);
-             b.back() ^= 1;
-             return b;
-         },
-         ReplyVerdict::BadCrc,
-         {}},
-        {"four bytes",
-         1,
-         0x00,
-         [](LayerRig& r) {
-             Bytes plain{0x33, 1};
-             Bytes wire = clsRandom::Codec(plain, r.Table());
-             const auto crc = mduGlobalModule::GetCrc16(wire);
-             wire.push_back(static_cast<std::uint8_t>(crc >> 8));
-             wire.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-             return wire;
-         },
-         ReplyVerdict::Short,
-         {}},
-        {"nothing", 1, 0x00, [](LayerRig&) { return Bytes{}; }, ReplyVerdict::NoFrame, {}},
+         {},
+         Damage::None,
+         ReplyVerdict::ForeignEcho},
+        {"CRC wrong", 51, 0x02, 51, 0x02, {}, Damage::Crc, ReplyVerdict::BadCrc},
+        {"four bytes", 1, 0x00, 1, 0x00, {}, Damage::Short, ReplyVerdict::Short},
+        {"nothing", 1, 0x00, 1, 0x00, {}, Damage::Nothing, ReplyVerdict::NoFrame},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         LayerRig rig;
         rig.Send(c.code, c.code >= 49 ? Bytes(8, 3) : Bytes{}, c.code != 0);
-        const CommandReply reply = rig.layer.JudgeReply(c.reply(rig), c.required);
-        EXPECT_EQ(reply.verdict, c.verdict) << VerdictName(reply.verdict);
-        EXPECT_EQ(reply.payload, c.payload);
+        Bytes reply = rig.Reply(0x44, c.echo, c.status, c.payload);
+        if (c.damage == Damage::Crc) {
+            reply.back() ^= 1;
+        } else if (c.damage != Damage::None) {  // head and code only, or no frame at all
+            reply = c.damage == Damage::Short ? rig.Seal(Bytes{0x33, 1}) : Bytes{};
+        }
+        const CommandReply judged = rig.layer.JudgeReply(reply, c.required);
+        EXPECT_EQ(judged.verdict, c.verdict) << VerdictName(judged.verdict);
+        EXPECT_EQ(judged.payload, c.payload);
     }
     // Without a request there is nothing to judge against.
     LayerRig fresh;
@@ -342,11 +317,11 @@ TEST(BlockLink, StrayAndLateRepliesAreBoundedByWhatWasSent) {
     };
     struct Case {
         const char* name;
-        std::vector<Step> steps;  // after the start, which sends block 1
-        int blockSends;           // block requests on the line
+        int blockSends;  // block requests on the line
         int barrierSends;
         int written;  // acknowledged blocks, and resends, as the run counts them
         int resends;
+        std::vector<Step> steps;  // after the start, which sends block 1
     };
     // A resend, its answer, and the barrier request that follows.
     const std::vector<Step> barrier = {{Event::TimeOut, R::BlockSent}, {Event::Block, R::Waiting}};
@@ -368,22 +343,17 @@ TEST(BlockLink, StrayAndLateRepliesAreBoundedByWhatWasSent) {
         return steps;
     };
     const std::vector<Case> cases = {
-        {"stray replies while the barrier is awaited end the stage", strays, 2, 1, 0, 1},
-        {"an STS echo no barrier owes costs the block a try",
-         {{Event::Barrier, R::BlockSent}},
-         2,
-         0,
-         0,
-         1},
-        {"owed answers are dropped, one more costs a try",
+        {"stray replies while the barrier is awaited end the stage", 2, 1, 0, 1, strays},
+        {"an STS echo no barrier owes costs the block a try", 2, 0, 0, 1,
+         std::vector<Step>{{Event::Barrier, R::BlockSent}}},
+        {"owed answers are dropped, one more costs a try", 4, 3, 1, 2,
          after({{Event::Barrier, R::Waiting},
                 {Event::Barrier, R::Waiting},
-                {Event::Barrier, R::BlockSent}}),
-         4, 3, 1, 2},
-        {"owed answers may come in the next stage",
-         after({{Event::NextStage, R::BlockSent}, {Event::Barrier, R::Waiting}}), 4, 3, 1, 1},
-        {"a new run owes none",
-         after({{Event::NewRun, R::BlockSent}, {Event::Barrier, R::BlockSent}}), 5, 3, 1, 2},
+                {Event::Barrier, R::BlockSent}})},
+        {"owed answers may come in the next stage", 4, 3, 1, 1,
+         after({{Event::NextStage, R::BlockSent}, {Event::Barrier, R::Waiting}})},
+        {"a new run owes none", 5, 3, 1, 2,
+         after({{Event::NewRun, R::BlockSent}, {Event::Barrier, R::BlockSent}})},
     };
     clsApdPacker::Settings settings;
     settings.flashData = clsApdPacker::SeededBytes(224 * 2 + 10, 5);

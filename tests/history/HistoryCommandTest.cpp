@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 
 #include "DayStats.h"
@@ -25,55 +26,64 @@ fs::path TempFile(const std::string& name) {
            ("gpsupdate-history-cmd-" + std::to_string(ProcessFacts::CurrentPid()) + "-" + name);
 }
 
-std::string FromHex(const std::string& hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+// A fresh history file, removed with the object.
+struct FreshStore {
+    fs::path file;
+    std::unique_ptr<SqlHistoryStore> store;
+
+    explicit FreshStore(const std::string& name) : file(TempFile(name)) {
+        fs::remove(file);
+        std::string error;
+        store = SqlHistoryStore::Open(file, error);
+        EXPECT_NE(store, nullptr) << error;
     }
-    return bytes;
+    ~FreshStore() {
+        store.reset();
+        fs::remove(file);
+    }
+};
+
+// Rows as lines of fields in hexadecimal (so that no byte is lost on the
+// way back from Python).
+std::string HexLine(const std::vector<std::string>& fields) {
+    std::string line;
+    for (const std::string& field : fields) {
+        line += line.empty() ? "" : " ";
+        for (const unsigned char byte : field) {
+            line += "0123456789abcdef"[byte >> 4];
+            line += "0123456789abcdef"[byte & 15];
+        }
+    }
+    return line + "\n";
 }
 
-// Every row of a CSV file as Python's csv module reads it (each field in
-// hexadecimal, so that no byte is lost on the way back).
-std::vector<std::vector<std::string>> ReadWithPython(const fs::path& file) {
+// Every row of a CSV file as Python's csv module reads it, as HexLine
+// writes it.
+std::string ReadWithPython(const fs::path& file) {
     const std::string command =
         "python3 -c \"import csv,sys\n"
         "with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:\n"
         "    for row in csv.reader(f):\n"
-        "        print(' '.join(field.encode().hex() or '-' for field in row))\" '" +
+        "        print(' '.join(field.encode().hex() for field in row))\" '" +
         file.string() + "'";
-    std::vector<std::vector<std::string>> rows;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return rows;
-    }
     std::string output;
-    char buffer[4096];
-    while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) {
-        output.append(buffer, got);
-    }
-    pclose(pipe);
-    std::istringstream lines(output);
-    for (std::string line; std::getline(lines, line);) {
-        std::vector<std::string> row;
-        std::istringstream fields(line);
-        for (std::string field; fields >> field;) {
-            row.push_back(field == "-" ? std::string() : FromHex(field));
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) {
+            output.append(buffer, got);
         }
-        rows.push_back(row);
+        pclose(pipe);
     }
-    return rows;
+    return output;
 }
 
 }  // namespace
 
 TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
-    const fs::path db = TempFile("export.sqlite");
+    FreshStore fresh("export.sqlite");
+    ASSERT_NE(fresh.store, nullptr);
+    SqlHistoryStore& store = *fresh.store;
     const fs::path csv = TempFile("export.csv");
-    fs::remove(db);
-    std::string error;
-    auto store = SqlHistoryStore::Open(db, error);
-    ASSERT_NE(store, nullptr) << error;
     const char* texts[] = {"plain",
                            "comma, inside",
                            "a \"quoted\" word",
@@ -93,11 +103,11 @@ TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
         run.fileName = std::string("C:\\資料\\") + texts[i] + ".apd";
         run.unitSerial = texts[(i + 1) % std::size(texts)];
         run.unitDataVersionAfter = texts[(i + 2) % std::size(texts)];
-        ASSERT_TRUE(store->Complete(run)) << store->LastError();
+        ASSERT_TRUE(store.Complete(run)) << store.LastError();
     }
     std::ostringstream out;
     std::ostringstream err;
-    ASSERT_EQ(HistoryCommand::Run({"export", "--csv", csv.string()}, *store, out, err),
+    ASSERT_EQ(HistoryCommand::Run({"export", "--csv", csv.string()}, store, out, err),
               HistoryCommand::kOk)
         << err.str();
 
@@ -106,26 +116,22 @@ TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
     EXPECT_EQ(bytes.rfind("\xEF\xBB\xBF", 0), 0u) << "starts with the byte-order mark";
 
     std::vector<HistoryRun> runs;
-    ASSERT_TRUE(store->List({}, runs));
-    std::vector<std::vector<std::string>> expected = {HistoryCommand::Columns()};
+    ASSERT_TRUE(store.List({}, runs));
+    std::string expected = HexLine(HistoryCommand::Columns());
     for (const HistoryRun& run : runs) {
-        expected.push_back(HistoryCommand::Fields(run));
+        expected += HexLine(HistoryCommand::Fields(run));
     }
-    const std::vector<std::vector<std::string>> read = ReadWithPython(csv);
-    EXPECT_EQ(read, expected);
+    EXPECT_EQ(ReadWithPython(csv), expected);
     // Columns are only ever added, at the end: scripts read them by place.
-    ASSERT_FALSE(read.empty());
-    EXPECT_EQ(read[0].size(), 26u);
-    EXPECT_EQ(read[0].back(), "unit_data_version_after");
+    EXPECT_EQ(HistoryCommand::Columns().size(), 26u);
+    EXPECT_EQ(HistoryCommand::Columns().back(), "unit_data_version_after");
 
     // The listing for scripts has the same fact under the same name.
     out.str("");
-    ASSERT_EQ(HistoryCommand::Run({"list", "--json", "--limit", "1"}, *store, out, err),
+    ASSERT_EQ(HistoryCommand::Run({"list", "--json", "--limit", "1"}, store, out, err),
               HistoryCommand::kOk);
     EXPECT_NE(out.str().find(R"(,"unit_data_version_after":"comma, inside"})"), std::string::npos)
         << out.str();
-    store.reset();
-    fs::remove(db);
     fs::remove(csv);
 }
 
@@ -166,40 +172,34 @@ TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGood
     EXPECT_EQ(StatsByDay(runs), expected);
 
     // The store sums them where the rows are: the same figures.
-    const fs::path db = TempFile("days.sqlite");
-    fs::remove(db);
-    std::string error;
-    auto store = SqlHistoryStore::Open(db, error);
-    ASSERT_NE(store, nullptr) << error;
+    FreshStore fresh("days.sqlite");
+    ASSERT_NE(fresh.store, nullptr);
+    SqlHistoryStore& store = *fresh.store;
     int id = 0;
     for (HistoryRun stored : runs) {
         stored.id = std::to_string(++id);
-        ASSERT_TRUE(store->Complete(stored)) << store->LastError();
+        ASSERT_TRUE(store.Complete(stored)) << store.LastError();
     }
     std::vector<DayStats> days;
-    ASSERT_TRUE(store->Days({}, days)) << store->LastError();
+    ASSERT_TRUE(store.Days({}, days)) << store.LastError();
     EXPECT_EQ(days, expected);
     HistoryFilter secondDay;
     secondDay.fromDay = "2026-05-05";
-    ASSERT_TRUE(store->Days(secondDay, days));
+    ASSERT_TRUE(store.Days(secondDay, days));
     EXPECT_EQ(days, std::vector<DayStats>{expected[1]});
     std::ostringstream out;
     std::ostringstream err;
-    ASSERT_EQ(HistoryCommand::Run({"list", "--result", "skipped"}, *store, out, err),
+    ASSERT_EQ(HistoryCommand::Run({"list", "--result", "skipped"}, store, out, err),
               HistoryCommand::kOk)
         << err.str();
     const std::string listed = out.str();
     EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 1) << listed;
     EXPECT_NE(listed.find("  skipped "), std::string::npos) << listed;
-    store.reset();
-    fs::remove(db);
 }
 
 TEST(HistoryCommand, BadArgumentsAreRefusedWithTheUsage) {
-    const fs::path db = TempFile("args.sqlite");
-    std::string error;
-    auto store = SqlHistoryStore::Open(db, error);
-    ASSERT_NE(store, nullptr) << error;
+    FreshStore fresh("args.sqlite");
+    ASSERT_NE(fresh.store, nullptr);
     const std::vector<std::vector<std::string>> cases = {{"export"},
                                                          {"list", "--port", "17"},
                                                          {"list", "--from", "2026-13-01"},
@@ -208,10 +208,8 @@ TEST(HistoryCommand, BadArgumentsAreRefusedWithTheUsage) {
     for (const auto& args : cases) {
         std::ostringstream out;
         std::ostringstream err;
-        EXPECT_EQ(HistoryCommand::Run(args, *store, out, err), HistoryCommand::kBadArguments)
+        EXPECT_EQ(HistoryCommand::Run(args, *fresh.store, out, err), HistoryCommand::kBadArguments)
             << args.back();
         EXPECT_NE(err.str().find("Usage:"), std::string::npos);
     }
-    store.reset();
-    fs::remove(db);
 }

@@ -34,31 +34,25 @@ std::string ServerScript(const std::string& action) {
 }
 
 // Statements on the test server as its owner, outside the stores.
-class Admin {
-  public:
-    explicit Admin(const ServerUrl& url, const std::string& database = "postgres") {
-        db_ = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
-        db_.setHostName(QString::fromStdString(url.host));
-        db_.setPort(url.port);
-        db_.setUserName(QString::fromStdString(url.user));
-        db_.setPassword(QString::fromStdString(url.password));
-        db_.setDatabaseName(QString::fromStdString(database));
-        EXPECT_TRUE(db_.open()) << db_.lastError().text().toStdString();
-    }
-    ~Admin() {
-        db_.close();
-        db_ = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("admin"));
-    }
-    void Exec(const std::string& sql) {
-        QSqlQuery query(db_);
-        EXPECT_TRUE(query.exec(QString::fromStdString(sql)))
-            << sql << ": " << query.lastError().text().toStdString();
-    }
-
-  private:
-    QSqlDatabase db_;
-};
+void Exec(const ServerUrl& url, const std::string& database,
+          const std::vector<std::string>& statements) {
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
+        db.setHostName(QString::fromStdString(url.host));
+        db.setPort(url.port);
+        db.setUserName(QString::fromStdString(url.user));
+        db.setPassword(QString::fromStdString(url.password));
+        db.setDatabaseName(QString::fromStdString(database));
+        EXPECT_TRUE(db.open()) << db.lastError().text().toStdString();
+        for (const std::string& sql : statements) {
+            QSqlQuery query(db);
+            EXPECT_TRUE(query.exec(QString::fromStdString(sql)))
+                << sql << ": " << query.lastError().text().toStdString();
+        }
+    }  // the connection is closed before its name is removed
+    QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+}
 
 HistoryRun MakeRun(const std::string& id, const std::string& result) {
     HistoryRun run;
@@ -92,9 +86,8 @@ class HistoryServer : public testing::Test {
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         }
         database_ = database_.substr(0, 60);
-        Admin admin(url_);
-        admin.Exec("DROP DATABASE IF EXISTS " + database_);
-        admin.Exec("CREATE DATABASE " + database_);
+        Exec(url_, "postgres",
+             {"DROP DATABASE IF EXISTS " + database_, "CREATE DATABASE " + database_});
         url_.database = database_;
         folder_ = fs::temp_directory_path() /
                   ("gpsupdate-history-server-" + std::to_string(ProcessFacts::CurrentPid()));
@@ -168,25 +161,21 @@ TEST_F(HistoryServer, RowsGoRoundTripAndAnEndedRowIsNeverTurnedBackToRunning) {
 // Tables as older programs made them: migrated, their rows kept.
 TEST_F(HistoryServer, ATableOfAnOlderSchemaIsMigratedAndKeepsItsRows) {
     for (const int version : {1, 2}) {
-        {
-            Admin admin(url_, database_);
-            admin.Exec("DROP TABLE IF EXISTS gpsupdate_schema");
-            admin.Exec("DROP TABLE IF EXISTS gpsupdate_runs");
-            admin.Exec("CREATE TABLE gpsupdate_schema (version INTEGER NOT NULL)");
-            admin.Exec("INSERT INTO gpsupdate_schema VALUES (" + std::to_string(version) + ")");
-            std::string columns = "id TEXT PRIMARY KEY";
-            for (const auto& column : HistorySchema::Columns()) {
-                if (column.since <= version && std::string(column.name) != "id") {
-                    columns += std::string(", ") + column.name +
-                               (column.Integer() ? " BIGINT" : " TEXT") + " NOT NULL DEFAULT " +
-                               (column.Integer() ? "0" : "''");
-                }
+        std::string columns = "id TEXT PRIMARY KEY";
+        for (const auto& column : HistorySchema::Columns()) {
+            if (column.since <= version && std::string(column.name) != "id") {
+                columns += std::string(", ") + column.name +
+                           (column.Integer() ? " BIGINT" : " TEXT") + " NOT NULL DEFAULT " +
+                           (column.Integer() ? "0" : "''");
             }
-            admin.Exec("CREATE TABLE gpsupdate_runs (" + columns + ")");
-            admin.Exec(
-                "INSERT INTO gpsupdate_runs (id, kind, start_ms, end_ms, result, host) VALUES "
-                "('old-1', 'update', 1780000000000, 1780000090000, 'success', 'station-1')");
         }
+        Exec(url_, database_,
+             {"DROP TABLE IF EXISTS gpsupdate_schema", "DROP TABLE IF EXISTS gpsupdate_runs",
+              "CREATE TABLE gpsupdate_schema (version INTEGER NOT NULL)",
+              "INSERT INTO gpsupdate_schema VALUES (" + std::to_string(version) + ")",
+              "CREATE TABLE gpsupdate_runs (" + columns + ")",
+              "INSERT INTO gpsupdate_runs (id, kind, start_ms, end_ms, result, host) VALUES "
+              "('old-1', 'update', 1780000000000, 1780000090000, 'success', 'station-1')"});
         std::string error;
         auto server = ServerHistoryStore::Open(url_, error);
         ASSERT_NE(server, nullptr) << error;

@@ -150,90 +150,74 @@ TEST(ClsComm, SendIsRefusedUnlessReadyAndSetsTheReceiveThreshold) {
     EXPECT_EQ(rig.line.Writes().size(), 3u);
 }
 
-TEST(ClsComm, ExpectedLengthEndsAtOnceOnlyWhenTheCrcHolds) {
-    for (bool intact : {true, false}) {
-        SCOPED_TRACE(intact ? "intact" : "bad CRC");
+// One cycle from the send to its single notification: a reply of the
+// expected length ends it at once only when its CRC holds, else the frame
+// space after its last byte does; a time-out (counted from the send, not the
+// drain) hands over what came only from two bytes on; a reply longer than
+// the receive buffer wraps to index zero; a reply that overtook a late send
+// notice is collected once the notice has come; with no reply awaited there
+// is only the send notice, and the driver stays busy.
+TEST(ClsComm, EachCycleEndsWithOneNotification) {
+    const auto wire = [](std::size_t bytes) { return MemorySerialLine::WireTimeUs(bytes, 115200); };
+    Bytes longest(515);  // from the 514th byte on, a reply wraps to index zero
+    for (std::size_t i = 0; i < longest.size(); ++i) {
+        longest[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    }
+    const auto part = [&](std::size_t from, std::size_t to) {
+        return Bytes(longest.begin() + static_cast<std::ptrdiff_t>(from),
+                     longest.begin() + static_cast<std::ptrdiff_t>(to));
+    };
+    struct Case {
+        std::string name;
+        int state;  // 1: 9600 baud, 2: 115200
+        std::size_t frameBytes;
+        std::int32_t frameSpaceMs, timeOutMs;
+        std::int16_t expectedLength;
+        Bytes reply;  // none when empty
+        std::int64_t noticeDelayUs;
+        std::int32_t code;  // and what it hands over, and when
+        Bytes bytes;
+        std::int64_t atUs;  // -1: any time
+    };
+    const Bytes five = DriverRig::FiveByteReply(true);
+    const Bytes spoilt = DriverRig::FiveByteReply(false);
+    const std::vector<Case> cases = {
+        {"expected length", 2, 8, 50, 2000, 4, five, 0, 1, five, wire(8) + wire(5)},
+        {"expected length, bad CRC", 2, 8, 50, 2000, 4, spoilt, 0, 1, spoilt,
+         wire(8) + wire(5) + 50000},
+        {"no byte", 1, 1, 20, 300, -1, {}, 0, 2, {}, 300000},
+        {"one byte", 1, 1, 20, 300, -1, Bytes(1, 0x41), 0, 2, {}, 300000},
+        {"two bytes", 1, 1, 20, 300, -1, Bytes(2, 0x41), 0, 2, Bytes(2, 0x41), 300000},
+        {"three bytes", 1, 1, 20, 300, -1, Bytes(3, 0x41), 0, 2, Bytes(3, 0x41), 300000},
+        {"513 bytes", 2, 4, 30, 2000, -1, part(0, 513), 0, 1, part(0, 513), -1},
+        {"514 bytes", 2, 4, 30, 2000, -1, part(0, 514), 0, 1, part(513, 514), -1},
+        {"515 bytes", 2, 4, 30, 2000, -1, longest, 0, 1, part(513, 515), -1},
+        {"reply before a late notice", 2, 4, 30, 1000, -1, Bytes{9, 8, 7, 6, 5, 4}, 20000, 1,
+         Bytes{9, 8, 7, 6, 5, 4}, wire(4) + 20000 + 30000},
+        {"no reply awaited", 2, 9, 30, -1, -1, {}, 0, 0, {}, wire(9)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         DriverRig rig;
-        const Bytes reply = DriverRig::FiveByteReply(intact);
-        rig.peer.QueueReply({reply, 115200, 0});
-        rig.comm.SetCommuStats(2);
-        const Bytes frame(8, 0x11);
-        ASSERT_TRUE(rig.comm.SendDataToUnit(frame, 50, 2000, 4));
+        rig.line.SetSendNotificationDelayUs(c.noticeDelayUs);
+        if (!c.reply.empty()) {
+            rig.peer.QueueReply({c.reply, c.state == 1 ? 9600 : 115200, 0});
+        }
+        rig.comm.SetCommuStats(c.state);
+        const Bytes frame(c.frameBytes, 0x11);
+        ASSERT_TRUE(rig.comm.SendDataToUnit(frame, c.frameSpaceMs, c.timeOutMs, c.expectedLength));
         ASSERT_TRUE(rig.RunUntilEvents(1));
-
-        const std::int64_t fifthByteUs =
-            MemorySerialLine::WireTimeUs(8, 115200) + MemorySerialLine::WireTimeUs(5, 115200);
-        EXPECT_EQ(rig.events[0].code, 1);
-        EXPECT_EQ(rig.events[0].bytes, reply);
-        EXPECT_EQ(rig.events[0].atUs, intact ? fifthByteUs : fifthByteUs + 50000);
-        EXPECT_EQ(rig.comm.CommFrameState(), 1);
+        rig.clock.AdvanceBy(5000);
+        ASSERT_EQ(rig.events.size(), 1u);
+        EXPECT_EQ(rig.events[0].code, c.code);
+        EXPECT_EQ(rig.events[0].bytes, c.bytes);
+        if (c.atUs >= 0) {
+            EXPECT_EQ(rig.events[0].atUs, c.atUs);
+        }
+        EXPECT_EQ(rig.comm.CommFrameState(), c.code == 0 ? 2 : 1);
         EXPECT_FALSE(rig.comm.WaitTimeOutTimerEnable());
+        EXPECT_EQ(rig.comm.SendDataToUnit(frame, c.frameSpaceMs, c.timeOutMs, -1), c.code != 0);
     }
-}
-
-TEST(ClsComm, SendWithoutReplyRaisesOnlyTheSentNotice) {
-    DriverRig rig;
-    rig.comm.SetCommuStats(2);
-    const Bytes frame(9, 0x22);
-    ASSERT_TRUE(rig.comm.SendDataToUnit(frame, 30, -1, -1));
-    rig.clock.AdvanceBy(5000);
-    ASSERT_EQ(rig.events.size(), 1u);
-    EXPECT_EQ(rig.events[0].code, 0);
-    EXPECT_TRUE(rig.events[0].bytes.empty());
-    EXPECT_EQ(rig.events[0].atUs, MemorySerialLine::WireTimeUs(9, 115200));
-    EXPECT_EQ(rig.comm.CommFrameState(), 2);
-    EXPECT_FALSE(rig.comm.SendDataToUnit(frame, 30, -1, -1));
-}
-
-TEST(ClsComm, TimeOutGivesTheBytesOnlyFromTwoOn) {
-    for (std::size_t count : {0u, 1u, 2u, 3u}) {
-        SCOPED_TRACE(count);
-        DriverRig rig;
-        const Bytes partial(count, 0x41);
-        if (count > 0) {
-            rig.peer.QueueReply({partial, 9600, 0});
-        }
-        rig.comm.SetCommuStats(1);
-        ASSERT_TRUE(rig.comm.SendDataToUnit(Bytes{'$'}, 20, 300, -1));
-        ASSERT_TRUE(rig.RunUntilEvents(1));
-        EXPECT_EQ(rig.events[0].code, 2);
-        EXPECT_EQ(rig.events[0].atUs, 300000);  // counted from the send, not the drain
-        EXPECT_EQ(rig.events[0].bytes, count >= 2 ? partial : Bytes{});
-        EXPECT_EQ(rig.comm.CommFrameState(), 1);
-    }
-}
-
-TEST(ClsComm, ReplyLongerThanTheBufferWrapsToIndexZero) {
-    for (std::size_t length : {513u, 514u, 515u}) {
-        SCOPED_TRACE(length);
-        DriverRig rig;
-        Bytes reply(length);
-        for (std::size_t i = 0; i < length; ++i) {
-            reply[i] = static_cast<std::uint8_t>(i * 7 + 3);
-        }
-        rig.peer.QueueReply({reply, 115200, 0});
-        rig.comm.SetCommuStats(2);
-        ASSERT_TRUE(rig.comm.SendDataToUnit(Bytes{1, 2, 3, 4}, 30, 2000, -1));
-        ASSERT_TRUE(rig.RunUntilEvents(1));
-        EXPECT_EQ(rig.events[0].code, 1);
-        const Bytes expected = length <= 513 ? reply : Bytes(reply.begin() + 513, reply.end());
-        EXPECT_EQ(rig.events[0].bytes, expected);
-    }
-}
-
-TEST(ClsComm, ReplyThatOvertakesTheSentNoticeIsCollectedAtOnce) {
-    DriverRig rig;
-    // The operating system reports the drain 20 ms late; the reply is there
-    // before that and is ignored while the driver still waits for the notice.
-    rig.line.SetSendNotificationDelayUs(20000);
-    const Bytes reply{9, 8, 7, 6, 5, 4};
-    rig.peer.QueueReply({reply, 115200, 0});
-    rig.comm.SetCommuStats(2);
-    ASSERT_TRUE(rig.comm.SendDataToUnit(Bytes{1, 2, 3, 4}, 30, 1000, -1));
-    ASSERT_TRUE(rig.RunUntilEvents(1));
-    EXPECT_EQ(rig.events[0].code, 1);
-    EXPECT_EQ(rig.events[0].bytes, reply);
-    EXPECT_EQ(rig.events[0].atUs, MemorySerialLine::WireTimeUs(4, 115200) + 20000 + 30000);
 }
 
 TEST(ClsComm, HandlerMaySendTheNextFrameFromInsideTheEvent) {
@@ -254,7 +238,7 @@ TEST(ClsComm, HandlerMaySendTheNextFrameFromInsideTheEvent) {
     EXPECT_EQ(rig.events[1].code, 1);
     EXPECT_EQ(rig.events[1].bytes, DriverRig::FiveByteReply(true));
     ASSERT_EQ(rig.peer.Frames().size(), 2u);
-    EXPECT_EQ(rig.peer.Frames()[1].bytes, (Bytes{5, 6, 7, 8}));
+    EXPECT_EQ(rig.peer.Frames()[1], (Bytes{5, 6, 7, 8}));
 }
 
 TEST(ClsComm, VanishedDeviceEndsTheCycleByTimeOutAndTheNextOpenFails) {

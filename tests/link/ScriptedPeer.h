@@ -10,11 +10,6 @@
 // next queued reply, after a delay, and keeps what it received.
 class ScriptedPeer final : public platform::ISerialPeer {
   public:
-    struct Received {
-        std::vector<std::uint8_t> bytes;
-        int baud;
-        std::int64_t atUs;
-    };
     struct Reply {
         std::vector<std::uint8_t> bytes;
         int baud = 9600;
@@ -23,11 +18,12 @@ class ScriptedPeer final : public platform::ISerialPeer {
 
     void QueueReply(Reply reply) { replies_.push_back(std::move(reply)); }
     void SetConnected(bool connected) { connected_ = connected; }
-    const std::vector<Received>& Frames() const { return frames_; }
+    // What it received, one entry per delivery.
+    const std::vector<std::vector<std::uint8_t>>& Frames() const { return frames_; }
 
-    void OnHostBytes(std::span<const std::uint8_t> bytes, int hostBaud,
+    void OnHostBytes(std::span<const std::uint8_t> bytes, int /*hostBaud*/,
                      std::int64_t nowUs) override {
-        frames_.push_back({{bytes.begin(), bytes.end()}, hostBaud, nowUs});
+        frames_.emplace_back(bytes.begin(), bytes.end());
         if (!replies_.empty()) {
             Reply reply = std::move(replies_.front());
             replies_.erase(replies_.begin());
@@ -48,6 +44,6 @@ class ScriptedPeer final : public platform::ISerialPeer {
   private:
     std::vector<Reply> replies_;
     std::multimap<std::int64_t, Transmission> due_;
-    std::vector<Received> frames_;
+    std::vector<std::vector<std::uint8_t>> frames_;
     bool connected_ = true;
 };

@@ -6,7 +6,6 @@
 #include "ProgramMessageBoxes.h"
 #include "ScriptedMessageBoxes.h"
 #include "clsLinkUnit.h"
-#include "clsRandom.h"
 
 using Bytes = std::vector<std::uint8_t>;
 using Fault = clsLinkUnit::MessageFault;
@@ -33,16 +32,6 @@ clsLinkUnit Record(std::int32_t code, std::int32_t address = 0, const Bytes& dat
 
 }  // namespace
 
-TEST(LinkUnit, NewRecordHoldsTheEraseTiming) {
-    const clsLinkUnit unit;
-    EXPECT_EQ(unit.SubGroupTypeCode(), 14);
-    EXPECT_EQ(unit.FrameSpaceInterval(), 10);
-    EXPECT_EQ(unit.TimeOutInterval(), 55000);
-    EXPECT_EQ(unit.FastResponseLength(), -1);
-    EXPECT_EQ(unit.RetryCounter(), 3);
-    EXPECT_EQ(unit.MaxLinkRetryTimes(), 3);
-}
-
 TEST(LinkUnit, TimingFollowsEveryCodeChange) {
     struct Case {
         std::int32_t code;
@@ -57,7 +46,7 @@ TEST(LinkUnit, TimingFollowsEveryCodeChange) {
         {5, 20, 300, -1},  {6, 20, 300, -1},  {7, 20, 300, -1},  {8, 20, 300, -1},
         {15, 20, 300, -1}, {41, 20, 300, -1}, {42, 20, 300, -1}, {52, 20, 300, -1},
         {53, 20, 300, -1}, {54, 20, 300, -1}, {55, 20, 300, -1}, {14, 10, 55000, -1},
-        {51, 5, 2000, 4},
+        {51, 5, 2000, 4},  {20, 5, 2000, -1},  // 20 has no timing: 51's intervals stay
     };
     for (const Case& c : cases) {
         clsLinkUnit unit;
@@ -67,14 +56,11 @@ TEST(LinkUnit, TimingFollowsEveryCodeChange) {
         EXPECT_EQ(unit.TimeOutInterval(), c.timeOut) << "code " << c.code;
         EXPECT_EQ(unit.FastResponseLength(), c.fastLength) << "code " << c.code;
     }
-
-    // A code without timing keeps the intervals but not the fast length.
-    clsLinkUnit unit;
-    unit.SetSubGroupTypeCode(51);
-    unit.SetSubGroupTypeCode(20);
-    EXPECT_EQ(unit.FrameSpaceInterval(), 5);
-    EXPECT_EQ(unit.TimeOutInterval(), 2000);
-    EXPECT_EQ(unit.FastResponseLength(), -1);
+    // A fresh record is set up for the erase, with every try left.
+    const clsLinkUnit fresh;
+    EXPECT_EQ(fresh.SubGroupTypeCode(), 14);
+    EXPECT_EQ(fresh.TimeOutInterval(), 55000);
+    EXPECT_EQ(fresh.RetryCounter(), clsLinkUnit::kMaxLinkRetryTimes);
 }
 
 TEST(LinkUnit, BodiesOfEachForm) {
@@ -112,24 +98,8 @@ TEST(LinkUnit, BodiesOfEachForm) {
     }
 }
 
-TEST(LinkUnit, ScrambledMessageIsHeadCodeAndBodyThroughTheCodec) {
-    clsRandom random(42);
-    for (std::uint8_t head :
-         {std::uint8_t{0x00}, std::uint8_t{0x33}, std::uint8_t{0x12}, std::uint8_t{0xF0}}) {
-        clsLinkUnit unit(random);
-        unit.SetSubGroupTypeCode(51);
-        unit.SetAddress(0x0A0B0C);
-        unit.SetDataTable(Sequence(40));
-        const Bytes body = unit.GetLinkMessage(false);
-        const Bytes sent = unit.GetLinkMessage(true, head);
-        ASSERT_EQ(sent.size(), body.size() + 1) << "head " << int(head);
-        EXPECT_EQ(sent[0], head);
-        EXPECT_NE(Bytes(sent.begin() + 1, sent.end()), body) << "head " << int(head);
-        // The unit's side, holding the same link table, gets the plain body back.
-        const Bytes plain = random.SecurityCODEC(sent);
-        EXPECT_EQ(Bytes(plain.begin() + 1, plain.end()), body) << "head " << int(head);
-    }
-}
+// The scrambled form (head code, then the body through the link codec) is
+// checked where the command layer sends it, tests/commands.
 
 TEST(LinkUnit, CountDownStopsAtZeroAndOnlyWhenAsked) {
     struct Case {
@@ -226,21 +196,15 @@ TEST(LinkUnit, RepliesAreJudgedByEchoAndStatus) {
     EXPECT_EQ(unit.CheckStatus(), 0x21);
 }
 
-TEST(LinkUnit, ArrayPropertiesHoldTheirOwnCopies) {
+TEST(LinkUnit, ArrayPropertiesKeepCopiesAndAnEmptyRecheckDataIsIgnored) {
     clsLinkUnit unit;
     Bytes given = {1, 2, 3};
     unit.SetDataTable(given);
     unit.SetRecheckData(given);
-    unit.SetUnitResponseData(given);
     given[0] = 9;
-    unit.DataTable()[1] = 9;
     EXPECT_EQ(unit.DataTable(), (Bytes{1, 2, 3}));
-
-    // An empty RecheckData is ignored; the other two store what they are given.
     unit.SetRecheckData(Bytes{});
     unit.SetDataTable(Bytes{});
-    unit.SetUnitResponseData(Bytes{});
     EXPECT_EQ(unit.RecheckData(), (Bytes{1, 2, 3}));
     EXPECT_TRUE(unit.DataTable().empty());
-    EXPECT_TRUE(unit.UnitResponseData().empty());
 }

@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <fstream>
 #include <sstream>
@@ -26,6 +27,20 @@ std::string TempPath(const char* name) {
     return ::testing::TempDir() + "gpsunit-sim-" + std::to_string(getpid()) + "-" + name;
 }
 
+// How many lines of the log hold every one of the parts; each must be one
+// JSON object.
+int LogLines(const std::string& log, std::initializer_list<std::string> parts) {
+    std::ifstream in(log);
+    int count = 0;
+    for (std::string line; std::getline(in, line);) {
+        EXPECT_TRUE(line.front() == '{' && line.back() == '}') << line;
+        count += std::all_of(parts.begin(), parts.end(), [&](const std::string& part) {
+            return line.find(part) != std::string::npos;
+        });
+    }
+    return count;
+}
+
 std::vector<std::string> Hello(HostPort& port) {
     if (!port.Write(mduGlobalModule::BuildSentence("$GSHLO"))) {
         return {};
@@ -33,90 +48,58 @@ std::vector<std::string> Hello(HostPort& port) {
     return mduGlobalModule::ParseSentence(port.ReadLine(2000));
 }
 
+// The device is reached through the link too, and the program ends by
+// itself, removing the link and leaving a whole log.
 TEST(GpsunitSim, AnswersHellosAndSurvivesTheHostReopeningThePort) {
     const std::string log = TempPath("hello.jsonl");
-    ChildProcess sim(GPSUNIT_SIM_PATH,
-                     {"--serial", "PTY-42", "--record-report", "0c", "--log", log});
+    const std::string link = TempPath("link");
+    ChildProcess sim(GPSUNIT_SIM_PATH, {"--serial", "PTY-42", "--record-report", "0c", "--log", log,
+                                        "--link", link, "--exit-after-ms", "3000"});
     const std::string device = sim.FirstLine(5000);
     ASSERT_FALSE(device.empty()) << "no device path printed";
+    char target[PATH_MAX] = {};
+    ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(std::string(target), device);
 
     for (int open = 1; open <= 3; ++open) {
-        HostPort port(device, B9600);
+        HostPort port(open == 3 ? link : device, B9600);
         ASSERT_TRUE(port.IsOpen()) << "open #" << open;
-        const auto fields = Hello(port);
-        ASSERT_EQ(fields.size(), 3u) << "open #" << open;
-        EXPECT_EQ(fields[0], "ASACK");
-        EXPECT_EQ(fields[1], "PTY-42");
-        EXPECT_EQ(fields[2], "0C");
+        EXPECT_EQ(Hello(port), (std::vector<std::string>{"ASACK", "PTY-42", "0C"}))
+            << "open #" << open;
     }
+    EXPECT_EQ(sim.Wait(10'000), 0) << "--exit-after-ms did not end the program";
+    EXPECT_NE(access(link.c_str(), F_OK), 0) << "link left behind";
 
-    ASSERT_TRUE(sim.Signal(SIGTERM));
-    EXPECT_EQ(sim.Wait(5000), 0);
-
-    std::ifstream in(log);
-    int heard = 0;
-    int said = 0;
-    for (std::string line; std::getline(in, line);) {
-        EXPECT_TRUE(line.front() == '{' && line.back() == '}') << line;
-        heard += line.find("\"kind\":\"host-sentence\"") != std::string::npos;
-        said += line.find("\"kind\":\"unit-sentence\"") != std::string::npos;
-    }
-    EXPECT_EQ(heard, 3);
-    EXPECT_EQ(said, 3);
+    EXPECT_EQ(LogLines(log, {"\"kind\":\"host-sentence\""}), 3);
+    EXPECT_EQ(LogLines(log, {"\"kind\":\"unit-sentence\""}), 3);
     unlink(log.c_str());
 }
 
-TEST(GpsunitSim, SwitchesToTheLinkSpeedAndIgnoresTheWrongOne) {
-    ChildProcess sim(GPSUNIT_SIM_PATH, {"--serial", "PTY-7"});
+// After "$GSLNK" the unit listens at 115200 only. The closing command goes
+// out at the link speed and the host switches back to 9600 at once to greet:
+// the frame was drained before the switch, so it was sent at 115200, however
+// late the program gets to read it.
+TEST(GpsunitSim, SwitchesSpeedsBothWaysAndHearsEachFrameAtItsOwnSpeed) {
+    const std::string log = TempPath("drain.jsonl");
+    ChildProcess sim(GPSUNIT_SIM_PATH, {"--serial", "PTY-7", "--check-ms", "200", "--log", log});
     const std::string device = sim.FirstLine(5000);
     ASSERT_FALSE(device.empty());
     HostPort port(device, B9600);
-    ASSERT_TRUE(port.IsOpen());
-
     ASSERT_TRUE(port.Write(mduGlobalModule::BuildSentence("$GSLNK")));
-    const auto link = mduGlobalModule::ParseSentence(port.ReadLine(2000));
-    ASSERT_EQ(link.size(), 2u);
-    EXPECT_EQ(link[0], "ASACK");
+    EXPECT_EQ(mduGlobalModule::ParseSentence(port.ReadLine(2000)),
+              (std::vector<std::string>{"ASACK", "PTY-7"}));
 
     HostLink host(11);
-    // Still at 9600: the unit now listens at 115200 and hears only noise.
-    ASSERT_TRUE(port.Write(host.Attach()));
+    ASSERT_TRUE(port.Write(host.Attach()));  // still at 9600: noise to the unit
     EXPECT_TRUE(port.ReadCount(1, 400).empty());
-
     ASSERT_TRUE(port.SetSpeed(B115200));
     ASSERT_TRUE(port.Write(host.Attach()));
     const auto attach = host.Decode(port.ReadCount(5, 2000));
-    EXPECT_TRUE(attach.intact);
-    EXPECT_EQ(attach.Code(), 0);
-    EXPECT_EQ(attach.Status(), 0x08);
-
+    EXPECT_TRUE(attach.intact && attach.Code() == 0 && attach.Status() == 0x08);
     ASSERT_TRUE(port.Write(host.Request(5)));
-    const Bytes reply = port.ReadCount(3 + 5 + 2 + 2, 2000);
-    const auto qid = host.Decode(reply);
-    EXPECT_TRUE(qid.intact);
-    EXPECT_EQ(qid.Code(), 5);
+    const auto qid = host.Decode(port.ReadCount(3 + 5 + 2 + 2, 2000));
+    EXPECT_TRUE(qid.intact && qid.Code() == 5);
     EXPECT_EQ(mduGlobalModule::BytesToText(qid.Payload()).substr(0, 5), "PTY-7");
-
-    ASSERT_TRUE(sim.Signal(SIGINT));
-    EXPECT_EQ(sim.Wait(5000), 0);
-}
-
-// The closing command goes out at the link speed and the host switches back
-// to 9600 at once to greet: the frame was drained before the switch, so it
-// was sent at 115200, however late the program gets to read it.
-TEST(GpsunitSim, FrameDrainedBeforeASpeedChangeIsHeardAtItsOwnSpeed) {
-    const std::string log = TempPath("drain.jsonl");
-    ChildProcess sim(GPSUNIT_SIM_PATH, {"--check-ms", "200", "--log", log});
-    const std::string device = sim.FirstLine(5000);
-    ASSERT_FALSE(device.empty());
-    HostPort port(device, B9600);
-    ASSERT_TRUE(port.IsOpen());
-    ASSERT_TRUE(port.Write(mduGlobalModule::BuildSentence("$GSLNK")));
-    ASSERT_EQ(mduGlobalModule::ParseSentence(port.ReadLine(2000)).size(), 2u);
-    ASSERT_TRUE(port.SetSpeed(B115200));
-    HostLink host(5);
-    ASSERT_TRUE(port.Write(host.Attach()));
-    ASSERT_TRUE(host.Decode(port.ReadCount(5, 2000)).intact);
 
     const Bytes hello = mduGlobalModule::BuildSentence("$GSHLO");
     ASSERT_TRUE(port.Write(host.Request(2)));  // RST: no reply
@@ -137,34 +120,11 @@ TEST(GpsunitSim, FrameDrainedBeforeASpeedChangeIsHeardAtItsOwnSpeed) {
     ASSERT_FALSE(fields.empty()) << "no hello answered: the RST was not taken";
     EXPECT_EQ(fields[0], "ASACK");
 
-    ASSERT_TRUE(sim.Signal(SIGTERM));
+    ASSERT_TRUE(sim.Signal(SIGINT));
     EXPECT_EQ(sim.Wait(5000), 0);
-    std::ifstream in(log);
-    bool rstAtLinkSpeed = false;
-    for (std::string line; std::getline(in, line);) {
-        rstAtLinkSpeed |= line.find("\"kind\":\"host-frame\"") != std::string::npos &&
-                          line.find("\"baud\":115200") != std::string::npos &&
-                          line.find("\"code\":2,") != std::string::npos;
-    }
-    EXPECT_TRUE(rstAtLinkSpeed) << "the log shows no RST heard at 115200";
+    EXPECT_GE(LogLines(log, {"\"kind\":\"host-frame\"", "\"baud\":115200", "\"code\":2,"}), 1)
+        << "the log shows no RST heard at 115200";
     unlink(log.c_str());
-}
-
-TEST(GpsunitSim, LinkPathPointsAtTheDeviceUntilTheProgramEnds) {
-    const std::string link = TempPath("link");
-    ChildProcess sim(GPSUNIT_SIM_PATH, {"--link", link, "--exit-after-ms", "3000"});
-    const std::string device = sim.FirstLine(5000);
-    ASSERT_FALSE(device.empty());
-    char target[PATH_MAX] = {};
-    ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
-    EXPECT_EQ(std::string(target), device);
-    {
-        HostPort port(link, B9600);
-        ASSERT_TRUE(port.IsOpen());
-        EXPECT_EQ(Hello(port).at(0), "ASACK");
-    }
-    EXPECT_EQ(sim.Wait(10'000), 0) << "--exit-after-ms did not end the program";
-    EXPECT_NE(access(link.c_str(), F_OK), 0) << "link left behind";
 }
 
 TEST(GpsunitSim, PaceSpreadsAReplyOverItsWireTime) {

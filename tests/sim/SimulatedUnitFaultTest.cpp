@@ -4,10 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <cstdio>
 #include <string>
 
 #include "SessionRig.h"
+#include "UnitCommand.h"
 #include "mduGlobalModule.h"
 
 namespace {
@@ -34,22 +35,6 @@ sim::UnitConfig WithFaults(std::initializer_list<const char*> faults) {
     return config;
 }
 
-Bytes BodyFor(int code, const std::string& serial) {
-    switch (code) {
-        case 10: {
-            const std::uint16_t crc =
-                mduGlobalModule::GetCrc16(mduGlobalModule::TextToBytes(serial));
-            return {static_cast<std::uint8_t>(crc >> 8), static_cast<std::uint8_t>(crc & 0xFF)};
-        }
-        case 50:
-            return HostLink::WriteBody(112, Bytes(64, 0x5A));
-        case 51:
-            return HostLink::WriteBody(0, Bytes(224, 0xA5));
-        default:
-            return {};
-    }
-}
-
 std::vector<std::string> FaultNotes(const SimulatedUnit& unit) {
     std::vector<std::string> notes;
     for (const LogEntry& entry : unit.Log().EntriesOf(LogEntry::Kind::Fault)) {
@@ -58,182 +43,96 @@ std::vector<std::string> FaultNotes(const SimulatedUnit& unit) {
     return notes;
 }
 
-// A test name made of the fault text's letters and digits.
-std::string TestName(std::string fault) {
-    for (char& ch : fault) {
-        if (!std::isalnum(static_cast<unsigned char>(ch))) {
-            ch = '_';
+// What the host makes of the unit's answer to the last request: for a
+// sentence, its first field as the tool reads it and the mode after it; for
+// a frame (code >= 0), whether it echoes the request, its refusal bits or a
+// missing required bit, and whether it carries data.
+std::string Outcome(const SessionRig& rig, int code) {
+    const Bytes& raw = rig.lastRaw;
+    if (!rig.unit.Connected()) {
+        return raw.empty() && rig.unit.NextDueUs() == -1 ? "hung up" : "hung up, still talking";
+    }
+    if (code < 0) {
+        bool garbled = false;
+        const auto fields = mduGlobalModule::ParseSentence(raw, garbled);
+        const std::string text(raw.begin(), raw.end());
+        const std::string said = raw.empty() ? "none"
+                                 : garbled   ? "garbled " + text.substr(1, 5)
+                                             : fields.at(0);
+        return said + (rig.unit.CurrentMode() == SimulatedUnit::Mode::Text ? ", text" : ", binary");
+    }
+    const HostLink::Reply reply = rig.host.Decode(raw);
+    if (raw.empty() || !reply.intact) {
+        return raw.empty() ? "none" : "damaged";
+    }
+    std::string said = reply.Code() == code ? "" : "echo of another code, ";
+    if (raw.size() < 5) {
+        return said + "short";
+    }
+    const int bits = sim::UnitCommand::AcceptedStatus(code);
+    char refusal[16];
+    std::snprintf(refusal, sizeof refusal, "refused 0x%02X", reply.Status() & 0xF0);
+    said += (reply.Status() & 0xF0) != 0      ? refusal
+            : (reply.Status() & bits) != bits ? "missing bit"
+                                              : "accepted";
+    return said + (reply.Payload().empty() ? "" : " with data");
+}
+
+// Each fault on the request it names, from a fresh unit: sentences ("$...")
+// at once, frames after the switch to link mode and Attach.
+TEST(FaultKinds, EachShowsOnTheReplyAsConfiguredAndIsLoggedOnce) {
+    struct Case {
+        const char* fault;
+        const char* request;  // a sentence, or a command's name or code
+        const char* outcome;
+        std::int64_t minDelayMs = 0;
+    };
+    const Case cases[] = {
+        {"no-reply:code=QID", "QID", "none"},
+        {"bad-crc:code=QID", "QID", "damaged"},
+        {"wrong-code:code=STS", "STS", "echo of another code, accepted with data"},
+        {"bad-status:code=VPGM", "VPGM", "refused 0x10 with data"},
+        {"bad-status:code=51,status=0x40", "51", "refused 0x40"},
+        {"missing-bit:code=Attach", "Attach", "missing bit"},
+        {"missing-bit:code=FErs", "FErs", "missing bit"},
+        {"short:code=VMAP", "VMAP", "short"},  // a short reply still passes the CRC check
+        {"late:code=QID", "QID", "accepted with data", 301},  // past the host's time-out
+        {"late:code=51,delay=2600", "51", "accepted", 2600},
+        {"hang-up:code=FErs", "FErs", "hung up"},
+        {"no-reply:sentence=hello", "$GSHLO", "none, text"},
+        {"no-reply:sentence=link", "$GSLNK", "none, text"},  // a lost request
+        {"garbled:sentence=hello", "$GSHLO", "garbled ASACK, text"},
+        // Damaged on the line: the switch happened.
+        {"garbled:sentence=link", "$GSLNK", "garbled ASACK, binary"},
+        {"refused:sentence=hello", "$GSHLO", "ASNAK, text"},
+        {"refused:sentence=link", "$GSLNK", "ASNAK, text"},
+        {"late:sentence=hello,delay=450", "$GSHLO", "ASACK, text", 450},
+        {"hang-up:sentence=link", "$GSLNK", "hung up"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        SessionRig rig(WithFaults({c.fault}));
+        int code = -1;
+        if (c.request[0] == '$') {
+            rig.SentenceRaw(c.request, 10'000 * kMs);
+        } else {
+            code = sim::UnitCommand::FromName(c.request).value();
+            ASSERT_EQ(rig.Sentence("$GSLNK").at(0), "ASACK");
+            if (code != 0) {
+                ASSERT_EQ(rig.Exchange(0).Status(), 0x08);
+            }
+            rig.Exchange(code, code == 51 ? HostLink::WriteBody(0, Bytes(224, 0xA5)) : Bytes{},
+                         120'000 * kMs);
         }
+        EXPECT_EQ(Outcome(rig, code), c.outcome);
+        if (c.minDelayMs > 0) {
+            EXPECT_GE(rig.lastDelayUs, c.minDelayMs * kMs);
+        }
+        std::string error;
+        EXPECT_EQ(FaultNotes(rig.unit),
+                  std::vector<std::string>{sim::FaultSpec::Parse(c.fault, error)->Describe()});
     }
-    return fault;
 }
-
-struct Seen {
-    const SessionRig& rig;
-    const HostLink::Reply& reply;
-};
-
-struct FrameCase {
-    const char* fault;
-    int code;
-    std::function<void(const Seen&)> check;
-};
-
-void PrintTo(const FrameCase& c, std::ostream* os) {
-    *os << c.fault;
-}
-
-class FrameFault : public ::testing::TestWithParam<FrameCase> {};
-
-TEST_P(FrameFault, ShowsOnTheReply) {
-    const FrameCase& c = GetParam();
-    SessionRig rig(WithFaults({c.fault}));
-    ASSERT_EQ(rig.Sentence("$GSLNK").at(0), "ASACK");
-    if (c.code != 0) {
-        ASSERT_EQ(rig.Exchange(0).Status(), 0x08);
-    }
-    const HostLink::Reply reply = rig.Exchange(c.code, BodyFor(c.code, "F-0001"), 120'000 * kMs);
-    c.check(Seen{rig, reply});
-
-    std::string error;
-    const auto spec = sim::FaultSpec::Parse(c.fault, error);
-    ASSERT_TRUE(spec);
-    EXPECT_EQ(FaultNotes(rig.unit), std::vector<std::string>{spec->Describe()})
-        << "the log records the fault once";
-}
-
-const FrameCase kFrameCases[] = {
-    {"no-reply:code=QID", 5, [](const Seen& s) { EXPECT_TRUE(s.rig.lastRaw.empty()); }},
-    {"bad-crc:code=QID", 5,
-     [](const Seen& s) {
-         ASSERT_FALSE(s.rig.lastRaw.empty());
-         EXPECT_FALSE(s.reply.intact);
-     }},
-    {"wrong-code:code=STS", 1,
-     [](const Seen& s) {
-         EXPECT_TRUE(s.reply.intact);
-         EXPECT_NE(s.reply.Code(), 1);
-         EXPECT_EQ(s.reply.Status() & 0xF0, 0);
-     }},
-    {"bad-status:code=VPGM", 6,
-     [](const Seen& s) {
-         EXPECT_TRUE(s.reply.intact);
-         EXPECT_EQ(s.reply.Code(), 6);
-         EXPECT_EQ(s.reply.Status() & 0xF0, 0x10);
-     }},
-    {"bad-status:code=51,status=0x40", 51,
-     [](const Seen& s) {
-         EXPECT_EQ(s.rig.lastRaw.size(), 5u);
-         EXPECT_EQ(s.reply.Status() & 0xF0, 0x40);
-     }},
-    {"missing-bit:code=Attach", 0,
-     [](const Seen& s) {
-         EXPECT_TRUE(s.reply.intact);
-         EXPECT_EQ(s.reply.Code(), 0);
-         EXPECT_EQ(s.reply.Status() & 0x08, 0);
-         EXPECT_EQ(s.reply.Status() & 0xF0, 0);
-     }},
-    {"missing-bit:code=FErs", 14,
-     [](const Seen& s) {
-         EXPECT_EQ(s.reply.Code(), 14);
-         EXPECT_EQ(s.reply.Status() & 0x02, 0);
-     }},
-    {"short:code=VMAP", 7,
-     [](const Seen& s) {
-         EXPECT_LT(s.rig.lastRaw.size(), 5u);
-         EXPECT_TRUE(s.reply.intact) << "a short reply still passes the CRC check";
-         EXPECT_EQ(s.reply.Code(), 7);
-     }},
-    {"late:code=QID", 5,
-     [](const Seen& s) {
-         EXPECT_GT(s.rig.lastDelayUs, 300 * kMs) << "reply within the host's time-out";
-         EXPECT_TRUE(s.reply.intact);
-         EXPECT_EQ(s.reply.Code(), 5);
-     }},
-    {"late:code=51,delay=2600", 51,
-     [](const Seen& s) { EXPECT_GE(s.rig.lastDelayUs, 2600 * kMs); }},
-    {"hang-up:code=FErs", 14,
-     [](const Seen& s) {
-         EXPECT_TRUE(s.rig.lastRaw.empty());
-         EXPECT_FALSE(s.rig.unit.Connected());
-         EXPECT_EQ(s.rig.unit.NextDueUs(), -1);
-     }},
-};
-
-INSTANTIATE_TEST_SUITE_P(SimulatedUnit, FrameFault, ::testing::ValuesIn(kFrameCases),
-                         [](const auto& info) { return TestName(info.param.fault); });
-
-struct SentenceCase {
-    const char* fault;
-    const char* sentence;
-    std::function<void(const SessionRig&)> check;
-};
-
-void PrintTo(const SentenceCase& c, std::ostream* os) {
-    *os << c.fault;
-}
-
-class SentenceFault : public ::testing::TestWithParam<SentenceCase> {};
-
-TEST_P(SentenceFault, ShowsOnTheReplySentence) {
-    const SentenceCase& c = GetParam();
-    SessionRig rig(WithFaults({c.fault}));
-    rig.SentenceRaw(c.sentence, 10'000 * kMs);
-    c.check(rig);
-    EXPECT_EQ(FaultNotes(rig.unit).size(), 1u);
-}
-
-bool ToolAccepts(const Bytes& raw) {
-    bool fault = false;
-    const auto fields = mduGlobalModule::ParseSentence(raw, fault);
-    return !fault && !fields.empty();
-}
-
-const SentenceCase kSentenceCases[] = {
-    {"no-reply:sentence=hello", "$GSHLO",
-     [](const SessionRig& rig) { EXPECT_TRUE(rig.lastRaw.empty()); }},
-    {"no-reply:sentence=link", "$GSLNK",
-     [](const SessionRig& rig) {
-         EXPECT_TRUE(rig.lastRaw.empty());
-         EXPECT_EQ(rig.unit.CurrentMode(), SimulatedUnit::Mode::Text) << "a lost request";
-     }},
-    {"garbled:sentence=hello", "$GSHLO",
-     [](const SessionRig& rig) {
-         ASSERT_FALSE(rig.lastRaw.empty());
-         EXPECT_FALSE(ToolAccepts(rig.lastRaw));
-         EXPECT_EQ(std::string(rig.lastRaw.begin(), rig.lastRaw.begin() + 6), "$ASACK");
-     }},
-    {"garbled:sentence=link", "$GSLNK",
-     [](const SessionRig& rig) {
-         EXPECT_FALSE(ToolAccepts(rig.lastRaw));
-         EXPECT_EQ(rig.unit.CurrentMode(), SimulatedUnit::Mode::Binary)
-             << "the reply was damaged on the line, the switch happened";
-     }},
-    {"refused:sentence=hello", "$GSHLO",
-     [](const SessionRig& rig) {
-         ASSERT_TRUE(ToolAccepts(rig.lastRaw));
-         EXPECT_NE(mduGlobalModule::ParseSentence(rig.lastRaw)[0], "ASACK");
-     }},
-    {"refused:sentence=link", "$GSLNK",
-     [](const SessionRig& rig) {
-         ASSERT_TRUE(ToolAccepts(rig.lastRaw));
-         EXPECT_NE(mduGlobalModule::ParseSentence(rig.lastRaw)[0], "ASACK");
-         EXPECT_EQ(rig.unit.CurrentMode(), SimulatedUnit::Mode::Text);
-     }},
-    {"late:sentence=hello,delay=450", "$GSHLO",
-     [](const SessionRig& rig) {
-         EXPECT_GE(rig.lastDelayUs, 450 * kMs);
-         EXPECT_TRUE(ToolAccepts(rig.lastRaw));
-     }},
-    {"hang-up:sentence=link", "$GSLNK",
-     [](const SessionRig& rig) {
-         EXPECT_TRUE(rig.lastRaw.empty());
-         EXPECT_FALSE(rig.unit.Connected());
-     }},
-};
-
-INSTANTIATE_TEST_SUITE_P(SimulatedUnit, SentenceFault, ::testing::ValuesIn(kSentenceCases),
-                         [](const auto& info) { return TestName(info.param.fault); });
 
 TEST(FaultSelection, BlockCountsDistinctAddressesSoRetriesKeepTheirNumber) {
     SessionRig rig(WithFaults({"bad-status:code=51,block=2,times=1"}));

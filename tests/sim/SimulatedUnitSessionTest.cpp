@@ -47,116 +47,85 @@ sim::UnitConfig SmallUnit() {
     return config;
 }
 
-class UnitSession : public ::testing::Test {
+// A small unit and the tool's side of the link, as members of each test.
+class UnitSession : public ::testing::Test, public SessionRig {
   protected:
-    UnitSession() : rig_(SmallUnit()) {}
-
-    std::vector<std::string> Sentence(const char* text) { return rig_.Sentence(text); }
-    HostLink::Reply Exchange(int code, const Bytes& body = {}, std::int64_t limitUs = 300 * kMs) {
-        return rig_.Exchange(code, body, limitUs);
-    }
-    void EnterLinkMode() { ASSERT_TRUE(rig_.EnterLinkMode()); }
-
-    SessionRig rig_;
-    SimulatedUnit& unit_ = rig_.unit;
-    UnitHarness& line_ = rig_.line;
-    HostLink& host_ = rig_.host;
-    const Bytes& lastRaw_ = rig_.lastRaw;
+    UnitSession() : SessionRig(SmallUnit()) {}
 };
 
 TEST_F(UnitSession, WholeUpdateLeavesTheWrittenDataInTheImages) {
-    const auto hello = Sentence("$GSHLO");
-    ASSERT_EQ(hello.size(), 3u);
-    EXPECT_EQ(hello[0], "ASACK");
-    EXPECT_EQ(hello[1], "SN-4711");
-    EXPECT_EQ(hello[2], "08");
-
-    const auto link = Sentence("$GSLNK");
-    ASSERT_EQ(link.size(), 2u);
-    EXPECT_EQ(link[0], "ASACK");
-    EXPECT_EQ(link[1], "SN-4711");
-    EXPECT_EQ(unit_.CurrentMode(), SimulatedUnit::Mode::Binary);
+    using Fields = std::vector<std::string>;
+    EXPECT_EQ(Sentence("$GSHLO"), (Fields{"ASACK", "SN-4711", "08"}));
+    EXPECT_EQ(Sentence("$GSLNK"), (Fields{"ASACK", "SN-4711"}));
+    EXPECT_EQ(unit.CurrentMode(), SimulatedUnit::Mode::Binary);
 
     const auto attach = Exchange(0);
-    ASSERT_TRUE(attach.intact);
+    EXPECT_TRUE(attach.intact);
     EXPECT_EQ(attach.Code(), 0);
     EXPECT_EQ(attach.Status(), 0x08);
-    EXPECT_EQ(lastRaw_.size(), 5u);
-    EXPECT_TRUE(unit_.HasLinkTable());
+    EXPECT_EQ(lastRaw.size(), 5u);
+    EXPECT_TRUE(unit.HasLinkTable());
 
-    const auto qid = Exchange(5);
-    ASSERT_TRUE(qid.intact);
-    const Bytes id = qid.Payload();
-    EXPECT_TRUE(mduGlobalModule::CheckCrc16(id, 0, 0)) << "QID payload carries its own CRC";
-    ASSERT_GE(id.size(), 2u);
-    EXPECT_EQ(mduGlobalModule::BytesToText(Bytes(id.begin(), id.end() - 2)), "SN-4711");
-
+    // QID: the serial number with its own CRC; STS: the record report.
+    const Bytes serial = mduGlobalModule::TextToBytes("SN-4711");
+    Bytes id = serial;
+    const std::uint16_t crc = mduGlobalModule::GetCrc16(serial);
+    const Bytes crcBytes{static_cast<std::uint8_t>(crc >> 8), static_cast<std::uint8_t>(crc)};
+    id.insert(id.end(), crcBytes.begin(), crcBytes.end());
+    EXPECT_EQ(Exchange(5).Payload(), id);
     const auto sts = Exchange(1);
-    ASSERT_FALSE(sts.Payload().empty());
-    EXPECT_EQ(sts.Payload()[0], 0x08);
+    EXPECT_EQ(sts.Payload(), Bytes{0x08});
     EXPECT_EQ(sts.Status(), 0x00);
-
     EXPECT_EQ(mduGlobalModule::BytesToText(Exchange(6).Payload()), "P3.14");
     const auto vmap = Exchange(7);
     EXPECT_EQ(mduGlobalModule::BytesToText(vmap.Payload()), "0601");
     EXPECT_EQ(vmap.Status(), 0x02);
-
-    const std::uint16_t crc = mduGlobalModule::GetCrc16(mduGlobalModule::TextToBytes("SN-4711"));
-    const auto secu =
-        Exchange(10, {static_cast<std::uint8_t>(crc >> 8), static_cast<std::uint8_t>(crc & 0xFF)});
+    const auto secu = Exchange(10, crcBytes);
     EXPECT_EQ(secu.Code(), 10);
     EXPECT_EQ(secu.Status(), 0x02);
 
-    const std::int64_t eraseSentUs = line_.NowUs();
+    const std::int64_t eraseSentUs = line.NowUs();
     const auto erase = Exchange(14, {}, 55'000 * kMs);
     EXPECT_EQ(erase.Status(), 0x02);
-    EXPECT_GE(line_.LastReplyUs() - eraseSentUs, 1500 * kMs) << "erase answered too early";
+    EXPECT_GE(line.LastReplyUs() - eraseSentUs, 1500 * kMs) << "erase answered too early";
 
     // Flash blocks of 224 bytes (the last shorter), parameter blocks of 64
-    // bytes from address 112, as the tool cuts a data file.
+    // bytes from address 112, as the tool cuts a data file: each accepted in
+    // a five-byte reply.
+    const auto writeAll = [&](int code, const Bytes& data, std::size_t size, std::uint32_t base) {
+        for (std::size_t at = 0; at < data.size(); at += size) {
+            const auto part = std::span(data).subspan(at, std::min(size, data.size() - at));
+            const auto reply = Exchange(
+                code, HostLink::WriteBody(static_cast<std::uint32_t>(base + at), part), 2000 * kMs);
+            EXPECT_TRUE(reply.intact && reply.Status() == 0x02 && lastRaw.size() == 5u)
+                << "write " << code << " at " << at;
+        }
+    };
     const Bytes flash = RandomBytes(3 * 224 + 100, 1);
     const Bytes parameters = RandomBytes(2 * 64 + 10, 2);
-    for (std::size_t at = 0; at < flash.size(); at += 224) {
-        const std::size_t n = std::min<std::size_t>(224, flash.size() - at);
-        const auto reply = Exchange(
-            51,
-            HostLink::WriteBody(static_cast<std::uint32_t>(at), std::span(flash).subspan(at, n)),
-            2000 * kMs);
-        EXPECT_EQ(lastRaw_.size(), 5u) << "flash write reply at " << at;
-        EXPECT_TRUE(reply.intact);
-        EXPECT_EQ(reply.Status(), 0x02) << "flash write at " << at;
-    }
-    for (std::size_t at = 0; at < parameters.size(); at += 64) {
-        const std::size_t n = std::min<std::size_t>(64, parameters.size() - at);
-        const auto reply = Exchange(50,
-                                    HostLink::WriteBody(static_cast<std::uint32_t>(112 + at),
-                                                        std::span(parameters).subspan(at, n)),
-                                    2000 * kMs);
-        EXPECT_EQ(reply.Status(), 0x02) << "parameter write at " << 112 + at;
-    }
+    writeAll(51, flash, 224, 0);
+    writeAll(50, parameters, 64, 112);
 
     Bytes expectedFlash(16 * 1024, 0xFF);
     std::copy(flash.begin(), flash.end(), expectedFlash.begin());
     Bytes expectedParameters(1024, 0xFF);
     std::copy(parameters.begin(), parameters.end(), expectedParameters.begin() + 112);
-    EXPECT_EQ(unit_.FlashImage().Digest(), sim::MemoryImage::DigestOf(expectedFlash));
-    EXPECT_EQ(unit_.ParameterImage().Digest(), sim::MemoryImage::DigestOf(expectedParameters));
+    EXPECT_EQ(unit.FlashImage().Digest(), sim::MemoryImage::DigestOf(expectedFlash));
+    EXPECT_EQ(unit.ParameterImage().Digest(), sim::MemoryImage::DigestOf(expectedParameters));
 
     // The closing command: no reply, text mode at once, hellos unanswered
     // during the memory check, then the final report.
-    line_.Send(host_.Request(2), kBinary);
-    EXPECT_TRUE(line_.AwaitReply(1000 * kMs).empty()) << "RST must not be answered";
-    EXPECT_EQ(unit_.CurrentMode(), SimulatedUnit::Mode::Text);
+    line.Send(host.Request(2), kBinary);
+    EXPECT_TRUE(line.AwaitReply(1000 * kMs).empty()) << "RST must not be answered";
+    EXPECT_EQ(unit.CurrentMode(), SimulatedUnit::Mode::Text);
     EXPECT_TRUE(Sentence("$GSHLO").empty()) << "hello answered during the memory check";
-    line_.Advance(1500 * kMs);
-    const auto after = Sentence("$GSHLO");
-    ASSERT_EQ(after.size(), 3u);
-    EXPECT_EQ(after[2], "00");
+    line.Advance(1500 * kMs);
+    EXPECT_EQ(Sentence("$GSHLO"), (Fields{"ASACK", "SN-4711", "00"}));
 
     // Replies went out under both key modes.
     int rolling = 0;
     int table = 0;
-    for (const LogEntry& entry : unit_.Log().EntriesOf(LogEntry::Kind::UnitFrame)) {
+    for (const LogEntry& entry : unit.Log().EntriesOf(LogEntry::Kind::UnitFrame)) {
         (sim::UnitCodec::IsRollingHead(entry.raw.at(0)) ? rolling : table)++;
     }
     EXPECT_GT(rolling, 0);
@@ -164,41 +133,41 @@ TEST_F(UnitSession, WholeUpdateLeavesTheWrittenDataInTheImages) {
 }
 
 TEST_F(UnitSession, RequestsAreDelimitedByTheirLayoutNotByPauses) {
-    EnterLinkMode();
+    ASSERT_TRUE(EnterLinkMode());
     // Two requests in one burst: two replies.
-    Bytes both = host_.Request(1);
-    const Bytes write = host_.Request(50, HostLink::WriteBody(112, RandomBytes(64, 3)));
+    Bytes both = host.Request(1);
+    const Bytes write = host.Request(50, HostLink::WriteBody(112, RandomBytes(64, 3)));
     both.insert(both.end(), write.begin(), write.end());
-    line_.Send(both, kBinary, /*oneBurst=*/true);
-    line_.Advance(50 * kMs);
-    const auto replies = line_.TakeReceived();
+    line.Send(both, kBinary, /*oneBurst=*/true);
+    line.Advance(50 * kMs);
+    const auto replies = line.TakeReceived();
     ASSERT_EQ(replies.size(), 2u);
-    EXPECT_EQ(host_.Decode(replies[0].bytes).Code(), 1);
-    EXPECT_EQ(host_.Decode(replies[1].bytes).Code(), 50);
+    EXPECT_EQ(host.Decode(replies[0].bytes).Code(), 1);
+    EXPECT_EQ(host.Decode(replies[1].bytes).Code(), 50);
 
     // A request cut in two by a short pause is still one request.
-    const Bytes vpgm = host_.Request(6);
-    line_.Send(std::span(vpgm).first(2), kBinary);
-    line_.Advance(5 * kMs);
-    line_.Send(std::span(vpgm).subspan(2), kBinary);
-    EXPECT_EQ(host_.Decode(line_.AwaitReply(300 * kMs)).Code(), 6);
+    const Bytes vpgm = host.Request(6);
+    line.Send(std::span(vpgm).first(2), kBinary);
+    line.Advance(5 * kMs);
+    line.Send(std::span(vpgm).subspan(2), kBinary);
+    EXPECT_EQ(host.Decode(line.AwaitReply(300 * kMs)).Code(), 6);
 
     // A fragment followed by a long silence is thrown away; the next request
     // is read from its own first byte.
-    const Bytes lost = host_.Request(51, HostLink::WriteBody(0, RandomBytes(224, 4)));
-    line_.Send(std::span(lost).first(100), kBinary);
-    EXPECT_TRUE(line_.AwaitReply(300 * kMs).empty());
+    const Bytes lost = host.Request(51, HostLink::WriteBody(0, RandomBytes(224, 4)));
+    line.Send(std::span(lost).first(100), kBinary);
+    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty());
     EXPECT_EQ(Exchange(7).Code(), 7);
 }
 
 TEST_F(UnitSession, BytesAtTheWrongSpeedAreIgnored) {
-    line_.Send(mduGlobalModule::BuildSentence("$GSHLO"), kBinary);
-    EXPECT_TRUE(line_.AwaitReply(300 * kMs).empty()) << "hello at 115200 in text mode";
-    EnterLinkMode();
-    line_.Send(mduGlobalModule::BuildSentence("$GSHLO"), kText);
-    EXPECT_TRUE(line_.AwaitReply(300 * kMs).empty()) << "hello at 9600 in link mode";
-    EXPECT_EQ(unit_.CurrentMode(), SimulatedUnit::Mode::Binary);
-    EXPECT_FALSE(unit_.Log().EntriesOf(LogEntry::Kind::Dropped).empty());
+    line.Send(mduGlobalModule::BuildSentence("$GSHLO"), kBinary);
+    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty()) << "hello at 115200 in text mode";
+    ASSERT_TRUE(EnterLinkMode());
+    line.Send(mduGlobalModule::BuildSentence("$GSHLO"), kText);
+    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty()) << "hello at 9600 in link mode";
+    EXPECT_EQ(unit.CurrentMode(), SimulatedUnit::Mode::Binary);
+    EXPECT_FALSE(unit.Log().EntriesOf(LogEntry::Kind::Dropped).empty());
     EXPECT_EQ(Exchange(1).Code(), 1) << "the unit still listens at 115200";
 }
 
@@ -226,12 +195,15 @@ TEST_F(UnitSession, WholeMessagesAreMeasuredAsTheUnitWouldTakeThem) {
         {"wrong check digits", wrongCheck, kText, 0},
         {"a byte before the $", joined({'x'}, hello), kText, 0},
     };
-    for (const Case& c : textCases) {
-        EXPECT_EQ(unit_.WholeMessageLength(c.bytes, c.baud, line_.NowUs()), c.length) << c.name;
-    }
+    const auto measure = [&](const auto& cases) {
+        for (const Case& c : cases) {
+            EXPECT_EQ(unit.WholeMessageLength(c.bytes, c.baud, line.NowUs()), c.length) << c.name;
+        }
+    };
+    measure(textCases);
 
-    EnterLinkMode();
-    const Bytes rst = host_.Request(2);
+    ASSERT_TRUE(EnterLinkMode());
+    const Bytes rst = host.Request(2);
     Bytes broken = rst;
     broken.back() ^= 0x01;
     const Case linkCases[] = {
@@ -241,44 +213,42 @@ TEST_F(UnitSession, WholeMessagesAreMeasuredAsTheUnitWouldTakeThem) {
         {"RST and a hello", joined(rst, hello), kBinary, rst.size()},
         {"hello in link mode", hello, kBinary, 0},
     };
-    for (const Case& c : linkCases) {
-        EXPECT_EQ(unit_.WholeMessageLength(c.bytes, c.baud, line_.NowUs()), c.length) << c.name;
-    }
+    measure(linkCases);
     // The part of a request the unit already holds counts, unless a silence
     // has thrown it away since.
-    const Bytes sts = host_.Request(1);
-    line_.Send(std::span(sts).first(2), kBinary);
+    const Bytes sts = host.Request(1);
+    line.Send(std::span(sts).first(2), kBinary);
     const Bytes rest(sts.begin() + 2, sts.end());
-    EXPECT_EQ(unit_.WholeMessageLength(rest, kBinary, line_.NowUs()), rest.size());
-    line_.Advance(50 * kMs);
-    EXPECT_EQ(unit_.WholeMessageLength(rest, kBinary, line_.NowUs()), 0u);
+    EXPECT_EQ(unit.WholeMessageLength(rest, kBinary, line.NowUs()), rest.size());
+    line.Advance(50 * kMs);
+    EXPECT_EQ(unit.WholeMessageLength(rest, kBinary, line.NowUs()), 0u);
 }
 
 TEST_F(UnitSession, DamagedOrUnreadableRequestsGetNoReply) {
     ASSERT_EQ(Sentence("$GSLNK").at(0), "ASACK");
     // Before Attach the unit holds no link table: a table-keyed head cannot
     // be read at all.
-    line_.Send(host_.Frame(0x12, 0, host_.Random().SecurityTable()), kBinary);
-    EXPECT_TRUE(line_.AwaitReply(300 * kMs).empty());
-    EXPECT_FALSE(unit_.HasLinkTable());
+    line.Send(host.Frame(0x12, 0, host.Random().SecurityTable()), kBinary);
+    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty());
+    EXPECT_FALSE(unit.HasLinkTable());
 
     // A link table whose CRC fails is refused.
-    Bytes badTable = host_.Random().SecurityTable();
+    Bytes badTable = host.Random().SecurityTable();
     badTable[3] ^= 0x40;
-    const auto refused = host_.Decode([&] {
-        line_.Send(host_.Frame(0x44, 0, badTable), kBinary);
-        return line_.AwaitReply(300 * kMs);
+    const auto refused = host.Decode([&] {
+        line.Send(host.Frame(0x44, 0, badTable), kBinary);
+        return line.AwaitReply(300 * kMs);
     }());
     EXPECT_EQ(refused.Code(), 0);
     EXPECT_NE(refused.Status() & 0xF0, 0);
-    EXPECT_FALSE(unit_.HasLinkTable());
+    EXPECT_FALSE(unit.HasLinkTable());
 
     ASSERT_EQ(Exchange(0).Status(), 0x08);
     // A request whose CRC fails is ignored; the next one is answered.
-    Bytes broken = host_.Request(5);
+    Bytes broken = host.Request(5);
     broken.back() ^= 0x01;
-    line_.Send(broken, kBinary);
-    EXPECT_TRUE(line_.AwaitReply(300 * kMs).empty());
+    line.Send(broken, kBinary);
+    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty());
     EXPECT_EQ(Exchange(5).Code(), 5);
 
     // A security code that is not the CRC of the serial number is refused.
@@ -288,39 +258,39 @@ TEST_F(UnitSession, DamagedOrUnreadableRequestsGetNoReply) {
 }
 
 TEST_F(UnitSession, FlashProgramsOnlyClearBitsAndWritesMustFit) {
-    EnterLinkMode();
+    ASSERT_TRUE(EnterLinkMode());
     // Before any erase the memories hold their old contents (zeros here):
     // programming flash cannot set bits, the parameter memory is overwritten.
     const Bytes ones(16, 0xFF);
     EXPECT_EQ(Exchange(51, HostLink::WriteBody(0x100, ones)).Status(), 0x02);
-    EXPECT_EQ(unit_.FlashImage().Read(0x100, 16), Bytes(16, 0x00));
+    EXPECT_EQ(unit.FlashImage().Read(0x100, 16), Bytes(16, 0x00));
     EXPECT_EQ(Exchange(50, HostLink::WriteBody(0x100, ones)).Status(), 0x02);
-    EXPECT_EQ(unit_.ParameterImage().Read(0x100, 16), ones);
+    EXPECT_EQ(unit.ParameterImage().Read(0x100, 16), ones);
 
     ASSERT_EQ(Exchange(14, {}, 55'000 * kMs).Status(), 0x02);
     const Bytes a{0xF0, 0x0F, 0xAA};
     const Bytes b{0x3C, 0xFF, 0x55};
     Exchange(51, HostLink::WriteBody(0x10, a));
     Exchange(51, HostLink::WriteBody(0x10, b));
-    EXPECT_EQ(unit_.FlashImage().Read(0x10, 3), (Bytes{0x30, 0x0F, 0x00}));
+    EXPECT_EQ(unit.FlashImage().Read(0x10, 3), (Bytes{0x30, 0x0F, 0x00}));
 
     // Writes that run past the end of a memory are refused and store nothing.
-    const std::uint64_t before = unit_.FlashImage().Digest();
+    const std::uint64_t before = unit.FlashImage().Digest();
     const auto past = Exchange(51, HostLink::WriteBody(16 * 1024 - 8, RandomBytes(16, 5)));
     EXPECT_EQ(past.Code(), 51);
     EXPECT_NE(past.Status() & 0xF0, 0);
-    EXPECT_EQ(unit_.FlashImage().Digest(), before);
+    EXPECT_EQ(unit.FlashImage().Digest(), before);
     EXPECT_NE(Exchange(50, HostLink::WriteBody(1020, RandomBytes(8, 6))).Status() & 0xF0, 0);
 }
 
 TEST_F(UnitSession, TheLineIsIgnoredWhileErasing) {
-    EnterLinkMode();
-    line_.Send(host_.Request(14), kBinary);
-    line_.Advance(100 * kMs);
-    line_.Send(host_.Request(1), kBinary);
-    const Bytes first = line_.AwaitReply(55'000 * kMs);
-    EXPECT_EQ(host_.Decode(first).Code(), 14);
-    EXPECT_TRUE(line_.AwaitReply(1000 * kMs).empty()) << "STS sent during the erase was answered";
+    ASSERT_TRUE(EnterLinkMode());
+    line.Send(host.Request(14), kBinary);
+    line.Advance(100 * kMs);
+    line.Send(host.Request(1), kBinary);
+    const Bytes first = line.AwaitReply(55'000 * kMs);
+    EXPECT_EQ(host.Decode(first).Code(), 14);
+    EXPECT_TRUE(line.AwaitReply(1000 * kMs).empty()) << "STS sent during the erase was answered";
     EXPECT_EQ(Exchange(1).Code(), 1);
 }
 
@@ -332,22 +302,22 @@ TEST_F(UnitSession, LineNoiseNeverKeepsTheUnitFromAnsweringAfterwards) {
         for (auto& b : noise) {
             b = "$*,\r\nGSHLO0123456789ABCDEF"[b % 26];
         }
-        line_.Send(noise, kText, burst % 2 == 0);
+        line.Send(noise, kText, burst % 2 == 0);
     }
-    line_.Send(Bytes{'\r', '\n'}, kText);
-    line_.Advance(500 * kMs);
-    line_.TakeReceived();
+    line.Send(Bytes{'\r', '\n'}, kText);
+    line.Advance(500 * kMs);
+    line.TakeReceived();
     EXPECT_EQ(Sentence("$GSHLO").at(0), "ASACK");
 
     // Binary mode: random bursts, each followed by more than the request gap.
-    EnterLinkMode();
+    ASSERT_TRUE(EnterLinkMode());
     for (int burst = 0; burst < 300; ++burst) {
-        line_.Send(RandomBytes(1 + generator() % 300, generator()), kBinary, burst % 2 == 0);
-        line_.Advance(60 * kMs);
+        line.Send(RandomBytes(1 + generator() % 300, generator()), kBinary, burst % 2 == 0);
+        line.Advance(60 * kMs);
     }
-    line_.TakeReceived();
-    ASSERT_TRUE(unit_.Connected());
-    ASSERT_EQ(unit_.CurrentMode(), SimulatedUnit::Mode::Binary);
+    line.TakeReceived();
+    ASSERT_TRUE(unit.Connected());
+    ASSERT_EQ(unit.CurrentMode(), SimulatedUnit::Mode::Binary);
     EXPECT_EQ(Exchange(1).Code(), 1);
 }
 

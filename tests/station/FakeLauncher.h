@@ -50,13 +50,6 @@ class FakeLauncher final : public IRunLauncher {
         }
         return 0;
     }
-    int RunningCount() const {
-        int count = 0;
-        for (const auto& [id, run] : runs) {
-            count += run.ended ? 0 : 1;
-        }
-        return count;
-    }
 
     std::map<Id, Run> runs;
     std::map<int, std::string> devices;

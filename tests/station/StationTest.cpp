@@ -37,28 +37,40 @@ struct Rig {
             launcher, clock, [this] { return clock.NowMs(); }, settings);
     }
     FakeLauncher::Id Newest(int port) const { return launcher.Newest(port); }
-    const RunRequest& Request(int port) const { return launcher.runs.at(Newest(port)).request; }
+    FakeLauncher::Run& Run(int port) { return launcher.runs.at(Newest(port)); }
+    const RunRequest& Request(int port) { return Run(port).request; }
+    void Start(int port) {
+        std::string why;
+        ASSERT_TRUE(station->Start(port, why)) << why;
+    }
+    // The newest run on the port writes a line, or ends.
+    void Line(int port, const std::string& line) { launcher.Line(Newest(port), line); }
+    void Exit(int port, ChildExit exit = {}) { launcher.Exit(Newest(port), exit); }
+    // No run is started in the next `ms`.
+    bool StartsNothingIn(std::int64_t ms) {
+        const auto runs = launcher.runs.size();
+        clock.AdvanceBy(ms);
+        return launcher.runs.size() == runs;
+    }
     // The newest run on the port answers (or not) a connection test.
     void Poll(int port, const std::string& serial) {
         ASSERT_EQ(Request(port).action, Action::Test);
         EXPECT_FALSE(Request(port).record) << "a greeting is not written to the history";
-        const auto id = Newest(port);
         if (serial.empty()) {
-            launcher.Line(id, kFailure);
-            launcher.Exit(id, {false, 1, ""});
+            Line(port, kFailure);
+            Exit(port, {false, 1, ""});
         } else {
-            launcher.Line(id, Serial(serial));
-            launcher.Line(id, kSuccess);
-            launcher.Exit(id);
+            Line(port, Serial(serial));
+            Line(port, kSuccess);
+            Exit(port);
         }
     }
     void Update(int port, const std::string& serial, const std::string& end = kSuccess) {
         ASSERT_EQ(Request(port).action, Action::Update);
         EXPECT_TRUE(Request(port).record);
-        const auto id = Newest(port);
-        launcher.Line(id, Serial(serial));
-        launcher.Line(id, end);
-        launcher.Exit(id, {false, end == kSuccess ? 0 : 1, ""});
+        Line(port, Serial(serial));
+        Line(port, end);
+        Exit(port, {false, end == kSuccess ? 0 : 1, ""});
     }
 };
 
@@ -75,8 +87,8 @@ TEST(Station, EachPortRunsItsOwnUpdateAndACrashStaysOnItsTile) {
     EXPECT_FALSE(rig.Request(4).force);
     EXPECT_TRUE(rig.station->AnyUpdateRunning());
 
-    rig.launcher.Line(rig.Newest(4), R"({"t_ms":1,"kind":"progress","value":5,"max":9})");
-    rig.launcher.Exit(rig.Newest(4), {true, 9, ""});
+    rig.Line(4, R"({"t_ms":1,"kind":"progress","value":5,"max":9})");
+    rig.Exit(4, {true, 9, ""});
     EXPECT_EQ(rig.station->Tile(4).LastResult(), Result::Failure);
     EXPECT_EQ(rig.station->Tile(3).CurrentPhase(), Phase::Running);
     rig.Update(3, "A");
@@ -104,18 +116,17 @@ TEST(Station, TwoRunsNeverShareAPort) {
 
 TEST(Station, ASilentChildIsEndedAsAFailureWithItsLastLine) {
     Rig rig;
-    std::string why;
-    ASSERT_TRUE(rig.station->Start(3, why));
-    ASSERT_TRUE(rig.station->Start(4, why));
+    rig.Start(3);
+    rig.Start(4);
     const std::string clock = R"({"t_ms":1,"kind":"clock","text":"00 : 01"})";
-    rig.launcher.Line(rig.Newest(3), clock);
+    rig.Line(3, clock);
     for (int i = 0; i < 40; ++i) {  // port 4 keeps talking
         rig.clock.AdvanceBy(1000);
-        rig.launcher.Line(rig.Newest(4), clock);
+        rig.Line(4, clock);
     }
-    EXPECT_TRUE(rig.launcher.runs.at(rig.Newest(3)).killed);
-    EXPECT_FALSE(rig.launcher.runs.at(rig.Newest(4)).killed);
-    rig.launcher.Exit(rig.Newest(3), {true, 9, ""});
+    EXPECT_TRUE(rig.Run(3).killed);
+    EXPECT_FALSE(rig.Run(4).killed);
+    rig.Exit(3, {true, 9, ""});
     const StationTile& tile = rig.station->Tile(3);
     EXPECT_EQ(tile.LastResult(), Result::Failure);
     EXPECT_NE(tile.ResultText().find("30 秒沒有輸出"), std::string::npos) << tile.ResultText();
@@ -127,14 +138,13 @@ TEST(Station, StoppingARunEndsItsChildAndFailsTheUnit) {
     StationSettings settings;
     settings.force = true;
     Rig rig(settings);
-    std::string why;
-    ASSERT_TRUE(rig.station->Start(7, why));
+    rig.Start(7);
     EXPECT_TRUE(rig.Request(7).force);
     rig.station->Stop(7);
-    EXPECT_TRUE(rig.launcher.runs.at(rig.Newest(7)).stopped);
+    EXPECT_TRUE(rig.Run(7).stopped);
     EXPECT_FALSE(rig.station->Finished()) << "the child has not ended yet";
-    rig.launcher.Line(rig.Newest(7), kFailure);
-    rig.launcher.Exit(rig.Newest(7), {false, 1, ""});
+    rig.Line(7, kFailure);
+    rig.Exit(7, {false, 1, ""});
     EXPECT_TRUE(rig.station->Finished());
     EXPECT_EQ(rig.station->Tile(7).LastResult(), Result::Failure);
     EXPECT_NE(rig.station->Tile(7).ResultText().find("沒有資料"), std::string::npos);
@@ -156,17 +166,14 @@ TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
     settings.continuous = true;
     settings.units = 3;
     Rig rig(settings);
-    std::string why;
-    ASSERT_TRUE(rig.station->Start(3, why));
+    rig.Start(3);
     const StationTile& tile = rig.station->Tile(3);
     const auto next = [&rig] { rig.clock.AdvanceBy(2000); };
 
     rig.Poll(3, "");  // nobody there yet
     EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
     EXPECT_NE(tile.WaitReason().find("每 2 秒"), std::string::npos) << tile.WaitReason();
-    const auto polls = rig.launcher.runs.size();
-    rig.clock.AdvanceBy(1500);
-    EXPECT_EQ(rig.launcher.runs.size(), polls) << "polled before the interval";
+    EXPECT_TRUE(rig.StartsNothingIn(1500)) << "polled before the interval";
     rig.clock.AdvanceBy(500);
     rig.Poll(3, "A");  // a unit arrives: updated
     rig.Update(3, "A");
@@ -185,10 +192,8 @@ TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
     rig.Poll(3, "");
     next();
     rig.Poll(3, "B");  // the next unit, already current: skipped
-    const auto id = rig.Newest(3);
-    rig.launcher.Line(
-        id, R"({"t_ms":2,"kind":"end","result":"cancelled","outcome":"skipped","serial":"B"})");
-    rig.launcher.Exit(id, {false, 1, ""});
+    rig.Line(3, R"({"t_ms":2,"kind":"end","result":"cancelled","outcome":"skipped","serial":"B"})");
+    rig.Exit(3, {false, 1, ""});
     EXPECT_EQ(tile.LastResult(), Result::Skipped);
     EXPECT_EQ(rig.station->Skipped(), 1);
     next();
@@ -201,9 +206,7 @@ TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
     // Three units: the station stops waiting.
     EXPECT_TRUE(rig.station->Finished());
     EXPECT_EQ(tile.CurrentPhase(), Phase::Idle);
-    const auto runs = rig.launcher.runs.size();
-    rig.clock.AdvanceBy(10000);
-    EXPECT_EQ(rig.launcher.runs.size(), runs);
+    EXPECT_TRUE(rig.StartsNothingIn(10000));
 }
 
 // A hands-free port without its adapter starts no greeting until the
@@ -213,8 +216,7 @@ TEST(Station, HandsFreeGreetsNoPortWithoutADevice) {
     settings.continuous = true;
     Rig rig(settings);
     rig.launcher.absent.insert(rig.launcher.DeviceForPort(5));
-    std::string why;
-    ASSERT_TRUE(rig.station->Start(5, why)) << why;
+    rig.Start(5);
     const StationTile& tile = rig.station->Tile(5);
     rig.clock.AdvanceBy(10000);
     EXPECT_TRUE(rig.launcher.runs.empty());
@@ -228,9 +230,7 @@ TEST(Station, HandsFreeGreetsNoPortWithoutADevice) {
     rig.Update(5, "A");
     EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
     rig.launcher.absent.insert(rig.launcher.DeviceForPort(5));  // pulled out with the unit on it
-    const auto runs = rig.launcher.runs.size();
-    rig.clock.AdvanceBy(2000);
-    EXPECT_EQ(rig.launcher.runs.size(), runs);
+    EXPECT_TRUE(rig.StartsNothingIn(2000));
     EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
     rig.launcher.absent.clear();
     rig.clock.AdvanceBy(2000);
@@ -242,13 +242,10 @@ TEST(Station, StoppingAWaitingHandsFreePortEndsItsWaiting) {
     StationSettings settings;
     settings.continuous = true;
     Rig rig(settings);
-    std::string why;
-    ASSERT_TRUE(rig.station->Start(9, why));
+    rig.Start(9);
     rig.Poll(9, "");
     EXPECT_FALSE(rig.station->Finished());
     rig.station->Stop(9);
     EXPECT_TRUE(rig.station->Finished());
-    const auto runs = rig.launcher.runs.size();
-    rig.clock.AdvanceBy(10000);
-    EXPECT_EQ(rig.launcher.runs.size(), runs);
+    EXPECT_TRUE(rig.StartsNothingIn(10000));
 }

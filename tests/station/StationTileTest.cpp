@@ -114,15 +114,13 @@ TEST(StationTile, ShowsWhatTheRunnersReportSays) {
     for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
         tile.ApplyLine(lines[i], 100);
     }
-    EXPECT_EQ(tile.Serial(), "GU48A0012345");
-    EXPECT_EQ(tile.ProgramVersion(), "GPSP01.2000");
-    EXPECT_EQ(tile.DataVersionBefore(), "0512");
-    EXPECT_EQ(tile.FileDataVersion(), "0601");
-    EXPECT_EQ(tile.Message(), "寫入資料中");
+    EXPECT_EQ((std::vector<std::string>{tile.Serial(), tile.ProgramVersion(),
+                                        tile.DataVersionBefore(), tile.FileDataVersion(),
+                                        tile.Message(), tile.PercentText(), tile.ClockText()}),
+              (std::vector<std::string>{"GU48A0012345", "GPSP01.2000", "0512", "0601", "寫入資料中",
+                                        "50.0%", "01 : 05"}));
     EXPECT_EQ(tile.ProgressValue(), 700);
     EXPECT_EQ(tile.ProgressMax(), 1400);
-    EXPECT_EQ(tile.PercentText(), "50.0%");
-    EXPECT_EQ(tile.ClockText(), "01 : 05");
     EXPECT_EQ(tile.CurrentPhase(), StationTile::Phase::Running);
     tile.ApplyLine(lines.back(), 66000);
     tile.EndRun(ChildExit{}, 66000);
@@ -140,83 +138,37 @@ TEST(StationTile, TheResultFromTheEndLineTheExitAndHowTheRunWasEnded) {
     const std::string progress = Line("progress", R"("value":10,"max":100)");
     const std::string red = Line("message", R"("text":"紅色訊息","colour":"red")");
     const std::string success = EndLine("success", RunOutcome::Succeeded);
+    const std::string failed = EndLine("failure", RunOutcome::Failed, "寫入失敗");
+    const std::string skipped = EndLine("cancelled", RunOutcome::Skipped);
+    const std::string cancelled = EndLine("cancelled", RunOutcome::Cancelled);
+    const std::string bare = EndLine("failure", RunOutcome::Failed);  // no failure text
+    const std::string noOutcome = Line("end", R"("result":"success")");
+    const std::string cutShort = success.substr(0, success.find("outcome") + 12);
+    const ChildExit clean;
+    const ChildExit one{false, 1, ""};
+    const Result fail = Result::Failure;
     struct Case {
         const char* name;
         std::vector<std::string> lines;
         ChildExit exit;
-        std::string stopReason;
         Result result;
         std::string text;  // part of the result's words
+        std::string stopReason = "";
     };
     const std::vector<Case> cases = {
-        {"success", {facts, red, success}, {}, "", Result::Success, "更新成功"},
-        {"unit already current",
-         {EndLine("cancelled", RunOutcome::Skipped)},
-         {false, 1, ""},
-         "",
-         Result::Skipped,
-         "略過"},
-        {"cancelled, the versions read",
-         {facts, EndLine("cancelled", RunOutcome::Cancelled)},
-         {false, 1, ""},
-         "",
-         Result::Failure,
-         "已取消"},
-        {"failure with its text",
-         {red, EndLine("failure", RunOutcome::Failed, "寫入失敗")},
-         {false, 1, ""},
-         "",
-         Result::Failure,
-         "寫入失敗"},
-        {"failure without a text: a red message is none",
-         {red, EndLine("failure", RunOutcome::Failed)},
-         {false, 1, ""},
-         "",
-         Result::Failure,
-         "更新失敗"},
-        {"time-out",
-         {EndLine("timeout", RunOutcome::TimedOut)},
-         {false, 3, ""},
-         "",
-         Result::Failure,
-         "逾時"},
-        {"crash",
-         {progress},
-         {true, 9, ""},
-         "",
-         Result::Failure,
-         "訊號 9 結束；最後一行：" + progress},
-        {"exit without an end line",
-         {progress},
-         {false, 1, ""},
-         "",
-         Result::Failure,
-         "沒有結果 (結束狀態 1)"},
-        {"an end line without its outcome",
-         {Line("end", R"("result":"success")")},
-         {},
-         "",
-         Result::Failure,
-         "沒有結果 (結束狀態 0)"},
-        {"an end line cut short",
-         {success.substr(0, success.find("outcome") + 12)},
-         {},
-         "",
-         Result::Failure,
-         "沒有結果 (結束狀態 0)"},
-        {"success line but a bad exit", {success}, {true, 11, ""}, "", Result::Failure, "訊號 11"},
-        {"success line but a failing exit",
-         {success},
-         {false, 1, ""},
-         "",
-         Result::Failure,
-         "更新失敗"},
-        {"stopped by the station",
-         {progress, EndLine("failure", RunOutcome::Failed, "寫入失敗")},
-         {false, 1, ""},
-         "stopped here",
-         Result::Failure,
-         "stopped here"},
+        {"success", {facts, red, success}, clean, Result::Success, "更新成功"},
+        {"unit already current", {skipped}, one, Result::Skipped, "略過"},
+        {"cancelled, the versions read", {facts, cancelled}, one, fail, "已取消"},
+        {"failure with its text", {red, failed}, one, fail, "寫入失敗"},
+        {"failure without a text: a red message is none", {red, bare}, one, fail, "更新失敗"},
+        {"time-out", {EndLine("timeout", RunOutcome::TimedOut)}, {false, 3, ""}, fail, "逾時"},
+        {"crash", {progress}, {true, 9, ""}, fail, "訊號 9 結束；最後一行：" + progress},
+        {"exit without an end line", {progress}, one, fail, "沒有結果 (結束狀態 1)"},
+        {"an end line without its outcome", {noOutcome}, clean, fail, "沒有結果 (結束狀態 0)"},
+        {"an end line cut short", {cutShort}, clean, fail, "沒有結果 (結束狀態 0)"},
+        {"success line but a bad exit", {success}, {true, 11, ""}, fail, "訊號 11"},
+        {"success line but a failing exit", {success}, one, fail, "更新失敗"},
+        {"stopped by the station", {progress, failed}, one, fail, "stopped here", "stopped here"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

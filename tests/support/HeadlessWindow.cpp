@@ -47,21 +47,6 @@ void HeadlessWindow::PutMessageText(const std::string& text, bool keepFirstPart,
     messages_.push_back(message_);
 }
 
-void HeadlessWindow::ShowInfoMessage(const std::string& text) {
-    SetKind(0);
-    PutMessageText(text, false, "\r\n");
-}
-
-void HeadlessWindow::ShowSuccessMessage(const std::string& text) {
-    SetKind(1);
-    PutMessageText(text, false, "\r\n");
-}
-
-void HeadlessWindow::ShowErrorMessage(const std::string& text) {
-    SetKind(2);
-    PutMessageText(text, false, "\r\n");
-}
-
 bool HeadlessWindow::Showed(const std::string& text) const {
     return std::any_of(messages_.begin(), messages_.end(),
                        [&text](const Message& m) { return m.text == text; });

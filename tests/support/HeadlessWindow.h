@@ -56,9 +56,9 @@ class HeadlessWindow final : public IWorkPageWindow, private IHostImageDisplay {
     clsCommandLayer* Commands() override { return objects_.CommandLayer(); }
     void PutMessageText(const std::string& text, bool keepFirstPart,
                         const std::string& separator) override;
-    void ShowInfoMessage(const std::string& text) override;
-    void ShowSuccessMessage(const std::string& text) override;
-    void ShowErrorMessage(const std::string& text) override;
+    void ShowInfoMessage(const std::string& text) override { ShowMessage(0, text); }
+    void ShowSuccessMessage(const std::string& text) override { ShowMessage(1, text); }
+    void ShowErrorMessage(const std::string& text) override { ShowMessage(2, text); }
     void SetInfoLine(std::int16_t index, const std::string& value) override;
     void ClearUnitLines() override;
     void SetStatusLamps(std::int32_t index, std::int32_t colourCode) override;
@@ -90,7 +90,10 @@ class HeadlessWindow final : public IWorkPageWindow, private IHostImageDisplay {
 
   private:
     void SetHostImageText(const std::string& text) override { hostImage_ = text; }
-    void SetKind(int kind) { message_.kind = kind; }
+    void ShowMessage(int kind, const std::string& text) {
+        message_.kind = kind;
+        PutMessageText(text, false, "\r\n");
+    }
 
     platform::VirtualClock& clock_;
     platform::IMessageBoxes& boxes_;

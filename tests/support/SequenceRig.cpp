@@ -4,7 +4,6 @@
 #include <stdexcept>
 
 #include "LogEntry.h"
-#include "clsPNV480DnLdData.h"
 #include "mduGlobalModule.h"
 
 sim::UnitConfig SequenceRig::QuickUnit() {
@@ -22,14 +21,8 @@ SequenceRig::SequenceRig(sim::UnitConfig unitConfig, Options options) {
     line.AttachPeer(unit.get());
     line.SetPeerPort(options.unitPort);
 
-    packed.flashData = clsApdPacker::SeededBytes(options.flashBytes, options.seed);
-    packed.parameterData = clsApdPacker::SeededBytes(options.parameterBytes, options.seed + 1);
-    packed.dataFileVersion = options.dataFileVersion;
-    packed.pageOrder = clsApdPacker::RandomOrder(options.seed);
-    std::string error;
-    const auto image = clsApdPacker::Pack(packed, &error);
-    dataFile = std::make_unique<TempDataFile>(image.value_or(std::vector<std::uint8_t>{}));
-
+    dataFile = std::make_unique<PackedDataFile>(options.flashBytes, options.parameterBytes,
+                                                options.dataFileVersion, options.seed);
     window = std::make_unique<HeadlessWindow>(clock, line, boxes, options.seed);
     window->SetFileName(dataFile->Path());
     window->Sequence().SetObserver(this);
@@ -66,48 +59,16 @@ void SequenceRig::AddFault(const std::string& spec) {
     unit->AddFault(*fault);
 }
 
-bool SequenceRig::UnitHoldsFile() const {
-    clsPNV480DnLdData file;
-    file.SetToolVersion(clsUpdateSequence::kToolVersion);
-    const auto image = clsApdPacker::Pack(packed);
-    if (!image || !file.LoadData(*image)) {
-        return false;
-    }
-    for (const clsDownloadUnit& block : file.FlashBlocks()) {
-        const auto data = block.Data();
-        const auto held =
-            unit->FlashImage().Read(static_cast<std::uint32_t>(block.Address()), data.size());
-        if (!std::equal(data.begin(), data.end(), held.begin(), held.end())) {
-            return false;
-        }
-    }
-    for (const clsDownloadUnit& block : file.EEPParameterBlocks()) {
-        const auto data = block.Data();
-        const auto held =
-            unit->ParameterImage().Read(static_cast<std::uint32_t>(block.Address()), data.size());
-        if (!std::equal(data.begin(), data.end(), held.begin(), held.end())) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool SequenceRig::UnitDid(const std::string& stateNote) const {
-    for (const sim::LogEntry& entry : unit->Log().Entries()) {
-        if (entry.kind == sim::LogEntry::Kind::State && entry.note == stateNote) {
-            return true;
-        }
-    }
-    return false;
+    const auto& log = unit->Log().Entries();
+    return std::any_of(log.begin(), log.end(), [&](const sim::LogEntry& entry) {
+        return entry.kind == sim::LogEntry::Kind::State && entry.note == stateNote;
+    });
 }
 
 int SequenceRig::HeardCount(int code) const {
-    int count = 0;
-    for (const sim::LogEntry& entry : unit->Log().Entries()) {
-        if (entry.kind == sim::LogEntry::Kind::HostFrame && entry.code == code &&
-            entry.note.empty()) {
-            ++count;
-        }
-    }
-    return count;
+    const auto& log = unit->Log().Entries();
+    return static_cast<int>(std::count_if(log.begin(), log.end(), [code](const sim::LogEntry& e) {
+        return e.kind == sim::LogEntry::Kind::HostFrame && e.code == code && e.note.empty();
+    }));
 }

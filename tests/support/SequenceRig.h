@@ -9,13 +9,12 @@
 #include "HeadlessWindow.h"
 #include "IRunObserver.h"
 #include "MemorySerialLine.h"
+#include "PackedDataFile.h"
 #include "ProgramMessageBoxes.h"
 #include "ScriptedMessageBoxes.h"
 #include "SimulatedUnit.h"
-#include "TempDataFile.h"
 #include "VirtualClock.h"
 #include "WorkPageEvent.h"
-#include "clsApdPacker.h"
 
 struct SequenceRigOptions {
     // A small data set: flash bytes and parameter bytes of the file.
@@ -52,7 +51,7 @@ class SequenceRig : private IRunObserver {
     void AddFault(const std::string& spec);
 
     // Whether the unit's memories hold every block of the file.
-    bool UnitHoldsFile() const;
+    bool UnitHoldsFile() const { return dataFile->HeldBy(*unit); }
     // How many requests of a command code the unit heard.
     int HeardCount(int code) const;
     // Whether the unit carried out the erase / the closing command.
@@ -66,8 +65,7 @@ class SequenceRig : private IRunObserver {
     platform::ScopedProgramMessageBoxes programBoxes{boxes};
     platform::MemorySerialLine line{clock};
     std::unique_ptr<sim::SimulatedUnit> unit;
-    std::unique_ptr<TempDataFile> dataFile;
-    clsApdPacker::Settings packed;
+    std::unique_ptr<PackedDataFile> dataFile;
     std::unique_ptr<HeadlessWindow> window;
     // The facts the observers were handed: each time the run learnt one,
     // and at each run's end.

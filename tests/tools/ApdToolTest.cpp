@@ -34,6 +34,16 @@ ToolRun Tool(const Args& args) {
     return run;
 }
 
+// Words separated by single spaces.
+Args Split(const std::string& text) {
+    Args words;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) {
+        words.push_back(word);
+    }
+    return words;
+}
+
 std::string Contents(const Args& args) {
     std::string text;
     for (const auto& a : args) {
@@ -61,25 +71,11 @@ TEST(ApdTool, PackFromImageFilesThenInspectListsEveryBlocksDigest) {
     const apdtest::TempApd flashFile(flash);
     const apdtest::TempApd paramFile(param);
     const std::string output = flashFile.Dir() + "/out.apd";
-    const Args pack = {"pack",
-                       "--output",
-                       output,
-                       "--flash",
-                       flashFile.Path(),
-                       "--param",
-                       paramFile.Path(),
-                       "--key",
-                       "0xC8",
-                       "--order",
-                       "reverse",
-                       "--header-pages",
-                       "3",
-                       "--skip-pages",
-                       "2",
-                       "--data-version",
-                       "0702",
-                       "--unit-versions",
-                       "GPSP09.1"};
+    Args pack = Split(
+        "pack --key 0xC8 --order reverse --header-pages 3 --skip-pages 2 "
+        "--data-version 0702 --unit-versions GPSP09.1");
+    pack.insert(pack.end(),
+                {"--output", output, "--flash", flashFile.Path(), "--param", paramFile.Path()});
     const ToolRun packed = Tool(pack);
     ASSERT_EQ(packed.status, ApdTool::kOk) << packed.err;
 
@@ -103,44 +99,32 @@ TEST(ApdTool, PackFromImageFilesThenInspectListsEveryBlocksDigest) {
 
 TEST(ApdTool, InspectExitStatusTellsTheFailureCase) {
     struct Case {
-        Args packExtra;
-        Args inspectExtra;
+        const char* packExtra;
+        const char* inspectExtra;
         int status;
         const char* letter;
         const char* reason;
     };
     const Case cases[] = {
-        {{}, {}, ApdTool::kOk, "", ""},
-        {{},
-         {"--tool-version", "KQDV02.0000"},
-         ApdTool::kToolVersion,
-         "B",
+        {"", "", ApdTool::kOk, "", ""},
+        {"", "--tool-version KQDV02.0000", ApdTool::kToolVersion, "B",
          "the tool version KQDV02.0000 is not in the file's tool version list"},
-        {{"--tool-versions", "KQDV02.0000"},
-         {},
-         ApdTool::kToolVersion,
-         "B",
+        {"--tool-versions KQDV02.0000", "", ApdTool::kToolVersion, "B",
          "the tool version KQDV01.0000 is not in the file's tool version list"},
-        {{"--header-pages", "1"},
-         {},
-         ApdTool::kContent,
-         "C",
+        {"--header-pages 1", "", ApdTool::kContent, "C",
          "Header field out of range: the page order table"},
-        {{"--skip-pages", "0"}, {}, ApdTool::kPreparation, "D", "the skip section has no pages"},
-        {{"--header-pages", "200"}, {}, ApdTool::kPreparation, "D", "header page count 200"},
+        {"--skip-pages 0", "", ApdTool::kPreparation, "D", "the skip section has no pages"},
+        {"--header-pages 200", "", ApdTool::kPreparation, "D", "header page count 200"},
     };
     const apdtest::TempApd dir(std::vector<std::uint8_t>{});
     const std::string file = dir.Dir() + "/case.apd";
     for (const Case& c : cases) {
-        Args pack = {"pack", "--output", file, "--flash-random", "300", "--param-random", "20"};
-        pack.insert(pack.end(), c.packExtra.begin(), c.packExtra.end());
+        const Args pack =
+            Split("pack --output " + file + " --flash-random 300 --param-random 20 " + c.packExtra);
         ASSERT_EQ(Tool(pack).status, ApdTool::kOk) << Contents(pack);
         for (bool json : {false, true}) {
-            Args inspect = {"inspect", file};
-            inspect.insert(inspect.end(), c.inspectExtra.begin(), c.inspectExtra.end());
-            if (json) {
-                inspect.push_back("--json");
-            }
+            const Args inspect =
+                Split("inspect " + file + " " + c.inspectExtra + (json ? " --json" : ""));
             const ToolRun run = Tool(inspect);
             EXPECT_EQ(run.status, c.status) << Contents(pack) << Contents(inspect) << run.err;
             if (c.status == ApdTool::kOk) {
@@ -154,7 +138,7 @@ TEST(ApdTool, InspectExitStatusTellsTheFailureCase) {
             EXPECT_NE(said.find(c.reason), std::string::npos) << said;
             // The operator's advice only in the JSON, beside the reason.
             EXPECT_EQ(said.find("異常狀況") != std::string::npos, json) << said;
-            if (c.packExtra == Args{"--header-pages", "1"}) {
+            if (std::string(c.packExtra) == "--header-pages 1") {
                 EXPECT_NE(run.err.find("apdtool: message box: Header field"), std::string::npos)
                     << "the header fault box goes to the error output: " << run.err;
             }
@@ -202,13 +186,14 @@ TEST(ApdTool, MalformedCommandLinesAreUsageErrors) {
     EXPECT_EQ(help.status, ApdTool::kOk);
     EXPECT_NE(help.out.find("exit status"), std::string::npos);
 
-    const Args unreadable = {"pack",           "--output", out, "--flash", dir.Dir() + "/none",
-                             "--param-random", "1"};
-    EXPECT_EQ(Tool(unreadable).status, ApdTool::kFailed);
-    const Args unwritable = {
-        "pack",           "--output", dir.Dir() + "/no/such/dir.apd", "--flash-random", "1",
-        "--param-random", "1"};
-    EXPECT_EQ(Tool(unwritable).status, ApdTool::kFailed);
+    EXPECT_EQ(
+        Tool(Split("pack --output " + out + " --flash " + dir.Dir() + "/none --param-random 1"))
+            .status,
+        ApdTool::kFailed);
+    EXPECT_EQ(Tool(Split("pack --output " + dir.Dir() +
+                         "/no/such/dir.apd --flash-random 1 --param-random 1"))
+                  .status,
+              ApdTool::kFailed);
 }
 
 // The sample that the build packs is what docs/apdtool.md promises the others.

@@ -18,9 +18,7 @@
 
 TEST(DamagedInput, ADataFileInAFolderWithAChineseNameIsUpdated) {
     SequenceRig rig;
-    const auto image = clsApdPacker::Pack(rig.packed);
-    ASSERT_TRUE(image.has_value());
-    TempDataFile file(*image, "資料檔/更新 0601.apd");
+    TempDataFile file(rig.dataFile->Image(), "資料檔/更新 0601.apd");
     rig.window->SetFileName(file.Path());
     ASSERT_EQ(rig.Update(), RunOutcome::Succeeded);
     EXPECT_TRUE(rig.UnitHoldsFile());
@@ -32,8 +30,7 @@ TEST(DamagedInput, ADataFileInAFolderWithAChineseNameIsUpdated) {
 // error, as a disk or network drive that fails half way does.
 TEST(DamagedInput, ADataFileThatCannotBeReadHalfWayEndsThePreparation) {
     SequenceRig rig;
-    const auto image = clsApdPacker::Pack(rig.packed);
-    ASSERT_TRUE(image.has_value());
+    const std::vector<std::uint8_t>& image = rig.dataFile->Image();
 
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(master, 0);
@@ -46,8 +43,8 @@ TEST(DamagedInput, ADataFileThatCannotBeReadHalfWayEndsThePreparation) {
     ASSERT_EQ(tcgetattr(keeper, &raw), 0);
     cfmakeraw(&raw);
     ASSERT_EQ(tcsetattr(keeper, TCSANOW, &raw), 0);
-    const std::size_t half = image->size() / 2;
-    ASSERT_EQ(write(master, image->data(), half), static_cast<ssize_t>(half));
+    const std::size_t half = image.size() / 2;
+    ASSERT_EQ(write(master, image.data(), half), static_cast<ssize_t>(half));
     std::thread closer([master] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         close(master);

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "SequenceRig.h"
-#include "mduCommonMessage.h"
 
 TEST(RunFacts, AnUpdateCarriesTheUnitTheFileAndEveryBlockItWrote) {
     struct Case {

@@ -76,7 +76,7 @@ TEST(RunRecorder, TheRowsOfARunAreItsFactsUnderOneId) {
     EXPECT_EQ(store.begun[0].device, "/dev/ttyUSB0");
     EXPECT_EQ(store.updated[0].result, "running");
     EXPECT_EQ(store.updated[0].unitSerial, "GU1");
-    const HistoryRun& row = store.completed[0];
+    const HistoryRun row = store.completed[0];  // a copy: the next run adds rows
     EXPECT_EQ(row.id, store.begun[0].id);
     EXPECT_EQ(row.id, store.updated[0].id);
     EXPECT_EQ(row.program, "gpsupdate");

@@ -229,7 +229,7 @@ TEST(UpdateStart, EndsBeforeTheLinkModeWithTheTextOfWhatWentWrong) {
          [](SequenceRig& r) { r.window->SetFileName(r.dataFile->Path() + ".missing"); },
          kEventDownLoadStart,
          RunOutcome::Failed,
-         "",
+         clsPNV480DnLdData::MessageCannotOpen(),
          {},
          {{0, 2}, {1, 3}, {2, 0}}},
     };
@@ -239,14 +239,7 @@ TEST(UpdateStart, EndsBeforeTheLinkModeWithTheTextOfWhatWentWrong) {
         c.setUp(rig);
         ASSERT_EQ(rig.Run(c.button), c.outcome);
         HeadlessWindow& w = *rig.window;
-        if (!c.message.empty()) {
-            EXPECT_EQ(w.MessageText(), c.message);
-        } else {
-            // The data file's own text.
-            ASSERT_NE(rig.window->Sequence().DataFile(), nullptr);
-            EXPECT_EQ(w.MessageText(), rig.window->Sequence().DataFile()->ErrorMessage());
-            EXPECT_NE(w.MessageText().find("\r\n"), std::string::npos);
-        }
+        EXPECT_EQ(w.MessageText(), c.message);
         EXPECT_EQ(w.MessageKind(), kRed);
         EXPECT_EQ(Boxes(rig), c.boxes);
         for (const auto& [lamp, colour] : c.lamps) {

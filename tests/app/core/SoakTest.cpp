@@ -88,14 +88,14 @@ std::vector<std::string> AbsorbedFaults(std::mt19937_64& random) {
     const int count = number(1, 5);
     for (int i = 0; i < count; ++i) {
         // One fault per target: faults on the same requests add up.
+        // Flash blocks 1 to 21, parameter blocks 22 to 25; 0 and -1 stand for
+        // the barrier and the final check.
         const int where = number(0, 9);
-        if ((where == 0 || where == 1) &&
-            std::find(used.begin(), used.end(), -where) != used.end()) {
+        const int block = where <= 1 ? -where : number(1, 25);
+        if (std::find(used.begin(), used.end(), block) != used.end()) {
             continue;
         }
-        if (where <= 1) {
-            used.push_back(-where);
-        }
+        used.push_back(block);
         if (where == 0) {
             faults.push_back(pick({"no-reply", "deaf", "bad-crc", "short"}) +
                              ":code=STS,after=1,times=" + std::to_string(number(1, 3)));
@@ -106,12 +106,6 @@ std::vector<std::string> AbsorbedFaults(std::mt19937_64& random) {
                              std::to_string(number(1, 30)));
             continue;
         }
-        // Flash blocks 1 to 21, parameter blocks 22 to 25.
-        const int block = number(1, 25);
-        if (std::find(used.begin(), used.end(), block) != used.end()) {
-            continue;
-        }
-        used.push_back(block);
         const std::string target = block <= 21 ? "code=51,block=" + std::to_string(block)
                                                : "code=50,block=" + std::to_string(block - 21);
         faults.push_back(pick({"no-reply", "late", "bad-crc", "wrong-code", "bad-status", "short",

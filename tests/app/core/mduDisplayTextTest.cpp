@@ -26,6 +26,7 @@ TEST(mduDisplayText, TheMessageAreaKeepsItsFirstPartOnlyWhenAsked) {
     const std::string check = "GPS資料檢查中, 大約需要 10 - 15 秒, 請稍待.";
     EXPECT_EQ(ComposeMessageText(check + " : 11", "12", true, " : "), check + " : 12");
     EXPECT_EQ(ComposeMessageText("no separator", "12", true, " : "), "no separator : 12");
+    EXPECT_EQ(ComposeMessageText("a : b : c", "d", true, " : "), "a : d");  // the first one
     EXPECT_EQ(ComposeMessageText("old", "new", false, "\r\n"), "new");
     // The transfer suffix follows the first ":" and replaces the last one.
     const std::string sending = "資料傳送中, 大約需要 6 - 8 分鐘, 請稍待.";

@@ -2,6 +2,7 @@
 // row names the run's trace under the name the file keeps, and what the
 // history cannot keep is noted in the trace.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include "WindowHarness.h"
 
 namespace fs = std::filesystem;
+using testing::HasSubstr;
 
 namespace {
 
@@ -52,13 +54,6 @@ struct Rig : WindowHarness {
     }
     ~Rig() { window->SetObserver(nullptr); }
     void Press() { Control<QPushButton>("cmdHelloDevice")->click(); }
-    bool RunUntilIdle() {
-        return clock.RunUntil(
-            [this] {
-                return window->WorkState() == 0 && window->Sequence().CurrentRun() == RunKind::None;
-            },
-            120000);
-    }
 };
 
 }  // namespace
@@ -74,16 +69,14 @@ TEST(ProgramRecording, TheRowNamesTheTraceUnderTheNameTheFileKeeps) {
     // Under way (and left so by a program that is killed): the running file.
     std::vector<HistoryRun> rows = Rows(folder / "history.sqlite");
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_NE(rows[0].tracePath.find("-test-running.jsonl"), std::string::npos)
-        << rows[0].tracePath;
+    EXPECT_THAT(rows[0].tracePath, HasSubstr("-test-running.jsonl"));
     EXPECT_TRUE(fs::exists(fs::path(rows[0].tracePath)));
 
     ASSERT_TRUE(rig.RunUntilIdle());
     rows = Rows(folder / "history.sqlite");
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].result, "failure");
-    EXPECT_NE(rows[0].tracePath.find("-test-failure.jsonl"), std::string::npos)
-        << rows[0].tracePath;
+    EXPECT_THAT(rows[0].tracePath, HasSubstr("-test-failure.jsonl"));
     EXPECT_TRUE(fs::exists(fs::path(rows[0].tracePath))) << rows[0].tracePath;
     EXPECT_EQ(rig.recording.LastRun().traceFile, rows[0].tracePath);
     EXPECT_TRUE(rig.recording.Recorded());
@@ -100,13 +93,10 @@ TEST(ProgramRecording, AHistoryThatCannotBeKeptIsNotedInTheTrace) {
     rig.Press();
     ASSERT_TRUE(rig.RunUntilIdle());
     EXPECT_FALSE(rig.recording.Recorded());
-    EXPECT_NE(rig.recording.HistoryError().find("is not a history database"), std::string::npos)
-        << rig.recording.HistoryError();
+    EXPECT_THAT(rig.recording.HistoryError(), HasSubstr("is not a history database"));
     EXPECT_EQ(rig.recording.LastRun().traceFile, (folder / "trace.jsonl").string());
     std::ifstream in(folder / "trace.jsonl");
     const std::string trace(std::istreambuf_iterator<char>(in), {});
-    EXPECT_NE(
-        trace.find(R"("kind":"note","topic":"history","text":")" + rig.recording.HistoryError()),
-        std::string::npos)
-        << trace;
+    EXPECT_THAT(trace, HasSubstr(R"("kind":"note","topic":"history","text":")" +
+                                 rig.recording.HistoryError()));
 }

@@ -48,6 +48,15 @@ struct WindowHarness {
         return *window;
     }
 
+    // Until the window is back in idle with no run under way.
+    bool RunUntilIdle(std::int64_t limitMs = 120000) {
+        return clock.RunUntil(
+            [this] {
+                return window->WorkState() == 0 && window->Sequence().CurrentRun() == RunKind::None;
+            },
+            limitMs);
+    }
+
     void Preset(const std::string& key, const std::string& value) {
         store.Preset(mduSetupOptions::AppName, mduSetupOptions::Section, key, value);
     }

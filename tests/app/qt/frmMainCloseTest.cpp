@@ -2,7 +2,6 @@
 
 #include <csignal>
 
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
@@ -102,7 +101,8 @@ TEST(frmMainClose, SessionEndAndTerminationCloseWithoutAQuestionEvenWhileBusy) {
         EXPECT_EQ(h.Stored(mduSetupOptions::KeyAutoSave), "1");
     }
     {
-        // After a termination close, an ordinary close asks again.
+        // After a termination close (the signal above), an ordinary close
+        // asks again.
         WindowHarness h;
         frmMain& w = h.StartIdle();
         w.SetWorkingBusy(true);
@@ -110,29 +110,6 @@ TEST(frmMainClose, SessionEndAndTerminationCloseWithoutAQuestionEvenWhileBusy) {
         EXPECT_FALSE(w.close());
         EXPECT_EQ(h.boxes.Boxes().size(), 1u);
     }
-}
-
-TEST(frmMainClose, BusyDisablesTheFiveOperatingControlsButNeverExit) {
-    WindowHarness h;
-    frmMain& w = h.StartIdle();
-    const std::vector<QWidget*> operating = h.OperatingControls();
-    QPushButton* exit = h.Control<QPushButton>("cmdExit");
-
-    w.SetWorkingBusy(true);
-    EXPECT_TRUE(w.WorkingBusy());
-    for (QWidget* control : operating) {
-        EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
-    }
-    EXPECT_TRUE(exit->isEnabled());
-    EXPECT_EQ(w.cursor().shape(), Qt::WaitCursor);
-
-    w.SetWorkingBusy(false);
-    EXPECT_FALSE(w.WorkingBusy());
-    for (QWidget* control : operating) {
-        EXPECT_TRUE(control->isEnabled()) << control->objectName().toStdString();
-    }
-    EXPECT_TRUE(exit->isEnabled());
-    EXPECT_EQ(w.cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST(frmMainClose, EveryStateChangeRunsTheNewStateTwentyMillisecondsLater) {

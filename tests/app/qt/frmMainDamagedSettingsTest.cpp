@@ -11,7 +11,6 @@
 #include "MemorySerialLine.h"
 #include "PlatformServices.h"
 #include "QtSettingsStore.h"
-#include "QtText.h"
 #include "ScriptedFileDialog.h"
 #include "ScriptedMessageBoxes.h"
 #include "TempDataFile.h"

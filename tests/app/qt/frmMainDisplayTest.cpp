@@ -23,22 +23,15 @@ TEST(frmMainDisplay, MessageTextKeepsOrReplacesAndTheKindsSetTheirColours) {
     const std::string status = mduCommonMessage::FinalCheckText;
     const QColor windowText = QGuiApplication::palette().color(QPalette::WindowText);
 
+    // How the texts are put together is mduDisplayText's; here, that the
+    // window keeps its text and the colour of its kind.
     w.ShowErrorMessage(status + " : 11");
     EXPECT_EQ(w.MessageColour(), QColor(255, 0, 0));
-    // Keeping the first part replaces what follows the first separator; the
-    // colour stays.
     w.PutMessageText("12", true, " : ");
     EXPECT_EQ(w.MessageText(), status + " : 12");
     EXPECT_EQ(w.MessageColour(), QColor(255, 0, 0));
-    // A text without the separator gets it appended.
     w.ShowSuccessMessage("GPS連線成功");
     EXPECT_EQ(w.MessageColour(), QColor(0, 0, 255));
-    w.PutMessageText("12", true, " : ");
-    EXPECT_EQ(w.MessageText(), "GPS連線成功 : 12");
-    // Only the first occurrence counts.
-    w.PutMessageText("a : b", false, "");
-    w.PutMessageText("c", true, " : ");
-    EXPECT_EQ(w.MessageText(), "a : c");
     w.ShowInfoMessage("");
     EXPECT_EQ(w.MessageText(), "");
     EXPECT_EQ(w.MessageColour(), windowText);

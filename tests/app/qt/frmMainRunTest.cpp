@@ -2,13 +2,12 @@
 // clock, the simulated unit on the in-memory line, and the modal boxes that
 // let events in while they are open.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
-#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -20,6 +19,8 @@
 #include "mduCommonMessage.h"
 
 using platform::MsgResult;
+using testing::Contains;
+using testing::HasSubstr;
 
 namespace {
 
@@ -55,35 +56,44 @@ struct RunHarness : WindowHarness {
         w.SetFileNameText(file->Path());
         return w;
     }
-    bool RunUntilIdle(std::int64_t limitMs = 120000) {
-        return clock.RunUntil(
-            [this] {
-                return window->WorkState() == 0 && window->Sequence().CurrentRun() == RunKind::None;
-            },
-            limitMs);
+    // Starts an update (the question answered OK) and runs it into the
+    // transfer of the flash blocks.
+    void ToTransfer() {
+        boxes.QueueAnswer(MsgResult::Ok);
+        Control<QPushButton>("cmdDownLoadStart")->click();
+        EXPECT_TRUE(clock.RunUntil([this] { return window->WorkState() == 14; }, 60000));
+    }
+    frmMain& StartTransfer() {
+        StartWithFile();
+        ToTransfer();
+        return *window;
     }
 };
+
+std::vector<std::string> LinesOf(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
 
 }  // namespace
 
 TEST(frmMainRun, AWholeUpdateThroughTheWindow) {
     RunHarness h;
-    frmMain& w = h.StartWithFile();
-    h.boxes.QueueAnswer(MsgResult::Ok);  // the file is not newer: go on
-    bool checkedMidTransfer = false;
-    h.Control<QPushButton>("cmdDownLoadStart")->click();
-    ASSERT_TRUE(h.clock.RunUntil([&] { return w.WorkState() == 14; }, 60000));
+    frmMain& w = h.StartTransfer();  // the file is not newer: the question comes
     h.clock.AdvanceBy(300);
-    // During the transfer only cmdExit is enabled.
+    // During the transfer only cmdExit is enabled, under the wait cursor.
     for (QWidget* control : h.OperatingControls()) {
         EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
     }
     EXPECT_TRUE(h.Control<QPushButton>("cmdExit")->isEnabled());
+    EXPECT_EQ(w.cursor().shape(), Qt::WaitCursor);
     EXPECT_EQ(h.Control<QProgressBar>("progbDownloadProgress")->maximum(), 30);
-    checkedMidTransfer = true;
 
     ASSERT_TRUE(h.RunUntilIdle());
-    EXPECT_TRUE(checkedMidTransfer);
     EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Succeeded);
     EXPECT_EQ(w.MessageText(), mduCommonMessage::UpdateSucceededText);
     EXPECT_EQ(w.MessageColour(), QColor(0, 0, 255));
@@ -99,14 +109,12 @@ TEST(frmMainRun, AWholeUpdateThroughTheWindow) {
     for (QWidget* control : h.OperatingControls()) {
         EXPECT_TRUE(control->isEnabled());
     }
+    EXPECT_EQ(w.cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST(frmMainRun, LeavingDuringTheTransferAsksAndNoLetsItFinish) {
     RunHarness h;
-    frmMain& w = h.StartWithFile();
-    h.boxes.QueueAnswer(MsgResult::Ok);
-    h.Control<QPushButton>("cmdDownLoadStart")->click();
-    ASSERT_TRUE(h.clock.RunUntil([&] { return w.WorkState() == 14; }, 60000));
+    frmMain& w = h.StartTransfer();
 
     // The operator thinks it over for two seconds; the transfer goes on.
     int stateWhileAsked = -1;
@@ -129,10 +137,7 @@ TEST(frmMainRun, LeavingDuringTheTransferAbandonsItBeforeSayingSoAndNotAfterItsE
     // cancelled box opens, and nothing more reaches the unit while it is read.
     {
         RunHarness h;
-        frmMain& w = h.StartWithFile();
-        h.boxes.QueueAnswer(MsgResult::Ok);
-        h.Control<QPushButton>("cmdDownLoadStart")->click();
-        ASSERT_TRUE(h.clock.RunUntil([&] { return w.WorkState() == 14; }, 60000));
+        frmMain& w = h.StartTransfer();
         std::size_t framesWhenTold = 0;
         h.boxes.SetWhileOpen([&](const platform::ScriptedMessageBoxes::Shown& box) {
             if (box.text == mduCommonMessage::ExitCancelledText(true)) {
@@ -154,10 +159,7 @@ TEST(frmMainRun, LeavingDuringTheTransferAbandonsItBeforeSayingSoAndNotAfterItsE
     // leaves without a word of a cancellation that did not happen.
     {
         RunHarness h;
-        frmMain& w = h.StartWithFile();
-        h.boxes.QueueAnswer(MsgResult::Ok);
-        h.Control<QPushButton>("cmdDownLoadStart")->click();
-        ASSERT_TRUE(h.clock.RunUntil([&] { return w.WorkState() == 14; }, 60000));
+        frmMain& w = h.StartTransfer();
         h.boxes.SetWhileOpen([&](const platform::ScriptedMessageBoxes::Shown& box) {
             if (box.text == mduCommonMessage::ExitQuestionText) {
                 h.RunUntilIdle();        // the success box opens and closes inside the question
@@ -177,10 +179,7 @@ TEST(frmMainRun, ATerminationWhileTheClosingQuestionIsOpenEndsTheProgram) {
     for (const bool sessionEnd : {false, true}) {
         SCOPED_TRACE(sessionEnd ? "session end" : "termination");
         RunHarness h;
-        frmMain& w = h.StartWithFile();
-        h.boxes.QueueAnswer(MsgResult::Ok);
-        h.Control<QPushButton>("cmdDownLoadStart")->click();
-        ASSERT_TRUE(h.clock.RunUntil([&] { return w.WorkState() == 14; }, 60000));
+        frmMain& w = h.StartTransfer();
 
         h.boxes.SetWhileOpen([&](const platform::ScriptedMessageBoxes::Shown& box) {
             if (box.text == mduCommonMessage::ExitQuestionText) {
@@ -229,37 +228,26 @@ TEST(frmMainRun, EveryRunLeavesATraceNamedWithItsResultAndScansNeverPushOutAnUpd
     ASSERT_TRUE(h.RunUntilIdle());
     const std::filesystem::path updateTrace = trace->CurrentFile();
 
-    std::ifstream in(updateTrace);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
+    const std::vector<std::string> lines = LinesOf(updateTrace);
     ASSERT_GT(lines.size(), 60u);
-    EXPECT_NE(updateTrace.filename().string().find("-update-success.jsonl"), std::string::npos)
-        << updateTrace;
+    EXPECT_THAT(updateTrace.filename().string(), HasSubstr("-update-success.jsonl"));
     // The setting of the run, for support: port, device, file and its size.
-    EXPECT_NE(lines.front().find(R"("kind":"run-start","run":"update")"), std::string::npos);
-    EXPECT_NE(lines.front().find(R"("port":"COM1")"), std::string::npos) << lines.front();
-    EXPECT_NE(lines.front().find(R"("file":")" + h.file->Path()), std::string::npos)
-        << lines.front();
-    EXPECT_NE(lines.front().find(R"("file_size":")" +
-                                 std::to_string(std::filesystem::file_size(h.file->Path()))),
-              std::string::npos);
-    EXPECT_NE(lines.back().find(R"("kind":"run-end","run":"update","result":"success")"),
-              std::string::npos);
-    const auto has = [&lines](const std::string& text) {
-        return std::any_of(lines.begin(), lines.end(),
-                           [&](const std::string& l) { return l.find(text) != std::string::npos; });
-    };
-    EXPECT_TRUE(
-        has(R"("kind":"frame-out","code":-1,"length":11,"bytes":"2447534C4E4B2A35440D0A")"));
-    EXPECT_TRUE(has(R"("kind":"frame-out","code":51,"length":232,"head":)"));
-    EXPECT_TRUE(has(R"("kind":"frame-in","bytes":")"));
-    EXPECT_TRUE(has(
-        R"("kind":"box","text":"資料更新完成","buttons":"ok","icon":"information","answer":"ok")"));
-    EXPECT_TRUE(has(R"("kind":"state","from":20,"to":21)"));
-    // What the press shows belongs to the run, timed from its start.
-    EXPECT_TRUE(has(R"("kind":"info","line":2,"text":"GPS   序          號   : "})"));
+    EXPECT_THAT(lines.front(), HasSubstr(R"("kind":"run-start","run":"update")"));
+    EXPECT_THAT(lines.front(), HasSubstr(R"("port":"COM1")"));
+    EXPECT_THAT(lines.front(), HasSubstr(R"("file":")" + h.file->Path()));
+    EXPECT_THAT(
+        lines.front(),
+        HasSubstr(R"("file_size":")" + std::to_string(std::filesystem::file_size(h.file->Path()))));
+    EXPECT_THAT(lines.back(), HasSubstr(R"("kind":"run-end","run":"update","result":"success")"));
+    for (const std::string text :
+         {R"("kind":"frame-out","code":-1,"length":11,"bytes":"2447534C4E4B2A35440D0A")",
+          R"("kind":"frame-out","code":51,"length":232,"head":)", R"("kind":"frame-in","bytes":")",
+          R"("kind":"box","text":"資料更新完成","buttons":"ok","icon":"information","answer":"ok")",
+          R"("kind":"state","from":20,"to":21)",
+          // What the press shows belongs to the run, timed from its start.
+          R"("kind":"info","line":2,"text":"GPS   序          號   : "})"}) {
+        EXPECT_THAT(lines, Contains(HasSubstr(text)));
+    }
     for (const std::string& line : lines) {
         EXPECT_LT(std::stoll(line.substr(line.find(':') + 1)), 60'000) << line;
     }
@@ -282,19 +270,13 @@ TEST(frmMainRun, EveryRunLeavesATraceNamedWithItsResultAndScansNeverPushOutAnUpd
 
     // The program ended mid-transfer: the trace has its end and says so.
     h.unit.ClearFaults();
-    h.boxes.QueueAnswer(MsgResult::Ok);
-    h.Control<QPushButton>("cmdDownLoadStart")->click();
-    ASSERT_TRUE(h.clock.RunUntil([&] { return w.WorkState() == 14; }, 60000));
+    h.ToTransfer();
     w.CloseForTermination();
     const std::filesystem::path cut = trace->CurrentFile();
-    EXPECT_NE(cut.filename().string().find("-update-interrupted.jsonl"), std::string::npos) << cut;
-    std::ifstream cutIn(cut);
-    std::string last;
-    for (std::string line; std::getline(cutIn, line);) {
-        last = line;
-    }
-    EXPECT_NE(last.find(R"("kind":"run-end","run":"update","result":"interrupted")"),
-              std::string::npos)
-        << last;
+    EXPECT_THAT(cut.filename().string(), HasSubstr("-update-interrupted.jsonl"));
+    const std::vector<std::string> cutLines = LinesOf(cut);
+    ASSERT_FALSE(cutLines.empty());
+    EXPECT_THAT(cutLines.back(),
+                HasSubstr(R"("kind":"run-end","run":"update","result":"interrupted")"));
     w.SetObserver(nullptr);
 }

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QListWidget>
 #include <QPushButton>
@@ -120,15 +119,8 @@ TEST(frmMainStartup, FirstRunWithAnEmptyStoreShowsTheDefaultsAndEndsInIdle) {
                                         mduSetupOptions::KeyCommPort}));
     EXPECT_TRUE(h.store.Writes().empty());
 
-    // The objects of start-up, the lent timers and control.
-    EXPECT_NE(w.UnitConfigBase(), nullptr);
-    EXPECT_NE(w.UnitConfig1(), nullptr);
-    EXPECT_NE(w.UnitConfig2(), nullptr);
-    EXPECT_NE(w.UnitConfig3(), nullptr);
-    EXPECT_NE(w.Random(), nullptr);
-    EXPECT_EQ(w.CommDriver()->mFrameSpaceTimer(), &w.tmeFrameSpace());
-    EXPECT_EQ(w.CommDriver()->mFrameTimeOutTimer(), &w.tmrWaitTimeOut());
-    EXPECT_EQ(w.CommDriver()->mMsComm(), &h.line);
+    // The objects of start-up and the driver's timers and control are used
+    // by every run through the window (frmMainRun).
     EXPECT_EQ(h.line.InputMode(), 1);
     // Faults found by plain code are shown in the window's boxes.
     platform::ProgramMessageBoxes::Get().Show("fault", platform::MsgButtons::Ok,
@@ -158,74 +150,56 @@ TEST(frmMainStartup, FirstRunWithAnEmptyStoreShowsTheDefaultsAndEndsInIdle) {
     EXPECT_FALSE(w.timAutoRunning().Enabled());
 }
 
-TEST(frmMainStartup, StoredSettingsAreRestoredUnlessTheSwitchIsZero) {
-    {
-        WindowHarness h;
-        h.Preset(mduSetupOptions::KeyFileName, "D:\\地圖\\new.apd");
-        h.Preset(mduSetupOptions::KeyCommPort, "7");
-        frmMain& w = h.Start();
-        EXPECT_EQ(w.FileNameText(), "D:\\地圖\\new.apd");
-        EXPECT_EQ(w.CommDriver()->ComPort(), 7);
-        EXPECT_EQ(w.SelectedPort(), 7);
-    }
-    {
-        WindowHarness h;
-        h.Preset(mduSetupOptions::KeyAutoSave, "0");
-        h.Preset(mduSetupOptions::KeyFileName, "D:\\new.apd");
-        h.Preset(mduSetupOptions::KeyCommPort, "7");
-        frmMain& w = h.Start();
-        EXPECT_EQ(w.FileNameText(), frmMain::DefaultFileName());
-        EXPECT_EQ(w.CommDriver()->ComPort(), 1);
-        EXPECT_EQ(h.store.ReadKeys(), std::vector<std::string>{mduSetupOptions::KeyAutoSave});
-
-        w.close();
-        // All three written again, in order, and the switch back on.
-        std::vector<MemorySettingsStore::Write> expected;
-        for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
-                 {mduSetupOptions::KeyFileName, frmMain::DefaultFileName()},
-                 {mduSetupOptions::KeyCommPort, "1"},
-                 {mduSetupOptions::KeyAutoSave, "1"}}) {
-            expected.push_back({mduSetupOptions::AppName, mduSetupOptions::Section, key, value});
-        }
-        EXPECT_EQ(h.store.Writes(), expected);
-        EXPECT_EQ(h.Stored(mduSetupOptions::KeyAutoSave), "1");
-    }
-}
-
-TEST(frmMainStartup, AStoredPortOutsideOneToSixteenFallsBackToTheDriversPort) {
+// The stored file and port are restored unless the switch is 0 (then only
+// the switch is read); a port outside 1 to 16 falls back to the driver's; a
+// damaged or unreadable store gives the defaults. Closing writes all three
+// again, in order, with the switch back on.
+TEST(frmMainStartup, StoredSettingsAreRestoredWhenTheyCanBeUsed) {
+    using Condition = MemorySettingsStore::Condition;
+    const std::string stored = "D:\\地圖\\new.apd";
+    const std::string fallback = frmMain::DefaultFileName();
     const struct {
-        const char* stored;
-        int port;
-    } cases[] = {{"0", 1}, {"17", 1}, {"abc", 1}, {"3.5", 1}, {" 12 ", 12}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string("stored \"") + c.stored + "\"");
+        const char* autoSave;  // nullptr: not stored
+        const char* port;
+        Condition condition;
+        std::string file;  // what the window starts with
+        int startPort;
+    } rows[] = {
+        {nullptr, "7", Condition::Healthy, stored, 7},
+        {"1", " 12 ", Condition::Healthy, stored, 12},
+        {"0", "7", Condition::Healthy, fallback, 1},
+        {nullptr, "0", Condition::Healthy, stored, 1},
+        {nullptr, "17", Condition::Healthy, stored, 1},
+        {nullptr, "abc", Condition::Healthy, stored, 1},
+        {"1", "9", Condition::Damaged, fallback, 1},
+        {"1", "9", Condition::Unreadable, fallback, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string("switch ") + (row.autoSave ? row.autoSave : "-") + ", port \"" +
+                     row.port + "\", condition " + std::to_string(static_cast<int>(row.condition)));
         WindowHarness h;
-        h.Preset(mduSetupOptions::KeyCommPort, c.stored);
+        if (row.autoSave != nullptr) {
+            h.Preset(mduSetupOptions::KeyAutoSave, row.autoSave);
+        }
+        h.Preset(mduSetupOptions::KeyFileName, stored);
+        h.Preset(mduSetupOptions::KeyCommPort, row.port);
+        h.store.SetCondition(row.condition);
         frmMain& w = h.Start();
-        EXPECT_EQ(w.CommDriver()->ComPort(), c.port);
-        EXPECT_EQ(w.SelectedPort(), c.port);
-        w.close();
-        EXPECT_EQ(h.Stored(mduSetupOptions::KeyCommPort), std::to_string(c.port));
-    }
-}
-
-TEST(frmMainStartup, ADamagedOrUnreadableStoreGivesTheDefaults) {
-    for (auto condition :
-         {MemorySettingsStore::Condition::Damaged, MemorySettingsStore::Condition::Unreadable}) {
-        SCOPED_TRACE(condition == MemorySettingsStore::Condition::Damaged ? "damaged"
-                                                                          : "unreadable");
-        WindowHarness h;
-        h.Preset(mduSetupOptions::KeyAutoSave, "1");
-        h.Preset(mduSetupOptions::KeyFileName, "D:\\old.apd");
-        h.Preset(mduSetupOptions::KeyCommPort, "9");
-        h.store.SetCondition(condition);
-        frmMain& w = h.Start();
-        EXPECT_EQ(w.FileNameText(), frmMain::DefaultFileName());
-        EXPECT_EQ(w.CommDriver()->ComPort(), 1);
-        h.clock.AdvanceBy(20);
-        EXPECT_TRUE(h.Control<QPushButton>("cmdBrowser")->isEnabled());
+        EXPECT_EQ(w.FileNameText(), row.file);
+        EXPECT_EQ(w.CommDriver()->ComPort(), row.startPort);
+        EXPECT_EQ(w.SelectedPort(), row.startPort);
+        if (std::string(row.autoSave ? row.autoSave : "") == "0") {
+            EXPECT_EQ(h.store.ReadKeys(), std::vector<std::string>{mduSetupOptions::KeyAutoSave});
+        }
         EXPECT_TRUE(w.close());
-        EXPECT_EQ(h.store.Writes().size(), 3u);
+        std::vector<MemorySettingsStore::Write> written;
+        for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
+                 {mduSetupOptions::KeyFileName, row.file},
+                 {mduSetupOptions::KeyCommPort, std::to_string(row.startPort)},
+                 {mduSetupOptions::KeyAutoSave, "1"}}) {
+            written.push_back({mduSetupOptions::AppName, mduSetupOptions::Section, key, value});
+        }
+        EXPECT_EQ(h.store.Writes(), written);
     }
 }
 
@@ -264,38 +238,16 @@ class HookedStore final : public platform::ISettingsStore {
     platform::ISettingsStore& inner_;
 };
 
-// Timers of the virtual clock whose expiry a test can also raise by hand.
-class ManualTimerFactory final : public platform::ITimerFactory {
+// The virtual clock's timers, kept in creation order (timAutoRunning first).
+class KeptTimers final : public platform::ITimerFactory {
   public:
-    class Timer final : public platform::IWindowTimer {
-      public:
-        explicit Timer(std::unique_ptr<platform::IWindowTimer> inner) : inner_(std::move(inner)) {}
-        bool Enabled() const override { return inner_->Enabled(); }
-        void SetEnabled(bool enabled) override { inner_->SetEnabled(enabled); }
-        int Interval() const override { return inner_->Interval(); }
-        void SetInterval(int ms) override { inner_->SetInterval(ms); }
-        void SetOnTimer(std::function<void()> handler) override {
-            handler_ = handler;
-            inner_->SetOnTimer(std::move(handler));
-        }
-        void Fire() {
-            if (handler_) {
-                handler_();
-            }
-        }
-
-      private:
-        std::unique_ptr<platform::IWindowTimer> inner_;
-        std::function<void()> handler_;
-    };
-
-    explicit ManualTimerFactory(platform::ITimerFactory& inner) : inner_(inner) {}
+    explicit KeptTimers(platform::ITimerFactory& inner) : inner_(inner) {}
     std::unique_ptr<platform::IWindowTimer> CreateTimer() override {
-        auto timer = std::make_unique<Timer>(inner_.CreateTimer());
+        auto timer = inner_.CreateTimer();
         created.push_back(timer.get());
         return timer;
     }
-    std::vector<Timer*> created;  // in creation order: timAutoRunning first
+    std::vector<platform::IWindowTimer*> created;
 
   private:
     platform::ITimerFactory& inner_;
@@ -305,7 +257,7 @@ class ManualTimerFactory final : public platform::ITimerFactory {
 
 TEST(frmMainStartup, ATickOfTheSequenceTimerBeforeAutoRunningDoesNothing) {
     WindowHarness h;
-    ManualTimerFactory timers(h.clock);
+    KeptTimers timers(h.clock);
     HookedStore store(h.store);
     platform::PlatformServices services{timers, h.clock, h.boxes, h.dialog, store, h.line};
     // Settings are read before the state change that ends start-up
@@ -314,7 +266,8 @@ TEST(frmMainStartup, ATickOfTheSequenceTimerBeforeAutoRunningDoesNothing) {
     store.hookKey = mduSetupOptions::KeyAutoSave;
     store.hook = [&] {
         ++ticks;
-        timers.created.at(0)->Fire();
+        timers.created.at(0)->SetEnabled(true);
+        h.clock.AdvanceBy(frmMain::kTimAutoRunningInterval);
     };
     frmMain w(services);
     ASSERT_EQ(ticks, 1);

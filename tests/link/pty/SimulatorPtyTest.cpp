@@ -3,17 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "AttachFrame.h"
 #include "QtDriverRig.h"
 #include "SimProcess.h"
-#include "clsRandom.h"
 #include "mduGlobalModule.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-
-constexpr char kSerial[] = "PTYTEST0042";
 
 // "$GSHLO" or "$GSLNK" through the driver at 9600 baud, as the connect stage
 // sends it; the reply's fields, empty when none came.
@@ -29,35 +25,6 @@ std::vector<std::string> Sentence(QtDriverRig& rig, const char* head) {
 }
 
 }  // namespace
-
-// Greeting, link switch and the first binary request, through the driver on
-// the Qt control, against the unit program.
-TEST(GpsUnitSim, GreetingLinkSwitchAndAttachThroughTheDriver) {
-    SimProcess sim({"--serial", kSerial});
-    ASSERT_FALSE(sim.Path().empty());
-    QtDriverRig rig(sim.Path());
-    const std::vector<std::string> fields = Sentence(rig, "$GSHLO");
-    ASSERT_GE(fields.size(), 3u);
-    EXPECT_EQ(fields[0], "ASACK");
-    EXPECT_EQ(fields[1], kSerial);
-    ASSERT_FALSE(Sentence(rig, "$GSLNK").empty());
-
-    clsRandom random(7);
-    const Bytes table = random.SecurityTable();
-    rig.comm.SetCommuStats(2);
-    ASSERT_EQ(rig.comm.CommuStats(), 2);
-    ASSERT_TRUE(rig.comm.SendDataToUnit(AttachFrame(table), 5, 2000, -1));
-    ASSERT_TRUE(rig.WaitForEvents(3, 5000));
-    const auto& reply = rig.events.back();
-    ASSERT_EQ(reply.code, 1);
-    ASSERT_GE(reply.bytes.size(), 5u);
-    EXPECT_TRUE(mduGlobalModule::CheckCrc16(reply.bytes));
-    clsRandom::Table key{};
-    std::copy(table.begin(), table.end(), key.begin());
-    const Bytes clear = clsRandom::Codec(reply.bytes, key);
-    EXPECT_EQ(clear[1], 0x00);         // the echoed code
-    EXPECT_EQ(clear[2] & 0xF8, 0x08);  // accepted, with the bit the tool requires
-}
 
 // The unit is killed while the driver waits for its reply: the cycle ends by
 // its time-out, the next open reports the device missing, and a new unit on

@@ -14,76 +14,29 @@
 #include <string>
 #include <vector>
 
-#include "ChildProcess.h"
-#include "ExpectedDigests.h"
-#include "MemoryImage.h"
-#include "clsApdPacker.h"
-#include "clsPNV480DnLdData.h"
+#include "SimProgram.h"
 
 namespace {
 
 using Env = std::map<std::string, std::string>;
+using Units = std::map<int, std::unique_ptr<SimProgram>>;  // by COM port
 
 std::string Folder() {
-    static const std::string folder = [] {
-        const auto dir = std::filesystem::temp_directory_path() /
-                         ("gpsupdate-station-" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir);
-        return dir.string();
-    }();
-    return folder;
-}
-
-std::string SmallFile(std::size_t flashBlocks) {
-    clsApdPacker::Settings settings;
-    settings.flashData = clsApdPacker::SeededBytes(224 * flashBlocks, 91);
-    settings.parameterData = clsApdPacker::SeededBytes(64 * 5, 92);
-    const std::string path = Folder() + "/small-" + std::to_string(flashBlocks) + ".apd";
-    EXPECT_TRUE(clsApdPacker::WriteFile(path, clsApdPacker::Pack(settings).value()));
-    return path;
+    return TestFolder("gpsupdate-station");
 }
 
 // A simulated unit behind COM<port> (a link in the test's folder).
-struct Unit {
-    int port;
-    std::string link;
-    std::unique_ptr<ChildProcess> process;
-
-    Unit(int comPort, const std::vector<std::string>& extra) : port(comPort) {
-        link = Folder() + "/com" + std::to_string(port);
-        std::vector<std::string> args = {"--link", link, "--erase-ms", "200", "--check-ms", "300"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        process = std::make_unique<ChildProcess>(GPSUNIT_SIM_PATH, args);
-        EXPECT_FALSE(process->FirstLine(5000).empty()) << "gpsunit-sim printed no device";
-    }
-    std::pair<std::string, std::string> StopForDigests() {
-        process->Signal(SIGTERM);
-        std::string flash;
-        std::string parameters;
-        for (const std::string& line : process->Lines(5000)) {
-            if (line.rfind("flash-digest ", 0) == 0) {
-                flash = line.substr(13);
-            } else if (line.rfind("parameter-digest ", 0) == 0) {
-                parameters = line.substr(17);
-            }
-        }
-        return {flash, parameters};
-    }
-};
-
-Env Ports(const std::vector<std::unique_ptr<Unit>>& units) {
-    Env env;
-    for (const auto& unit : units) {
-        env["GPSUPDATE_COM" + std::to_string(unit->port)] = unit->link;
-    }
-    return env;
+std::unique_ptr<SimProgram> UnitAt(int port, std::vector<std::string> extra) {
+    extra.insert(extra.begin(), {"--check-ms", "300"});
+    return std::make_unique<SimProgram>(Folder() + "/com" + std::to_string(port), extra);
 }
 
-std::vector<std::string> Matching(const std::vector<std::string>& lines, const std::string& text) {
-    std::vector<std::string> found;
-    std::copy_if(lines.begin(), lines.end(), std::back_inserter(found),
-                 [&text](const std::string& line) { return line.find(text) != std::string::npos; });
-    return found;
+Env Ports(const Units& units) {
+    Env env;
+    for (const auto& [port, unit] : units) {
+        env["GPSUPDATE_COM" + std::to_string(port)] = unit->link;
+    }
+    return env;
 }
 
 }  // namespace
@@ -92,11 +45,10 @@ std::vector<std::string> Matching(const std::vector<std::string>& lines, const s
 // middle of its transfer. That port fails with its reason, the other three
 // are updated with exactly the file's data.
 TEST(StationPty, FourUnitsAtOnceAndOnePulledMidTransfer) {
-    const std::string file = SmallFile(1500);
-    std::vector<std::unique_ptr<Unit>> units;
+    const std::string file = SmallDataFile(Folder(), 1500);
+    Units units;
     for (int port = 1; port <= 4; ++port) {
-        units.push_back(std::make_unique<Unit>(
-            port, std::vector<std::string>{"--pace", "--serial", "GU-" + std::to_string(port)}));
+        units[port] = UnitAt(port, {"--pace", "--serial", "GU-" + std::to_string(port)});
     }
     ChildProcess station(GPSUPDATE_STATION_PATH, {"--ports", "1-4", "--file", file, "--json"},
                          Ports(units));
@@ -107,7 +59,7 @@ TEST(StationPty, FourUnitsAtOnceAndOnePulledMidTransfer) {
         const std::string out = station.Output();
         const auto at = out.rfind("COM2 ");
         if (at != std::string::npos && std::atof(out.c_str() + at + 5) >= 20.0) {
-            units[1]->process->Signal(SIGKILL);
+            units[2]->process.Signal(SIGKILL);
             pulled = true;
         }
     }
@@ -125,9 +77,9 @@ TEST(StationPty, FourUnitsAtOnceAndOnePulledMidTransfer) {
     EXPECT_EQ(Matching(results, R"("result":"success")").size(), 3u);
     EXPECT_EQ(Matching(lines, R"("kind":"station","done":3,"failed":1,"skipped":0)").size(), 1u);
     const auto expected = ExpectedDigests(file);
-    for (const int index : {0, 2, 3}) {
-        SCOPED_TRACE("COM" + std::to_string(index + 1));
-        EXPECT_EQ(units[index]->StopForDigests(), expected);
+    for (const int port : {1, 3, 4}) {
+        SCOPED_TRACE("COM" + std::to_string(port));
+        EXPECT_EQ(units[port]->StopForDigests(), expected);
     }
 }
 
@@ -136,13 +88,11 @@ TEST(StationPty, FourUnitsAtOnceAndOnePulledMidTransfer) {
 // updated twice), then leaves; unit B arrives and is updated; a unit already
 // current is skipped (amber) on another line.
 TEST(StationPty, HandsFreeUnitsArriveAndLeaveBehindOneLine) {
-    const std::string file = SmallFile(200);
-    std::vector<std::unique_ptr<Unit>> units;
-    units.push_back(std::make_unique<Unit>(
-        3, std::vector<std::string>{"--serial", "UNIT-A", "--absent-ms", "1500", "--stay-ms",
-                                    "2500", "--next-serial", "UNIT-B", "--check-ms", "1500"}));
-    units.push_back(std::make_unique<Unit>(
-        4, std::vector<std::string>{"--serial", "UNIT-C", "--data-version", "9999"}));
+    const std::string file = SmallDataFile(Folder(), 200);
+    Units units;
+    units[3] = UnitAt(3, {"--serial", "UNIT-A", "--absent-ms", "1500", "--stay-ms", "2500",
+                          "--next-serial", "UNIT-B", "--check-ms", "1500"});
+    units[4] = UnitAt(4, {"--serial", "UNIT-C", "--data-version", "9999"});
     ChildProcess station(GPSUPDATE_STATION_PATH,
                          {"--ports", "3,4", "--file", file, "--continuous", "--units", "3",
                           "--poll-seconds", "0.5", "--json"},
@@ -158,7 +108,7 @@ TEST(StationPty, HandsFreeUnitsArriveAndLeaveBehindOneLine) {
     EXPECT_EQ(Matching(results, R"("port":4,"serial":"UNIT-C","result":"skipped")").size(), 1u);
     EXPECT_FALSE(Matching(lines, R"("kind":"waiting","port":3)").empty());
     // UNIT-B's memories hold the file (the simulator keeps the last unit's).
-    EXPECT_EQ(units[0]->StopForDigests(), ExpectedDigests(file));
+    EXPECT_EQ(units[3]->StopForDigests(), ExpectedDigests(file));
 }
 
 namespace {
@@ -186,9 +136,9 @@ int ProcessesWith(const std::string& text) {
 // unit without anyone watching), told to by the system or by their next
 // line finding no reader.
 TEST(StationPty, NoRunOutlivesTheStation) {
-    const std::string file = SmallFile(1500);
-    std::vector<std::unique_ptr<Unit>> units;
-    units.push_back(std::make_unique<Unit>(5, std::vector<std::string>{"--pace"}));
+    const std::string file = SmallDataFile(Folder(), 1500);
+    Units units;
+    units[5] = UnitAt(5, {"--pace"});
     ChildProcess station(GPSUPDATE_STATION_PATH, {"--ports", "5", "--file", file, "--json"},
                          Ports(units));
     ASSERT_TRUE(station.WaitForLine(R"("kind":"summary")", 20000));

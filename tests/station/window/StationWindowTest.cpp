@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -60,6 +61,23 @@ bool Pump(const std::function<bool()>& done, int limitMs = 5000) {
     return done();
 }
 
+// A window over the stand-in with one port.
+StationOptions OnePort(int port, const StandIn& standIn) {
+    StationOptions options;
+    options.ports = {port};
+    options.settings.file = (standIn.folder / "data.apd").string();
+    options.noTraces = true;
+    return options;
+}
+
+// The widget's label that shows `text` (none: nullptr).
+QLabel* Label(const QWidget& widget, const QString& text) {
+    const QList<QLabel*> labels = widget.findChildren<QLabel*>();
+    const auto it = std::find_if(labels.begin(), labels.end(),
+                                 [&text](const QLabel* label) { return label->text() == text; });
+    return it != labels.end() ? *it : nullptr;
+}
+
 // Answers the next question box with `answer` and keeps its text.
 void AnswerNextBox(QMessageBox::StandardButton answer, QString& text) {
     QTimer::singleShot(50, [answer, &text] {
@@ -72,50 +90,11 @@ void AnswerNextBox(QMessageBox::StandardButton answer, QString& text) {
 
 }  // namespace
 
-TEST(StationWindow, ClosingDuringAnUpdateAsksFirstThenEndsTheRunAsOnARequestToEnd) {
-    StandIn standIn;
-    StationOptions options;
-    options.ports = {1};
-    options.settings.file = (standIn.folder / "data.apd").string();
-    options.noTraces = true;
-    frmStation window(options, QString::fromStdString(standIn.script.string()));
-    window.show();
-    window.StartChosen();
-    Station& station = window.Stations();
-    ASSERT_TRUE(Pump([&] { return station.Tile(1).ProgressValue() == 1; }));
-
-    QString question;
-    AnswerNextBox(QMessageBox::No, question);
-    window.close();
-    EXPECT_TRUE(question.contains(QString::fromUtf8("沒有資料"))) << question.toStdString();
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_TRUE(station.UpdateRunning(1));
-    EXPECT_FALSE(fs::exists(standIn.mark));
-
-    AnswerNextBox(QMessageBox::Yes, question);
-    window.close();
-    ASSERT_TRUE(Pump([&] { return !window.isVisible(); }));
-    EXPECT_TRUE(fs::exists(standIn.mark)) << "the run was not asked to end";
-    EXPECT_FALSE(station.AnyChildRunning());
-    EXPECT_EQ(station.Tile(1).LastResult(), StationTile::Result::Failure);
-    EXPECT_EQ(station.Tile(1).ResultText(), StationTexts::StoppedByOperator);
-}
-
-TEST(StationWindow, ClosingWithNothingUnderWayAsksNothing) {
-    StandIn standIn;
-    StationOptions options;
-    options.ports = {2};
-    options.noTraces = true;
-    frmStation window(options, QString::fromStdString(standIn.script.string()));
-    window.show();
-    window.close();
-    EXPECT_FALSE(window.isVisible());
-}
-
 // A unit's tile shows its last update as the history of runs has it, not
 // the run under way, and the status line the runs a history server still
-// has to receive.
-TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdate) {
+// has to receive. Closing the window asks first only while a run is under
+// way, and then ends the run as on a request to end.
+TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdateAndClosingAsksOnlyDuringARun) {
     StandIn standIn(
         R"({"t_ms":1,"kind":"info","line":2,"text":"x","fact":"serial","value":"GU48A0099999"})");
     const fs::path file = standIn.folder / "history.sqlite";
@@ -141,34 +120,38 @@ TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdate) {
     }
     qputenv("GPSUPDATE_HISTORY", QByteArray::fromStdString(file.string()));
     qputenv("GPSUPDATE_HISTORY_SERVER", "postgresql://nobody@127.0.0.1:1/none");
-    StationOptions options;
-    options.ports = {3};
-    options.settings.file = (standIn.folder / "data.apd").string();
-    options.noTraces = true;
-    frmStation window(options, QString::fromStdString(standIn.script.string()));
+    frmStation window(OnePort(3, standIn), QString::fromStdString(standIn.script.string()));
     qunsetenv("GPSUPDATE_HISTORY");
     qunsetenv("GPSUPDATE_HISTORY_SERVER");
+    // With nothing under way, closing asks nothing (a question would wait
+    // here for an answer).
+    window.show();
+    window.close();
+    EXPECT_FALSE(window.isVisible());
     window.show();
     window.StartChosen();
+    Station& station = window.Stations();
     const QString expected = QStringLiteral("2026-11-30 09:15 成功 (0601)");
-    EXPECT_TRUE(Pump([&] {
-        for (const QLabel* label : window.findChildren<QLabel*>()) {
-            if (label->text() == expected) {
-                return true;
-            }
-        }
-        return false;
-    }));
+    EXPECT_TRUE(Pump([&] { return Label(window, expected) != nullptr; }));
     // Neither row has reached the history server: the status line says so.
-    bool waitingShown = false;
-    for (const QLabel* label : window.findChildren<QLabel*>()) {
-        waitingShown = waitingShown || label->text() == QStringLiteral("待送出的記錄 : 2 筆");
-    }
-    EXPECT_TRUE(waitingShown);
+    EXPECT_NE(Label(window, QStringLiteral("待送出的記錄 : 2 筆")), nullptr);
+    ASSERT_TRUE(Pump([&] { return station.Tile(3).ProgressValue() == 1; }));
+
     QString question;
+    AnswerNextBox(QMessageBox::No, question);
+    window.close();
+    EXPECT_TRUE(question.contains(QString::fromUtf8("沒有資料"))) << question.toStdString();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(station.UpdateRunning(3));
+    EXPECT_FALSE(fs::exists(standIn.mark));
+
     AnswerNextBox(QMessageBox::Yes, question);
     window.close();
     ASSERT_TRUE(Pump([&] { return !window.isVisible(); }));
+    EXPECT_TRUE(fs::exists(standIn.mark)) << "the run was not asked to end";
+    EXPECT_FALSE(station.AnyChildRunning());
+    EXPECT_EQ(station.Tile(3).LastResult(), StationTile::Result::Failure);
+    EXPECT_EQ(station.Tile(3).ResultText(), StationTexts::StoppedByOperator);
 }
 
 // A tile's result in colour and words follows its runs: updating, a failure
@@ -200,10 +183,7 @@ TEST(StationWindow, ATilesResultFollowsItsRunsIntoAFailureAndOut) {
     EXPECT_EQ(colour(), TileWidget::ResultColour(tile));
     EXPECT_NE(colour(), updating);
     EXPECT_TRUE(result->text().startsWith(QString::fromUtf8(StationTexts::Failure)));
-    QLabel* message = nullptr;
-    for (QLabel* label : widget.findChildren<QLabel*>()) {
-        message = label->text() == QStringLiteral("寫入失敗") ? label : message;
-    }
+    QLabel* message = Label(widget, QStringLiteral("寫入失敗"));
     ASSERT_NE(message, nullptr);
     EXPECT_EQ(message->styleSheet(), QStringLiteral("color: #c62828;"));
 
@@ -216,13 +196,12 @@ TEST(StationWindow, ATilesResultFollowsItsRunsIntoAFailureAndOut) {
 // A greeting's child records nothing; an update's writes its history row.
 TEST(StationWindow, OnlyUpdatesAreWrittenToTheHistory) {
     RunRequest request;
-    request.port = 4;
-    request.action = RunRequest::Action::Test;
-    request.record = false;
-    EXPECT_TRUE(QtRunLauncher::Arguments(request).contains(QStringLiteral("--no-history")));
-    request.action = RunRequest::Action::Update;
-    request.record = true;
-    EXPECT_FALSE(QtRunLauncher::Arguments(request).contains(QStringLiteral("--no-history")));
+    for (const bool update : {false, true}) {
+        request.action = update ? RunRequest::Action::Update : RunRequest::Action::Test;
+        request.record = update;
+        EXPECT_EQ(QtRunLauncher::Arguments(request).contains(QStringLiteral("--no-history")),
+                  !update);
+    }
 }
 
 int main(int argc, char** argv) {
