@@ -1,10 +1,8 @@
-// The window at the edges of a run, as a technician meets them: leaving
-// mid-update, Enter at the question before overwriting a current unit, the
-// file box during a run and at start-up, and the percentage label.
+// The window at the edges of a run, as a technician meets them: Enter at the
+// question before overwriting a current unit, the file box during a run and
+// at start-up, and the percentage label.
 
 #include <gtest/gtest.h>
-
-#include <memory>
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -15,15 +13,11 @@
 #include <QTimer>
 
 #include "QtMessageBoxes.h"
-#include "SimulatedUnit.h"
-#include "TempDataFile.h"
-#include "WindowHarness.h"
-#include "clsApdPacker.h"
+#include "RunHarness.h"
 #include "mduCommonMessage.h"
 #include "mduDataFileCheck.h"
 
 namespace msg = mduCommonMessage;
-using platform::MsgResult;
 
 namespace {
 
@@ -34,74 +28,14 @@ std::vector<std::uint8_t> PackedFile(std::size_t flashBlocks) {
     return clsApdPacker::Pack(settings).value();
 }
 
-sim::UnitConfig QuickUnit(const std::string& dataVersion) {
-    sim::UnitConfig config;
-    config.eraseMs = config.checkMs = 1000;
-    config.flashSize = 64 * 1024;
-    config.parameterSize = 4 * 1024;
-    config.dataVersion = dataVersion;
-    return config;
-}
-
-// The window (with the given boxes, else scripted ones) and the simulated
-// unit on the line, a data file in the file box.
-struct EdgeHarness : WindowHarness {
-    sim::SimulatedUnit unit;
-    TempDataFile file{PackedFile(30)};
-    std::unique_ptr<platform::PlatformServices> ownServices;
-
-    explicit EdgeHarness(const std::string& unitDataVersion = "0512",
-                         platform::IMessageBoxes* realBoxes = nullptr)
-        : unit(QuickUnit(unitDataVersion)) {
-        line.AttachPeer(&unit);
-        if (realBoxes != nullptr) {
-            ownServices = std::make_unique<platform::PlatformServices>(
-                platform::PlatformServices{clock, clock, *realBoxes, dialog, store, line});
-            window = std::make_unique<frmMain>(*ownServices);
-            window->show();
-            clock.AdvanceBy(frmMain::kTimAutoRunningInterval);
-        } else {
-            StartIdle();
-        }
-        window->SetFileNameText(file.Path());
-    }
-    ~EdgeHarness() {
-        window.reset();
-        line.AttachPeer(nullptr);
-    }
-    bool RunUntil(std::int32_t state) {
-        return clock.RunUntil([&] { return window->WorkState() == state; }, 60000);
-    }
-    bool RunUntilIdle() {
-        return clock.RunUntil([this] { return window->Sequence().CurrentRun() == RunKind::None; },
-                              120000);
-    }
-};
-
 }  // namespace
-
-// Leaving mid-update: the box says what the cancelled update left on the
-// unit, which depends on whether the erase had begun.
-TEST(frmMainEdges, LeavingMidUpdateSaysWhetherTheUnitStillHasItsData) {
-    for (const auto& [state, erased] : {std::pair{9, false}, std::pair{14, true}}) {
-        SCOPED_TRACE(state);
-        EdgeHarness h;
-        h.Control<QPushButton>("cmdDownLoadStart")->click();
-        ASSERT_TRUE(h.RunUntil(state));
-        h.boxes.QueueAnswer(MsgResult::Yes);
-        EXPECT_TRUE(h.window->close());
-        EXPECT_EQ(h.window->Sequence().Run().eraseBegun, erased);
-        ASSERT_EQ(h.boxes.Boxes().size(), 2u);
-        EXPECT_EQ(h.boxes.Boxes()[1].text, msg::ExitCancelledText(erased));
-    }
-}
 
 // The question before overwriting a unit whose data is not older than the
 // file: a reflex Enter answers Cancel, and the unit is left as it was.
 TEST(frmMainEdges, EnterAtTheNotNewerQuestionLeavesTheUnitUntouched) {
     platform::QtMessageBoxes realBoxes;
-    EdgeHarness h("0601", &realBoxes);  // the unit's data is as new as the file's
-    frmMain& w = *h.window;
+    RunHarness h;  // the unit's data is as new as the file's
+    frmMain& w = h.StartWithFile(realBoxes);
     QMessageBox::StandardButton byEnter = QMessageBox::NoButton;
     QString question;
     QTimer enter;
@@ -132,8 +66,8 @@ TEST(frmMainEdges, EnterAtTheNotNewerQuestionLeavesTheUnitUntouched) {
 // While a run is under way the file box is the run's file: typing into it
 // changes nothing, and the file written is what is saved.
 TEST(frmMainEdges, TheFileBoxIsReadOnlyWhileARunIsUnderWay) {
-    EdgeHarness h;
-    frmMain& w = *h.window;
+    RunHarness h;
+    frmMain& w = h.StartTransfer();
     const auto type = [](QLineEdit* box) {
         box->setFocus();
         for (const auto& [key, text] : {std::pair{Qt::Key_X, "x"}, std::pair{Qt::Key_Y, "y"}}) {
@@ -141,15 +75,13 @@ TEST(frmMainEdges, TheFileBoxIsReadOnlyWhileARunIsUnderWay) {
             QApplication::sendEvent(box, &press);
         }
     };
-    h.Control<QPushButton>("cmdDownLoadStart")->click();
-    ASSERT_TRUE(h.RunUntil(14));
     type(h.Control<QLineEdit>("txtFileName"));
-    EXPECT_EQ(w.FileNameText(), h.file.Path());
+    EXPECT_EQ(w.FileNameText(), h.file->Path());
     ASSERT_TRUE(h.RunUntilIdle());
     EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Succeeded);
     h.clock.AdvanceBy(100);  // idle's entry: no longer busy
     EXPECT_TRUE(w.close());
-    EXPECT_EQ(h.Stored(mduSetupOptions::KeyFileName), h.file.Path());
+    EXPECT_EQ(h.Stored(mduSetupOptions::KeyFileName), h.file->Path());
 
     WindowHarness idle;
     idle.StartIdle();
