@@ -276,12 +276,31 @@ TEST(ConnectionTest, AUnitLeftInLinkModeIsToldApartFromNoUnit) {
     EXPECT_EQ(empty.window->MessageText(), msg::NoResponseText);
 }
 
-TEST(UpdateStart, APortThatCannotBeOpenedSaysWhichAndWhy) {
-    SequenceRig rig;
-    rig.line.SetOpenFailure(1, "COM1: permission denied", platform::PortFault::PermissionDenied);
-    ASSERT_EQ(rig.Update(), RunOutcome::Failed);
-    ASSERT_EQ(rig.BoxTexts().size(), 1u);
-    EXPECT_EQ(rig.window->MessageText(), rig.BoxTexts()[0]);  // the cause, not a failed send
-    EXPECT_EQ(rig.BoxTexts()[0].rfind("傳輸埠 (1) 控制異常 : 沒有使用此傳輸埠的權限!!", 0), 0u)
-        << rig.BoxTexts()[0];
+// A port that cannot be opened: the message area leads with why and what to
+// do (the box's text), not a failed send; a connection test after a cut-off
+// update also clears the progress row that update left.
+TEST(UpdateStart, APortThatCannotBeOpenedLeadsWithWhyAndClearsTheProgressRow) {
+    const std::string cause = clsComm::DescribePortFault(1, platform::PortFault::PermissionDenied,
+                                                         "COM1: permission denied");
+    for (const bool afterCutOff : {false, true}) {
+        SCOPED_TRACE(afterCutOff ? "a connection test after a cut-off update" : "an update");
+        SequenceRigOptions options;
+        options.flashBytes = 224 * 200;  // a few seconds: the displays are brought up to date
+        SequenceRig rig(SequenceRig::QuickUnit(), options);
+        if (afterCutOff) {
+            rig.AddFault("bad-status:code=51,block=150");
+            ASSERT_EQ(rig.Update(), RunOutcome::Failed);
+            ASSERT_NE(rig.window->PercentText(), "0.0%");
+            rig.line.SetPortOpen(false);
+            rig.boxes.Clear();
+        }
+        rig.line.SetOpenFailure(1, "COM1: permission denied",
+                                platform::PortFault::PermissionDenied);
+        ASSERT_EQ(afterCutOff ? rig.Run(kEventHelloDevice) : rig.Update(), RunOutcome::Failed);
+        EXPECT_EQ(rig.BoxTexts(), std::vector<std::string>{cause});
+        EXPECT_EQ(rig.window->MessageText(), cause);
+        EXPECT_EQ(rig.window->ProgressValue(), 0);
+        EXPECT_EQ(rig.window->PercentText(), "0.0%");
+    }
+    EXPECT_NE(cause.find("dialout"), std::string::npos);
 }

@@ -1,8 +1,7 @@
 // What the window says at the edges of a run must be true of the unit: a
-// unit never erased is not called unusable and is sent back to normal use, a
-// failed connection test names its cause, the time left is the pace's, a
-// second reply to one block never counts another as written, and another
-// unit's report is not this one's.
+// unit never erased is not called unusable and is sent back to normal use,
+// the time left is the pace's, a second reply to one block never counts
+// another as written, and another unit's report is not this one's.
 
 #include <gtest/gtest.h>
 
@@ -11,7 +10,6 @@
 #include <vector>
 
 #include "SequenceRig.h"
-#include "clsComm.h"
 #include "mduCommonMessage.h"
 #include "mduDisplayText.h"
 
@@ -96,29 +94,6 @@ TEST(WindowTruth, AUnitNeverErasedIsSentBackAndNeverCalledUnusable) {
         }
         EXPECT_EQ(rig.window->MessageText(), c.testText);
     }
-}
-
-// A connection test on a port it cannot open leads with why (and what to
-// do), and clears the progress row a cut-off transfer left.
-TEST(WindowTruth, AFailedConnectionTestNamesItsCauseAndClearsTheProgressRow) {
-    SequenceRigOptions options;
-    options.flashBytes = 224 * 200;  // a few seconds: the displays are brought up to date
-    SequenceRig rig(SequenceRig::QuickUnit(), options);
-    rig.AddFault("bad-status:code=51,block=150");
-    ASSERT_EQ(rig.Update(), RunOutcome::Failed);
-    ASSERT_NE(rig.window->PercentText(), "0.0%");
-    rig.line.SetPortOpen(false);
-    rig.line.SetOpenFailure(1, "COM1: permission denied", platform::PortFault::PermissionDenied);
-    rig.boxes.Clear();
-    ASSERT_EQ(rig.Run(kEventHelloDevice), RunOutcome::Failed);
-    HeadlessWindow& w = *rig.window;
-    EXPECT_EQ(w.MessageText(), clsComm::DescribePortFault(1, platform::PortFault::PermissionDenied,
-                                                          "COM1: permission denied"));
-    EXPECT_NE(w.MessageText().find("dialout"), std::string::npos);
-    EXPECT_EQ(rig.BoxTexts(), std::vector<std::string>{w.MessageText()});
-    EXPECT_EQ(w.ProgressValue(), 0);
-    EXPECT_EQ(w.PercentText(), "0.0%");
-    EXPECT_EQ(w.Sequence().Run().kind, RunKind::ConnectionTest);
 }
 
 // Once the flash transfer has run a few seconds, the message says the time
