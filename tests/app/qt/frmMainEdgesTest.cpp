@@ -1,6 +1,6 @@
 // The window at the edges of a run, as a technician meets them: Enter at the
-// question before overwriting a current unit, the file box during a run and
-// at start-up, and the percentage label.
+// question before overwriting a current unit, the file box during a run, and
+// the percentage label.
 
 #include <gtest/gtest.h>
 
@@ -15,20 +15,8 @@
 #include "QtMessageBoxes.h"
 #include "RunHarness.h"
 #include "mduCommonMessage.h"
-#include "mduDataFileCheck.h"
 
 namespace msg = mduCommonMessage;
-
-namespace {
-
-std::vector<std::uint8_t> PackedFile(std::size_t flashBlocks) {
-    clsApdPacker::Settings settings;  // data version 0601
-    settings.flashData = clsApdPacker::SeededBytes(224 * flashBlocks, 5);
-    settings.parameterData = clsApdPacker::SeededBytes(64 * 2, 6);
-    return clsApdPacker::Pack(settings).value();
-}
-
-}  // namespace
 
 // The question before overwriting a unit whose data is not older than the
 // file: a reflex Enter answers Cancel, and the unit is left as it was.
@@ -89,38 +77,6 @@ TEST(frmMainEdges, TheFileBoxIsReadOnlyWhileARunIsUnderWay) {
     box->clear();
     type(box);
     EXPECT_EQ(box->text(), QStringLiteral("xy"));  // idle: the box takes what is typed
-}
-
-// The file kept from the last time is checked at start-up as a chosen one is.
-TEST(frmMainEdges, TheFileKeptFromLastTimeIsCheckedAtStartUp) {
-    const TempDataFile good(PackedFile(3));
-    std::vector<std::uint8_t> damagedImage = PackedFile(3);
-    damagedImage.resize(damagedImage.size() - 100);
-    const TempDataFile damaged(damagedImage);
-    const struct {
-        std::string kept;
-        std::string version;
-        bool red;
-        bool checked;
-    } cases[] = {
-        {good.Path(), "0601", false, true},
-        {damaged.Path(), "", true, true},
-        {frmMain::DefaultFileName(), "", false, false},  // a folder names no file
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.kept);
-        WindowHarness h;
-        h.Preset(mduSetupOptions::KeyFileName, c.kept);
-        frmMain& w = h.StartIdle();
-        const std::string line = w.InfoLine(msg::InfoLineDataFileVersion);
-        EXPECT_EQ(line.size() > line.find(':') + 2 ? line.substr(line.find(':') + 2) : "",
-                  c.version);
-        EXPECT_EQ(w.MessageText().empty(), !c.checked);
-        EXPECT_EQ(w.MessageColour() == QColor(255, 0, 0), c.red);
-        if (c.checked && !c.red) {
-            EXPECT_EQ(w.MessageText(), mduDataFileCheck::FileReadyText + c.version);
-        }
-    }
 }
 
 // The percentage keeps one form and one width from start to end, so the
