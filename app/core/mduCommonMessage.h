@@ -75,7 +75,7 @@ std::string LinkLostText();
 // its last update on the port, so the unit's data is gone; otherwise it is
 // not known (or it was not erased), and a replug brings back a unit whose
 // data was not erased: the text says how to tell.
-std::string LinkModeLeftText(bool erased = true);
+std::string LinkModeLeftText(bool erased);
 // The unit's data version after an update: "0601 (更新前 : 0512)".
 std::string UpdatedVersionText(const std::string& now, const std::string& before);
 // A scan that could not open some ports for a reason of their own: the

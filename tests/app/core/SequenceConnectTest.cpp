@@ -264,7 +264,7 @@ TEST(ConnectionTest, AUnitLeftInLinkModeIsToldApartFromNoUnit) {
     for (const std::int32_t button : {kEventHelloDevice, kEventDownLoadStart}) {
         rig.boxes.Clear();
         ASSERT_EQ(rig.Run(button), RunOutcome::Failed);
-        EXPECT_EQ(rig.window->MessageText(), msg::LinkModeLeftText());
+        EXPECT_EQ(rig.window->MessageText(), msg::LinkModeLeftText(true));
         EXPECT_EQ(rig.BoxTexts(), std::vector<std::string>{msg::LinkModeLeftBoxText});
     }
     EXPECT_EQ(rig.window->Lamp(0), 3);
