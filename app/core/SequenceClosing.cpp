@@ -137,16 +137,7 @@ void clsUpdateSequence::FinalCheckTick(WorkPageRecord& page) {
     }
     --page.CheckCountDown;
     if (page.CheckCountDown < 1) {
-        // Another unit's report is no sign of this one's: both are named.
-        const bool foreign = !foreignSerial_.empty();
-        ShowError(foreign
-                      ? msg::ForeignUnitText(mduDeviceChecks::UnitTextForDisplay(greetingSerial_),
-                                             mduDeviceChecks::UnitTextForDisplay(foreignSerial_))
-                      : msg::FinalNoResponseText());
-        SetLamp(kLampFinalCheck, kLampFailed);
-        EnterState(WorkState::Idle);
-        Box(foreign ? msg::ForeignUnitBoxText : msg::NoResponseBoxText, MsgButtons::Ok,
-            MsgIcon::Critical);
+        FinalCheckTimedOut();
         return;
     }
     const std::int64_t elapsed = window_.NowSeconds() - page.StartTime;
@@ -161,6 +152,18 @@ void clsUpdateSequence::FinalCheckTick(WorkPageRecord& page) {
             Box(msg::DataIncompleteBoxText(), MsgButtons::Ok, MsgIcon::Critical);
         }
     }
+}
+
+void clsUpdateSequence::FinalCheckTimedOut() {
+    // Another unit's report is no sign of this one's: both are named.
+    const bool foreign = !foreignSerial_.empty();
+    ShowError(foreign ? msg::ForeignUnitText(mduDeviceChecks::UnitTextForDisplay(greetingSerial_),
+                                             mduDeviceChecks::UnitTextForDisplay(foreignSerial_))
+                      : msg::FinalNoResponseText());
+    SetLamp(kLampFinalCheck, kLampFailed);
+    EnterState(WorkState::Idle);
+    Box(foreign ? msg::ForeignUnitBoxText : msg::NoResponseBoxText, MsgButtons::Ok,
+        MsgIcon::Critical);
 }
 
 void clsUpdateSequence::FinalCheckReply(WorkPageRecord& page) {

@@ -234,6 +234,9 @@ class clsUpdateSequence {
     void ClosingFailed(bool portRefused);
     void FinalCheckTick(WorkPageRecord& page);
     void FinalCheckReply(WorkPageRecord& page);
+    // No report of the unit's in the 40 s: the no-response text, or the one
+    // naming both serial numbers when only another unit reported.
+    void FinalCheckTimedOut();
 
     static const std::array<StateHandler, kStateCount> kStateHandlers;
 
