@@ -1,6 +1,7 @@
 #include "clsBlockLink.h"
 
 #include "CommandCode.h"
+#include "clsComm.h"
 #include "clsCommandLayer.h"
 #include "clsLinkUnit.h"
 #include "clsPNV480DnLdData.h"
@@ -29,6 +30,15 @@ BlockLinkStep clsBlockLink::OnReply(std::span<const std::uint8_t> received) {
         const CommandReply reply = commands_->JudgeReply(received, 0);
         return AwaitBarrier(&reply);
     }
+    const clsComm& comm = commands_->Comm();
+    if (comm.DroppedBeforeSend() || comm.RepliedBeforeSent()) {
+        uncertain_ = true;  // a second reply: more may be on their way
+    }
+    if (comm.RepliedBeforeSent()) {
+        // It came before the block had left the port: not its answer, which
+        // is still owed (or lost with the block).
+        return Listen(CurrentTimeOut());
+    }
     const CommandReply reply = commands_->JudgeReply(received, requiredBits_);
     if (reply.Good()) {
         if (uncertain_) {
@@ -42,8 +52,7 @@ BlockLinkStep clsBlockLink::OnReply(std::span<const std::uint8_t> received) {
         --lateBarrierReplies_;
         // The block's own reply is still to come: wait for it as long as for
         // a fresh send.
-        const clsLinkUnit* request = commands_->CurrentLinkUnit();
-        return Listen(request != nullptr ? request->TimeOutInterval() : kBarrierWaitMs);
+        return Listen(CurrentTimeOut());
     }
     uncertain_ = true;
     return Resend(false);
@@ -149,6 +158,11 @@ BlockLinkStep clsBlockLink::AwaitBarrier(const CommandReply* reply) {
 BlockLinkStep clsBlockLink::Listen(std::int32_t timeOutMs) {
     const bool listening = commands_->ListenForStrayReplies(timeOutMs);
     return {listening ? BlockLinkResult::Waiting : BlockLinkResult::NotSent};
+}
+
+std::int32_t clsBlockLink::CurrentTimeOut() const {
+    const clsLinkUnit* request = commands_->CurrentLinkUnit();
+    return request != nullptr ? request->TimeOutInterval() : kBarrierWaitMs;
 }
 
 bool clsBlockLink::IsLateBarrierReply(const CommandReply& reply) const {

@@ -46,6 +46,15 @@ struct BlockLinkStep {
 // barrier's own reply puts the link back in step. No block follows before it
 // has come.
 //
+// A unit may also answer one request twice. The driver tells when bytes
+// came that no request can have called for: a copy waiting when the next
+// block was handed over (thrown away), or one that came while that block was
+// still leaving the port (it cannot be its answer: the block's own reply is
+// waited for instead). Either way the block in flight is treated as after a
+// resend: its acknowledgement is followed by a barrier. A copy that comes
+// after the next block has left cannot be told from that block's answer; on
+// a clean line none comes, and the barrier costs nothing there.
+//
 // The barrier is needed on noisy lines, where it may be lost itself: it is
 // sent again after a quiet wait or a damaged frame, up to kBarrierSends
 // times. The answers to its earlier sends may then still come after the next
@@ -87,6 +96,8 @@ class clsBlockLink {
     BlockLinkStep AwaitBarrier(const CommandReply* reply);
     // Waits on the line for the reply still owed, sending nothing.
     BlockLinkStep Listen(std::int32_t timeOutMs);
+    // The reply time-out of the request in flight.
+    std::int32_t CurrentTimeOut() const;
     // A reply that is the late answer to an earlier barrier request.
     bool IsLateBarrierReply(const CommandReply& reply) const;
 

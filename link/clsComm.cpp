@@ -168,30 +168,40 @@ std::string clsComm::DescribePortFault(int port, platform::PortFault kind,
                                        const std::string& description) {
     // What happened and what to do, then the system's own words for support.
     const char* what = "無法使用此傳輸埠!!";
-    const char* todo = "    請確認連結線已插上電腦, 並選擇正確的傳輸埠.";
     switch (kind) {
         case platform::PortFault::Gone:
             what = "GPS連結線或傳輸埠裝置已被拔除!!";
-            todo = "    請插回連結線, 等待至GPS方向指示燈旋轉閃動後再試一次.";
             break;
         case platform::PortFault::NoDevice:
             what = "此傳輸埠沒有連接任何裝置!!";
             break;
         case platform::PortFault::PermissionDenied:
             what = "沒有使用此傳輸埠的權限!!";
-            todo =
-                "    請系統管理員開放此傳輸埠的使用權限 (Linux : 將帳號加入 dialout "
-                "群組後重新登入).";
             break;
         case platform::PortFault::Busy:
             what = "此傳輸埠正被其他程式使用中!!";
-            todo = "    請關閉使用此傳輸埠的其他程式後再試一次.";
             break;
         case platform::PortFault::Other:
             break;
     }
-    return "傳輸埠 (" + std::to_string(port) + ") 控制異常 : " + what + "\r\n" + todo +
-           "\r\n    系統說明 : " + description;
+    return "傳輸埠 (" + std::to_string(port) + ") 控制異常 : " + what + "\r\n    " +
+           PortFaultAdvice(kind) + "\r\n    系統說明 : " + description;
+}
+
+std::string clsComm::PortFaultAdvice(platform::PortFault kind) {
+    switch (kind) {
+        case platform::PortFault::Gone:
+            return "請插回連結線, 等待至GPS方向指示燈旋轉閃動後再試一次.";
+        case platform::PortFault::PermissionDenied:
+            return "請系統管理員開放此傳輸埠的使用權限 (Linux : 將帳號加入 dialout "
+                   "群組後重新登入).";
+        case platform::PortFault::Busy:
+            return "請關閉使用此傳輸埠的其他程式後再試一次.";
+        case platform::PortFault::NoDevice:
+        case platform::PortFault::Other:
+            break;
+    }
+    return "請確認連結線已插上電腦, 並選擇正確的傳輸埠.";
 }
 
 std::string clsComm::PortFaultReason(platform::PortFault kind) {
@@ -310,6 +320,8 @@ bool clsComm::SendDataToUnit(const std::vector<std::uint8_t>& vByteData,
         return false;
     }
     lastPortFault_.clear();
+    droppedBeforeSend_ = msComm_->InBufferCount() > 0;
+    repliedBeforeSent_ = false;
     try {
         EmptyToReceiveBufferOrThrow();
         fastResponseLength_ = vFastResponse;
@@ -403,7 +415,10 @@ void clsComm::OnComm() {
     const int event = msComm_->CommEvent();
     if (event == platform::ISerialControl::kEventReceive) {
         if (commFrameState_ != 3 && commFrameState_ != 4) {
-            return;  // the bytes stay in the control for a later notification
+            // The bytes stay in the control for a later notification. Before
+            // the frame has left the port they cannot answer it.
+            repliedBeforeSent_ |= commFrameState_ == 2 && msComm_->OutBufferCount() > 0;
+            return;
         }
         ReadReceivedBytes(kLeaveTimer);
         commFrameState_ = 4;

@@ -74,6 +74,14 @@ class clsComm {
                         std::int16_t vFastResponse);
     void EmptyToReceiveBuffer();
 
+    // Bytes that no request of the current cycle can have called for: some
+    // were waiting when its frame was handed over (and were thrown away), or
+    // some came in while the frame was still waiting to leave the port (they
+    // are delivered as the cycle's reply all the same). A reply carries no
+    // request number; these tell its reader that the line is out of step.
+    bool DroppedBeforeSend() const { return droppedBeforeSend_; }
+    bool RepliedBeforeSent() const { return repliedBeforeSent_; }
+
     // The port fault of the last state change or send that failed, as the
     // operator reads it ("傳輸埠 (n) 控制異常 : ", what happened, what to do,
     // and the platform's description for support). Opening the port and
@@ -84,6 +92,8 @@ class clsComm {
                                          const std::string& description);
     // A few words for a port in a list ("沒有使用權限").
     static std::string PortFaultReason(platform::PortFault kind);
+    // What the operator can do about a fault of the kind, one sentence.
+    static std::string PortFaultAdvice(platform::PortFault kind);
 
     // The CommResponseMessage event.
     void SetCommResponseMessage(ResponseHandler handler) { onResponse_ = std::move(handler); }
@@ -115,6 +125,8 @@ class clsComm {
     std::int16_t receiveIndex_ = -1;
     bool commTestFlag_ = false;
     std::int16_t fastResponseLength_ = -1;
+    bool droppedBeforeSend_ = false;
+    bool repliedBeforeSent_ = false;
     std::string lastPortFault_;
     platform::PortFault lastPortFaultKind_ = platform::PortFault::Other;
 

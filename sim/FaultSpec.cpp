@@ -14,7 +14,7 @@ struct KindText {
     std::string_view text;
 };
 
-constexpr std::array<KindText, 11> kKinds{{
+constexpr std::array<KindText, 12> kKinds{{
     {FaultSpec::Kind::NoReply, "no-reply"},
     {FaultSpec::Kind::BadCrc, "bad-crc"},
     {FaultSpec::Kind::WrongCode, "wrong-code"},
@@ -26,6 +26,7 @@ constexpr std::array<KindText, 11> kKinds{{
     {FaultSpec::Kind::Deaf, "deaf"},
     {FaultSpec::Kind::Garbled, "garbled"},
     {FaultSpec::Kind::Refused, "refused"},
+    {FaultSpec::Kind::Twice, "twice"},
 }};
 
 // Decimal, or hexadecimal with a 0x prefix; at most `limit`.

@@ -31,6 +31,7 @@ namespace sim {
 //                line: after "$GSLNK" the unit still switches to link mode)
 //   refused      the reply sentence is well formed but not "ASACK" (the unit
 //                stays in text mode)
+//   twice        the reply goes out twice, the copy right behind it
 // Keys (all optional; without code= or sentence= the fault hits every request
 // it can apply to):
 //   code=N|NAME      binary requests with this code (decimal or mnemonic)
@@ -56,6 +57,7 @@ class FaultSpec {
         Deaf,
         Garbled,
         Refused,
+        Twice,
     };
     enum class Sentence { Hello, Link };
 

@@ -197,6 +197,13 @@ void SimulatedUnit::OnRequest(const std::vector<std::uint8_t>& raw, std::int64_t
     dueUs = std::max(dueUs, lastReplyDueUs_);
     lastReplyDueUs_ = dueUs;
     Transmission tx{said.raw, kBinaryBaud};
+    if (fault && kind == FaultSpec::Kind::Twice) {
+        LogEntry copy = said;
+        copy.note = "copy: " + said.note;
+        Schedule(dueUs, tx, After::Nothing, std::move(said));
+        Schedule(dueUs, std::move(tx), After::Nothing, std::move(copy));
+        return;
+    }
     Schedule(dueUs, std::move(tx), After::Nothing, std::move(said));
 }
 

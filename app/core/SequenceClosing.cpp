@@ -137,10 +137,7 @@ void clsUpdateSequence::FinalCheckTick(WorkPageRecord& page) {
     }
     --page.CheckCountDown;
     if (page.CheckCountDown < 1) {
-        ShowError(msg::FinalNoResponseText());
-        SetLamp(kLampFinalCheck, kLampFailed);
-        EnterState(WorkState::Idle);
-        Box(msg::NoResponseBoxText, MsgButtons::Ok, MsgIcon::Critical);
+        FinalCheckTimedOut();
         return;
     }
     const std::int64_t elapsed = window_.NowSeconds() - page.StartTime;
@@ -151,8 +148,22 @@ void clsUpdateSequence::FinalCheckTick(WorkPageRecord& page) {
         ShowError(msg::SendFailedText);
         SetLamp(kLampFinalCheck, kLampFailed);
         EnterState(WorkState::Idle);
-        ShowPortFault();
+        if (!ShowPortFault()) {
+            Box(msg::DataIncompleteBoxText(), MsgButtons::Ok, MsgIcon::Critical);
+        }
     }
+}
+
+void clsUpdateSequence::FinalCheckTimedOut() {
+    // Another unit's report is no sign of this one's: both are named.
+    const bool foreign = !foreignSerial_.empty();
+    ShowError(foreign ? msg::ForeignUnitText(mduDeviceChecks::UnitTextForDisplay(greetingSerial_),
+                                             mduDeviceChecks::UnitTextForDisplay(foreignSerial_))
+                      : msg::FinalNoResponseText());
+    SetLamp(kLampFinalCheck, kLampFailed);
+    EnterState(WorkState::Idle);
+    Box(foreign ? msg::ForeignUnitBoxText : msg::NoResponseBoxText, MsgButtons::Ok,
+        MsgIcon::Critical);
 }
 
 void clsUpdateSequence::FinalCheckReply(WorkPageRecord& page) {
@@ -160,6 +171,13 @@ void clsUpdateSequence::FinalCheckReply(WorkPageRecord& page) {
     // else is ignored and the polling goes on.
     const SentenceReply reply = SentenceReply::Read(page.Received);
     if (!reply.Acknowledged() || !reply.HasField(2)) {
+        return;
+    }
+    // The unit greeted with its serial number: a report under another one
+    // is another unit's (a unit swapped early, a second one on the line).
+    const std::string serial = reply.Field(1);
+    if (!greetingSerial_.empty() && !serial.empty() && serial != greetingSerial_) {
+        foreignSerial_ = serial;
         return;
     }
     // A report that cannot be read is not a normal one: the unit answered,

@@ -1,6 +1,8 @@
 // States 0 to 2: idle, where every run begins and ends; the port scan; the
 // connection, for a connection test or as an update's first stage.
 
+#include <algorithm>
+
 #include "ISerialControl.h"
 #include "WorkPageEvent.h"
 #include "clsComm.h"
@@ -64,7 +66,6 @@ void clsUpdateSequence::IdleState() {
             BeginRun(RunKind::Update);
             window_.ClearUnitLines();
             window_.PutMessageText("", false, "\r\n");
-            window_.SetProgressValue(0);
             SetLamp(-1, kLampIdle);
             page.RetryCount = 0;
             page.NextState = kModeUpdate;
@@ -86,17 +87,14 @@ void clsUpdateSequence::PortScanState() {
     switch (page.Event) {
         case kEventAutoRunning:
             if (!commands->SetCommState(1)) {
-                // A number without a device is normal; any other reason the
-                // operator must learn (no permission, another program).
-                const platform::PortFault fault = commands->Comm().LastPortFaultKind();
-                if (fault != platform::PortFault::NoDevice) {
-                    unopenedPorts_.push_back("COM" + std::to_string(page.PortIndex + 1) + " (" +
-                                             clsComm::PortFaultReason(fault) + ")");
-                }
+                NoteUnopenedPort(commands->Comm().LastPortFaultKind());
                 ScanNextPort(false);
-            } else if (!commands->SendHello(false, false)) {
-                ShowError(msg::SendFailedText);
-                EnterState(WorkState::Idle);
+            } else {
+                ++openedPorts_;
+                if (!commands->SendHello(false, false)) {
+                    ShowError(SendFailureText());
+                    EnterState(WorkState::Idle);
+                }
             }
             break;
         case kEventReplyReceived:
@@ -159,16 +157,46 @@ std::int16_t clsUpdateSequence::NextCommPort(std::int16_t index) {
     return next;
 }
 
+void clsUpdateSequence::NoteUnopenedPort(platform::PortFault fault) {
+    // A number without a device is normal; any other reason the operator
+    // must learn (no permission, another program).
+    if (fault == platform::PortFault::NoDevice) {
+        return;
+    }
+    unopenedPorts_.push_back("COM" + std::to_string(workPage_.PortIndex + 1) + " (" +
+                             clsComm::PortFaultReason(fault) + ")");
+    if (std::find(unopenedFaults_.begin(), unopenedFaults_.end(), fault) == unopenedFaults_.end()) {
+        unopenedFaults_.push_back(fault);
+    }
+}
+
 void clsUpdateSequence::ScanExhausted(bool showBox) {
+    // The list shows the operator's port again while the end is read.
+    SelectChosenPort();
+    // What kept ports from being tried comes first, with what to do.
+    std::string cause;
+    if (!unopenedPorts_.empty() || openedPorts_ == 0) {
+        std::vector<std::string> advice;
+        for (const platform::PortFault fault : unopenedFaults_) {
+            advice.push_back(clsComm::PortFaultAdvice(fault));
+        }
+        cause = msg::UnopenedPortsText(unopenedPorts_, advice);
+    }
+    if (openedPorts_ == 0) {
+        // No port could be opened: no unit was asked, so none failed to answer.
+        ShowError(cause);
+        BeginFailure();  // the box lets events in: they must find the stage ended
+        Box(msg::PortsUnopenedBoxText, MsgButtons::Ok, MsgIcon::Exclamation);
+        EnterState(WorkState::Idle);
+        return;
+    }
     if (showBox) {
         BeginFailure();  // the box lets events in: they must find the stage ended
         Box(msg::NoResponseBoxText, MsgButtons::Ok, MsgIcon::Exclamation);
     }
-    std::string text = msg::StandardNoResponseText();
-    if (!unopenedPorts_.empty()) {
-        text += "\r\n" + msg::UnopenedPortsLine(unopenedPorts_);
-    }
-    ReportNoResponse(ToInt(WorkState::Idle), text);
+    const std::string noResponse = msg::StandardNoResponseText();
+    ReportNoResponse(ToInt(WorkState::Idle),
+                     cause.empty() ? noResponse : cause + "\r\n" + noResponse);
 }
 
 // --- State 2: connect ----------------------------------------------------------------------
@@ -200,7 +228,7 @@ void clsUpdateSequence::ConnectForUpdate() {
                 window_.ShowInfoMessage(msg::ConnectingText);
             } else {
                 SetLamp(kLampConnect, kLampFailed);
-                ShowError(msg::SendFailedText);
+                ShowError(SendFailureText());
                 ShowPortFault();  // which port, and why it cannot be used
                 EnterState(WorkState::Idle);
             }
@@ -208,6 +236,7 @@ void clsUpdateSequence::ConnectForUpdate() {
         }
         case kEventReplyReceived:
             if (const std::optional<SentenceReply> reply = GreetingAnswer(true)) {
+                greetingSerial_ = reply->Field(1);  // the final check knows the unit by it
                 const std::string recordPart = ShowConnectionFacts(*reply);
                 SetLamp(kLampConnect, kLampDone);
                 window_.ShowInfoMessage(msg::ConnectedText + recordPart);
@@ -234,7 +263,9 @@ void clsUpdateSequence::ConnectForTest() {
             if (commands.SendHello(true, true)) {
                 window_.ShowInfoMessage(msg::ConnectingText);
             } else {
-                ShowError(msg::SendFailedText);
+                // The driver has shown why the port cannot be used: the
+                // message area says it too, instead of a failed send.
+                ShowError(SendFailureText());
                 EnterState(WorkState::Idle);
             }
             break;
@@ -323,7 +354,10 @@ void clsUpdateSequence::LinkModeLeft(bool connectLamp) {
     if (connectLamp) {
         SetLamp(kLampConnect, kLampFailed);
     }
-    ShowError(msg::LinkModeLeftText());
+    // Whether its data is gone is known when this program began the erase
+    // there; otherwise the text says how to tell.
+    const auto last = erasedOnPort_.find(run_.port);
+    ShowError(msg::LinkModeLeftText(last != erasedOnPort_.end() && last->second));
     // The box before the state change; events it lets in find the stage ended.
     BeginFailure();
     Box(msg::LinkModeLeftBoxText, MsgButtons::Ok, MsgIcon::Exclamation);

@@ -56,6 +56,7 @@ void clsUpdateSequence::LinkModeSwitchState() {
     switch (workPage_.Event) {
         case kEventAutoRunning:
             if (commands->SendLinkModeRequest(true, true)) {
+                linkModeRequested_ = true;
                 SetLamp(kLampLinkMode, kLampBusy);
                 window_.PutMessageText("", false, "\r\n");
             } else {
@@ -67,6 +68,9 @@ void clsUpdateSequence::LinkModeSwitchState() {
             // Only the fields count here, not whether the parser found a fault.
             const SentenceReply reply = SentenceReply::Read(workPage_.Received);
             if (!reply.Acknowledged()) {
+                // A clear refusal leaves the unit as it was; a damaged answer
+                // may hide that it did switch.
+                linkModeRequested_ = reply.verdict == SentenceVerdict::Garbled;
                 SetLamp(kLampLinkMode, kLampFailed);
                 ShowError(msg::LinkModeFailureText());
                 EnterState(WorkState::Idle);

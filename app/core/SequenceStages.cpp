@@ -86,8 +86,7 @@ void clsUpdateSequence::RunCommandStep(WorkPageRecord& page) {
             }
             ShowError(msg::SendFailedText);
             SetLamp(lamp, kLampFailed);
-            ShowPortFault();
-            EnterState(failState);
+            EndFailure(failState, ShowPortFault());
             return;
         }
         case kEventReplyReceived:
@@ -121,7 +120,7 @@ void clsUpdateSequence::CommandStageReply(WorkPageRecord& page) {
     }
     SetLamp(lamp, kLampFailed);
     ShowError(page.FailText);
-    EnterState(failState);
+    EndFailure(failState, false);
 }
 
 bool clsUpdateSequence::RunReplyHandler(WorkPageRecord& page) {

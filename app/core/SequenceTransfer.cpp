@@ -3,6 +3,7 @@
 // (send, resend, the barrier) is clsBlockLink's; here its results become
 // texts, lamps, progress and state changes.
 
+#include <optional>
 #include <vector>
 
 #include "CommandCode.h"
@@ -65,6 +66,7 @@ void clsUpdateSequence::BlockTransferState() {
     switch (page.Event) {
         case kEventAutoRunning: {
             progressDue_ = false;
+            flashStartSeconds_ = window_.NowSeconds();
             const BlockKind kind =
                 row->state == WorkState::FlashTransfer ? BlockKind::Flash : BlockKind::Parameter;
             ShowBlockLinkStep(page,
@@ -122,7 +124,7 @@ void clsUpdateSequence::ShowBlockLinkStep(const WorkPageRecord& page, BlockLinkS
         case BlockLinkResult::BadReply:
             SetLamp(lamp, kLampFailed);
             ShowError(page.FailText);
-            EnterState(failState);
+            EndFailure(failState, false);
             break;
         case BlockLinkResult::NotSent: {
             // A port that failed (a unit or adapter pulled out) leaves the
@@ -130,8 +132,7 @@ void clsUpdateSequence::ShowBlockLinkStep(const WorkPageRecord& page, BlockLinkS
             const bool portFailed = !window_.Commands()->Comm().LastPortFault().empty();
             ShowError(portFailed ? msg::LinkLostText() : std::string(msg::BlockSendFaultText));
             SetLamp(lamp, kLampFailed);
-            ShowPortFault();
-            EnterState(failState);
+            EndFailure(failState, ShowPortFault());
             break;
         }
     }
@@ -155,11 +156,31 @@ void clsUpdateSequence::ShowTransferProgress(const WorkPageRecord& page) {
     progressDue_ = false;
     const std::int32_t index = dataFile_->FlashBlockIndex();
     const std::int32_t value = index < 0 ? 0 : index;
+    const std::int32_t max = window_.ProgressMax();
     window_.SetProgressValue(value);
-    window_.SetPercentText(mduDisplayText::PercentText(value, window_.ProgressMax()));
+    window_.SetPercentText(mduDisplayText::PercentText(value, max));
     const std::string clock = mduDisplayText::ClockText(window_.NowSeconds() - page.StartTime);
     window_.SetClockText(clock);
-    window_.PutMessageText(mduDisplayText::ProgressSuffix(clock, window_.PercentText()), true, ":");
+    const std::string suffix = mduDisplayText::ProgressSuffix(clock, window_.PercentText());
+    const std::optional<std::string> remaining = page.CommandCode == ToInt(CommandCode::FlashWrite)
+                                                     ? RemainingTimeText(value, max)
+                                                     : std::nullopt;
+    if (remaining) {
+        window_.PutMessageText(mduDisplayText::ComposeMessageText(*remaining, suffix, true, ":"),
+                               false, ":");
+    } else {
+        window_.PutMessageText(suffix, true, ":");
+    }
+}
+
+std::optional<std::string> clsUpdateSequence::RemainingTimeText(std::int32_t written,
+                                                                std::int32_t total) const {
+    const std::int64_t elapsed = window_.NowSeconds() - flashStartSeconds_;
+    if (elapsed < kPaceKnownSeconds || written <= 0 || written > total) {
+        return std::nullopt;
+    }
+    const std::int64_t left = static_cast<std::int64_t>(total - written) * elapsed / written;
+    return msg::FlashTransferRemainingText(left);
 }
 
 // --- State 15: parameter preparation ---------------------------------------------------

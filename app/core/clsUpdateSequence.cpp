@@ -8,6 +8,7 @@
 #include <fstream>
 #include <vector>
 
+#include "CommandCode.h"
 #include "IRunObserver.h"
 #include "ISerialControl.h"
 #include "Sha256.h"
@@ -120,10 +121,24 @@ void clsUpdateSequence::WriteRow(WorkPageRecord& page, const StageRow& row) {
 void clsUpdateSequence::EnterState(std::int32_t state) {
     failing_ = false;
     if (state == ToInt(WorkState::Idle) && runKind_ != RunKind::None) {
+        if (runKind_ == RunKind::Update && linkModeRequested_ && !run_.eraseBegun) {
+            BringBackBeforeErase();
+        }
         EndRun(pendingOutcome_);
         endToReport_ = true;
     }
     window_.ChangeWorkState(state);
+}
+
+void clsUpdateSequence::BringBackBeforeErase() {
+    // The unit may be in its link mode, its memory as it was: the closing
+    // command makes it check that memory and greet again. It expects no
+    // reply; the rolling key reaches a unit that never took the link table.
+    // A port that cannot send leaves the unit where it is (a replug brings
+    // it back).
+    if (clsCommandLayer* commands = window_.Commands()) {
+        commands->AutoSendMessageToUnit(CommandCode::RST, {}, 0, 0, false, false);
+    }
 }
 
 void clsUpdateSequence::AbandonRun(RunOutcome outcome) {
@@ -138,6 +153,12 @@ void clsUpdateSequence::AbandonRun(RunOutcome outcome) {
 }
 
 void clsUpdateSequence::EndRun(RunOutcome outcome) {
+    if (runKind_ == RunKind::Update && linkModeRequested_) {
+        erasedOnPort_[run_.port] = run_.eraseBegun;
+    }
+    if (runKind_ == RunKind::Scan && outcome != RunOutcome::Succeeded) {
+        SelectChosenPort();
+    }
     // Where it failed: the state it left for idle, or stood in when abandoned.
     if (outcome != RunOutcome::Succeeded && outcome != RunOutcome::Skipped) {
         run_.failedStage = StageOfState(window_.WorkState());
@@ -154,6 +175,11 @@ void clsUpdateSequence::BeginRun(RunKind kind) {
     failing_ = false;
     probingLinkMode_ = false;
     unopenedPorts_.clear();
+    unopenedFaults_.clear();
+    openedPorts_ = 0;
+    linkModeRequested_ = false;
+    greetingSerial_.clear();
+    foreignSerial_.clear();
     blockLink_.Reset();
     closingTicks_ = 0;
     pendingOutcome_ = RunOutcome::Failed;
@@ -161,11 +187,19 @@ void clsUpdateSequence::BeginRun(RunKind kind) {
     run_.kind = kind;
     run_.startMs = SystemUtcMs();
     LearnPort();
+    chosenPort_ = run_.port;
     if (kind == RunKind::Update) {
         LearnDataFile();
     }
+    ClearProgressRow();
     if (observer_ != nullptr) {
         observer_->OnRunStarted(run_);
+    }
+}
+
+void clsUpdateSequence::SelectChosenPort() {
+    if (chosenPort_ > 0) {
+        window_.SelectCommPort(static_cast<std::uint8_t>(chosenPort_ - 1));
     }
 }
 
@@ -236,6 +270,27 @@ void clsUpdateSequence::ShowError(const std::string& text) {
         run_.failureText = text;
     }
     window_.ShowErrorMessage(text);
+}
+
+void clsUpdateSequence::EndFailure(std::int32_t failState, bool boxShown) {
+    if (run_.eraseBegun && !boxShown) {
+        BeginFailure();  // the box lets events in: they must find the stage ended
+        Box(msg::DataIncompleteBoxText(), MsgButtons::Ok, MsgIcon::Critical);
+    }
+    EnterState(failState);
+}
+
+std::string clsUpdateSequence::SendFailureText() {
+    clsCommandLayer* commands = window_.Commands();
+    const std::string fault =
+        commands != nullptr ? commands->Comm().LastPortFault() : std::string();
+    return fault.empty() ? std::string(msg::SendFailedText) : fault;
+}
+
+void clsUpdateSequence::ClearProgressRow() {
+    window_.SetProgressValue(0);
+    window_.SetPercentText(mduDisplayText::PercentText(0, window_.ProgressMax()));
+    window_.SetClockText(mduDisplayText::InitialClockText);
 }
 
 void clsUpdateSequence::SetLamp(std::int32_t index, std::int32_t colourCode) {

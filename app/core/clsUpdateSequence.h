@@ -2,12 +2,14 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "ISerialControl.h"
 #include "IWorkPageWindow.h"
 #include "RunFacts.h"
 #include "SentenceReply.h"
@@ -60,6 +62,8 @@ class clsUpdateSequence {
     // The run under way (None when idle), and how the last one ended.
     RunKind CurrentRun() const { return runKind_; }
     RunOutcome LastOutcome() const { return run_.outcome; }
+    // The facts of the run under way, or of the last one.
+    const RunFacts& Run() const { return run_; }
     void SetObserver(IRunObserver* observer) { observer_ = observer; }
     // The run ends here where it stands, because its events no longer come
     // (the program is being left: cancelled by the operator, or interrupted
@@ -83,6 +87,9 @@ class clsUpdateSequence {
     // notice that has not come after this many one-second ticks (two to
     // three seconds) never will: the device went away with the write.
     static constexpr std::int16_t kClosingSendTicks = 3;
+    // The flash transfer's time left is estimated from its pace once it has
+    // run this long; until then the fixed estimate stands.
+    static constexpr std::int64_t kPaceKnownSeconds = 5;
     // Lamp colours.
     static constexpr std::int32_t kLampIdle = mduDisplayText::LampIdle;
     static constexpr std::int32_t kLampBusy = mduDisplayText::LampBusy;
@@ -134,11 +141,26 @@ class clsUpdateSequence {
     void EndRun(RunOutcome outcome);
     // The red text, kept as the run's failure text.
     void ShowError(const std::string& text);
+    // The failure state, after a critical box when the unit has been erased
+    // and the failure has shown no box of its own (boxShown): an operator
+    // who looked away must not miss that it now has no usable data.
+    void EndFailure(std::int32_t failState, bool boxShown);
+    // The text of a send the driver did not take: why the port failed, when
+    // it did, else the short send failure.
+    std::string SendFailureText();
+    // The progress bar, its percentage and the clock as at start-up.
+    void ClearProgressRow();
+    // An update that asked for the link mode ends before the erase: the
+    // closing command sends the unit, its data untouched, back to normal use.
+    void BringBackBeforeErase();
     // Red text (the standard no-response text when empty), the critical
     // time-out box, then the failure state.
     void ReportNoResponse(std::int32_t failState, const std::string& text);
     // The port in use and the device behind it, into the run's facts.
     void LearnPort();
+    // The port list back on the port chosen when the run began: a scan that
+    // found nothing leaves the operator's choice (which is saved on exit).
+    void SelectChosenPort();
     // The data file's name, size and digest, into the run's facts.
     void LearnDataFile();
     // Tells the observer that the run has learnt a fact.
@@ -176,6 +198,8 @@ class clsUpdateSequence {
     // The scan's end when it has passed COM16: the exclamation box (unless
     // the last port could not be opened), then the standard report.
     void ScanExhausted(bool showBox);
+    // A port the scan could not open, other than for want of a device.
+    void NoteUnopenedPort(platform::PortFault fault);
     // The record part of a connection result, filling lines 2 and 4.
     std::string ShowConnectionFacts(const SentenceReply& reply);
     void ShowSerialNumber(const SentenceReply& reply);
@@ -202,12 +226,17 @@ class clsUpdateSequence {
     void BlockStageDone(const WorkPageRecord& page);
     // The progress bar, its percentage and the clock, when a tick asked.
     void ShowTransferProgress(const WorkPageRecord& page);
+    // The flash transfer's time left at its pace so far, once that is known.
+    std::optional<std::string> RemainingTimeText(std::int32_t written, std::int32_t total) const;
 
     // --- Closing and final check (SequenceClosing.cpp) ---
     // The closing command was not sent or its send notice never came.
     void ClosingFailed(bool portRefused);
     void FinalCheckTick(WorkPageRecord& page);
     void FinalCheckReply(WorkPageRecord& page);
+    // No report of the unit's in the 40 s: the no-response text, or the one
+    // naming both serial numbers when only another unit reported.
+    void FinalCheckTimedOut();
 
     static const std::array<StateHandler, kStateCount> kStateHandlers;
 
@@ -216,7 +245,20 @@ class clsUpdateSequence {
     bool failing_ = false;      // see BeginFailure; cleared by the next state change
     std::int16_t closingTicks_ = 0;
     bool probingLinkMode_ = false;
-    std::vector<std::string> unopenedPorts_;  // this scan's ports that could not be opened
+    std::vector<std::string> unopenedPorts_;           // this scan's ports that could not be opened
+    std::vector<platform::PortFault> unopenedFaults_;  // why, each reason once
+    int openedPorts_ = 0;                              // this scan's ports that could be opened
+    int chosenPort_ = 0;                               // the COM number chosen when the run began
+    // The update has asked the unit into its link mode.
+    bool linkModeRequested_ = false;
+    // Per COM number: whether this program's last update there that asked
+    // for the link mode began the erase.
+    std::map<int, bool> erasedOnPort_;
+    // The serial number the unit greeted with, and another unit's heard in
+    // the final check.
+    std::string greetingSerial_;
+    std::string foreignSerial_;
+    std::int64_t flashStartSeconds_ = 0;  // when the first flash block went out
 
     IWorkPageWindow& window_;
     WorkPageRecord workPage_;

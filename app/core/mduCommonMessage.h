@@ -9,6 +9,7 @@
 // belong to the device information checks.
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -70,13 +71,19 @@ std::string ClosingFailureText();
 // data is incomplete, with the replug-and-update-again advice.
 std::string LinkLostText();
 // The unit did not answer the greeting but still speaks the binary link: an
-// earlier update was interrupted.
-std::string LinkModeLeftText();
+// earlier update was interrupted. erased: this program began the erase in
+// its last update on the port, so the unit's data is gone; otherwise it is
+// not known (or it was not erased), and a replug brings back a unit whose
+// data was not erased: the text says how to tell.
+std::string LinkModeLeftText(bool erased);
 // The unit's data version after an update: "0601 (更新前 : 0512)".
 std::string UpdatedVersionText(const std::string& now, const std::string& before);
-// The ports a scan could not open and why ("COM3 (沒有使用權限)"), as a line
-// to go below a failure text.
-std::string UnopenedPortsLine(const std::vector<std::string>& ports);
+// A scan that could not open some ports for a reason of their own: the
+// ports and why ("COM3 (沒有使用權限)") as the title, then what to do about
+// each reason (advice: one line each, without the item letter), then the
+// rescan item. With no port given: none of COM1 to COM16 has a device.
+std::string UnopenedPortsText(const std::vector<std::string>& ports,
+                              const std::vector<std::string>& advice);
 
 // The rescan family: "    請依下列說明處置" and items a to e.
 std::string StandardNoResponseText();   // time-out report default, end of the scan
@@ -85,6 +92,15 @@ std::string CameraMemoryFailureText();  // final memory check reported abnormal 
 
 // The unit's program version is not in the data file's list (stage 05).
 std::string ProgramVersionNotSuitedText();
+// The final check heard only another unit (another serial number) report on
+// its memory: the updated unit's own report never came.
+std::string ForeignUnitText(const std::string& ownSerial, const std::string& otherSerial);
+
+// The message area's first part while flash blocks are sent, once the pace
+// is known: the time left, in seconds below a minute and a half, else in
+// minutes.
+std::string FlashTransferRemainingText(std::int64_t seconds);
+
 // The data file is not newer than the unit's data (stage 07): the question
 // (OK continues) and the text shown when the operator cancels.
 std::string NotNewerQuestionText();
@@ -99,13 +115,21 @@ inline constexpr char TimeOutBoxText[] = "異常執行狀況 : GPS沒有回應!!
 inline constexpr char UpdateDoneBoxText[] = "資料更新完成";               // information
 inline constexpr char CameraMemoryBoxText[] = "異常狀況(GPS照相記憶區異常)";      // exclamation
 inline constexpr char LinkModeLeftBoxText[] = "異常狀況(GPS停留在資料傳輸模式)";  // exclamation
+// A scan that could open none of the ports (exclamation).
+inline constexpr char PortsUnopenedBoxText[] = "異常狀況(無法開啟傳輸埠)";
+// The final check heard only another unit (critical).
+inline constexpr char ForeignUnitBoxText[] = "異常狀況(回應的GPS不是資料更新的GPS)";
+// A failure after the erase began that has no box of its own (critical).
+std::string DataIncompleteBoxText();
 
 // --- Leaving the program during an update ----------------------------------------
 
 // Yes/No question, exclamation icon.
 inline constexpr char ExitQuestionText[] = "GPS的資料更新作業中,您確定要離開本程式嗎?";
-// OK box after Yes, exclamation icon: two lines with an empty line between.
-std::string ExitCancelledText();
+// OK box after Yes, exclamation icon: what the cancelled update left on the
+// unit. eraseBegun: its data is gone, and how to update it again; otherwise
+// its data is unchanged, and a replug brings it back to normal use.
+std::string ExitCancelledText(bool eraseBegun);
 
 // --- Information list -----------------------------------------------------------
 

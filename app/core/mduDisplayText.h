@@ -49,6 +49,8 @@ std::string ComposeInfoLine(const std::string& current, const std::string& value
 // left over, each at least two digits, joined by " : " ("01 : 05" after
 // 65 s, "100 : 00" after 100 minutes). A negative time counts as its size.
 std::string ClockText(std::int64_t elapsedSeconds);
+// The clock's text before any transfer.
+inline constexpr char InitialClockText[] = "00:00";
 
 // The transfer percentage, one decimal: value / max as "25.0%". A maximum of
 // 0 or less shows "0.0%".

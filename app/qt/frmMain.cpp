@@ -71,7 +71,7 @@ void frmMain::ConnectControls() {
             [this](int index) { OnComboComPortClick(index); });
     // A name typed into the box is checked when the operator leaves it.
     connect(ui_->txtFileName, &QLineEdit::editingFinished, this, [this] {
-        if (ui_->txtFileName->isModified() && !workingBusy_) {
+        if (ui_->txtFileName->isModified() && !ui_->txtFileName->isReadOnly()) {
             CheckChosenDataFile();
         }
     });
@@ -126,6 +126,12 @@ void frmMain::LoadWindow() {
     }
 
     RestoreSetupOptions();
+    // A file kept from the last time is checked as a chosen one is; the
+    // folder the box starts with names none.
+    const QFileInfo kept(ui_->txtFileName->text().trimmed());
+    if (!kept.filePath().isEmpty() && !kept.isDir()) {
+        CheckChosenDataFile();
+    }
     objects_.ConnectDriver();
 
     // Raises the combo's click, which hands the same number back to the driver.
@@ -174,10 +180,11 @@ void frmMain::ExitProgram() {
         return;
     }
     exited_ = true;
+    // A run still under way ends here, so its trace has its end (and a scan
+    // gives back the port the operator chose, which is then saved).
+    objects_.Sequence().AbandonRun(RunOutcome::Interrupted);
     SaveSetupOptions();
     ReleaseWorkObjects();
-    // A run still under way ends here, so its trace has its end.
-    objects_.Sequence().AbandonRun(RunOutcome::Interrupted);
     ReleaseProgramObjects();
     emit programEnded();
 }
@@ -246,6 +253,9 @@ void frmMain::StartAutoRunning() {
 void frmMain::ChangeWorkState(std::int32_t newState) {
     const std::int32_t previous = workState_;
     workState_ = newState;
+    // The file box is the run's file while a run is under way: what is typed
+    // into it then would be saved as the file written.
+    ui_->txtFileName->setReadOnly(newState != 0);
     if (observer_ != nullptr && previous != newState) {
         observer_->OnStateChange(previous, newState);
     }
@@ -420,8 +430,9 @@ bool frmMain::QueryClose(CloseReason reason) {
         // the box.
         ReleaseWorkObjects();
         objects_.Sequence().AbandonRun();
-        boxes_.Show(mduCommonMessage::ExitCancelledText(), platform::MsgButtons::Ok,
-                    platform::MsgIcon::Exclamation);
+        // Whether the unit still has its data depends on the erase.
+        boxes_.Show(mduCommonMessage::ExitCancelledText(objects_.Sequence().Run().eraseBegun),
+                    platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
     }
     return true;
 }

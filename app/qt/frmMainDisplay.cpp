@@ -239,6 +239,13 @@ void frmMain::FitDisplays() {
     QListWidget* list = ui_->lsbxDownloadInformation;
     const int frame = 2 * list->frameWidth();
     list->setFixedHeight(mduCommonMessage::InfoLineCount * list->sizeHintForRow(0) + frame + 4);
+    // The percentage keeps one width from "0.0%" to "100.0%": the widest
+    // text's, as the label lays it out.
+    QLabel* percent = ui_->lblDownLoadPercent;
+    const QString shown = percent->text();
+    percent->setText(platform::ToQString(mduDisplayText::PercentText(1, 1)));
+    percent->setMinimumWidth(percent->sizeHint().width());
+    percent->setText(shown);
     // Room for the longest failure text (eight lines) without scrolling.
     QPlainTextEdit* message = ui_->txtMessage;
     const int lines = 8;

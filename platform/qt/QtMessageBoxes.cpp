@@ -40,12 +40,14 @@ MsgResult QtMessageBoxes::Show(const std::string& text, MsgButtons buttons, MsgI
     MsgResult dismissed = MsgResult::Ok;
     switch (buttons) {
         case MsgButtons::OkCancel:
+            // A question asks before something that cannot be undone
+            // (overwriting a unit that is already current, leaving during an
+            // update): Enter must not say OK or Yes.
             qtButtons = QMessageBox::Ok | QMessageBox::Cancel;
+            defaultButton = QMessageBox::Cancel;
             dismissed = MsgResult::Cancel;
             break;
         case MsgButtons::YesNo:
-            // A Yes/No question asks before something that cannot be undone
-            // (leaving during an update): Enter must not say Yes.
             qtButtons = QMessageBox::Yes | QMessageBox::No;
             defaultButton = QMessageBox::No;
             dismissed = MsgResult::No;

@@ -247,6 +247,7 @@ Fault SPEC: KIND[:KEY=VALUE[,KEY=VALUE...]]
                  after "$GSLNK" the unit still switches to link mode)
     refused      the reply sentence is well formed but not "ASACK" (the unit
                  stays in text mode)
+    twice        the reply goes out twice, the copy right behind it
   Keys:
     code=N|NAME      binary requests with this code: decimal or Attach, STS, RST,
                      SRdy, QID, VPGM, VMAP, VSND, SSup, SSecu1, SSecu2, FErs,

@@ -109,7 +109,7 @@ class HeadlessWindow final : public IWorkPageWindow, private IHostImageDisplay {
     std::array<int, 20> lamps_{};
     std::int32_t progressMax_ = 100;
     std::int32_t progressValue_ = 0;
-    std::string percent_ = "0 %";
+    std::string percent_ = "0.0%";
     std::string clockText_ = "00:00";
     std::string hostImage_;
     std::vector<std::int32_t> states_;

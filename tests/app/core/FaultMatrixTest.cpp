@@ -23,6 +23,8 @@ const char* const kTimeOutBox = "異常執行狀況 : GPS沒有回應!!";
 const char* const kNoResponseBox = "異常狀況(GPS沒有回應)";
 // A block whose first reply is lost: the barrier follows its resend.
 const char* const kBarrierSetUp = "no-reply:code=51,block=11,times=1";
+// Every failure that leaves the unit erased ends with a box.
+const std::string kDataIncompleteBox = msg::DataIncompleteBoxText();
 const std::string kPortGone =
     clsComm::DescribePortFault(1, platform::PortFault::Gone, "COM1: the device has been removed");
 
@@ -147,8 +149,12 @@ Expected Expect(const Stage& s, const std::string& kind, int times) {
             break;
         case Where::Link:
         case Where::Command:
-            fail(s.failText, silent || kind == "hang-up" ? std::vector<std::string>{kTimeOutBox}
-                                                         : std::vector<std::string>{});
+            if (silent || kind == "hang-up") {
+                fail(s.failText, {kTimeOutBox});
+            } else {
+                fail(s.failText, s.order == kErase ? std::vector<std::string>{kDataIncompleteBox}
+                                                   : std::vector<std::string>{});
+            }
             break;
         case Where::Block:
             if (kind == "hang-up") {
@@ -161,8 +167,7 @@ Expected Expect(const Stage& s, const std::string& kind, int times) {
                 // A flash reply shorter than five bytes never reaches the
                 // driver's threshold: it ends as a time-out.
                 const bool timeOut = silent || (kind == "short" && s.flash);
-                fail(s.failText,
-                     timeOut ? std::vector<std::string>{kTimeOutBox} : std::vector<std::string>{});
+                fail(s.failText, {timeOut ? kTimeOutBox : kDataIncompleteBox});
             }
             break;
         case Where::Barrier:
@@ -260,6 +265,15 @@ TEST(FaultMatrix, EveryFaultAtEveryStageEndsAsTheStageSaysAndNeverInAFalseSucces
                     EXPECT_EQ(w.MessageKind(), 2) << "the failure text is red";
                     rig.clock.AdvanceBy(1100);
                     EXPECT_FALSE(w.WorkingBusy());
+                    EXPECT_EQ(rig.runs.size(), 1u) << "one end of the run for its trace";
+                    // A unit asked into its link mode and not erased is sent
+                    // back to normal use: unless it left the line, or its
+                    // answer to the switch came after the run had ended (it
+                    // switched after the closing command had gone).
+                    const bool switchedLate = stage.where == Where::Link && kind == "late";
+                    if (stage.order == kBeforeErase && kind != "hang-up" && !switchedLate) {
+                        EXPECT_EQ(rig.unit->CurrentMode(), sim::SimulatedUnit::Mode::Text);
+                    }
                 }
             }
         }

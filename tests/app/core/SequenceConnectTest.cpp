@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "SequenceRig.h"
+#include "clsComm.h"
+#include "clsCommandLayer.h"
 #include "clsPNV480DnLdData.h"
 #include "mduCommonMessage.h"
 #include "mduGlobalModule.h"
@@ -85,36 +87,68 @@ TEST(PortScan, FindsTheUnitBehindSilentAndUnopenablePorts) {
     }
 }
 
-TEST(PortScan, WithoutAUnitEndsAfterCom16WithTheBoxOnlyWhenCom16Answered) {
-    enum class Com16 { TimesOut, NoDevice, NoPermission };
-    for (const Com16 com16 : {Com16::TimesOut, Com16::NoDevice, Com16::NoPermission}) {
-        SCOPED_TRACE(static_cast<int>(com16));
+// A scan that finds nothing ends after COM16, with the box only when COM16
+// answered, and leaves the port the operator chose. What kept ports from
+// being tried comes first, with what to do about it.
+TEST(PortScan, WithoutAUnitEndsAfterCom16LeadingWithWhatKeptPortsFromBeingTried) {
+    const std::string permission = clsComm::PortFaultAdvice(platform::PortFault::PermissionDenied);
+    std::vector<std::string> everyPort;
+    for (int port = 1; port <= 16; ++port) {
+        everyPort.push_back("COM" + std::to_string(port) + " (沒有使用權限)");
+    }
+    const BoxSeen noResponse{"異常狀況(GPS沒有回應)", MsgIcon::Exclamation};
+    const BoxSeen timeOut{"異常執行狀況 : GPS沒有回應!!", MsgIcon::Critical};
+    const BoxSeen unopened{msg::PortsUnopenedBoxText, MsgIcon::Exclamation};
+    const struct {
+        const char* name;
+        std::vector<int> noPermission;
+        std::vector<int> noDevice;
+        std::vector<BoxSeen> boxes;
+        std::string firstLine;
+        std::string message;
+    } cases[] = {
+        {"every port times out", {}, {}, {noResponse, timeOut}, "", msg::StandardNoResponseText()},
+        {"COM16 has no device", {}, {16}, {timeOut}, "", msg::StandardNoResponseText()},
+        {"two ports without permission",
+         {2, 16},
+         {},
+         {timeOut},
+         "   異常狀況 : 無法開啟傳輸埠 COM2 (沒有使用權限), COM16 (沒有使用權限)!!",
+         msg::UnopenedPortsText({"COM2 (沒有使用權限)", "COM16 (沒有使用權限)"}, {permission}) +
+             "\r\n" + msg::StandardNoResponseText()},
+        {"no port with permission",
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16},
+         {},
+         {unopened},
+         "   異常狀況 : 無法開啟傳輸埠 COM1 (沒有使用權限), COM2 (沒有使用權限)",
+         msg::UnopenedPortsText(everyPort, {permission})},
+        {"no port with a device",
+         {},
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16},
+         {unopened},
+         "   異常狀況 : 傳輸埠(COM1 ~ COM16)都沒有連接任何裝置!!",
+         msg::UnopenedPortsText({}, {})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         SequenceRigOptions options;
         options.unitPort = 99;  // nowhere
+        options.port = 5;       // the operator's choice
         SequenceRig rig(SequenceRig::QuickUnit(), options);
-        if (com16 == Com16::NoDevice) {
-            rig.line.SetOpenFailure(16, "COM16: no such port", platform::PortFault::NoDevice);
-        } else if (com16 == Com16::NoPermission) {
-            // A user without the right to the ports learns which and why.
-            for (const int port : {2, 16}) {
-                rig.line.SetOpenFailure(port, "permission denied",
-                                        platform::PortFault::PermissionDenied);
-            }
+        for (const int port : c.noPermission) {
+            rig.line.SetOpenFailure(port, "permission denied",
+                                    platform::PortFault::PermissionDenied);
+        }
+        for (const int port : c.noDevice) {
+            rig.line.SetOpenFailure(port, "no such port", platform::PortFault::NoDevice);
         }
         ASSERT_EQ(rig.Run(kEventAutoPortScan), RunOutcome::Failed);
-        std::vector<BoxSeen> expected;
-        if (com16 == Com16::TimesOut) {
-            expected.push_back({"異常狀況(GPS沒有回應)", MsgIcon::Exclamation});
-        }
-        expected.push_back({"異常執行狀況 : GPS沒有回應!!", MsgIcon::Critical});
-        EXPECT_EQ(Boxes(rig), expected);
-        EXPECT_EQ(rig.window->MessageText(),
-                  com16 == Com16::NoPermission
-                      ? msg::StandardNoResponseText() +
-                            "\r\n    無法開啟的傳輸埠 : COM2 (沒有使用權限), COM16 (沒有使用權限)"
-                      : msg::StandardNoResponseText());
+        EXPECT_EQ(Boxes(rig), c.boxes);
+        EXPECT_EQ(rig.window->MessageText(), c.message);
+        EXPECT_EQ(rig.window->MessageText().rfind(c.firstLine, 0), 0u);
         EXPECT_EQ(rig.window->MessageKind(), kRed);
-        EXPECT_EQ(rig.window->SelectedPort(), 16);  // the last port tried
+        EXPECT_EQ(rig.window->SelectedPort(), 5);
+        EXPECT_EQ(rig.window->Commands()->Comm().ComPort(), 5);
         EXPECT_FALSE(rig.window->WorkingBusy());
     }
 }
@@ -134,7 +168,7 @@ TEST(PortScan, GarbledRepliesAreTriedThreeTimesPerPortWithAFreshCountOnTheNext) 
     always.AddFault("garbled:sentence=hello");
     ASSERT_EQ(always.Run(kEventAutoPortScan), RunOutcome::Failed);
     EXPECT_EQ(always.unit->Log().EntriesOf(sim::LogEntry::Kind::HostSentence).size(), 3u);
-    EXPECT_EQ(always.window->SelectedPort(), 16);
+    EXPECT_EQ(always.window->SelectedPort(), 1);  // the port chosen before the scan
     EXPECT_EQ(always.window->WorkPage().RetryCount, 0);
 }
 
@@ -230,7 +264,7 @@ TEST(ConnectionTest, AUnitLeftInLinkModeIsToldApartFromNoUnit) {
     for (const std::int32_t button : {kEventHelloDevice, kEventDownLoadStart}) {
         rig.boxes.Clear();
         ASSERT_EQ(rig.Run(button), RunOutcome::Failed);
-        EXPECT_EQ(rig.window->MessageText(), msg::LinkModeLeftText());
+        EXPECT_EQ(rig.window->MessageText(), msg::LinkModeLeftText(true));
         EXPECT_EQ(rig.BoxTexts(), std::vector<std::string>{msg::LinkModeLeftBoxText});
     }
     EXPECT_EQ(rig.window->Lamp(0), 3);
@@ -242,12 +276,31 @@ TEST(ConnectionTest, AUnitLeftInLinkModeIsToldApartFromNoUnit) {
     EXPECT_EQ(empty.window->MessageText(), msg::NoResponseText);
 }
 
-TEST(UpdateStart, APortThatCannotBeOpenedSaysWhichAndWhy) {
-    SequenceRig rig;
-    rig.line.SetOpenFailure(1, "COM1: permission denied", platform::PortFault::PermissionDenied);
-    ASSERT_EQ(rig.Update(), RunOutcome::Failed);
-    EXPECT_EQ(rig.window->MessageText(), msg::SendFailedText);
-    ASSERT_EQ(rig.BoxTexts().size(), 1u);
-    EXPECT_EQ(rig.BoxTexts()[0].rfind("傳輸埠 (1) 控制異常 : 沒有使用此傳輸埠的權限!!", 0), 0u)
-        << rig.BoxTexts()[0];
+// A port that cannot be opened: the message area leads with why and what to
+// do (the box's text), not a failed send; a connection test after a cut-off
+// update also clears the progress row that update left.
+TEST(UpdateStart, APortThatCannotBeOpenedLeadsWithWhyAndClearsTheProgressRow) {
+    const std::string cause = clsComm::DescribePortFault(1, platform::PortFault::PermissionDenied,
+                                                         "COM1: permission denied");
+    for (const bool afterCutOff : {false, true}) {
+        SCOPED_TRACE(afterCutOff ? "a connection test after a cut-off update" : "an update");
+        SequenceRigOptions options;
+        options.flashBytes = 224 * 200;  // a few seconds: the displays are brought up to date
+        SequenceRig rig(SequenceRig::QuickUnit(), options);
+        if (afterCutOff) {
+            rig.AddFault("bad-status:code=51,block=150");
+            ASSERT_EQ(rig.Update(), RunOutcome::Failed);
+            ASSERT_NE(rig.window->PercentText(), "0.0%");
+            rig.line.SetPortOpen(false);
+            rig.boxes.Clear();
+        }
+        rig.line.SetOpenFailure(1, "COM1: permission denied",
+                                platform::PortFault::PermissionDenied);
+        ASSERT_EQ(afterCutOff ? rig.Run(kEventHelloDevice) : rig.Update(), RunOutcome::Failed);
+        EXPECT_EQ(rig.BoxTexts(), std::vector<std::string>{cause});
+        EXPECT_EQ(rig.window->MessageText(), cause);
+        EXPECT_EQ(rig.window->ProgressValue(), 0);
+        EXPECT_EQ(rig.window->PercentText(), "0.0%");
+    }
+    EXPECT_NE(cause.find("dialout"), std::string::npos);
 }

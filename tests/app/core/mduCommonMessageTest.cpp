@@ -92,9 +92,6 @@ TEST(mduCommonMessage, EachLongTextIsItsLinesJoinedByCrLf) {
           "    c. 檢查連結線確實插入妥當, 並等待至GPS方向指示燈旋轉閃動.",
           "    d. 使用<瀏覽>按鍵協助您選取較新的版本檔案.",
           "    e. 使用<開始傳送>按鍵重新執行資料更新."}},
-        {"exit cancelled",
-         ExitCancelledText(),
-         {"    資料傳送中被取消!! ", "", " GPS序號表設定記錄可能不正確"}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.actual, Joined(c.lines)) << c.name;

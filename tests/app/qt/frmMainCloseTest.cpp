@@ -8,6 +8,7 @@
 
 #include "ProgramMessageBoxes.h"
 #include "WindowHarness.h"
+#include "mduCommonMessage.h"
 
 using platform::MsgButtons;
 using platform::MsgIcon;
@@ -63,8 +64,8 @@ TEST(frmMainClose, WhileBusyNoKeepsTheWindowAndYesClosesAfterTheFollowUpBox) {
     h.Control<QPushButton>("cmdExit")->click();
     ASSERT_EQ(h.boxes.Boxes().size(), 2u);
     EXPECT_EQ(h.boxes.Boxes()[0].text, "GPS的資料更新作業中,您確定要離開本程式嗎?");
-    EXPECT_EQ(h.boxes.Boxes()[1].text,
-              "    資料傳送中被取消!! \r\n\r\n GPS序號表設定記錄可能不正確");
+    // No update had begun the erase: the unit still has its data.
+    EXPECT_EQ(h.boxes.Boxes()[1].text, mduCommonMessage::ExitCancelledText(false));
     EXPECT_EQ(h.boxes.Boxes()[1].buttons, MsgButtons::Ok);
     EXPECT_EQ(h.boxes.Boxes()[1].icon, MsgIcon::Exclamation);
     EXPECT_FALSE(w.isVisible());

@@ -11,11 +11,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "RunHarness.h"
 #include "RunTrace.h"
-#include "SimulatedUnit.h"
-#include "TempDataFile.h"
-#include "WindowHarness.h"
-#include "clsApdPacker.h"
 #include "mduCommonMessage.h"
 
 using platform::MsgResult;
@@ -23,52 +20,6 @@ using testing::Contains;
 using testing::HasSubstr;
 
 namespace {
-
-// The window on test services with the simulated unit on the line and a
-// small packed data file in the file box.
-struct RunHarness : WindowHarness {
-    sim::SimulatedUnit unit{QuickUnit()};
-    std::unique_ptr<TempDataFile> file;
-
-    static sim::UnitConfig QuickUnit() {
-        sim::UnitConfig config;
-        config.eraseMs = 1000;
-        config.checkMs = 1000;
-        config.flashSize = 64 * 1024;
-        config.parameterSize = 4 * 1024;
-        config.dataVersion = "0601";  // the same as the file: the question comes
-        return config;
-    }
-
-    RunHarness() {
-        clsApdPacker::Settings settings;
-        settings.flashData = clsApdPacker::SeededBytes(224 * 30, 5);
-        settings.parameterData = clsApdPacker::SeededBytes(64 * 2, 6);
-        file = std::make_unique<TempDataFile>(clsApdPacker::Pack(settings).value());
-        line.AttachPeer(&unit);
-    }
-    ~RunHarness() {
-        window.reset();
-        line.AttachPeer(nullptr);
-    }
-    frmMain& StartWithFile() {
-        frmMain& w = StartIdle();
-        w.SetFileNameText(file->Path());
-        return w;
-    }
-    // Starts an update (the question answered OK) and runs it into the
-    // transfer of the flash blocks.
-    void ToTransfer() {
-        boxes.QueueAnswer(MsgResult::Ok);
-        Control<QPushButton>("cmdDownLoadStart")->click();
-        EXPECT_TRUE(clock.RunUntil([this] { return window->WorkState() == 14; }, 60000));
-    }
-    frmMain& StartTransfer() {
-        StartWithFile();
-        ToTransfer();
-        return *window;
-    }
-};
 
 std::vector<std::string> LinesOf(const std::filesystem::path& file) {
     std::ifstream in(file);
@@ -140,7 +91,7 @@ TEST(frmMainRun, LeavingDuringTheTransferAbandonsItBeforeSayingSoAndNotAfterItsE
         frmMain& w = h.StartTransfer();
         std::size_t framesWhenTold = 0;
         h.boxes.SetWhileOpen([&](const platform::ScriptedMessageBoxes::Shown& box) {
-            if (box.text == mduCommonMessage::ExitCancelledText()) {
+            if (box.text == mduCommonMessage::ExitCancelledText(true)) {
                 framesWhenTold = h.unit.Log().EntriesOf(sim::LogEntry::Kind::HostFrame).size();
                 h.clock.AdvanceBy(30000);
             }
@@ -152,7 +103,7 @@ TEST(frmMainRun, LeavingDuringTheTransferAbandonsItBeforeSayingSoAndNotAfterItsE
         EXPECT_EQ(h.boxes.Texts(),
                   (std::vector<std::string>{mduCommonMessage::NotNewerQuestionText(),
                                             mduCommonMessage::ExitQuestionText,
-                                            mduCommonMessage::ExitCancelledText()}));
+                                            mduCommonMessage::ExitCancelledText(true)}));
         EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Cancelled);
     }
     // The run ends while the operator is still being asked: a Yes then

@@ -31,7 +31,7 @@ TEST(frmMainStartup, EveryControlCarriesItsNameCaptionAndToolTip) {
         {"lsbxDownloadInformation", nullptr, "", "GPS 及資料檔相關資訊顯示區"},
         {"txtMessage", "plainText", "", "操作指示或結果之資訊顯示區"},
         {"lblDownLoadClock", "text", "00:00", ""},
-        {"lblDownLoadPercent", "text", "0 %", ""},
+        {"lblDownLoadPercent", "text", "0.0%", ""},
         {"Label1_0", "text", "資料檔名", ""},
         {"txtFileName", nullptr, "", "GPS 更新檔案名稱"},  // its text: the platform's default
         {"cmdBrowser", "text", "瀏覽", "GPS 更新檔案選定"},
@@ -203,14 +203,29 @@ TEST(frmMainStartup, StoredSettingsAreRestoredWhenTheyCanBeUsed) {
     }
 }
 
-TEST(frmMainStartup, SelectingItemFiveSetsTheDriversPortAndIsSavedOnExit) {
-    WindowHarness h;
-    frmMain& w = h.StartIdle();
-    auto* combo = h.Control<QComboBox>("ComboComPort");
-    combo->setCurrentIndex(4);
-    EXPECT_EQ(w.CommDriver()->ComPort(), 5);
-    h.Control<QPushButton>("cmdExit")->click();
-    EXPECT_EQ(h.Stored(mduSetupOptions::KeyCommPort), "5");
+// The port the operator chose is the one saved: a scan that found nothing,
+// or was left half-way, gives it back rather than the last port it tried.
+TEST(frmMainStartup, TheChosenPortIsSavedOnExitWhateverAScanFound) {
+    enum class Scan { None, FoundNothing, LeftHalfWay };
+    for (const Scan scan : {Scan::None, Scan::FoundNothing, Scan::LeftHalfWay}) {
+        SCOPED_TRACE(static_cast<int>(scan));
+        WindowHarness h;
+        frmMain& w = h.StartIdle();
+        h.Control<QComboBox>("ComboComPort")->setCurrentIndex(4);
+        EXPECT_EQ(w.CommDriver()->ComPort(), 5);
+        if (scan != Scan::None) {
+            h.Control<QPushButton>("cmdAutoCommPortScan")->click();
+            ASSERT_TRUE(h.clock.RunUntil([&] { return w.SelectedPort() == 9; }, 120000));
+        }
+        if (scan == Scan::FoundNothing) {
+            ASSERT_TRUE(h.RunUntilIdle(600000));
+            EXPECT_EQ(w.SelectedPort(), 5);
+        } else if (scan == Scan::LeftHalfWay) {
+            h.boxes.QueueAnswer(platform::MsgResult::Yes);  // if asked
+        }
+        h.Control<QPushButton>("cmdExit")->click();
+        EXPECT_EQ(h.Stored(mduSetupOptions::KeyCommPort), "5");
+    }
 }
 
 namespace {

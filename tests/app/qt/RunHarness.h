@@ -1,0 +1,72 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+
+#include "SimulatedUnit.h"
+#include "TempDataFile.h"
+#include "WindowHarness.h"
+#include "clsApdPacker.h"
+
+// The window on test services with the simulated unit on the line and a
+// small packed data file in the file box.
+struct RunHarness : WindowHarness {
+    sim::SimulatedUnit unit;
+    std::unique_ptr<TempDataFile> file;
+    std::unique_ptr<platform::PlatformServices> ownServices;
+
+    // dataVersion "0601" is the file's: the not-newer question comes.
+    static sim::UnitConfig QuickUnit(const std::string& dataVersion = "0601") {
+        sim::UnitConfig config;
+        config.eraseMs = 1000;
+        config.checkMs = 1000;
+        config.flashSize = 64 * 1024;
+        config.parameterSize = 4 * 1024;
+        config.dataVersion = dataVersion;
+        return config;
+    }
+
+    explicit RunHarness(const std::string& unitDataVersion = "0601")
+        : unit(QuickUnit(unitDataVersion)) {
+        clsApdPacker::Settings settings;
+        settings.flashData = clsApdPacker::SeededBytes(224 * 30, 5);
+        settings.parameterData = clsApdPacker::SeededBytes(64 * 2, 6);
+        file = std::make_unique<TempDataFile>(clsApdPacker::Pack(settings).value());
+        line.AttachPeer(&unit);
+    }
+    ~RunHarness() {
+        window.reset();
+        line.AttachPeer(nullptr);
+    }
+    frmMain& StartWithFile() {
+        frmMain& w = StartIdle();
+        w.SetFileNameText(file->Path());
+        return w;
+    }
+    // The same with other boxes than the scripted ones (the real ones).
+    frmMain& StartWithFile(platform::IMessageBoxes& otherBoxes) {
+        ownServices = std::make_unique<platform::PlatformServices>(
+            platform::PlatformServices{clock, clock, otherBoxes, dialog, store, line});
+        window = std::make_unique<frmMain>(*ownServices);
+        window->show();
+        clock.AdvanceBy(frmMain::kTimAutoRunningInterval);
+        window->SetFileNameText(file->Path());
+        return *window;
+    }
+    // Starts an update (the question answered OK) and runs it into the
+    // transfer of the flash blocks.
+    void ToTransfer() {
+        boxes.QueueAnswer(platform::MsgResult::Ok);
+        Control<QPushButton>("cmdDownLoadStart")->click();
+        EXPECT_TRUE(clock.RunUntil([this] { return window->WorkState() == 14; }, 60000));
+    }
+    frmMain& StartTransfer() {
+        StartWithFile();
+        ToTransfer();
+        return *window;
+    }
+};
