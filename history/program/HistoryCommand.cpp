@@ -332,7 +332,7 @@ std::string HistoryCommand::Usage() {
            "else $GPSUPDATE_HISTORY_SERVER (the password from PGPASSWORD or ~/.pgpass).\n"
            "\n"
            "Exit status: 0 done, 1 the history could not be read or the file\n"
-           "written, 2 bad arguments.\n";
+           "written, 2 bad arguments, 3 no display for the window.\n";
 }
 
 int HistoryCommand::Run(const std::vector<std::string>& args, IHistoryStore& store,
@@ -340,7 +340,7 @@ int HistoryCommand::Run(const std::vector<std::string>& args, IHistoryStore& sto
     Parsed parsed;
     std::string error;
     if (!Parse(args, parsed, error)) {
-        err << "gpsupdate-history: " << error << "\n\n" << Usage();
+        err << "gpsupdate-history: " << error << " (see gpsupdate-history --help)\n";
         return kBadArguments;
     }
     bool read = true;

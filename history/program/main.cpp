@@ -4,6 +4,7 @@
 // HistoryCommand::Usage.
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -14,6 +15,7 @@
 #include "GpsUpdateVersion.h"
 #include "HistoryCommand.h"
 #include "HistoryOpener.h"
+#include "NoDisplay.h"
 #include "ServerHistoryStore.h"
 #include "ServerSync.h"
 
@@ -67,6 +69,12 @@ int SyncOrStatus(const std::string& command, SqlHistoryStore& store,
     return HistoryCommand::kOk;
 }
 
+// A command line that cannot be used: one line, and where to read more.
+int UsageError(const std::string& text) {
+    std::fprintf(stderr, "gpsupdate-history: %s (see gpsupdate-history --help)\n", text.c_str());
+    return HistoryCommand::kBadArguments;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -85,36 +93,41 @@ int main(int argc, char* argv[]) {
     bool off = false;
     std::string error;
     if (!HistoryLocation::TakeOptions(args, path, off, error) || off) {
-        std::fprintf(stderr, "gpsupdate-history: %s\n\n%s",
-                     off ? "--no-history leaves nothing to show" : error.c_str(),
-                     HistoryCommand::Usage().c_str());
-        return HistoryCommand::kBadArguments;
+        return UsageError(off ? "--no-history leaves nothing to show" : error);
     }
     std::string serverOption;
     std::string readServer;
     if (!ServerUrl::TakeOption(args, "--history-server", serverOption, error) ||
         !ServerUrl::TakeOption(args, "--server", readServer, error)) {
-        std::fprintf(stderr, "gpsupdate-history: %s\n\n%s", error.c_str(),
-                     HistoryCommand::Usage().c_str());
-        return HistoryCommand::kBadArguments;
+        return UsageError(error);
     }
     const bool sending = !args.empty() && (args[0] == "sync" || args[0] == "status");
     if (sending && args.size() > 1) {
-        std::fprintf(stderr, "gpsupdate-history: %s takes no arguments\n", args[0].c_str());
-        return HistoryCommand::kBadArguments;
+        return UsageError(args[0] + " takes no arguments");
     }
     const bool command = sending || (!args.empty() && HistoryCommand::IsCommand(args[0]));
     if (!command && !args.empty()) {
-        std::fprintf(stderr, "gpsupdate-history: unknown command \"%s\"\n\n%s", args[0].c_str(),
-                     HistoryCommand::Usage().c_str());
-        return HistoryCommand::kBadArguments;
+        return UsageError("unknown command \"" + args[0] + "\"");
     }
     if (!command) {
 #ifdef GPSUPDATE_HISTORY_WINDOW
+#if !defined(_WIN32) && !defined(__APPLE__)
+        const auto env = [](const char* name) {
+            const char* value = std::getenv(name);
+            return std::string(value != nullptr ? value : "");
+        };
+        if (const std::string line = NoDisplayLine(
+                env("DISPLAY"), env("WAYLAND_DISPLAY"), env("QT_QPA_PLATFORM"),
+                "to read the history without a desktop use gpsupdate-history list, stats or "
+                "export (see gpsupdate-history --help)");
+            !line.empty()) {
+            std::fprintf(stderr, "gpsupdate-history: %s\n", line.c_str());
+            return kExitNoDisplay;
+        }
+#endif
         return RunHistoryWindow(argc, argv, path);
 #else
-        std::fputs(HistoryCommand::Usage().c_str(), stderr);
-        return HistoryCommand::kBadArguments;
+        return UsageError("a command is needed: list, export, stats, sync or status");
 #endif
     }
 

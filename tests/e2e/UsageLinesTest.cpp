@@ -44,6 +44,13 @@ TEST(UsageLines, EachProgramSaysWhatIsWrongInOneLine) {
          {},
          1,
          "gpsupdate-station: 資料檔無法使用，沒有開始任何更新："},
+        {GPSUPDATE_HISTORY_PATH,
+         {"lst"},
+         {},
+         2,
+         "gpsupdate-history: unknown command \"lst\" (see gpsupdate-history --help)\n"},
+        {GPSUPDATE_HISTORY_PATH, {"list", "--port", "0"}, {}, 2, "--port takes a COM number"},
+        {GPSUPDATE_HISTORY_PATH, {}, kNoDisplay, 3, "use gpsupdate-history list"},
         {APDTOOL_PATH, {}, {}, 2, "apdtool: a command is needed: pack or inspect (see apdtool"},
         {APDTOOL_PATH, {"unpack"}, {}, 2, "apdtool: unknown command unpack (see apdtool --help)\n"},
     };
