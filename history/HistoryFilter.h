@@ -4,8 +4,8 @@
 
 // Which runs a listing shows. Empty or zero fields do not filter.
 struct HistoryFilter {
-    std::string serial;   // the unit's serial number, exactly
-    std::string result;   // success, failure, ...
+    std::string serial;   // the unit's serial number, or its start (any case)
+    std::string result;   // a stored result (HistoryResults::Matching)
     std::string fromDay;  // first local day, YYYY-MM-DD
     std::string toDay;    // last local day, YYYY-MM-DD (included)
     int port = 0;         // COM number

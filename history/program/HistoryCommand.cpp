@@ -9,6 +9,7 @@
 #include "HistoryDays.h"
 #include "HistoryFilter.h"
 #include "HistoryLocation.h"
+#include "HistoryResults.h"
 #include "IHistoryStore.h"
 #include "JsonLine.h"
 #include "NumberOption.h"
@@ -57,7 +58,12 @@ bool Parse(const std::vector<std::string>& args, Parsed& parsed, std::string& er
         if (name == "--serial") {
             filter.serial = value;
         } else if (name == "--result") {
-            filter.result = value;
+            const std::optional<std::string> result = HistoryResults::FromWord(value);
+            if (!result) {
+                error = "--result takes one of " + HistoryResults::List();
+                return false;
+            }
+            filter.result = *result;
         } else if (name == "--from" || name == "--to") {
             if (!HistoryDays::LocalDayStartMs(value)) {
                 error = name + " takes a day as YYYY-MM-DD";
@@ -95,7 +101,26 @@ class ListWriter {
     ListWriter(bool json, std::ostream& out)
         : json_(json), out_(out), columns_(HistoryCommand::Columns()) {}
 
+    // Text only: the columns' names over the rows, and how many rows under
+    // them (an empty listing says "0 runs" rather than nothing).
+    void Header() {
+        if (!json_) {
+            text_ += "start              ";
+            Padded("kind", 8, false);
+            Padded("result", 13, false);
+            Padded("seconds", 10, true);
+            text_ += "  port  serial  (station, data, failure)\n";
+        }
+    }
+    void Footer() {
+        if (!json_) {
+            text_ += std::to_string(rows_) + (rows_ == 1 ? " run\n" : " runs\n");
+        }
+        Flush();
+    }
+
     bool Add(const HistoryRun& run) {
+        ++rows_;
         if (json_) {
             // Numbers as numbers; the times as the listing shows them, and
             // the start also in UTC for scripts.
@@ -198,6 +223,7 @@ class ListWriter {
     bool json_;
     std::ostream& out_;
     std::vector<std::string> columns_;
+    std::int64_t rows_ = 0;
     std::string text_;
     std::int64_t minute_ = -1;
     std::string minuteText_;
@@ -304,7 +330,8 @@ std::string HistoryCommand::Usage() {
            "\n"
            "Commands:\n"
            "  list [--json]        the runs, newest first (--json: one object a line)\n"
-           "  export --csv FILE    the runs as CSV (UTF-8 with a byte-order mark)\n"
+           "  export --csv FILE    the runs as CSV (UTF-8 with a byte-order mark;\n"
+           "                       FILE - : standard output)\n"
            "  stats [--json]       per local day: runs, units, successes, failures and\n"
            "                       the median seconds of a successful update (a\n"
            "                       cancelled or skipped run is neither a success\n"
@@ -317,9 +344,10 @@ std::string HistoryCommand::Usage() {
            "                       apart)\n"
            "\n"
            "Filters (any command):\n"
-           "  --serial S           the unit's serial number\n"
-           "  --result R           success, failure, cancelled, skipped, timeout,\n"
-           "                       interrupted, running\n"
+           "  --serial S           the unit's serial number, or its start (any case)\n"
+           "  --result R           success, failure (with timeout and interrupted),\n"
+           "                       cancelled, skipped, timeout, interrupted, running,\n"
+           "                       or the window's word (成功, 失敗, ...)\n"
            "  --from YYYY-MM-DD    runs started on this local day or later\n"
            "  --to YYYY-MM-DD      runs started on this local day or earlier\n"
            "  --port N             COM number\n"
@@ -346,9 +374,12 @@ int HistoryCommand::Run(const std::vector<std::string>& args, IHistoryStore& sto
     bool read = true;
     if (parsed.command == "list") {
         ListWriter writer(parsed.json, out);
+        writer.Header();
         read = store.Each(parsed.filter, parsed.json,
                           [&writer](const HistoryRun& run) { return writer.Add(run); });
-        writer.Flush();
+        if (read) {
+            writer.Footer();
+        }
     } else if (parsed.command == "stats") {
         std::vector<DayStats> days;
         read = store.Days(parsed.filter, days);
@@ -356,7 +387,13 @@ int HistoryCommand::Run(const std::vector<std::string>& args, IHistoryStore& sto
             WriteStats(days, parsed.json, out);
         }
     } else {
-        std::ofstream file(HistoryLocation::FromUtf8(parsed.csv), std::ios::binary);
+        // "-": standard output, for a pipe.
+        const bool toOut = parsed.csv == "-";
+        std::ofstream named;
+        if (!toOut) {
+            named.open(HistoryLocation::FromUtf8(parsed.csv), std::ios::binary);
+        }
+        std::ostream& file = toOut ? out : named;
         file << CsvWriter::kByteOrderMark << CsvWriter::Row(Columns());
         std::size_t count = 0;
         read = store.Each(parsed.filter, true, [&file, &count](const HistoryRun& run) {
@@ -370,7 +407,8 @@ int HistoryCommand::Run(const std::vector<std::string>& args, IHistoryStore& sto
             return kFailed;
         }
         if (read) {
-            out << count << " runs written to " << parsed.csv << "\n";
+            (toOut ? err : out) << count << " runs written to "
+                                << (toOut ? "standard output" : parsed.csv) << "\n";
         }
     }
     if (!read) {

@@ -27,6 +27,7 @@
 
 #include "DayStats.h"
 #include "HistoryDays.h"
+#include "HistoryResults.h"
 #include "HistoryTraceText.h"
 #include "IHistoryStore.h"
 
@@ -70,12 +71,8 @@ HistoryWindow::HistoryWindow(IHistoryStore* store, const QString& error, QWidget
     result_ = new QComboBox(this);
     result_->addItem(QStringLiteral("全部結果"), QString());
     // Shown in Chinese, filtered by the stored word.
-    for (const auto& [result, words] :
-         {std::pair{"success", "成功"}, std::pair{"failure", "失敗"},
-          std::pair{"cancelled", "取消"}, std::pair{"skipped", "略過"},
-          std::pair{"timeout", "逾時"}, std::pair{"interrupted", "中斷"},
-          std::pair{"running", "進行中"}}) {
-        result_->addItem(QString::fromUtf8(words), QLatin1String(result));
+    for (const HistoryResults::Word& word : HistoryResults::All()) {
+        result_->addItem(QString::fromUtf8(word.chinese), QLatin1String(word.stored));
     }
     from_ = DayBox(this);
     to_ = DayBox(this);

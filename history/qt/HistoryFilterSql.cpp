@@ -8,16 +8,28 @@
 #include <QStringList>
 
 #include "HistoryDays.h"
+#include "HistoryResults.h"
 
 bool HistoryFilterSql::Build(const HistoryFilter& filter, std::string& error) {
     QStringList terms;
     binds.clear();
-    for (const auto& [column, value] :
-         {std::pair{"unit_serial", &filter.serial}, std::pair{"result", &filter.result}}) {
-        if (!value->empty()) {
-            terms << QStringLiteral("%1 = ?").arg(QLatin1String(column));
-            binds << QString::fromStdString(*value);
+    if (!filter.serial.empty()) {
+        // The start of the number, in either case (as a technician types it
+        // off a label); the pattern's own wildcards are taken as text.
+        QString prefix = QString::fromStdString(filter.serial).toUpper();
+        prefix.replace(u'\\', QStringLiteral("\\\\"))
+            .replace(u'%', QStringLiteral("\\%"))
+            .replace(u'_', QStringLiteral("\\_"));
+        terms << QStringLiteral("UPPER(unit_serial) LIKE ? ESCAPE '\\'");
+        binds << prefix + u'%';
+    }
+    if (!filter.result.empty()) {
+        QStringList marks;
+        for (const std::string& result : HistoryResults::Matching(filter.result)) {
+            marks << QStringLiteral("?");
+            binds << QString::fromStdString(result);
         }
+        terms << QStringLiteral("result IN (%1)").arg(marks.join(u", "));
     }
     if (filter.port > 0) {
         terms << QStringLiteral("port = ?");

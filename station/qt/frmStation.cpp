@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include "HistoryOpener.h"
+#include "HistoryResults.h"
 #include "ServerUrl.h"
 #include "SessionTraces.h"
 #include "SqlHistoryStore.h"
@@ -303,14 +304,14 @@ static QString LastUpdateText(IHistoryStore& history, const std::string& serial)
         return QStringLiteral("(無法讀取記錄)");
     }
     for (const HistoryRun& run : runs) {
-        if (run.kind != "update" || run.result == "running") {
+        // The filter takes the number's start: this unit's own rows only.
+        if (run.kind != "update" || run.result == "running" || run.unitSerial != serial) {
             continue;
         }
-        const char* words = run.result == "success"       ? "成功"
-                            : run.result == "cancelled"   ? "取消"
-                            : run.result == "interrupted" ? "中斷"
-                            : run.result == "timeout"     ? "逾時"
-                                                          : "失敗";
+        const char* words = "失敗";
+        for (const HistoryResults::Word& word : HistoryResults::All()) {
+            words = run.result == word.stored ? word.chinese : words;
+        }
         return QDateTime::fromMSecsSinceEpoch(run.startMs)
                    .toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
                QStringLiteral(" ") + QString::fromUtf8(words) +

@@ -198,8 +198,9 @@ TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGood
               HistoryCommand::kOk)
         << err.str();
     const std::string listed = out.str();
-    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 1) << listed;
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 3) << listed;  // header, row, count
     EXPECT_NE(listed.find("  skipped "), std::string::npos) << listed;
+    EXPECT_TRUE(listed.ends_with("\n1 run\n")) << listed;
 }
 
 TEST(HistoryCommand, BadArgumentsAreRefusedWithTheUsage) {
@@ -209,7 +210,9 @@ TEST(HistoryCommand, BadArgumentsAreRefusedWithTheUsage) {
                                                          {"list", "--port", "17"},
                                                          {"list", "--from", "2026-13-01"},
                                                          {"stats", "--limit"},
-                                                         {"list", "--colour"}};
+                                                         {"list", "--colour"},
+                                                         {"list", "--result", "failed"},
+                                                         {"list", "--result", "ok"}};
     for (const auto& args : cases) {
         std::ostringstream out;
         std::ostringstream err;

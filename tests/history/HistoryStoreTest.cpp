@@ -163,7 +163,9 @@ TEST_F(HistoryStore, ListingsFilterBySerialResultDayAndPortNewestFirst) {
                 {"r2", "2026-03-01", 23, "S2", "failure", 2},
                 {"r3", "2026-03-02", 12, "S1", "failure", 1},
                 {"r4", "2026-03-03", 8, "S1", "success", 2},
-                {"r5", "2026-03-03", 9, "S2", "skipped", 1}};
+                {"r5", "2026-03-03", 9, "S2", "skipped", 1},
+                {"r6", "2026-03-04", 9, "S10", "interrupted", 3},
+                {"r7", "2026-03-04", 10, "SX", "timeout", 3}};
     for (const auto& row : rows) {
         HistoryRun run = MakeRun(row.id, At(row.day, row.hour));
         run.unitSerial = row.serial;
@@ -176,16 +178,21 @@ TEST_F(HistoryStore, ListingsFilterBySerialResultDayAndPortNewestFirst) {
         HistoryFilter filter;
         std::vector<std::string> ids;
     } cases[] = {
-        {{"", "", "", "", 0, 0}, {"r5", "r4", "r3", "r2", "r1"}},
-        {{"S1", "", "", "", 0, 0}, {"r4", "r3", "r1"}},
-        {{"", "failure", "", "", 0, 0}, {"r3", "r2"}},
+        {{"", "", "", "", 0, 0}, {"r7", "r6", "r5", "r4", "r3", "r2", "r1"}},
+        // A serial number's start, in either case; its wildcards are text.
+        {{"s1", "", "", "", 0, 0}, {"r6", "r4", "r3", "r1"}},
+        {{"S_", "", "", "", 0, 0}, {}},
+        {{"S%", "", "", "", 0, 0}, {}},
+        // Every run that left its unit without a finished update.
+        {{"", "failure", "", "", 0, 0}, {"r7", "r6", "r3", "r2"}},
+        {{"", "interrupted", "", "", 0, 0}, {"r6"}},
         {{"", "skipped", "", "", 0, 0}, {"r5"}},
         {{"", "", "2026-03-01", "2026-03-01", 0, 0}, {"r2", "r1"}},
-        {{"", "", "2026-03-02", "", 0, 0}, {"r5", "r4", "r3"}},
+        {{"", "", "2026-03-02", "2026-03-03", 0, 0}, {"r5", "r4", "r3"}},
         {{"", "", "", "2026-03-02", 0, 0}, {"r3", "r2", "r1"}},
         {{"", "", "", "", 2, 0}, {"r4", "r2"}},
         {{"S1", "success", "", "", 1, 0}, {"r1"}},
-        {{"", "", "", "", 0, 2}, {"r5", "r4"}},
+        {{"", "", "", "", 0, 2}, {"r7", "r6"}},
         {{"S2", "", "2026-03-02", "", 1, 1}, {"r5"}},
     };
     for (const auto& c : cases) {

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The results a run is stored with, the words the window shows for them,
+// and which stored results a filter word stands for.
+namespace HistoryResults {
+
+struct Word {
+    const char* stored;   // as in the file, the CSV and --json (scripts read it)
+    const char* chinese;  // as the window shows it
+};
+
+// Every result, in the order the window offers them.
+const std::vector<Word>& All();
+
+// The stored result a word names: a stored word (any case) or the window's
+// Chinese word; nothing for any other text.
+std::optional<std::string> FromWord(std::string_view word);
+
+// The stored results a filter for `stored` matches. "failure" stands for
+// every run that left its unit without a finished update: failure, timeout
+// and interrupted (as the day's figures count them); any other word only
+// for itself.
+std::vector<std::string> Matching(const std::string& stored);
+
+// "success, failure, ..." for a refusal.
+std::string List();
+
+}  // namespace HistoryResults
