@@ -230,8 +230,12 @@ class ListWriter {
 };
 
 void WriteStats(const std::vector<DayStats>& days, bool json, std::ostream& out) {
+    // The updates are what a shop counts: a success, a failure (as the
+    // filter's failure counts), or neither (cancelled, skipped as already
+    // current, still running); connection tests and scans apart.
     if (!json) {
-        out << "day          runs  units  successes  failures  median update s\n";
+        out << "day         updates  units  successes  failures  unchanged  median update s"
+               "  tests+scans\n";
     }
     for (const DayStats& day : days) {
         if (json) {
@@ -243,14 +247,18 @@ void WriteStats(const std::vector<DayStats>& days, bool json, std::ostream& out)
                        .Add("failures", day.failures)
                        .Add("updates", day.updates)
                        .Add("update_failures", day.updateFailures)
+                       .Add("update_successes", day.updateSuccesses)
+                       .Add("tests_and_scans", day.runs - day.updates)
                        .AddFixed("median_update_seconds", day.medianUpdateSeconds, 1)
                        .Text();
             continue;
         }
-        char line[128];
-        std::snprintf(line, sizeof line, "  %5d  %5d  %9d  %8d  %15s\n", day.runs, day.units,
-                      day.successes, day.failures,
-                      day.medianUpdateSeconds > 0 ? Seconds(day.medianUpdateSeconds).c_str() : "-");
+        char line[160];
+        std::snprintf(line, sizeof line, "  %7d  %5d  %9d  %8d  %9d  %15s  %11d\n", day.updates,
+                      day.units, day.updateSuccesses, day.updateFailures,
+                      day.updates - day.updateSuccesses - day.updateFailures,
+                      day.medianUpdateSeconds > 0 ? Seconds(day.medianUpdateSeconds).c_str() : "-",
+                      day.runs - day.updates);
         out << TerminalText::Escaped(day.day) << line;
     }
 }
@@ -332,10 +340,11 @@ std::string HistoryCommand::Usage() {
            "  list [--json]        the runs, newest first (--json: one object a line)\n"
            "  export --csv FILE    the runs as CSV (UTF-8 with a byte-order mark;\n"
            "                       FILE - : standard output)\n"
-           "  stats [--json]       per local day: runs, units, successes, failures and\n"
-           "                       the median seconds of a successful update (a\n"
-           "                       cancelled or skipped run is neither a success\n"
-           "                       nor a failure)\n"
+           "  stats [--json]       per local day: the updates, the units, the updates\n"
+           "                       that succeeded, failed (with timeout and\n"
+           "                       interrupted) or changed nothing (cancelled,\n"
+           "                       skipped), the median seconds of a successful\n"
+           "                       update, and the connection tests and scans apart\n"
            "  sync                 send the runs the history server has not confirmed\n"
            "  status               how many runs wait to be sent\n"
            "\n"

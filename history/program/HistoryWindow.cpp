@@ -238,14 +238,19 @@ void HistoryWindow::FillChart() {
     series->append(failed);
     auto* chart = new QChart;
     chart->addSeries(series);
-    chart->setTitle(QStringLiteral("每日資料更新"));
+    // What the bars leave out is said where they are read.
+    chart->setTitle(QStringLiteral("每日資料更新 (取消與略過的更新沒有變更裝置資料, 不列入)"));
     auto* xAxis = new QBarCategoryAxis;
     xAxis->append(categories);
     chart->addAxis(xAxis, Qt::AlignBottom);
     series->attachAxis(xAxis);
     auto* yAxis = new QValueAxis;
+    // Whole units only: a tick at every unit, or at a whole step for more.
     yAxis->setRange(0, highest);
     yAxis->setLabelFormat(QStringLiteral("%d"));
+    yAxis->setTickType(QValueAxis::TicksDynamic);
+    yAxis->setTickAnchor(0);
+    yAxis->setTickInterval(std::max(1, (highest + 9) / 10));
     chart->addAxis(yAxis, Qt::AlignLeft);
     series->attachAxis(yAxis);
     chart->legend()->setAlignment(Qt::AlignBottom);

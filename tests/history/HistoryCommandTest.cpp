@@ -10,6 +10,7 @@
 #include <iterator>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 #include "DayStats.h"
 #include "HistoryCommand.h"
@@ -201,6 +202,23 @@ TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGood
     EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 3) << listed;  // header, row, count
     EXPECT_NE(listed.find("  skipped "), std::string::npos) << listed;
     EXPECT_TRUE(listed.ends_with("\n1 run\n")) << listed;
+
+    // The text figures count the updates; tests and scans stand apart.
+    std::ostringstream figures;
+    ASSERT_EQ(HistoryCommand::Run({"stats"}, store, figures, err), HistoryCommand::kOk);
+    std::istringstream lines(figures.str());
+    std::vector<std::vector<std::string>> rows;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        rows.emplace_back(std::istream_iterator<std::string>(words),
+                          std::istream_iterator<std::string>());
+    }
+    // day, updates, units, succeeded, failed, unchanged, median, tests+scans
+    const std::vector<std::vector<std::string>> shown = {
+        {"2026-05-04", "5", "4", "3", "1", "1", "100.0", "1"},
+        {"2026-05-05", "5", "4", "2", "1", "2", "90.0", "1"}};
+    ASSERT_EQ(rows.size(), 3u) << figures.str();
+    EXPECT_EQ(std::vector(rows.begin() + 1, rows.end()), shown) << figures.str();
 }
 
 TEST(HistoryCommand, BadArgumentsAreRefusedWithTheUsage) {
