@@ -4,6 +4,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
+#include <utility>
+
+#include "HistoryResults.h"
 
 namespace {
 
@@ -11,47 +14,89 @@ QString Str(const QJsonObject& line, const char* key) {
     return line.value(QLatin1String(key)).toVariant().toString();
 }
 
+// A stored word as the operator reads it; an unknown one as it is.
+QString Word(const QString& stored) {
+    static const std::pair<const char*, const char*> words[] = {
+        {"update", "資料更新"},
+        {"test", "連結測試"},
+        {"scan", "自動掃描"},
+        {"red", "紅"},
+        {"black", "黑"},
+        {"blue", "藍"},
+        {"green", "綠"},
+        {"grey", "灰"},
+        {"yellow", "黃"},
+        {"ok", "確定"},
+        {"cancel", "取消"},
+        {"yes", "是"},
+        {"no", "否"},
+        {"ok-cancel", "確定/取消"},
+        {"yes-no", "是/否"},
+        {"critical", "錯誤"},
+        {"exclamation", "警告"},
+        {"information", "資訊"},
+        {"question", "詢問"},
+    };
+    for (const auto& [word, shown] : words) {
+        if (stored == QLatin1String(word)) {
+            return QString::fromUtf8(shown);
+        }
+    }
+    for (const HistoryResults::Word& result : HistoryResults::All()) {
+        if (stored == QLatin1String(result.stored)) {
+            return QString::fromUtf8(result.chinese);
+        }
+    }
+    return stored;
+}
+
 QString Describe(const QJsonObject& line) {
     const QString kind = Str(line, "kind");
     if (kind == QLatin1String("run-start")) {
-        return QStringLiteral("run started: %1 at %2").arg(Str(line, "run"), Str(line, "time"));
+        return QStringLiteral("開始%1 (%2)").arg(Word(Str(line, "run")), Str(line, "time"));
     }
     if (kind == QLatin1String("run-end")) {
-        return QStringLiteral("run ended: %1, %2").arg(Str(line, "run"), Str(line, "result"));
+        return QStringLiteral("結束%1 : %2").arg(Word(Str(line, "run")), Word(Str(line, "result")));
     }
     if (kind == QLatin1String("state")) {
-        return QStringLiteral("state %1 → %2").arg(Str(line, "from"), Str(line, "to"));
+        return QStringLiteral("作業狀態 %1 → %2").arg(Str(line, "from"), Str(line, "to"));
     }
     if (kind == QLatin1String("message")) {
         QString text = Str(line, "text");
-        text.replace(QLatin1String("\r\n"), QLatin1String(" / "));
-        return QStringLiteral("message (%1): %2").arg(Str(line, "colour"), text);
+        text.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
+        return QStringLiteral("訊息 (%1) : %2").arg(Word(Str(line, "colour")), text);
     }
     if (kind == QLatin1String("box")) {
-        return QStringLiteral("box (%1, %2): %3 → answered %4")
-            .arg(Str(line, "icon"), Str(line, "buttons"), Str(line, "text"), Str(line, "answer"));
+        return QStringLiteral("訊息框 (%1, %2) : %3 → 回答 %4")
+            .arg(Word(Str(line, "icon")), Word(Str(line, "buttons")), Str(line, "text"),
+                 Word(Str(line, "answer")));
     }
     if (kind == QLatin1String("info")) {
-        return QStringLiteral("information line %1: %2").arg(Str(line, "line"), Str(line, "text"));
+        return QStringLiteral("資訊第 %1 行 : %2").arg(Str(line, "line"), Str(line, "text"));
     }
     if (kind == QLatin1String("lamp")) {
-        return QStringLiteral("lamp %1: colour %2").arg(Str(line, "index"), Str(line, "code"));
+        // The lamp's colour code as the window paints it.
+        static const char* const colours[] = {"灰", "黃", "綠", "紅"};
+        const int code = line.value(QLatin1String("code")).toInt(-1);
+        return QStringLiteral("燈號 %1 : %2")
+            .arg(Str(line, "index"),
+                 code >= 0 && code < 4 ? QString::fromUtf8(colours[code]) : Str(line, "code"));
     }
     if (kind == QLatin1String("progress")) {
-        return QStringLiteral("progress %1 of %2").arg(Str(line, "value"), Str(line, "max"));
+        return QStringLiteral("進度 %1 / %2").arg(Str(line, "value"), Str(line, "max"));
     }
     if (kind == QLatin1String("frame-out")) {
-        return QStringLiteral("sent command %1 (%2 bytes)")
+        return QStringLiteral("送出命令 %1 (%2 位元組)")
             .arg(Str(line, "code"), Str(line, "length"));
     }
     if (kind == QLatin1String("frame-in")) {
-        return QStringLiteral("reply (%1 bytes)").arg(Str(line, "bytes").size() / 2);
+        return QStringLiteral("收到回應 (%1 位元組)").arg(Str(line, "bytes").size() / 2);
     }
     if (kind == QLatin1String("timeout")) {
-        return QStringLiteral("no reply in time");
+        return QStringLiteral("等待回應逾時");
     }
     if (kind == QLatin1String("note")) {
-        return QStringLiteral("note (%1): %2").arg(Str(line, "topic"), Str(line, "text"));
+        return QStringLiteral("附註 (%1) : %2").arg(Str(line, "topic"), Str(line, "text"));
     }
     return QString();  // listening, sends without reply: not for reading
 }
@@ -59,12 +104,16 @@ QString Describe(const QJsonObject& line) {
 }  // namespace
 
 QString HistoryTraceText::FromFile(const QString& path) {
+    if (path.isEmpty()) {
+        return QStringLiteral("此次執行沒有寫入執行記錄。");
+    }
     QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        return QStringLiteral(
-                   "The trace of this run is not kept any more (%1).\nOnly the newest runs' traces "
-                   "are kept.")
-            .arg(path.isEmpty() ? QStringLiteral("none was written") : path);
+    if (!file.exists()) {
+        return QStringLiteral("此次執行的執行記錄已不存在 (%1)。\n只保留最近的執行記錄。")
+            .arg(path);
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QStringLiteral("無法開啟執行記錄 %1 : %2").arg(path, file.errorString());
     }
     return FromLines(file.readAll());
 }
@@ -77,7 +126,7 @@ QString HistoryTraceText::FromLines(const QByteArray& lines) {
         }
         const QJsonDocument document = QJsonDocument::fromJson(raw);
         if (!document.isObject()) {
-            text += QStringLiteral("          (a damaged line)\n");
+            text += QStringLiteral("          (無法讀取的一行)\n");
             continue;
         }
         const QJsonObject line = document.object();
