@@ -59,12 +59,14 @@ Update RunUpdate(const std::string& file, const std::vector<std::string>& histor
 
 }  // namespace
 
-TEST(HistoryAutomation, AnUpdateIsRecordedWithTheUnitTheFileItsBlocksAndItsTrace) {
+// The good run's history is then held locked by another program; a history
+// server that takes the connection and never answers leaves the run
+// recorded locally, its row waiting to be sent.
+TEST(HistoryAutomation, AnUpdateIsRecordedWholeAndAHistoryThatCannotBeKeptSaysWhy) {
     const std::string file = DataFile();
-    const fs::path history = Folder() / "good.sqlite";
+    const fs::path good = Folder() / "good.sqlite";
     const fs::path trace = Folder() / "good-trace.jsonl";
-    const Update update =
-        RunUpdate(file, {"--history", history.string(), "--trace", trace.string()});
+    const Update update = RunUpdate(file, {"--history", good.string(), "--trace", trace.string()});
     EXPECT_EQ(update.status, 0) << update.end;
     EXPECT_NE(update.end.find(R"("result":"success")"), std::string::npos) << update.end;
     EXPECT_NE(update.end.find(R"("recorded":true,"history_error":"")"), std::string::npos)
@@ -73,7 +75,7 @@ TEST(HistoryAutomation, AnUpdateIsRecordedWithTheUnitTheFileItsBlocksAndItsTrace
         << update.end;
     EXPECT_TRUE(fs::exists(trace));
 
-    ChildProcess list(GPSUPDATE_HISTORY_PATH, {"--history", history.string(), "list", "--json"});
+    ChildProcess list(GPSUPDATE_HISTORY_PATH, {"--history", good.string(), "list", "--json"});
     ASSERT_EQ(list.Wait(10000), 0) << list.Errors(1000);
     const std::vector<std::string> rows = list.Lines(1000);
     ASSERT_EQ(rows.size(), 1u);
@@ -86,10 +88,7 @@ TEST(HistoryAutomation, AnUpdateIsRecordedWithTheUnitTheFileItsBlocksAndItsTrace
              R"("trace_path":")" + trace.string() + "\""}) {
         EXPECT_NE(rows[0].find(field), std::string::npos) << field << "\n" << rows[0];
     }
-}
 
-TEST(HistoryAutomation, AHistoryThatCannotBeKeptLeavesASoundUpdateAndSaysWhy) {
-    const std::string file = DataFile();
     const fs::path garbage = Folder() / "garbage.sqlite";
     std::ofstream(garbage, std::ios::binary) << "name,amount\nnot,a history\n";
     const std::string garbageBefore = Bytes(garbage);
@@ -100,9 +99,6 @@ TEST(HistoryAutomation, AHistoryThatCannotBeKeptLeavesASoundUpdateAndSaysWhy) {
         fs::create_directories(readOnly);
         fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec);
     }
-    // A history another program holds locked for writing.
-    const fs::path locked = Folder() / "locked.sqlite";
-    ASSERT_EQ(RunUpdate(file, {"--history", locked.string()}).status, 0);
     ChildProcess locker("/usr/bin/python3",
                         {"-c",
                          "import sqlite3, sys, time\n"
@@ -110,44 +106,8 @@ TEST(HistoryAutomation, AHistoryThatCannotBeKeptLeavesASoundUpdateAndSaysWhy) {
                          "c.execute('BEGIN EXCLUSIVE')\n"
                          "print('locked', flush=True)\n"
                          "time.sleep(300)\n",
-                         locked.string()});
+                         good.string()});
     ASSERT_TRUE(locker.WaitForLine("locked", 10000));
-
-    const struct {
-        const char* name;
-        std::vector<std::string> args;
-        const char* reason;
-    } cases[] = {
-        {"garbage", {"--history", garbage.string()}, "is not a history database"},
-        {"read-only folder", {"--history", (readOnly / "h.sqlite").string()}, "unable to open"},
-        {"missing folder",
-         {"--history", (Folder() / "gone" / "h.sqlite").string()},
-         "does not exist"},
-        {"locked", {"--history", locked.string()}, "locked"},
-        {"switched off", {"--no-history"}, "switched off"},
-    };
-    const auto expected = ExpectedDigests(file);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const Update update = RunUpdate(file, c.args);
-        EXPECT_EQ(update.status, 0) << update.end;
-        EXPECT_EQ(update.digests, expected);
-        EXPECT_NE(update.end.find(R"("result":"success")"), std::string::npos) << update.end;
-        EXPECT_NE(update.end.find(R"("recorded":false,"history_error":")"), std::string::npos)
-            << update.end;
-        const std::string error = update.end.substr(update.end.find("history_error"));
-        EXPECT_NE(error.find(c.reason), std::string::npos) << update.end;
-    }
-    locker.Signal(SIGTERM);
-    EXPECT_EQ(Bytes(garbage), garbageBefore);
-    EXPECT_FALSE(fs::exists(Folder() / "gone"));
-    std::error_code ignored;
-    fs::permissions(readOnly, fs::perms::owner_all, ignored);
-}
-
-// A history server that takes the connection and never answers: the update
-// is as it would be and recorded locally; its row waits to be sent.
-TEST(HistoryAutomation, AHistoryServerThatNeverAnswersLeavesTheUpdateRecordedLocally) {
     const int silent = socket(AF_INET, SOCK_STREAM, 0);
     ASSERT_GE(silent, 0);
     sockaddr_in address{};
@@ -159,16 +119,44 @@ TEST(HistoryAutomation, AHistoryServerThatNeverAnswersLeavesTheUpdateRecordedLoc
     ASSERT_EQ(getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length), 0);
     const std::string url =
         "postgresql://gps@127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/history";
-    const std::string file = DataFile();
-    const fs::path history = Folder() / "unsent.sqlite";
-    const Update update = RunUpdate(file, {"--history", history.string(), "--history-server", url});
+    const fs::path unsent = Folder() / "unsent.sqlite";
+
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        const char* reason;  // none: recorded
+    } cases[] = {
+        {"garbage", {"--history", garbage.string()}, "is not a history database"},
+        {"read-only folder", {"--history", (readOnly / "h.sqlite").string()}, "unable to open"},
+        {"missing folder",
+         {"--history", (Folder() / "gone" / "h.sqlite").string()},
+         "does not exist"},
+        {"locked", {"--history", good.string()}, "locked"},
+        {"switched off", {"--no-history"}, "switched off"},
+        {"silent server", {"--history", unsent.string(), "--history-server", url}, nullptr},
+    };
+    const auto expected = ExpectedDigests(file);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Update update = RunUpdate(file, c.args);
+        EXPECT_EQ(update.status, 0) << update.end;
+        EXPECT_EQ(update.digests, expected);
+        EXPECT_NE(update.end.find(R"("result":"success")"), std::string::npos) << update.end;
+        EXPECT_NE(update.end.find(c.reason ? R"("recorded":false,"history_error":")"
+                                           : R"("recorded":true,"history_error":"")"),
+                  std::string::npos)
+            << update.end;
+        const std::string error = update.end.substr(update.end.find("history_error"));
+        EXPECT_NE(error.find(c.reason ? c.reason : ""), std::string::npos) << update.end;
+    }
+    locker.Signal(SIGTERM);
     close(silent);
-    EXPECT_EQ(update.status, 0) << update.end;
-    EXPECT_EQ(update.digests, ExpectedDigests(file));
-    EXPECT_NE(update.end.find(R"("recorded":true,"history_error":"")"), std::string::npos)
-        << update.end;
+    EXPECT_EQ(Bytes(garbage), garbageBefore);
+    EXPECT_FALSE(fs::exists(Folder() / "gone"));
+    std::error_code ignored;
+    fs::permissions(readOnly, fs::perms::owner_all, ignored);
     ChildProcess status(GPSUPDATE_HISTORY_PATH,
-                        {"--history", history.string(), "--history-server", url, "status"});
+                        {"--history", unsent.string(), "--history-server", url, "status"});
     ASSERT_EQ(status.Wait(10000), 0) << status.Errors(1000);
     EXPECT_EQ(status.FirstLine(1000), "1 runs wait to be sent to " + url);
 }

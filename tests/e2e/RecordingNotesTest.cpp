@@ -15,21 +15,14 @@
 #include <string>
 #include <vector>
 
-#include "ChildProcess.h"
+#include "SimProgram.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 fs::path Folder() {
-    static const fs::path folder = [] {
-        const fs::path dir =
-            fs::temp_directory_path() / ("gpsupdate-e2e-notes-" + std::to_string(getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        return dir;
-    }();
-    return folder;
+    return TestFolder("gpsupdate-e2e-notes");
 }
 
 std::string EndLine(const std::vector<std::string>& args,

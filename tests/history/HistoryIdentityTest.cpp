@@ -2,7 +2,7 @@
 // (files made before the id) the history's tables exactly. Anything else is
 // refused with the reason and never written (by a run's recording nor by
 // the command line's readings); the readings never write, nor make a file
-// at a mistyped path.
+// at a mistyped path (an error, exit status 1).
 
 #include <gtest/gtest.h>
 
@@ -88,11 +88,12 @@ fs::path VersionFour() {
 
 }  // namespace
 
-TEST(HistoryIdentity, AnotherProgramsDatabaseIsRefusedWithItsReasonAndLeftByteForByte) {
+// A mistyped path too: the readings read the file as it is, and make none.
+TEST(HistoryIdentity, AnotherProgramsDatabaseOrAMistypedPathIsRefusedAndLeftAsItWas) {
     const fs::path v4 = VersionFour();
     const struct {
         const char* name;
-        std::vector<std::string> statements;
+        std::vector<std::string> statements;  // none: no file at all
         const char* reason;
     } cases[] = {
         {"tables of its own",
@@ -109,37 +110,49 @@ TEST(HistoryIdentity, AnotherProgramsDatabaseIsRefusedWithItsReasonAndLeftByteFo
          {"ATTACH DATABASE '" + v4.string() + "' AS h", "CREATE TABLE runs AS SELECT * FROM h.runs",
           "CREATE TABLE notes (text TEXT)", "PRAGMA user_version = 4"},
          "its tables are not the history's"},
+        {"histroy", {}, "does not exist"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const fs::path file = Folder() / (std::string(c.name) + ".sqlite");
+        const bool made = !c.statements.empty();
         fs::remove(file);
-        Make(file, c.statements);
+        if (made) {
+            Make(file, c.statements);
+        }
         const std::string before = Bytes(file);
         for (const bool readOnly : {false, true}) {
             std::string error;
             SqlHistoryStore::Options options;
             options.readOnly = readOnly;
-            EXPECT_EQ(SqlHistoryStore::Open(file, error, options), nullptr);
-            EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+            if (made) {
+                EXPECT_EQ(SqlHistoryStore::Open(file, error, options), nullptr);
+                EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+            }
         }
         // The readings, and a run recording into it (no unit: the run fails).
         const std::string csv = (Folder() / "out.csv").string();
-        for (const auto& [program, args] :
-             {std::pair<std::string, std::vector<std::string>>{HISTORY_PROGRAM_PATH, {"list"}},
-              {HISTORY_PROGRAM_PATH, {"stats"}},
-              {HISTORY_PROGRAM_PATH, {"export", "--csv", csv}},
-              {GPSUPDATE_AUTO_PATH, {"--action", "test", "--port", "3"}}}) {
+        using Command = std::pair<std::string, std::vector<std::string>>;
+        std::vector<Command> commands = {{HISTORY_PROGRAM_PATH, {"list"}},
+                                         {HISTORY_PROGRAM_PATH, {"stats"}},
+                                         {HISTORY_PROGRAM_PATH, {"export", "--csv", csv}},
+                                         {HISTORY_PROGRAM_PATH, {"status"}}};
+        if (made) {
+            commands.push_back({GPSUPDATE_AUTO_PATH, {"--action", "test", "--port", "3"}});
+        }
+        const char* said = made ? "is not a history database" : c.reason;
+        for (const auto& [program, args] : commands) {
             std::vector<std::string> all = {"--history", file.string()};
             all.insert(all.end(), args.begin(), args.end());
             ChildProcess child(program, all,
                                {{"GPSUPDATE_COM3", (Folder() / "no-unit").string()},
                                 {"QT_QPA_PLATFORM", "offscreen"}});
             EXPECT_EQ(child.Wait(30000), 1) << args[0];
-            EXPECT_NE((child.Errors(1000) + child.Output()).find("is not a history database"),
-                      std::string::npos)
+            EXPECT_NE((child.Errors(1000) + child.Output()).find(said), std::string::npos)
                 << args[0];
+            EXPECT_TRUE(program != HISTORY_PROGRAM_PATH || child.Output().empty()) << args[0];
             EXPECT_EQ(Bytes(file), before) << args[0];
+            EXPECT_EQ(fs::exists(file), made) << args[0];
         }
         EXPECT_FALSE(fs::exists(csv));
         EXPECT_FALSE(fs::exists(file.string() + "-wal")) << "not even switched to its log";
@@ -172,25 +185,4 @@ TEST(HistoryIdentity, HistoriesOfEveryReleaseAreTakenAndANewOneIsMarkedAndPrivat
     struct stat info {};
     ASSERT_EQ(stat(fresh.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
-}
-
-// list, stats and export read the file as it is: a mistyped path is an
-// error (exit status 1), and no file is made there.
-TEST(HistoryIdentity, TheCommandLineNeverMakesAFileAtAMistypedPath) {
-    const fs::path mistyped = Folder() / "histroy.sqlite";
-    const fs::path csv = Folder() / "out.csv";
-    for (const std::vector<std::string>& command : {std::vector<std::string>{"list"},
-                                                    {"stats"},
-                                                    {"export", "--csv", csv.string()},
-                                                    {"status"}}) {
-        SCOPED_TRACE(command[0]);
-        std::vector<std::string> args = {"--history", mistyped.string()};
-        args.insert(args.end(), command.begin(), command.end());
-        ChildProcess program(HISTORY_PROGRAM_PATH, args);
-        EXPECT_EQ(program.Wait(10000), 1);
-        EXPECT_NE(program.Errors(1000).find("does not exist"), std::string::npos);
-        EXPECT_TRUE(program.Lines(1000).empty());
-        EXPECT_FALSE(fs::exists(mistyped));
-        EXPECT_FALSE(fs::exists(csv));
-    }
 }

@@ -1,4 +1,5 @@
-// Programs writing one history file at once, and one killed in mid-run.
+// A program killed in mid-run. (Eight writing one file at once:
+// HistoryServerTest.cpp, where they send on too.)
 
 #include <gtest/gtest.h>
 
@@ -27,34 +28,6 @@ fs::path FreshFile(const std::string& name) {
 }
 
 }  // namespace
-
-TEST(HistoryProcesses, EightProgramsRecordingAtOnceLeaveEveryRunWholeInASoundFile) {
-    constexpr int kPrograms = 8;
-    constexpr int kRunsEach = 250;
-    const fs::path file = FreshFile("eight.sqlite");
-    std::vector<std::unique_ptr<ChildProcess>> programs;
-    for (int i = 0; i < kPrograms; ++i) {
-        programs.push_back(std::make_unique<ChildProcess>(
-            HISTORY_RECORD_RUNS_PATH,
-            std::vector<std::string>{file.string(), std::to_string(kRunsEach)}));
-    }
-    for (auto& program : programs) {
-        EXPECT_EQ(program->Wait(240000), 0) << program->Errors(1000);
-        const std::vector<std::string> lines = program->Lines(5000);
-        EXPECT_EQ(lines, std::vector<std::string>{"done 250"});
-    }
-    std::string error;
-    auto store = SqlHistoryStore::Open(file, error);
-    ASSERT_NE(store, nullptr) << error;
-    std::vector<HistoryRun> runs;
-    ASSERT_TRUE(store->List({}, runs));
-    EXPECT_EQ(runs.size(), static_cast<std::size_t>(kPrograms * kRunsEach));
-    const auto whole = std::count_if(runs.begin(), runs.end(), [](const HistoryRun& run) {
-        return run.result == "success" && run.endMs >= run.startMs && run.blocksWritten == 14044;
-    });
-    EXPECT_EQ(whole, kPrograms * kRunsEach);
-    EXPECT_EQ(store->IntegrityCheck(), "ok");
-}
 
 // The killed program wrote its run's start, the facts it learnt while
 // running, or those alone (its start refused): the next opening marks the
