@@ -116,56 +116,51 @@ TEST(QtFileDialog, OpensInTheRequestedFolderWithTheFileSelected) {
 TEST(QtSettingsStore, KeepsStringsBySectionAndKeyAndGivesDefaultsForABadStore) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    // The program's section unless another is named.
-    const auto get = [](auto&& store, const char* key, const char* def,
-                        const char* section = "SetupOptions") {
-        return store.GetSetting("gpsupdate", section, key, def);
-    };
-    const auto set = [](QtSettingsStore& store, const char* key, const char* value,
-                        const char* section = "SetupOptions") {
-        store.SaveSetting("gpsupdate", section, key, value);
-    };
-    const auto file = [&dir](const char* name, const char* contents) {
-        QFile out(dir.filePath(QString::fromLatin1(name)));
-        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(contents);
-        return out.fileName();
-    };
     const QString path = dir.filePath("gpsupdate.conf");
     {
         QtSettingsStore store(path);
-        EXPECT_EQ(get(store, "GPS Comm Port", "1"), "1");
-        set(store, "Auto Save Seutp Data", "1");
-        set(store, "GPS Update file Name", "D:\\資料, 新\\a.apd");
-        set(store, "GPS Comm Port", "9", "Other");
-        set(store, "GPS Comm Port", "5");
+        EXPECT_EQ(store.GetSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "1"), "1");
+        store.SaveSetting("gpsupdate", "SetupOptions", "Auto Save Seutp Data", "1");
+        store.SaveSetting("gpsupdate", "SetupOptions", "GPS Update file Name",
+                          "D:\\資料, 新\\a.apd");
+        store.SaveSetting("gpsupdate", "Other", "GPS Comm Port", "9");
+        store.SaveSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "5");
     }
     QtSettingsStore store(path);
-    EXPECT_EQ(get(store, "GPS Update file Name", ""), "D:\\資料, 新\\a.apd");
-    EXPECT_EQ(get(store, "GPS Comm Port", ""), "5");
-    EXPECT_EQ(get(store, "GPS Comm Port", "", "Other"), "9");
-    EXPECT_EQ(get(store, "Auto Save Seutp Data", "0"), "1");
-    EXPECT_EQ(get(store, "missing", "dflt"), "dflt");
+    EXPECT_EQ(store.GetSetting("gpsupdate", "SetupOptions", "GPS Update file Name", ""),
+              "D:\\資料, 新\\a.apd");
+    EXPECT_EQ(store.GetSetting("gpsupdate", "SetupOptions", "GPS Comm Port", ""), "5");
+    EXPECT_EQ(store.GetSetting("gpsupdate", "Other", "GPS Comm Port", ""), "9");
+    EXPECT_EQ(store.GetSetting("gpsupdate", "SetupOptions", "Auto Save Seutp Data", "0"), "1");
+    EXPECT_EQ(store.GetSetting("gpsupdate", "SetupOptions", "missing", "dflt"), "dflt");
 
     // A hand-edited value with a bare comma reads back whole.
-    const QString edited =
-        file("edited.conf", "[SetupOptions]\nGPS%20Update%20file%20Name=C:\\\\a, b.apd\n");
-    EXPECT_EQ(get(QtSettingsStore(edited), "GPS Update file Name", ""), "C:\\a, b.apd");
+    QFile edited(dir.filePath("edited.conf"));
+    ASSERT_TRUE(edited.open(QIODevice::WriteOnly));
+    edited.write("[SetupOptions]\nGPS%20Update%20file%20Name=C:\\\\a, b.apd\n");
+    edited.close();
+    EXPECT_EQ(QtSettingsStore(edited.fileName())
+                  .GetSetting("gpsupdate", "SetupOptions", "GPS Update file Name", ""),
+              "C:\\a, b.apd");
 
     // Damaged contents and a store that is not a file: defaults, no crash.
-    const QString damaged =
-        file("damaged.conf", "[SetupOptions\nGPS%20Comm%20Port=7\n\xff\xfe\x00garbage");
-    QtSettingsStore broken(damaged);
-    EXPECT_EQ(get(broken, "GPS Comm Port", "1"), "1");
+    QFile damaged(dir.filePath("damaged.conf"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("[SetupOptions\nGPS%20Comm%20Port=7\n\xff\xfe\x00garbage");
+    damaged.close();
+    QtSettingsStore broken(damaged.fileName());
+    EXPECT_EQ(broken.GetSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "1"), "1");
     // Saving replaces the damaged store with a fresh one.
-    set(broken, "GPS Comm Port", "3");
-    EXPECT_EQ(get(broken, "GPS Comm Port", "1"), "3");
-    EXPECT_EQ(get(QtSettingsStore(damaged), "Auto Save Seutp Data", "1"), "1");
+    broken.SaveSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "3");
+    EXPECT_EQ(broken.GetSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "1"), "3");
+    EXPECT_EQ(QtSettingsStore(damaged.fileName())
+                  .GetSetting("gpsupdate", "SetupOptions", "Auto Save Seutp Data", "1"),
+              "1");
 
     QtSettingsStore directory(dir.path());
-    EXPECT_EQ(get(directory, "GPS Comm Port", "1"), "1");
-    set(directory, "GPS Comm Port", "3");
-    EXPECT_EQ(get(directory, "GPS Comm Port", "1"), "1");
+    EXPECT_EQ(directory.GetSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "1"), "1");
+    directory.SaveSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "3");
+    EXPECT_EQ(directory.GetSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "1"), "1");
 
     // The native per-user place is named after the application.
     EXPECT_TRUE(QtSettingsStore().Location("gpsupdate").contains("gpsupdate"));
