@@ -12,82 +12,28 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <random>
 #include <string>
-#include <thread>
 
 #include "HistoryNotes.h"
 #include "HistoryWriter.h"
-#include "IHistoryStore.h"
+#include "MemoryHistoryStore.h"
 #include "RunRecording.h"
-
-namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-enum class Mood { Quick, Refusing, Slow, Hanging };
-
-// One store for every run, its mood set by the test.
-struct Moody {
-    std::mutex mutex;
-    std::condition_variable released;
-    Mood mood = Mood::Quick;
-    std::map<std::string, HistoryRun> rows;
-    std::map<std::string, int> completes;
-};
-
-class MoodyStore final : public IHistoryStore {
-  public:
-    explicit MoodyStore(std::shared_ptr<Moody> moody) : moody_(std::move(moody)) {}
-    bool Begin(const HistoryRun& run) override { return Write(run, false); }
-    bool Update(const HistoryRun& run) override { return Write(run, false); }
-    bool Complete(const HistoryRun& run) override { return Write(run, true); }
-    bool Each(const HistoryFilter&, bool, const std::function<bool(const HistoryRun&)>&) override {
-        return false;
-    }
-    bool Days(const HistoryFilter&, std::vector<DayStats>&) override { return false; }
-    std::string LastError() const override { return "the disk is full"; }
-
-  private:
-    bool Write(const HistoryRun& run, bool complete) {
-        std::unique_lock lock(moody_->mutex);
-        moody_->released.wait(lock, [this] { return moody_->mood != Mood::Hanging; });
-        if (moody_->mood == Mood::Refusing) {
-            return false;
-        }
-        if (moody_->mood == Mood::Slow) {
-            lock.unlock();
-            std::this_thread::sleep_for(3ms);
-            lock.lock();
-        }
-        moody_->rows[run.id] = run;
-        moody_->completes[run.id] += complete ? 1 : 0;
-        return true;
-    }
-    std::shared_ptr<Moody> moody_;
-};
-
-void SetMood(Moody& moody, Mood mood) {
-    const std::lock_guard lock(moody.mutex);
-    moody.mood = mood;
-    moody.released.notify_all();
-}
-
-}  // namespace
+using Mood = StoredRows::Mood;
 
 TEST(RecordingSoak, WhateverTheHistoryDoesTheRunIsNeverHeldAndItsEndWaitsItsBound) {
     const char* runsText = std::getenv("GPSUPDATE_SOAK_RUNS");
     const int runs = runsText != nullptr ? std::atoi(runsText) : 150;
-    auto moody = std::make_shared<Moody>();
+    auto stored = std::make_shared<StoredRows>();
     HistoryWriter writer(
-        [moody](std::string&) -> std::unique_ptr<IHistoryStore> {
-            return std::make_unique<MoodyStore>(moody);
+        [stored](std::string&) -> std::unique_ptr<IHistoryStore> {
+            return std::make_unique<MemoryHistoryStore>(stored);
         },
         std::make_shared<HistoryNotes>());
     RunRecording recording("gpsupdate-auto", "1.0.0", nullptr);
@@ -99,7 +45,7 @@ TEST(RecordingSoak, WhateverTheHistoryDoesTheRunIsNeverHeldAndItsEndWaitsItsBoun
     for (int seed = 0; seed < runs; ++seed) {
         const Mood mood = static_cast<Mood>(random() % 4);
         ++tally[mood];
-        SetMood(*moody, mood);
+        stored->SetMood(mood);
         // The observations of one run, each timed.
         RunFacts facts;
         facts.kind = RunKind::Update;
@@ -135,7 +81,7 @@ TEST(RecordingSoak, WhateverTheHistoryDoesTheRunIsNeverHeldAndItsEndWaitsItsBoun
         }
         if (mood == Mood::Hanging) {
             // It answers again: the run's rows are written after all.
-            SetMood(*moody, Mood::Quick);
+            stored->SetMood(Mood::Quick);
             ASSERT_TRUE(recording.Settle(5s)) << seed;
             EXPECT_TRUE(recording.Recorded()) << seed;
         }
@@ -148,13 +94,16 @@ TEST(RecordingSoak, WhateverTheHistoryDoesTheRunIsNeverHeldAndItsEndWaitsItsBoun
         EXPECT_GT(tally[mood], 0);
     }
     // Every run that was not refused is there once, as it ended.
-    const std::lock_guard lock(moody->mutex);
-    for (const auto& [id, row] : moody->rows) {
-        EXPECT_EQ(moody->completes[id], 1) << id;
+    const std::lock_guard lock(stored->mutex);
+    for (const auto& [id, row] : stored->last) {
+        EXPECT_EQ(std::count_if(stored->completed.begin(), stored->completed.end(),
+                                [&id](const HistoryRun& done) { return done.id == id; }),
+                  1)
+            << id;
         const RunFacts& facts = ended[row.startMs];
         EXPECT_EQ(row.result, RunOutcomeName(facts.outcome)) << id;
         EXPECT_EQ(row.unitSerial, facts.serial) << id;
         EXPECT_EQ(row.blocksWritten, facts.blocksWritten) << id;
     }
-    EXPECT_EQ(moody->rows.size(), static_cast<std::size_t>(runs - tally[Mood::Refusing]));
+    EXPECT_EQ(stored->last.size(), static_cast<std::size_t>(runs - tally[Mood::Refusing]));
 }

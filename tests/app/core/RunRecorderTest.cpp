@@ -6,62 +6,19 @@
 #include <chrono>
 
 #include "HistoryWriter.h"
-#include "IHistoryStore.h"
+#include "MemoryHistoryStore.h"
 #include "RunRecorder.h"
 
 namespace {
 
-// Keeps the rows it is given; refuses writes when told.
-class MemoryStore final : public IHistoryStore {
-  public:
-    bool Begin(const HistoryRun& run) override { return Take(run, begun); }
-    bool Update(const HistoryRun& run) override { return Take(run, updated); }
-    bool Complete(const HistoryRun& run) override { return Take(run, completed); }
-    bool List(const HistoryFilter&, std::vector<HistoryRun>&) override { return false; }
-    bool Each(const HistoryFilter&, bool, const std::function<bool(const HistoryRun&)>&) override {
-        return false;
-    }
-    bool Days(const HistoryFilter&, std::vector<DayStats>&) override { return false; }
-    std::string LastError() const override { return refuse ? "disk full" : ""; }
-
-    std::vector<HistoryRun> begun;
-    std::vector<HistoryRun> updated;
-    std::vector<HistoryRun> completed;
-    bool refuse = false;
-
-  private:
-    bool Take(const HistoryRun& run, std::vector<HistoryRun>& rows) {
-        if (refuse) {
-            return false;
-        }
-        rows.push_back(run);
-        return true;
-    }
-};
-
-// The test's store behind a writer (which owns what its opener makes).
+// A writer on a store that keeps the rows it is given.
 struct Rig {
-    MemoryStore store;
+    std::shared_ptr<StoredRows> rows = std::make_shared<StoredRows>();
     std::shared_ptr<HistoryNotes> notes = std::make_shared<HistoryNotes>();
-    HistoryWriter writer{[this](std::string&) -> std::unique_ptr<IHistoryStore> {
-                             return std::make_unique<Forward>(store);
+    HistoryWriter writer{[rows = rows](std::string&) -> std::unique_ptr<IHistoryStore> {
+                             return std::make_unique<MemoryHistoryStore>(rows);
                          },
                          notes};
-
-    struct Forward final : public IHistoryStore {
-        explicit Forward(MemoryStore& to) : to(to) {}
-        bool Begin(const HistoryRun& run) override { return to.Begin(run); }
-        bool Update(const HistoryRun& run) override { return to.Update(run); }
-        bool Complete(const HistoryRun& run) override { return to.Complete(run); }
-        bool Each(const HistoryFilter&, bool,
-                  const std::function<bool(const HistoryRun&)>&) override {
-            return false;
-        }
-        bool Days(const HistoryFilter&, std::vector<DayStats>&) override { return false; }
-        std::string LastError() const override { return to.LastError(); }
-        MemoryStore& to;
-    };
-
     void Settle() { ASSERT_TRUE(writer.Settle(std::chrono::seconds(5))); }
 };
 
@@ -82,7 +39,7 @@ RunFacts Started() {
 // it learnt and its end, under one id.
 TEST(RunRecorder, TheRowsOfARunAreItsFactsUnderOneId) {
     Rig rig;
-    MemoryStore& store = rig.store;
+    StoredRows& store = *rig.rows;
     RunRecorder recorder(&rig.writer, "", "gpsupdate", "1.0.0");
     RunFacts run = Started();
     recorder.OnRunStarted(run);
@@ -144,7 +101,7 @@ TEST(RunRecorder, TheRowsOfARunAreItsFactsUnderOneId) {
 
 TEST(RunRecorder, AStoreThatRefusesOrIsMissingLeavesTheRunUnrecordedWithTheReason) {
     Rig rig;
-    rig.store.refuse = true;
+    rig.rows->SetMood(StoredRows::Mood::Refusing);
     RunRecorder recorder(&rig.writer, "", "gpsupdate", "1.0.0");
     RunFacts run = Started();
     recorder.OnRunStarted(run);

@@ -5,8 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -18,20 +16,13 @@
 
 #include "ProgramRecording.h"
 #include "SqlHistoryStore.h"
+#include "TempDataFile.h"
 #include "WindowHarness.h"
 
 namespace fs = std::filesystem;
 using testing::HasSubstr;
 
 namespace {
-
-fs::path Folder(const std::string& name) {
-    const fs::path folder =
-        fs::temp_directory_path() / ("gpsupdate-recording-" + std::to_string(getpid())) / name;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
 
 std::vector<HistoryRun> Rows(const fs::path& file) {
     std::string error;
@@ -60,7 +51,8 @@ struct Rig : WindowHarness {
 }  // namespace
 
 TEST(ProgramRecording, TheRowNamesTheTraceUnderTheNameTheFileKeeps) {
-    const fs::path folder = Folder("kept");
+    const TempDataFile temp({}, "placeholder");  // a fresh folder, removed after
+    const fs::path folder = temp.Folder();
     ProgramRecording::Options options;
     options.program = "gpsupdate";
     options.historyFile = (folder / "history.sqlite").string();
@@ -87,7 +79,8 @@ TEST(ProgramRecording, TheRowNamesTheTraceUnderTheNameTheFileKeeps) {
 }
 
 TEST(ProgramRecording, AHistoryThatCannotBeKeptIsNotedInTheTrace) {
-    const fs::path folder = Folder("garbage");
+    const TempDataFile temp({}, "placeholder");
+    const fs::path folder = temp.Folder();
     std::ofstream(folder / "garbage.sqlite") << "not a history\n";
     ProgramRecording::Options options;
     options.program = "gpsupdate-auto";

@@ -212,6 +212,8 @@ TEST(QtMessageBoxes, ShowsAModalBoxWithTheAskedIconButtonsAndCaption) {
     EXPECT_EQ(boxes.Show("x", MsgButtons::OkCancel, MsgIcon::Critical), MsgResult::Cancel);
     EXPECT_EQ(seen.icon, QMessageBox::Critical);
     EXPECT_EQ(seen.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    // Nor the question before overwriting a current unit OK.
+    EXPECT_EQ(seen.byEnter, QMessageBox::Cancel);
 
     answer(seen, QMessageBox::Ok);
     EXPECT_EQ(boxes.Show("x", MsgButtons::Ok, MsgIcon::Information), MsgResult::Ok);

@@ -17,7 +17,6 @@
 struct RunHarness : WindowHarness {
     sim::SimulatedUnit unit;
     std::unique_ptr<TempDataFile> file;
-    std::unique_ptr<platform::PlatformServices> ownServices;
 
     // dataVersion "0601" is the file's: the not-newer question comes.
     static sim::UnitConfig QuickUnit(const std::string& dataVersion = "0601") {
@@ -46,16 +45,6 @@ struct RunHarness : WindowHarness {
         frmMain& w = StartIdle();
         w.SetFileNameText(file->Path());
         return w;
-    }
-    // The same with other boxes than the scripted ones (the real ones).
-    frmMain& StartWithFile(platform::IMessageBoxes& otherBoxes) {
-        ownServices = std::make_unique<platform::PlatformServices>(
-            platform::PlatformServices{clock, clock, otherBoxes, dialog, store, line});
-        window = std::make_unique<frmMain>(*ownServices);
-        window->show();
-        clock.AdvanceBy(frmMain::kTimAutoRunningInterval);
-        window->SetFileNameText(file->Path());
-        return *window;
     }
     // Starts an update (the question answered OK) and runs it into the
     // transfer of the flash blocks.

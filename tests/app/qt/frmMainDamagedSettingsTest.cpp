@@ -8,15 +8,9 @@
 #include <fstream>
 #include <random>
 
-#include "MemorySerialLine.h"
-#include "PlatformServices.h"
 #include "QtSettingsStore.h"
-#include "ScriptedFileDialog.h"
-#include "ScriptedMessageBoxes.h"
 #include "TempDataFile.h"
-#include "VirtualClock.h"
-#include "frmMain.h"
-#include "mduGlobalModule.h"
+#include "WindowHarness.h"
 
 TEST(frmMainSettings, AStoreThatIsGarbageUnreadableOrUnwritableGivesTheDefaults) {
     TempDataFile folder(std::vector<std::uint8_t>{}, "placeholder");
@@ -44,23 +38,19 @@ TEST(frmMainSettings, AStoreThatIsGarbageUnreadableOrUnwritableGivesTheDefaults)
           Case{"a folder where the file should be", root / "a-folder.conf"},
           Case{"a folder that cannot be made", root / "a-file" / "gpsupdate.conf"}}) {
         SCOPED_TRACE(c.name);
-        platform::VirtualClock clock;
-        platform::ScriptedMessageBoxes boxes;
-        platform::ScriptedFileDialog dialog;
+        WindowHarness h;  // its services, with the store on the disk
         platform::QtSettingsStore store(QString::fromStdString(c.store.string()));
-        platform::MemorySerialLine line(clock);
-        platform::PlatformServices services{clock, clock, boxes, dialog, store, line};
+        platform::PlatformServices services{h.clock, h.clock, h.boxes, h.dialog, store, h.line};
         {
             frmMain window(services);
-            clock.AdvanceBy(frmMain::kTimAutoRunningInterval);
+            h.clock.AdvanceBy(frmMain::kTimAutoRunningInterval);
             EXPECT_EQ(window.SelectedPort(), 1);
             EXPECT_EQ(window.FileNameText(), frmMain::DefaultFileName());
             EXPECT_EQ(window.WorkState(), 0);
             window.close();  // saves: replaced, or lost where it cannot be written
             EXPECT_TRUE(window.Exited());
         }
-        mduGlobalModule::InitGlobalTables();
-        EXPECT_TRUE(boxes.Boxes().empty());
+        EXPECT_TRUE(h.boxes.Boxes().empty());
     }
     // The garbage was replaced by a store holding the three settings.
     std::ifstream saved(root / "garbage.conf");

@@ -1,6 +1,7 @@
-// The window at the edges of a run, as a technician meets them: Enter at the
-// question before overwriting a current unit, the file box during a run, and
-// the percentage label.
+// The window at the edges of a run, as a technician meets them: the file box
+// during a run and the percentage label. (Enter at the question before
+// overwriting a current unit answers Cancel: QtMessageBoxes' test, with the
+// question's buttons in frmMainRun's and the declined update in CommandStages'.)
 
 #include <gtest/gtest.h>
 
@@ -8,48 +9,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTimer>
 
-#include "QtMessageBoxes.h"
 #include "RunHarness.h"
-#include "mduCommonMessage.h"
-
-namespace msg = mduCommonMessage;
-
-// The question before overwriting a unit whose data is not older than the
-// file: a reflex Enter answers Cancel, and the unit is left as it was.
-TEST(frmMainEdges, EnterAtTheNotNewerQuestionLeavesTheUnitUntouched) {
-    platform::QtMessageBoxes realBoxes;
-    RunHarness h;  // the unit's data is as new as the file's
-    frmMain& w = h.StartWithFile(realBoxes);
-    QMessageBox::StandardButton byEnter = QMessageBox::NoButton;
-    QString question;
-    QTimer enter;
-    QObject::connect(&enter, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr) {
-            return;
-        }
-        if (question.isEmpty()) {
-            question = box->text();
-            byEnter = box->defaultButton() != nullptr ? box->standardButton(box->defaultButton())
-                                                      : QMessageBox::NoButton;
-        }
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-        QApplication::sendEvent(box, &press);
-    });
-    enter.start(5);
-    h.Control<QPushButton>("cmdDownLoadStart")->click();
-    ASSERT_TRUE(h.RunUntilIdle());
-    enter.stop();
-    EXPECT_EQ(question, platform::QtMessageBoxes::ToDisplayText(msg::NotNewerQuestionText()));
-    EXPECT_EQ(byEnter, QMessageBox::Cancel);
-    EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Skipped);
-    EXPECT_FALSE(w.Sequence().Run().eraseBegun);
-    EXPECT_EQ(w.MessageText(), msg::NotNewerCancelledText());
-}
 
 // While a run is under way the file box is the run's file: typing into it
 // changes nothing, and the file written is what is saved.
