@@ -30,4 +30,8 @@ std::vector<std::string> Matching(const std::string& stored);
 // "success, failure, ..." for a refusal.
 std::string List();
 
+// A stored word as the window shows it: a result, a run's kind or the stage
+// a failure came from; any other word as it is.
+std::string InChinese(const std::string& stored);
+
 }  // namespace HistoryResults

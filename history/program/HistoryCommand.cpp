@@ -297,7 +297,8 @@ std::vector<std::string> HistoryCommand::Columns() {
             "blocks_written",
             "retries",
             "trace_path",
-            "unit_data_version_after"};
+            "unit_data_version_after",
+            "result_chinese"};
 }
 
 std::vector<std::string> HistoryCommand::Fields(const HistoryRun& run) {
@@ -326,7 +327,8 @@ std::vector<std::string> HistoryCommand::Fields(const HistoryRun& run) {
             std::to_string(run.blocksWritten),
             std::to_string(run.retries),
             run.tracePath,
-            run.unitDataVersionAfter};
+            run.unitDataVersionAfter,
+            HistoryResults::InChinese(run.result)};
 }
 
 std::string HistoryCommand::Usage() {

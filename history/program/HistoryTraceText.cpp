@@ -17,37 +17,18 @@ QString Str(const QJsonObject& line, const char* key) {
 // A stored word as the operator reads it; an unknown one as it is.
 QString Word(const QString& stored) {
     static const std::pair<const char*, const char*> words[] = {
-        {"update", "資料更新"},
-        {"test", "連結測試"},
-        {"scan", "自動掃描"},
-        {"red", "紅"},
-        {"black", "黑"},
-        {"blue", "藍"},
-        {"green", "綠"},
-        {"grey", "灰"},
-        {"yellow", "黃"},
-        {"ok", "確定"},
-        {"cancel", "取消"},
-        {"yes", "是"},
-        {"no", "否"},
-        {"ok-cancel", "確定/取消"},
-        {"yes-no", "是/否"},
-        {"critical", "錯誤"},
-        {"exclamation", "警告"},
-        {"information", "資訊"},
-        {"question", "詢問"},
+        {"red", "紅"},           {"black", "黑"},      {"blue", "藍"},
+        {"green", "綠"},         {"ok", "確定"},       {"cancel", "取消"},
+        {"yes", "是"},           {"no", "否"},         {"ok-cancel", "確定/取消"},
+        {"yes-no", "是/否"},     {"critical", "錯誤"}, {"exclamation", "警告"},
+        {"information", "資訊"}, {"question", "詢問"},
     };
     for (const auto& [word, shown] : words) {
         if (stored == QLatin1String(word)) {
             return QString::fromUtf8(shown);
         }
     }
-    for (const HistoryResults::Word& result : HistoryResults::All()) {
-        if (stored == QLatin1String(result.stored)) {
-            return QString::fromUtf8(result.chinese);
-        }
-    }
-    return stored;
+    return QString::fromStdString(HistoryResults::InChinese(stored.toStdString()));
 }
 
 QString Describe(const QJsonObject& line) {

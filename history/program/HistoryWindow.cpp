@@ -167,7 +167,7 @@ void HistoryWindow::Reload() {
         runs_.clear();
         status_->setText(QStringLiteral("無法讀取記錄 : %1").arg(Text(store_->LastError())));
     } else {
-        status_->setText(QStringLiteral("%1 runs").arg(runs_.size()));
+        status_->setText(QStringLiteral("%1 筆記錄").arg(runs_.size()));
     }
     FillTable();
     FillChart();
@@ -181,12 +181,13 @@ void HistoryWindow::FillTable() {
         QString failure = Text(run.failureText);
         failure.replace(QLatin1String("\r\n"), QLatin1String(" / "));
         if (!run.failureStage.empty()) {
-            failure = Text(run.failureStage) + QStringLiteral(": ") + failure;
+            failure =
+                Text(HistoryResults::InChinese(run.failureStage)) + QStringLiteral("：") + failure;
         }
         QList<QStandardItem*> row = {
             Item(Text(HistoryDays::LocalTime(run.startMs)), QVariant::fromValue(run.startMs)),
-            Item(Text(run.kind), Text(run.kind)),
-            Item(Text(run.result), Text(run.result)),
+            Item(Text(HistoryResults::InChinese(run.kind)), Text(run.kind)),
+            Item(Text(HistoryResults::InChinese(run.result)), Text(run.result)),
             Item(run.endMs > 0 ? QString::number(run.Seconds(), 'f', 1) : QString(), run.Seconds()),
             Item(run.port > 0 ? QStringLiteral("COM%1").arg(run.port) : QString(), run.port),
             Item(Text(run.unitSerial), Text(run.unitSerial)),
@@ -250,7 +251,7 @@ void HistoryWindow::FillChart() {
     yAxis->setLabelFormat(QStringLiteral("%d"));
     yAxis->setTickType(QValueAxis::TicksDynamic);
     yAxis->setTickAnchor(0);
-    yAxis->setTickInterval(std::max(1, (highest + 9) / 10));
+    yAxis->setTickInterval(std::max(1, (highest + 4) / 5));
     chart->addAxis(yAxis, Qt::AlignLeft);
     series->attachAxis(yAxis);
     chart->legend()->setAlignment(Qt::AlignBottom);
@@ -267,13 +268,15 @@ void HistoryWindow::ShowTrace(int row) {
     const HistoryRun& run = runs_.at(item->data(kRunRole).toULongLong());
     QDialog dialog(this);
     dialog.setWindowTitle(QStringLiteral("%1 的作業, %2")
-                              .arg(Text(HistoryDays::LocalTime(run.startMs)), Text(run.result)));
+                              .arg(Text(HistoryDays::LocalTime(run.startMs)),
+                                   Text(HistoryResults::InChinese(run.result))));
     auto* text = new QPlainTextEdit(&dialog);
     text->setReadOnly(true);
     text->setLineWrapMode(QPlainTextEdit::NoWrap);
-    QString head = QStringLiteral("%1 of unit %2 on COM%3 (%4), data file %5 (%6)\n\n")
-                       .arg(Text(run.kind), Text(run.unitSerial), QString::number(run.port),
-                            Text(run.device), Text(run.fileName), Text(run.fileDataVersion));
+    QString head = QStringLiteral("%1 : GPS序號 %2, 傳輸埠 COM%3 (%4), 資料檔 %5 (%6)\n\n")
+                       .arg(Text(HistoryResults::InChinese(run.kind)), Text(run.unitSerial),
+                            QString::number(run.port), Text(run.device), Text(run.fileName),
+                            Text(run.fileDataVersion));
     text->setPlainText(head + HistoryTraceText::FromFile(Text(run.tracePath)));
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(text);

@@ -129,14 +129,18 @@ TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
     }
     EXPECT_EQ(ReadWithPython(csv), expected);
     // Columns are only ever added, at the end: scripts read them by place.
-    EXPECT_EQ(HistoryCommand::Columns().size(), 26u);
-    EXPECT_EQ(HistoryCommand::Columns().back(), "unit_data_version_after");
+    const std::vector<std::string> columns = HistoryCommand::Columns();
+    ASSERT_EQ(columns.size(), 27u);
+    EXPECT_EQ(columns[25], "unit_data_version_after");
+    EXPECT_EQ(columns[26], "result_chinese");
 
     // The listing for scripts has the same fact under the same name.
     out.str("");
     ASSERT_EQ(HistoryCommand::Run({"list", "--json", "--limit", "1"}, store, out, err),
               HistoryCommand::kOk);
-    EXPECT_NE(out.str().find(R"(,"unit_data_version_after":"comma, inside"})"), std::string::npos)
+    EXPECT_NE(
+        out.str().find(R"(,"unit_data_version_after":"comma, inside","result_chinese":"失敗"})"),
+        std::string::npos)
         << out.str();
     fs::remove(csv);
 }
