@@ -3,7 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateTime>
-#include <QDesktopServices>
+#include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -12,16 +12,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStandardPaths>
 #include <QStatusBar>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "HistoryOpener.h"
 #include "HistoryResults.h"
+#include "HistoryTraceText.h"
 #include "ServerUrl.h"
 #include "SessionTraces.h"
 #include "SqlHistoryStore.h"
@@ -288,10 +289,21 @@ void frmStation::StopAllAsked() {
 }
 
 void frmStation::OpenTrace(int port) {
+    // Read as the history window reads it: a desktop file handler may not
+    // be there, and the raw lines are not for an operator. The dialog does
+    // not block the station: its runs go on while it is open.
     const std::string& path = station_.Tile(port).TracePath();
-    if (!path.empty()) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(Q(path)));
-    }
+    auto* dialog = new QDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QStringLiteral("COM%1 執行記錄").arg(port));
+    auto* text = new QPlainTextEdit(dialog);
+    text->setReadOnly(true);
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text->setPlainText(HistoryTraceText::FromFile(Q(path)));
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(text);
+    dialog->resize(900, 600);
+    dialog->show();
 }
 
 // The unit's newest finished update in the history, in a few words.

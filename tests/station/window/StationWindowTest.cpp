@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
@@ -185,6 +186,32 @@ TEST(StationWindow, StartAllWaitsForADataFileThatLoads) {
             EXPECT_EQ(window.Stations().Failed(), 0);
         }
     }
+}
+
+// The trace button shows the run's trace as the history window reads it,
+// without a desktop file handler and without stopping the station.
+TEST(StationWindow, ARunsTraceIsReadInTheStation) {
+    StandIn standIn;
+    StationOptions options = OnePort(3, standIn);
+    options.noTraces = false;
+    options.settings.traceFolder = standIn.folder.string();
+    frmStation window(options, QString::fromStdString(standIn.script.string()));
+    window.StartChosen();
+    const std::string path = window.Stations().Tile(3).TracePath();
+    ASSERT_FALSE(path.empty());
+    std::ofstream(path) << R"({"t_ms":0,"kind":"run-start","run":"update","time":"t"})" << '\n';
+    QPushButton* trace = nullptr;
+    for (QPushButton* button : window.findChildren<QPushButton*>()) {
+        trace = button->text() == QStringLiteral("執行記錄") ? button : trace;
+    }
+    ASSERT_NE(trace, nullptr);
+    trace->click();
+    const QList<QPlainTextEdit*> shown = window.findChildren<QPlainTextEdit*>();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0]->toPlainText().contains(QStringLiteral("開始資料更新")))
+        << shown[0]->toPlainText().toStdString();
+    window.Stations().StopAll();
+    EXPECT_TRUE(Pump([&] { return !window.Stations().AnyChildRunning(); }));
 }
 
 TEST(StationWindow, ATilesResultFollowsItsRunsIntoAFailureAndOut) {
