@@ -107,6 +107,10 @@ TEST(StationPty, HandsFreeUnitsArriveAndLeaveBehindOneLine) {
     EXPECT_EQ(Matching(results, R"("port":3,"serial":"UNIT-B","result":"success")").size(), 1u);
     EXPECT_EQ(Matching(results, R"("port":4,"serial":"UNIT-C","result":"skipped")").size(), 1u);
     EXPECT_FALSE(Matching(lines, R"("kind":"waiting","port":3)").empty());
+    // The skipped unit was sent back to its normal mode: it still answers,
+    // and its port waits for it to be pulled, not for a unit to arrive.
+    EXPECT_FALSE(Matching(lines, R"("kind":"waiting","port":4,"text":"請移除裝置)").empty());
+    EXPECT_TRUE(Matching(lines, R"("kind":"waiting","port":4,"text":"等待裝置連接)").empty());
     // UNIT-B's memories hold the file (the simulator keeps the last unit's).
     EXPECT_EQ(units[3]->StopForDigests(), ExpectedDigests(file));
 }
