@@ -17,11 +17,21 @@ QString Str(const QJsonObject& line, const char* key) {
 // A stored word as the operator reads it; an unknown one as it is.
 QString Word(const QString& stored) {
     static const std::pair<const char*, const char*> words[] = {
-        {"red", "紅"},           {"black", "黑"},      {"blue", "藍"},
-        {"green", "綠"},         {"ok", "確定"},       {"cancel", "取消"},
-        {"yes", "是"},           {"no", "否"},         {"ok-cancel", "確定/取消"},
-        {"yes-no", "是/否"},     {"critical", "錯誤"}, {"exclamation", "警告"},
-        {"information", "資訊"}, {"question", "詢問"},
+        {"window-text", "一般"},
+        {"red", "紅"},
+        {"black", "黑"},
+        {"blue", "藍"},
+        {"green", "綠"},
+        {"ok", "確定"},
+        {"cancel", "取消"},
+        {"yes", "是"},
+        {"no", "否"},
+        {"ok-cancel", "確定/取消"},
+        {"yes-no", "是/否"},
+        {"critical", "錯誤"},
+        {"exclamation", "警告"},
+        {"information", "資訊"},
+        {"question", "詢問"},
     };
     for (const auto& [word, shown] : words) {
         if (stored == QLatin1String(word)) {
@@ -67,8 +77,11 @@ QString Describe(const QJsonObject& line) {
         return QStringLiteral("進度 %1 / %2").arg(Str(line, "value"), Str(line, "max"));
     }
     if (kind == QLatin1String("frame-out")) {
-        return QStringLiteral("送出命令 %1 (%2 位元組)")
-            .arg(Str(line, "code"), Str(line, "length"));
+        // A text sentence (the greeting, the link switch) has no command code.
+        const QString code = Str(line, "code");
+        return code == QLatin1String("-1")
+                   ? QStringLiteral("送出文字訊息 (%1 位元組)").arg(Str(line, "length"))
+                   : QStringLiteral("送出命令 %1 (%2 位元組)").arg(code, Str(line, "length"));
     }
     if (kind == QLatin1String("frame-in")) {
         return QStringLiteral("收到回應 (%1 位元組)").arg(Str(line, "bytes").size() / 2);

@@ -9,6 +9,7 @@ TEST(HistoryTraceText, ShowsStatesMessagesBoxesAndAnswersAndLeavesTheBytesOut) {
         R"({"t_ms":0,"kind":"run-start","run":"update","time":"2026-12-07T10:00:00"}
 {"t_ms":12,"kind":"state","from":0,"to":2}
 {"t_ms":15,"kind":"frame-out","code":51,"length":232,"head":"0033011112C2","crc":"93CD"}
+{"t_ms":16,"kind":"frame-out","code":-1,"length":11}
 {"t_ms":20,"kind":"frame-in","bytes":"A1B2C3"}
 {"t_ms":25,"kind":"listen"}
 {"t_ms":2000,"kind":"timeout","bytes":""}
@@ -22,6 +23,7 @@ not json at all
         "   0.000 s  開始資料更新 (2026-12-07T10:00:00)\n"
         "   0.012 s  作業狀態 0 → 2\n"
         "   0.015 s  送出命令 51 (232 位元組)\n"
+        "   0.016 s  送出文字訊息 (11 位元組)\n"
         "   0.020 s  收到回應 (3 位元組)\n"
         "   2.000 s  等待回應逾時\n"
         "   2.100 s  訊息 (紅) : 傳送失敗 / 請重試\n"
