@@ -125,7 +125,15 @@ int main(int argc, char* argv[]) {
             return kExitNoDisplay;
         }
 #endif
-        return RunHistoryWindow(argc, argv, path);
+        // The server the window may read: --server (read from at the
+        // start), else the one the programs record to.
+        ServerUrl url;
+        const std::string server =
+            readServer.empty() ? HistoryOpener::ServerChoice(serverOption) : readServer;
+        if (!server.empty() && !ServerUrl::Parse(server, url, error)) {
+            return UsageError(error);
+        }
+        return RunHistoryWindow(argc, argv, path, url, !readServer.empty());
 #else
         return UsageError("a command is needed: list, export, stats, sync or status");
 #endif

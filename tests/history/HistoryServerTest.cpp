@@ -3,11 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -195,19 +190,11 @@ TEST_F(HistoryServer, RunsReachTheServerAtTheirStartAndEndAndWaitLocallyWhileItI
 // and never answers: the sending fails within the bound with its reason,
 // the rows wait, and the next try waits for kRetryAfterMs.
 TEST_F(HistoryServer, AWrongPasswordOrASilentServerCostsABoundedWaitWithItsReason) {
-    const int silent = socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(silent, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(listen(silent, 8), 0);
-    ASSERT_EQ(getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const SilentPort silent(true);
     ServerUrl wrongPassword = url_;
     wrongPassword.password = "not-the-password";
     ServerUrl quiet = url_;
-    quiet.port = ntohs(address.sin_port);
+    quiet.port = silent.port;
     const struct {
         ServerUrl url;
         const char* reason;
@@ -225,7 +212,6 @@ TEST_F(HistoryServer, AWrongPasswordOrASilentServerCostsABoundedWaitWithItsReaso
         EXPECT_EQ(sync.Waiting(), 1) << c.reason;
         EXPECT_TRUE(sync.FailedRecently());
     }
-    close(silent);
     EXPECT_TRUE(OnServer().empty());
 }
 
