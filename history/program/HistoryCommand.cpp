@@ -231,8 +231,9 @@ class ListWriter {
 
 void WriteStats(const std::vector<DayStats>& days, bool json, std::ostream& out) {
     // The updates are what a shop counts: a success, a failure (as the
-    // filter's failure counts), or neither (cancelled, skipped as already
-    // current, still running); connection tests and scans apart.
+    // filter's failure counts), or neither (cancelled before the erase,
+    // skipped as already current, still running); connection tests and
+    // scans apart.
     if (!json) {
         out << "day         updates  units  successes  failures  unchanged  median update s"
                "  tests+scans\n";
@@ -298,10 +299,13 @@ std::vector<std::string> HistoryCommand::Columns() {
             "retries",
             "trace_path",
             "unit_data_version_after",
-            "result_chinese"};
+            "result_chinese",
+            "erase_begun"};
 }
 
 std::vector<std::string> HistoryCommand::Fields(const HistoryRun& run) {
+    // Whether the erase began; empty: not known (a row of an older release).
+    const char* erase = run.eraseBegun == 1 ? "yes" : run.eraseBegun == 0 ? "no" : "";
     return {run.id,
             run.kind,
             HistoryDays::LocalTime(run.startMs),
@@ -328,7 +332,8 @@ std::vector<std::string> HistoryCommand::Fields(const HistoryRun& run) {
             std::to_string(run.retries),
             run.tracePath,
             run.unitDataVersionAfter,
-            HistoryResults::InChinese(run.result)};
+            HistoryResults::InChinese(run.result),
+            erase};
 }
 
 std::string HistoryCommand::Usage() {
@@ -345,10 +350,11 @@ std::string HistoryCommand::Usage() {
            "  export --csv FILE    the runs as CSV (UTF-8 with a byte-order mark;\n"
            "                       FILE - : standard output)\n"
            "  stats [--json]       per local day: the updates, the units, the updates\n"
-           "                       that succeeded, failed (with timeout and\n"
-           "                       interrupted) or changed nothing (cancelled,\n"
-           "                       skipped), the median seconds of a successful\n"
-           "                       update, and the connection tests and scans apart\n"
+           "                       that succeeded, failed (with timeout, interrupted\n"
+           "                       and cancelled after the erase began) or changed\n"
+           "                       nothing (cancelled before the erase, skipped), the\n"
+           "                       median seconds of a successful update, and the\n"
+           "                       connection tests and scans apart\n"
            "  sync                 send the runs the history server has not confirmed\n"
            "  status               how many runs wait to be sent\n"
            "\n"
@@ -358,7 +364,8 @@ std::string HistoryCommand::Usage() {
            "\n"
            "Filters (any command):\n"
            "  --serial S           the unit's serial number, or its start (any case)\n"
-           "  --result R           success, failure (with timeout and interrupted),\n"
+           "  --result R           success, failure (with timeout, interrupted and\n"
+           "                       cancelled after the erase began),\n"
            "                       cancelled, skipped, timeout, interrupted, running,\n"
            "                       or the window's word (成功, 失敗, ...)\n"
            "  --from YYYY-MM-DD    runs started on this local day or later\n"

@@ -266,7 +266,7 @@ void HistoryWindow::FillTable() {
             Item(Text(run.program), Text(run.program)),
             Item(Text(run.host), Text(run.host))};
         row[0]->setData(static_cast<qulonglong>(i), kRunRole);
-        if (IsFailureResult(run.result)) {
+        if (IsFailedRun(run)) {
             row[2]->setForeground(QColor(Qt::red));
         }
         model_->appendRow(row);
@@ -292,7 +292,7 @@ void HistoryWindow::FillChart() {
         const std::string name = day.toString(Qt::ISODate).toStdString();
         const auto found = std::find_if(days.begin(), days.end(),
                                         [&name](const DayStats& d) { return d.day == name; });
-        // Cancelled and skipped updates are neither.
+        // Skipped updates and those cancelled before the erase are neither.
         const int successes = found == days.end() ? 0 : found->updateSuccesses;
         const int failures = found == days.end() ? 0 : found->updateFailures;
         *good << successes;
@@ -306,7 +306,8 @@ void HistoryWindow::FillChart() {
     auto* chart = new QChart;
     chart->addSeries(series);
     // What the bars leave out is said where they are read.
-    chart->setTitle(QStringLiteral("每日資料更新 (取消與略過的更新沒有變更裝置資料, 不列入)"));
+    chart->setTitle(QStringLiteral(
+        "每日資料更新 (略過與清除資料前取消的更新沒有變更裝置資料, 不列入; 清除後取消算失敗)"));
     auto* xAxis = new QBarCategoryAxis;
     xAxis->append(categories);
     chart->addAxis(xAxis, Qt::AlignBottom);

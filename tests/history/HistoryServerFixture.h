@@ -75,6 +75,7 @@ inline HistoryRun MakeRun(const std::string& id, const std::string& result) {
     run.fileSize = 23617;
     run.blocksWritten = result == "success" ? 14044 : 0;
     run.unitDataVersionAfter = result == "success" ? "0601" : "";
+    run.eraseBegun = result == "running" ? 0 : 1;
     return run;
 }
 
