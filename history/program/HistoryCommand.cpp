@@ -1,8 +1,10 @@
 #include "HistoryCommand.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 
 #include "CsvWriter.h"
 #include "DayStats.h"
@@ -264,6 +266,66 @@ void WriteStats(const std::vector<DayStats>& days, bool json, std::ostream& out)
     }
 }
 
+// What a unit holds now, by its last successful update; and an update
+// after it that stopped once the erase had begun (its data may be gone).
+struct UnitNow {
+    std::string serial;
+    std::optional<HistoryRun> updated;
+    std::optional<HistoryRun> erasedSince;
+};
+
+std::string NowLine(const UnitNow& unit) {
+    std::string line = TerminalText::Escaped(unit.serial) + ": ";
+    if (const std::optional<HistoryRun>& run = unit.updated) {
+        const std::string& version =
+            run->unitDataVersionAfter.empty() ? run->fileDataVersion : run->unitDataVersionAfter;
+        const std::string file = run->fileName.substr(run->fileName.find_last_of("/\\") + 1);
+        line += "last updated " + HistoryDays::LocalTime(run->startMs) + " with data version " +
+                (version.empty() ? "(not recorded)" : TerminalText::Escaped(version));
+        if (!file.empty()) {
+            line += " (file " + TerminalText::Escaped(file) + ")";
+        }
+    } else {
+        line += "no successful update recorded";
+    }
+    if (const std::optional<HistoryRun>& run = unit.erasedSince) {
+        line += "; " + HistoryDays::LocalTime(run->startMs) + " an update stopped after the " +
+                "erase began (" + run->result + "): the unit may hold no data";
+    }
+    return line + "\n";
+}
+
+// After a listing for a serial number: a line for each unit it names (or
+// for the number as given, when none), whatever the other filters.
+bool WriteUnitsNow(IHistoryStore& store, const std::string& serial, std::ostream& out) {
+    HistoryFilter filter;
+    filter.serial = serial;
+    std::vector<UnitNow> units;
+    const bool read = store.Each(filter, true, [&units](const HistoryRun& run) {
+        auto unit = std::find_if(units.begin(), units.end(),
+                                 [&run](const UnitNow& u) { return u.serial == run.unitSerial; });
+        if (unit == units.end()) {
+            unit = units.insert(units.end(), UnitNow{run.unitSerial, {}, {}});
+        }
+        // Newest first: what comes before the unit's last success is later.
+        if (run.kind == "update" && !unit->updated) {
+            if (run.result == "success") {
+                unit->updated = run;
+            } else if (run.eraseBegun == 1 && run.result != "running" && !unit->erasedSince) {
+                unit->erasedSince = run;
+            }
+        }
+        return true;
+    });
+    if (read && units.empty()) {
+        units.push_back(UnitNow{serial, {}, {}});
+    }
+    for (const UnitNow& unit : units) {
+        out << NowLine(unit);
+    }
+    return read;
+}
+
 }  // namespace
 
 bool HistoryCommand::IsCommand(const std::string& word) {
@@ -346,7 +408,9 @@ std::string HistoryCommand::Usage() {
            "else the history server below; with --server it opens on the server.\n"
            "\n"
            "Commands:\n"
-           "  list [--json]        the runs, newest first (--json: one object a line)\n"
+           "  list [--json]        the runs, newest first (--json: one object a line);\n"
+           "                       with --serial, a line for each unit after them:\n"
+           "                       its last successful update and the data it wrote\n"
            "  export --csv FILE    the runs as CSV (UTF-8 with a byte-order mark;\n"
            "                       FILE - : standard output)\n"
            "  stats [--json]       per local day: the updates, the units, the updates\n"
@@ -399,6 +463,9 @@ int HistoryCommand::Run(const std::vector<std::string>& args, IHistoryStore& sto
                           [&writer](const HistoryRun& run) { return writer.Add(run); });
         if (read) {
             writer.Footer();
+        }
+        if (read && !parsed.json && !parsed.filter.serial.empty()) {
+            read = WriteUnitsNow(store, parsed.filter.serial, out);
         }
     } else if (parsed.command == "stats") {
         std::vector<DayStats> days;

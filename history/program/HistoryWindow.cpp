@@ -124,8 +124,9 @@ HistoryWindow::HistoryWindow(HistorySources sources, QWidget* parent)
         {QStringLiteral("開始時間"), QStringLiteral("作業"), QStringLiteral("結果"),
          QStringLiteral("秒數"), QStringLiteral("傳輸埠"), QStringLiteral("GPS序號"),
          QStringLiteral("GPS程式版本"), QStringLiteral("GPS資料版本"),
-         QStringLiteral("檔案資料版本"), QStringLiteral("資料區塊"), QStringLiteral("重送"),
-         QStringLiteral("異常狀況"), QStringLiteral("程式"), QStringLiteral("電腦")});
+         QStringLiteral("檔案資料版本"), QStringLiteral("更新後資料版本"),
+         QStringLiteral("資料區塊"), QStringLiteral("重送"), QStringLiteral("異常狀況"),
+         QStringLiteral("程式"), QStringLiteral("電腦")});
     sorted_ = new QSortFilterProxyModel(this);
     sorted_->setSourceModel(model_);
     sorted_->setSortRole(kSortRole);
@@ -260,10 +261,11 @@ void HistoryWindow::FillTable() {
             Item(Text(run.unitProgramVersion), Text(run.unitProgramVersion)),
             Item(Text(run.unitDataVersion), Text(run.unitDataVersion)),
             Item(Text(run.fileDataVersion), Text(run.fileDataVersion)),
+            // What the unit holds after a successful update.
+            Item(Text(run.unitDataVersionAfter), Text(run.unitDataVersionAfter)),
             Item(QString::number(run.blocksWritten), QVariant::fromValue(run.blocksWritten)),
             Item(QString::number(run.retries), QVariant::fromValue(run.retries)),
-            Item(failure, failure),
-            Item(Text(run.program), Text(run.program)),
+            Item(failure, failure), Item(Text(run.program), Text(run.program)),
             Item(Text(run.host), Text(run.host))};
         row[0]->setData(static_cast<qulonglong>(i), kRunRole);
         if (IsFailedRun(run)) {

@@ -162,7 +162,7 @@ TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGood
         r.eraseBegun = eraseBegun;
         return r;
     };
-    const std::vector<HistoryRun> runs = {
+    std::vector<HistoryRun> runs = {
         run(day2 + 1000, "update", "success", "A", 100),
         run(day1 + 1000, "update", "success", "A", 90),
         run(day1 + 2000, "update", "success", "B", 120),
@@ -188,6 +188,10 @@ TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGood
         {"2026-05-05", 7, 5, 2, 3, 6, 2, 2, 90.0},
     };
     EXPECT_EQ(StatsByDay(runs), expected);
+    // What unit A holds now (its older success wrote another version).
+    runs[0].fileName = "C:\\資料\\gps-0601.apd";
+    runs[0].unitDataVersionAfter = "0601";
+    runs[1].unitDataVersionAfter = "0512";
 
     // The store sums them where the rows are: the same figures.
     FreshStore fresh("days.sqlite");
@@ -214,6 +218,27 @@ TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGood
                   HistoryCommand::kOk)
             << err.str();
         EXPECT_TRUE(out.str().ends_with(count)) << out.str();
+    }
+
+    // A listing for a serial number closes with what each unit it names
+    // holds now, whatever the other filters; --json only lists.
+    const std::string failedHAt = HistoryDays::LocalTime(day2 + 7000);
+    for (const auto& [args, last] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"list", "--serial", "a", "--result", "failure"},
+              "A: last updated " + HistoryDays::LocalTime(day2 + 1000) +
+                  " with data version 0601 (file gps-0601.apd)"},
+             {{"list", "--serial", "C"},
+              "C: last updated " + HistoryDays::LocalTime(day1 + 3000) +
+                  " with data version (not recorded)"},
+             {{"list", "--serial", "H"},
+              "H: no successful update recorded; " + failedHAt +
+                  " an update stopped after the erase began (cancelled): the unit may hold no "
+                  "data"},
+             {{"list", "--serial", "Z"}, "Z: no successful update recorded"},
+             {{"list", "--serial", "A", "--json"}, R"("erase_begun":""})"}}) {
+        std::ostringstream out;
+        ASSERT_EQ(HistoryCommand::Run(args, store, out, err), HistoryCommand::kOk) << err.str();
+        EXPECT_TRUE(out.str().ends_with(last + "\n")) << out.str();
     }
 
     // The text figures count the updates; tests and scans stand apart.

@@ -117,6 +117,17 @@ TEST_F(HistoryServer, TheWindowReadsTheServerOffItsThreadAndKeepsItsRunsWhenItCa
         EXPECT_NE(said.find(c.said), std::string::npos) << said;
         EXPECT_EQ(rows->rowCount(), c.rows) << said;
         EXPECT_LT(waited.tookMs, c.withinMs) << said;
+        // What each unit holds after the run: the successful ones' version.
+        int after = 0;
+        for (int column = 0; column < rows->columnCount(); ++column) {
+            if (rows->headerData(column, Qt::Horizontal).toString() ==
+                QStringLiteral("更新後資料版本")) {
+                for (int row = 0; row < rows->rowCount(); ++row) {
+                    after += rows->index(row, column).data().toString() == QStringLiteral("0601");
+                }
+            }
+        }
+        EXPECT_EQ(after, 2) << "the two successful runs";
         EXPECT_LT(std::max(switchMs, waited.longestGapMs), 250) << "the window's thread was held";
         if (c.rows == 2) {
             EXPECT_NE(said.find("畫面保留上次讀取的記錄; 請確認網路與伺服器後按「重新讀取」"),
