@@ -172,6 +172,7 @@ HistoryWindow::HistoryWindow(HistorySources sources, QWidget* parent)
     connect(reload, &QPushButton::clicked, this, &HistoryWindow::Reload);
     connect(table_, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) { ShowTrace(sorted_->mapToSource(index).row()); });
+    FillChart();  // its days, empty, until the first reading answers
     Reload();
 }
 
