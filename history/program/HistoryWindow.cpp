@@ -60,6 +60,25 @@ QDateEdit* DayBox(QWidget* parent) {
     return box;
 }
 
+// This PC's file or the server; the server is offered, not to be chosen,
+// when none was named (its tip says how to name one).
+QComboBox* SourceBox(const HistorySources& sources, QWidget* parent) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QStringLiteral("source"));
+    box->addItem(QStringLiteral("本機記錄檔"));
+    box->setItemData(0, sources.localName, Qt::ToolTipRole);
+    box->addItem(QStringLiteral("記錄伺服器 (所有工作站)"));
+    box->setItemData(1,
+                     sources.server ? sources.serverName
+                                    : QStringLiteral("未設定記錄伺服器: 以 --server URL 啟動 "
+                                                     "gpsupdate-history"),
+                     Qt::ToolTipRole);
+    if (auto* items = qobject_cast<QStandardItemModel*>(box->model()); !sources.server && items) {
+        items->item(1)->setEnabled(false);
+    }
+    return box;
+}
+
 }  // namespace
 
 HistoryWindow::HistoryWindow(HistorySources sources, QWidget* parent)
@@ -74,22 +93,7 @@ HistoryWindow::HistoryWindow(HistorySources sources, QWidget* parent)
     bound_ = new QTimer(this);
     bound_->setSingleShot(true);
     connect(bound_, &QTimer::timeout, this, &HistoryWindow::GiveUp);
-    source_ = new QComboBox(this);
-    source_->setObjectName(QStringLiteral("source"));
-    source_->addItem(QStringLiteral("本機記錄檔"));
-    source_->setItemData(0, sources_.localName, Qt::ToolTipRole);
-    source_->addItem(QStringLiteral("記錄伺服器 (所有工作站)"));
-    source_->setItemData(1,
-                         sources_.server ? sources_.serverName
-                                         : QStringLiteral("未設定記錄伺服器: 以 --server URL "
-                                                          "啟動 gpsupdate-history"),
-                         Qt::ToolTipRole);
-    if (!sources_.server) {
-        // Offered, but not to be chosen: the tip says how to name one.
-        if (auto* items = qobject_cast<QStandardItemModel*>(source_->model())) {
-            items->item(1)->setEnabled(false);
-        }
-    }
+    source_ = SourceBox(sources_, this);
     source_->setCurrentIndex(sources_.onServer && sources_.server ? 1 : 0);
     serial_ = new QLineEdit(this);
     serial_->setPlaceholderText(QStringLiteral("GPS序號"));
