@@ -6,8 +6,10 @@
 
 #include "HistoryDays.h"
 
-bool IsFailureResult(const std::string& result) {
-    return result == "failure" || result == "timeout" || result == "interrupted";
+bool IsFailedRun(const HistoryRun& run) {
+    const std::string& result = run.result;
+    return result == "failure" || result == "timeout" || result == "interrupted" ||
+           (result == "cancelled" && run.eraseBegun == 1);
 }
 
 std::vector<DayStats> StatsByDay(const std::vector<HistoryRun>& runs) {
@@ -31,7 +33,7 @@ std::vector<DayStats> StatsByDay(const std::vector<HistoryRun>& runs) {
         if (!run.unitSerial.empty()) {
             day.serials.insert(run.unitSerial);
         }
-        const bool failed = IsFailureResult(run.result);
+        const bool failed = IsFailedRun(run);
         day.stats.successes += run.result == "success";
         day.stats.failures += failed;
         if (run.kind == "update") {

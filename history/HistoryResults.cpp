@@ -26,13 +26,6 @@ std::optional<std::string> FromWord(std::string_view word) {
     return std::nullopt;
 }
 
-std::vector<std::string> Matching(const std::string& stored) {
-    if (stored == "failure") {
-        return {"failure", "timeout", "interrupted"};
-    }
-    return {stored};
-}
-
 std::string List() {
     std::string list;
     for (const Word& w : All()) {

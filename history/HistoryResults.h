@@ -21,12 +21,6 @@ const std::vector<Word>& All();
 // Chinese word; nothing for any other text.
 std::optional<std::string> FromWord(std::string_view word);
 
-// The stored results a filter for `stored` matches. "failure" stands for
-// every run that left its unit without a finished update: failure, timeout
-// and interrupted (as the day's figures count them); any other word only
-// for itself.
-std::vector<std::string> Matching(const std::string& stored);
-
 // "success, failure, ..." for a refusal.
 std::string List();
 

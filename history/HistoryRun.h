@@ -40,6 +40,10 @@ struct HistoryRun {
     std::int64_t blocksWritten = 0;
     std::int64_t retries = 0;
     std::string tracePath;
+    // Whether the erase request went out (from then on the unit's old data
+    // is gone): 1 yes, 0 no, -1 not known (a row of an older release,
+    // taken as not begun).
+    int eraseBegun = -1;
 
     double Seconds() const { return endMs > startMs ? (endMs - startMs) / 1000.0 : 0.0; }
     bool operator==(const HistoryRun&) const = default;

@@ -35,6 +35,7 @@ const std::vector<HistorySchema::Column>& HistorySchema::Columns() {
         {"local_day", std::monostate{}, "''", 2},
         {"unit_data_version_after", &R::unitDataVersionAfter, "''", 3},
         {"process_start", &R::processStart, "''", 4},
+        {"erase_begun", &R::eraseBegun, "-1", 5},
     };
     return columns;
 }

@@ -19,7 +19,7 @@
 // HistoryCommand's columns (at their end).
 struct HistorySchema {
     // The newest version of the shared columns.
-    static constexpr int kVersion = 4;
+    static constexpr int kVersion = 5;
 
     // The run's field a column keeps; none for the local day, which is
     // derived from the start.

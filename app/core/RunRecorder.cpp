@@ -52,6 +52,7 @@ void RunRecorder::FillRow(const RunFacts& run, HistoryRun& row) {
     row.blocksWritten = run.blocksWritten;
     row.retries = run.resends;
     row.tracePath = run.traceFile;
+    row.eraseBegun = run.eraseBegun ? 1 : 0;
 }
 
 void RunRecorder::OnRunStarted(const RunFacts& run) {

@@ -1,8 +1,10 @@
 #include "HistoryCommand.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 
 #include "CsvWriter.h"
 #include "DayStats.h"
@@ -231,8 +233,9 @@ class ListWriter {
 
 void WriteStats(const std::vector<DayStats>& days, bool json, std::ostream& out) {
     // The updates are what a shop counts: a success, a failure (as the
-    // filter's failure counts), or neither (cancelled, skipped as already
-    // current, still running); connection tests and scans apart.
+    // filter's failure counts), or neither (cancelled before the erase,
+    // skipped as already current, still running); connection tests and
+    // scans apart.
     if (!json) {
         out << "day         updates  units  successes  failures  unchanged  median update s"
                "  tests+scans\n";
@@ -261,6 +264,66 @@ void WriteStats(const std::vector<DayStats>& days, bool json, std::ostream& out)
                       day.runs - day.updates);
         out << TerminalText::Escaped(day.day) << line;
     }
+}
+
+// What a unit holds now, by its last successful update; and an update
+// after it that stopped once the erase had begun (its data may be gone).
+struct UnitNow {
+    std::string serial;
+    std::optional<HistoryRun> updated;
+    std::optional<HistoryRun> erasedSince;
+};
+
+std::string NowLine(const UnitNow& unit) {
+    std::string line = TerminalText::Escaped(unit.serial) + ": ";
+    if (const std::optional<HistoryRun>& run = unit.updated) {
+        const std::string& version =
+            run->unitDataVersionAfter.empty() ? run->fileDataVersion : run->unitDataVersionAfter;
+        const std::string file = run->fileName.substr(run->fileName.find_last_of("/\\") + 1);
+        line += "last updated " + HistoryDays::LocalTime(run->startMs) + " with data version " +
+                (version.empty() ? "(not recorded)" : TerminalText::Escaped(version));
+        if (!file.empty()) {
+            line += " (file " + TerminalText::Escaped(file) + ")";
+        }
+    } else {
+        line += "no successful update recorded";
+    }
+    if (const std::optional<HistoryRun>& run = unit.erasedSince) {
+        line += "; " + HistoryDays::LocalTime(run->startMs) + " an update stopped after the " +
+                "erase began (" + run->result + "): the unit may hold no data";
+    }
+    return line + "\n";
+}
+
+// After a listing for a serial number: a line for each unit it names (or
+// for the number as given, when none), whatever the other filters.
+bool WriteUnitsNow(IHistoryStore& store, const std::string& serial, std::ostream& out) {
+    HistoryFilter filter;
+    filter.serial = serial;
+    std::vector<UnitNow> units;
+    const bool read = store.Each(filter, true, [&units](const HistoryRun& run) {
+        auto unit = std::find_if(units.begin(), units.end(),
+                                 [&run](const UnitNow& u) { return u.serial == run.unitSerial; });
+        if (unit == units.end()) {
+            unit = units.insert(units.end(), UnitNow{run.unitSerial, {}, {}});
+        }
+        // Newest first: what comes before the unit's last success is later.
+        if (run.kind == "update" && !unit->updated) {
+            if (run.result == "success") {
+                unit->updated = run;
+            } else if (run.eraseBegun == 1 && run.result != "running" && !unit->erasedSince) {
+                unit->erasedSince = run;
+            }
+        }
+        return true;
+    });
+    if (read && units.empty()) {
+        units.push_back(UnitNow{serial, {}, {}});
+    }
+    for (const UnitNow& unit : units) {
+        out << NowLine(unit);
+    }
+    return read;
 }
 
 }  // namespace
@@ -298,10 +361,13 @@ std::vector<std::string> HistoryCommand::Columns() {
             "retries",
             "trace_path",
             "unit_data_version_after",
-            "result_chinese"};
+            "result_chinese",
+            "erase_begun"};
 }
 
 std::vector<std::string> HistoryCommand::Fields(const HistoryRun& run) {
+    // Whether the erase began; empty: not known (a row of an older release).
+    const char* erase = run.eraseBegun == 1 ? "yes" : run.eraseBegun == 0 ? "no" : "";
     return {run.id,
             run.kind,
             HistoryDays::LocalTime(run.startMs),
@@ -328,7 +394,8 @@ std::vector<std::string> HistoryCommand::Fields(const HistoryRun& run) {
             std::to_string(run.retries),
             run.tracePath,
             run.unitDataVersionAfter,
-            HistoryResults::InChinese(run.result)};
+            HistoryResults::InChinese(run.result),
+            erase};
 }
 
 std::string HistoryCommand::Usage() {
@@ -336,27 +403,33 @@ std::string HistoryCommand::Usage() {
            "                        [--server URL] [COMMAND [OPTIONS]]\n"
            "       gpsupdate-history --help | --version\n"
            "\n"
-           "Without a command: the window with every recorded run.\n"
+           "Without a command: the window with every recorded run, of this PC's\n"
+           "history or (chosen in the window) of the history server: --server URL,\n"
+           "else the history server below; with --server it opens on the server.\n"
            "\n"
            "Commands:\n"
-           "  list [--json]        the runs, newest first (--json: one object a line)\n"
+           "  list [--json]        the runs, newest first (--json: one object a line);\n"
+           "                       with --serial, a line for each unit after them:\n"
+           "                       its last successful update and the data it wrote\n"
            "  export --csv FILE    the runs as CSV (UTF-8 with a byte-order mark;\n"
            "                       FILE - : standard output)\n"
            "  stats [--json]       per local day: the updates, the units, the updates\n"
-           "                       that succeeded, failed (with timeout and\n"
-           "                       interrupted) or changed nothing (cancelled,\n"
-           "                       skipped), the median seconds of a successful\n"
-           "                       update, and the connection tests and scans apart\n"
+           "                       that succeeded, failed (with timeout, interrupted\n"
+           "                       and cancelled after the erase began) or changed\n"
+           "                       nothing (cancelled before the erase, skipped), the\n"
+           "                       median seconds of a successful update, and the\n"
+           "                       connection tests and scans apart\n"
            "  sync                 send the runs the history server has not confirmed\n"
            "  status               how many runs wait to be sent\n"
            "\n"
-           "  --server URL         list, export and stats read every station's runs\n"
-           "                       from the history server (the host column tells them\n"
-           "                       apart)\n"
+           "  --server URL         list, export, stats and the window read every\n"
+           "                       station's runs from the history server (the host\n"
+           "                       column tells them apart)\n"
            "\n"
            "Filters (any command):\n"
            "  --serial S           the unit's serial number, or its start (any case)\n"
-           "  --result R           success, failure (with timeout and interrupted),\n"
+           "  --result R           success, failure (with timeout, interrupted and\n"
+           "                       cancelled after the erase began),\n"
            "                       cancelled, skipped, timeout, interrupted, running,\n"
            "                       or the window's word (成功, 失敗, ...)\n"
            "  --from YYYY-MM-DD    runs started on this local day or later\n"
@@ -390,6 +463,9 @@ int HistoryCommand::Run(const std::vector<std::string>& args, IHistoryStore& sto
                           [&writer](const HistoryRun& run) { return writer.Add(run); });
         if (read) {
             writer.Footer();
+        }
+        if (read && !parsed.json && !parsed.filter.serial.empty()) {
+            read = WriteUnitsNow(store, parsed.filter.serial, out);
         }
     } else if (parsed.command == "stats") {
         std::vector<DayStats> days;

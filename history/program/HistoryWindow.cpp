@@ -22,6 +22,7 @@
 #include <QStackedBarSeries>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
@@ -29,7 +30,6 @@
 #include "HistoryDays.h"
 #include "HistoryResults.h"
 #include "HistoryTraceText.h"
-#include "IHistoryStore.h"
 
 namespace {
 
@@ -60,11 +60,41 @@ QDateEdit* DayBox(QWidget* parent) {
     return box;
 }
 
+// This PC's file or the server; the server is offered, not to be chosen,
+// when none was named (its tip says how to name one).
+QComboBox* SourceBox(const HistorySources& sources, QWidget* parent) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QStringLiteral("source"));
+    box->addItem(QStringLiteral("本機記錄檔"));
+    box->setItemData(0, sources.localName, Qt::ToolTipRole);
+    box->addItem(QStringLiteral("記錄伺服器 (所有工作站)"));
+    box->setItemData(1,
+                     sources.server ? sources.serverName
+                                    : QStringLiteral("未設定記錄伺服器: 以 --server URL 啟動 "
+                                                     "gpsupdate-history"),
+                     Qt::ToolTipRole);
+    if (auto* items = qobject_cast<QStandardItemModel*>(box->model()); !sources.server && items) {
+        items->item(1)->setEnabled(false);
+    }
+    return box;
+}
+
 }  // namespace
 
-HistoryWindow::HistoryWindow(IHistoryStore* store, const QString& error, QWidget* parent)
-    : QWidget(parent), store_(store) {
+HistoryWindow::HistoryWindow(HistorySources sources, QWidget* parent)
+    : QWidget(parent), sources_(std::move(sources)) {
     setWindowTitle(QStringLiteral("GPS 資料更新記錄"));
+    // Answers come on the reader's thread and are taken on the window's.
+    reader_ = std::make_unique<HistoryReader>([this](HistoryReader::Answer answer) {
+        QMetaObject::invokeMethod(
+            this, [this, answer = std::move(answer)]() mutable { Take(std::move(answer)); },
+            Qt::QueuedConnection);
+    });
+    bound_ = new QTimer(this);
+    bound_->setSingleShot(true);
+    connect(bound_, &QTimer::timeout, this, &HistoryWindow::GiveUp);
+    source_ = SourceBox(sources_, this);
+    source_->setCurrentIndex(sources_.onServer && sources_.server ? 1 : 0);
     serial_ = new QLineEdit(this);
     serial_->setPlaceholderText(QStringLiteral("GPS序號"));
     serial_->setClearButtonEnabled(true);
@@ -83,6 +113,7 @@ HistoryWindow::HistoryWindow(IHistoryStore* store, const QString& error, QWidget
     auto* reload = new QPushButton(QStringLiteral("重新讀取"), this);
 
     auto* filters = new QHBoxLayout;
+    filters->addWidget(source_, 1);
     filters->addWidget(serial_, 2);
     filters->addWidget(result_, 1);
     filters->addWidget(new QLabel(QStringLiteral("從"), this));
@@ -97,8 +128,9 @@ HistoryWindow::HistoryWindow(IHistoryStore* store, const QString& error, QWidget
         {QStringLiteral("開始時間"), QStringLiteral("作業"), QStringLiteral("結果"),
          QStringLiteral("秒數"), QStringLiteral("傳輸埠"), QStringLiteral("GPS序號"),
          QStringLiteral("GPS程式版本"), QStringLiteral("GPS資料版本"),
-         QStringLiteral("檔案資料版本"), QStringLiteral("資料區塊"), QStringLiteral("重送"),
-         QStringLiteral("異常狀況"), QStringLiteral("程式"), QStringLiteral("電腦")});
+         QStringLiteral("檔案資料版本"), QStringLiteral("更新後資料版本"),
+         QStringLiteral("資料區塊"), QStringLiteral("重送"), QStringLiteral("異常狀況"),
+         QStringLiteral("程式"), QStringLiteral("電腦")});
     sorted_ = new QSortFilterProxyModel(this);
     sorted_->setSourceModel(model_);
     sorted_->setSortRole(kSortRole);
@@ -116,6 +148,8 @@ HistoryWindow::HistoryWindow(IHistoryStore* store, const QString& error, QWidget
     chart_->setMinimumHeight(220);
 
     status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("status"));
+    status_->setWordWrap(true);
     auto* split = new QSplitter(Qt::Vertical, this);
     split->addWidget(table_);
     split->addWidget(chart_);
@@ -128,6 +162,7 @@ HistoryWindow::HistoryWindow(IHistoryStore* store, const QString& error, QWidget
     layout->addWidget(status_);
     resize(1100, 720);
 
+    connect(source_, &QComboBox::currentIndexChanged, this, &HistoryWindow::Reload);
     connect(serial_, &QLineEdit::returnPressed, this, &HistoryWindow::Reload);
     connect(serial_, &QLineEdit::textChanged, this, [this] {
         if (serial_->text().isEmpty()) {
@@ -141,18 +176,19 @@ HistoryWindow::HistoryWindow(IHistoryStore* store, const QString& error, QWidget
     connect(reload, &QPushButton::clicked, this, &HistoryWindow::Reload);
     connect(table_, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) { ShowTrace(sorted_->mapToSource(index).row()); });
-
-    if (store_ == nullptr) {
-        status_->setText(QStringLiteral("沒有記錄 : %1").arg(error));
-        return;
-    }
+    FillChart();  // its days, empty, until the first reading answers
     Reload();
 }
 
+HistoryWindow::~HistoryWindow() {
+    reader_.reset();  // nothing is handed over from here on
+}
+
+bool HistoryWindow::OnServer() const {
+    return source_->currentIndex() == 1 && sources_.server;
+}
+
 void HistoryWindow::Reload() {
-    if (store_ == nullptr) {
-        return;
-    }
     HistoryFilter filter;
     filter.serial = serial_->text().trimmed().toStdString();
     filter.result = result_->currentData().toString().toStdString();
@@ -163,14 +199,50 @@ void HistoryWindow::Reload() {
         filter.toDay = to_->date().toString(Qt::ISODate).toStdString();
     }
     filter.port = port_->value();
-    if (!store_->List(filter, runs_)) {
-        runs_.clear();
-        status_->setText(QStringLiteral("無法讀取記錄 : %1").arg(Text(store_->LastError())));
-    } else {
-        status_->setText(QStringLiteral("%1 筆記錄").arg(runs_.size()));
+    reading_ = reader_->Read(OnServer() ? sources_.server : sources_.local, filter);
+    bound_->start(sources_.boundMs);
+    status_->setText(OnServer()
+                         ? QStringLiteral("正在讀取記錄伺服器 %1 ...").arg(sources_.serverName)
+                         : QStringLiteral("正在讀取本機記錄檔 ..."));
+}
+
+void HistoryWindow::Take(HistoryReader::Answer answer) {
+    if (answer.reading != reading_) {
+        return;  // a reading given up, or one a newer one replaced
     }
+    bound_->stop();
+    if (!answer.ok) {
+        Failed((OnServer() ? QStringLiteral("無法讀取記錄伺服器 : ")
+                           : QStringLiteral("無法讀取本機記錄檔 : ")) +
+               Text(answer.error));
+        return;
+    }
+    runs_ = std::move(answer.runs);
+    status_->setText(QStringLiteral("%1 筆記錄 (%2)")
+                         .arg(runs_.size())
+                         .arg(OnServer() ? QStringLiteral("記錄伺服器 ") + sources_.serverName
+                                         : QStringLiteral("本機記錄檔 ") + sources_.localName));
     FillTable();
     FillChart();
+}
+
+void HistoryWindow::GiveUp() {
+    reader_->GiveUp();
+    reading_ = 0;
+    Failed(QStringLiteral("%1 %2 秒內沒有回應")
+               .arg(OnServer() ? QStringLiteral("記錄伺服器 ") + sources_.serverName
+                               : QStringLiteral("本機記錄檔 ") + sources_.localName,
+                    QString::number(sources_.boundMs / 1000.0)));
+}
+
+// What went wrong, that the runs shown are the ones read before, and what
+// to do.
+void HistoryWindow::Failed(const QString& what) {
+    const QString kept = runs_.empty() ? QString() : QStringLiteral("畫面保留上次讀取的記錄; ");
+    status_->setText(what + QStringLiteral("。") + kept +
+                     (OnServer() ? QStringLiteral("請確認網路與伺服器後按「重新讀取」, "
+                                                  "或改選本機記錄檔。")
+                                 : QStringLiteral("請確認記錄檔後按「重新讀取」。")));
 }
 
 void HistoryWindow::FillTable() {
@@ -194,13 +266,14 @@ void HistoryWindow::FillTable() {
             Item(Text(run.unitProgramVersion), Text(run.unitProgramVersion)),
             Item(Text(run.unitDataVersion), Text(run.unitDataVersion)),
             Item(Text(run.fileDataVersion), Text(run.fileDataVersion)),
+            // What the unit holds after a successful update.
+            Item(Text(run.unitDataVersionAfter), Text(run.unitDataVersionAfter)),
             Item(QString::number(run.blocksWritten), QVariant::fromValue(run.blocksWritten)),
             Item(QString::number(run.retries), QVariant::fromValue(run.retries)),
-            Item(failure, failure),
-            Item(Text(run.program), Text(run.program)),
+            Item(failure, failure), Item(Text(run.program), Text(run.program)),
             Item(Text(run.host), Text(run.host))};
         row[0]->setData(static_cast<qulonglong>(i), kRunRole);
-        if (IsFailureResult(run.result)) {
+        if (IsFailedRun(run)) {
             row[2]->setForeground(QColor(Qt::red));
         }
         model_->appendRow(row);
@@ -226,7 +299,7 @@ void HistoryWindow::FillChart() {
         const std::string name = day.toString(Qt::ISODate).toStdString();
         const auto found = std::find_if(days.begin(), days.end(),
                                         [&name](const DayStats& d) { return d.day == name; });
-        // Cancelled and skipped updates are neither.
+        // Skipped updates and those cancelled before the erase are neither.
         const int successes = found == days.end() ? 0 : found->updateSuccesses;
         const int failures = found == days.end() ? 0 : found->updateFailures;
         *good << successes;
@@ -240,7 +313,8 @@ void HistoryWindow::FillChart() {
     auto* chart = new QChart;
     chart->addSeries(series);
     // What the bars leave out is said where they are read.
-    chart->setTitle(QStringLiteral("每日資料更新 (取消與略過的更新沒有變更裝置資料, 不列入)"));
+    chart->setTitle(QStringLiteral(
+        "每日資料更新 (略過與清除資料前取消的更新沒有變更裝置資料, 不列入; 清除後取消算失敗)"));
     auto* xAxis = new QBarCategoryAxis;
     xAxis->append(categories);
     chart->addAxis(xAxis, Qt::AlignBottom);

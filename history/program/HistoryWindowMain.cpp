@@ -7,19 +7,37 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include "BoundedThread.h"
 #include "HistoryOpener.h"
 #include "HistoryWindow.h"
 #include "ProgramFonts.h"
+#include "ServerHistoryStore.h"
 
-int RunHistoryWindow(int argc, char* argv[], const std::string& historyPath) {
-    QApplication app(argc, argv);
-    UseTraditionalChineseFont(app);
+namespace {
+
+int RunWindow(QApplication& app, const std::string& historyPath, const ServerUrl& server,
+              bool onServer) {
+    HistorySources sources;
     const HistoryLocation location =
         HistoryLocation::Choose(historyPath, false, std::getenv(HistoryLocation::kEnvironment),
                                 HistoryOpener::DataFolder());
-    // Shown as it is: the window never writes, nor makes a file.
-    HistoryOpener::Opened opened = HistoryOpener::Open(location, true);
-    HistoryWindow window(opened.store.get(), QString::fromStdString(opened.error));
+    sources.localName = QString::fromStdU16String(location.file.u16string());
+    // Read as it is: the window never writes, nor makes a file.
+    sources.local = [location](const std::shared_ptr<CallDeadline>&,
+                               std::string& error) -> std::unique_ptr<IHistoryStore> {
+        HistoryOpener::Opened opened = HistoryOpener::Open(location, true);
+        error = opened.error;
+        return std::move(opened.store);
+    };
+    if (!server.host.empty()) {
+        sources.serverName = QString::fromStdString(server.Shown());
+        sources.server = [server](const std::shared_ptr<CallDeadline>& deadline,
+                                  std::string& error) -> std::unique_ptr<IHistoryStore> {
+            return ServerHistoryStore::Open(server, error, deadline);
+        };
+        sources.onServer = onServer;
+    }
+    HistoryWindow window(std::move(sources));
     window.show();
 
     // As gpsupdate: GPSUPDATE_SCREENSHOT=FILE.png saves the window and ends.
@@ -37,4 +55,15 @@ int RunHistoryWindow(int argc, char* argv[], const std::string& historyPath) {
     });
     app.exec();
     return status;
+}
+
+}  // namespace
+
+int RunHistoryWindow(int argc, char* argv[], const std::string& historyPath,
+                     const ServerUrl& server, bool onServer) {
+    QApplication app(argc, argv);
+    UseTraditionalChineseFont(app);
+    // A reading still stuck on a server that does not answer is left
+    // behind: the program ends without waiting for it.
+    return BoundedThread::EndProgram(RunWindow(app, historyPath, server, onServer));
 }

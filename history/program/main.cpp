@@ -111,6 +111,14 @@ int main(int argc, char* argv[]) {
     }
     if (!command) {
 #ifdef GPSUPDATE_HISTORY_WINDOW
+        // The server the window may read: --server (read from at the
+        // start), else the one the programs record to.
+        ServerUrl url;
+        const std::string server =
+            readServer.empty() ? HistoryOpener::ServerChoice(serverOption) : readServer;
+        if (!server.empty() && !ServerUrl::Parse(server, url, error)) {
+            return UsageError(error);
+        }
 #if !defined(_WIN32) && !defined(__APPLE__)
         const auto env = [](const char* name) {
             const char* value = std::getenv(name);
@@ -125,7 +133,7 @@ int main(int argc, char* argv[]) {
             return kExitNoDisplay;
         }
 #endif
-        return RunHistoryWindow(argc, argv, path);
+        return RunHistoryWindow(argc, argv, path, url, !readServer.empty());
 #else
         return UsageError("a command is needed: list, export, stats, sync or status");
 #endif

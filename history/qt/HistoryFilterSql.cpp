@@ -8,9 +8,16 @@
 #include <QStringList>
 
 #include "HistoryDays.h"
-#include "HistoryResults.h"
 
-bool HistoryFilterSql::Build(const HistoryFilter& filter, std::string& error) {
+QString HistoryFilterSql::Failed(bool eraseKnown) {
+    QString failed = QStringLiteral("result IN ('failure', 'timeout', 'interrupted')");
+    if (eraseKnown) {
+        failed = QStringLiteral("(%1 OR (result = 'cancelled' AND erase_begun = 1))").arg(failed);
+    }
+    return failed;
+}
+
+bool HistoryFilterSql::Build(const HistoryFilter& filter, std::string& error, bool eraseKnown) {
     QStringList terms;
     binds.clear();
     if (!filter.serial.empty()) {
@@ -23,13 +30,14 @@ bool HistoryFilterSql::Build(const HistoryFilter& filter, std::string& error) {
         terms << QStringLiteral("UPPER(unit_serial) LIKE ? ESCAPE '\\'");
         binds << prefix + u'%';
     }
-    if (!filter.result.empty()) {
-        QStringList marks;
-        for (const std::string& result : HistoryResults::Matching(filter.result)) {
-            marks << QStringLiteral("?");
-            binds << QString::fromStdString(result);
-        }
-        terms << QStringLiteral("result IN (%1)").arg(marks.join(u", "));
+    // "failure" stands for every run that left its unit without a finished
+    // update (IsFailedRun's, as the day's figures count them); any other
+    // word only for itself.
+    if (filter.result == "failure") {
+        terms << Failed(eraseKnown);
+    } else if (!filter.result.empty()) {
+        terms << QStringLiteral("result = ?");
+        binds << QString::fromStdString(filter.result);
     }
     if (filter.port > 0) {
         terms << QStringLiteral("port = ?");

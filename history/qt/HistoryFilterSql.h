@@ -16,8 +16,12 @@ struct HistoryFilterSql {
     QVariantList binds;
     QString limit;  // " LIMIT n" or empty (every run); after the ORDER BY
 
-    // False, with the reason, for a day that is not one.
-    bool Build(const HistoryFilter& filter, std::string& error);
+    // False, with the reason, for a day that is not one. `eraseKnown`: the
+    // table has the erase_begun column (a file of an older release read as
+    // it is has not).
+    bool Build(const HistoryFilter& filter, std::string& error, bool eraseKnown = true);
+    // The runs IsFailedRun names, as a term.
+    static QString Failed(bool eraseKnown);
     // The clause with one term more.
     QString And(const QString& term) const;
     // Binds the values to a prepared query.

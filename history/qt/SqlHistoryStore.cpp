@@ -19,7 +19,7 @@ namespace {
 
 // Each step takes the file from the version before it to its own.
 // Version 1: the runs with their unit and data file facts.
-// Versions 1, 2 and 4 are HistorySchema's 1, 2 and 3 (the columns the
+// Versions 1, 2, 4, 5 and 6 are HistorySchema's 1 to 5 (the columns the
 // server has too); version 3 is the file's own.
 // Version 2: the blocks written, the retries and the trace of a run; the
 // local day of its start (the writer's calendar, so that the figures per
@@ -71,13 +71,16 @@ constexpr std::array<const char*, SqlHistoryStore::kSchemaVersion> kMigrations =
     // started (empty in older rows). Files from this version on carry the
     // history's application id (set with every migration).
     R"(ALTER TABLE runs ADD COLUMN process_start TEXT NOT NULL DEFAULT '';)",
+    // Version 6: the fifth of HistorySchema, whether the erase began (not
+    // known, -1, in older rows).
+    R"(ALTER TABLE runs ADD COLUMN erase_begun INTEGER NOT NULL DEFAULT -1;)",
 };
 
-static_assert(HistorySchema::kVersion == 4, "a new shared column needs a migration of the file");
+static_assert(HistorySchema::kVersion == 5, "a new shared column needs a migration of the file");
 
 // The shared schema version a file version holds (see kMigrations).
 int SharedVersion(int fileVersion) {
-    constexpr int kShared[] = {0, 1, 2, 2, 3, 4};
+    constexpr int kShared[] = {0, 1, 2, 2, 3, 4, 5};
     return fileVersion >= 0 && fileVersion < static_cast<int>(std::size(kShared))
                ? kShared[fileVersion]
                : -1;

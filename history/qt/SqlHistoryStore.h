@@ -32,7 +32,7 @@
 class SqlHistoryStore final : public IHistoryStore {
   public:
     // The newest schema; Open migrates every older file up to it.
-    static constexpr int kSchemaVersion = 5;
+    static constexpr int kSchemaVersion = 6;
     // The history's mark in its SQLite header ("GPSH"): a file is the
     // history when it carries it, or when it was made before the mark by
     // an older version of the program and holds the history's tables
@@ -101,6 +101,8 @@ class SqlHistoryStore final : public IHistoryStore {
     bool PrepareWrites(std::string& error);
     // Opened for reading, a file of an older version is read as it is.
     bool OlderAsFound() const { return !writable_ && fileVersion_ < kSchemaVersion; }
+    // Whether the file has the erase_begun column.
+    bool EraseKnown() const;
     // Of `wanted`, the columns the file has.
     std::vector<const HistorySchema::Column*> Readable(
         const std::vector<const HistorySchema::Column*>& wanted) const;

@@ -25,13 +25,17 @@ HistoryRowMapping::Columns SqlHistoryStore::Readable(
     return columns;
 }
 
+bool SqlHistoryStore::EraseKnown() const {
+    return !OlderAsFound() || columns_.contains(QStringLiteral("erase_begun"));
+}
+
 bool SqlHistoryStore::Each(const HistoryFilter& filter, bool allFields,
                            const std::function<bool(const HistoryRun&)>& visit) {
     if (fileVersion_ == 0 && !writable_) {
         return true;  // an empty file opened for reading: no runs yet
     }
     HistoryFilterSql where;
-    if (!where.Build(filter, error_)) {
+    if (!where.Build(filter, error_, EraseKnown())) {
         return false;
     }
     const Mapping::Columns columns =
@@ -98,14 +102,14 @@ bool SqlHistoryStore::Days(const HistoryFilter& filter, std::vector<DayStats>& d
         return false;
     }
     HistoryFilterSql where;
-    if (!where.Build(filter, error_)) {
+    if (!where.Build(filter, error_, EraseKnown())) {
         return false;
     }
     // Summed where the rows are, so that a year of a busy shop is not read
     // row by row: the same figures as StatsByDay, failures being the
-    // results IsFailureResult names. The medians come from the successful
+    // runs IsFailedRun names. The medians come from the successful
     // updates' lengths, read in order from their own index.
-    const QString failed = QStringLiteral("result IN ('failure', 'timeout', 'interrupted')");
+    const QString failed = HistoryFilterSql::Failed(EraseKnown());
     const QString sums =
         QStringLiteral(
             "SELECT local_day, COUNT(*), COUNT(DISTINCT NULLIF(unit_serial, '')), "

@@ -85,7 +85,7 @@ TEST(HistoryAutomation, AnUpdateIsRecordedWholeAndAHistoryThatCannotBeKeptSaysWh
              R"("unit_program_version":"GPSP01.2000")", R"("unit_data_version":"0512")",
              R"("blocks_written":45,"retries":0)",
              R"("file_size":)" + std::to_string(fs::file_size(file)) + ",",
-             R"("trace_path":")" + trace.string() + "\""}) {
+             R"("trace_path":")" + trace.string() + "\"", R"("erase_begun":"yes")"}) {
         EXPECT_NE(rows[0].find(field), std::string::npos) << field << "\n" << rows[0];
     }
 

@@ -101,6 +101,7 @@ TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
         run.fileName = std::string("C:\\資料\\") + texts[i] + ".apd";
         run.unitSerial = texts[(i + 1) % std::size(texts)];
         run.unitDataVersionAfter = texts[(i + 2) % std::size(texts)];
+        run.eraseBegun = i % 3 - 1;  // not known, no, yes
         ASSERT_TRUE(store.Complete(run)) << store.LastError();
     }
     std::ostringstream out;
@@ -130,16 +131,18 @@ TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
     EXPECT_EQ(ReadWithPython(csv), expected);
     // Columns are only ever added, at the end: scripts read them by place.
     const std::vector<std::string> columns = HistoryCommand::Columns();
-    ASSERT_EQ(columns.size(), 27u);
+    ASSERT_EQ(columns.size(), 28u);
     EXPECT_EQ(columns[25], "unit_data_version_after");
     EXPECT_EQ(columns[26], "result_chinese");
+    EXPECT_EQ(columns[27], "erase_begun");
 
     // The listing for scripts has the same fact under the same name.
     out.str("");
     ASSERT_EQ(HistoryCommand::Run({"list", "--json", "--limit", "1"}, store, out, err),
               HistoryCommand::kOk);
     EXPECT_NE(
-        out.str().find(R"(,"unit_data_version_after":"comma, inside","result_chinese":"失敗"})"),
+        out.str().find(
+            R"(,"unit_data_version_after":"comma, inside","result_chinese":"失敗","erase_begun":"yes"})"),
         std::string::npos)
         << out.str();
     fs::remove(csv);
@@ -149,22 +152,26 @@ TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGood
     const std::int64_t day1 = HistoryDays::LocalDayStartMs("2026-05-04").value();
     const std::int64_t day2 = HistoryDays::LocalDayStartMs("2026-05-05").value();
     const auto run = [](std::int64_t start, const char* kind, const char* result,
-                        const char* serial, double seconds) {
+                        const char* serial, double seconds, int eraseBegun = -1) {
         HistoryRun r;
         r.kind = kind;
         r.result = result;
         r.unitSerial = serial;
         r.startMs = start;
         r.endMs = start + static_cast<std::int64_t>(seconds * 1000);
+        r.eraseBegun = eraseBegun;
         return r;
     };
-    const std::vector<HistoryRun> runs = {
+    std::vector<HistoryRun> runs = {
         run(day2 + 1000, "update", "success", "A", 100),
         run(day1 + 1000, "update", "success", "A", 90),
         run(day1 + 2000, "update", "success", "B", 120),
         run(day1 + 3000, "update", "success", "C", 100),
         run(day1 + 4000, "update", "failure", "C", 30),
+        // Cancelled: before the erase (or not known, an older row) nothing
+        // was changed; after it the unit's data is gone, a failure.
         run(day1 + 5000, "update", "cancelled", "D", 5),
+        run(day1 + 5500, "update", "cancelled", "G", 5, 0),
         run(day1 + 6000, "test", "success", "D", 1),
         run(day2 + 2000, "update", "interrupted", "", 0),
         run(day2 + 3000, "update", "success", "B", 80),
@@ -172,14 +179,19 @@ TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGood
         // The unit's data was not older: neither a success nor a failure.
         run(day2 + 5000, "update", "skipped", "E", 8),
         run(day2 + 6000, "update", "running", "F", 0),
+        run(day2 + 7000, "update", "cancelled", "H", 40, 1),
     };
     // day, runs, units, successes, failures, updates, of which succeeded and
     // failed, median update seconds
     const std::vector<DayStats> expected = {
-        {"2026-05-04", 6, 4, 4, 1, 5, 3, 1, 100.0},
-        {"2026-05-05", 6, 4, 2, 2, 5, 2, 1, 90.0},
+        {"2026-05-04", 7, 5, 4, 1, 6, 3, 1, 100.0},
+        {"2026-05-05", 7, 5, 2, 3, 6, 2, 2, 90.0},
     };
     EXPECT_EQ(StatsByDay(runs), expected);
+    // What unit A holds now (its older success wrote another version).
+    runs[0].fileName = "C:\\資料\\gps-0601.apd";
+    runs[0].unitDataVersionAfter = "0601";
+    runs[1].unitDataVersionAfter = "0512";
 
     // The store sums them where the rows are: the same figures.
     FreshStore fresh("days.sqlite");
@@ -197,15 +209,37 @@ TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGood
     secondDay.fromDay = "2026-05-05";
     ASSERT_TRUE(store.Days(secondDay, days));
     EXPECT_EQ(days, std::vector<DayStats>{expected[1]});
-    std::ostringstream out;
+    // The listing's failure finds the runs the figures count as failed.
     std::ostringstream err;
-    ASSERT_EQ(HistoryCommand::Run({"list", "--result", "skipped"}, store, out, err),
-              HistoryCommand::kOk)
-        << err.str();
-    const std::string listed = out.str();
-    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 3) << listed;  // header, row, count
-    EXPECT_NE(listed.find("  skipped "), std::string::npos) << listed;
-    EXPECT_TRUE(listed.ends_with("\n1 run\n")) << listed;
+    for (const auto& [result, count] :
+         {std::pair{"skipped", "\n1 run\n"}, std::pair{"failure", "\n4 runs\n"}}) {
+        std::ostringstream out;
+        ASSERT_EQ(HistoryCommand::Run({"list", "--result", result}, store, out, err),
+                  HistoryCommand::kOk)
+            << err.str();
+        EXPECT_TRUE(out.str().ends_with(count)) << out.str();
+    }
+
+    // A listing for a serial number closes with what each unit it names
+    // holds now, whatever the other filters; --json only lists.
+    const std::string failedHAt = HistoryDays::LocalTime(day2 + 7000);
+    for (const auto& [args, last] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"list", "--serial", "a", "--result", "failure"},
+              "A: last updated " + HistoryDays::LocalTime(day2 + 1000) +
+                  " with data version 0601 (file gps-0601.apd)"},
+             {{"list", "--serial", "C"},
+              "C: last updated " + HistoryDays::LocalTime(day1 + 3000) +
+                  " with data version (not recorded)"},
+             {{"list", "--serial", "H"},
+              "H: no successful update recorded; " + failedHAt +
+                  " an update stopped after the erase began (cancelled): the unit may hold no "
+                  "data"},
+             {{"list", "--serial", "Z"}, "Z: no successful update recorded"},
+             {{"list", "--serial", "A", "--json"}, R"("erase_begun":""})"}}) {
+        std::ostringstream out;
+        ASSERT_EQ(HistoryCommand::Run(args, store, out, err), HistoryCommand::kOk) << err.str();
+        EXPECT_TRUE(out.str().ends_with(last + "\n")) << out.str();
+    }
 
     // The text figures count the updates; tests and scans stand apart.
     std::ostringstream figures;
@@ -219,8 +253,8 @@ TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGood
     }
     // day, updates, units, succeeded, failed, unchanged, median, tests+scans
     const std::vector<std::vector<std::string>> shown = {
-        {"2026-05-04", "5", "4", "3", "1", "1", "100.0", "1"},
-        {"2026-05-05", "5", "4", "2", "1", "2", "90.0", "1"}};
+        {"2026-05-04", "6", "5", "3", "1", "2", "100.0", "1"},
+        {"2026-05-05", "6", "5", "2", "2", "2", "90.0", "1"}};
     ASSERT_EQ(rows.size(), 3u) << figures.str();
     EXPECT_EQ(std::vector(rows.begin() + 1, rows.end()), shown) << figures.str();
 }

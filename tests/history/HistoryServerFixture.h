@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <filesystem>
@@ -72,6 +75,7 @@ inline HistoryRun MakeRun(const std::string& id, const std::string& result) {
     run.fileSize = 23617;
     run.blocksWritten = result == "success" ? 14044 : 0;
     run.unitDataVersionAfter = result == "success" ? "0601" : "";
+    run.eraseBegun = result == "running" ? 0 : 1;
     return run;
 }
 
@@ -119,6 +123,32 @@ struct Frozen {
         }
     }
     std::vector<pid_t> pids;
+};
+
+// A port of 127.0.0.1 that takes connections and never answers (listening),
+// or where nothing listens any more (not).
+struct SilentPort {
+    explicit SilentPort(bool listening) : fd(socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), length), 0);
+        EXPECT_EQ(listening ? listen(fd, 8) : 0, 0);
+        EXPECT_EQ(getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
+        port = ntohs(address.sin_port);
+        if (!listening) {
+            close(fd);
+            fd = -1;
+        }
+    }
+    ~SilentPort() {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+    int fd;
+    int port = 0;
 };
 
 class HistoryServer : public testing::Test {

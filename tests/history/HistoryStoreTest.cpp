@@ -100,6 +100,7 @@ HistoryRun FullRun() {
     run.blocksWritten = 1402;
     run.retries = 3;
     run.tracePath = "/home/u/.local/share/gpsupdate/traces/run-1.jsonl";
+    run.eraseBegun = 1;
     return run;
 }
 
@@ -266,6 +267,7 @@ TEST_F(HistoryStore, AFileOfAnOlderSchemaIsMigratedAndKeepsItsRuns) {
             EXPECT_EQ(runs[1].fileSize, c.fileSize) << c.fixture;
             EXPECT_EQ(runs[1].blocksWritten, c.blocksWritten) << c.fixture;
             EXPECT_EQ(runs[1].unitDataVersionAfter, "") << c.fixture;
+            EXPECT_EQ(runs[1].eraseBegun, -1) << c.fixture << ": not known";
             EXPECT_EQ(runs[0].result, c.newerResult) << "another host's run is left alone";
             ASSERT_TRUE(store->Complete(FullRun())) << store->LastError();
         }

@@ -44,7 +44,8 @@ HistoryRun NewRun(int number) {
 }
 
 // Runs as a shop makes them: mostly updates, some tests and scans; one
-// update in twelve fails, one in forty is cancelled.
+// update in twelve fails (one of those is interrupted), one in forty is
+// cancelled (two of three after the erase began).
 int Spread(SqlHistoryStore& store, int count, int days) {
     std::mt19937 random(601);
     const std::int64_t now = HistoryDays::NowUtcMs();
@@ -62,7 +63,11 @@ int Spread(SqlHistoryStore& store, int count, int days) {
         run.fileDataVersion = "0601";
         const bool update = run.kind == "update";
         const int fate = static_cast<int>(random() % 120);
-        run.result = fate < 3 ? "cancelled" : fate < 13 ? "failure" : "success";
+        run.result = fate < 3    ? "cancelled"
+                     : fate == 3 ? "interrupted"
+                     : fate < 13 ? "failure"
+                                 : "success";
+        run.eraseBegun = update && fate != 0 ? 1 : 0;
         run.endMs = run.startMs + (update ? 85'000 + random() % 30'000 : 2'000);
         if (run.result == "failure") {
             run.failureText = "傳送失敗, 請重新連線";
@@ -70,6 +75,10 @@ int Spread(SqlHistoryStore& store, int count, int days) {
             run.endMs = run.startMs + random() % 60'000;
         }
         run.blocksWritten = update && run.result == "success" ? 14044 : 0;
+        if (run.blocksWritten > 0) {
+            run.unitDataVersionAfter = "0601";
+            run.fileName = "/srv/gps/gps-0601.apd";
+        }
         run.retries = random() % 4 == 0 ? 1 : 0;
         run.port = 3 + static_cast<int>(random() % 4);
         run.program = pick % 2 == 0 ? "gpsupdate" : "gpsupdate-auto";
