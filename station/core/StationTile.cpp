@@ -45,7 +45,6 @@ void StationTile::ForgetLastUnit() {
     dataVersionBefore_.clear();
     dataVersionAfter_.clear();
     message_.clear();
-    messageRed_ = false;
     progressValue_ = 0;
     progressMax_ = 0;
     percent_.clear();
@@ -74,7 +73,6 @@ void StationTile::ApplyLine(const std::string& line, std::int64_t nowMs) {
     }
     if (kind == kKindMessage) {
         message_ = fields->Text(kText);
-        messageRed_ = fields->Text(kColour) == kColourRed;
     } else if (kind == kKindInfo) {
         const std::string fact = fields->Text(kFact);
         const std::string value = fields->Text(kValue);
@@ -179,7 +177,6 @@ void StationTile::Fail(const std::string& text) {
     result_ = Result::Failure;
     resultText_ = text;
     message_ = text;
-    messageRed_ = true;
 }
 
 void StationTile::SetWaiting(Phase phase, const std::string& reason) {

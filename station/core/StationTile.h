@@ -59,10 +59,8 @@ class StationTile {
     const std::string& DataVersionBefore() const { return dataVersionBefore_; }
     const std::string& DataVersionAfter() const { return dataVersionAfter_; }
     const std::string& FileDataVersion() const { return fileDataVersion_; }
-    // The run's last message, and whether the window showed it in red (after
-    // a failure: its text, in red).
+    // The run's last message (after a failure: its text).
     const std::string& Message() const { return message_; }
-    bool MessageInRed() const { return messageRed_; }
     int ProgressValue() const { return progressValue_; }
     int ProgressMax() const { return progressMax_; }
     const std::string& PercentText() const { return percent_; }
@@ -100,7 +98,6 @@ class StationTile {
     std::string dataVersionAfter_;
     std::string fileDataVersion_;
     std::string message_;
-    bool messageRed_ = false;
     std::string failureText_;  // the end line's
     int progressValue_ = 0;
     int progressMax_ = 0;

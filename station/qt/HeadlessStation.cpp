@@ -22,7 +22,12 @@ HeadlessStation::HeadlessStation(const StationOptions& options, const QString& a
     };
     station_.onRunEnded = [this](const Station::Record& record) {
         report_.RunEnded(meter_.ElapsedMs(), record);
+        sounds_.Play(ResultSignal::SoundFor(record.result));
     };
+    connect(&sounds_, &ResultSounds::unavailable, this, [] {
+        std::fputs("gpsupdate-station: no sound output: --sound plays nothing\n", stderr);
+    });
+    sounds_.SetEnabled(options_.sound);
     // Hands-free: say when a port's waiting changes.
     station_.onTileChanged = [this, last = std::map<int, std::string>()](int port) mutable {
         const StationTile& tile = station_.Tile(port);
