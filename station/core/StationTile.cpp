@@ -32,12 +32,18 @@ void StationTile::BeginRun(RunRequest::Action action, std::int64_t nowMs) {
         polledSerial_.clear();
         return;
     }
-    ForgetLastUnit();
+    ClearUnit();
     message_ = StationTexts::Starting;
     waitReason_.clear();
 }
 
 void StationTile::ForgetLastUnit() {
+    if (result_ != Result::Failure) {
+        ClearUnit();
+    }
+}
+
+void StationTile::ClearUnit() {
     result_ = Result::None;
     resultText_.clear();
     serial_.clear();

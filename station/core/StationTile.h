@@ -37,6 +37,9 @@ class StationTile {
     void SetIdle() { phase_ = Phase::Idle; }
     // Hands-free: the last unit has gone; its result, facts and progress
     // are no longer shown (the station's counters and records keep them).
+    // A failure stays until the port's next update starts: a unit left
+    // silent by a failed update cannot be told from one that has gone, and
+    // a failure must not pass unseen.
     void ForgetLastUnit();
     // Hands-free: the port takes each unit plugged in by itself, and a
     // failure text says so instead of naming a button.
@@ -76,6 +79,8 @@ class StationTile {
     void SetTracePath(const std::string& path) { trace_ = path; }
 
   private:
+    // The last unit's result, facts and progress.
+    void ClearUnit();
     // A runner's failure text with the window's steps in the station's terms.
     std::string InStationTerms(std::string text) const;
     void ApplyEnd(const JsonFields& fields);

@@ -94,8 +94,8 @@ QColor TileWidget::ResultColour(const StationTile& tile) {
 }
 
 void TileWidget::ShowFace(const StationTile& tile) {
-    // The labels take the face's text colour from it; the buttons, the bar
-    // and the scrolled message keep their own backgrounds.
+    // The labels (the scrolled message too) take the face's colours from
+    // it; the buttons and the bar keep their own.
     const ResultSignal::Face face = ResultSignal::FaceFor(tile.LastResult());
     QPalette palette;
     if (face.coloured) {

@@ -220,20 +220,19 @@ TEST(StationWindow, ARunsTraceIsReadInTheStation) {
 }
 
 // After each result the whole face takes its colour, with dark text (a
-// failure's message too: red on red is not read), until the port's next
-// update starts or, hands-free, the unit has gone; the result line under
-// way is grey.
+// failure's message too: red on red is not read). Hands-free, a success or
+// a skip is no longer shown once the unit has gone, a failure until the
+// port's next update starts; the result line under way is grey.
 TEST(StationWindow, ATilesFaceTakesItsResultsColourUntilTheNextRunOrTheUnitHasGone) {
     const struct {
         const char* end;
         int exitCode;
         StationTile::Result result;
-        bool forget;  // hands-free: the unit is pulled
     } cases[] = {
-        {R"("result":"success","outcome":"success")", 0, StationTile::Result::Success, false},
-        {R"("result":"success","outcome":"skipped")", 0, StationTile::Result::Skipped, true},
+        {R"("result":"success","outcome":"success")", 0, StationTile::Result::Success},
+        {R"("result":"success","outcome":"skipped")", 0, StationTile::Result::Skipped},
         {R"("result":"failure","outcome":"failure","failure_text":"寫入失敗")", 1,
-         StationTile::Result::Failure, false},
+         StationTile::Result::Failure},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.end);
@@ -272,11 +271,11 @@ TEST(StationWindow, ATilesFaceTakesItsResultsColourUntilTheNextRunOrTheUnitHasGo
             EXPECT_NE(Label(widget, QStringLiteral("寫入失敗")), nullptr);
         }
 
-        if (c.forget) {
-            tile.ForgetLastUnit();
-        } else {
-            tile.BeginRun(RunRequest::Action::Update, 10);
-        }
+        tile.ForgetLastUnit();
+        widget.Show(tile, true);
+        const bool failed = c.result == StationTile::Result::Failure;
+        EXPECT_EQ(face(), failed ? QColor::fromRgb(expected.background) : QColor());
+        tile.BeginRun(RunRequest::Action::Update, 10);
         widget.Show(tile, true);
         EXPECT_EQ(face(), QColor());
         EXPECT_EQ(result->palette().color(QPalette::Window), updating);
