@@ -72,6 +72,11 @@ void HeadlessStation::Finish() {
     summary_.stop();
     report_.Final(meter_.ElapsedMs(), meter_.MaxStallMs(), meter_.MaxStallAtMs(),
                   StationMeter::CpuSelfSeconds(), StationMeter::CpuChildrenSeconds());
-    const bool allWell = !station_.Records().empty() && station_.Failed() == 0;
-    emit finished(allWell ? 0 : 1);
+    const int status = !station_.Records().empty() && station_.Failed() == 0 ? 0 : 1;
+    if (sounds_.Busy()) {
+        // The last run's sound is heard to its end (a second or so).
+        connect(&sounds_, &ResultSounds::quiet, this, [this, status] { emit finished(status); });
+        return;
+    }
+    emit finished(status);
 }

@@ -80,9 +80,15 @@ bool ResultSounds::Start(ResultSignal::Sound sound) {
     buffer->setData(reinterpret_cast<const char*>(samples.data()),
                     static_cast<qsizetype>(samples.size() * sizeof(std::int16_t)));
     buffer->open(QIODevice::ReadOnly);
-    connect(sink, &QAudioSink::stateChanged, this, [this, sink](QAudio::State state) {
-        if (state == QAudio::IdleState || state == QAudio::StoppedState) {
-            if (state == QAudio::StoppedState && sink->error() != QAudio::NoError) {
+    connect(sink, &QAudioSink::stateChanged, this, [this, sink, format](QAudio::State state) {
+        if (state == QAudio::IdleState) {
+            // Every sample has been handed over, the output's buffer still
+            // plays them: stopping now would cut the sound's end.
+            const qint64 ms =
+                format.durationForBytes(static_cast<qint32>(sink->bufferSize())) / 1000;
+            QTimer::singleShot(ms + 50, sink, [this, sink] { Ended(sink); });
+        } else if (state == QAudio::StoppedState) {
+            if (sink->error() != QAudio::NoError) {
                 SayUnavailable();
             }
             Ended(sink);
@@ -112,6 +118,9 @@ void ResultSounds::Ended(QAudioSink* sink) {
     const ResultSignal::Sound next = std::exchange(waiting_, ResultSignal::Sound::None);
     if (enabled_ && next != ResultSignal::Sound::None && !Start(next)) {
         SayUnavailable();
+    }
+    if (sink_ == nullptr) {
+        emit quiet();
     }
 }
 

@@ -23,9 +23,13 @@ class ResultSounds final : public QObject {
     void SetEnabled(bool on);
     bool Enabled() const { return enabled_; }
     void Play(ResultSignal::Sound sound);
+    // A sound plays (or waits).
+    bool Busy() const { return sink_ != nullptr; }
 
   signals:
     void unavailable();
+    // The last sound has ended and none waits.
+    void quiet();
 
   private:
     // Whether the sound started.
