@@ -39,9 +39,9 @@ class HeadlessStation final : public QObject {
     StationMeter meter_;
     platform::QtTimerFactory timers_;
     QtRunLauncher launcher_;
+    ResultSounds sounds_;  // outlives the station, whose runs' ends it plays
     Station station_;
     StationReport report_;
-    ResultSounds sounds_;
     QTimer summary_;
     bool ended_ = false;
 };

@@ -86,6 +86,7 @@ class frmStation final : public QMainWindow {
     platform::QtTimerFactory timers_;
     platform::QtSerialControl serial_;  // names the devices behind the numbers
     QtRunLauncher launcher_;
+    ResultSounds sounds_;  // outlives the station, whose runs' ends it plays
     Station station_;
     QLineEdit* file_ = nullptr;
     QLabel* fileVersion_ = nullptr;
@@ -94,7 +95,6 @@ class frmStation final : public QMainWindow {
     QCheckBox* force_ = nullptr;
     QCheckBox* sound_ = nullptr;
     platform::ISettingsStore& settings_;
-    ResultSounds sounds_;
     QLabel* counters_ = nullptr;
     std::map<int, QCheckBox*> portBoxes_;
     std::map<int, TileWidget*> tiles_;
