@@ -92,5 +92,8 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     # The history's SQLite driver is a Qt SQL plug-in, also loaded at run time.
     set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-qpa-plugins")
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
+    # The station's result sounds play through a PulseAudio server (a
+    # desktop's PipeWire serves as one); without one the station is silent.
+    set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pipewire-pulse | pulseaudio")
     include(CPack)
 endif()

@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   clang clang-format libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6serialport6
+  qt6-multimedia-dev libqt6multimedia6
   libqt6sql6-sqlite libqt6sql6-psql libpq-dev postgresql-15 qt6-charts-dev libqt6opengl6-dev
   libgl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev

@@ -44,6 +44,7 @@ bool* FlagOf(const std::string& key, StationOptions& o) {
         {"--start", &o.start},
         {"--no-traces", &o.noTraces},
         {"--exit-when-done", &o.exitWhenDone},
+        {"--sound", &o.sound},
     };
     for (const auto& [name, into] : flags) {
         if (key == name) {
@@ -173,6 +174,10 @@ Updates several units at once, one gpsupdate-auto run per COM port. Without
                       postgresql://user@host:port/database (default:
                       $GPSUPDATE_HISTORY_SERVER)
   --no-traces         no trace files
+  --sound             a short sound as each run ends: a rising two-tone for a
+                      success (and a unit already current), three low beeps
+                      for a failure; nothing without a sound output (default
+                      off; the window keeps its 提示音 box as last set)
   --window            open the window even with --ports (they are ticked)
   --start             window: start the ticked ports at once
   --exit-when-done    window: end once every run has ended

@@ -17,6 +17,9 @@ struct StationOptions {
     bool exitWhenDone = false;  // window: end when every run has ended
     std::string screenshot;     // window: a picture once every run is under way
     bool noTraces = false;      // window: runs write no trace
+    // A sound at each run's end: headless only with --sound; the window
+    // ticks its 提示音 with it (else the window keeps the operator's choice).
+    bool sound = false;
     bool help = false;
     bool version = false;
 

@@ -28,6 +28,10 @@ inline constexpr char WindowRetryStep[] = "使用<開始傳送>按鍵重新執�
 inline constexpr char RetryStep[] =
     "使用此埠的<開始>按鍵 (無視窗時: 再次執行 gpsupdate-station) 重新執行資料更新";
 inline constexpr char HandsFreeRetryStep[] = "重新插上裝置後, 此埠會自動重新執行資料更新";
+// The window's switch for the result sounds, and what it says when the
+// station has no sound output.
+inline constexpr char SoundSwitch[] = "提示音";
+inline constexpr char NoSoundOutput[] = "沒有音效裝置：不會播放提示音";
 // What an interrupted update means for the unit (the stop question).
 inline constexpr char StopQuestion[] =
     "停止進行中的更新？\n中斷的更新會讓裝置沒有資料，直到再次更新為止。";

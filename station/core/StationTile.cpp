@@ -32,12 +32,18 @@ void StationTile::BeginRun(RunRequest::Action action, std::int64_t nowMs) {
         polledSerial_.clear();
         return;
     }
-    ForgetLastUnit();
+    ClearUnit();
     message_ = StationTexts::Starting;
     waitReason_.clear();
 }
 
 void StationTile::ForgetLastUnit() {
+    if (result_ != Result::Failure) {
+        ClearUnit();
+    }
+}
+
+void StationTile::ClearUnit() {
     result_ = Result::None;
     resultText_.clear();
     serial_.clear();
@@ -45,7 +51,6 @@ void StationTile::ForgetLastUnit() {
     dataVersionBefore_.clear();
     dataVersionAfter_.clear();
     message_.clear();
-    messageRed_ = false;
     progressValue_ = 0;
     progressMax_ = 0;
     percent_.clear();
@@ -74,7 +79,6 @@ void StationTile::ApplyLine(const std::string& line, std::int64_t nowMs) {
     }
     if (kind == kKindMessage) {
         message_ = fields->Text(kText);
-        messageRed_ = fields->Text(kColour) == kColourRed;
     } else if (kind == kKindInfo) {
         const std::string fact = fields->Text(kFact);
         const std::string value = fields->Text(kValue);
@@ -179,7 +183,6 @@ void StationTile::Fail(const std::string& text) {
     result_ = Result::Failure;
     resultText_ = text;
     message_ = text;
-    messageRed_ = true;
 }
 
 void StationTile::SetWaiting(Phase phase, const std::string& reason) {

@@ -37,6 +37,9 @@ class StationTile {
     void SetIdle() { phase_ = Phase::Idle; }
     // Hands-free: the last unit has gone; its result, facts and progress
     // are no longer shown (the station's counters and records keep them).
+    // A failure stays until the port's next update starts: a unit left
+    // silent by a failed update cannot be told from one that has gone, and
+    // a failure must not pass unseen.
     void ForgetLastUnit();
     // Hands-free: the port takes each unit plugged in by itself, and a
     // failure text says so instead of naming a button.
@@ -59,10 +62,8 @@ class StationTile {
     const std::string& DataVersionBefore() const { return dataVersionBefore_; }
     const std::string& DataVersionAfter() const { return dataVersionAfter_; }
     const std::string& FileDataVersion() const { return fileDataVersion_; }
-    // The run's last message, and whether the window showed it in red (after
-    // a failure: its text, in red).
+    // The run's last message (after a failure: its text).
     const std::string& Message() const { return message_; }
-    bool MessageInRed() const { return messageRed_; }
     int ProgressValue() const { return progressValue_; }
     int ProgressMax() const { return progressMax_; }
     const std::string& PercentText() const { return percent_; }
@@ -78,6 +79,8 @@ class StationTile {
     void SetTracePath(const std::string& path) { trace_ = path; }
 
   private:
+    // The last unit's result, facts and progress.
+    void ClearUnit();
     // A runner's failure text with the window's steps in the station's terms.
     std::string InStationTerms(std::string text) const;
     void ApplyEnd(const JsonFields& fields);
@@ -100,7 +103,6 @@ class StationTile {
     std::string dataVersionAfter_;
     std::string fileDataVersion_;
     std::string message_;
-    bool messageRed_ = false;
     std::string failureText_;  // the end line's
     int progressValue_ = 0;
     int progressMax_ = 0;

@@ -22,7 +22,12 @@ HeadlessStation::HeadlessStation(const StationOptions& options, const QString& a
     };
     station_.onRunEnded = [this](const Station::Record& record) {
         report_.RunEnded(meter_.ElapsedMs(), record);
+        sounds_.Play(ResultSignal::SoundFor(record.result));
     };
+    connect(&sounds_, &ResultSounds::unavailable, this, [] {
+        std::fputs("gpsupdate-station: no sound output: --sound plays nothing\n", stderr);
+    });
+    sounds_.SetEnabled(options_.sound);
     // Hands-free: say when a port's waiting changes.
     station_.onTileChanged = [this, last = std::map<int, std::string>()](int port) mutable {
         const StationTile& tile = station_.Tile(port);
@@ -67,6 +72,11 @@ void HeadlessStation::Finish() {
     summary_.stop();
     report_.Final(meter_.ElapsedMs(), meter_.MaxStallMs(), meter_.MaxStallAtMs(),
                   StationMeter::CpuSelfSeconds(), StationMeter::CpuChildrenSeconds());
-    const bool allWell = !station_.Records().empty() && station_.Failed() == 0;
-    emit finished(allWell ? 0 : 1);
+    const int status = !station_.Records().empty() && station_.Failed() == 0 ? 0 : 1;
+    if (sounds_.Busy()) {
+        // The last run's sound is heard to its end (a second or so).
+        connect(&sounds_, &ResultSounds::quiet, this, [this, status] { emit finished(status); });
+        return;
+    }
+    emit finished(status);
 }

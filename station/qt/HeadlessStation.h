@@ -6,6 +6,7 @@
 
 #include "QtRunLauncher.h"
 #include "QtTimerFactory.h"
+#include "ResultSounds.h"
 #include "Station.h"
 #include "StationMeter.h"
 #include "StationOptions.h"
@@ -14,6 +15,7 @@
 // The station without a window: starts every port of the command line,
 // reports on standard output and ends with the exit status once every run
 // has ended (or, on the host's request to end, once every run was stopped).
+// With --sound each run's end is heard as well.
 class HeadlessStation final : public QObject {
     Q_OBJECT
 
@@ -37,6 +39,7 @@ class HeadlessStation final : public QObject {
     StationMeter meter_;
     platform::QtTimerFactory timers_;
     QtRunLauncher launcher_;
+    ResultSounds sounds_;  // outlives the station, whose runs' ends it plays
     Station station_;
     StationReport report_;
     QTimer summary_;

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 
+#include "ResultSignal.h"
 #include "StationTexts.h"
 #include "StationTile.h"
 
@@ -66,6 +67,9 @@ TileWidget::TileWidget(int port, QWidget* parent) : QFrame(parent), port_(port) 
     grid->addWidget(percent_, 6, 1);
     grid->addWidget(clock_, 6, 2);
     result_ = new QLabel(this);
+    QFont large = bold;  // the result in words, read from a step away
+    large.setPointSizeF(bold.pointSizeF() * 1.3);
+    result_->setFont(large);
     result_->setWordWrap(true);
     result_->setAutoFillBackground(true);
     result_->setMargin(4);
@@ -85,17 +89,21 @@ TileWidget::TileWidget(int port, QWidget* parent) : QFrame(parent), port_(port) 
 }
 
 QColor TileWidget::ResultColour(const StationTile& tile) {
-    switch (tile.LastResult()) {
-        case StationTile::Result::Success:
-            return QColor(0x4c, 0xaf, 0x50);
-        case StationTile::Result::Failure:
-            return QColor(0xe5, 0x39, 0x35);
-        case StationTile::Result::Skipped:
-            return QColor(0xff, 0xb3, 0x00);
-        case StationTile::Result::None:
-            break;
+    const ResultSignal::Face face = ResultSignal::FaceFor(tile.LastResult());
+    return face.coloured ? QColor::fromRgb(face.background) : QColor(0xbd, 0xbd, 0xbd);
+}
+
+void TileWidget::ShowFace(const StationTile& tile) {
+    // The labels (the scrolled message too) take the face's colours from
+    // it; the buttons and the bar keep their own.
+    const ResultSignal::Face face = ResultSignal::FaceFor(tile.LastResult());
+    QPalette palette;
+    if (face.coloured) {
+        palette.setColor(QPalette::Window, QColor::fromRgb(face.background));
+        palette.setColor(QPalette::WindowText, QColor::fromRgb(face.text));
     }
-    return QColor(0xbd, 0xbd, 0xbd);
+    setPalette(palette);
+    setAutoFillBackground(face.coloured);
 }
 
 void TileWidget::SetLastUpdate(const QString& text) {
@@ -119,10 +127,9 @@ void TileWidget::Show(const StationTile& tile, bool busy) {
     } else if (tile.CurrentPhase() == Phase::Polling) {
         message = QString::fromUtf8(StationTexts::Polling);
     }
+    // A failure's text in the face's dark colour: the red face says it is
+    // a failure, and red text would not be read on it.
     message_->setText(message);
-    message_->setStyleSheet(tile.MessageInRed() && tile.CurrentPhase() == Phase::Idle
-                                ? QStringLiteral("color: #c62828;")
-                                : QString());
     progress_->setMaximum(std::max(tile.ProgressMax(), 1));
     progress_->setValue(std::min(tile.ProgressValue(), progress_->maximum()));
     percent_->setText(Q(tile.PercentText()));
@@ -148,6 +155,7 @@ void TileWidget::Show(const StationTile& tile, bool busy) {
             break;
     }
     result_->setText(words);
+    ShowFace(tile);
     QPalette palette = result_->palette();
     palette.setColor(QPalette::Window, ResultColour(tile));
     result_->setPalette(palette);

@@ -8,8 +8,10 @@ class QPushButton;
 class StationTile;
 
 // One port's tile: COM number and device, the unit's facts, the run's stage,
-// progress with percentage and clock, the result in colour and words, and
-// the buttons to start or stop the port and to open the run's trace.
+// progress with percentage and clock, the result in words, and the buttons
+// to start or stop the port and to open the run's trace. After a run the
+// whole face takes the result's colour, to be seen from across the bench,
+// until the port's next update starts or (hands-free) the unit has gone.
 class TileWidget final : public QFrame {
     Q_OBJECT
 
@@ -21,7 +23,8 @@ class TileWidget final : public QFrame {
     void SetLastUpdate(const QString& text);
     int Port() const { return port_; }
 
-    // Background colours of the result.
+    // The result line's background: the face's colour after a result, else
+    // a neutral grey.
     static QColor ResultColour(const StationTile& tile);
 
     // Every tile's width, and the lines of message it shows before it
@@ -35,6 +38,8 @@ class TileWidget final : public QFrame {
     void traceClicked(int port);
 
   private:
+    void ShowFace(const StationTile& tile);
+
     int port_;
     QLabel* title_;
     QLabel* serial_;

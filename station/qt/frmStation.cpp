@@ -23,6 +23,7 @@
 #include "HistoryOpener.h"
 #include "HistoryResults.h"
 #include "HistoryTraceText.h"
+#include "ISettingsStore.h"
 #include "ServerUrl.h"
 #include "SessionTraces.h"
 #include "SqlHistoryStore.h"
@@ -43,12 +44,14 @@ QString Q(const std::string& text) {
 
 }  // namespace
 
-frmStation::frmStation(const StationOptions& options, const QString& autoProgram, QWidget* parent)
+frmStation::frmStation(const StationOptions& options, const QString& autoProgram,
+                       platform::ISettingsStore& settings, QWidget* parent)
     : QMainWindow(parent),
       options_(options),
       launcher_(autoProgram),
       station_(
-          launcher_, timers_, [this] { return meter_.ElapsedMs(); }, options.settings) {
+          launcher_, timers_, [this] { return meter_.ElapsedMs(); }, options.settings),
+      settings_(settings) {
     setWindowTitle(QStringLiteral("GPS 多台更新站"));
     // The runs record into the history the station names, else the one
     // their own rule chooses; the same rule finds it here, read only.
@@ -75,6 +78,9 @@ frmStation::frmStation(const StationOptions& options, const QString& autoProgram
     }
     BuildWindow();
     station_.onTileChanged = [this](int port) { dirty_.insert(port); };
+    station_.onRunEnded = [this](const Station::Record& record) {
+        sounds_.Play(ResultSignal::SoundFor(record.result));
+    };
     station_.onFinished = [this] { QTimer::singleShot(0, this, [this] { emit allEnded(); }); };
     refresh_.setInterval(kRefreshMs);
     connect(&refresh_, &QTimer::timeout, this, [this] { Refresh(); });
@@ -137,12 +143,14 @@ void frmStation::BuildWindow() {
     continuous_->setChecked(options_.settings.continuous);
     force_ = new QCheckBox(QStringLiteral("資料不較舊也更新"), central);
     force_->setChecked(options_.settings.force);
+    BuildSoundSwitch(central);
     startAll_ = new QPushButton(QStringLiteral("全部開始"), central);
     startAll_->setEnabled(false);  // until a file that loads is chosen
     auto* stopAll = new QPushButton(QStringLiteral("全部停止"), central);
     counters_ = new QLabel(central);
     controls->addWidget(continuous_);
     controls->addWidget(force_);
+    controls->addWidget(sound_);
     controls->addWidget(startAll_);
     controls->addWidget(stopAll);
     controls->addStretch(1);
@@ -165,6 +173,22 @@ void frmStation::BuildWindow() {
     const QRect room =
         screen() != nullptr ? screen()->availableGeometry() : QRect(0, 0, 1280, 1024);
     resize(std::min(1260, room.width()), std::min(900, room.height() - 40));
+}
+
+void frmStation::BuildSoundSwitch(QWidget* parent) {
+    sound_ = new QCheckBox(QString::fromUtf8(StationTexts::SoundSwitch), parent);
+    connect(&sounds_, &ResultSounds::unavailable, this, [this] {
+        const QString text = QString::fromUtf8(StationTexts::NoSoundOutput);
+        sound_->setToolTip(text);
+        statusBar()->showMessage(text);
+    });
+    connect(sound_, &QCheckBox::toggled, this, [this](bool on) { sounds_.SetEnabled(on); });
+    // Only the operator's click is kept: --sound ticks it for this session.
+    connect(sound_, &QCheckBox::clicked, this, [this](bool on) {
+        settings_.SaveSetting(kSettingsApp, kSettingsSection, kSoundKey, on ? "1" : "0");
+    });
+    sound_->setChecked(options_.sound ||
+                       settings_.GetSetting(kSettingsApp, kSettingsSection, kSoundKey, "1") != "0");
 }
 
 bool frmStation::eventFilter(QObject* watched, QEvent* event) {

@@ -9,6 +9,7 @@
 #include "QtRunLauncher.h"
 #include "QtSerialControl.h"
 #include "QtTimerFactory.h"
+#include "ResultSounds.h"
 #include "Station.h"
 #include "StationMeter.h"
 #include "StationOptions.h"
@@ -21,9 +22,13 @@ class QPushButton;
 class QScrollArea;
 class TileWidget;
 class TerminationWatcher;
+namespace platform {
+class ISettingsStore;
+}
 
 // The station's window: the data file, the ports COM1 to COM16, a tile per
-// chosen port, start and stop, and the counters since the station started.
+// chosen port, start and stop, the result sounds' switch (kept in the
+// settings) and the counters since the station started.
 // Closing it while runs are under way asks first (unless the host asked it
 // to end), then stops every run and closes once their children have ended.
 class SqlHistoryStore;
@@ -34,8 +39,13 @@ class frmStation final : public QMainWindow {
   public:
     static constexpr int kRefreshMs = 100;  // tiles are drawn at most this often
 
+    // Where the window keeps the operator's choices.
+    static constexpr char kSettingsApp[] = "gpsupdate-station";
+    static constexpr char kSettingsSection[] = "Window";
+    static constexpr char kSoundKey[] = "Sound";
+
     frmStation(const StationOptions& options, const QString& autoProgram,
-               QWidget* parent = nullptr);
+               platform::ISettingsStore& settings, QWidget* parent = nullptr);
     ~frmStation() override;
 
     Station& Stations() { return station_; }
@@ -54,6 +64,8 @@ class frmStation final : public QMainWindow {
 
   private:
     void BuildWindow();
+    // The 提示音 box: ticked as last left (at first: ticked), or by --sound.
+    void BuildSoundSwitch(QWidget* parent);
     void ChooseFile();
     void ShowFileVersion();
     void PortToggled(int port, bool on);
@@ -74,12 +86,15 @@ class frmStation final : public QMainWindow {
     platform::QtTimerFactory timers_;
     platform::QtSerialControl serial_;  // names the devices behind the numbers
     QtRunLauncher launcher_;
+    ResultSounds sounds_;  // outlives the station, whose runs' ends it plays
     Station station_;
     QLineEdit* file_ = nullptr;
     QLabel* fileVersion_ = nullptr;
     QPushButton* startAll_ = nullptr;
     QCheckBox* continuous_ = nullptr;
     QCheckBox* force_ = nullptr;
+    QCheckBox* sound_ = nullptr;
+    platform::ISettingsStore& settings_;
     QLabel* counters_ = nullptr;
     std::map<int, QCheckBox*> portBoxes_;
     std::map<int, TileWidget*> tiles_;

@@ -15,6 +15,7 @@
 #include "NoDisplay.h"
 #include "ProgramFonts.h"
 #include "ProgramLanguage.h"
+#include "QtSettingsStore.h"
 #include "ServerUrl.h"
 #include "StationOptions.h"
 #include "StationReport.h"
@@ -87,7 +88,8 @@ int main(int argc, char* argv[]) {
     UseTraditionalChineseFont(app);
     // The questions' buttons and the file dialog speak as the main window's.
     UseTraditionalChineseQtTexts(&app);
-    frmStation window(options, autoProgram);
+    platform::QtSettingsStore settings;
+    frmStation window(options, autoProgram, settings);
     if (options.exitWhenDone) {
         QObject::connect(&window, &frmStation::allEnded, &window, [&window] {
             // The same final lines as headless with --json.

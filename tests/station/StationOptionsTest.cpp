@@ -53,12 +53,14 @@ TEST(StationOptions, TheCommandLine) {
         EXPECT_EQ(options->Headless(), c.headless);
     }
     std::string error;
+    EXPECT_FALSE(StationOptions::Parse({"--ports", "3", "--file", "f"}, error)->sound);  // silent
     const auto options = StationOptions::Parse(
-        {"--ports", "2", "--file", "f", "--continuous", "--units", "7", "--force", "--poll-seconds",
-         "1.5", "--silence-seconds", "30", "--trace-dir", "/t", "--history", "/h.sqlite",
-         "--history-server=postgresql://u@h/db"},
+        {"--ports", "2", "--file", "f", "--sound", "--continuous", "--units", "7", "--force",
+         "--poll-seconds", "1.5", "--silence-seconds", "30", "--trace-dir", "/t", "--history",
+         "/h.sqlite", "--history-server=postgresql://u@h/db"},
         error);
     ASSERT_TRUE(options) << error;
+    EXPECT_TRUE(options->sound);
     EXPECT_TRUE(options->settings.continuous);
     EXPECT_TRUE(options->settings.force);
     EXPECT_EQ(options->settings.units, 7);

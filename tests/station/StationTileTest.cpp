@@ -193,7 +193,6 @@ TEST(StationTile, TheResultFromTheEndLineTheExitAndHowTheRunWasEnded) {
         EXPECT_EQ(tile.ResultText().find("開始傳送"), std::string::npos) << tile.ResultText();
         if (c.result == Result::Failure) {
             EXPECT_EQ(tile.Message(), tile.ResultText());
-            EXPECT_TRUE(tile.MessageInRed());
         }
     }
 }

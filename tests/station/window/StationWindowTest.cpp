@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -18,8 +19,10 @@
 #include <fstream>
 #include <functional>
 
+#include "MemorySettingsStore.h"
 #include "PackedDataFile.h"
 #include "QtRunLauncher.h"
+#include "ResultSignal.h"
 #include "SqlHistoryStore.h"
 #include "StationTexts.h"
 #include "StationTile.h"
@@ -123,7 +126,9 @@ TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdateAndClosingAsksOnlyDuring
     }
     qputenv("GPSUPDATE_HISTORY", QByteArray::fromStdString(file.string()));
     qputenv("GPSUPDATE_HISTORY_SERVER", "postgresql://nobody@127.0.0.1:1/none");
-    frmStation window(OnePort(3, standIn), QString::fromStdString(standIn.script.string()));
+    platform::MemorySettingsStore settings;
+    frmStation window(OnePort(3, standIn), QString::fromStdString(standIn.script.string()),
+                      settings);
     qunsetenv("GPSUPDATE_HISTORY");
     qunsetenv("GPSUPDATE_HISTORY_SERVER");
     // With nothing under way, closing asks nothing (a question would wait
@@ -157,8 +162,6 @@ TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdateAndClosingAsksOnlyDuring
     EXPECT_EQ(station.Tile(3).ResultText(), StationTexts::StoppedByOperator);
 }
 
-// A tile's result in colour and words follows its runs: updating, a failure
-// (red, with the failure's text, the message in red), the next run.
 // A file that does not load keeps 全部開始 off, and starting a port anyway
 // runs nothing.
 TEST(StationWindow, StartAllWaitsForADataFileThatLoads) {
@@ -173,7 +176,8 @@ TEST(StationWindow, StartAllWaitsForADataFileThatLoads) {
         SCOPED_TRACE(c.file);
         StationOptions options = OnePort(3, standIn);
         options.settings.file = c.file;
-        frmStation window(options, QString::fromStdString(standIn.script.string()));
+        platform::MemorySettingsStore settings;
+        frmStation window(options, QString::fromStdString(standIn.script.string()), settings);
         QPushButton* startAll = nullptr;
         for (QPushButton* button : window.findChildren<QPushButton*>()) {
             startAll = button->text() == QStringLiteral("全部開始") ? button : startAll;
@@ -195,7 +199,8 @@ TEST(StationWindow, ARunsTraceIsReadInTheStation) {
     StationOptions options = OnePort(3, standIn);
     options.noTraces = false;
     options.settings.traceFolder = standIn.folder.string();
-    frmStation window(options, QString::fromStdString(standIn.script.string()));
+    platform::MemorySettingsStore settings;
+    frmStation window(options, QString::fromStdString(standIn.script.string()), settings);
     window.StartChosen();
     const std::string path = window.Stations().Tile(3).TracePath();
     ASSERT_FALSE(path.empty());
@@ -214,41 +219,101 @@ TEST(StationWindow, ARunsTraceIsReadInTheStation) {
     EXPECT_TRUE(Pump([&] { return !window.Stations().AnyChildRunning(); }));
 }
 
-TEST(StationWindow, ATilesResultFollowsItsRunsIntoAFailureAndOut) {
-    StationTile tile(3);
-    TileWidget widget(3);
-    QLabel* result = nullptr;  // the only label that paints its background
-    for (QLabel* label : widget.findChildren<QLabel*>()) {
-        result = label->autoFillBackground() ? label : result;
-    }
-    ASSERT_NE(result, nullptr);
-    const auto apply = [&tile](const std::string& kind, const std::string& rest) {
-        tile.ApplyLine(R"({"t_ms":5,"kind":")" + kind + "\"," + rest + "}", 5);
+// After each result the whole face takes its colour, with dark text (a
+// failure's message too: red on red is not read). Hands-free, a success or
+// a skip is no longer shown once the unit has gone, a failure until the
+// port's next update starts; the result line under way is grey.
+TEST(StationWindow, ATilesFaceTakesItsResultsColourUntilTheNextRunOrTheUnitHasGone) {
+    const struct {
+        const char* end;
+        int exitCode;
+        StationTile::Result result;
+    } cases[] = {
+        {R"("result":"success","outcome":"success")", 0, StationTile::Result::Success},
+        {R"("result":"success","outcome":"skipped")", 0, StationTile::Result::Skipped},
+        {R"("result":"failure","outcome":"failure","failure_text":"寫入失敗")", 1,
+         StationTile::Result::Failure},
     };
-    const auto colour = [result] { return result->palette().color(QPalette::Window); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.end);
+        StationTile tile(3);
+        TileWidget widget(3);
+        QLabel* result = nullptr;  // the only label that paints its background
+        for (QLabel* label : widget.findChildren<QLabel*>()) {
+            result = label->autoFillBackground() ? label : result;
+        }
+        ASSERT_NE(result, nullptr);
+        const auto face = [&widget] {
+            return widget.autoFillBackground() ? widget.palette().color(QPalette::Window)
+                                               : QColor();
+        };
+        tile.BeginRun(RunRequest::Action::Update, 0);
+        tile.ApplyLine(R"({"t_ms":5,"kind":"percent","text":"50.0%"})", 5);
+        widget.Show(tile, true);
+        EXPECT_EQ(result->text(), QStringLiteral("更新中"));
+        EXPECT_EQ(face(), QColor());
+        const QColor updating = result->palette().color(QPalette::Window);
 
-    tile.BeginRun(RunRequest::Action::Update, 0);
-    apply("percent", R"("text":"50.0%")");
-    widget.Show(tile, true);
-    EXPECT_EQ(result->text(), QStringLiteral("更新中"));
-    const QColor updating = colour();
-    EXPECT_EQ(updating, TileWidget::ResultColour(tile));
+        tile.ApplyLine(std::string(R"({"t_ms":6,"kind":"end",)") + c.end + "}", 6);
+        tile.EndRun({false, c.exitCode, ""}, 6);
+        widget.Show(tile, false);
+        ASSERT_EQ(tile.LastResult(), c.result);
+        const ResultSignal::Face expected = ResultSignal::FaceFor(c.result);
+        EXPECT_EQ(face(), QColor::fromRgb(expected.background));
+        EXPECT_EQ(result->palette().color(QPalette::Window), face());
+        for (QLabel* label : widget.findChildren<QLabel*>()) {
+            EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor::fromRgb(expected.text))
+                << label->text().toStdString();
+            EXPECT_TRUE(label->styleSheet().isEmpty()) << label->text().toStdString();
+        }
+        if (c.result == StationTile::Result::Failure) {
+            EXPECT_TRUE(result->text().startsWith(QString::fromUtf8(StationTexts::Failure)));
+            EXPECT_NE(Label(widget, QStringLiteral("寫入失敗")), nullptr);
+        }
 
-    apply("end", R"("result":"failure","outcome":"failure","failure_text":"寫入失敗")");
-    tile.EndRun({false, 1, ""}, 6);
-    widget.Show(tile, false);
-    ASSERT_EQ(tile.LastResult(), StationTile::Result::Failure);
-    EXPECT_EQ(colour(), TileWidget::ResultColour(tile));
-    EXPECT_NE(colour(), updating);
-    EXPECT_TRUE(result->text().startsWith(QString::fromUtf8(StationTexts::Failure)));
-    QLabel* message = Label(widget, QStringLiteral("寫入失敗"));
-    ASSERT_NE(message, nullptr);
-    EXPECT_EQ(message->styleSheet(), QStringLiteral("color: #c62828;"));
+        tile.ForgetLastUnit();
+        widget.Show(tile, true);
+        const bool failed = c.result == StationTile::Result::Failure;
+        EXPECT_EQ(face(), failed ? QColor::fromRgb(expected.background) : QColor());
+        tile.BeginRun(RunRequest::Action::Update, 10);
+        widget.Show(tile, true);
+        EXPECT_EQ(face(), QColor());
+        EXPECT_EQ(result->palette().color(QPalette::Window), updating);
+    }
+}
 
-    tile.BeginRun(RunRequest::Action::Update, 10);
-    widget.Show(tile, true);
-    EXPECT_EQ(colour(), updating);
-    EXPECT_TRUE(message->styleSheet().isEmpty());
+// The 提示音 box is ticked at first and then as the operator last left it;
+// --sound ticks it for the session without changing what is kept.
+TEST(StationWindow, TheSoundSwitchIsKeptAsTheOperatorLeftIt) {
+    StandIn standIn;
+    const struct {
+        const char* kept;  // nullptr: nothing kept yet
+        bool soundOption;
+        bool ticked;
+    } cases[] = {
+        {nullptr, false, true}, {"0", false, false}, {"1", false, true}, {"0", true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.kept ? c.kept : "-") + (c.soundOption ? " --sound" : ""));
+        platform::MemorySettingsStore settings;
+        if (c.kept != nullptr) {
+            settings.Preset(frmStation::kSettingsApp, frmStation::kSettingsSection,
+                            frmStation::kSoundKey, c.kept);
+        }
+        StationOptions options = OnePort(3, standIn);
+        options.sound = c.soundOption;
+        frmStation window(options, QString::fromStdString(standIn.script.string()), settings);
+        QCheckBox* sound = nullptr;
+        for (QCheckBox* box : window.findChildren<QCheckBox*>()) {
+            sound = box->text() == QString::fromUtf8(StationTexts::SoundSwitch) ? box : sound;
+        }
+        ASSERT_NE(sound, nullptr);
+        EXPECT_EQ(sound->isChecked(), c.ticked);
+        EXPECT_TRUE(settings.Writes().empty());
+        sound->click();
+        EXPECT_EQ(settings.Value(frmStation::kSettingsApp, frmStation::kSettingsSection,
+                                 frmStation::kSoundKey),
+                  c.ticked ? "0" : "1");
+    }
 }
 
 // A greeting's child records nothing; an update's writes its history row,
