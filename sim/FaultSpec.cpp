@@ -14,7 +14,7 @@ struct KindText {
     std::string_view text;
 };
 
-constexpr std::array<KindText, 12> kKinds{{
+constexpr std::array<KindText, 13> kKinds{{
     {FaultSpec::Kind::NoReply, "no-reply"},
     {FaultSpec::Kind::BadCrc, "bad-crc"},
     {FaultSpec::Kind::WrongCode, "wrong-code"},
@@ -27,6 +27,7 @@ constexpr std::array<KindText, 12> kKinds{{
     {FaultSpec::Kind::Garbled, "garbled"},
     {FaultSpec::Kind::Refused, "refused"},
     {FaultSpec::Kind::Twice, "twice"},
+    {FaultSpec::Kind::Pulled, "pulled"},
 }};
 
 // Decimal, or hexadecimal with a 0x prefix; at most `limit`.
@@ -75,7 +76,7 @@ bool FaultSpec::AppliesToFrames() const {
 
 bool FaultSpec::AppliesToSentences() const {
     return kind == Kind::NoReply || kind == Kind::Late || kind == Kind::HangUp ||
-           kind == Kind::Garbled || kind == Kind::Refused;
+           kind == Kind::Pulled || kind == Kind::Garbled || kind == Kind::Refused;
 }
 
 std::optional<FaultSpec> FaultSpec::Parse(std::string_view text, std::string& error) {
@@ -141,6 +142,12 @@ std::optional<FaultSpec> FaultSpec::Parse(std::string_view text, std::string& er
                 return bad("an address 0 to 0xFFFFFF");
             }
             spec.address = static_cast<std::uint32_t>(*n);
+        } else if (key == "unit") {
+            const auto n = ParseNumber(value, 1'000'000);
+            if (!n || *n < 1) {
+                return bad("a unit number from 1");
+            }
+            spec.unit = static_cast<int>(*n);
         } else if (key == "after" || key == "times") {
             const auto n = ParseNumber(value, 1'000'000'000);
             if (!n) {
@@ -212,6 +219,9 @@ std::string FaultSpec::Describe() const {
     }
     if (address) {
         add("addr=" + Hex(*address));
+    }
+    if (unit) {
+        add("unit=" + std::to_string(*unit));
     }
     if (after > 0) {
         add("after=" + std::to_string(after));

@@ -32,6 +32,9 @@ namespace sim {
 //   refused      the reply sentence is well formed but not "ASACK" (the unit
 //                stays in text mode)
 //   twice        the reply goes out twice, the copy right behind it
+//   pulled       the unit is pulled from its cable before answering: it leaves
+//                the line (the terminal stays open), and the next unit, if
+//                any, arrives as after a unit's stay
 // Keys (all optional; without code= or sentence= the fault hits every request
 // it can apply to):
 //   code=N|NAME      binary requests with this code (decimal or mnemonic)
@@ -39,6 +42,7 @@ namespace sim {
 //   block=N          write requests (50, 51) of the N-th block since the last
 //                    erase, counting distinct addresses (retries keep it)
 //   addr=A           write requests at unit address A (decimal or 0x hex)
+//   unit=N           requests to the N-th unit on the line (1: the first)
 //   after=N          skip the first N matching requests
 //   times=N          fire at most N times (default: every time)
 //   delay=MS         for late
@@ -58,6 +62,7 @@ class FaultSpec {
         Garbled,
         Refused,
         Twice,
+        Pulled,
     };
     enum class Sentence { Hello, Link };
 
@@ -66,6 +71,7 @@ class FaultSpec {
     std::optional<Sentence> sentence;
     std::optional<int> block;
     std::optional<std::uint32_t> address;
+    std::optional<int> unit;
     int after = 0;
     int times = 0;  // 0: no limit
     std::int64_t delayMs = -1;

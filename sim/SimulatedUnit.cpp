@@ -1,6 +1,7 @@
 #include "SimulatedUnit.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "UnitSentence.h"
 
@@ -16,7 +17,8 @@ SimulatedUnit::SimulatedUnit(UnitConfig config)
       report_(config_.recordReport),
       flash_(config_.flashSize, config_.initialFill),
       parameters_(config_.parameterSize, config_.initialFill),
-      random_(config_.seed) {
+      random_(config_.seed),
+      gapRandom_(config_.seed ^ 0x9E3779B97F4A7C15ULL) {
     log_.SetKeepEntries(config_.keepLog);
     for (const FaultSpec& fault : config_.faults) {
         faults_.Add(fault);
@@ -114,21 +116,7 @@ std::vector<platform::ISerialPeer::Transmission> SimulatedUnit::Poll(std::int64_
                 }
                 break;
             case After::Leave:
-                present_ = false;
-                SetMode(Mode::Text, nowUs);
-                hasTable_ = false;
-                sentence_.clear();
-                request_.clear();
-                LogState(nowUs, "the unit left the line");
-                if (arrivals_ < config_.nextSerials.size()) {
-                    // The next unit: fresh, with its own serial number.
-                    config_.serial = config_.nextSerials[arrivals_++];
-                    report_ = config_.recordReport;
-                    flash_ = MemoryImage(config_.flashSize, config_.initialFill);
-                    parameters_ = MemoryImage(config_.parameterSize, config_.initialFill);
-                    faults_.ForgetBlocks();
-                    Schedule(nowUs + config_.absentMs * 1000, std::nullopt, After::Arrive, {});
-                }
+                Leave(nowUs);
                 break;
             case After::Arrive:
                 Arrive(nowUs);
@@ -175,6 +163,41 @@ void SimulatedUnit::LogState(std::int64_t nowUs, const std::string& note) {
     entry.kind = LogEntry::Kind::State;
     entry.note = note;
     log_.Add(std::move(entry));
+}
+
+void SimulatedUnit::Leave(std::int64_t nowUs) {
+    if (!present_) {
+        return;
+    }
+    // What it takes away, so that a day of units can be checked unit by unit.
+    char digests[96];
+    std::snprintf(digests, sizeof digests, ", flash-digest %016llx, parameter-digest %016llx",
+                  static_cast<unsigned long long>(flash_.Digest()),
+                  static_cast<unsigned long long>(parameters_.Digest()));
+    present_ = false;
+    pending_.clear();
+    SetMode(Mode::Text, nowUs);
+    hasTable_ = false;
+    erasing_ = false;
+    checking_ = false;
+    sentence_.clear();
+    request_.clear();
+    LogState(nowUs, "the unit " + config_.serial + " left the line" + digests);
+    if (arrivals_ < config_.nextSerials.size()) {
+        // The next unit: fresh, with its own serial number.
+        config_.serial = config_.nextSerials[arrivals_++];
+        report_ = config_.recordReport;
+        checked_ = false;
+        flash_ = MemoryImage(config_.flashSize, config_.initialFill);
+        parameters_ = MemoryImage(config_.parameterSize, config_.initialFill);
+        faults_.ForgetBlocks();
+        std::int64_t gapMs = config_.absentMs;
+        if (config_.absentJitterMs > 0) {
+            gapMs += static_cast<std::int64_t>(
+                gapRandom_() % static_cast<std::uint64_t>(config_.absentJitterMs + 1));
+        }
+        Schedule(nowUs + gapMs * 1000, std::nullopt, After::Arrive, {});
+    }
 }
 
 void SimulatedUnit::HangUp(std::int64_t nowUs) {

@@ -142,6 +142,8 @@ class SimulatedUnit final : public platform::ISerialPeer {
     void SetMode(Mode mode, std::int64_t nowUs);
     void LogState(std::int64_t nowUs, const std::string& note);
     void HangUp(std::int64_t nowUs);
+    // The unit leaves the line (pulled out); the next one follows if any.
+    void Leave(std::int64_t nowUs);
     // The next unit (or the first) comes onto the line.
     void Arrive(std::int64_t nowUs);
 
@@ -159,6 +161,7 @@ class SimulatedUnit final : public platform::ISerialPeer {
     MemoryImage parameters_;
     UnitLog log_;
     std::mt19937_64 random_;
+    std::mt19937_64 gapRandom_;  // the gaps between units
 
     std::vector<std::uint8_t> sentence_;  // text being received, from "$"
     std::vector<std::uint8_t> request_;   // binary request being received

@@ -133,6 +133,7 @@ void SimulatedUnit::OnRequest(const std::vector<std::uint8_t>& raw, std::int64_t
     log_.Add(std::move(heard));
 
     UnitFaults::Request info;
+    info.unit = static_cast<int>(arrivals_) + 1;
     info.code = code;
     info.hasReply = code != UnitCommand::kRST;
     info.acceptedStatus = UnitCommand::AcceptedStatus(code);
@@ -146,6 +147,10 @@ void SimulatedUnit::OnRequest(const std::vector<std::uint8_t>& raw, std::int64_t
     const auto kind = fault ? fault->kind : FaultSpec::Kind::NoReply;
     if (fault && kind == FaultSpec::Kind::HangUp) {
         HangUp(nowUs);
+        return;
+    }
+    if (fault && kind == FaultSpec::Kind::Pulled) {
+        Leave(nowUs);
         return;
     }
     if (fault && kind == FaultSpec::Kind::Deaf) {

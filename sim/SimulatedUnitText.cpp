@@ -61,6 +61,7 @@ void SimulatedUnit::OnSentence(const std::vector<std::uint8_t>& raw, std::int64_
         return;
     }
     UnitFaults::Request info;
+    info.unit = static_cast<int>(arrivals_) + 1;
     if ((*fields)[0] == "GSHLO") {
         info.sentence = FaultSpec::Sentence::Hello;
     } else if ((*fields)[0] == "GSLNK") {
@@ -81,6 +82,10 @@ void SimulatedUnit::OnSentence(const std::vector<std::uint8_t>& raw, std::int64_
     const auto kind = fault ? fault->kind : FaultSpec::Kind::NoReply;
     if (fault && kind == FaultSpec::Kind::HangUp) {
         HangUp(nowUs);
+        return;
+    }
+    if (fault && kind == FaultSpec::Kind::Pulled) {
+        Leave(nowUs);
         return;
     }
     if (fault && kind == FaultSpec::Kind::NoReply) {

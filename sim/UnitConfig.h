@@ -53,6 +53,7 @@ struct UnitConfig {
     // (-1: it stays). nextSerials: the units that arrive one after the other
     // once the one before has left, each with fresh memories.
     std::int64_t absentMs = 0;
+    std::int64_t absentJitterMs = 0;  // each gap between units: up to this much longer
     std::int64_t stayMs = -1;
     std::vector<std::string> nextSerials;
 };

@@ -10,6 +10,9 @@ const FaultSpec* UnitFaults::Fire(const Request& request, std::int64_t nowUs, Un
     const FaultSpec* fired = nullptr;
     for (State& state : faults_) {
         const FaultSpec& spec = state.spec;
+        if (spec.unit && *spec.unit != request.unit) {
+            continue;
+        }
         if (request.sentence) {
             if (!spec.AppliesToSentences() || spec.code || spec.block || spec.address ||
                 (spec.sentence && *spec.sentence != *request.sentence)) {
@@ -25,7 +28,7 @@ const FaultSpec* UnitFaults::Fire(const Request& request, std::int64_t nowUs, Un
             // Only vanishing and losing apply to a request that gets no reply
             // anyway; a missing bit needs a bit the host requires.
             if ((!request.hasReply && spec.kind != FaultSpec::Kind::HangUp &&
-                 spec.kind != FaultSpec::Kind::Deaf) ||
+                 spec.kind != FaultSpec::Kind::Pulled && spec.kind != FaultSpec::Kind::Deaf) ||
                 (spec.kind == FaultSpec::Kind::MissingBit && request.acceptedStatus == 0)) {
                 continue;
             }

@@ -23,6 +23,7 @@ class UnitFaults {
         int code = -1;
         std::optional<std::uint32_t> address;
         int block = 0;
+        int unit = 1;  // which unit on the line, from 1
         bool hasReply = true;
         std::uint8_t acceptedStatus = 0;
     };

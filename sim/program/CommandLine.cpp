@@ -98,6 +98,8 @@ bool CommandLine::Parse(const std::vector<std::string>& args, ProgramOptions& op
         {"--link",
          [&](const std::string& v) { return !v.empty() && (options.linkPath = v, true); }},
         {"--absent-ms", integer(0, 3'600'000, [&](std::int64_t n) { unit.absentMs = n; })},
+        {"--absent-jitter-ms",
+         integer(0, 3'600'000, [&](std::int64_t n) { unit.absentJitterMs = n; })},
         {"--stay-ms", integer(0, 3'600'000, [&](std::int64_t n) { unit.stayMs = n; })},
         {"--next-serial",
          [&](const std::string& v) {
@@ -192,6 +194,8 @@ Unit identity and timing:
 Units plugged in and pulled out behind the line:
   --absent-ms N            no unit answers for the first N ms, nor for N ms
                            between two units (default 0)
+  --absent-jitter-ms N     each gap between two units is up to N ms longer,
+                           drawn from --seed (default 0)
   --stay-ms N              after its memory check a unit stays N ms, then
                            leaves the line (default: it stays)
   --next-serial TEXT       once a unit has left, another one with this serial
@@ -248,6 +252,8 @@ Fault SPEC: KIND[:KEY=VALUE[,KEY=VALUE...]]
     refused      the reply sentence is well formed but not "ASACK" (the unit
                  stays in text mode)
     twice        the reply goes out twice, the copy right behind it
+    pulled       the unit is pulled before answering: it leaves the line (the
+                 terminal stays open) and the next --next-serial unit follows
   Keys:
     code=N|NAME      binary requests with this code: decimal or Attach, STS, RST,
                      SRdy, QID, VPGM, VMAP, VSND, SSup, SSecu1, SSecu2, FErs,
@@ -256,6 +262,7 @@ Fault SPEC: KIND[:KEY=VALUE[,KEY=VALUE...]]
     block=N          writes (50, 51) of the N-th block since the last erase
                      (distinct addresses in order; retries keep the number)
     addr=A           writes at address A (decimal or 0x hex)
+    unit=N           requests to the N-th unit on the line (1: the first)
     after=N          let the first N matching requests pass
     times=N          fire at most N times (default: every time)
     delay=MS         for late

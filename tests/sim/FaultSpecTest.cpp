@@ -22,6 +22,7 @@ TEST(FaultSpecParse, AcceptedTextsReadBackInCanonicalForm) {
         {"garbled:sentence=hello,after=2,times=1", "garbled:sentence=hello,after=2,times=1"},
         {"hang-up:sentence=link", "hang-up:sentence=link"},
         {"missing-bit:code=Attach,times=0", "missing-bit:code=Attach"},
+        {"pulled:unit=3,code=50,block=500", "pulled:code=50,block=500,unit=3"},
     };
     for (const auto& c : cases) {
         std::string error;
@@ -56,6 +57,7 @@ TEST(FaultSpecParse, RejectsTextsThatCannotBeMeant) {
         "no-reply:delay=100",
         "late:delay=-5",
         "no-reply:times=x",
+        "pulled:unit=0",
     };
     for (const char* text : cases) {
         std::string error;

@@ -345,3 +345,27 @@ TEST(UnitPresence, UnitsArriveAndLeaveBehindTheLine) {
     EXPECT_EQ(rig.Sentence("$GSHLO").at(1), "SN-2");
     EXPECT_EQ(rig.unit.FlashImage().Digest(), sim::MemoryImage(config.flashSize, 0x11).Digest());
 }
+
+// A unit pulled from its cable mid-update: it answers nothing more, the next
+// one arrives after --absent-ms plus at most the jitter, and a fault aimed at
+// the first unit spares it.
+TEST(UnitPresence, APulledUnitLeavesAndTheNextArrivesAfterAJitteredGap) {
+    sim::UnitConfig config = SmallUnit();
+    config.absentMs = 1000;
+    config.absentJitterMs = 400;
+    config.nextSerials = {"SN-2"};
+    std::string error;
+    config.faults.push_back(*sim::FaultSpec::Parse("pulled:code=FErs,unit=1", error));
+    SessionRig rig(config);
+    rig.line.Advance(1000 * kMs);
+    ASSERT_TRUE(rig.EnterLinkMode());
+    rig.line.Send(rig.host.Request(14), kBinary);  // erase
+    EXPECT_TRUE(rig.line.AwaitReply(900 * kMs).empty()) << "a pulled unit answered";
+    EXPECT_FALSE(rig.unit.Present()) << "back before --absent-ms";
+    rig.line.Advance(500 * kMs);
+    ASSERT_TRUE(rig.unit.Present()) << "later than --absent-ms + the jitter";
+    ASSERT_EQ(rig.Sentence("$GSHLO").at(1), "SN-2");
+    ASSERT_TRUE(rig.EnterLinkMode());
+    rig.line.Send(rig.host.Request(14), kBinary);
+    EXPECT_FALSE(rig.line.AwaitReply(3500 * kMs).empty()) << "the fault hit the second unit";
+}
