@@ -154,17 +154,22 @@ void clsUpdateSequence::BlockStageDone(const WorkPageRecord& page) {
 
 void clsUpdateSequence::ShowTransferProgress(const WorkPageRecord& page) {
     progressDue_ = false;
+    const bool flash = page.CommandCode == ToInt(CommandCode::FlashWrite);
     const std::int32_t index = dataFile_->FlashBlockIndex();
     const std::int32_t value = index < 0 ? 0 : index;
     const std::int32_t max = window_.ProgressMax();
-    window_.SetProgressValue(value);
-    window_.SetPercentText(mduDisplayText::PercentText(value, max));
+    // The bar counts flash blocks: during the parameter blocks it stays where
+    // the flash blocks left it, all of them written, rather than going back
+    // to the index of the last one.
+    if (flash) {
+        window_.SetProgressValue(value);
+        window_.SetPercentText(mduDisplayText::PercentText(value, max));
+    }
     const std::string clock = mduDisplayText::ClockText(window_.NowSeconds() - page.StartTime);
     window_.SetClockText(clock);
     const std::string suffix = mduDisplayText::ProgressSuffix(clock, window_.PercentText());
-    const std::optional<std::string> remaining = page.CommandCode == ToInt(CommandCode::FlashWrite)
-                                                     ? RemainingTimeText(value, max)
-                                                     : std::nullopt;
+    const std::optional<std::string> remaining =
+        flash ? RemainingTimeText(value, max) : std::nullopt;
     if (remaining) {
         window_.PutMessageText(mduDisplayText::ComposeMessageText(*remaining, suffix, true, ":"),
                                false, ":");

@@ -51,6 +51,16 @@ TEST(Transfer, ACleanUpdateWritesEveryBlockAndEndsInTheSuccessBox) {
     EXPECT_FALSE(w.OneSecTimerRunning());
 }
 
+// A parameter block answered late lets the second's tick come during the
+// parameter blocks: the displays keep the flash blocks' end (all written).
+TEST(Transfer, TheParameterBlocksLeaveTheFlashBlocksDisplaysAsTheyEnded) {
+    SequenceRig rig;
+    rig.AddFault("late:code=50,block=2,delay=1500,times=1");
+    ASSERT_EQ(rig.Update(), RunOutcome::Succeeded);
+    EXPECT_EQ(rig.window->ProgressValue(), 21);
+    EXPECT_EQ(rig.window->PercentText(), "100.0%");
+}
+
 TEST(Transfer, AFileWithoutParameterBlocksEndsThatStageOnItsFirstTick) {
     SequenceRigOptions options;
     options.parameterBytes = 0;
