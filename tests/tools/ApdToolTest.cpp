@@ -70,8 +70,8 @@ std::string ExpectedBlocks(const std::vector<std::uint8_t>& data, std::size_t si
 TEST(ApdTool, PackFromImageFilesThenInspectListsEveryBlocksDigest) {
     const auto flash = clsApdPacker::SeededBytes(1000, 11);
     const auto param = clsApdPacker::SeededBytes(130, 12);
-    const apdtest::TempApd flashFile(flash);
-    const apdtest::TempApd paramFile(param);
+    const TempDataFile flashFile(flash);
+    const TempDataFile paramFile(param);
     const std::string output = flashFile.Dir() + "/out.apd";
     Args pack = Split(
         "pack --key 0xC8 --order reverse --header-pages 3 --skip-pages 2 "
@@ -118,7 +118,7 @@ TEST(ApdTool, InspectExitStatusTellsTheFailureCase) {
         {"--skip-pages 0", "", ApdTool::kPreparation, "D", "the skip section has no pages"},
         {"--header-pages 200", "", ApdTool::kPreparation, "D", "header page count 200"},
     };
-    const apdtest::TempApd dir(std::vector<std::uint8_t>{});
+    const TempDataFile dir(std::vector<std::uint8_t>{});
     const std::string file = dir.Dir() + "/case.apd";
     for (const Case& c : cases) {
         const Args pack =
@@ -163,7 +163,7 @@ TEST(ApdTool, InspectExitStatusTellsTheFailureCase) {
 }
 
 TEST(ApdTool, MalformedCommandLinesAreUsageErrors) {
-    const apdtest::TempApd dir(std::vector<std::uint8_t>{});
+    const TempDataFile dir(std::vector<std::uint8_t>{});
     const std::string out = dir.Dir() + "/x.apd";
     const Args cases[] = {
         {},
