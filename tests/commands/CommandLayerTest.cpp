@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "CommandLayerRig.h"
-#include "clsApdPacker.h"
+#include "PackedDataFile.h"
 #include "clsBlockLink.h"
 #include "clsCommandLayer.h"
 #include "clsLinkUnit.h"
@@ -120,17 +120,13 @@ TEST(BlockLink, StrayAndLateRepliesAreBoundedByWhatWasSent) {
         {"a new run owes none", 5, 3, 1, 2,
          after({{Event::NewRun, R::BlockSent}, {Event::Barrier, R::BlockSent}})},
     };
-    clsApdPacker::Settings settings;
-    settings.flashData = clsApdPacker::SeededBytes(224 * 2 + 10, 5);
-    settings.parameterData = clsApdPacker::SeededBytes(20, 6);
-    const auto image = clsApdPacker::Pack(settings);
-    ASSERT_TRUE(image.has_value());
+    const PackedDataFile packed(224 * 2 + 10, 20, "0601", 5);  // 3 flash blocks
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         LayerRig rig;
         clsPNV480DnLdData file;
-        file.SetToolVersion(settings.toolVersionList);
-        ASSERT_TRUE(file.LoadData(*image));
+        file.SetToolVersion(clsUpdateSequence::kToolVersion);
+        ASSERT_TRUE(file.LoadData(packed.Image()));
         clsBlockLink link;
         int written = 0;
         int resends = 0;
