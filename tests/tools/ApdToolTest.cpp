@@ -46,14 +46,6 @@ Args Split(const std::string& text) {
     return words;
 }
 
-std::string Contents(const Args& args) {
-    std::string text;
-    for (const auto& a : args) {
-        text += a + " ";
-    }
-    return text;
-}
-
 // What --json must list for one block list cut from `data`.
 std::string ExpectedBlocks(const std::vector<std::uint8_t>& data, std::size_t size, int base) {
     std::string json = "[";
@@ -123,12 +115,13 @@ TEST(ApdTool, InspectExitStatusTellsTheFailureCase) {
     for (const Case& c : cases) {
         const Args pack =
             Split("pack --output " + file + " --flash-random 300 --param-random 20 " + c.packExtra);
-        ASSERT_EQ(Tool(pack).status, ApdTool::kOk) << Contents(pack);
+        ASSERT_EQ(Tool(pack).status, ApdTool::kOk) << testing::PrintToString(pack);
         for (bool json : {false, true}) {
             const Args inspect =
                 Split("inspect " + file + " " + c.inspectExtra + (json ? " --json" : ""));
             const ToolRun run = Tool(inspect);
-            EXPECT_EQ(run.status, c.status) << Contents(pack) << Contents(inspect) << run.err;
+            EXPECT_EQ(run.status, c.status)
+                << testing::PrintToString(pack) << testing::PrintToString(inspect) << run.err;
             if (c.status == ApdTool::kOk) {
                 continue;
             }
@@ -181,7 +174,7 @@ TEST(ApdTool, MalformedCommandLinesAreUsageErrors) {
     };
     for (const Args& args : cases) {
         const ToolRun run = Tool(args);
-        EXPECT_EQ(run.status, ApdTool::kUsage) << Contents(args);
+        EXPECT_EQ(run.status, ApdTool::kUsage) << testing::PrintToString(args);
         // One line that says what is wrong and where to read more.
         EXPECT_TRUE(run.err.starts_with("apdtool: ")) << run.err;
         EXPECT_TRUE(run.err.ends_with(" (see apdtool --help)\n")) << run.err;
