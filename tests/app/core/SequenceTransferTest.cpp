@@ -205,26 +205,22 @@ TEST(FinalCheck, AUnitThatNeverAnswersIsGivenFortySeconds) {
     EXPECT_EQ(rig.unit->Log().EntriesOf(sim::LogEntry::Kind::HostSentence).size(), 2u + 39u);
 }
 
+// A report that cannot be read is not taken for a normal one, nor waited
+// out: the unit has answered.
 TEST(FinalCheck, AnAbnormalReportFailsAtOnceAndAnUnreadableOneIsNotTakenForNormal) {
-    sim::UnitConfig unit = SequenceRig::QuickUnit();
-    unit.finalReport = 0x08;
-    SequenceRig rig(unit);
-    ASSERT_EQ(rig.Update(), RunOutcome::Failed);
-    EXPECT_EQ(rig.window->MessageText(), msg::CameraMemoryFailureText());
-    ASSERT_EQ(rig.boxes.Boxes().size(), 1u);
-    EXPECT_EQ(rig.boxes.Boxes()[0].text, "異常狀況(GPS照相記憶區異常)");
-    EXPECT_EQ(rig.boxes.Boxes()[0].icon, MsgIcon::Exclamation);
-    EXPECT_EQ(rig.window->Lamp(19), 3);
-
-    // A report that cannot be read is not taken for a normal one, nor
-    // waited out: the unit has answered.
-    sim::UnitConfig unreadable = SequenceRig::QuickUnit();
-    unreadable.finalReportField = "ZZ";
-    SequenceRig odd(unreadable);
-    ASSERT_EQ(odd.Update(), RunOutcome::Failed);
-    EXPECT_EQ(odd.window->MessageText(), msg::CameraMemoryFailureText());
-    EXPECT_EQ(odd.BoxTexts(), std::vector<std::string>{"異常狀況(GPS照相記憶區異常)"});
-    EXPECT_LT(odd.unit->Log().EntriesOf(sim::LogEntry::Kind::HostSentence).size(), 2u + 10u);
+    for (const bool unreadable : {false, true}) {
+        SCOPED_TRACE(unreadable ? "unreadable" : "abnormal");
+        sim::UnitConfig unit = SequenceRig::QuickUnit();
+        unit.finalReport = 0x08;
+        unit.finalReportField = unreadable ? "ZZ" : "";
+        SequenceRig rig(unit);
+        ASSERT_EQ(rig.Update(), RunOutcome::Failed);
+        EXPECT_EQ(rig.window->MessageText(), msg::CameraMemoryFailureText());
+        EXPECT_EQ(rig.BoxTexts(), std::vector<std::string>{"異常狀況(GPS照相記憶區異常)"});
+        EXPECT_EQ(rig.boxes.Boxes()[0].icon, MsgIcon::Exclamation);
+        EXPECT_EQ(rig.window->Lamp(19), 3);
+        EXPECT_LT(rig.unit->Log().EntriesOf(sim::LogEntry::Kind::HostSentence).size(), 2u + 10u);
+    }
 }
 
 TEST(FinalCheck, TheLastBoxIsShownInIdleAndTheRunIsReportedOnceItCloses) {
