@@ -1,22 +1,19 @@
 #pragma once
 
-// Helpers shared by the data file tests: packed files in a temporary folder
+// Helpers shared by the data file tests: packed files (in a TempDataFile)
 // and a loader run that records the message boxes it showed.
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "ProgramMessageBoxes.h"
 #include "ScriptedMessageBoxes.h"
+#include "TempDataFile.h"
 #include "clsApdPacker.h"
 #include "clsPNV480DnLdData.h"
 
@@ -42,34 +39,6 @@ inline std::vector<std::uint8_t> PackOrFail(const clsApdPacker::Settings& s,
     EXPECT_TRUE(image.has_value()) << error;
     return image.value_or(std::vector<std::uint8_t>{});
 }
-
-// A file in a fresh temporary folder, removed with the object. `name` is
-// the file's path inside the folder, in UTF-8; folders in it are made.
-class TempApd {
-  public:
-    explicit TempApd(std::span<const std::uint8_t> bytes, const std::string& name = "data.apd") {
-        static std::atomic<int> counter{0};
-        dir_ = std::filesystem::temp_directory_path() /
-               ("apdtest-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        const std::filesystem::path file = dir_ / std::u8string(name.begin(), name.end());
-        std::filesystem::create_directories(file.parent_path());
-        path_ = (dir_ / "").string() + name;
-        std::string error;
-        EXPECT_TRUE(clsApdPacker::WriteFile(path_, bytes, &error)) << error;
-    }
-    ~TempApd() {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
-    TempApd(const TempApd&) = delete;
-    TempApd& operator=(const TempApd&) = delete;
-    const std::string& Path() const { return path_; }
-    std::string Dir() const { return dir_.string(); }
-
-  private:
-    std::filesystem::path dir_;
-    std::string path_;
-};
 
 // One load with the message boxes recorded.
 struct LoadOutcome {

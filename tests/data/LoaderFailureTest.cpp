@@ -131,7 +131,7 @@ TEST(LoaderFailures, EveryCaseGivesItsTextAndClosesTheFile) {
         c.patch(image, layout);
 
         const auto memory = LoadFromMemory(image, c.toolVersion);
-        const apdtest::TempApd file(image);
+        const TempDataFile file(image);
         const std::size_t openBefore = OpenFileCount();
         const auto fromFile = LoadFromFile(file.Path(), c.toolVersion);
         EXPECT_EQ(OpenFileCount(), openBefore) << c.name << " left the file open";
@@ -151,7 +151,7 @@ TEST(LoaderFailures, EveryCaseGivesItsTextAndClosesTheFile) {
 }
 
 TEST(LoaderFailures, FilesThatCannotBeOpenedGiveTextA) {
-    const apdtest::TempApd file(PackOrFail(MakeSettings(1, 1)), "資料檔/更新 0601.apd");
+    const TempDataFile file(PackOrFail(MakeSettings(1, 1)), "資料檔/更新 0601.apd");
     for (const std::string& path :
          {std::string("C:\\"), std::string(""), file.Dir(), file.Dir() + "/missing.apd",
           file.Dir() + "/資料檔", file.Dir() + "/資料檔/更新 0602.apd",
@@ -186,7 +186,7 @@ TEST(LoaderFailures, TruncationAtEverySectionBoundary) {
             const auto memory = LoadFromMemory(prefix);
             EXPECT_EQ(memory.failure, Failure::Content) << name << ": " << memory.message;
             EXPECT_TRUE(memory.boxes.empty()) << name;
-            const apdtest::TempApd file(prefix);
+            const TempDataFile file(prefix);
             EXPECT_EQ(LoadFromFile(file.Path()).failure, Failure::Content) << name;
 
             const bool pastToolList = cut >= static_cast<long>(EndOf(layout, "tool version list"));

@@ -96,7 +96,7 @@ TEST(LoaderRoundTrip, ShapesLoadBackExactly) {
         EXPECT_EQ(data.EEPParmBlockIndex(), -1);
         ExpectBlocksMatch(data, s);
         if (round % 10 == 0) {
-            const apdtest::TempApd file(image, "資料檔/更新 0601.apd");
+            const TempDataFile file(image, "資料檔/更新 0601.apd");
             auto fromFile = LoadFromFile(file.Path());
             ASSERT_TRUE(fromFile.ok) << fromFile.message;
             ExpectBlocksMatch(*fromFile.data, s);
@@ -133,7 +133,7 @@ TEST(LoaderRoundTrip, ThroughANamedPipe) {
     auto s = MakeSettings(300, 200000, 17);
     s.skipPages = 1200;  // more than one read of the reader's buffer
     const auto image = PackOrFail(s);
-    const apdtest::TempApd dir(std::vector<std::uint8_t>{});
+    const TempDataFile dir(std::vector<std::uint8_t>{});
     const std::string fifo = dir.Dir() + "/pipe.apd";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     for (const std::size_t length : {image.size(), image.size() - 1000}) {
@@ -170,7 +170,7 @@ TEST(LoaderRoundTrip, ThroughANamedPipe) {
 TEST(LoaderRoundTrip, MoreThan32767FlashBlocksAreCountedAndWalked) {
     const std::size_t f = 32768 * 224 + 1;
     auto s = MakeSettings(0, f, 99);
-    const apdtest::TempApd file(PackOrFail(s));
+    const TempDataFile file(PackOrFail(s));
     auto out = LoadFromFile(file.Path());
     ASSERT_TRUE(out.ok) << out.message;
     clsPNV480DnLdData& data = *out.data;

@@ -12,14 +12,6 @@ using Fault = clsLinkUnit::MessageFault;
 
 namespace {
 
-Bytes Sequence(std::size_t count, std::uint8_t first = 0) {
-    Bytes bytes(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        bytes[i] = static_cast<std::uint8_t>(first + i);
-    }
-    return bytes;
-}
-
 clsLinkUnit Record(std::int32_t code, std::int32_t address = 0, const Bytes& data = {},
                    std::uint8_t size = 0) {
     clsLinkUnit unit;
@@ -93,11 +85,11 @@ TEST(LinkUnit, RequestsThatCannotBeEncodedGiveNothing) {
     Case cases[] = {
         {"read above 24 bits", Record(52, 0x1000000, {}, 16), false, Fault::AddressOutOfRange,
          true},
-        {"write above 24 bits", Record(51, 0x7FFFFFFF, Sequence(4)), false,
+        {"write above 24 bits", Record(51, 0x7FFFFFFF, Bytes(4, 0x5A)), false,
          Fault::AddressOutOfRange, true},
-        {"negative address", Record(50, -1, Sequence(4)), false, Fault::AddressOutOfRange, true},
-        {"300-byte write", Record(51, 0, Sequence(300)), false, Fault::DataTableTooLong, true},
-        {"256-byte write", Record(48, 0, Sequence(256)), true, Fault::DataTableTooLong, true},
+        {"negative address", Record(50, -1, Bytes(4, 0x5A)), false, Fault::AddressOutOfRange, true},
+        {"300-byte write", Record(51, 0, Bytes(300, 0x5A)), false, Fault::DataTableTooLong, true},
+        {"256-byte write", Record(48, 0, Bytes(256, 0x5A)), true, Fault::DataTableTooLong, true},
         {"empty write 51", Record(51, 0x100), false, Fault::DataTableEmpty, true},
         {"empty write 48", Record(48), true, Fault::DataTableEmpty, true},
         {"scrambling without a codec", Record(5), true, Fault::NoCodec, true},
@@ -120,8 +112,8 @@ TEST(LinkUnit, RequestsThatCannotBeEncodedGiveNothing) {
     }
 
     // The limits themselves still encode; a table command has no length limit.
-    EXPECT_EQ(Record(51, 0xFFFFFF, Sequence(255)).GetLinkMessage().size(), 5U + 255U);
-    EXPECT_EQ(Record(0, 0, Sequence(300)).GetLinkMessage().size(), 301U);
+    EXPECT_EQ(Record(51, 0xFFFFFF, Bytes(255, 0x5A)).GetLinkMessage().size(), 5U + 255U);
+    EXPECT_EQ(Record(0, 0, Bytes(300, 0x5A)).GetLinkMessage().size(), 301U);
 }
 
 TEST(LinkUnit, ArrayPropertiesKeepCopiesAndAnEmptyRecheckDataIsIgnored) {

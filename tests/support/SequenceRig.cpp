@@ -1,6 +1,7 @@
 #include "SequenceRig.h"
 
 #include <algorithm>
+#include <sstream>
 #include <stdexcept>
 
 #include "LogEntry.h"
@@ -50,13 +51,15 @@ std::optional<RunOutcome> SequenceRig::Run(std::int32_t button, std::int64_t lim
     return window->Sequence().LastOutcome();
 }
 
-void SequenceRig::AddFault(const std::string& spec) {
-    std::string error;
-    const std::optional<sim::FaultSpec> fault = sim::FaultSpec::Parse(spec, error);
-    if (!fault) {
-        throw std::invalid_argument(spec + ": " + error);
+void SequenceRig::AddFault(const std::string& specs) {
+    std::istringstream words(specs);
+    for (std::string spec, error; words >> spec;) {
+        const std::optional<sim::FaultSpec> fault = sim::FaultSpec::Parse(spec, error);
+        if (!fault) {
+            throw std::invalid_argument(spec + ": " + error);
+        }
+        unit->AddFault(*fault);
     }
-    unit->AddFault(*fault);
 }
 
 bool SequenceRig::UnitDid(const std::string& stateNote) const {

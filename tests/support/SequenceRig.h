@@ -46,9 +46,9 @@ class SequenceRig : private IRunObserver {
         return Run(kEventDownLoadStart, limitMs);
     }
 
-    // Adds a fault to the unit, in gpsunit-sim's --fault form; a text that
-    // does not parse throws std::invalid_argument.
-    void AddFault(const std::string& spec);
+    // Adds faults to the unit, in gpsunit-sim's --fault form (several apart
+    // by spaces); a text that does not parse throws std::invalid_argument.
+    void AddFault(const std::string& specs);
 
     // Whether the unit's memories hold every block of the file.
     bool UnitHoldsFile() const { return dataFile->HeldBy(*unit); }

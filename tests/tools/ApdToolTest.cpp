@@ -46,14 +46,6 @@ Args Split(const std::string& text) {
     return words;
 }
 
-std::string Contents(const Args& args) {
-    std::string text;
-    for (const auto& a : args) {
-        text += a + " ";
-    }
-    return text;
-}
-
 // What --json must list for one block list cut from `data`.
 std::string ExpectedBlocks(const std::vector<std::uint8_t>& data, std::size_t size, int base) {
     std::string json = "[";
@@ -70,8 +62,8 @@ std::string ExpectedBlocks(const std::vector<std::uint8_t>& data, std::size_t si
 TEST(ApdTool, PackFromImageFilesThenInspectListsEveryBlocksDigest) {
     const auto flash = clsApdPacker::SeededBytes(1000, 11);
     const auto param = clsApdPacker::SeededBytes(130, 12);
-    const apdtest::TempApd flashFile(flash);
-    const apdtest::TempApd paramFile(param);
+    const TempDataFile flashFile(flash);
+    const TempDataFile paramFile(param);
     const std::string output = flashFile.Dir() + "/out.apd";
     Args pack = Split(
         "pack --key 0xC8 --order reverse --header-pages 3 --skip-pages 2 "
@@ -118,17 +110,18 @@ TEST(ApdTool, InspectExitStatusTellsTheFailureCase) {
         {"--skip-pages 0", "", ApdTool::kPreparation, "D", "the skip section has no pages"},
         {"--header-pages 200", "", ApdTool::kPreparation, "D", "header page count 200"},
     };
-    const apdtest::TempApd dir(std::vector<std::uint8_t>{});
+    const TempDataFile dir(std::vector<std::uint8_t>{});
     const std::string file = dir.Dir() + "/case.apd";
     for (const Case& c : cases) {
         const Args pack =
             Split("pack --output " + file + " --flash-random 300 --param-random 20 " + c.packExtra);
-        ASSERT_EQ(Tool(pack).status, ApdTool::kOk) << Contents(pack);
+        ASSERT_EQ(Tool(pack).status, ApdTool::kOk) << testing::PrintToString(pack);
         for (bool json : {false, true}) {
             const Args inspect =
                 Split("inspect " + file + " " + c.inspectExtra + (json ? " --json" : ""));
             const ToolRun run = Tool(inspect);
-            EXPECT_EQ(run.status, c.status) << Contents(pack) << Contents(inspect) << run.err;
+            EXPECT_EQ(run.status, c.status)
+                << testing::PrintToString(pack) << testing::PrintToString(inspect) << run.err;
             if (c.status == ApdTool::kOk) {
                 continue;
             }
@@ -163,7 +156,7 @@ TEST(ApdTool, InspectExitStatusTellsTheFailureCase) {
 }
 
 TEST(ApdTool, MalformedCommandLinesAreUsageErrors) {
-    const apdtest::TempApd dir(std::vector<std::uint8_t>{});
+    const TempDataFile dir(std::vector<std::uint8_t>{});
     const std::string out = dir.Dir() + "/x.apd";
     const Args cases[] = {
         {},
@@ -181,7 +174,7 @@ TEST(ApdTool, MalformedCommandLinesAreUsageErrors) {
     };
     for (const Args& args : cases) {
         const ToolRun run = Tool(args);
-        EXPECT_EQ(run.status, ApdTool::kUsage) << Contents(args);
+        EXPECT_EQ(run.status, ApdTool::kUsage) << testing::PrintToString(args);
         // One line that says what is wrong and where to read more.
         EXPECT_TRUE(run.err.starts_with("apdtool: ")) << run.err;
         EXPECT_TRUE(run.err.ends_with(" (see apdtool --help)\n")) << run.err;

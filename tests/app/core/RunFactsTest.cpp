@@ -12,36 +12,24 @@
 TEST(RunFacts, AnUpdateCarriesTheUnitTheFileAndEveryBlockItWrote) {
     struct Case {
         const char* name;
-        std::vector<std::string> faults;
+        const char* faults;
         RunOutcome outcome;
         std::int64_t resends;
         RunStage failedStage;
     };
     // 21 flash blocks and 4 parameter blocks in the rig's file.
-    const std::vector<Case> cases = {
-        {"clean", {}, RunOutcome::Succeeded, 0, RunStage::None},
-        {"two resends",
-         {"bad-status:code=51,block=3,times=2"},
-         RunOutcome::Succeeded,
-         2,
+    const Case cases[] = {
+        {"clean", "", RunOutcome::Succeeded, 0, RunStage::None},
+        {"two resends", "bad-status:code=51,block=3,times=2", RunOutcome::Succeeded, 2,
          RunStage::None},
-        {"lost request",
-         {"deaf:code=51,block=5,times=1"},
-         RunOutcome::Succeeded,
-         1,
-         RunStage::None},
-        {"block refused",
-         {"bad-status:code=50,after=2"},
-         RunOutcome::Failed,
-         3,
+        {"lost request", "deaf:code=51,block=5,times=1", RunOutcome::Succeeded, 1, RunStage::None},
+        {"block refused", "bad-status:code=50,after=2", RunOutcome::Failed, 3,
          RunStage::ParameterTransfer},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SequenceRig rig;
-        for (const std::string& fault : c.faults) {
-            rig.AddFault(fault);
-        }
+        rig.AddFault(c.faults);
         ASSERT_EQ(rig.Update(), c.outcome);
         ASSERT_EQ(rig.runs.size(), 1u);
         const RunFacts& run = rig.runs[0];

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ScriptedPeer.h"
 #include "SequenceRig.h"
 #include "clsComm.h"
 #include "clsCommandLayer.h"
@@ -35,30 +36,6 @@ std::vector<BoxSeen> Boxes(const SequenceRig& rig) {
     }
     return seen;
 }
-
-// A unit that answers every sentence with the same bytes (9600 baud, 5 ms).
-class FixedSentencePeer final : public platform::ISerialPeer {
-  public:
-    explicit FixedSentencePeer(std::vector<std::uint8_t> reply) : reply_(std::move(reply)) {}
-    void OnHostBytes(std::span<const std::uint8_t>, int, std::int64_t nowUs) override {
-        dueUs_ = nowUs + 5000;
-        ++heard_;
-    }
-    std::int64_t NextDueUs() const override { return dueUs_; }
-    std::vector<Transmission> Poll(std::int64_t nowUs) override {
-        if (dueUs_ < 0 || nowUs < dueUs_) {
-            return {};
-        }
-        dueUs_ = -1;
-        return {Transmission{reply_, 9600}};
-    }
-    bool Connected() const override { return true; }
-    int heard_ = 0;
-
-  private:
-    std::vector<std::uint8_t> reply_;
-    std::int64_t dueUs_ = -1;
-};
 
 }  // namespace
 
@@ -174,10 +151,11 @@ TEST(PortScan, GarbledRepliesAreTriedThreeTimesPerPortWithAFreshCountOnTheNext) 
 
 TEST(PortScan, AnAcknowledgementInLowerCaseWithOneFieldIsTheUnit) {
     SequenceRig rig;
-    FixedSentencePeer peer(mduGlobalModule::BuildSentence("$asack"));
+    ScriptedPeer peer;
+    peer.QueueReply({mduGlobalModule::BuildSentence("$asack"), 9600, 5000});
     rig.line.AttachPeer(&peer);
     ASSERT_EQ(rig.Run(kEventAutoPortScan), RunOutcome::Succeeded);
-    EXPECT_EQ(peer.heard_, 1);
+    EXPECT_EQ(peer.Frames().size(), 1u);
     EXPECT_EQ(rig.window->InfoLine(2), "GPS   序          號   : ????????");
     EXPECT_EQ(rig.window->MessageText(), "與GPS連線成功 : GPS記錄資訊 = 不明");
     rig.line.AttachPeer(nullptr);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,15 +22,39 @@ constexpr int kRed = 2;
 
 }  // namespace
 
-TEST(CommandStages, AProgramVersionTheFileIsNotMadeForStopsBeforeTheErase) {
-    sim::UnitConfig unit = SequenceRig::QuickUnit();
-    unit.programVersion = "GPSP09.0100";
-    SequenceRig rig(unit);
-    ASSERT_EQ(rig.Update(), RunOutcome::Failed);
-    EXPECT_EQ(rig.window->MessageText(), msg::ProgramVersionNotSuitedText());
-    EXPECT_EQ(rig.window->InfoLine(3), "GPS   程 式 版 本  : GPSP09.0100");
-    EXPECT_EQ(rig.window->Lamp(7), 3);
-    EXPECT_FALSE(rig.Erased());
+// What the unit says can make a stage before the erase refuse it.
+TEST(CommandStages, AUnitTheStagesCannotUseIsStoppedBeforeTheErase) {
+    const struct {
+        const char* name;
+        std::function<void(sim::UnitConfig&)> change;
+        std::string text;
+        int lamp;  // the stage's
+        int infoLine;
+        std::string info;
+    } cases[] = {
+        {"a program version the file is not made for",
+         [](sim::UnitConfig& u) { u.programVersion = "GPSP09.0100"; },
+         msg::ProgramVersionNotSuitedText(), 7, 3, "GPS   程 式 版 本  : GPSP09.0100"},
+        // The serial number of the link-mode reply stays.
+        {"an identity with a bad inner CRC", [](sim::UnitConfig& u) { u.identityCrcWrong = true; },
+         msg::SetupFailureText(3), 5, 2, "GPS   序          號   : GU48A0012345"},
+        // Its digits do not fit a 32-bit number: the versions cannot be compared.
+        {"a data version beyond 32 bits",
+         [](sim::UnitConfig& u) { u.dataVersion = "V99999999999"; }, msg::SetupFailureText(7), 9, 2,
+         "GPS   序          號   : GU48A0012345"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::UnitConfig unit = SequenceRig::QuickUnit();
+        c.change(unit);
+        SequenceRig rig(unit);
+        ASSERT_EQ(rig.Update(), RunOutcome::Failed);
+        EXPECT_EQ(rig.window->MessageText(), c.text);
+        EXPECT_EQ(rig.window->InfoLine(c.infoLine), c.info);
+        EXPECT_EQ(rig.window->Lamp(c.lamp), 3);
+        EXPECT_TRUE(rig.boxes.Boxes().empty());
+        EXPECT_FALSE(rig.Erased());
+    }
 }
 
 TEST(CommandStages, AFileThatIsNotNewerNeedsTheOperatorsConsent) {
@@ -76,28 +101,6 @@ TEST(CommandStages, AFileThatIsNotNewerNeedsTheOperatorsConsent) {
             EXPECT_TRUE(rig.UnitHoldsFile());
         }
     }
-}
-
-TEST(CommandStages, AnIdentityWithABadInnerCrcFailsItsStageAndLeavesTheSerialNumberShown) {
-    sim::UnitConfig unit = SequenceRig::QuickUnit();
-    unit.identityCrcWrong = true;
-    SequenceRig rig(unit);
-    ASSERT_EQ(rig.Update(), RunOutcome::Failed);
-    EXPECT_EQ(rig.window->MessageText(), msg::SetupFailureText(3));
-    EXPECT_EQ(rig.window->Lamp(5), 3);
-    // The serial number of the link-mode reply stays.
-    EXPECT_EQ(rig.window->InfoLine(2), "GPS   序          號   : GU48A0012345");
-    EXPECT_FALSE(rig.Erased());
-}
-
-TEST(CommandStages, VersionsThatCannotBeComparedFailTheStage) {
-    sim::UnitConfig unit = SequenceRig::QuickUnit();
-    unit.dataVersion = "V99999999999";  // its digits do not fit a 32-bit number
-    SequenceRig rig(unit);
-    ASSERT_EQ(rig.Update(), RunOutcome::Failed);
-    EXPECT_EQ(rig.window->MessageText(), msg::SetupFailureText(7));
-    EXPECT_TRUE(rig.boxes.Boxes().empty());
-    EXPECT_FALSE(rig.Erased());
 }
 
 TEST(CommandStages, ARecordReportWithErrorsInformsButDoesNotStop) {

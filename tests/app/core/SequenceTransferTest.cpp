@@ -101,71 +101,52 @@ TEST(Transfer, AResendCarriesTheSameBlockUnderANewHeadCode) {
 TEST(LateReplies, NeverCountABlockAsWrittenThatTheUnitDidNotReceive) {
     struct Case {
         const char* name;
-        std::vector<std::string> faults;
-        RunOutcome outcome;
+        const char* faults;
         std::int64_t lateNoticeUs = 0;
         int barriers = -1;  // beyond the record-report stage's own; -1: not counted
+        RunOutcome outcome = RunOutcome::Succeeded;
     };
-    constexpr RunOutcome kOk = RunOutcome::Succeeded;
-    const std::vector<Case> cases = {
-        {"a clean line: nothing is suspect", {}, kOk, 0, 0},
-        {"send notices 300 us late", {}, kOk, 300},
-        {"send notices 2.5 ms late", {}, kOk, 2500},
-        {"send notices 30 ms late", {}, kOk, 30000},
-        {"a flash block answered twice: one barrier, no resend",
-         {"twice:code=51,block=5,times=1"},
-         kOk,
-         0,
+    const Case cases[] = {
+        {"a clean line: nothing is suspect", "", 0, 0},
+        {"send notices 300 us late", "", 300},
+        {"send notices 2.5 ms late", "", 2500},
+        {"send notices 30 ms late", "", 30000},
+        {"a flash block answered twice: one barrier, no resend", "twice:code=51,block=5,times=1", 0,
          1},
         {"a flash block answered twice, the next one lost",
-         {"twice:code=51,block=5,times=1", "deaf:code=51,block=6,times=1"},
-         kOk},
+         "twice:code=51,block=5,times=1 deaf:code=51,block=6,times=1"},
         {"the same with send notices 30 ms late (the copy comes with the reply)",
-         {"twice:code=51,block=5,times=1", "deaf:code=51,block=6,times=1"},
-         kOk,
-         30000},
+         "twice:code=51,block=5,times=1 deaf:code=51,block=6,times=1", 30000},
         {"the last flash block answered twice, the first parameter block lost",
-         {"twice:code=51,block=21,times=1", "deaf:code=50,block=1,times=1"},
-         kOk},
+         "twice:code=51,block=21,times=1 deaf:code=50,block=1,times=1"},
         {"a parameter block answered twice, the next one lost",
-         {"twice:code=50,block=2,times=1", "deaf:code=50,block=3,times=1"},
-         kOk},
+         "twice:code=50,block=2,times=1 deaf:code=50,block=3,times=1"},
         {"one late reply: taken for the resend, the barrier waits out the other",
-         {"late:code=51,block=6,times=1"},
-         kOk},
+         "late:code=51,block=6,times=1"},
         {"a late reply, then the next block's request lost on the line",
-         {"late:code=51,block=6,times=1", "deaf:code=51,block=7,times=1"},
-         kOk},
+         "late:code=51,block=6,times=1 deaf:code=51,block=7,times=1"},
         {"a late reply, then a request lost three blocks later",
-         {"late:code=51,block=6,times=1", "deaf:code=51,block=9,times=1"},
-         kOk},
+         "late:code=51,block=6,times=1 deaf:code=51,block=9,times=1"},
         {"every send of a block answered late",
-         {"late:code=51,block=6,times=4", "deaf:code=51,block=7,times=1"},
-         kOk},
+         "late:code=51,block=6,times=4 deaf:code=51,block=7,times=1"},
         {"the last flash block late, the first parameter block lost",
-         {"late:code=51,block=21,times=1", "deaf:code=50,block=1,times=1"},
-         kOk},
+         "late:code=51,block=21,times=1 deaf:code=50,block=1,times=1"},
         {"a parameter block late, the next one lost",
-         {"late:code=50,block=2,times=1", "deaf:code=50,block=3,times=1"},
-         kOk},
+         "late:code=50,block=2,times=1 deaf:code=50,block=3,times=1"},
         {"a late reply right after a damaged one",
-         {"bad-crc:code=51,block=6,times=1", "late:code=51,block=6,times=1",
-          "deaf:code=51,block=7,times=1"},
-         kOk},
+         "bad-crc:code=51,block=6,times=1 late:code=51,block=6,times=1 "
+         "deaf:code=51,block=7,times=1"},
         {"a block's first reply lost, then the barrier's reply lost",
-         {"no-reply:code=51,block=6,times=1", "no-reply:code=STS,after=1,times=1"},
-         kOk},
+         "no-reply:code=51,block=6,times=1 no-reply:code=STS,after=1,times=1"},
         {"the barrier's request lost three times on the line",
-         {"no-reply:code=51,block=6,times=1", "deaf:code=STS,after=1,times=3"},
-         kOk},
+         "no-reply:code=51,block=6,times=1 deaf:code=STS,after=1,times=3"},
         // The barrier answered after its resend: the resend's own answer
         // comes while the next block, which needs all its tries, is awaited.
         {"a late second barrier reply does not cost the next block a try",
-         {"no-reply:code=51,block=6,times=1", "late:code=STS,after=1,times=2,delay=2500",
-          "no-reply:code=51,block=7,times=3"},
-         kOk},
+         "no-reply:code=51,block=6,times=1 late:code=STS,after=1,times=2,delay=2500 "
+         "no-reply:code=51,block=7,times=3"},
         {"a reply 30 s late behind which the unit answers nothing more in time",
-         {"late:code=51,block=6,times=1,delay=30000", "deaf:code=51,block=7,times=1"},
+         "late:code=51,block=6,times=1,delay=30000 deaf:code=51,block=7,times=1", 0, -1,
          RunOutcome::Failed},
     };
     for (const Case& c : cases) {
@@ -174,9 +155,7 @@ TEST(LateReplies, NeverCountABlockAsWrittenThatTheUnitDidNotReceive) {
             SCOPED_TRACE(std::string(c.name) + ", boxes held " + std::to_string(holdMs) + " ms");
             SequenceRig rig;
             rig.line.SetSendNotificationDelayUs(c.lateNoticeUs);
-            for (const std::string& fault : c.faults) {
-                rig.AddFault(fault);
-            }
+            rig.AddFault(c.faults);
             rig.boxes.SetWhileOpen([&rig, holdMs](const auto&) { rig.clock.AdvanceBy(holdMs); });
             const std::optional<RunOutcome> outcome = rig.Update();
             ASSERT_TRUE(outcome.has_value());
@@ -236,26 +215,22 @@ TEST(FinalCheck, AUnitThatNeverAnswersIsGivenFortySeconds) {
     EXPECT_EQ(rig.unit->Log().EntriesOf(sim::LogEntry::Kind::HostSentence).size(), 2u + 39u);
 }
 
+// A report that cannot be read is not taken for a normal one, nor waited
+// out: the unit has answered.
 TEST(FinalCheck, AnAbnormalReportFailsAtOnceAndAnUnreadableOneIsNotTakenForNormal) {
-    sim::UnitConfig unit = SequenceRig::QuickUnit();
-    unit.finalReport = 0x08;
-    SequenceRig rig(unit);
-    ASSERT_EQ(rig.Update(), RunOutcome::Failed);
-    EXPECT_EQ(rig.window->MessageText(), msg::CameraMemoryFailureText());
-    ASSERT_EQ(rig.boxes.Boxes().size(), 1u);
-    EXPECT_EQ(rig.boxes.Boxes()[0].text, "異常狀況(GPS照相記憶區異常)");
-    EXPECT_EQ(rig.boxes.Boxes()[0].icon, MsgIcon::Exclamation);
-    EXPECT_EQ(rig.window->Lamp(19), 3);
-
-    // A report that cannot be read is not taken for a normal one, nor
-    // waited out: the unit has answered.
-    sim::UnitConfig unreadable = SequenceRig::QuickUnit();
-    unreadable.finalReportField = "ZZ";
-    SequenceRig odd(unreadable);
-    ASSERT_EQ(odd.Update(), RunOutcome::Failed);
-    EXPECT_EQ(odd.window->MessageText(), msg::CameraMemoryFailureText());
-    EXPECT_EQ(odd.BoxTexts(), std::vector<std::string>{"異常狀況(GPS照相記憶區異常)"});
-    EXPECT_LT(odd.unit->Log().EntriesOf(sim::LogEntry::Kind::HostSentence).size(), 2u + 10u);
+    for (const bool unreadable : {false, true}) {
+        SCOPED_TRACE(unreadable ? "unreadable" : "abnormal");
+        sim::UnitConfig unit = SequenceRig::QuickUnit();
+        unit.finalReport = 0x08;
+        unit.finalReportField = unreadable ? "ZZ" : "";
+        SequenceRig rig(unit);
+        ASSERT_EQ(rig.Update(), RunOutcome::Failed);
+        EXPECT_EQ(rig.window->MessageText(), msg::CameraMemoryFailureText());
+        EXPECT_EQ(rig.BoxTexts(), std::vector<std::string>{"異常狀況(GPS照相記憶區異常)"});
+        EXPECT_EQ(rig.boxes.Boxes()[0].icon, MsgIcon::Exclamation);
+        EXPECT_EQ(rig.window->Lamp(19), 3);
+        EXPECT_LT(rig.unit->Log().EntriesOf(sim::LogEntry::Kind::HostSentence).size(), 2u + 10u);
+    }
 }
 
 TEST(FinalCheck, TheLastBoxIsShownInIdleAndTheRunIsReportedOnceItCloses) {

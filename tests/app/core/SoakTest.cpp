@@ -168,9 +168,9 @@ void SoakOne(std::uint64_t seed, Tally& tally) {
     }
     std::string schedule;
     for (const std::string& fault : faults) {
-        rig.AddFault(fault);
         schedule += (schedule.empty() ? "" : " ") + fault;
     }
+    rig.AddFault(schedule);
     bool goOn = true;
     if (notNewer) {
         goOn = absorbed || std::uniform_int_distribution<int>(0, 1)(random) == 0;

@@ -21,36 +21,20 @@ namespace msg = mduCommonMessage;
 TEST(WindowTruth, AUnitNeverErasedIsSentBackAndNeverCalledUnusable) {
     const struct {
         const char* name;
-        std::vector<std::string> faults;
+        const char* faults;
         bool restarted;  // the program was started again after the update
         RunOutcome update;
         RunOutcome test;
         std::string testText;
     } cases[] = {
-        {"the not-newer question declined",
-         {},
-         false,
-         RunOutcome::Skipped,
-         RunOutcome::Succeeded,
+        {"the not-newer question declined", "", false, RunOutcome::Skipped, RunOutcome::Succeeded,
          "GPS連線成功 : GPS記錄資訊 = 正常"},
-        {"a stage before the erase refused",
-         {"bad-status:code=VPGM"},
-         false,
-         RunOutcome::Failed,
-         RunOutcome::Succeeded,
-         "GPS連線成功 : GPS記錄資訊 = 正常"},
-        {"the closing command lost on the line",
-         {"bad-status:code=VPGM", "deaf:code=RST"},
-         false,
-         RunOutcome::Failed,
-         RunOutcome::Failed,
-         msg::LinkModeLeftText(false)},
-        {"erased, then the program started again",
-         {"deaf:code=51,block=5"},
-         true,
-         RunOutcome::Failed,
-         RunOutcome::Failed,
-         msg::LinkModeLeftText(false)},
+        {"a stage before the erase refused", "bad-status:code=VPGM", false, RunOutcome::Failed,
+         RunOutcome::Succeeded, "GPS連線成功 : GPS記錄資訊 = 正常"},
+        {"the closing command lost on the line", "bad-status:code=VPGM deaf:code=RST", false,
+         RunOutcome::Failed, RunOutcome::Failed, msg::LinkModeLeftText(false)},
+        {"erased, then the program started again", "deaf:code=51,block=5", true, RunOutcome::Failed,
+         RunOutcome::Failed, msg::LinkModeLeftText(false)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -59,9 +43,7 @@ TEST(WindowTruth, AUnitNeverErasedIsSentBackAndNeverCalledUnusable) {
             options.dataFileVersion = "0512";  // the unit's own: the question comes
         }
         SequenceRig rig(SequenceRig::QuickUnit(), options);
-        for (const std::string& fault : c.faults) {
-            rig.AddFault(fault);
-        }
+        rig.AddFault(c.faults);
         ASSERT_EQ(rig.Update(), c.update);
         if (c.restarted) {
             rig.window = std::make_unique<HeadlessWindow>(rig.clock, rig.line, rig.boxes);

@@ -54,12 +54,6 @@ TEST(mduCommonMessage, EachLongTextIsItsLinesJoinedByCrLf) {
     } cases[] = {
         {"link mode", LinkModeFailureText(),
          Restart("   異常狀況 : 無法切換GPS連結模式!!", follow)},
-        {"set-up 01", SetupFailureText(1), Restart("   異常狀況 : 無法完成GPS設定(01)!!", follow)},
-        {"set-up 03", SetupFailureText(3), Restart("   異常狀況 : 無法完成GPS設定(03)!!", follow)},
-        {"set-up 04", SetupFailureText(4), Restart("   異常狀況 : 無法完成GPS設定(04)!!", follow)},
-        {"set-up 05", SetupFailureText(5), Restart("   異常狀況 : 無法完成GPS設定(05)!!", follow)},
-        {"set-up 06", SetupFailureText(6), Restart("   異常狀況 : 無法完成GPS設定(06)!!", follow)},
-        {"set-up 07", SetupFailureText(7), Restart("   異常狀況 : 無法完成GPS設定(07)!!", follow)},
         {"erase", EraseFailureText(), Restart("   異常狀況 : GPS資料清除失敗!!", warn3)},
         {"data 10", DataSetupFailureText(10),
          Restart("   異常狀況 : 無法完成GPS資料設定(10)!!", warn4)},
@@ -95,6 +89,10 @@ TEST(mduCommonMessage, EachLongTextIsItsLinesJoinedByCrLf) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.actual, Joined(c.lines)) << c.name;
+    }
+    for (const int stage : {1, 3, 4, 5, 6, 7}) {
+        const std::string title = "   異常狀況 : 無法完成GPS設定(0" + std::to_string(stage) + ")!!";
+        EXPECT_EQ(SetupFailureText(stage), Joined(Restart(title, follow))) << "set-up " << stage;
     }
 }
 

@@ -7,16 +7,17 @@
 
 #include <QPushButton>
 
+#include "PackedDataFile.h"
 #include "SimulatedUnit.h"
-#include "TempDataFile.h"
 #include "WindowHarness.h"
-#include "clsApdPacker.h"
 
 // The window on test services with the simulated unit on the line and a
 // small packed data file in the file box.
 struct RunHarness : WindowHarness {
     sim::SimulatedUnit unit;
-    std::unique_ptr<TempDataFile> file;
+    // 30 flash blocks and 2 parameter blocks.
+    std::unique_ptr<PackedDataFile> file =
+        std::make_unique<PackedDataFile>(224 * 30, 64 * 2, "0601", 5);
 
     // dataVersion "0601" is the file's: the not-newer question comes.
     static sim::UnitConfig QuickUnit(const std::string& dataVersion = "0601") {
@@ -31,10 +32,6 @@ struct RunHarness : WindowHarness {
 
     explicit RunHarness(const std::string& unitDataVersion = "0601")
         : unit(QuickUnit(unitDataVersion)) {
-        clsApdPacker::Settings settings;
-        settings.flashData = clsApdPacker::SeededBytes(224 * 30, 5);
-        settings.parameterData = clsApdPacker::SeededBytes(64 * 2, 6);
-        file = std::make_unique<TempDataFile>(clsApdPacker::Pack(settings).value());
         line.AttachPeer(&unit);
     }
     ~RunHarness() {

@@ -120,24 +120,19 @@ TEST(RunningCopyUsers, ACopyHandsItsFileOnlyToACopyOfTheSameUser) {
     const fs::path folder = Fresh("squatter", fs::perms::owner_all);
     ASSERT_EQ(chown(folder.c_str(), nobody.uid, nobody.gid), 0);
     const std::string path = (folder / "gpsupdate.socket").string();
-    ChildProcess squatter("/usr/sbin/runuser", {"-u", "nobody", "--", "/usr/bin/python3", "-c",
-                                                "import socket, sys\n"
-                                                "s = socket.socket(socket.AF_UNIX)\n"
-                                                "s.bind(sys.argv[1])\n"
-                                                "s.listen(1)\n"
-                                                "print('listening', flush=True)\n"
-                                                "c, _ = s.accept()\n"
-                                                "c.settimeout(3)\n"
-                                                "got = b''\n"
-                                                "try:\n"
-                                                "    while got.count(b'\\n') < 2:\n"
-                                                "        more = c.recv(4096)\n"
-                                                "        if not more: break\n"
-                                                "        got += more\n"
-                                                "    c.sendall(b'ok\\n')\n"
-                                                "except OSError: pass\n"
-                                                "print('got', repr(got), flush=True)\n",
-                                                path});
+    // Takes what a copy sends (up to two lines, 3 s), answers "ok" and says what it got.
+    const char* const script =
+        "import socket, sys\n"
+        "s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(1)\n"
+        "print('listening', flush=True)\n"
+        "c, _ = s.accept(); c.settimeout(3); got = b''\n"
+        "try:\n"
+        "    while got.count(b'\\n') < 2 and (more := c.recv(4096)): got += more\n"
+        "    c.sendall(b'ok\\n')\n"
+        "except OSError: pass\n"
+        "print('got', repr(got), flush=True)\n";
+    ChildProcess squatter("/usr/sbin/runuser",
+                          {"-u", "nobody", "--", "/usr/bin/python3", "-c", script, path});
     ASSERT_TRUE(squatter.WaitForLine("listening", 10000)) << squatter.Errors(1000);
     RunningCopy copy(QString::fromStdString(path));
     EXPECT_EQ(copy.HandOver(QStringLiteral("/home/operator/地圖/secret.apd"), 3000),

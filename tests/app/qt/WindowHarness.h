@@ -64,14 +64,17 @@ struct WindowHarness {
         return store.Value(mduSetupOptions::AppName, mduSetupOptions::Section, key);
     }
 
-    // The five controls that an update disables (cmdExit never is).
-    std::vector<QWidget*> OperatingControls() const {
-        std::vector<QWidget*> controls;
+    // Which of the five controls an update disables, and cmdExit (which it
+    // never does), are enabled.
+    std::vector<std::string> EnabledControls() const {
+        std::vector<std::string> names;
         for (const char* name : {"ComboComPort", "cmdAutoCommPortScan", "cmdHelloDevice",
-                                 "cmdBrowser", "cmdDownLoadStart"}) {
-            controls.push_back(Control<QWidget>(name));
+                                 "cmdBrowser", "cmdDownLoadStart", "cmdExit"}) {
+            if (Control<QWidget>(name)->isEnabled()) {
+                names.push_back(name);
+            }
         }
-        return controls;
+        return names;
     }
 
     template <typename T>

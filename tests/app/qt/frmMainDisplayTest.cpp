@@ -105,12 +105,10 @@ TEST(frmMainDisplay, LampsTakeTheFourColoursAndIgnoreOtherCodesAndIndices) {
     EXPECT_EQ(w.LampColour(4), green);
     EXPECT_EQ(w.LampColour(19), red);
 
-    w.SetStatusLamps(5, 7);
-    w.SetStatusLamps(5, 4);
-    w.SetStatusLamps(5, -1);
-    w.SetStatusLamps(20, 3);
-    w.SetStatusLamps(-2, 3);
-    w.SetStatusLamps(-1, 9);
+    for (const auto& [index, code] : {std::pair{5, 7}, std::pair{5, 4}, std::pair{5, -1},
+                                      std::pair{20, 3}, std::pair{-2, 3}, std::pair{-1, 9}}) {
+        w.SetStatusLamps(index, code);
+    }
     EXPECT_EQ(w.LampColour(5), grey);
     EXPECT_EQ(w.LampColour(19), red);
     EXPECT_EQ(w.LampColour(3), yellow);

@@ -37,10 +37,7 @@ TEST(frmMainRun, AWholeUpdateThroughTheWindow) {
     frmMain& w = h.StartTransfer();  // the file is not newer: the question comes
     h.clock.AdvanceBy(300);
     // During the transfer only cmdExit is enabled, under the wait cursor.
-    for (QWidget* control : h.OperatingControls()) {
-        EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
-    }
-    EXPECT_TRUE(h.Control<QPushButton>("cmdExit")->isEnabled());
+    EXPECT_EQ(h.EnabledControls(), std::vector<std::string>{"cmdExit"});
     EXPECT_EQ(w.cursor().shape(), Qt::WaitCursor);
     EXPECT_EQ(h.Control<QProgressBar>("progbDownloadProgress")->maximum(), 30);
 
@@ -58,9 +55,7 @@ TEST(frmMainRun, AWholeUpdateThroughTheWindow) {
     EXPECT_EQ(w.InfoLine(3), "GPS   程 式 版 本  : GPSP01.2000");
     EXPECT_NE(w.HostImageText(), "");
     h.clock.AdvanceBy(1100);
-    for (QWidget* control : h.OperatingControls()) {
-        EXPECT_TRUE(control->isEnabled());
-    }
+    EXPECT_EQ(h.EnabledControls().size(), 6u);
     EXPECT_EQ(w.cursor().shape(), Qt::ArrowCursor);
 }
 

@@ -13,18 +13,6 @@
 using Bytes = std::vector<std::uint8_t>;
 using platform::QtSerialControl;
 
-namespace {
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-}  // namespace
-
 TEST(QtSerialControl, NumbersSerialDevicesInPortOrder) {
     EXPECT_EQ(
         QtSerialControl::OrderDeviceNames({"ttyUSB1", "tty1", "ttyS10", "ttyACM0", "ttyS2",
@@ -97,9 +85,10 @@ TEST(QtSerialControl, OpenFailuresNameTheDeviceAndTheCause) {
         EXPECT_EQ(rig.comm.NewCommStats(1, true, true, true), 0);
         ASSERT_EQ(rig.boxes.Texts().size(), 1u);
         const std::string text = rig.boxes.Texts()[0];
-        EXPECT_TRUE(StartsWith(text, "傳輸埠 (9) 控制異常 : 此傳輸埠正被其他程式使用中!!")) << text;
-        EXPECT_TRUE(Contains(text, "系統說明 : COM9 (" + peer.Path() +
-                                       "): the port is busy, another program holds it"))
+        EXPECT_TRUE(text.starts_with("傳輸埠 (9) 控制異常 : 此傳輸埠正被其他程式使用中!!")) << text;
+        EXPECT_NE(text.find("系統說明 : COM9 (" + peer.Path() +
+                            "): the port is busy, another program holds it"),
+                  std::string::npos)
             << text;
         // Once the other program lets go, the port opens.
         holder.SetPortOpen(false);
@@ -116,11 +105,10 @@ TEST(QtSerialControl, OpenFailuresNameTheDeviceAndTheCause) {
         }
         EXPECT_EQ(rig.comm.NewCommStats(1, true, true, true), 0);
         ASSERT_EQ(rig.boxes.Texts().size(), 1u);
-        EXPECT_TRUE(
-            StartsWith(rig.boxes.Texts()[0], "傳輸埠 (16) 控制異常 : 此傳輸埠沒有連接任何裝置"))
-            << rig.boxes.Texts()[0];
-        EXPECT_TRUE(Contains(rig.boxes.Texts()[0], "COM16: no serial device has this number"));
-        EXPECT_FALSE(Contains(rig.boxes.Texts()[0], "GPSUPDATE_"));  // no variables for operators
+        const std::string text = rig.boxes.Texts()[0];
+        EXPECT_TRUE(text.starts_with("傳輸埠 (16) 控制異常 : 此傳輸埠沒有連接任何裝置")) << text;
+        EXPECT_NE(text.find("COM16: no serial device has this number"), std::string::npos);
+        EXPECT_EQ(text.find("GPSUPDATE_"), std::string::npos);  // no variables for operators
     }
 }
 
@@ -170,6 +158,6 @@ TEST(QtSerialControl, PermissionFailureMentionsTheDialoutGroup) {
     }
     ::unsetenv("GPSUPDATE_COM9");
     RecordProperty("permission_text", text);
-    EXPECT_TRUE(StartsWith(text, "COM9 (" + peer.Path() + "): permission denied")) << text;
-    EXPECT_TRUE(Contains(text, "dialout")) << text;
+    EXPECT_TRUE(text.starts_with("COM9 (" + peer.Path() + "): permission denied")) << text;
+    EXPECT_NE(text.find("dialout"), std::string::npos) << text;
 }

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "QtDriverRig.h"
-#include "SimProcess.h"
 #include "mduGlobalModule.h"
 
 using Bytes = std::vector<std::uint8_t>;
@@ -30,15 +32,17 @@ std::vector<std::string> Sentence(QtDriverRig& rig, const char* head) {
 // its time-out, the next open reports the device missing, and a new unit on
 // the same port number is reached as before.
 TEST(GpsUnitSim, KilledUnitEndsTheCycleByTimeOutAndTheProgramGoesOn) {
-    auto sim =
-        std::make_unique<SimProcess>(QStringList{"--fault", "no-reply:sentence=hello,times=1"});
-    ASSERT_FALSE(sim->Path().empty());
-    QtDriverRig rig(sim->Path());
+    auto sim = std::make_unique<ChildProcess>(
+        GPSUNIT_SIM_PATH, std::vector<std::string>{"--fault", "no-reply:sentence=hello,times=1"});
+    const std::string gone = sim->FirstLine(5000);
+    ASSERT_FALSE(gone.empty());
+    QtDriverRig rig(gone);
     rig.comm.SetCommuStats(1);
     ASSERT_TRUE(rig.comm.SendDataToUnit(mduGlobalModule::BuildSentence("$GSHLO"), 20, 300, -1));
     ASSERT_TRUE(QtDriverRig::Wait([&] { return rig.comm.CommFrameState() == 3; }, 2000));
     const qint64 sentMs = rig.clock.elapsed();
-    sim->Kill();
+    sim->Signal(SIGKILL);
+    sim->Wait(5000);
     ASSERT_TRUE(rig.WaitForEvents(1));
     EXPECT_EQ(rig.events[0].code, 2);
     EXPECT_TRUE(rig.events[0].bytes.empty());
@@ -47,12 +51,11 @@ TEST(GpsUnitSim, KilledUnitEndsTheCycleByTimeOutAndTheProgramGoesOn) {
     // send is then refused with the reason, for the operator's box.
     EXPECT_TRUE(QtDriverRig::Wait([&] { return !rig.control.PortOpen(); }, 1000));
     EXPECT_FALSE(rig.comm.SendDataToUnit(mduGlobalModule::BuildSentence("$GSHLO"), 20, 300, -1));
-    EXPECT_NE(rig.comm.LastPortFault().find("COM9 (" + sim->Path() + "): the device has gone away"),
+    EXPECT_NE(rig.comm.LastPortFault().find("COM9 (" + gone + "): the device has gone away"),
               std::string::npos)
         << rig.comm.LastPortFault();
 
     // Re-open (the connection test resets the driver first).
-    const std::string gone = sim->Path();
     rig.comm.NewCommStats(0, true);
     EXPECT_EQ(rig.comm.NewCommStats(1, true, true, true), 0);
     ASSERT_EQ(rig.boxes.Texts().size(), 1u);
@@ -60,9 +63,10 @@ TEST(GpsUnitSim, KilledUnitEndsTheCycleByTimeOutAndTheProgramGoesOn) {
               std::string::npos)
         << rig.boxes.Texts()[0];
 
-    sim = std::make_unique<SimProcess>();
-    ASSERT_FALSE(sim->Path().empty());
-    rig.PointAt(sim->Path());
+    sim = std::make_unique<ChildProcess>(GPSUNIT_SIM_PATH, std::vector<std::string>{});
+    const std::string fresh = sim->FirstLine(5000);
+    ASSERT_FALSE(fresh.empty());
+    rig.PointAt(fresh);
     const std::vector<std::string> fields = Sentence(rig, "$GSHLO");
     ASSERT_FALSE(fields.empty());
     EXPECT_EQ(fields[0], "ASACK");
