@@ -1,7 +1,7 @@
 // The SQLite store: what goes in comes out, listings filter and order, older
-// files are migrated, rows of writers that are gone are marked, a locked
-// file fails the write in time. (A file that cannot be used is reported and
-// left as it was: tests/e2e/HistoryAutomationTest.cpp, through the program.)
+// files are migrated, a locked file fails the write in time. (Rows of
+// writers that are gone: HistoryProcessTest.cpp; a file that cannot be used
+// is reported and left as it was: tests/e2e/HistoryAutomationTest.cpp.)
 
 #include <gtest/gtest.h>
 
@@ -13,11 +13,6 @@
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
 
 #include "HistoryDays.h"
 #include "ProcessFacts.h"
@@ -280,45 +275,6 @@ TEST_F(HistoryStore, AFileOfAnOlderSchemaIsMigratedAndKeepsItsRuns) {
         EXPECT_EQ(store->IntegrityCheck(), "ok");
     }
 }
-
-#ifndef _WIN32
-TEST_F(HistoryStore, OnlyTheRunningRowsOfWritersGoneFromThisHostAreMarkedInterrupted) {
-    const pid_t child = fork();
-    if (child == 0) {
-        _exit(0);
-    }
-    waitpid(child, nullptr, 0);  // its id now names no process
-    HistoryRun gone = MakeRun("gone", At("2026-03-01", 1));
-    gone.pid = child;
-    gone.result = "running";
-    HistoryRun alive = MakeRun("alive", At("2026-03-01", 2));
-    alive.result = "running";
-    alive.processStart = ProcessFacts::StartMark(alive.pid);
-    // Its id is this process's now, but it was another's (before a restart).
-    HistoryRun reused = alive;
-    reused.id = "reused";
-    reused.processStart = "another-boot:42";
-    HistoryRun elsewhere = gone;
-    elsewhere.id = "elsewhere";
-    elsewhere.host = "another-host";
-    HistoryRun ended = gone;
-    ended.id = "ended";
-    ended.result = "success";
-    {
-        auto store = OpenOrFail();
-        for (const HistoryRun& run : {gone, alive, elsewhere, ended, reused}) {
-            ASSERT_TRUE(store->Begin(run)) << store->LastError();
-        }
-    }
-    auto store = OpenOrFail();
-    EXPECT_EQ(store->MarkedInterrupted(), 2);
-    gone.result = "interrupted";
-    reused.result = "interrupted";
-    std::vector<HistoryRun> runs = All(*store);
-    std::sort(runs.begin(), runs.end(), [](auto& a, auto& b) { return a.id < b.id; });
-    EXPECT_EQ(runs, (std::vector<HistoryRun>{alive, elsewhere, ended, gone, reused}));
-}
-#endif
 
 TEST_F(HistoryStore, AFileAnotherProgramHoldsLockedFailsTheWriteAfterTheBusyTimeOut) {
     auto store = OpenOrFail();
