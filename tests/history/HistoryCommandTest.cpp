@@ -1,5 +1,6 @@
 // gpsupdate-history's commands over a real store: the CSV export read back
-// by Python's csv module, the figures per day, and bad arguments.
+// by Python's csv module and the text listing (which reaches a terminal),
+// the figures per day, and bad arguments.
 
 #include <gtest/gtest.h>
 
@@ -80,7 +81,7 @@ std::string ReadWithPython(const fs::path& file) {
 
 }  // namespace
 
-TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
+TEST(HistoryCommand, TheCsvExportReadsBackAsTheRowsAndTheListingShowsControlsAsEscapes) {
     FreshStore fresh("export.sqlite");
     ASSERT_NE(fresh.store, nullptr);
     SqlHistoryStore& store = *fresh.store;
@@ -89,7 +90,13 @@ TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
                            "line\nfeed only", "資料更新完成", "\"", "",
                            // Formulas to a spreadsheet: written as text.
                            "=HYPERLINK(\"http://x\",\"y\")", "+1", "-2", "@SUM(A1)", "\tlead",
-                           "\rlead", "'apostrophe"};
+                           "\rlead", "'apostrophe",
+                           // A unit's escape sequences (the title, the screen), a C1
+                           // control, a forged line.
+                           "GW\x1b]0;x\a\x1b[2J",
+                           "06\xc2\x9b"
+                           "01",
+                           "flash\n2026-01-01 00:00:00  update  success", "失敗\r\n\x1b[31m"};
     for (int i = 0; i < static_cast<int>(std::size(texts)); ++i) {
         HistoryRun run;
         run.id = "run-" + std::to_string(i);
@@ -101,7 +108,9 @@ TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
         run.fileName = std::string("C:\\資料\\") + texts[i] + ".apd";
         run.unitSerial = texts[(i + 1) % std::size(texts)];
         run.unitDataVersionAfter = texts[(i + 2) % std::size(texts)];
-        run.eraseBegun = i % 3 - 1;  // not known, no, yes
+        run.failureStage = texts[(i + 3) % std::size(texts)];
+        run.fileDataVersion = texts[(i + 4) % std::size(texts)];
+        run.eraseBegun = (i + 2) % 3 - 1;  // not known, no, yes
         ASSERT_TRUE(store.Complete(run)) << store.LastError();
     }
     std::ostringstream out;
@@ -145,6 +154,24 @@ TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
             R"(,"unit_data_version_after":"comma, inside","result_chinese":"失敗","erase_begun":"yes"})"),
         std::string::npos)
         << out.str();
+
+    // The text listing reaches a terminal: one line a run, no control
+    // character raw.
+    out.str("");
+    ASSERT_EQ(HistoryCommand::Run({"list"}, store, out, err), HistoryCommand::kOk);
+    const std::string listed = out.str();
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), std::ssize(texts) + 2) << listed;
+    EXPECT_EQ(
+        std::count_if(listed.begin(), listed.end(),
+                      [](const unsigned char c) { return (c < 0x20 && c != '\n') || c == 0x7F; }),
+        0)
+        << listed;
+    EXPECT_EQ(listed.find("\xc2\x9b"), std::string::npos);
+    for (const char* shown :
+         {"GW\\e]0;x\\x07\\e[2J", "data 06\\u009B01",
+          "(flash\\n2026-01-01 00:00:00  update  success: ", ": 失敗  \\e[31m)"}) {
+        EXPECT_NE(listed.find(shown), std::string::npos) << shown << "\n" << listed;
+    }
     fs::remove(csv);
 }
 
