@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -16,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "SilentPort.h"
 #include "SimProgram.h"
 
 namespace fs = std::filesystem;
@@ -108,17 +107,9 @@ TEST(HistoryAutomation, AnUpdateIsRecordedWholeAndAHistoryThatCannotBeKeptSaysWh
                          "time.sleep(300)\n",
                          good.string()});
     ASSERT_TRUE(locker.WaitForLine("locked", 10000));
-    const int silent = socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(silent, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(listen(silent, 8), 0);
-    ASSERT_EQ(getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const SilentPort silent(true);
     const std::string url =
-        "postgresql://gps@127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/history";
+        "postgresql://gps@127.0.0.1:" + std::to_string(silent.port) + "/history";
     const fs::path unsent = Folder() / "unsent.sqlite";
 
     const struct {
@@ -150,7 +141,6 @@ TEST(HistoryAutomation, AnUpdateIsRecordedWholeAndAHistoryThatCannotBeKeptSaysWh
         EXPECT_NE(error.find(c.reason ? c.reason : ""), std::string::npos) << update.end;
     }
     locker.Signal(SIGTERM);
-    close(silent);
     EXPECT_EQ(Bytes(garbage), garbageBefore);
     EXPECT_FALSE(fs::exists(Folder() / "gone"));
     std::error_code ignored;

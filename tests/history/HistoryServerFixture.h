@@ -7,9 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -29,6 +27,7 @@
 #include "ProcessFacts.h"
 #include "ServerHistoryStore.h"
 #include "ServerUrl.h"
+#include "SilentPort.h"
 #include "SqlHistoryStore.h"
 
 namespace historytest {
@@ -123,32 +122,6 @@ struct Frozen {
         }
     }
     std::vector<pid_t> pids;
-};
-
-// A port of 127.0.0.1 that takes connections and never answers (listening),
-// or where nothing listens any more (not).
-struct SilentPort {
-    explicit SilentPort(bool listening) : fd(socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), length), 0);
-        EXPECT_EQ(listening ? listen(fd, 8) : 0, 0);
-        EXPECT_EQ(getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
-        port = ntohs(address.sin_port);
-        if (!listening) {
-            close(fd);
-            fd = -1;
-        }
-    }
-    ~SilentPort() {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
-    int fd;
-    int port = 0;
 };
 
 class HistoryServer : public testing::Test {
