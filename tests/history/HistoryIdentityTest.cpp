@@ -42,38 +42,24 @@ std::string Bytes(const fs::path& file) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Statements on a database file outside the stores (another program's).
-void Make(const fs::path& file, const std::vector<std::string>& statements) {
+// Statements on a database file outside the stores (another program's);
+// the first value of the last one's first row.
+std::string Sql(const fs::path& file, const std::vector<std::string>& statements) {
+    std::string value;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "maker");
         db.setDatabaseName(QString::fromStdString(file.string()));
-        ASSERT_TRUE(db.open());
+        EXPECT_TRUE(db.open());
         for (const std::string& sql : statements) {
             QSqlQuery query(db);
             EXPECT_TRUE(query.exec(QString::fromStdString(sql)))
                 << sql << ": " << query.lastError().text().toStdString();
+            value = query.next() ? query.value(0).toString().toStdString() : "";
         }
         db.close();
     }
     QSqlDatabase::removeDatabase("maker");
-}
-
-int ApplicationId(const fs::path& file) {
-    int id = -1;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "reader");
-        db.setDatabaseName(QString::fromStdString(file.string()));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            QSqlQuery query(db);
-            if (query.exec(QStringLiteral("PRAGMA application_id")) && query.next()) {
-                id = query.value(0).toInt();
-            }
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("reader");
-    return id;
+    return value;
 }
 
 // The previous release's file: the third fixture taken to its version 4.
@@ -81,8 +67,8 @@ fs::path VersionFour() {
     const fs::path file = Folder() / "v4.sqlite";
     fs::remove(file);
     fs::copy_file(fs::path(HISTORY_FIXTURES) / "history-v3.sqlite", file);
-    Make(file, {"ALTER TABLE runs ADD COLUMN unit_data_version_after TEXT NOT NULL DEFAULT ''",
-                "PRAGMA user_version = 4"});
+    Sql(file, {"ALTER TABLE runs ADD COLUMN unit_data_version_after TEXT NOT NULL DEFAULT ''",
+               "PRAGMA user_version = 4"});
     return file;
 }
 
@@ -118,7 +104,7 @@ TEST(HistoryIdentity, AnotherProgramsDatabaseOrAMistypedPathIsRefusedAndLeftAsIt
         const bool made = !c.statements.empty();
         fs::remove(file);
         if (made) {
-            Make(file, c.statements);
+            Sql(file, c.statements);
         }
         const std::string before = Bytes(file);
         for (const bool readOnly : {false, true}) {
@@ -180,7 +166,8 @@ TEST(HistoryIdentity, HistoriesOfEveryReleaseAreTakenAndANewOneIsMarkedAndPrivat
             EXPECT_EQ(runs.size(), 2u) << "read as it is";
         }
         ASSERT_NE(SqlHistoryStore::Open(file, error), nullptr) << error;
-        EXPECT_EQ(ApplicationId(file), SqlHistoryStore::kApplicationId);
+        EXPECT_EQ(Sql(file, {"PRAGMA application_id"}),
+                  std::to_string(SqlHistoryStore::kApplicationId));
     }
     struct stat info {};
     ASSERT_EQ(stat(fresh.c_str(), &info), 0);
