@@ -30,18 +30,12 @@ class HistoryStore : public testing::Test {
                    testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder_);
         fs::create_directories(folder_);
+        file_ = folder_ / "history.sqlite";
     }
     void TearDown() override { fs::remove_all(folder_); }
-    fs::path File() const { return folder_ / "history.sqlite"; }
-    // No history file yet.
-    void RemoveFile() const {
-        for (const char* suffix : {"", "-wal", "-shm"}) {
-            fs::remove(File().string() + suffix);
-        }
-    }
     std::unique_ptr<SqlHistoryStore> OpenOrFail() {
         std::string error;
-        auto store = SqlHistoryStore::Open(File(), error);
+        auto store = SqlHistoryStore::Open(file_, error);
         EXPECT_NE(store, nullptr) << error;
         return store;
     }
@@ -57,6 +51,7 @@ class HistoryStore : public testing::Test {
     }
 
     fs::path folder_;
+    fs::path file_;
 };
 
 }  // namespace
@@ -122,8 +117,8 @@ TEST_F(HistoryStore, AFileOfAnOlderSchemaIsMigratedAndKeepsItsRuns) {
         {"history-v3.sqlite", 3, {"spread-1", "spread-0"}, -1, 14044, "success"},
     };
     for (const auto& c : cases) {
-        RemoveFile();
-        fs::copy_file(fs::path(HISTORY_FIXTURES) / c.fixture, File());
+        file_ = folder_ / c.fixture;
+        fs::copy_file(fs::path(HISTORY_FIXTURES) / c.fixture, file_);
         {
             auto store = OpenOrFail();
             EXPECT_EQ(store->FileVersion(), c.version);
@@ -152,7 +147,7 @@ TEST_F(HistoryStore, AFileAnotherProgramHoldsLockedFailsTheWriteAfterTheBusyTime
     {
         // Another program's connection with a write transaction open.
         QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "locker");
-        other.setDatabaseName(QString::fromStdString(File().string()));
+        other.setDatabaseName(QString::fromStdString(file_.string()));
         ASSERT_TRUE(other.open());
         QSqlQuery lock(other);
         ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
