@@ -1,11 +1,11 @@
-// The SQLite store: what goes in comes out, listings filter and order, older
-// files are migrated, a locked file fails the write in time. (Rows of
-// writers that are gone: HistoryProcessTest.cpp; a file that cannot be used
-// is reported and left as it was: tests/e2e/HistoryAutomationTest.cpp.)
+// The SQLite store: what goes in comes out, listings filter and order, a
+// row waits to be sent, a locked file fails the write in time. (Older files:
+// HistoryIdentityTest.cpp; rows of writers that are gone:
+// HistoryProcessTest.cpp; a file that cannot be used is reported and left as
+// it was: tests/e2e/HistoryAutomationTest.cpp.)
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -43,11 +43,6 @@ class HistoryStore : public testing::Test {
         std::int64_t count = -1;
         EXPECT_TRUE(store.CountUnsent(count)) << store.LastError();
         return count;
-    }
-    std::vector<HistoryRun> All(SqlHistoryStore& store) {
-        std::vector<HistoryRun> runs;
-        EXPECT_TRUE(store.List({}, runs)) << store.LastError();
-        return runs;
     }
 
     fs::path folder_;
@@ -96,50 +91,6 @@ TEST_F(HistoryStore, ARowWaitsToBeSentUntilTheServerHasItAsItIsNow) {
     }
     ASSERT_TRUE(store->MarkSent(unsent));
     EXPECT_EQ(Waiting(*store), 0);
-}
-
-// Files of older schemas, as their releases left them: the first (made
-// with that release's table and two runs: one whole, one of another host
-// still running) and the third (two finished runs recorded by that
-// release's history_record_runs). Opened, they are migrated, keep their runs
-// and take a whole run of the newest schema.
-TEST_F(HistoryStore, AFileOfAnOlderSchemaIsMigratedAndKeepsItsRuns) {
-    const struct {
-        const char* fixture;
-        int version;
-        std::vector<std::string> ids;  // newest first
-        // Of the older run: facts the file kept.
-        std::int64_t fileSize;
-        std::int64_t blocksWritten;
-        const char* newerResult;
-    } cases[] = {
-        {"history-v1.sqlite", 1, {"v1-run-b", "v1-run-a"}, 23617, 0, "running"},
-        {"history-v3.sqlite", 3, {"spread-1", "spread-0"}, -1, 14044, "success"},
-    };
-    for (const auto& c : cases) {
-        file_ = folder_ / c.fixture;
-        fs::copy_file(fs::path(HISTORY_FIXTURES) / c.fixture, file_);
-        {
-            auto store = OpenOrFail();
-            EXPECT_EQ(store->FileVersion(), c.version);
-            const std::vector<HistoryRun> runs = All(*store);
-            ASSERT_EQ(Ids(runs), c.ids) << c.fixture;
-            EXPECT_EQ(runs[1].unitRecordReport, "正常") << c.fixture;
-            EXPECT_EQ(runs[1].fileSize, c.fileSize) << c.fixture;
-            EXPECT_EQ(runs[1].blocksWritten, c.blocksWritten) << c.fixture;
-            EXPECT_EQ(runs[1].unitDataVersionAfter, "") << c.fixture;
-            EXPECT_EQ(runs[1].eraseBegun, -1) << c.fixture << ": not known";
-            EXPECT_EQ(runs[0].result, c.newerResult) << "another host's run is left alone";
-            ASSERT_TRUE(store->Complete(FullRun())) << store->LastError();
-        }
-        auto store = OpenOrFail();
-        EXPECT_EQ(store->FileVersion(), SqlHistoryStore::kSchemaVersion);
-        const std::vector<HistoryRun> runs = All(*store);
-        ASSERT_EQ(runs.size(), 3u);
-        EXPECT_NE(std::find(runs.begin(), runs.end(), FullRun()), runs.end()) << c.fixture;
-        EXPECT_EQ(Waiting(*store), 3) << c.fixture << ": none of these rows was sent";
-        EXPECT_EQ(store->IntegrityCheck(), "ok");
-    }
 }
 
 TEST_F(HistoryStore, AFileAnotherProgramHoldsLockedFailsTheWriteAfterTheBusyTimeOut) {
