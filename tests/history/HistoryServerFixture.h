@@ -29,6 +29,7 @@
 #include "ServerUrl.h"
 #include "SilentPort.h"
 #include "SqlHistoryStore.h"
+#include "StoreCases.h"
 
 namespace historytest {
 
@@ -59,20 +60,14 @@ inline void Exec(const ServerUrl& url, const std::string& database,
     QSqlDatabase::removeDatabase(QStringLiteral("admin"));
 }
 
+// Every field (a station's run: another host, another unit).
 inline HistoryRun MakeRun(const std::string& id, const std::string& result) {
-    HistoryRun run;
-    run.id = id;
-    run.kind = "update";
-    run.startMs =
-        1'780'000'000'000 + static_cast<std::int64_t>(std::hash<std::string>{}(id) % 1000);
+    HistoryRun run = storecases::FullRun(id);
+    run.startMs += static_cast<std::int64_t>(std::hash<std::string>{}(id) % 1000);
     run.result = result;
     run.endMs = result == "running" ? 0 : run.startMs + 91'000;
     run.host = "station-7";
-    run.port = 3;
     run.unitSerial = "GU48A1000123";
-    run.unitRecordReport = "正常";
-    run.fileSize = 23617;
-    run.blocksWritten = result == "success" ? 14044 : 0;
     run.unitDataVersionAfter = result == "success" ? "0601" : "";
     run.eraseBegun = result == "running" ? 0 : 1;
     return run;

@@ -70,7 +70,7 @@ TEST_F(HistoryServer, ATableOfAnOlderSchemaIsMigratedAndKeepsItsRows) {
               "INSERT INTO gpsupdate_schema VALUES (" + std::to_string(version) + ")",
               "CREATE TABLE gpsupdate_runs (" + columns + ")",
               "INSERT INTO gpsupdate_runs (id, kind, start_ms, end_ms, result, host) VALUES "
-              "('old-1', 'update', 1780000000000, 1780000090000, 'success', 'station-1')"});
+              "('old-1', 'update', 1700000000000, 1700000090000, 'success', 'station-1')"});
         std::string error;
         auto server = ServerHistoryStore::Open(url_, error);
         ASSERT_NE(server, nullptr) << error;
