@@ -12,6 +12,7 @@
 #include "ChildProcess.h"
 #include "ProcessFacts.h"
 #include "SqlHistoryStore.h"
+#include "StoreCases.h"
 
 namespace fs = std::filesystem;
 
@@ -47,12 +48,8 @@ std::unique_ptr<SqlHistoryStore> Open(const fs::path& file, bool readOnly = fals
 // keeps every fact they had.
 TEST(HistoryProcesses, OnlyTheRunningRowsOfWritersGoneFromThisHostAreMarkedInterrupted) {
     const fs::path file = FreshFile("killed.sqlite");
-    HistoryRun alive;
-    alive.id = "alive";
-    alive.kind = "update";
+    HistoryRun alive = storecases::RunAt("alive", 0);  // this host, this process
     alive.result = "running";
-    alive.host = ProcessFacts::HostName();
-    alive.pid = ProcessFacts::CurrentPid();
     alive.processStart = ProcessFacts::StartMark(alive.pid);
     HistoryRun reused = alive;
     reused.id = "reused";
