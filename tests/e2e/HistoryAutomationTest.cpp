@@ -30,11 +30,6 @@ std::string Bytes(const fs::path& file) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// A small data file: 40 flash blocks and 5 parameter blocks.
-std::string DataFile() {
-    return SmallDataFile(Folder(), 40);
-}
-
 // One update of the file on a fresh simulated unit: the end line, and the
 // unit's memory digests.
 struct Update {
@@ -62,7 +57,7 @@ Update RunUpdate(const std::string& file, const std::vector<std::string>& histor
 // server that takes the connection and never answers leaves the run
 // recorded locally, its row waiting to be sent.
 TEST(HistoryAutomation, AnUpdateIsRecordedWholeAndAHistoryThatCannotBeKeptSaysWhy) {
-    const std::string file = DataFile();
+    const std::string file = SmallDataFile(Folder(), 40);
     const fs::path good = Folder() / "good.sqlite";
     const fs::path trace = Folder() / "good-trace.jsonl";
     const Update update = RunUpdate(file, {"--history", good.string(), "--trace", trace.string()});
