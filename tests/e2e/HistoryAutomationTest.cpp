@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -16,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "SilentPort.h"
 #include "SimProgram.h"
 
 namespace fs = std::filesystem;
@@ -29,11 +28,6 @@ fs::path Folder() {
 std::string Bytes(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// A small data file: 40 flash blocks and 5 parameter blocks.
-std::string DataFile() {
-    return SmallDataFile(Folder(), 40);
 }
 
 // One update of the file on a fresh simulated unit: the end line, and the
@@ -63,7 +57,7 @@ Update RunUpdate(const std::string& file, const std::vector<std::string>& histor
 // server that takes the connection and never answers leaves the run
 // recorded locally, its row waiting to be sent.
 TEST(HistoryAutomation, AnUpdateIsRecordedWholeAndAHistoryThatCannotBeKeptSaysWhy) {
-    const std::string file = DataFile();
+    const std::string file = SmallDataFile(Folder(), 40);
     const fs::path good = Folder() / "good.sqlite";
     const fs::path trace = Folder() / "good-trace.jsonl";
     const Update update = RunUpdate(file, {"--history", good.string(), "--trace", trace.string()});
@@ -108,17 +102,9 @@ TEST(HistoryAutomation, AnUpdateIsRecordedWholeAndAHistoryThatCannotBeKeptSaysWh
                          "time.sleep(300)\n",
                          good.string()});
     ASSERT_TRUE(locker.WaitForLine("locked", 10000));
-    const int silent = socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(silent, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(listen(silent, 8), 0);
-    ASSERT_EQ(getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const SilentPort silent(true);
     const std::string url =
-        "postgresql://gps@127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/history";
+        "postgresql://gps@127.0.0.1:" + std::to_string(silent.port) + "/history";
     const fs::path unsent = Folder() / "unsent.sqlite";
 
     const struct {
@@ -150,7 +136,6 @@ TEST(HistoryAutomation, AnUpdateIsRecordedWholeAndAHistoryThatCannotBeKeptSaysWh
         EXPECT_NE(error.find(c.reason ? c.reason : ""), std::string::npos) << update.end;
     }
     locker.Signal(SIGTERM);
-    close(silent);
     EXPECT_EQ(Bytes(garbage), garbageBefore);
     EXPECT_FALSE(fs::exists(Folder() / "gone"));
     std::error_code ignored;

@@ -1,5 +1,6 @@
 // gpsupdate-history's commands over a real store: the CSV export read back
-// by Python's csv module, the figures per day, and bad arguments.
+// by Python's csv module and the text listing (which reaches a terminal),
+// the figures per day, and bad arguments.
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,14 @@ struct FreshStore {
     }
 };
 
+// What a command that must succeed prints.
+std::string Output(const std::vector<std::string>& args, SqlHistoryStore& store) {
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(HistoryCommand::Run(args, store, out, err), HistoryCommand::kOk) << err.str();
+    return out.str();
+}
+
 // Rows as lines of fields in hexadecimal (so that no byte is lost on the
 // way back from Python).
 std::string HexLine(const std::vector<std::string>& fields) {
@@ -80,7 +89,7 @@ std::string ReadWithPython(const fs::path& file) {
 
 }  // namespace
 
-TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
+TEST(HistoryCommand, TheCsvExportReadsBackAsTheRowsAndTheListingShowsControlsAsEscapes) {
     FreshStore fresh("export.sqlite");
     ASSERT_NE(fresh.store, nullptr);
     SqlHistoryStore& store = *fresh.store;
@@ -89,7 +98,13 @@ TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
                            "line\nfeed only", "資料更新完成", "\"", "",
                            // Formulas to a spreadsheet: written as text.
                            "=HYPERLINK(\"http://x\",\"y\")", "+1", "-2", "@SUM(A1)", "\tlead",
-                           "\rlead", "'apostrophe"};
+                           "\rlead", "'apostrophe",
+                           // A unit's escape sequences (the title, the screen), a C1
+                           // control, a forged line.
+                           "GW\x1b]0;x\a\x1b[2J",
+                           "06\xc2\x9b"
+                           "01",
+                           "flash\n2026-01-01 00:00:00  update  success", "失敗\r\n\x1b[31m"};
     for (int i = 0; i < static_cast<int>(std::size(texts)); ++i) {
         HistoryRun run;
         run.id = "run-" + std::to_string(i);
@@ -101,14 +116,12 @@ TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
         run.fileName = std::string("C:\\資料\\") + texts[i] + ".apd";
         run.unitSerial = texts[(i + 1) % std::size(texts)];
         run.unitDataVersionAfter = texts[(i + 2) % std::size(texts)];
-        run.eraseBegun = i % 3 - 1;  // not known, no, yes
+        run.failureStage = texts[(i + 3) % std::size(texts)];
+        run.fileDataVersion = texts[(i + 4) % std::size(texts)];
+        run.eraseBegun = (i + 2) % 3 - 1;  // not known, no, yes
         ASSERT_TRUE(store.Complete(run)) << store.LastError();
     }
-    std::ostringstream out;
-    std::ostringstream err;
-    ASSERT_EQ(HistoryCommand::Run({"export", "--csv", csv.string()}, store, out, err),
-              HistoryCommand::kOk)
-        << err.str();
+    Output({"export", "--csv", csv.string()}, store);
 
     std::ifstream file(csv, std::ios::binary);
     const std::string bytes(std::istreambuf_iterator<char>(file), {});
@@ -132,19 +145,33 @@ TEST(HistoryCommand, TheCsvExportReadBackByACsvParserEqualsTheRows) {
     // Columns are only ever added, at the end: scripts read them by place.
     const std::vector<std::string> columns = HistoryCommand::Columns();
     ASSERT_EQ(columns.size(), 28u);
-    EXPECT_EQ(columns[25], "unit_data_version_after");
-    EXPECT_EQ(columns[26], "result_chinese");
-    EXPECT_EQ(columns[27], "erase_begun");
+    EXPECT_EQ(
+        std::vector(columns.end() - 3, columns.end()),
+        (std::vector<std::string>{"unit_data_version_after", "result_chinese", "erase_begun"}));
 
     // The listing for scripts has the same fact under the same name.
-    out.str("");
-    ASSERT_EQ(HistoryCommand::Run({"list", "--json", "--limit", "1"}, store, out, err),
-              HistoryCommand::kOk);
+    const std::string json = Output({"list", "--json", "--limit", "1"}, store);
     EXPECT_NE(
-        out.str().find(
+        json.find(
             R"(,"unit_data_version_after":"comma, inside","result_chinese":"失敗","erase_begun":"yes"})"),
         std::string::npos)
-        << out.str();
+        << json;
+
+    // The text listing reaches a terminal: one line a run, no control
+    // character raw.
+    const std::string listed = Output({"list"}, store);
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), std::ssize(texts) + 2) << listed;
+    EXPECT_EQ(
+        std::count_if(listed.begin(), listed.end(),
+                      [](const unsigned char c) { return (c < 0x20 && c != '\n') || c == 0x7F; }),
+        0)
+        << listed;
+    EXPECT_EQ(listed.find("\xc2\x9b"), std::string::npos);
+    for (const char* shown :
+         {"GW\\e]0;x\\x07\\e[2J", "data 06\\u009B01",
+          "(flash\\n2026-01-01 00:00:00  update  success: ", ": 失敗  \\e[31m)"}) {
+        EXPECT_NE(listed.find(shown), std::string::npos) << shown << "\n" << listed;
+    }
     fs::remove(csv);
 }
 
@@ -210,14 +237,10 @@ TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGood
     ASSERT_TRUE(store.Days(secondDay, days));
     EXPECT_EQ(days, std::vector<DayStats>{expected[1]});
     // The listing's failure finds the runs the figures count as failed.
-    std::ostringstream err;
     for (const auto& [result, count] :
          {std::pair{"skipped", "\n1 run\n"}, std::pair{"failure", "\n4 runs\n"}}) {
-        std::ostringstream out;
-        ASSERT_EQ(HistoryCommand::Run({"list", "--result", result}, store, out, err),
-                  HistoryCommand::kOk)
-            << err.str();
-        EXPECT_TRUE(out.str().ends_with(count)) << out.str();
+        const std::string listed = Output({"list", "--result", result}, store);
+        EXPECT_TRUE(listed.ends_with(count)) << listed;
     }
 
     // A listing for a serial number closes with what each unit it names
@@ -236,27 +259,21 @@ TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGood
                   "data"},
              {{"list", "--serial", "Z"}, "Z: no successful update recorded"},
              {{"list", "--serial", "A", "--json"}, R"("erase_begun":""})"}}) {
-        std::ostringstream out;
-        ASSERT_EQ(HistoryCommand::Run(args, store, out, err), HistoryCommand::kOk) << err.str();
-        EXPECT_TRUE(out.str().ends_with(last + "\n")) << out.str();
+        const std::string listed = Output(args, store);
+        EXPECT_TRUE(listed.ends_with(last + "\n")) << listed;
     }
 
     // The text figures count the updates; tests and scans stand apart.
-    std::ostringstream figures;
-    ASSERT_EQ(HistoryCommand::Run({"stats"}, store, figures, err), HistoryCommand::kOk);
-    std::istringstream lines(figures.str());
-    std::vector<std::vector<std::string>> rows;
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream words(line);
-        rows.emplace_back(std::istream_iterator<std::string>(words),
-                          std::istream_iterator<std::string>());
-    }
+    const std::string figures = Output({"stats"}, store);
+    EXPECT_EQ(std::count(figures.begin(), figures.end(), '\n'), 3) << figures;  // and the header
+    std::istringstream words(figures);
+    const std::vector<std::string> shown{std::istream_iterator<std::string>(words), {}};
+    ASSERT_GE(shown.size(), 16u) << figures;
     // day, updates, units, succeeded, failed, unchanged, median, tests+scans
-    const std::vector<std::vector<std::string>> shown = {
-        {"2026-05-04", "6", "5", "3", "1", "2", "100.0", "1"},
-        {"2026-05-05", "6", "5", "2", "2", "2", "90.0", "1"}};
-    ASSERT_EQ(rows.size(), 3u) << figures.str();
-    EXPECT_EQ(std::vector(rows.begin() + 1, rows.end()), shown) << figures.str();
+    EXPECT_EQ(std::vector(shown.end() - 16, shown.end()),
+              (std::vector<std::string>{"2026-05-04", "6", "5", "3", "1", "2", "100.0", "1",
+                                        "2026-05-05", "6", "5", "2", "2", "2", "90.0", "1"}))
+        << figures;
 }
 
 TEST(HistoryCommand, BadArgumentsAreRefusedWithTheUsage) {

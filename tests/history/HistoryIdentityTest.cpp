@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -21,6 +22,7 @@
 #include "ChildProcess.h"
 #include "ProcessFacts.h"
 #include "SqlHistoryStore.h"
+#include "StoreCases.h"
 
 namespace fs = std::filesystem;
 
@@ -42,47 +44,39 @@ std::string Bytes(const fs::path& file) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Statements on a database file outside the stores (another program's).
-void Make(const fs::path& file, const std::vector<std::string>& statements) {
+// Statements on a database file outside the stores (another program's);
+// the first value of the last one's first row.
+std::string Sql(const fs::path& file, const std::vector<std::string>& statements) {
+    std::string value;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "maker");
         db.setDatabaseName(QString::fromStdString(file.string()));
-        ASSERT_TRUE(db.open());
+        EXPECT_TRUE(db.open());
         for (const std::string& sql : statements) {
             QSqlQuery query(db);
             EXPECT_TRUE(query.exec(QString::fromStdString(sql)))
                 << sql << ": " << query.lastError().text().toStdString();
+            value = query.next() ? query.value(0).toString().toStdString() : "";
         }
         db.close();
     }
     QSqlDatabase::removeDatabase("maker");
+    return value;
 }
 
-int ApplicationId(const fs::path& file) {
-    int id = -1;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "reader");
-        db.setDatabaseName(QString::fromStdString(file.string()));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            QSqlQuery query(db);
-            if (query.exec(QStringLiteral("PRAGMA application_id")) && query.next()) {
-                id = query.value(0).toInt();
-            }
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("reader");
-    return id;
+// A copy of a release's file, `as` named.
+fs::path Fixture(const char* name, const std::string& as) {
+    const fs::path file = Folder() / as;
+    fs::remove(file);
+    fs::copy_file(fs::path(HISTORY_FIXTURES) / name, file);
+    return file;
 }
 
 // The previous release's file: the third fixture taken to its version 4.
 fs::path VersionFour() {
-    const fs::path file = Folder() / "v4.sqlite";
-    fs::remove(file);
-    fs::copy_file(fs::path(HISTORY_FIXTURES) / "history-v3.sqlite", file);
-    Make(file, {"ALTER TABLE runs ADD COLUMN unit_data_version_after TEXT NOT NULL DEFAULT ''",
-                "PRAGMA user_version = 4"});
+    const fs::path file = Fixture("history-v3.sqlite", "v4.sqlite");
+    Sql(file, {"ALTER TABLE runs ADD COLUMN unit_data_version_after TEXT NOT NULL DEFAULT ''",
+               "PRAGMA user_version = 4"});
     return file;
 }
 
@@ -118,7 +112,7 @@ TEST(HistoryIdentity, AnotherProgramsDatabaseOrAMistypedPathIsRefusedAndLeftAsIt
         const bool made = !c.statements.empty();
         fs::remove(file);
         if (made) {
-            Make(file, c.statements);
+            Sql(file, c.statements);
         }
         const std::string before = Bytes(file);
         for (const bool readOnly : {false, true}) {
@@ -159,29 +153,76 @@ TEST(HistoryIdentity, AnotherProgramsDatabaseOrAMistypedPathIsRefusedAndLeftAsIt
     }
 }
 
-// The histories of every release, and a new one: taken, and marked as the
-// history from then on; a new file is its user's alone.
-TEST(HistoryIdentity, HistoriesOfEveryReleaseAreTakenAndANewOneIsMarkedAndPrivate) {
-    const fs::path v1 = Folder() / "v1.sqlite";
-    fs::remove(v1);
-    fs::copy_file(fs::path(HISTORY_FIXTURES) / "history-v1.sqlite", v1);
+// The files of every release: the first (made with that release's table
+// and two runs: one whole, one of another host still running), the third
+// (two finished runs recorded by that release's history_record_runs) and
+// the previous. Read as they are; then migrated, they keep their runs, take
+// a whole run of the newest schema and are marked as the history from then
+// on. A new file is marked too, and is its user's alone.
+TEST(HistoryIdentity, HistoriesOfEveryReleaseAreReadMigratedAndMarkedAndANewOneIsPrivate) {
+    const struct {
+        fs::path file;
+        int version;
+        std::vector<std::string> ids;  // newest first
+        // Of the older run: facts the file kept.
+        std::int64_t fileSize;
+        std::int64_t blocksWritten;
+        const char* newerResult;
+    } cases[] = {
+        {Fixture("history-v1.sqlite", "v1.sqlite"),
+         1,
+         {"v1-run-b", "v1-run-a"},
+         23617,
+         0,
+         "running"},
+        {Fixture("history-v3.sqlite", "v3.sqlite"),
+         3,
+         {"spread-1", "spread-0"},
+         -1,
+         14044,
+         "success"},
+        {VersionFour(), 4, {"spread-1", "spread-0"}, -1, 14044, "success"},
+    };
+    const HistoryRun full = storecases::FullRun();
+    std::string error;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.filename().string());
+        for (const bool readOnly : {true, false}) {
+            SqlHistoryStore::Options options;
+            options.readOnly = readOnly;
+            auto store = SqlHistoryStore::Open(c.file, error, options);
+            ASSERT_NE(store, nullptr) << error;
+            EXPECT_EQ(store->FileVersion(), c.version);
+            std::vector<HistoryRun> runs;
+            ASSERT_TRUE(store->List({}, runs)) << store->LastError();
+            ASSERT_EQ(storecases::Ids(runs), c.ids);
+            EXPECT_EQ(runs[1].unitRecordReport, "正常");
+            EXPECT_EQ(runs[1].fileSize, c.fileSize);
+            EXPECT_EQ(runs[1].blocksWritten, c.blocksWritten);
+            EXPECT_EQ(runs[1].unitDataVersionAfter, "");
+            EXPECT_EQ(runs[1].eraseBegun, -1) << "not known";
+            EXPECT_EQ(runs[0].result, c.newerResult) << "another host's run is left alone";
+            EXPECT_EQ(store->Complete(full), !readOnly) << store->LastError();
+        }
+        auto store = SqlHistoryStore::Open(c.file, error);
+        ASSERT_NE(store, nullptr) << error;
+        EXPECT_EQ(store->FileVersion(), SqlHistoryStore::kSchemaVersion);
+        std::vector<HistoryRun> runs;
+        ASSERT_TRUE(store->List({}, runs)) << store->LastError();
+        ASSERT_EQ(runs.size(), 3u);
+        EXPECT_NE(std::find(runs.begin(), runs.end(), full), runs.end());
+        std::int64_t waiting = -1;
+        EXPECT_TRUE(store->CountUnsent(waiting));
+        EXPECT_EQ(waiting, 3) << "none of these rows was sent";
+        EXPECT_EQ(store->IntegrityCheck(), "ok");
+        EXPECT_EQ(Sql(c.file, {"PRAGMA application_id"}),
+                  std::to_string(SqlHistoryStore::kApplicationId));
+    }
     const fs::path fresh = Folder() / "new.sqlite";
     fs::remove(fresh);
-    for (const fs::path& file : {v1, VersionFour(), fresh}) {
-        SCOPED_TRACE(file.filename().string());
-        std::string error;
-        SqlHistoryStore::Options readOnly;
-        readOnly.readOnly = true;
-        if (file != fresh) {
-            auto reader = SqlHistoryStore::Open(file, error, readOnly);
-            ASSERT_NE(reader, nullptr) << error;
-            std::vector<HistoryRun> runs;
-            EXPECT_TRUE(reader->List({}, runs)) << reader->LastError();
-            EXPECT_EQ(runs.size(), 2u) << "read as it is";
-        }
-        ASSERT_NE(SqlHistoryStore::Open(file, error), nullptr) << error;
-        EXPECT_EQ(ApplicationId(file), SqlHistoryStore::kApplicationId);
-    }
+    ASSERT_NE(SqlHistoryStore::Open(fresh, error), nullptr) << error;
+    EXPECT_EQ(Sql(fresh, {"PRAGMA application_id"}),
+              std::to_string(SqlHistoryStore::kApplicationId));
     struct stat info {};
     ASSERT_EQ(stat(fresh.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);

@@ -1,4 +1,5 @@
-// A program killed in mid-run. (Eight writing one file at once:
+// Writers that are gone: a program killed in mid-run, and a process id now
+// another process's. (Eight programs writing one file at once:
 // HistoryServerTest.cpp, where they send on too.)
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include "ChildProcess.h"
 #include "ProcessFacts.h"
 #include "SqlHistoryStore.h"
+#include "StoreCases.h"
 
 namespace fs = std::filesystem;
 
@@ -27,47 +29,75 @@ fs::path FreshFile(const std::string& name) {
     return folder / name;
 }
 
+std::unique_ptr<SqlHistoryStore> Open(const fs::path& file, bool readOnly = false) {
+    std::string error;
+    SqlHistoryStore::Options options;
+    options.readOnly = readOnly;
+    auto store = SqlHistoryStore::Open(file, error, options);
+    EXPECT_NE(store, nullptr) << error;
+    return store;
+}
+
 }  // namespace
 
-// The killed program wrote its run's start, the facts it learnt while
-// running, or those alone (its start refused): the next opening marks the
-// row interrupted and keeps every fact the program had written.
-TEST(HistoryProcesses, AProgramKilledInMidRunLeavesItsRowWithItsFactsMarkedInterrupted) {
+// Three programs killed after they wrote their run's start, the facts it
+// learnt, or those alone (its start refused), beside running rows of this
+// host whose writer is alive or whose process id is now another's (after
+// a restart), of another host, and an ended one: the next opening marks the
+// killed programs' rows and the reused id's interrupted, only those, and
+// keeps every fact they had.
+TEST(HistoryProcesses, OnlyTheRunningRowsOfWritersGoneFromThisHostAreMarkedInterrupted) {
     const fs::path file = FreshFile("killed.sqlite");
-    ChildProcess earlier(HISTORY_RECORD_RUNS_PATH, {file.string(), "3"});
-    ASSERT_EQ(earlier.Wait(60000), 0) << earlier.Output();
-    const struct {
-        const char* writes;
-        const char* recordReport;  // a fact only the update writes
-    } cases[] = {{"begin", ""}, {"begin,update", "正常"}, {"update", "正常"}};
-    std::size_t rows = 3;
-    for (const auto& c : cases) {
-        ChildProcess killed(HISTORY_RECORD_RUNS_PATH, {file.string(), "hold", c.writes});
-        ASSERT_TRUE(killed.WaitForLine("begun ", 30000)) << killed.Output();
-        std::vector<HistoryRun> before;
-        {
-            std::string error;
-            SqlHistoryStore::Options readOnly;
-            readOnly.readOnly = true;
-            auto reader = SqlHistoryStore::Open(file, error, readOnly);
-            ASSERT_NE(reader, nullptr) << error;
-            ASSERT_TRUE(reader->List({}, before));
-        }
-        ASSERT_TRUE(killed.Signal(SIGKILL));
-        ASSERT_EQ(killed.Wait(10000), -2);
-
-        std::string error;
-        auto store = SqlHistoryStore::Open(file, error);
-        ASSERT_NE(store, nullptr) << error;
-        EXPECT_EQ(store->MarkedInterrupted(), 1) << c.writes;
-        std::vector<HistoryRun> after;
-        ASSERT_TRUE(store->List({}, after));
-        ASSERT_EQ(after.size(), ++rows) << c.writes;
-        EXPECT_EQ(after[0].unitRecordReport, c.recordReport) << c.writes;
-        ASSERT_EQ(before.size(), rows);
-        EXPECT_EQ(before[0].result, "running") << c.writes;
-        before[0].result = "interrupted";
-        EXPECT_EQ(after, before) << c.writes << ": only the killed run's result changed";
-        EXPECT_EQ(store->IntegrityCheck(), "ok");
+    HistoryRun alive = storecases::RunAt("alive", 0);  // this host, this process
+    alive.result = "running";
+    alive.processStart = ProcessFacts::StartMark(alive.pid);
+    HistoryRun reused = alive;
+    reused.id = "reused";
+    reused.processStart = "another-boot:42";
+    HistoryRun elsewhere = alive;
+    elsewhere.id = "elsewhere";
+    elsewhere.host = "another-host";
+    elsewhere.pid = 0;  // no process
+    elsewhere.processStart.clear();
+    HistoryRun ended = elsewhere;
+    ended.id = "ended";
+    ended.host = alive.host;
+    ended.result = "success";
+    std::vector<std::unique_ptr<ChildProcess>> killed;
+    for (const char* writes : {"begin", "begin,update", "update"}) {
+        killed.push_back(std::make_unique<ChildProcess>(
+            HISTORY_RECORD_RUNS_PATH, std::vector<std::string>{file.string(), "hold", writes}));
+        ASSERT_TRUE(killed.back()->WaitForLine("begun ", 30000)) << writes;
     }
+    {  // after the programs' openings, which mark rows too
+        auto store = Open(file);
+        ASSERT_NE(store, nullptr);
+        for (const HistoryRun& run : {alive, reused, elsewhere, ended}) {
+            ASSERT_TRUE(store->Begin(run)) << store->LastError();
+        }
+    }
+    std::vector<HistoryRun> before;
+    ASSERT_TRUE(Open(file, true)->List({}, before));
+    for (auto& program : killed) {
+        ASSERT_TRUE(program->Signal(SIGKILL));
+        ASSERT_EQ(program->Wait(10000), -2);
+    }
+
+    auto store = Open(file);
+    ASSERT_NE(store, nullptr);
+    EXPECT_EQ(store->MarkedInterrupted(), 4);
+    int facts = 0;  // the unit's facts only the update wrote
+    for (HistoryRun& run : before) {
+        if (run.program == "history_record_runs" || run.id == "reused") {
+            run.result = "interrupted";
+            facts += run.unitRecordReport == "正常";
+        }
+    }
+    EXPECT_EQ(facts, 2);
+    std::vector<HistoryRun> after;
+    ASSERT_TRUE(store->List({}, after));
+    EXPECT_EQ(after, before) << "only the gone writers' results changed";
+    EXPECT_EQ(store->IntegrityCheck(), "ok");
+    store.reset();
+    EXPECT_EQ(Open(file)->MarkedInterrupted(), 0) << "marked once";
 }

@@ -7,9 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -29,7 +27,9 @@
 #include "ProcessFacts.h"
 #include "ServerHistoryStore.h"
 #include "ServerUrl.h"
+#include "SilentPort.h"
 #include "SqlHistoryStore.h"
+#include "StoreCases.h"
 
 namespace historytest {
 
@@ -60,20 +60,14 @@ inline void Exec(const ServerUrl& url, const std::string& database,
     QSqlDatabase::removeDatabase(QStringLiteral("admin"));
 }
 
+// Every field (a station's run: another host, another unit).
 inline HistoryRun MakeRun(const std::string& id, const std::string& result) {
-    HistoryRun run;
-    run.id = id;
-    run.kind = "update";
-    run.startMs =
-        1'780'000'000'000 + static_cast<std::int64_t>(std::hash<std::string>{}(id) % 1000);
+    HistoryRun run = storecases::FullRun(id);
+    run.startMs += static_cast<std::int64_t>(std::hash<std::string>{}(id) % 1000);
     run.result = result;
     run.endMs = result == "running" ? 0 : run.startMs + 91'000;
     run.host = "station-7";
-    run.port = 3;
     run.unitSerial = "GU48A1000123";
-    run.unitRecordReport = "正常";
-    run.fileSize = 23617;
-    run.blocksWritten = result == "success" ? 14044 : 0;
     run.unitDataVersionAfter = result == "success" ? "0601" : "";
     run.eraseBegun = result == "running" ? 0 : 1;
     return run;
@@ -123,32 +117,6 @@ struct Frozen {
         }
     }
     std::vector<pid_t> pids;
-};
-
-// A port of 127.0.0.1 that takes connections and never answers (listening),
-// or where nothing listens any more (not).
-struct SilentPort {
-    explicit SilentPort(bool listening) : fd(socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), length), 0);
-        EXPECT_EQ(listening ? listen(fd, 8) : 0, 0);
-        EXPECT_EQ(getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
-        port = ntohs(address.sin_port);
-        if (!listening) {
-            close(fd);
-            fd = -1;
-        }
-    }
-    ~SilentPort() {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
-    int fd;
-    int port = 0;
 };
 
 class HistoryServer : public testing::Test {

@@ -15,12 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "ChildProcess.h"
 #include "HistorySender.h"
 #include "HistoryServerFixture.h"
 #include "HistoryWriter.h"
 #include "ServerSync.h"
-#include "clsApdPacker.h"
+#include "SimProgram.h"
 #include "mduGlobalModule.h"
 
 using namespace historytest;
@@ -39,21 +38,14 @@ double Figure(const std::string& line, const std::string& key) {
 
 TEST_F(HistoryServer, AServerFrozenInMidRunLeavesTheEndLineAndTheExitWithinTheirBounds) {
     mduGlobalModule::InitGlobalTables();  // the packer's CRC tables
-    clsApdPacker::Settings settings;
-    settings.flashData = clsApdPacker::SeededBytes(224 * 120, 91);
-    settings.parameterData = clsApdPacker::SeededBytes(64 * 5, 92);
-    const fs::path file = folder_ / "paced.apd";
-    ASSERT_TRUE(clsApdPacker::WriteFile(file.string(), clsApdPacker::Pack(settings).value()));
+    const std::string file = SmallDataFile(folder_.string(), 120);
     const fs::path history = folder_ / "history.sqlite";
-    const std::string link = (folder_ / "com3").string();
     // About 20 ms a block: the run lasts a few seconds.
-    ChildProcess unit(GPSUNIT_SIM_PATH, {"--link", link, "--erase-ms", "300", "--check-ms", "200",
-                                         "--reply-us", "20000"});
-    ASSERT_FALSE(unit.FirstLine(5000).empty());
+    SimProgram unit((folder_ / "com3").string(), {"--erase-ms", "300", "--reply-us", "20000"});
     ChildProcess run(GPSUPDATE_AUTO_PATH,
-                     {"--action", "update", "--port", "3", "--file", file.string(), "--history",
+                     {"--action", "update", "--port", "3", "--file", file, "--history",
                       history.string(), "--history-server", UrlText()},
-                     {{"GPSUPDATE_COM3", link}, {"QT_QPA_PLATFORM", "offscreen"}});
+                     {{"GPSUPDATE_COM3", unit.link}, {"QT_QPA_PLATFORM", "offscreen"}});
     ASSERT_TRUE(run.WaitForLine(R"("kind":"progress")", 30000)) << run.Output() << run.Errors(1000);
     std::string end;
     int status = -1;
@@ -84,7 +76,7 @@ TEST_F(HistoryServer, AServerFrozenInMidRunLeavesTheEndLineAndTheExitWithinTheir
     // A stopped server costs the window nothing: well under the 2 s a
     // silent server cost when it was asked on the window's thread.
     EXPECT_LT(Figure(end, "max_stall_ms"), 500) << end;
-    unit.Signal(SIGTERM);
+    unit.process.Signal(SIGTERM);
 
     // Running again: the run's row, waiting in the file, is sent once.
     std::string error;

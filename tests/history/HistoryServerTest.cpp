@@ -7,59 +7,50 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <thread>
 
 #include "ChildProcess.h"
-#include "HistoryDays.h"
 #include "HistorySchema.h"
 #include "HistorySender.h"
 #include "HistoryServerFixture.h"
 #include "HistoryWriter.h"
-#include "ProcessFacts.h"
 #include "ServerHistoryStore.h"
 #include "ServerSync.h"
 #include "SqlHistoryStore.h"
+#include "StoreCases.h"
 
 using namespace historytest;
 
+// Every field, as a run's writes leave it (the tables made in a new
+// database); a row the server holds as ended stays so even when it is
+// sent again as running in the same sending.
 TEST_F(HistoryServer, RowsGoRoundTripAndAnEndedRowIsNeverTurnedBackToRunning) {
+    std::string error;
+    int found = 0;
+    const auto open = [&]() -> std::unique_ptr<IHistoryStore> {
+        auto server = ServerHistoryStore::Open(url_, error);
+        EXPECT_NE(server, nullptr) << error;
+        EXPECT_EQ(server ? server->FoundVersion() : -1, found) << "0: a new database";
+        found = HistorySchema::kVersion;
+        return server;
+    };
+    storecases::ExpectWritesLeaveTheirRow(open, false);
+    auto server = ServerHistoryStore::Open(url_, error);
+    ASSERT_NE(server, nullptr) << error;
+    const HistoryRun ended = MakeRun("rt-1", "success");
+    ASSERT_TRUE(server->Send({MakeRun("rt-1", "running"), ended, MakeRun("rt-1", "running")}))
+        << server->LastError();
+    std::vector<HistoryRun> runs;
+    ASSERT_TRUE(server->List({ended.unitSerial, "", "", "", 0, 0}, runs)) << server->LastError();
+    EXPECT_EQ(runs, std::vector<HistoryRun>{ended});
+}
+
+TEST_F(HistoryServer, ListingsFilterAsTheLocalFileDoes) {
     std::string error;
     auto server = ServerHistoryStore::Open(url_, error);
     ASSERT_NE(server, nullptr) << error;
-    EXPECT_EQ(server->FoundVersion(), 0) << "a new database: the tables are made";
-    const HistoryRun started = MakeRun("rt-1", "running");
-    HistoryRun learnt = started;
-    learnt.unitProgramVersion = "GPSP01.2000";
-    learnt.unitDataVersion = "0512";
-    const HistoryRun ended = MakeRun("rt-1", "success");
-    std::vector<HistoryRun> runs;
-    ASSERT_TRUE(server->Begin(started)) << server->LastError();
-    ASSERT_TRUE(server->Update(learnt)) << server->LastError();
-    ASSERT_TRUE(server->List({}, runs));
-    EXPECT_EQ(runs, std::vector<HistoryRun>{learnt});
-    ASSERT_TRUE(server->Complete(ended)) << server->LastError();
-    ASSERT_TRUE(server->Send({started, ended, started})) << server->LastError();
-    ASSERT_TRUE(server->Update(learnt)) << server->LastError();
-    server.reset();
-    server = ServerHistoryStore::Open(url_, error);
-    ASSERT_NE(server, nullptr) << error;
-    EXPECT_EQ(server->FoundVersion(), HistorySchema::kVersion);
-    ASSERT_TRUE(server->List({}, runs));
-    EXPECT_EQ(runs, std::vector<HistoryRun>{ended});
-    // Every term of a filter, as the server takes its values.
-    const std::string day = HistoryDays::LocalDay(ended.startMs);
-    for (const auto& [filter, found] :
-         {std::pair{HistoryFilter{ended.unitSerial, "success", day, day, 3, 1}, 1u},
-          std::pair{HistoryFilter{"", "skipped", "", "", 0, 0}, 0u},
-          // The start of the number in another case, as the local file.
-          std::pair{HistoryFilter{"gu48a", "", "", "", 0, 0}, 1u},
-          std::pair{HistoryFilter{"_", "", "", "", 0, 0}, 0u}}) {
-        ASSERT_TRUE(server->List(filter, runs)) << server->LastError();
-        EXPECT_EQ(runs.size(), found) << filter.result;
-    }
+    storecases::ExpectListingsFilter(*server);
 }
 
 // Tables as older programs made them: migrated, their rows kept.
@@ -79,7 +70,7 @@ TEST_F(HistoryServer, ATableOfAnOlderSchemaIsMigratedAndKeepsItsRows) {
               "INSERT INTO gpsupdate_schema VALUES (" + std::to_string(version) + ")",
               "CREATE TABLE gpsupdate_runs (" + columns + ")",
               "INSERT INTO gpsupdate_runs (id, kind, start_ms, end_ms, result, host) VALUES "
-              "('old-1', 'update', 1780000000000, 1780000090000, 'success', 'station-1')"});
+              "('old-1', 'update', 1700000000000, 1700000090000, 'success', 'station-1')"});
         std::string error;
         auto server = ServerHistoryStore::Open(url_, error);
         ASSERT_NE(server, nullptr) << error;
@@ -131,7 +122,9 @@ TEST_F(HistoryServer, EightProgramsOnOneFileEachSending250RunsLeaveEveryRunWhole
 
 // As a program records: the server has a run's row as it began and as it
 // ended; the facts learnt in between are written locally only. Runs while
-// the server is down wait locally, and the hand-over never waits.
+// the server is down wait locally, and the hand-over never waits; the
+// command line tells what waits, sends it once, and lists it from the
+// server.
 TEST_F(HistoryServer, RunsReachTheServerAtTheirStartAndEndAndWaitLocallyWhileItIsDown) {
     const fs::path file = folder_ / "history.sqlite";
     auto notes = std::make_shared<HistoryNotes>();
@@ -167,9 +160,6 @@ TEST_F(HistoryServer, RunsReachTheServerAtTheirStartAndEndAndWaitLocallyWhileItI
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50))
         << "handed over, never waited for";
     settle();
-    auto local = Local();
-    ServerSync sync(*local, url_);
-    EXPECT_EQ(sync.Waiting(), 10);
     bool told = false;
     for (const HistoryNotes::Note& note : notes->Take()) {
         told = told || note.topic == "history_server";
@@ -177,49 +167,37 @@ TEST_F(HistoryServer, RunsReachTheServerAtTheirStartAndEndAndWaitLocallyWhileItI
     }
     EXPECT_TRUE(told) << "the server's absence is said";
     ASSERT_EQ(std::system(ServerScript("start").c_str()), 0);
-    std::int64_t sent = 0;
-    ASSERT_TRUE(sync.SendWaiting(-1, sent)) << sync.ServerError();
-    EXPECT_EQ(sent, 10);
-    EXPECT_TRUE(sync.SendWaiting(-1, sent));
-    EXPECT_EQ(sent, 0) << "nothing is sent twice";
-    std::vector<HistoryRun> here;
-    ASSERT_TRUE(local->List({}, here));
-    EXPECT_EQ(OnServer(), here);
-}
 
-// A server that refuses the password, and a port that takes the connection
-// and never answers: the sending fails within the bound with its reason,
-// the rows wait, and the next try waits for kRetryAfterMs.
-TEST_F(HistoryServer, AWrongPasswordOrASilentServerCostsABoundedWaitWithItsReason) {
-    const SilentPort silent(true);
-    ServerUrl wrongPassword = url_;
-    wrongPassword.password = "not-the-password";
-    ServerUrl quiet = url_;
-    quiet.port = silent.port;
-    const struct {
-        ServerUrl url;
-        const char* reason;
-    } cases[] = {{wrongPassword, "password authentication failed"}, {quiet, "timeout"}};
-    for (const auto& c : cases) {
-        auto local = Local(std::to_string(c.url.port) + c.reason + ".sqlite");
-        ASSERT_TRUE(local->Complete(MakeRun("refused-" + std::to_string(c.url.port), "success")));
-        ServerSync sync(*local, c.url);
-        std::int64_t sent = 0;
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_FALSE(sync.SendWaiting(-1, sent));
-        EXPECT_LT(std::chrono::steady_clock::now() - start,
-                  std::chrono::seconds(ServerHistoryStore::kConnectSeconds + 2));
-        EXPECT_NE(sync.ServerError().find(c.reason), std::string::npos) << sync.ServerError();
-        EXPECT_EQ(sync.Waiting(), 1) << c.reason;
-        EXPECT_TRUE(sync.FailedRecently());
+    const auto history = [](const std::vector<std::string>& args) {
+        ChildProcess program(HISTORY_PROGRAM_PATH, args);
+        EXPECT_EQ(program.Wait(60000), 0) << program.Errors(1000);
+        return program.Lines(5000);
+    };
+    const std::string f = file.string();
+    const std::string url = UrlText();
+    const std::string shown = url_.Shown();
+    EXPECT_EQ(history({"--history", f, "--history-server", url, "status"}),
+              std::vector<std::string>{"10 runs wait to be sent to " + shown});
+    for (const char* sent : {"sent 10 runs to ", "sent 0 runs to "}) {
+        EXPECT_EQ(history({"--history", f, "--history-server", url, "sync"}),
+                  std::vector<std::string>{sent + shown + "; 0 wait"});
     }
-    EXPECT_TRUE(OnServer().empty());
+    std::vector<std::string> lines = history({"--server", url, "list"});
+    ASSERT_EQ(lines.size(), 13u);  // the header, the runs, their count
+    EXPECT_EQ(lines.back(), "11 runs");
+    for (auto line = lines.begin() + 1; line != lines.end() - 1; ++line) {
+        EXPECT_NE(line->find(" at station-7"), std::string::npos) << *line;
+    }
+    std::vector<HistoryRun> here;
+    ASSERT_TRUE(Local()->List({}, here));
+    EXPECT_EQ(OnServer(), here);
 }
 
 // The server's processes stopped in mid-write (the kernel still takes the
 // bytes): the call under way is cut at its bound, or at once when the
-// owner gives up; the rows wait, and once the server runs again they are
-// sent, each once.
+// owner gives up; the rows wait (the next try after kRetryAfterMs), and
+// once the server runs again they are sent, each once. (A server that
+// refuses or never answers: HistoryWindowTest.cpp.)
 TEST_F(HistoryServer, AServerFrozenInMidWriteIsCutAtTheBoundAndNothingIsLostOrDoubled) {
     auto local = Local();
     const auto deadline = std::make_shared<CallDeadline>();
@@ -250,6 +228,7 @@ TEST_F(HistoryServer, AServerFrozenInMidWriteIsCutAtTheBoundAndNothingIsLostOrDo
                                   : std::chrono::milliseconds(ServerHistoryStore::kCallMs + 1500));
         EXPECT_NE(sync.ServerError().find("no answer"), std::string::npos) << sync.ServerError();
         EXPECT_EQ(sync.Waiting(), 1);
+        EXPECT_TRUE(sync.FailedRecently()) << "the next try waits kRetryAfterMs";
     }
     ServerSync again(*local, url_);
     ASSERT_TRUE(again.SendWaiting(-1, sent)) << again.ServerError();
@@ -258,27 +237,4 @@ TEST_F(HistoryServer, AServerFrozenInMidWriteIsCutAtTheBoundAndNothingIsLostOrDo
     ASSERT_TRUE(local->List({}, here));
     EXPECT_EQ(here.size(), 4u);
     EXPECT_EQ(OnServer(), here) << "every row once";
-}
-
-TEST_F(HistoryServer, TheCommandLineTellsWhatWaitsSendsItAndListsItFromTheServer) {
-    const std::string file = (folder_ / "history.sqlite").string();
-    ChildProcess record(HISTORY_RECORD_RUNS_PATH, {file, "3"});
-    ASSERT_EQ(record.Wait(60000), 0) << record.Errors(1000);
-    const auto history = [&](const std::vector<std::string>& args) {
-        ChildProcess program(HISTORY_PROGRAM_PATH, args);
-        EXPECT_EQ(program.Wait(60000), 0) << program.Errors(1000);
-        return program.Lines(5000);
-    };
-    const std::string shown = url_.Shown();
-    EXPECT_EQ(history({"--history", file, "--history-server", UrlText(), "status"}),
-              std::vector<std::string>{"3 runs wait to be sent to " + shown});
-    EXPECT_EQ(history({"--history", file, "--history-server", UrlText(), "sync"}),
-              std::vector<std::string>{"sent 3 runs to " + shown + "; 0 wait"});
-    std::vector<std::string> lines = history({"--server", UrlText(), "list"});
-    ASSERT_EQ(lines.size(), 5u);  // the header, the runs, their count
-    EXPECT_EQ(lines.back(), "3 runs");
-    lines = {lines.begin() + 1, lines.end() - 1};
-    for (const std::string& line : lines) {
-        EXPECT_NE(line.find(" at " + ProcessFacts::HostName()), std::string::npos) << line;
-    }
 }

@@ -8,66 +8,24 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 #include "BoundedThread.h"
 #include "CallDeadline.h"
 #include "HistoryWriter.h"
-#include "IHistoryStore.h"
-
-namespace {
+#include "MemoryHistoryStore.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// A gate a write waits at until it is opened (shared: a thread left behind
-// may still wait at it).
-struct Gate {
-    std::mutex mutex;
-    std::condition_variable opened;
-    bool open = false;
-    void Open() {
-        const std::lock_guard lock(mutex);
-        open = true;
-        opened.notify_all();
-    }
-    void Pass() {
-        std::unique_lock lock(mutex);
-        opened.wait(lock, [this] { return open; });
-    }
-};
-
-// Every write waits at the gate.
-class GatedStore final : public IHistoryStore {
-  public:
-    explicit GatedStore(std::shared_ptr<Gate> gate) : gate_(std::move(gate)) {}
-    bool Begin(const HistoryRun&) override { return Pass(); }
-    bool Update(const HistoryRun&) override { return Pass(); }
-    bool Complete(const HistoryRun&) override { return Pass(); }
-    bool Each(const HistoryFilter&, bool, const std::function<bool(const HistoryRun&)>&) override {
-        return false;
-    }
-    bool Days(const HistoryFilter&, std::vector<DayStats>&) override { return false; }
-    std::string LastError() const override { return {}; }
-
-  private:
-    bool Pass() {
-        gate_->Pass();
-        return true;
-    }
-    std::shared_ptr<Gate> gate_;
-};
-
-}  // namespace
-
 // (A store that hangs never holds up the hand-over, and the end's wait for
 // the row: the recording soak.)
 TEST(HistoryThreads, TheEndWaitsItsBoundAndLeavesAStuckWriterBehind) {
-    auto gate = std::make_shared<Gate>();
+    auto rows = std::make_shared<StoredRows>();
+    rows->mood = StoredRows::Mood::Hanging;
     {
         HistoryWriter writer(
-            [gate](std::string&) -> std::unique_ptr<IHistoryStore> {
-                return std::make_unique<GatedStore>(gate);
+            [rows](std::string&) -> std::unique_ptr<IHistoryStore> {
+                return std::make_unique<MemoryHistoryStore>(rows);
             },
             std::make_shared<HistoryNotes>());
         HistoryRun run;
@@ -80,7 +38,7 @@ TEST(HistoryThreads, TheEndWaitsItsBoundAndLeavesAStuckWriterBehind) {
         EXPECT_LT(waited, 1s);
     }
     EXPECT_TRUE(BoundedThread::AnyLeftBehind());
-    gate->Open();  // the thread left behind ends by itself
+    rows->SetMood(StoredRows::Mood::Quick);  // the thread left behind ends by itself
 }
 
 TEST(HistoryThreads, ACallThatOverrunsItsBoundIsCutAndGivingUpCutsAtOnce) {

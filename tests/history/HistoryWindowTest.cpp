@@ -52,9 +52,10 @@ Waited UntilRead(const QLabel& status, int withinMs) {
 }  // namespace
 
 // The window shows this PC's two runs, then is switched to the server: its
-// three runs; or a port that never answers, one where nothing listens, or
-// an answer later than the window's bound: said with what to do, the two
-// runs kept. The window's thread turns all the while.
+// three runs; or a port that never answers, one where nothing listens, a
+// server that refuses the password, or an answer later than the window's
+// bound: said with the reason and what to do, the two runs kept. The
+// window's thread turns all the while.
 TEST_F(HistoryServer, TheWindowReadsTheServerOffItsThreadAndKeepsItsRunsWhenItCannot) {
     auto local = Local();
     for (const char* id : {"here-1", "here-2"}) {
@@ -72,6 +73,8 @@ TEST_F(HistoryServer, TheWindowReadsTheServerOffItsThreadAndKeepsItsRunsWhenItCa
     quiet.port = silent.port;
     ServerUrl absent = url_;
     absent.port = gone.port;
+    ServerUrl wrongPassword = url_;
+    wrongPassword.password = "not-the-password";
     const struct {
         const char* what;
         ServerUrl url;
@@ -82,9 +85,9 @@ TEST_F(HistoryServer, TheWindowReadsTheServerOffItsThreadAndKeepsItsRunsWhenItCa
     } cases[] = {
         {"the server", url_, 10000, 3, "3 筆記錄 (記錄伺服器 ", 5000},
         // libpq gives up the connection it never heard from.
-        {"silent", quiet, 10000, 2,
-         "無法讀取記錄伺服器 : ", ServerHistoryStore::kConnectSeconds * 1000 + 1500},
+        {"silent", quiet, 10000, 2, "timeout", ServerHistoryStore::kConnectSeconds * 1000 + 1500},
         {"gone", absent, 10000, 2, "無法讀取記錄伺服器 : ", 1500},
+        {"wrong password", wrongPassword, 10000, 2, "password authentication failed", 5000},
         {"past the bound", quiet, 700, 2, "0.7 秒內沒有回應", 1500},
     };
     for (const auto& c : cases) {

@@ -43,6 +43,11 @@ HistoryRun NewRun(int number) {
     return run;
 }
 
+int Failed(const char* write, const SqlHistoryStore& store) {
+    std::printf("%s failed: %s\n", write, store.LastError().c_str());
+    return 1;
+}
+
 // Runs as a shop makes them: mostly updates, some tests and scans; one
 // update in twelve fails (one of those is interrupted), one in forty is
 // cancelled (two of three after the erase began).
@@ -83,8 +88,7 @@ int Spread(SqlHistoryStore& store, int count, int days) {
         run.port = 3 + static_cast<int>(random() % 4);
         run.program = pick % 2 == 0 ? "gpsupdate" : "gpsupdate-auto";
         if (!store.Complete(run)) {
-            std::printf("complete failed: %s\n", store.LastError().c_str());
-            return 1;
+            return Failed("complete", store);
         }
     }
     std::printf("done %d\n", count);
@@ -109,8 +113,7 @@ int main(int argc, char* argv[]) {
         HistoryRun run = NewRun(0);
         const std::string writes = argv[3];
         if (writes.find("begin") != std::string::npos && !store->Begin(run)) {
-            std::printf("begin failed: %s\n", store->LastError().c_str());
-            return 1;
+            return Failed("begin", *store);
         }
         if (writes.find("update") != std::string::npos) {
             run.unitProgramVersion = "GPSP01.2000";
@@ -118,8 +121,7 @@ int main(int argc, char* argv[]) {
             run.unitRecordReport = "正常";
             run.fileDataVersion = "0601";
             if (!store->Update(run)) {
-                std::printf("update failed: %s\n", store->LastError().c_str());
-                return 1;
+                return Failed("update", *store);
             }
         }
         std::printf("begun %s\n", run.id.c_str());
