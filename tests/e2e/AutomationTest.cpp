@@ -157,8 +157,9 @@ TEST(Automation, ABoxHeldOpenLeavesTheFailureTextWhole) {
 TEST(Automation, BadArgumentsAndATimeOutHaveTheirOwnExitStatus) {
     ChildProcess bad(GPSUPDATE_AUTO_PATH, {"--action", "flash"});
     EXPECT_EQ(bad.Wait(10000), 2);
-    EXPECT_EQ(bad.Errors(1000),
-              "gpsupdate-auto: --action takes scan, test or update (see gpsupdate-auto --help)\n");
+    EXPECT_EQ(
+        bad.Errors(1000),
+        "gpsupdate-auto: --action takes scan, test, update or wait (see gpsupdate-auto --help)\n");
     EXPECT_TRUE(bad.Lines(100).empty());
 
     Unit slow({"--erase-ms", "60000"});
