@@ -124,12 +124,11 @@ bool Station::StartPort(int port, std::string& why) {
     return false;
 }
 
-bool Station::Launch(int port, RunRequest::Action action, std::string& why) {
-    Port& p = At(port);
+bool Station::DeviceFree(int port, std::string& why) {
     // Two runs never share a line, whatever numbers or names lead to it.
     const std::string device = launcher_.DeviceForPort(port);
     const std::string real = RealDevice(device);
-    p.tile.SetDevice(device);
+    At(port).tile.SetDevice(device);
     for (const auto& [other, q] : ports_) {
         if (other != port && q.child != 0 && !device.empty() &&
             RealDevice(q.tile.Device()) == real) {
@@ -140,6 +139,10 @@ bool Station::Launch(int port, RunRequest::Action action, std::string& why) {
             return false;
         }
     }
+    return true;
+}
+
+RunRequest Station::Request(int port, RunRequest::Action action) {
     RunRequest request;
     request.port = port;
     request.action = action;
@@ -151,13 +154,22 @@ bool Station::Launch(int port, RunRequest::Action action, std::string& why) {
     request.history = settings_.history;
     request.historyServer = settings_.historyServer;
     request.pollSeconds = settings_.pollIntervalMs / 1000.0;
-    request.lastSerial = p.lastSuccessSerial;
+    request.lastSerial = At(port).lastSuccessSerial;
     // A waiting child names its second update's trace COMn-runNNN-2.jsonl.
     if (!settings_.traceFolder.empty() && !test) {
         char name[64];
         std::snprintf(name, sizeof name, "/COM%d-run%03d.jsonl", port, ++runNumber_);
         request.trace = settings_.traceFolder + name;
     }
+    return request;
+}
+
+bool Station::Launch(int port, RunRequest::Action action, std::string& why) {
+    if (!DeviceFree(port, why)) {
+        return false;
+    }
+    Port& p = At(port);
+    const RunRequest request = Request(port, action);
     p.action = action;
     p.updating = false;
     p.deviceGone = false;

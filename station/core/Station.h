@@ -100,6 +100,10 @@ class Station {
     // The data file is chosen and loads, or false with the reason.
     bool FileUsable(std::string& why) const;
     bool StartPort(int port, std::string& why);
+    // No other port's run holds the device this port names, or false with
+    // the reason.
+    bool DeviceFree(int port, std::string& why);
+    RunRequest Request(int port, RunRequest::Action action);
     bool Launch(int port, RunRequest::Action action, std::string& why);
     void OnLine(int port, IRunLauncher::Id id, const std::string& line);
     void OnExit(int port, IRunLauncher::Id id, const ChildExit& exit);
