@@ -112,8 +112,9 @@ bool AutoWaiter::UpdateEnded(int exitStatus) {
         lastSuccess_ = runner_.LastRun().serial;
     }
     sinceLine_.start();
-    // Whether the unit is still there is asked at once.
-    GreetIn(AutoRunner::kSettleMs);
+    // Asked again after the interval: a unit sent back to its normal mode
+    // checks its memory first and does not answer meanwhile.
+    GreetIn(pollMs_);
     return true;
 }
 
