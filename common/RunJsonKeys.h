@@ -18,6 +18,11 @@ inline constexpr char kKindClock[] = "clock";
 inline constexpr char kKindBox[] = "box";
 inline constexpr char kKindState[] = "state";
 inline constexpr char kKindEnd[] = "end";
+// The wait action's: a unit answered, the unit has gone, the port is greeted
+// and no unit has answered yet.
+inline constexpr char kKindUnit[] = "unit";
+inline constexpr char kKindGone[] = "gone";
+inline constexpr char kKindWaiting[] = "waiting";
 
 // message: the message area's text and colour (window-text, blue, red).
 inline constexpr char kText[] = "text";
@@ -71,6 +76,13 @@ inline constexpr char kFailureText[] = "failure_text";
 inline constexpr char kTrace[] = "trace";
 // Only when the trace could not be made or written whole (a full disk).
 inline constexpr char kTraceError[] = "trace_error";
+
+// unit: whether it is updated now, and why not (same_unit: the serial
+// number last updated successfully); waiting: the greeting interval.
+inline constexpr char kUpdate[] = "update";
+inline constexpr char kReason[] = "reason";
+inline constexpr char kReasonSameUnit[] = "same_unit";
+inline constexpr char kPollSeconds[] = "poll_seconds";
 
 // The words of result and outcome (outcome also says "interrupted", and
 // "none" when no run was started).

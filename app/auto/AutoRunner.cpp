@@ -17,26 +17,33 @@ AutoRunner::AutoRunner(AutoApplication& app, frmMain& window, JsonReport& report
     memorySampler_.setInterval(kMemorySampleMs);
     connect(&memorySampler_, &QTimer::timeout, this,
             [this] { peakPrivateKiB_ = std::max(peakPrivateKiB_, CurrentPrivateKiB()); });
-}
-
-void AutoRunner::Begin() {
-    app_.StartStallMeter();
-    const auto timeoutMs = static_cast<int>(options_.timeoutSeconds * 1000);
-    QTimer::singleShot(timeoutMs, this, [this] {
+    deadline_.setSingleShot(true);
+    connect(&deadline_, &QTimer::timeout, this, [this] {
         // The run ends where it stands (its end reaches every observer, the
         // history too); before the press there is none.
         window_.Sequence().AbandonRun(RunOutcome::TimedOut);
         Finish("timeout", 3);
     });
+}
+
+void AutoRunner::Begin() {
+    Press(options_.action);
+}
+
+void AutoRunner::Press(AutoOptions::Action action) {
+    action_ = action;
+    active_ = true;
+    done_ = false;
+    pressedMs_ = -1;
+    run_ = RunFacts();
+    app_.StartStallMeter();
+    deadline_.start(static_cast<int>(options_.timeoutSeconds * 1000));
     QTimer::singleShot(kPollMs, this, [this] { TryPress(); });
 }
 
-void AutoRunner::TryPress() {
-    if (done_) {
-        return;
-    }
+QPushButton* AutoRunner::ReadyButton(frmMain& window, AutoOptions::Action action) {
     const char* name = "cmdDownLoadStart";
-    switch (options_.action) {
+    switch (action) {
         case AutoOptions::Action::Scan:
             name = "cmdAutoCommPortScan";
             break;
@@ -44,11 +51,23 @@ void AutoRunner::TryPress() {
             name = "cmdHelloDevice";
             break;
         case AutoOptions::Action::Update:
+        case AutoOptions::Action::Wait:
             break;
     }
-    auto* button = window_.findChild<QPushButton*>(QString::fromLatin1(name));
+    auto* button = window.findChild<QPushButton*>(QString::fromLatin1(name));
     // The controls come on when the idle state has run its entry.
-    if (button == nullptr || !button->isEnabled() || window_.WorkState() != 0) {
+    if (button == nullptr || !button->isEnabled() || window.WorkState() != 0) {
+        return nullptr;
+    }
+    return button;
+}
+
+void AutoRunner::TryPress() {
+    if (done_) {
+        return;
+    }
+    QPushButton* button = ReadyButton(window_, action_);
+    if (button == nullptr) {
         QTimer::singleShot(kPollMs, this, [this] { TryPress(); });
         return;
     }
@@ -83,7 +102,9 @@ void AutoRunner::OnRunEnded(const RunFacts& run) {
 
 void AutoRunner::WindowEnded() {
     // The program was told to end (a signal) before the run did.
-    Finish("failure", 1);
+    if (active_) {
+        Finish("failure", 1);
+    }
 }
 
 void AutoRunner::Finish(const std::string& result, int exitStatus) {
@@ -91,6 +112,7 @@ void AutoRunner::Finish(const std::string& result, int exitStatus) {
         return;
     }
     done_ = true;
+    deadline_.stop();
     exitStatus_ = exitStatus;
     result_ = result;
     // The end line says whether the run is in the history: its row is
@@ -135,6 +157,10 @@ void AutoRunner::WriteEnd() {
         end.traceError = recording_->TraceError();
     }
     report_.WriteEnd(end);
+    active_ = false;
+    if (after_ && after_(exitStatus_)) {
+        return;
+    }
 
     // Let the idle state's entry run, so the picture shows the window as the
     // operator is left with it; then end without the closing question.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -11,6 +13,7 @@
 
 class AutoApplication;
 class frmMain;
+class QPushButton;
 
 // Drives the real window as an operator would: waits for the idle state to
 // enable the controls, presses the one button of the action, lets the run
@@ -39,8 +42,20 @@ class AutoRunner final : public QObject, public IRunObserver {
 
     // Starts the stall meter, the time-out and the wait for the controls.
     void Begin();
+    // The same for one run of `action` (the wait action's updates): its own
+    // stall meter, time-out and end line.
+    void Press(AutoOptions::Action action);
+    // The button of `action` when the window is idle with its controls on
+    // (nullptr when it is not yet).
+    static QPushButton* ReadyButton(frmMain& window, AutoOptions::Action action);
+    // After each end line, `after` is asked (with the exit status) whether
+    // the program goes on; while it says so, the window stays and nothing
+    // ends. Without it the program ends after the first run.
+    void ContinueAfterEnd(std::function<bool(int exitStatus)> after) { after_ = std::move(after); }
     // Exit status once finished: 0 success, 1 failure or cancelled, 3 time-out.
     int ExitStatus() const { return exitStatus_; }
+    // The facts of the run that ended last.
+    const RunFacts& LastRun() const { return run_; }
 
     void OnRunEnded(const RunFacts& run) override;
     // The end line says whether the run is in `recording`'s history and
@@ -61,6 +76,10 @@ class AutoRunner final : public QObject, public IRunObserver {
     frmMain& window_;
     JsonReport& report_;
     AutoOptions options_;
+    AutoOptions::Action action_ = AutoOptions::Action::Update;
+    bool active_ = false;  // from the press's start to its end line
+    QTimer deadline_;
+    std::function<bool(int)> after_;
     const QElapsedTimer& since_;
     qint64 pressedMs_ = -1;
     std::int64_t idleRssKiB_ = 0;

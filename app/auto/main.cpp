@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "AutoMessageBoxes.h"
 #include "AutoOptions.h"
 #include "AutoRunner.h"
+#include "AutoWaiter.h"
 #include "BoundedThread.h"
 #include "GpsUpdateVersion.h"
 #include "JsonReport.h"
@@ -107,7 +109,9 @@ int RunProgram(int argc, char* argv[]) {
     kept.historyFile = options.history;
     kept.noHistory = options.noHistory;
     kept.historyServer = options.historyServer;
-    kept.traceFile = options.trace;
+    // Waiting, each update gets its own trace (the waiter names it).
+    const bool waiting = options.action == AutoOptions::Action::Wait;
+    kept.traceFile = waiting ? std::string() : options.trace;
     ProgramRecording recording(kept, &serial);
     runner.ReportRecording(recording);
     RunObserverFan observers;
@@ -138,7 +142,18 @@ int RunProgram(int argc, char* argv[]) {
         status = exitStatus;
         app.exit(exitStatus);
     });
-    runner.Begin();
+    std::unique_ptr<AutoWaiter> waiter;
+    if (waiting) {
+        waiter =
+            std::make_unique<AutoWaiter>(window, runner, report, observers, recording, options);
+        QObject::connect(waiter.get(), &AutoWaiter::finished, &app, [&](int exitStatus) {
+            status = exitStatus;
+            app.exit(exitStatus);
+        });
+        waiter->Begin();
+    } else {
+        runner.Begin();
+    }
     app.exec();
     window.SetObserver(nullptr);
     return status;

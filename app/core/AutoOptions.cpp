@@ -11,15 +11,18 @@ const char* AutoOptions::ActionName(Action action) {
             return "test";
         case Action::Update:
             return "update";
+        case Action::Wait:
+            return "wait";
     }
     return "?";
 }
 
 std::string AutoOptions::Usage() {
-    return "Usage: gpsupdate-auto --action scan|test|update [--port N] [--file PATH]\n"
+    return "Usage: gpsupdate-auto --action scan|test|update|wait [--port N] [--file PATH]\n"
            "                      [--confirm ok|cancel] [--timeout SECONDS]\n"
            "                      [--screenshot FILE.png] [--trace FILE] [--box-delay MS]\n"
            "                      [--history FILE | --no-history]\n"
+           "                      [--poll-seconds S] [--last-serial SERIAL]\n"
            "       gpsupdate-auto --help | --version\n"
            "\n"
            "Drives the gpsupdate window as an operator would and reports what the\n"
@@ -28,6 +31,14 @@ std::string AutoOptions::Usage() {
            "  --action scan     press 自動掃描: scan COM1 to COM16 for the unit\n"
            "  --action test     press 連結測試: greet the unit on the selected port\n"
            "  --action update   press 開始傳送: the whole update of the data file\n"
+           "  --action wait     hold the port: greet it every --poll-seconds (default 3,\n"
+           "                    0.5 to 3600) unseen and unrecorded; update each unit\n"
+           "                    that answers as update does (its lines, its end line, its\n"
+           "                    own trace: --trace F for the first, F-2, F-3... before the\n"
+           "                    extension for the next), then greet it until it has gone.\n"
+           "                    A unit with the serial number last updated successfully\n"
+           "                    (here, or --last-serial) is not updated again. Runs until\n"
+           "                    told to end; --timeout bounds each update\n"
            "  --port N          COM number 1 to 16 (on Linux mapped to a device as the\n"
            "                    window does; GPSUPDATE_COM<N>=/dev/... names one)\n"
            "  --file PATH       the update data file (.apd)\n"
@@ -59,9 +70,14 @@ std::string AutoOptions::Usage() {
            "and font files), sampled every second. The end line also has recorded\n"
            "(true when the run is in the history) and, when it is not, history_error\n"
            "(why); the run goes on either way.\n"
+           "wait adds the kinds unit (a unit answered: serial, record_report,\n"
+           "update: whether it is updated now, reason when not: same_unit; trace),\n"
+           "gone (the unit has gone: serial) and waiting (the port is greeted, no\n"
+           "unit yet: poll_seconds; written at the start and every 20 seconds).\n"
            "\n"
            "Exit status: 0 success (scan, test: a unit answered), 1 failure or\n"
-           "cancelled, 2 bad arguments, 3 time-out.\n"
+           "cancelled, 2 bad arguments, 3 time-out. wait: 0 when told to end\n"
+           "while no update runs; during an update, that update's status.\n"
            "\n"
            "Settings are neither read from nor written to the user's store.\n";
 }
@@ -93,7 +109,8 @@ std::optional<AutoOptions> AutoOptions::Parse(const std::vector<std::string>& ar
         } else if (name == "--action" || name == "--port" || name == "--file" ||
                    name == "--confirm" || name == "--timeout" || name == "--screenshot" ||
                    name == "--trace" || name == "--box-delay" || name == "--history" ||
-                   name == "--history-server") {
+                   name == "--history-server" || name == "--poll-seconds" ||
+                   name == "--last-serial") {
             if (i + 1 >= args.size()) {
                 error = name + " needs a value";
                 return std::nullopt;
@@ -110,8 +127,10 @@ std::optional<AutoOptions> AutoOptions::Parse(const std::vector<std::string>& ar
                 options.action = Action::Test;
             } else if (value == "update") {
                 options.action = Action::Update;
+            } else if (value == "wait") {
+                options.action = Action::Wait;
             } else {
-                error = "--action takes scan, test or update";
+                error = "--action takes scan, test, update or wait";
                 return std::nullopt;
             }
             actionGiven = true;
@@ -140,6 +159,18 @@ std::optional<AutoOptions> AutoOptions::Parse(const std::vector<std::string>& ar
                 return std::nullopt;
             }
             options.timeoutSeconds = *seconds;
+        } else if (key == "--poll-seconds") {
+            const std::optional<double> seconds = NumberOption::SecondsOption(key, value, error);
+            if (!seconds) {
+                return std::nullopt;
+            }
+            if (*seconds < 0.5 || *seconds > 3600) {
+                error = "--poll-seconds takes 0.5 to 3600 seconds";
+                return std::nullopt;
+            }
+            options.pollSeconds = *seconds;
+        } else if (key == "--last-serial") {
+            options.lastSerial = value;
         } else if (key == "--screenshot") {
             options.screenshot = value;
         } else if (key == "--trace") {

@@ -8,7 +8,7 @@
 // The command line of gpsupdate-auto. Scripts depend on it: options are only
 // ever added, never changed.
 struct AutoOptions {
-    enum class Action { Scan, Test, Update };
+    enum class Action { Scan, Test, Update, Wait };
 
     Action action = Action::Update;
     int port = 0;  // COM number 1 to 16; 0: the window's default
@@ -21,6 +21,10 @@ struct AutoOptions {
     std::string history;        // the history file; empty: the usual choice
     bool noHistory = false;     // record nothing
     std::string historyServer;  // postgresql://user@host:port/database; empty: the usual choice
+    // The wait action: how often the line is greeted, and the serial number
+    // of the unit last updated successfully on the port (not updated again).
+    double pollSeconds = 3;
+    std::string lastSerial;
     bool help = false;
     bool version = false;
 

@@ -19,6 +19,7 @@ class BusyStretchMeter {
     void Start() {
         running_ = true;
         busy_ = false;
+        maxUs_ = 0;
     }
     void Stop() { running_ = false; }
     // Whether the next event begins a stretch (the caller reads the clock

@@ -184,3 +184,29 @@ void JsonReport::WriteEnd(const End& end) {
     fact(kTraceError, end.traceError);
     Write(line);
 }
+
+void JsonReport::WriteUnit(const RunFacts& greeting, const std::string& reason,
+                           const std::string& trace) {
+    using namespace runjson;
+    JsonLine line = Start(kKindUnit);
+    line.Add(kSerial, greeting.serial);
+    if (!greeting.recordReport.empty()) {
+        line.Add(kRecordReport, greeting.recordReport);
+    }
+    line.AddBool(kUpdate, reason.empty());
+    if (!reason.empty()) {
+        line.Add(kReason, reason);
+    }
+    if (!trace.empty()) {
+        line.Add(kTrace, trace);
+    }
+    Write(line);
+}
+
+void JsonReport::WriteGone(const std::string& serial) {
+    Write(Start(runjson::kKindGone).Add(runjson::kSerial, serial));
+}
+
+void JsonReport::WriteWaiting(double pollSeconds) {
+    Write(Start(runjson::kKindWaiting).AddFixed(runjson::kPollSeconds, pollSeconds, 1));
+}

@@ -49,6 +49,12 @@ class JsonReport final : public IRunObserver {
         std::string traceError;
     };
     void WriteEnd(const End& end);
+    // The wait action's lines (see runjson::kKindUnit): a unit answered its
+    // greeting (`reason` empty: it is updated now, its trace in `trace`), it
+    // has gone, no unit yet.
+    void WriteUnit(const RunFacts& greeting, const std::string& reason, const std::string& trace);
+    void WriteGone(const std::string& serial);
+    void WriteWaiting(double pollSeconds);
 
     static const char* ColourName(MessageKind kind);
     static const char* LampColourName(int colourCode);

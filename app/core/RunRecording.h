@@ -36,6 +36,9 @@ class RunRecording : public IRunObserver {
     // recorded (a server URL that is not one): said in each run's trace and
     // as its history error when there is no other.
     void SetRemark(std::string topic, std::string text);
+    // The next runs' trace in place of the last one's (nullptr: none); given
+    // between runs.
+    void TraceTo(std::unique_ptr<RunTrace> trace) { trace_ = std::move(trace); }
     // A line in the trace about the recording itself (kind "note").
     void Note(const std::string& topic, const std::string& text);
 

@@ -31,7 +31,7 @@ std::unique_ptr<RunTrace> OpenTrace(const ProgramRecording::Options& options,
 }  // namespace
 
 ProgramRecording::ProgramRecording(const Options& options, const platform::ISerialControl* ports)
-    : RunRecording(options.program, gpsupdate::kVersion, OpenTrace(options, ports)) {
+    : RunRecording(options.program, gpsupdate::kVersion, OpenTrace(options, ports)), ports_(ports) {
     // The server: the option's, else the environment's, else the setting.
     std::string server = options.historyServer;
     std::string origin = "--history-server";
@@ -57,6 +57,12 @@ ProgramRecording::ProgramRecording(const Options& options, const platform::ISeri
 
 ProgramRecording::~ProgramRecording() {
     history_.Close(HistoryWriter::kSettleMs);
+}
+
+void ProgramRecording::TraceToFile(const std::string& file) {
+    Options options;
+    options.traceFile = file;
+    TraceTo(OpenTrace(options, ports_));
 }
 
 std::filesystem::path ProgramRecording::UserTraceFolder() {

@@ -45,10 +45,15 @@ class ProgramRecording final : public RunRecording {
     ProgramRecording(const Options& options, const platform::ISerialControl* ports);
     ~ProgramRecording() override;
 
+    // The next runs are traced to `file` (UTF-8) instead: a program that
+    // keeps one trace per run.
+    void TraceToFile(const std::string& file);
+
     // The per-user trace folder: ~/.local/share/gpsupdate/traces (Windows:
     // %LOCALAPPDATA%\gpsupdate\traces).
     static std::filesystem::path UserTraceFolder();
 
   private:
     HistoryOpener::Recording history_;
+    const platform::ISerialControl* ports_;
 };

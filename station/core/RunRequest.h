@@ -3,9 +3,10 @@
 #include <string>
 
 // One gpsupdate-auto run on one port: a connection test (to see whether a
-// unit answers) or an update.
+// unit answers), an update, or a hands-free port's waiting run (it greets
+// the line, updates each unit that answers and waits for it to go).
 struct RunRequest {
-    enum class Action { Test, Update };
+    enum class Action { Test, Update, Wait };
 
     int port = 0;  // COM number 1 to 16
     Action action = Action::Update;
@@ -19,4 +20,8 @@ struct RunRequest {
     bool record = true;
     std::string history;        // the history file ("" the run's default)
     std::string historyServer;  // the history server ("" the run's default)
+    // Waiting: the greeting interval, and the serial number of the unit
+    // last updated successfully on the port (not updated again).
+    double pollSeconds = 3;
+    std::string lastSerial;
 };

@@ -116,6 +116,7 @@ bool Station::StartPort(int port, std::string& why) {
     p.awaitingRemoval = false;
     p.lastSuccessSerial.clear();
     if (settings_.continuous ? Greet(port, why) : Launch(port, RunRequest::Action::Update, why)) {
+        Changed(port);
         return true;
     }
     p.handsFree = false;
@@ -123,12 +124,11 @@ bool Station::StartPort(int port, std::string& why) {
     return false;
 }
 
-bool Station::Launch(int port, RunRequest::Action action, std::string& why) {
-    Port& p = At(port);
+bool Station::DeviceFree(int port, std::string& why) {
     // Two runs never share a line, whatever numbers or names lead to it.
     const std::string device = launcher_.DeviceForPort(port);
     const std::string real = RealDevice(device);
-    p.tile.SetDevice(device);
+    At(port).tile.SetDevice(device);
     for (const auto& [other, q] : ports_) {
         if (other != port && q.child != 0 && !device.empty() &&
             RealDevice(q.tile.Device()) == real) {
@@ -139,22 +139,40 @@ bool Station::Launch(int port, RunRequest::Action action, std::string& why) {
             return false;
         }
     }
+    return true;
+}
+
+RunRequest Station::Request(int port, RunRequest::Action action) {
     RunRequest request;
     request.port = port;
     request.action = action;
     request.file = settings_.file;
     request.force = settings_.force;
-    request.timeoutSeconds = action == RunRequest::Action::Update ? settings_.updateTimeoutSeconds
-                                                                  : settings_.testTimeoutSeconds;
-    request.record = action == RunRequest::Action::Update;
+    const bool test = action == RunRequest::Action::Test;
+    request.timeoutSeconds = test ? settings_.testTimeoutSeconds : settings_.updateTimeoutSeconds;
+    request.record = !test;
     request.history = settings_.history;
     request.historyServer = settings_.historyServer;
-    if (!settings_.traceFolder.empty() && action == RunRequest::Action::Update) {
+    request.pollSeconds = settings_.pollIntervalMs / 1000.0;
+    request.lastSerial = At(port).lastSuccessSerial;
+    // A waiting child names its second update's trace COMn-runNNN-2.jsonl.
+    if (!settings_.traceFolder.empty() && !test) {
         char name[64];
         std::snprintf(name, sizeof name, "/COM%d-run%03d.jsonl", port, ++runNumber_);
         request.trace = settings_.traceFolder + name;
     }
+    return request;
+}
+
+bool Station::Launch(int port, RunRequest::Action action, std::string& why) {
+    if (!DeviceFree(port, why)) {
+        return false;
+    }
+    Port& p = At(port);
+    const RunRequest request = Request(port, action);
     p.action = action;
+    p.updating = false;
+    p.deviceGone = false;
     p.tile.BeginRun(action, nowMs_());
     if (action == RunRequest::Action::Update) {
         p.tile.SetTracePath(request.trace);
@@ -196,8 +214,33 @@ void Station::OnLine(int port, IRunLauncher::Id id, const std::string& line) {
     if (p.child != id) {
         return;
     }
-    p.tile.ApplyLine(line, nowMs_());
+    OnWaitingLine(port, p, p.tile.ApplyLine(line, nowMs_()));
     Changed(port);
+}
+
+void Station::OnWaitingLine(int port, Port& p, StationTile::LineEvent event) {
+    switch (event) {
+        case StationTile::LineEvent::None:
+            break;
+        case StationTile::LineEvent::UpdateStarted:
+            p.updating = true;
+            if (onRunStarted) {
+                onRunStarted(port, RunRequest::Action::Update);
+            }
+            break;
+        case StationTile::LineEvent::UpdateEnded:
+            p.updating = false;
+            AfterUpdate(port, p);
+            break;
+        case StationTile::LineEvent::UnitKept:
+            // A unit that answers again right after its successful update
+            // (after its memory check, or put back at once): not updated twice.
+            Wait(port, p, true, StationTexts::SameUnitAgain);
+            break;
+        case StationTile::LineEvent::UnitGone:
+            Wait(port, p, false, StationTexts::WaitForUnit);
+            break;
+    }
 }
 
 void Station::OnExit(int port, IRunLauncher::Id id, const ChildExit& exit) {
@@ -206,11 +249,14 @@ void Station::OnExit(int port, IRunLauncher::Id id, const ChildExit& exit) {
         return;
     }
     p.child = 0;
+    const bool updating = p.action == RunRequest::Action::Update || p.updating;
+    p.updating = false;
     p.tile.EndRun(exit, nowMs_());
-    if (p.action == RunRequest::Action::Update) {
+    if (updating) {
         AfterUpdate(port, p);
-    } else {
-        AfterTest(port, p);
+    }
+    if (p.action == RunRequest::Action::Wait) {
+        AfterWaiting(port, p);
     }
     Changed(port);
     CheckFinished();
@@ -237,45 +283,45 @@ void Station::AfterUpdate(int port, Port& p) {
         onRunEnded(records_.back());
     }
     if (!p.handsFree) {
+        EndWaiting(p);
         return;
     }
     if (UnitsReached()) {
-        // Enough units: every port stops waiting (runs under way finish).
+        // Enough units: every port stops waiting (updates under way finish).
         for (auto& [other, q] : ports_) {
             if (q.handsFree && q.child == 0) {
                 q.tile.SetIdle();
                 Changed(other);
             }
             q.handsFree = false;
+            EndWaiting(q);
         }
         return;
     }
     Wait(port, p, true, StationTexts::WaitForRemoval);
 }
 
-void Station::AfterTest(int port, Port& p) {
+void Station::EndWaiting(Port& p) {
+    if (p.child != 0 && p.action == RunRequest::Action::Wait && !p.updating) {
+        launcher_.Stop(p.child);
+    }
+}
+
+void Station::AfterWaiting(int port, Port& p) {
     if (!p.handsFree) {
-        p.tile.SetIdle();
+        if (p.tile.CurrentPhase() != StationTile::Phase::Idle) {
+            p.tile.SetIdle();
+        }
         return;
     }
-    const StationTile& tile = p.tile;
-    if (!tile.UnitAnswered()) {
-        Wait(port, p, false, StationTexts::WaitForUnit);
-        return;
-    }
-    if (p.awaitingRemoval) {
-        Wait(port, p, true, StationTexts::WaitForRemoval);
-        return;
-    }
-    // A unit that answers again right after its successful update (after
-    // its memory check, or when put back at once) is not updated twice.
-    if (!tile.PolledSerial().empty() && tile.PolledSerial() == p.lastSuccessSerial) {
-        Wait(port, p, true, StationTexts::SameUnitAgain);
-        return;
-    }
-    std::string why;
-    if (!Launch(port, RunRequest::Action::Update, why)) {
-        Wait(port, p, false, why);
+    // Ended by itself (it crashed, or it was ended for its device): the port
+    // waits on, and a new child greets once it is due and its device there.
+    if (p.deviceGone) {
+        Wait(port, p, false, StationTexts::NoDevice);
+        p.nextPollMs = nowMs_();  // as soon as the device is back
+    } else {
+        Wait(port, p, p.awaitingRemoval,
+             p.awaitingRemoval ? StationTexts::WaitForRemoval : StationTexts::WaitForUnit);
     }
 }
 
@@ -283,15 +329,19 @@ bool Station::Greet(int port, std::string& why) {
     Port& p = At(port);
     if (const std::string device = launcher_.DeviceForPort(port);
         !launcher_.DevicePresent(device)) {
-        // Nothing to greet: a run would only start up to say so, about 30 ms
-        // of processor time a port at every interval. A unit waited for to
-        // go has gone with its adapter.
+        // Nothing to greet: a child would only start up to say so. A unit
+        // waited for to go has gone with its adapter.
         p.tile.SetDevice(device);
         Wait(port, p, false, StationTexts::NoDevice);
-        Changed(port);
+        p.nextPollMs = nowMs_();  // looked for again at the next device check
         return true;
     }
-    return Launch(port, RunRequest::Action::Test, why);
+    if (!Launch(port, RunRequest::Action::Wait, why)) {
+        return false;
+    }
+    Wait(port, p, p.awaitingRemoval,
+         p.awaitingRemoval ? StationTexts::WaitForRemoval : StationTexts::WaitForUnit);
+    return true;
 }
 
 void Station::Wait(int /*port*/, Port& p, bool removal, const std::string& reason) {
@@ -308,21 +358,43 @@ void Station::Wait(int /*port*/, Port& p, bool removal, const std::string& reaso
 void Station::Tick() {
     const std::int64_t now = nowMs_();
     for (auto& [port, p] : ports_) {
+        if (p.child != 0 && now - p.tile.LastLineMs() > settings_.silenceLimitMs) {
+            p.tile.MarkStopped("gpsupdate-auto " + Seconds(settings_.silenceLimitMs) +
+                               " 秒沒有輸出，已結束；最後一行：" +
+                               (p.tile.LastLine().empty() ? "-" : p.tile.LastLine()));
+            launcher_.Kill(p.child);
+        }
+    }
+    if (now >= nextDeviceCheckMs_) {
+        nextDeviceCheckMs_ = now + kDeviceCheckMs;
+        CheckDevices(now);
+    }
+}
+
+void Station::CheckDevices(std::int64_t now) {
+    for (auto& [port, p] : ports_) {
+        if (!p.handsFree) {
+            continue;
+        }
         if (p.child != 0) {
-            if (now - p.tile.LastLineMs() > settings_.silenceLimitMs) {
-                p.tile.MarkStopped("gpsupdate-auto " + Seconds(settings_.silenceLimitMs) +
-                                   " 秒沒有輸出，已結束；最後一行：" +
-                                   (p.tile.LastLine().empty() ? "-" : p.tile.LastLine()));
-                launcher_.Kill(p.child);
+            // A device that went: its child ends, the port waits for it.
+            if (p.action == RunRequest::Action::Wait && !p.updating &&
+                !launcher_.DevicePresent(launcher_.DeviceForPort(port))) {
+                p.deviceGone = true;
+                EndWaiting(p);
             }
             continue;
         }
-        if (p.handsFree && now >= p.nextPollMs) {
-            std::string why;
-            if (!Greet(port, why)) {
-                Wait(port, p, p.awaitingRemoval, why);
-                Changed(port);
-            }
+        if (now < p.nextPollMs) {
+            continue;
+        }
+        const std::string reason = p.tile.WaitReason();
+        std::string why;
+        if (!Greet(port, why)) {
+            Wait(port, p, p.awaitingRemoval, why);
+        }
+        if (p.tile.WaitReason() != reason || p.child != 0) {
+            Changed(port);
         }
     }
 }
@@ -332,7 +404,7 @@ void Station::Stop(int port) {
     const bool wasWaiting = p.handsFree && p.child == 0;
     p.handsFree = false;
     if (p.child != 0) {
-        if (p.action == RunRequest::Action::Update) {
+        if (UpdateRunning(port)) {
             p.tile.MarkStopped(StationTexts::StoppedByOperator);
         }
         launcher_.Stop(p.child);
@@ -352,7 +424,7 @@ void Station::StopAll() {
 bool Station::UpdateRunning(int port) const {
     const auto it = ports_.find(port);
     return it != ports_.end() && it->second.child != 0 &&
-           it->second.action == RunRequest::Action::Update;
+           (it->second.action == RunRequest::Action::Update || it->second.updating);
 }
 
 bool Station::AnyUpdateRunning() const {

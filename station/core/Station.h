@@ -15,9 +15,11 @@
 // The update station: one tile per port, each run a child process through
 // the launcher. Rules: a port has at most one child, and two ports that name
 // the same device never run at once; a child that crashes or stops talking
-// fails its own tile only. Hands-free ports greet their line with connection
-// tests, update each unit that answers, then wait for it to go; a unit with
-// the serial number just updated successfully is not updated again.
+// fails its own tile only. A hands-free port has one waiting child while its
+// device is there: it greets the line, updates each unit that answers, then
+// waits for it to go; a unit with the serial number just updated
+// successfully is not updated again. The devices are looked for once a
+// second for all ports together.
 class Station {
   public:
     struct Record {
@@ -29,8 +31,10 @@ class Station {
         double runMaxStallMs = -1;  // the run's own, from its end line
     };
     using NowMs = std::function<std::int64_t()>;
-    // Checks for silent children and due connection tests.
+    // Checks for silent children and for waiting children due to start.
     static constexpr int kTickMs = 250;
+    // How often hands-free ports look whether their devices are there.
+    static constexpr int kDeviceCheckMs = 1000;
 
     Station(IRunLauncher& launcher, platform::ITimerFactory& timers, NowMs nowMs,
             StationSettings settings);
@@ -86,7 +90,9 @@ class Station {
         RunRequest::Action action = RunRequest::Action::Update;
         bool handsFree = false;  // waiting for units between runs
         bool awaitingRemoval = false;
-        std::int64_t nextPollMs = 0;
+        bool updating = false;        // the waiting child's update is under way
+        bool deviceGone = false;      // the waiting child was ended for it
+        std::int64_t nextPollMs = 0;  // a waiting child may start (again) from
         std::string lastSuccessSerial;
     };
 
@@ -94,16 +100,25 @@ class Station {
     // The data file is chosen and loads, or false with the reason.
     bool FileUsable(std::string& why) const;
     bool StartPort(int port, std::string& why);
+    // No other port's run holds the device this port names, or false with
+    // the reason.
+    bool DeviceFree(int port, std::string& why);
+    RunRequest Request(int port, RunRequest::Action action);
     bool Launch(int port, RunRequest::Action action, std::string& why);
     void OnLine(int port, IRunLauncher::Id id, const std::string& line);
     void OnExit(int port, IRunLauncher::Id id, const ChildExit& exit);
+    void OnWaitingLine(int port, Port& p, StationTile::LineEvent event);
     void AfterUpdate(int port, Port& p);
-    void AfterTest(int port, Port& p);
-    // A hands-free port's greeting: a connection test, or when the port has
-    // no device (an adapter not plugged in) none, and the port waits on.
+    // A hands-free port's waiting child has ended: the port waits on.
+    void AfterWaiting(int port, Port& p);
+    // A hands-free port's waiting child, or when the port has no device (an
+    // adapter not plugged in) none, and the port waits for it.
     bool Greet(int port, std::string& why);
+    // Ends a waiting child that has no update under way.
+    void EndWaiting(Port& p);
     void Wait(int port, Port& p, bool removal, const std::string& reason);
     void Tick();
+    void CheckDevices(std::int64_t now);
     bool UnitsReached() const;
     void Changed(int port);
     void CheckFinished();
@@ -116,6 +131,7 @@ class Station {
     std::int64_t startMs_ = 0;
     std::int64_t firstStartMs_ = -1;
     std::int64_t lastEndMs_ = -1;
+    std::int64_t nextDeviceCheckMs_ = 0;
     bool started_ = false;
     bool finishedReported_ = false;
     int runNumber_ = 0;

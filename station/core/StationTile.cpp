@@ -16,22 +16,30 @@ std::string WithoutLineEnd(const std::string& line) {
 }  // namespace
 
 void StationTile::BeginRun(RunRequest::Action action, std::int64_t nowMs) {
-    action_ = action;
-    phase_ = action == RunRequest::Action::Update ? Phase::Running : Phase::Polling;
-    startMs_ = nowMs;
+    waitingRun_ = action == RunRequest::Action::Wait;
     lastLineMs_ = nowMs;
     lastLine_.clear();
+    stopReason_.clear();
+    if (action == RunRequest::Action::Update) {
+        BeginUpdate(nowMs);
+        return;
+    }
+    // A test or a waiting run only looks for a unit: the last update's
+    // result stays shown.
+    action_ = action;
+    phase_ = action == RunRequest::Action::Test ? Phase::Polling : phase_;
+    unitAnswered_ = false;
+    polledSerial_.clear();
+}
+
+void StationTile::BeginUpdate(std::int64_t nowMs) {
+    action_ = RunRequest::Action::Update;
+    phase_ = Phase::Running;
+    startMs_ = nowMs;
     endOutcome_.clear();
     endSeconds_ = -1;
     runStallMs_ = -1;
-    stopReason_.clear();
     failureText_.clear();
-    if (action == RunRequest::Action::Test) {
-        // A test only looks for a unit: the last update's result stays shown.
-        unitAnswered_ = false;
-        polledSerial_.clear();
-        return;
-    }
     ClearUnit();
     message_ = StationTexts::Starting;
     waitReason_.clear();
@@ -58,24 +66,30 @@ void StationTile::ClearUnit() {
     seconds_ = 0;
 }
 
-void StationTile::ApplyLine(const std::string& line, std::int64_t nowMs) {
+StationTile::LineEvent StationTile::ApplyLine(const std::string& line, std::int64_t nowMs) {
     using namespace runjson;
     lastLineMs_ = nowMs;
     lastLine_ = WithoutLineEnd(line);
     const std::optional<JsonFields> fields = JsonFields::Parse(lastLine_);
     if (!fields) {
-        return;
+        return LineEvent::None;
     }
     const std::string kind = fields->Text(kKind);
+    if (waitingRun_) {
+        if (const LineEvent event = ApplyWaitingLine(kind, *fields, nowMs);
+            event != LineEvent::None || action_ != RunRequest::Action::Update) {
+            return event;
+        }
+    }
     if (kind == kKindEnd) {
         ApplyEnd(*fields);
-        return;
+        return LineEvent::None;
     }
     if (action_ == RunRequest::Action::Test) {
         if (kind == kKindInfo && fields->Text(kFact) == kFactSerial) {
             polledSerial_ = fields->Text(kValue);
         }
-        return;
+        return LineEvent::None;
     }
     if (kind == kKindMessage) {
         message_ = fields->Text(kText);
@@ -99,6 +113,34 @@ void StationTile::ApplyLine(const std::string& line, std::int64_t nowMs) {
     } else if (kind == kKindClock) {
         clock_ = fields->Text(kText);
     }
+    return LineEvent::None;
+}
+
+StationTile::LineEvent StationTile::ApplyWaitingLine(const std::string& kind,
+                                                     const JsonFields& fields, std::int64_t nowMs) {
+    using namespace runjson;
+    if (kind == kKindUnit && action_ != RunRequest::Action::Update) {
+        unitAnswered_ = true;
+        polledSerial_ = fields.Text(kSerial);
+        if (fields.Text(kUpdate) != "true") {
+            return LineEvent::UnitKept;
+        }
+        BeginUpdate(nowMs);
+        trace_ = fields.Text(kTrace);
+        return LineEvent::UpdateStarted;
+    }
+    if (kind == kKindGone && action_ != RunRequest::Action::Update) {
+        unitAnswered_ = false;
+        return LineEvent::UnitGone;
+    }
+    if (kind == kKindEnd && action_ == RunRequest::Action::Update) {
+        // The update's end: its result as an update's child that ended with
+        // the status its result gives.
+        ApplyEnd(fields);
+        EndRun(ChildExit{false, fields.Text(kResult) == kSuccess ? 0 : 1, ""}, nowMs);
+        return LineEvent::UpdateEnded;
+    }
+    return LineEvent::None;
 }
 
 void StationTile::ApplyEnd(const JsonFields& fields) {
@@ -131,6 +173,12 @@ void StationTile::EndRun(const ChildExit& exit, std::int64_t nowMs) {
     if (action_ == RunRequest::Action::Test) {
         unitAnswered_ = endedWell && exit.code == 0 && endOutcome_ == runjson::kSuccess;
         return;
+    }
+    if (action_ == RunRequest::Action::Wait) {
+        return;  // no update under way
+    }
+    if (waitingRun_) {
+        action_ = RunRequest::Action::Wait;  // its next update begins afresh
     }
     seconds_ = endSeconds_ >= 0 ? endSeconds_ : static_cast<double>(nowMs - startMs_) / 1000.0;
     const std::string lastLine = lastLine_.empty() ? std::string("-") : lastLine_;

@@ -19,6 +19,11 @@ class StationTile {
         WaitingForRemoval  // hands-free: the last unit has not gone yet
     };
     enum class Result { None, Success, Failure, Skipped };
+    // What a waiting run's line means for the port (None for other lines and
+    // other runs): a unit answered and its update began, a unit answered that
+    // is not updated (the one just updated), the unit has gone, the update's
+    // end line came (its result is taken).
+    enum class LineEvent { None, UpdateStarted, UnitKept, UnitGone, UpdateEnded };
 
     explicit StationTile(int port = 0) : port_(port) {}
 
@@ -26,9 +31,10 @@ class StationTile {
     void BeginRun(RunRequest::Action action, std::int64_t nowMs);
     // One output line of the run's child. Unreadable lines only count as a
     // sign of life.
-    void ApplyLine(const std::string& line, std::int64_t nowMs);
+    LineEvent ApplyLine(const std::string& line, std::int64_t nowMs);
     // The child has ended; the run's result from its end line, exit status
-    // and how the run was ended. For a test: whether a unit answered.
+    // and how the run was ended. For a test: whether a unit answered. For a
+    // waiting run: the result of its update under way (if any).
     void EndRun(const ChildExit& exit, std::int64_t nowMs);
     // The station ended the run: by the operator (stop) or for silence.
     void MarkStopped(const std::string& reason) { stopReason_ = reason; }
@@ -48,6 +54,8 @@ class StationTile {
     int Port() const { return port_; }
     Phase CurrentPhase() const { return phase_; }
     bool ChildRunning() const { return phase_ == Phase::Running || phase_ == Phase::Polling; }
+    // A waiting run's update is under way.
+    bool UpdateUnderWay() const { return waitingRun_ && action_ == RunRequest::Action::Update; }
     Result LastResult() const { return result_; }
     // The result in words (the failure's text for a failure).
     const std::string& ResultText() const { return resultText_; }
@@ -62,7 +70,8 @@ class StationTile {
     const std::string& DataVersionBefore() const { return dataVersionBefore_; }
     const std::string& DataVersionAfter() const { return dataVersionAfter_; }
     const std::string& FileDataVersion() const { return fileDataVersion_; }
-    // The run's last message (after a failure: its text).
+    // The run's last message, and whether the window showed it in red (after
+    // a failure: its text, in red).
     const std::string& Message() const { return message_; }
     int ProgressValue() const { return progressValue_; }
     int ProgressMax() const { return progressMax_; }
@@ -81,6 +90,9 @@ class StationTile {
   private:
     // The last unit's result, facts and progress.
     void ClearUnit();
+    void BeginUpdate(std::int64_t nowMs);
+    LineEvent ApplyWaitingLine(const std::string& kind, const JsonFields& fields,
+                               std::int64_t nowMs);
     // A runner's failure text with the window's steps in the station's terms.
     std::string InStationTerms(std::string text) const;
     void ApplyEnd(const JsonFields& fields);
@@ -92,6 +104,7 @@ class StationTile {
     bool handsFree_ = false;
     Phase phase_ = Phase::Idle;
     RunRequest::Action action_ = RunRequest::Action::Update;
+    bool waitingRun_ = false;  // the child is a waiting run (action_: its update, if one runs)
     Result result_ = Result::None;
     std::string resultText_;
     bool unitAnswered_ = false;

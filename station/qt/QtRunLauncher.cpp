@@ -32,10 +32,19 @@ QtRunLauncher::~QtRunLauncher() {
 
 QStringList QtRunLauncher::Arguments(const RunRequest& request) {
     QStringList args;
-    const bool update = request.action == RunRequest::Action::Update;
+    const bool update = request.action != RunRequest::Action::Test;
+    const bool wait = request.action == RunRequest::Action::Wait;
     args << QStringLiteral("--action")
-         << (update ? QStringLiteral("update") : QStringLiteral("test")) << QStringLiteral("--port")
-         << QString::number(request.port);
+         << (wait     ? QStringLiteral("wait")
+             : update ? QStringLiteral("update")
+                      : QStringLiteral("test"))
+         << QStringLiteral("--port") << QString::number(request.port);
+    if (wait) {
+        args << QStringLiteral("--poll-seconds") << QString::number(request.pollSeconds);
+        if (!request.lastSerial.empty()) {
+            args << QStringLiteral("--last-serial") << QString::fromStdString(request.lastSerial);
+        }
+    }
     if (update) {
         args << QStringLiteral("--file") << QString::fromStdString(request.file)
              << QStringLiteral("--confirm")

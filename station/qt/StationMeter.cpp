@@ -1,5 +1,8 @@
 #include "StationMeter.h"
 
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+
 #if defined(Q_OS_UNIX)
 #include <sys/resource.h>
 #endif
@@ -23,24 +26,38 @@ double Seconds(int who) {
 
 StationMeter::StationMeter(QObject* parent) : QObject(parent) {
     since_.start();
-    heartbeat_.setTimerType(Qt::PreciseTimer);
-    heartbeat_.setInterval(kHeartbeatMs);
-    connect(&heartbeat_, &QTimer::timeout, this, [this] {
-        const std::int64_t before = stalls_.MaxLateUs();
-        stalls_.Tick(since_.nsecsElapsed() / 1000);
-        if (stalls_.MaxLateUs() > before) {
-            maxStallAtMs_ = since_.elapsed();
-        }
-    });
-    stalls_.Start(0);
-    heartbeat_.start();
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                [this] { AboutToBlock(); });
+    }
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        app->installEventFilter(this);
+    }
+    stalls_.Start();
+}
+
+bool StationMeter::eventFilter(QObject* /*watched*/, QEvent* /*event*/) {
+    if (stalls_.Waiting()) {
+        stalls_.OnEvent(NowUs());
+    }
+    return false;
+}
+
+void StationMeter::AboutToBlock() {
+    const std::int64_t now = NowUs();
+    stalls_.OnAboutToBlock(now);
+    if (const std::int64_t longest = stalls_.MaxUs(now); longest > longestUs_) {
+        longestUs_ = longest;
+        maxStallAtMs_ = now / 1000;
+    }
 }
 
 void StationMeter::RestartStalls() {
     if (!restarted_) {
         restarted_ = true;
-        stalls_ = StallMeter(kHeartbeatMs * 1000);
-        stalls_.Start(since_.nsecsElapsed() / 1000);
+        stalls_.Start();
+        longestUs_ = 0;
+        maxStallAtMs_ = 0;
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -157,8 +158,9 @@ TEST(Automation, ABoxHeldOpenLeavesTheFailureTextWhole) {
 TEST(Automation, BadArgumentsAndATimeOutHaveTheirOwnExitStatus) {
     ChildProcess bad(GPSUPDATE_AUTO_PATH, {"--action", "flash"});
     EXPECT_EQ(bad.Wait(10000), 2);
-    EXPECT_EQ(bad.Errors(1000),
-              "gpsupdate-auto: --action takes scan, test or update (see gpsupdate-auto --help)\n");
+    EXPECT_EQ(
+        bad.Errors(1000),
+        "gpsupdate-auto: --action takes scan, test, update or wait (see gpsupdate-auto --help)\n");
     EXPECT_TRUE(bad.Lines(100).empty());
 
     Unit slow({"--erase-ms", "60000"});
@@ -167,4 +169,48 @@ TEST(Automation, BadArgumentsAndATimeOutHaveTheirOwnExitStatus) {
                                 slow.Ports(), 30000);
     EXPECT_EQ(run.status, 3);
     EXPECT_NE(run.End().find(R"("result":"timeout")"), std::string::npos) << run.End();
+}
+
+// The wait action holds the port: unit A arrives, is updated, checks its
+// memory and leaves; unit B arrives and is updated. One process, each update
+// with its end line, history row and trace of its own; greetings leave no
+// line but the waiting one. Told to end while waiting, it ends at once, 0.
+TEST(Automation, TheWaitActionUpdatesEachUnitThatArrivesUntilToldToEnd) {
+    const std::string folder = Folder();
+    const std::string file = SmallDataFile(folder, 200);
+    std::filesystem::remove(folder + "/wait-history.sqlite");
+    Unit unit({"--serial", "UNIT-A", "--absent-ms", "3000", "--stay-ms", "1000", "--next-serial",
+               "UNIT-B", "--check-ms", "300"});
+    ChildProcess waiting(
+        GPSUPDATE_AUTO_PATH,
+        {"--action", "wait", "--port", "3", "--file", file, "--poll-seconds", "0.5", "--trace",
+         folder + "/wait.jsonl", "--history", folder + "/wait-history.sqlite"},
+        unit.Ports());
+    ASSERT_TRUE(waiting.WaitForLine(R"("kind":"gone","serial":"UNIT-B")", 90000))
+        << waiting.Output();
+    const auto stopped = std::chrono::steady_clock::now();
+    waiting.Signal(SIGTERM);
+    const AutoRun run = Finish(waiting, 10000, stopped);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_LT(run.seconds, 3.0) << "told to end while waiting";
+    const std::vector<std::string> units = Matching(run.lines, R"("kind":"unit")");
+    const std::vector<std::string> ends = Matching(run.lines, R"("kind":"end")");
+    ASSERT_EQ(units.size(), 2u);
+    ASSERT_EQ(ends.size(), 2u);
+    EXPECT_EQ(Matching(run.lines, R"("kind":"gone")").size(), 2u);
+    EXPECT_TRUE(run.Has(R"("kind":"waiting","poll_seconds":0.5)"));
+    const char* serials[] = {"UNIT-A", "UNIT-B"};
+    const std::string traces[] = {folder + "/wait.jsonl", folder + "/wait-2.jsonl"};
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(serials[i]);
+        EXPECT_NE(units[i].find(std::string(R"("serial":")") + serials[i] +
+                                R"(","record_report":"正常","update":true,"trace":")" + traces[i]),
+                  std::string::npos)
+            << units[i];
+        EXPECT_NE(ends[i].find(R"("kind":"end","result":"success","port":3)"), std::string::npos);
+        EXPECT_NE(ends[i].find(R"("recorded":true)"), std::string::npos) << ends[i];
+        EXPECT_NE(ends[i].find(std::string(R"("serial":")") + serials[i]), std::string::npos);
+        EXPECT_TRUE(std::filesystem::exists(traces[i]));
+    }
+    EXPECT_EQ(unit.StopForDigests(), ExpectedDigests(file));
 }

@@ -28,6 +28,14 @@ std::string Serial(const std::string& serial) {
            "\"}";
 }
 
+// A waiting child's lines: no unit yet, a unit answered, it has gone.
+const std::string kWaiting = R"({"t_ms":1,"kind":"waiting","poll_seconds":2.0})";
+const std::string kGone = R"({"t_ms":1,"kind":"gone","serial":"x"})";
+std::string Unit(const std::string& serial, bool update) {
+    return R"({"t_ms":1,"kind":"unit","serial":")" + serial + R"(","update":)" +
+           (update ? "true" : R"(false,"reason":"same_unit")") + "}";
+}
+
 struct Rig {
     platform::VirtualClock clock;
     FakeLauncher launcher;
@@ -56,18 +64,14 @@ struct Rig {
         clock.AdvanceBy(ms);
         return launcher.runs.size() == runs;
     }
-    // The newest run on the port answers (or not) a connection test.
-    void Poll(int port, const std::string& serial) {
-        ASSERT_EQ(Request(port).action, Action::Test);
-        EXPECT_FALSE(Request(port).record) << "a greeting is not written to the history";
-        if (serial.empty()) {
-            Line(port, kFailure);
-            Exit(port, {false, 1, ""});
-        } else {
-            Line(port, Serial(serial));
-            Line(port, kSuccess);
-            Exit(port);
-        }
+    // The port's waiting child: a unit answers and its update ends with `end`.
+    void WaitedUpdate(int port, const std::string& serial, const std::string& end = kSuccess) {
+        ASSERT_EQ(Request(port).action, Action::Wait);
+        Line(port, Unit(serial, true));
+        EXPECT_TRUE(station->UpdateRunning(port));
+        Line(port, Serial(serial));
+        Line(port, end);
+        EXPECT_FALSE(station->UpdateRunning(port));
     }
     void Update(int port, const std::string& serial, const std::string& end = kSuccess) {
         ASSERT_EQ(Request(port).action, Action::Update);
@@ -191,63 +195,68 @@ TEST(Station, ADataFileThatDoesNotLoadStartsNoPort) {
     EXPECT_EQ(rig.launcher.runs.size(), 3u);
 }
 
-// Hands-free: units arrive and leave behind one port.
+// Hands-free: one waiting child per port; units arrive and leave behind it.
 TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
     StationSettings settings;
     settings.continuous = true;
-    settings.units = 3;
+    settings.units = 4;
     Rig rig(settings);
     rig.Start(3);
     const StationTile& tile = rig.station->Tile(3);
-    const auto next = [&rig] { rig.clock.AdvanceBy(2000); };
-
-    rig.Poll(3, "");  // nobody there yet
+    EXPECT_EQ(rig.Request(3).action, Action::Wait);
+    EXPECT_TRUE(rig.Request(3).record) << "its updates are written to the history";
+    EXPECT_EQ(rig.Request(3).pollSeconds, 2.0);
+    rig.Line(3, kWaiting);
     EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
     EXPECT_NE(tile.WaitReason().find("每 2 秒"), std::string::npos) << tile.WaitReason();
-    EXPECT_TRUE(rig.StartsNothingIn(1500)) << "polled before the interval";
-    rig.clock.AdvanceBy(500);
-    rig.Poll(3, "A");  // a unit arrives: updated
-    rig.Update(3, "A");
+    EXPECT_TRUE(rig.StartsNothingIn(20000)) << "greeting is the child's own";
+
+    rig.WaitedUpdate(3, "A");  // a unit arrives: updated
     EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
     EXPECT_EQ(tile.LastResult(), Result::Success);
-    next();
-    rig.Poll(3, "A");  // still there
-    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
-    next();
-    rig.Poll(3, "");  // gone (or checking its memory)
+    rig.Line(3, kGone);
     EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
     // The tile waits for the next unit: the last one's facts are not shown
     // as if they were the next one's (the counters keep them).
     EXPECT_EQ(tile.LastResult(), Result::None);
     EXPECT_EQ(tile.Serial(), "");
-    EXPECT_EQ(tile.ProgressValue(), 0);
     EXPECT_EQ(rig.station->Done(), 1);
-    next();
-    rig.Poll(3, "A");  // the same unit right after its success: not again
+    rig.Line(3, Unit("A", false));  // the same unit right after its success: not again
     EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
-    next();
-    rig.Poll(3, "");
-    next();
-    rig.Poll(3, "B");  // the next unit, already current: skipped
-    rig.Line(3, R"({"t_ms":2,"kind":"end","result":"cancelled","outcome":"skipped","serial":"B"})");
-    rig.Exit(3, {false, 1, ""});
+    EXPECT_EQ(tile.WaitReason().rfind(StationTexts::SameUnitAgain, 0), 0u) << tile.WaitReason();
+    rig.Line(3, kGone);
+    // The next unit, already current: skipped, and shown until it is pulled.
+    rig.WaitedUpdate(
+        3, "B", R"({"t_ms":2,"kind":"end","result":"cancelled","outcome":"skipped","serial":"B"})");
     EXPECT_EQ(tile.LastResult(), Result::Skipped);
+    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
     EXPECT_EQ(rig.station->Skipped(), 1);
-    next();
-    rig.Poll(3, "");
-    next();
-    rig.Poll(3, "C");
-    rig.Update(3, "C", kFailure);
+    rig.Line(3, kGone);
+    // A child that crashes during an update fails that unit alone; a new
+    // child waits on, told the serial number last updated successfully.
+    rig.Line(3, Unit("C", true));
+    rig.Exit(3, {true, 11, ""});
     EXPECT_EQ(rig.station->Failed(), 1);
-    EXPECT_EQ(rig.station->Done(), 1);
-    // Three units: the station stops waiting.
+    EXPECT_EQ(tile.LastResult(), Result::Failure);
+    EXPECT_TRUE(rig.StartsNothingIn(1000))
+        << "a child that keeps crashing is not restarted at once";
+    rig.clock.AdvanceBy(2000);
+    ASSERT_EQ(rig.launcher.runs.size(), 2u);
+    EXPECT_EQ(rig.Request(3).lastSerial, "A");
+    rig.Line(3, kGone);
+    rig.WaitedUpdate(3, "D");
+    // Four units: the station stops waiting.
+    EXPECT_TRUE(rig.Run(3).stopped);
+    rig.Exit(3);
     EXPECT_TRUE(rig.station->Finished());
     EXPECT_EQ(tile.CurrentPhase(), Phase::Idle);
     EXPECT_TRUE(rig.StartsNothingIn(10000));
+    ASSERT_EQ(rig.station->Records().size(), 4u);
+    EXPECT_EQ(rig.station->Records()[3].serial, "D");
 }
 
-// A hands-free port without its adapter starts no greeting until the
-// adapter is there; a unit waited for to go has gone with its adapter.
+// A hands-free port without its adapter has no child until the adapter is
+// there (looked for every second); a unit waited for to go has gone with it.
 TEST(Station, HandsFreeGreetsNoPortWithoutADevice) {
     StationSettings settings;
     settings.continuous = true;
@@ -262,28 +271,44 @@ TEST(Station, HandsFreeGreetsNoPortWithoutADevice) {
     EXPECT_FALSE(rig.station->Finished());
 
     rig.launcher.absent.clear();  // plugged in
-    rig.clock.AdvanceBy(2000);
-    rig.Poll(5, "A");
-    rig.Update(5, "A");
-    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
+    rig.clock.AdvanceBy(1000);
+    ASSERT_EQ(rig.launcher.runs.size(), 1u);
+    rig.WaitedUpdate(5, "A");
     rig.launcher.absent.insert(rig.launcher.DeviceForPort(5));  // pulled out with the unit on it
-    EXPECT_TRUE(rig.StartsNothingIn(2000));
+    rig.clock.AdvanceBy(1000);
+    EXPECT_TRUE(rig.Run(5).stopped);
+    rig.Exit(5);
     EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
+    EXPECT_EQ(tile.WaitReason().rfind(StationTexts::NoDevice, 0), 0u) << tile.WaitReason();
+    EXPECT_TRUE(rig.StartsNothingIn(5000));
     rig.launcher.absent.clear();
-    rig.clock.AdvanceBy(2000);
-    rig.Poll(5, "B");  // the next unit
-    EXPECT_EQ(rig.Request(5).action, Action::Update);
+    rig.clock.AdvanceBy(1000);
+    EXPECT_EQ(rig.Request(5).action, Action::Wait);
+    EXPECT_EQ(rig.Request(5).lastSerial, "A");
+    EXPECT_EQ(rig.launcher.runs.size(), 2u);
 }
 
+// Stopping a waiting port ends its child; during an update the update ends
+// as stopped (its unit has no data).
 TEST(Station, StoppingAWaitingHandsFreePortEndsItsWaiting) {
     StationSettings settings;
     settings.continuous = true;
     Rig rig(settings);
     rig.Start(9);
-    rig.Poll(9, "");
-    EXPECT_FALSE(rig.station->Finished());
-    rig.station->Stop(9);
+    rig.Start(8);
+    rig.Line(9, kWaiting);
+    rig.Line(8, Unit("A", true));
+    rig.station->StopAll();
+    EXPECT_TRUE(rig.Run(9).stopped);
+    EXPECT_TRUE(rig.Run(8).stopped);
+    rig.Exit(9);
+    EXPECT_FALSE(rig.station->Finished()) << "the update has not ended yet";
+    rig.Line(8, kFailure);
+    rig.Exit(8, {false, 1, ""});
     EXPECT_TRUE(rig.station->Finished());
+    EXPECT_EQ(rig.station->Tile(9).CurrentPhase(), Phase::Idle);
+    EXPECT_NE(rig.station->Tile(8).ResultText().find("沒有資料"), std::string::npos);
+    EXPECT_EQ(rig.station->Failed(), 1);
     EXPECT_TRUE(rig.StartsNothingIn(10000));
 }
 
