@@ -3,7 +3,8 @@
 
 Packs a data file (apdtool), starts 16 gpsunit-sim --pace-sleeps on 16 pseudo-
 terminals (COM1 to COM16) and runs the station over them, once headless and
-once with its window (off screen). Per mode it prints:
+once with its window (off screen); mode "waiting" runs it headless and
+hands-free, each unit taken up by its port's waiting run. Per mode it prints:
 
   wall / unit   the station's wall time (its first run's start to its last
                 run's end; plain: the script's) against
@@ -21,7 +22,7 @@ started side by side by this script, without the station: what the machine
 does without it.
 
 usage: station_speed.py [--build DIR] [--blocks N | --sample] [--units 16]
-                        [--modes plain,headless,window] [--traces] [--idle-cpus]
+                        [--modes plain,headless,window,waiting] [--traces] [--idle-cpus]
                         [--keep DIR]
 Like update_speed.py it keeps the CPUs awake with lowest-priority spinners
 unless given --idle-cpus.
@@ -134,6 +135,9 @@ def run_station(build, folder, data, units, mode, traces, env):
         args += ["--window", "--start", "--exit-when-done"]
         if not traces:
             args += ["--no-traces"]  # the window's default folder is left alone
+    elif mode == "waiting":
+        # Hands-free: each port's waiting run takes its unit as it answers.
+        args += ["--json", "--continuous", "--units", str(units)]
     else:
         args += ["--json"]
     done = subprocess.run(args, env=env, capture_output=True, text=True)
@@ -215,7 +219,8 @@ def main():
     parser.add_argument("--sample", action="store_true", help="the sample file (14,044 blocks)")
     parser.add_argument("--units", type=int, default=16)
     parser.add_argument("--modes", default="plain,headless,window",
-                        help="plain: gpsupdate-auto runs side by side without the station")
+                        help="plain: gpsupdate-auto runs side by side without the station;"
+                        " waiting: the station hands-free")
     parser.add_argument("--traces", action="store_true", help="each run writes its trace")
     parser.add_argument("--keep", help="folder for the files and logs (default: a temporary one)")
     parser.add_argument("--idle-cpus", action="store_true")
