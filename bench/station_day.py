@@ -127,20 +127,21 @@ def run_station(build, folder, data, args, env):
     os.makedirs(os.path.join(folder, "traces"), exist_ok=True)
     station = subprocess.Popen(command, env=env, stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, text=True)
-    results, seen, first, last = [], set(), None, None
+    results, seen, first, last, ends = [], set(), None, None, 0
     final = {}
     for line in station.stdout:
         seen |= children(station.pid)
         if not line.startswith("{"):
             continue
         entry = json.loads(line)
-        if entry.get("kind") == "result":
+        if entry.get("kind") == "end":
+            # A unit's run has ended: the first one, and the last of the day.
+            ends += 1
+            if ends in (1, total):
+                sample = (proc_status(station.pid, "VmRSS"), open_files(station.pid))
+                first, last = (sample, last) if ends == 1 else (first, sample)
+        elif entry.get("kind") == "result":
             results.append(entry)
-            sample = (proc_status(station.pid, "VmRSS"), open_files(station.pid))
-            if first is None:
-                first = sample
-            if len(results) == total:
-                last = sample
         elif entry.get("kind") == "station":
             final = entry
     station.wait()
