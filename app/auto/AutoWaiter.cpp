@@ -84,6 +84,13 @@ void AutoWaiter::Answered(const RunFacts& greeting) {
 }
 
 void AutoWaiter::Unanswered() {
+    // A unit sent back to its normal mode by an update that did not end in
+    // success (one found already current, one that failed before the erase)
+    // checks its memory and does not answer meanwhile: it has not gone, and
+    // taking it for a new unit when it answers again would update it twice.
+    if (present_ && sinceUpdate_.isValid() && sinceUpdate_.elapsed() < kUnitCheckMs) {
+        return;
+    }
     if (present_) {
         present_ = false;
         report_.WriteGone(presentSerial_);
@@ -110,6 +117,9 @@ bool AutoWaiter::UpdateEnded(int exitStatus) {
     window_.SetObserver(this);
     if (exitStatus == 0) {
         lastSuccess_ = runner_.LastRun().serial;
+        sinceUpdate_.invalidate();  // it answered after its memory check
+    } else {
+        sinceUpdate_.start();
     }
     sinceLine_.start();
     // Asked again after the interval: a unit sent back to its normal mode

@@ -29,6 +29,9 @@ class AutoWaiter final : public QObject, public IRunObserver {
     // the lines knows the program lives (a station ends a child silent for
     // a minute).
     static constexpr int kWaitingLineMs = 20000;
+    // How long a unit sent back to its normal mode checks its memory, not
+    // answering greetings (the unit says 10 to 15 seconds).
+    static constexpr int kUnitCheckMs = 15000;
 
     // updateObservers: who observes an update (the report, the recording,
     // the runner).
@@ -67,6 +70,7 @@ class AutoWaiter final : public QObject, public IRunObserver {
     QTimer next_;                  // the next greeting
     QElapsedTimer sinceGreeting_;  // since the last greeting began
     QElapsedTimer sinceLine_;      // since the last line
+    QElapsedTimer sinceUpdate_;    // since an update that did not succeed ended
     std::string lastSuccess_;      // the serial number last updated successfully
     bool present_ = false;         // a unit answers (its serial number:)
     std::string presentSerial_;

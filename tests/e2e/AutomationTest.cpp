@@ -214,3 +214,22 @@ TEST(Automation, TheWaitActionUpdatesEachUnitThatArrivesUntilToldToEnd) {
     }
     EXPECT_EQ(unit.StopForDigests(), ExpectedDigests(file));
 }
+
+// A unit already current is sent back to its normal mode and checks its
+// memory, silent for a while: it has not gone, and is not taken up again.
+TEST(Automation, TheWaitActionSkipsAUnitAlreadyCurrentOnce) {
+    const std::string folder = Folder();
+    const std::string file = SmallDataFile(folder, 20);
+    Unit unit({"--serial", "UNIT-C", "--data-version", "9999", "--check-ms", "3000"});
+    ChildProcess waiting(GPSUPDATE_AUTO_PATH,
+                         {"--action", "wait", "--port", "3", "--file", file, "--poll-seconds",
+                          "0.5", "--no-history"},
+                         unit.Ports());
+    ASSERT_TRUE(waiting.WaitForLine(R"("kind":"end")", 30000)) << waiting.Output();
+    EXPECT_FALSE(waiting.WaitForLine(R"("kind":"gone")", 6000)) << waiting.Output();
+    waiting.Signal(SIGTERM);
+    const AutoRun run = Finish(waiting, 10000, std::chrono::steady_clock::now());
+    const std::vector<std::string> ends = Matching(run.lines, R"("kind":"end")");
+    ASSERT_EQ(ends.size(), 1u) << "skipped again";
+    EXPECT_NE(ends[0].find(R"("outcome":"skipped")"), std::string::npos) << ends[0];
+}
