@@ -124,6 +124,11 @@ void TileWidget::Show(const StationTile& tile, bool busy) {
     if (tile.CurrentPhase() == Phase::WaitingForUnit ||
         tile.CurrentPhase() == Phase::WaitingForRemoval) {
         message = Q(tile.WaitReason());
+        // Hands-free, a failure stays readable while the port waits: what
+        // happened and what to do, above why the port waits.
+        if (tile.LastResult() == StationTile::Result::Failure && !tile.ResultText().empty()) {
+            message = Q(tile.ResultText()) + QStringLiteral("\n\n") + message;
+        }
     } else if (tile.CurrentPhase() == Phase::Polling) {
         message = QString::fromUtf8(StationTexts::Polling);
     }

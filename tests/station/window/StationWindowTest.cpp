@@ -272,9 +272,16 @@ TEST(StationWindow, ATilesFaceTakesItsResultsColourUntilTheNextRunOrTheUnitHasGo
         }
 
         tile.ForgetLastUnit();
+        tile.SetWaiting(StationTile::Phase::WaitingForUnit, "等待裝置連接");
         widget.Show(tile, true);
         const bool failed = c.result == StationTile::Result::Failure;
         EXPECT_EQ(face(), failed ? QColor::fromRgb(expected.background) : QColor());
+        bool failureShown = false;
+        for (QLabel* label : widget.findChildren<QLabel*>()) {
+            failureShown |= label->text().contains(QStringLiteral("寫入失敗")) &&
+                            label->text().contains(QStringLiteral("等待裝置連接"));
+        }
+        EXPECT_EQ(failureShown, failed) << "the failure and why the port waits, while it waits";
         tile.BeginRun(RunRequest::Action::Update, 10);
         widget.Show(tile, true);
         EXPECT_EQ(face(), QColor());
