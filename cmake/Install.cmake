@@ -84,14 +84,13 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     set(CPACK_DEBIAN_PACKAGE_SECTION utils)
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-    # Qt's own texts (box buttons, the file dialog) in Traditional Chinese,
-    # loaded at run time.
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
     # Loaded at run time, so no library link shows them: the Traditional
     # Chinese font of the texts and Qt's platform plugins (xcb, wayland).
-    # The history's SQLite driver is a Qt SQL plug-in, also loaded at run time.
     set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-qpa-plugins")
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
+    # Also loaded at run time: Qt's own texts (box buttons, the file dialog)
+    # in Traditional Chinese, and the history's SQLite driver, a Qt SQL
+    # plug-in.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, libqt6sql6-sqlite")
     # The station's result sounds play through a PulseAudio server (a
     # desktop's PipeWire serves as one); without one the station is silent.
     set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pipewire-pulse | pulseaudio")
