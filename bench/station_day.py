@@ -37,7 +37,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from station_speed import PACE, pack, stop_units  # noqa: E402
+from station_speed import PACE, pack  # noqa: E402
+from units import children, start_sims, stop_sims  # noqa: E402
 
 LEFT = re.compile(r"the unit (\S+) left the line, flash-digest (\w+), parameter-digest (\w+)")
 
@@ -63,30 +64,23 @@ def reference_digests(build, folder, data):
     return digests["flash-digest"], digests["parameter-digest"]
 
 
-def start_units(build, folder, args, blocks, rng):
-    sim = os.path.join(build, "sim/gpsunit-sim")
-    env = dict(os.environ)
-    sims, logs, pulled = [], [], {}
+def start_units(folder, args, blocks, rng):
+    units, logs, pulled = [], [], {}
     for port in range(1, args.ports + 1):
-        link = os.path.join(folder, f"com{port}")
         log = os.path.join(folder, f"sim{port}.jsonl")
         unit = rng.randint(1, args.units)
         block = rng.randint(1, blocks)
         pulled[serial(port, unit)] = block
-        command = [sim, "--link", link, PACE, "--reply-us", "0", "--erase-ms", "1000",
-                   "--check-ms", "1000", "--log", log, "--log-brief", "--seed", str(port),
-                   "--serial", serial(port, 1), "--absent-ms", str(args.gap_ms),
-                   "--absent-jitter-ms", str(args.jitter_ms), "--stay-ms", str(args.stay_ms),
-                   "--fault", f"pulled:code=51,block={block},unit={unit}"]
+        arguments = [PACE, "--reply-us", "0", "--erase-ms", "1000", "--check-ms", "1000", "--log",
+                     log, "--log-brief", "--seed", str(port), "--serial", serial(port, 1),
+                     "--absent-ms", str(args.gap_ms), "--absent-jitter-ms", str(args.jitter_ms),
+                     "--stay-ms", str(args.stay_ms),
+                     "--fault", f"pulled:code=51,block={block},unit={unit}"]
         for n in range(2, args.units + 1):
-            command += ["--next-serial", serial(port, n)]
+            arguments += ["--next-serial", serial(port, n)]
         logs.append(log)
-        sims.append(subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                     text=True))
-        env[f"GPSUPDATE_COM{port}"] = link
-    for unit in sims:
-        unit.stdout.readline()
-    return sims, logs, pulled, env
+        units.append((port, os.path.join(folder, f"com{port}"), arguments))
+    return logs, pulled, units
 
 
 def proc_status(pid, key):
@@ -105,17 +99,6 @@ def open_files(pid):
         return len(os.listdir(f"/proc/{pid}/fd"))
     except OSError:
         return -1
-
-
-def children(pid):
-    found = set()
-    try:
-        for task in os.listdir(f"/proc/{pid}/task"):
-            with open(f"/proc/{pid}/task/{task}/children") as f:
-                found.update(int(c) for c in f.read().split())
-    except OSError:
-        pass
-    return found
 
 
 def run_station(build, folder, data, args, env):
@@ -171,13 +154,14 @@ def main():
     rng = random.Random(args.seed)
     data, blocks = pack(build, folder, args.blocks, False)
     reference = reference_digests(build, folder, data)
-    sims, logs, pulled, env = start_units(build, folder, args, blocks, rng)
+    logs, pulled, units = start_units(folder, args, blocks, rng)
+    sims, env = start_sims(build, units)
     start = time.monotonic()
     try:
         status, results, final, first, last, alive, stderr = run_station(
             build, folder, data, args, env)
     finally:
-        stop_units(sims)
+        stop_sims(sims)
     wall = time.monotonic() - start
 
     left = {}

@@ -27,6 +27,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from units import children, start_sims, stop_sims  # noqa: E402
+
 TICKS = os.sysconf("SC_CLK_TCK")
 
 
@@ -40,14 +43,6 @@ def stat(pid):
     return int(fields[11]) + int(fields[12]), int(fields[13]) + int(fields[14])
 
 
-def children(pid):
-    try:
-        with open(f"/proc/{pid}/task/{pid}/children") as f:
-            return [int(c) for c in f.read().split()]
-    except OSError:
-        return []
-
-
 def snapshot(station):
     own, ended = stat(station)
     live = {}
@@ -58,24 +53,11 @@ def snapshot(station):
     return own + ended, live
 
 
-def start_units(build, folder, ports):
-    sim = os.path.join(build, "sim/gpsunit-sim")
-    sims, env = [], dict(os.environ)
-    for port in range(1, ports + 1):
-        link = os.path.join(folder, f"com{port}")
-        sims.append(subprocess.Popen([sim, "--link", link, "--absent-ms", "3600000"],
-                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                     text=True))
-        env[f"GPSUPDATE_COM{port}"] = link
-    for unit in sims:
-        unit.stdout.readline()  # the terminal is up
-    return sims, env
-
-
 def measure(build, folder, data, ports, case, args):
     sims, env = [], dict(os.environ)
     if case == "absent":
-        sims, env = start_units(build, folder, ports)
+        sims, env = start_sims(build, [(port, os.path.join(folder, f"com{port}"),
+                                        ["--absent-ms", "3600000"]) for port in range(1, ports + 1)])
     else:
         for port in range(1, ports + 1):
             env[f"GPSUPDATE_COM{port}"] = os.path.join(folder, f"none{port}")
@@ -104,11 +86,7 @@ def measure(build, folder, data, ports, case, args):
     station.send_signal(signal.SIGTERM)
     station.wait(30)
     out.close()
-    for unit in sims:
-        unit.send_signal(signal.SIGTERM)
-    for unit in sims:
-        unit.wait(10)
-        unit.stdout.close()
+    stop_sims(sims)
     seconds = ticks / TICKS
     return seconds, wall, len(seen)
 

@@ -30,13 +30,13 @@ unless given --idle-cpus.
 import argparse
 import json
 import os
-import signal
 import subprocess
 import sys
 import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from units import start_sims, stop_sims  # noqa: E402
 from update_speed import FLASH_BLOCK, PARAM_BLOCK, PARAM_BLOCKS, analyse, percentile  # noqa: E402
 
 
@@ -56,37 +56,13 @@ PACE = os.environ.get("STATION_BENCH_PACE", "--pace-sleeps")
 
 
 def start_units(build, folder, units, mode):
-    sim = os.path.join(build, "sim/gpsunit-sim")
-    env = dict(os.environ)
-    sims, logs = [], []
-    for port in range(1, units + 1):
-        link = os.path.join(folder, f"{mode}-com{port}")
-        log = os.path.join(folder, f"{mode}-sim{port}.jsonl")
-        logs.append(log)
-        sims.append(subprocess.Popen(
-            [sim, "--link", link, PACE, "--reply-us", "0", "--erase-ms", "1000",
-             "--check-ms", "1000", "--log", log, "--log-brief", "--serial", f"BENCH{port:04d}"],
-            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True))
-        env[f"GPSUPDATE_COM{port}"] = link
-    for unit in sims:
-        unit.stdout.readline()  # the device path: the terminal is up
+    logs = [os.path.join(folder, f"{mode}-sim{port}.jsonl") for port in range(1, units + 1)]
+    sims, env = start_sims(build, [
+        (port, os.path.join(folder, f"{mode}-com{port}"),
+         [PACE, "--reply-us", "0", "--erase-ms", "1000", "--check-ms", "1000", "--log", log,
+          "--log-brief", "--serial", f"BENCH{port:04d}"])
+        for port, log in zip(range(1, units + 1), logs)])
     return sims, logs, env
-
-
-def stop_units(sims):
-    """Stops the simulators; the CPU seconds they spent."""
-    cpu = 0.0
-    for unit in sims:
-        unit.send_signal(signal.SIGTERM)
-    for unit in sims:
-        try:
-            _, _, usage = os.wait4(unit.pid, 0)
-            cpu += usage.ru_utime + usage.ru_stime
-            unit.returncode = 0
-        except ChildProcessError:  # already reaped: it ended on its own
-            unit.wait()
-        unit.stdout.close()
-    return cpu
 
 
 def run_plain(build, data, units, env):
@@ -168,7 +144,7 @@ def run_mode(build, folder, data, units, mode, traces):
         else:
             r = run_station(build, folder, data, units, mode, traces, env)
     finally:
-        r_sims = stop_units(sims)
+        r_sims = stop_sims(sims)
     figures = []
     for log in logs:
         with open(log) as f:
