@@ -21,8 +21,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,7 +31,6 @@
 #include "UnitCodec.h"
 #include "clsCommandLayer.h"
 #include "clsLinkUnit.h"
-#include "mduDeviceChecks.h"
 #include "mduGlobalModule.h"
 
 namespace {
@@ -132,31 +129,23 @@ bool Encodable(const Request& r) {
     }
 }
 
+// The code, then for a write or read the 24-bit address and the length
+// or read size, then the data a write or table command carries.
 Bytes ExpectedBody(LayerRig& rig, const Request& r) {
+    const Form form = FormOf(r.code);
     Bytes body{static_cast<std::uint8_t>(r.code)};
-    const auto address = [&] {
-        body.push_back(static_cast<std::uint8_t>(r.address >> 16));
-        body.push_back(static_cast<std::uint8_t>(r.address >> 8));
-        body.push_back(static_cast<std::uint8_t>(r.address));
-    };
-    switch (FormOf(r.code)) {
-        case Form::Table: {
-            const Bytes data = TableData(rig, r.code);
-            body.insert(body.end(), data.begin(), data.end());
-            break;
-        }
-        case Form::Write:
-            address();
-            body.push_back(static_cast<std::uint8_t>(r.data.size()));
-            body.insert(body.end(), r.data.begin(), r.data.end());
-            break;
-        case Form::Read:
-            address();
-            body.push_back(static_cast<std::uint8_t>(r.size));
-            break;
-        default:
-            break;
+    if (form == Form::Write || form == Form::Read) {
+        const std::size_t length =
+            form == Form::Write ? r.data.size() : static_cast<std::size_t>(r.size);
+        body.insert(
+            body.end(),
+            {static_cast<std::uint8_t>(r.address >> 16), static_cast<std::uint8_t>(r.address >> 8),
+             static_cast<std::uint8_t>(r.address), static_cast<std::uint8_t>(length)});
     }
+    const Bytes data = form == Form::Table   ? TableData(rig, r.code)
+                       : form == Form::Write ? r.data
+                                             : Bytes{};
+    body.insert(body.end(), data.begin(), data.end());
     return body;
 }
 
@@ -226,47 +215,33 @@ struct RecordState {
 
 Expected Judge(const Bytes& received, const LayerRig& rig, std::int32_t code, bool haveRecord,
                std::uint8_t required, RecordState& record) {
+    using enum ReplyVerdict;
     Expected e;
-    if (received.empty()) {
-        return e;
+    e.verdict = received.empty()                      ? NoFrame
+                : !fuzz::ReferenceCrcIntact(received) ? BadCrc
+                : !haveRecord                         ? NoRequest
+                                                      : Short;
+    if (e.verdict == Short) {
+        e.plain = sim::UnitCodec::Apply(received, rig.Table());
     }
-    if (!fuzz::ReferenceCrcIntact(received)) {
-        e.verdict = ReplyVerdict::BadCrc;
-        return e;
-    }
-    if (!haveRecord) {
-        e.verdict = ReplyVerdict::NoRequest;
-        return e;
-    }
-    e.plain = sim::UnitCodec::Apply(received, rig.Table());
     if (e.plain.size() < 5) {
-        e.verdict = ReplyVerdict::Short;
         return e;
     }
     const std::uint8_t s = e.plain[2];
     record.status = s;
-    if (e.plain[1] != code) {
-        e.verdict = ReplyVerdict::ForeignEcho;
-        return e;
-    }
-    if ((s & 0xF0) != 0) {
-        e.verdict = ReplyVerdict::Refused;
-        return e;
-    }
+    e.verdict = e.plain[1] != code           ? ForeignEcho
+                : (s & 0xF0) != 0            ? Refused
+                : (s & required) != required ? MissingBits
+                                             : Good;
     // An accepted answer to the record's own code keeps the bytes between
-    // the status byte and the CRC, whatever bits the stage requires.
+    // the status byte and the CRC, whatever bits the stage requires; a good
+    // one carries them as its payload (none for five bytes, whatever an
+    // earlier reply to the same request carried).
     const Bytes between(e.plain.begin() + 3, e.plain.end() - 2);
-    if (!between.empty()) {
+    if ((e.verdict == MissingBits || e.verdict == Good) && !between.empty()) {
         record.payload = between;
     }
-    if ((s & required) != required) {
-        e.verdict = ReplyVerdict::MissingBits;
-    } else {
-        e.verdict = ReplyVerdict::Good;
-        // The payload of this reply: none for five bytes, whatever an earlier
-        // reply to the same request carried.
-        e.payload = between;
-    }
+    e.payload = e.verdict == Good ? between : Bytes{};
     return e;
 }
 
@@ -275,21 +250,15 @@ void CheckResponsePackage(std::int32_t code, const Bytes& plain) {
     clsLinkUnit record;
     record.SetSubGroupTypeCode(code);
     const std::uint8_t result = record.CheckUnitResponsePackage(plain);
-    if (plain.size() < 5) {
-        FUZZ_REQUIRE(result == 0xF0 && record.CheckStatus() == 0);
-        FUZZ_REQUIRE(record.UnitResponseData().empty() && record.RecheckData().empty());
-        return;
-    }
-    FUZZ_REQUIRE(record.CheckStatus() == plain[2]);
-    const std::uint8_t s = plain[2] & 0xF0;
-    const bool stores = plain[1] == code && s == 0 && plain.size() >= 6;
-    if (plain[1] != code) {
-        FUZZ_REQUIRE(result == 0xF0);
-    } else if (s != 0) {
-        FUZZ_REQUIRE(result == s);
-    } else {
-        FUZZ_REQUIRE(result == (plain.size() == 5 ? 0 : 0xF0));
-    }
+    const bool complete = plain.size() >= 5;
+    const bool echoed = complete && plain[1] == code;
+    const std::uint8_t refusal = complete ? plain[2] & 0xF0 : 0;
+    FUZZ_REQUIRE(record.CheckStatus() == (complete ? plain[2] : 0));
+    FUZZ_REQUIRE(result == (!echoed             ? 0xF0
+                            : refusal != 0      ? refusal
+                            : plain.size() == 5 ? 0
+                                                : 0xF0));
+    const bool stores = echoed && refusal == 0 && plain.size() >= 6;
     const Bytes payload = stores ? Bytes(plain.begin() + 3, plain.end() - 2) : Bytes{};
     FUZZ_REQUIRE(record.UnitResponseData() == payload);
     FUZZ_REQUIRE(record.RecheckData() == payload);
@@ -316,12 +285,6 @@ void JudgeAndCheck(LayerRig& rig, const Bytes& received, std::int32_t code, bool
     }
     if (!expected.plain.empty()) {
         CheckResponsePackage(code, expected.plain);
-    }
-    // What the identity stage would make of the payload.
-    if (reply.Good() && code == ToInt(CommandCode::QID)) {
-        const std::optional<std::string> id = mduDeviceChecks::UnitIdFromPayload(reply.payload);
-        FUZZ_REQUIRE(id.has_value() ==
-                     (reply.payload.size() >= 2 && fuzz::ReferenceCrcIntact(reply.payload)));
     }
 }
 
