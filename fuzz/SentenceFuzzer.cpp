@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -19,53 +20,21 @@
 
 #include "FuzzSupport.h"
 #include "SentenceReply.h"
+#include "UnitSentence.h"
 #include "mduDeviceChecks.h"
 #include "mduGlobalModule.h"
 
 namespace {
 
-int HexValue(std::uint8_t c) {
-    const std::size_t at = std::string_view("0123456789abcdefABCDEF").find(static_cast<char>(c));
-    return at == std::string_view::npos ? -1 : static_cast<int>(at < 16 ? at : at - 6);
-}
-
-std::vector<std::string> Split(const std::string& body) {
-    std::vector<std::string> fields(1);
-    for (const char c : body) {
-        if (c == ',') {
-            fields.emplace_back();
-        } else {
-            fields.back().push_back(c);
-        }
+// The sentence format as the unit reads it: "$", the body up to the first
+// "*", two check digits (either case) equal to the XOR of the body. The host
+// also wants at least five bytes, and an empty body gives it no fields.
+std::optional<std::vector<std::string>> ReferenceParse(std::span<const std::uint8_t> bytes) {
+    auto fields = bytes.size() < 5 ? std::nullopt : sim::UnitSentence::Parse(bytes);
+    if (fields && fields->size() == 1 && fields->front().empty()) {
+        fields->clear();
     }
     return fields;
-}
-
-// The sentence format read literally: "$", the body up to the first "*", two
-// check digits (either case) equal to the XOR of the body. Nothing for a
-// malformed or mismatching sentence; no fields for an empty body.
-std::optional<std::vector<std::string>> ReferenceParse(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < 5 || bytes[0] != '$') {
-        return std::nullopt;
-    }
-    std::size_t star = 1;
-    while (star < bytes.size() && bytes[star] != '*') {
-        ++star;
-    }
-    if (star + 2 >= bytes.size()) {
-        return std::nullopt;
-    }
-    const int high = HexValue(bytes[star + 1]);
-    const int low = HexValue(bytes[star + 2]);
-    std::uint8_t check = 0;
-    for (std::size_t i = 1; i < star; ++i) {
-        check ^= bytes[i];
-    }
-    if (high < 0 || low < 0 || ((high << 4) | low) != check) {
-        return std::nullopt;
-    }
-    const std::string body(bytes.begin() + 1, bytes.begin() + static_cast<std::ptrdiff_t>(star));
-    return body.empty() ? std::vector<std::string>{} : Split(body);
 }
 
 bool EqualsIgnoringAsciiCase(const std::string& text, std::string_view word) {
@@ -78,16 +47,11 @@ bool EqualsIgnoringAsciiCase(const std::string& text, std::string_view word) {
 // spaces around them allowed.
 std::optional<std::uint8_t> ReferenceReportByte(const std::string& field) {
     const std::string digits = fuzz::Trimmed(field, " ");
-    if (digits.empty() || digits.size() > 2) {
+    const char* const last = digits.data() + digits.size();
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), last, value, 16);
+    if (digits.empty() || digits.size() > 2 || error != std::errc{} || end != last) {
         return std::nullopt;
-    }
-    int value = 0;
-    for (const char c : digits) {
-        const int digit = HexValue(static_cast<std::uint8_t>(c));
-        if (digit < 0) {
-            return std::nullopt;
-        }
-        value = value * 16 + digit;
     }
     return static_cast<std::uint8_t>(value);
 }
@@ -128,13 +92,17 @@ void CheckReport(const std::string& field) {
     FUZZ_REQUIRE((plain == mduDeviceChecks::NormalReportText) == ((*expected & 0x7C) == 0));
 }
 
-// Display text: valid UTF-8 whose code points are the unit's bytes, one each.
+// Display text: the UTF-8 of the code points U+0000 to U+00FF that equal the
+// unit's bytes, one each.
 void CheckDisplayText(const std::string& unitText) {
-    const auto points = fuzz::StrictCodePoints(mduDeviceChecks::UnitTextForDisplay(unitText));
-    FUZZ_REQUIRE(points.has_value());
-    FUZZ_REQUIRE(
-        std::equal(points->begin(), points->end(), unitText.begin(), unitText.end(),
-                   [](std::uint32_t p, char c) { return p == static_cast<unsigned char>(c); }));
+    std::string utf8;
+    for (const char c : unitText) {
+        const auto b = static_cast<unsigned char>(c);
+        utf8 += b < 0x80 ? std::string(1, c)
+                         : std::string{static_cast<char>(0xC0 | (b >> 6)),
+                                       static_cast<char>(0x80 | (b & 0x3F))};
+    }
+    FUZZ_REQUIRE(mduDeviceChecks::UnitTextForDisplay(unitText) == utf8);
 }
 
 void CheckReply(std::span<const std::uint8_t> bytes) {
@@ -168,7 +136,8 @@ void CheckReply(std::span<const std::uint8_t> bytes) {
 }
 
 // The builder: "$", the text before the first "*", trimmed of spaces, after
-// its last "$", then "*" and the check digits, CR LF. It must parse back.
+// its last "$", then "*" and the check digits, CR LF, as the unit builds its
+// own. It must parse back.
 void CheckBuilder(std::span<const std::uint8_t> bytes) {
     const std::string text = fuzz::AsText(bytes);
     std::string part = fuzz::Trimmed(text.substr(0, text.find('*')), " ");
@@ -176,13 +145,11 @@ void CheckBuilder(std::span<const std::uint8_t> bytes) {
         part = part.substr(dollar + 1);
     }
     const std::vector<std::uint8_t> sentence = mduGlobalModule::BuildSentence(text);
-    FUZZ_REQUIRE(sentence.size() == part.size() + 6);
-    FUZZ_REQUIRE(sentence.front() == '$' && sentence[sentence.size() - 2] == '\r' &&
-                 sentence.back() == '\n');
+    FUZZ_REQUIRE(sentence == sim::UnitSentence::Build(part));
     bool fault = true;
     const std::vector<std::string> fields = mduGlobalModule::ParseSentence(sentence, fault);
-    FUZZ_REQUIRE(!fault);
-    FUZZ_REQUIRE(fields == (part.empty() ? std::vector<std::string>{} : Split(part)));
+    const std::optional<std::vector<std::string>> expected = ReferenceParse(sentence);
+    FUZZ_REQUIRE(!fault && expected && fields == *expected);
 }
 
 // As a QID payload: the identity is everything but a trailing CRC that holds.
