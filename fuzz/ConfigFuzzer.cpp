@@ -154,19 +154,18 @@ void TakeCfg2(std::span<const std::uint8_t> form, std::uint8_t startA, std::uint
     config.SetUnitSystemOption(startOption);
     const int error = TableError(form, 31, 17, true);
     CheckTaken(config.SetMyByteArray(form), error, "CFG2", boxes);
+    const std::string id = error != 0 ? startId : std::string(form.begin() + 3, form.begin() + 13);
+    const std::uint8_t option = error != 0 ? startOption : form[15];
+    CheckCfg2(config, id, option);
     if (error != 0) {
-        CheckCfg2(config, startId, startOption);
         return;
     }
-    const std::string id(form.begin() + 3, form.begin() + 13);
-    CheckCfg2(config, id, form[15]);
-    FUZZ_REQUIRE(config.AutoPlayAlarmNo() == ((form[15] & 1) != 0));
+    FUZZ_REQUIRE(config.AutoPlayAlarmNo() == ((option & 1) != 0));
     const Bytes rendered = config.MyByteArray();
-    FUZZ_REQUIRE(rendered == Cfg2Form(id, form[15]));
+    FUZZ_REQUIRE(rendered == Cfg2Form(id, option));
     clsUnitConfig2 again;
-    FUZZ_REQUIRE(again.SetMyByteArray(rendered));
-    CheckCfg2(again, id, form[15]);
-    FUZZ_REQUIRE(boxes.Boxes().empty());
+    FUZZ_REQUIRE(again.SetMyByteArray(rendered) && boxes.Boxes().empty());
+    CheckCfg2(again, id, option);
 }
 
 void RenderCfg2(fuzz::ByteReader& in) {
