@@ -18,6 +18,7 @@
 #include "FuzzSupport.h"
 #include "ProgramMessageBoxes.h"
 #include "ScriptedMessageBoxes.h"
+#include "UnitCrc.h"
 #include "clsUnitConfig1.h"
 #include "clsUnitConfig2.h"
 #include "clsUnitConfig3.h"
@@ -28,7 +29,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 bool RecordIntact(std::span<const std::uint8_t> form, std::size_t from, std::size_t length) {
-    return form.size() >= from + length && fuzz::ReferenceCrcIntact(form.subspan(from, length));
+    return form.size() >= from + length && sim::UnitCrc::Intact(form.subspan(from, length));
 }
 
 // The table error a form should give (0 when it is taken): its length, then
@@ -68,9 +69,8 @@ Bytes ZeroForm(std::size_t size, std::initializer_list<std::uint8_t> head) {
 }
 
 void PutCrc(Bytes& form, std::size_t from, std::size_t count) {
-    const std::uint16_t crc = fuzz::ReferenceCrc16(std::span(form).subspan(from, count));
-    form[from + count] = static_cast<std::uint8_t>(crc & 0xFF);
-    form[from + count + 1] = static_cast<std::uint8_t>(crc >> 8);
+    const auto crc = sim::UnitCrc::Trailer(std::span(form).subspan(from, count));
+    std::copy(crc.begin(), crc.end(), form.begin() + static_cast<std::ptrdiff_t>(from + count));
 }
 
 // --- CFG1 -----------------------------------------------------------------------------

@@ -1,8 +1,9 @@
 #pragma once
 
 // Small helpers the fuzz targets share: a checked condition that stops the
-// run, a reader that hands out the input's bytes on demand, and a reference
-// form of the CRC that owes nothing to the code under test.
+// run and a reader that hands out the input's bytes on demand. (The targets'
+// reference CRC is the simulated unit's, sim::UnitCrc, which owes nothing to
+// the code under test.)
 
 #include <cstddef>
 #include <cstdint>
@@ -67,33 +68,6 @@ class ByteReader {
     std::size_t size_;
     std::size_t pos_ = 0;
 };
-
-// CRC-16/MODBUS bit by bit (reflected 0xA001, start 0xFFFF): the
-// conventional value, whose low byte travels first.
-inline std::uint16_t ReferenceCrc16(std::span<const std::uint8_t> bytes) {
-    std::uint16_t crc = 0xFFFF;
-    for (const std::uint8_t b : bytes) {
-        crc ^= b;
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 1) != 0 ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001)
-                                 : static_cast<std::uint16_t>(crc >> 1);
-        }
-    }
-    return crc;
-}
-
-// Whether the bytes end in their own CRC (low byte first).
-inline bool ReferenceCrcIntact(std::span<const std::uint8_t> bytes) {
-    return !bytes.empty() && ReferenceCrc16(bytes) == 0;
-}
-
-// The bytes followed by their CRC, low byte first.
-inline std::vector<std::uint8_t> WithCrc(std::vector<std::uint8_t> bytes) {
-    const std::uint16_t crc = ReferenceCrc16(bytes);
-    bytes.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(crc >> 8));
-    return bytes;
-}
 
 // The text without the given blanks at either end.
 inline std::string Trimmed(std::string_view text, std::string_view blanks) {

@@ -29,6 +29,7 @@
 #include "CommandReply.h"
 #include "FuzzSupport.h"
 #include "UnitCodec.h"
+#include "UnitCrc.h"
 #include "clsCommandLayer.h"
 #include "clsLinkUnit.h"
 #include "mduGlobalModule.h"
@@ -92,9 +93,9 @@ Bytes TableData(LayerRig& rig, std::int32_t code) {
             return mduGlobalModule::GetFixedTable();
         case 10: {
             const std::string id = rig.config2.UnitID();
-            const std::uint16_t crc = fuzz::ReferenceCrc16(
+            const auto crc = sim::UnitCrc::Trailer(
                 std::span(reinterpret_cast<const std::uint8_t*>(id.data()), id.size()));
-            return {static_cast<std::uint8_t>(crc & 0xFF), static_cast<std::uint8_t>(crc >> 8)};
+            return Bytes(crc.begin(), crc.end());
         }
         case 11:
             return Bytes(table.begin() + 4, table.begin() + 8);
@@ -103,6 +104,15 @@ Bytes TableData(LayerRig& rig, std::int32_t code) {
         default:
             return {};
     }
+}
+
+// A plain frame as the unit sends it: scrambled with the run's link table,
+// then closed by its CRC.
+Bytes AsSent(const LayerRig& rig, const Bytes& plain) {
+    Bytes frame = sim::UnitCodec::Apply(plain, rig.Table());
+    const auto crc = sim::UnitCrc::Trailer(frame);
+    frame.insert(frame.end(), crc.begin(), crc.end());
+    return frame;
 }
 
 struct Request {
@@ -173,7 +183,7 @@ void SendAndCheck(LayerRig& rig, const Request& r, bool hadRecord, std::int16_t 
     FUZZ_REQUIRE(rig.random.RandomInex() == static_cast<std::uint8_t>(index + 1));
     FUZZ_REQUIRE(rig.line.Writes().size() == writesBefore + 1);
     const Bytes& frame = rig.line.Writes().back();
-    FUZZ_REQUIRE(fuzz::ReferenceCrcIntact(frame));
+    FUZZ_REQUIRE(sim::UnitCrc::Intact(frame));
     FUZZ_REQUIRE(rig.image.text == clsCommandLayer::HostImageText(frame, true));
 
     std::uint8_t head = rig.random.CurrentRandomByteData(index);
@@ -211,10 +221,10 @@ CommandReply Judge(const Bytes& received, const LayerRig& rig, std::int32_t code
                    std::uint8_t required, RecordState& record) {
     using enum ReplyVerdict;
     CommandReply e;
-    e.verdict = received.empty()                      ? NoFrame
-                : !fuzz::ReferenceCrcIntact(received) ? BadCrc
-                : !haveRecord                         ? NoRequest
-                                                      : Short;
+    e.verdict = received.empty()                  ? NoFrame
+                : !sim::UnitCrc::Intact(received) ? BadCrc
+                : !haveRecord                     ? NoRequest
+                                                  : Short;
     if (e.verdict == Short) {
         e.plain = sim::UnitCodec::Apply(received, rig.Table());
     }
@@ -336,14 +346,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int n = 0; n < (framing & 3); ++n) {
         Bytes frame = in.Bytes(in.Byte() % 48);
         if (((framing >> (2 + n)) & 1) != 0 && !frame.empty()) {
-            frame = fuzz::WithCrc(sim::UnitCodec::Apply(frame, rig.Table()));
+            frame = AsSent(rig, frame);
         }
         frames.push_back(std::move(frame));
     }
     const Bytes rest = in.Rest();
     frames.push_back(rest);
     if (!rest.empty()) {
-        frames.push_back(fuzz::WithCrc(sim::UnitCodec::Apply(rest, rig.Table())));
+        frames.push_back(AsSent(rig, rest));
     }
     RecordState state;
     for (const Bytes& received : frames) {

@@ -20,6 +20,7 @@
 
 #include "FuzzSupport.h"
 #include "SentenceReply.h"
+#include "UnitCrc.h"
 #include "UnitSentence.h"
 #include "mduDeviceChecks.h"
 #include "mduGlobalModule.h"
@@ -155,7 +156,7 @@ void CheckBuilder(std::span<const std::uint8_t> bytes) {
 // As a QID payload: the identity is everything but a trailing CRC that holds.
 void CheckUnitId(std::span<const std::uint8_t> bytes) {
     const std::optional<std::string> id = mduDeviceChecks::UnitIdFromPayload(bytes);
-    const bool intact = bytes.size() >= 2 && fuzz::ReferenceCrcIntact(bytes);
+    const bool intact = sim::UnitCrc::Intact(bytes);
     FUZZ_REQUIRE(id.has_value() == intact);
     if (id) {
         FUZZ_REQUIRE(*id == fuzz::AsText(bytes.first(bytes.size() - 2)));

@@ -50,6 +50,7 @@
 #include "ProgramMessageBoxes.h"
 #include "SimulatedUnit.h"
 #include "UnitCodec.h"
+#include "UnitCrc.h"
 #include "UnitSentence.h"
 #include "VirtualClock.h"
 #include "WorkPageEvent.h"
@@ -184,8 +185,8 @@ class MeddlingPeer final : public platform::ISerialPeer {
     // On the lossy line damage to a frame is always noticed: a frame that
     // still ends in its own CRC gets one more bit wrong.
     void Noticeable(Transmission& tx) const {
-        if (lossy_ && tx.baud == sim::SimulatedUnit::kBinaryBaud && tx.bytes.size() >= 2 &&
-            fuzz::ReferenceCrcIntact(tx.bytes)) {
+        if (lossy_ && tx.baud == sim::SimulatedUnit::kBinaryBaud &&
+            sim::UnitCrc::Intact(tx.bytes)) {
             tx.bytes.back() ^= 0x01;
         }
     }
@@ -252,7 +253,10 @@ class MeddlingPeer final : public platform::ISerialPeer {
             }
             const sim::UnitCodec::LinkTable table =
                 unit_.HasLinkTable() ? unit_.LinkTable() : sim::UnitCodec::LinkTable{};
-            return fuzz::WithCrc(sim::UnitCodec::Apply(content, table));
+            Bytes frame = sim::UnitCodec::Apply(content, table);
+            const auto crc = sim::UnitCrc::Trailer(frame);
+            frame.insert(frame.end(), crc.begin(), crc.end());
+            return frame;
         }
         return sim::UnitSentence::Build(fuzz::AsText(content));
     }
