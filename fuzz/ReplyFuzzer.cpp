@@ -13,7 +13,7 @@
 // one; the record's status and kept payload are followed throughout.
 //
 // The request on the line is checked against the frame layout (head code,
-// body per code, CRC) with the unit's own codec and a bitwise CRC; the verdict
+// body per code, CRC) with the unit's own codec and CRC; the verdict
 // against a judgement written from the reply rules, under which a Good verdict
 // needs an intact CRC, the request's code echoed, a zero high status nibble
 // and the required bits set.

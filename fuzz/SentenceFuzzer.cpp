@@ -1,12 +1,12 @@
 // Fuzz target: bytes as a reply sentence of the text dialect.
 //
-// The parser is held against a reference parse written from the sentence
+// The parser is held against the simulated unit's reading of the sentence
 // format; the reading of the reply (garbled, no fields, refusal,
 // acknowledgement) against the fields; the record report of field 2 and the
 // display text of field 1 against what the operator may be shown. The same
-// bytes also go through the sentence builder (whose output must parse back to
-// the body it was given) and, as a QID payload, through the unit identity
-// check.
+// bytes also go through the sentence builder (whose output must be the
+// sentence the unit would build of that body, and parse back to it) and, as
+// a QID payload, through the unit identity check.
 
 #include <algorithm>
 #include <array>
