@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -139,11 +140,11 @@ bool Encodable(const Request& r) {
     }
 }
 
-// The code, then for a write or read the 24-bit address and the length
-// or read size, then the data a write or table command carries.
-Bytes ExpectedBody(LayerRig& rig, const Request& r) {
+// The head code and the code, then for a write or read the 24-bit address
+// and the length or read size, then the data a write or table command carries.
+Bytes ExpectedPlain(LayerRig& rig, const Request& r, std::uint8_t head) {
     const Form form = FormOf(r.code);
-    Bytes body{static_cast<std::uint8_t>(r.code)};
+    Bytes body{head, static_cast<std::uint8_t>(r.code)};
     if (form == Form::Write || form == Form::Read) {
         const std::size_t length =
             form == Form::Write ? r.data.size() : static_cast<std::size_t>(r.size);
@@ -160,7 +161,7 @@ Bytes ExpectedBody(LayerRig& rig, const Request& r) {
 }
 
 // Sends one request and holds what went on the line against the layout.
-void SendAndCheck(LayerRig& rig, const Request& r, bool hadRecord, std::int16_t carried) {
+void SendAndCheck(LayerRig& rig, const Request& r, std::optional<std::int16_t> carried) {
     const std::size_t writesBefore = rig.line.Writes().size();
     const std::size_t boxesBefore = rig.boxes.Boxes().size();
     const std::uint8_t index = rig.random.RandomInex();
@@ -191,9 +192,7 @@ void SendAndCheck(LayerRig& rig, const Request& r, bool hadRecord, std::int16_t 
         head = static_cast<std::uint8_t>(mduGlobalModule::SwapNibbles(head) ^ head);
         FUZZ_REQUIRE(sim::UnitCodec::IsRollingHead(head));
     }
-    Bytes expected{head};
-    const Bytes body = ExpectedBody(rig, r);
-    expected.insert(expected.end(), body.begin(), body.end());
+    const Bytes expected = ExpectedPlain(rig, r, head);
     FUZZ_REQUIRE(frame.size() == expected.size() + 2);
     const Bytes plain =
         sim::UnitCodec::Apply(std::span(frame).first(frame.size() - 2), rig.Table());
@@ -207,7 +206,7 @@ void SendAndCheck(LayerRig& rig, const Request& r, bool hadRecord, std::int16_t 
     FUZZ_REQUIRE(record->FastResponseLength() == timing.fastResponse);
     // A new request starts its count at 0; a resend keeps the count of the
     // request it replaces (or -1 when there was none).
-    const std::int16_t count = r.retry ? (hadRecord ? carried : -1) : 0;
+    const std::int16_t count = r.retry ? carried.value_or(-1) : 0;
     FUZZ_REQUIRE(record->RetryCounter() == count);
 }
 
@@ -308,21 +307,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     request.address = (flags & kRawAddress) != 0 ? static_cast<std::int32_t>(address)
                                                  : static_cast<std::int32_t>(address & 0xFFFFFF);
     const std::size_t length = in.Byte() + ((flags & kLongData) != 0 ? 256u : 0u);
-    const std::uint32_t readSize = (flags & kRawReadSize) != 0 ? in.Uint32() : in.Byte();
-    request.size = static_cast<std::int32_t>(readSize);
+    request.size = static_cast<std::int32_t>((flags & kRawReadSize) != 0 ? in.Uint32() : in.Byte());
     request.data = in.Bytes(length);
     request.data.resize(length, 0);
     // SSecu1 carries the CRC of the unit identity: let the data be the identity.
     rig.config2.SetUnitID(fuzz::AsText(request.data));
 
-    bool hadRecord = false;
-    std::int16_t carried = 0;
+    std::optional<std::int16_t> carried;  // the retry count of a request sent before
     if ((flags & kPrevious) != 0) {
         Request previous;
         previous.code = kCatalogue[in.Byte() % kCatalogue.size()].code;
         previous.data = Bytes(8, 0x5A);
         const auto count = static_cast<std::int8_t>(in.Byte());
-        SendAndCheck(rig, previous, false, 0);
+        SendAndCheck(rig, previous, std::nullopt);
         rig.clock.AdvanceBy(60000);  // the driver's cycle ends (time-out or sent)
         if (previous.code == ToInt(CommandCode::RST)) {
             // A request without a reply leaves the driver's cycle open until
@@ -331,11 +328,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         if (clsLinkUnit* record = rig.layer.CurrentLinkUnit()) {
             record->SetRetryCounter(count);
-            hadRecord = true;
             carried = count;
         }
     }
-    SendAndCheck(rig, request, hadRecord, carried);
+    SendAndCheck(rig, request, carried);
 
     // The replies judged against the request, in order: up to three frames
     // first (as later frames of a sequence may be stray replies), then the
