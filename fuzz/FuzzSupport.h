@@ -1,14 +1,14 @@
 #pragma once
 
 // Small helpers the fuzz targets share: a checked condition that stops the
-// run, a reader that hands out the input's bytes on demand, and reference
-// forms of the CRC and of UTF-8 that owe nothing to the code under test.
+// run and a reader that hands out the input's bytes on demand. (The targets'
+// reference CRC is the simulated unit's, sim::UnitCrc, which owes nothing to
+// the code under test.)
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -68,65 +68,6 @@ class ByteReader {
     std::size_t size_;
     std::size_t pos_ = 0;
 };
-
-// CRC-16/MODBUS bit by bit (reflected 0xA001, start 0xFFFF): the
-// conventional value, whose low byte travels first.
-inline std::uint16_t ReferenceCrc16(std::span<const std::uint8_t> bytes) {
-    std::uint16_t crc = 0xFFFF;
-    for (const std::uint8_t b : bytes) {
-        crc ^= b;
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 1) != 0 ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001)
-                                 : static_cast<std::uint16_t>(crc >> 1);
-        }
-    }
-    return crc;
-}
-
-// Whether the bytes end in their own CRC (low byte first).
-inline bool ReferenceCrcIntact(std::span<const std::uint8_t> bytes) {
-    return !bytes.empty() && ReferenceCrc16(bytes) == 0;
-}
-
-// The bytes followed by their CRC, low byte first.
-inline std::vector<std::uint8_t> WithCrc(std::vector<std::uint8_t> bytes) {
-    const std::uint16_t crc = ReferenceCrc16(bytes);
-    bytes.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(crc >> 8));
-    return bytes;
-}
-
-// The code points of strict UTF-8 (no overlong forms, no surrogates, nothing
-// above U+10FFFF); nothing for text that is not such UTF-8.
-inline std::optional<std::vector<std::uint32_t>> StrictCodePoints(std::string_view text) {
-    std::vector<std::uint32_t> out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const std::size_t length = b < 0x80                 ? 1
-                                   : b >= 0xC2 && b <= 0xDF ? 2
-                                   : b >= 0xE0 && b <= 0xEF ? 3
-                                   : b >= 0xF0 && b <= 0xF4 ? 4
-                                                            : 0;
-        if (length == 0 || i + length > text.size()) {
-            return std::nullopt;
-        }
-        std::uint32_t cp = length == 1 ? b : b & (0x7Fu >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto c = static_cast<unsigned char>(text[i + k]);
-            if ((c & 0xC0) != 0x80) {
-                return std::nullopt;
-            }
-            cp = (cp << 6) | (c & 0x3Fu);
-        }
-        if ((length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000) || cp > 0x10FFFF ||
-            (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return std::nullopt;
-        }
-        out.push_back(cp);
-        i += length;
-    }
-    return out;
-}
 
 // The text without the given blanks at either end.
 inline std::string Trimmed(std::string_view text, std::string_view blanks) {

@@ -13,7 +13,7 @@
 // one; the record's status and kept payload are followed throughout.
 //
 // The request on the line is checked against the frame layout (head code,
-// body per code, CRC) with the unit's own codec and a bitwise CRC; the verdict
+// body per code, CRC) with the unit's own codec and CRC; the verdict
 // against a judgement written from the reply rules, under which a Good verdict
 // needs an intact CRC, the request's code echoed, a zero high status nibble
 // and the required bits set.
@@ -21,7 +21,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,9 +30,9 @@
 #include "CommandReply.h"
 #include "FuzzSupport.h"
 #include "UnitCodec.h"
+#include "UnitCrc.h"
 #include "clsCommandLayer.h"
 #include "clsLinkUnit.h"
-#include "mduDeviceChecks.h"
 #include "mduGlobalModule.h"
 
 namespace {
@@ -95,9 +94,9 @@ Bytes TableData(LayerRig& rig, std::int32_t code) {
             return mduGlobalModule::GetFixedTable();
         case 10: {
             const std::string id = rig.config2.UnitID();
-            const std::uint16_t crc = fuzz::ReferenceCrc16(
+            const auto crc = sim::UnitCrc::Trailer(
                 std::span(reinterpret_cast<const std::uint8_t*>(id.data()), id.size()));
-            return {static_cast<std::uint8_t>(crc & 0xFF), static_cast<std::uint8_t>(crc >> 8)};
+            return Bytes(crc.begin(), crc.end());
         }
         case 11:
             return Bytes(table.begin() + 4, table.begin() + 8);
@@ -106,6 +105,15 @@ Bytes TableData(LayerRig& rig, std::int32_t code) {
         default:
             return {};
     }
+}
+
+// A plain frame as the unit sends it: scrambled with the run's link table,
+// then closed by its CRC.
+Bytes AsSent(const LayerRig& rig, const Bytes& plain) {
+    Bytes frame = sim::UnitCodec::Apply(plain, rig.Table());
+    const auto crc = sim::UnitCrc::Trailer(frame);
+    frame.insert(frame.end(), crc.begin(), crc.end());
+    return frame;
 }
 
 struct Request {
@@ -132,36 +140,28 @@ bool Encodable(const Request& r) {
     }
 }
 
-Bytes ExpectedBody(LayerRig& rig, const Request& r) {
-    Bytes body{static_cast<std::uint8_t>(r.code)};
-    const auto address = [&] {
-        body.push_back(static_cast<std::uint8_t>(r.address >> 16));
-        body.push_back(static_cast<std::uint8_t>(r.address >> 8));
-        body.push_back(static_cast<std::uint8_t>(r.address));
-    };
-    switch (FormOf(r.code)) {
-        case Form::Table: {
-            const Bytes data = TableData(rig, r.code);
-            body.insert(body.end(), data.begin(), data.end());
-            break;
-        }
-        case Form::Write:
-            address();
-            body.push_back(static_cast<std::uint8_t>(r.data.size()));
-            body.insert(body.end(), r.data.begin(), r.data.end());
-            break;
-        case Form::Read:
-            address();
-            body.push_back(static_cast<std::uint8_t>(r.size));
-            break;
-        default:
-            break;
+// The head code and the code, then for a write or read the 24-bit address
+// and the length or read size, then the data a write or table command carries.
+Bytes ExpectedPlain(LayerRig& rig, const Request& r, std::uint8_t head) {
+    const Form form = FormOf(r.code);
+    Bytes body{head, static_cast<std::uint8_t>(r.code)};
+    if (form == Form::Write || form == Form::Read) {
+        const std::size_t length =
+            form == Form::Write ? r.data.size() : static_cast<std::size_t>(r.size);
+        body.insert(
+            body.end(),
+            {static_cast<std::uint8_t>(r.address >> 16), static_cast<std::uint8_t>(r.address >> 8),
+             static_cast<std::uint8_t>(r.address), static_cast<std::uint8_t>(length)});
     }
+    const Bytes data = form == Form::Table   ? TableData(rig, r.code)
+                       : form == Form::Write ? r.data
+                                             : Bytes{};
+    body.insert(body.end(), data.begin(), data.end());
     return body;
 }
 
 // Sends one request and holds what went on the line against the layout.
-void SendAndCheck(LayerRig& rig, const Request& r, bool hadRecord, std::int16_t carried) {
+void SendAndCheck(LayerRig& rig, const Request& r, std::optional<std::int16_t> carried) {
     const std::size_t writesBefore = rig.line.Writes().size();
     const std::size_t boxesBefore = rig.boxes.Boxes().size();
     const std::uint8_t index = rig.random.RandomInex();
@@ -173,18 +173,18 @@ void SendAndCheck(LayerRig& rig, const Request& r, bool hadRecord, std::int16_t 
         FUZZ_REQUIRE(rig.random.RandomInex() == index);
         // A catalogued code that cannot be encoded is a builder fault shown at
         // once; any other code is simply not a command.
-        FUZZ_REQUIRE((rig.boxes.Boxes().size() > boxesBefore) == (FormOf(r.code) != Form::None));
-        if (FormOf(r.code) == Form::None ||
-            (FormOf(r.code) == Form::Read && (r.size < 0 || r.size > 255))) {
-            FUZZ_REQUIRE(rig.layer.CurrentLinkUnit() == nullptr);
-        }
+        const Form form = FormOf(r.code);
+        FUZZ_REQUIRE((rig.boxes.Boxes().size() > boxesBefore) == (form != Form::None));
+        const bool badReadSize = form == Form::Read && (r.size < 0 || r.size > 255);
+        FUZZ_REQUIRE(rig.layer.CurrentLinkUnit() == nullptr ||
+                     (form != Form::None && !badReadSize));
         return;
     }
     FUZZ_REQUIRE(rig.boxes.Boxes().size() == boxesBefore);
     FUZZ_REQUIRE(rig.random.RandomInex() == static_cast<std::uint8_t>(index + 1));
     FUZZ_REQUIRE(rig.line.Writes().size() == writesBefore + 1);
     const Bytes& frame = rig.line.Writes().back();
-    FUZZ_REQUIRE(fuzz::ReferenceCrcIntact(frame));
+    FUZZ_REQUIRE(sim::UnitCrc::Intact(frame));
     FUZZ_REQUIRE(rig.image.text == clsCommandLayer::HostImageText(frame, true));
 
     std::uint8_t head = rig.random.CurrentRandomByteData(index);
@@ -192,9 +192,7 @@ void SendAndCheck(LayerRig& rig, const Request& r, bool hadRecord, std::int16_t 
         head = static_cast<std::uint8_t>(mduGlobalModule::SwapNibbles(head) ^ head);
         FUZZ_REQUIRE(sim::UnitCodec::IsRollingHead(head));
     }
-    Bytes expected{head};
-    const Bytes body = ExpectedBody(rig, r);
-    expected.insert(expected.end(), body.begin(), body.end());
+    const Bytes expected = ExpectedPlain(rig, r, head);
     FUZZ_REQUIRE(frame.size() == expected.size() + 2);
     const Bytes plain =
         sim::UnitCodec::Apply(std::span(frame).first(frame.size() - 2), rig.Table());
@@ -208,15 +206,9 @@ void SendAndCheck(LayerRig& rig, const Request& r, bool hadRecord, std::int16_t 
     FUZZ_REQUIRE(record->FastResponseLength() == timing.fastResponse);
     // A new request starts its count at 0; a resend keeps the count of the
     // request it replaces (or -1 when there was none).
-    const std::int16_t count = r.retry ? (hadRecord ? carried : -1) : 0;
+    const std::int16_t count = r.retry ? carried.value_or(-1) : 0;
     FUZZ_REQUIRE(record->RetryCounter() == count);
 }
-
-struct Expected {
-    ReplyVerdict verdict = ReplyVerdict::NoFrame;
-    Bytes plain;
-    Bytes payload;
-};
 
 // What the current record holds of the replies judged against it so far.
 struct RecordState {
@@ -224,49 +216,35 @@ struct RecordState {
     Bytes payload;
 };
 
-Expected Judge(const Bytes& received, const LayerRig& rig, std::int32_t code, bool haveRecord,
-               std::uint8_t required, RecordState& record) {
-    Expected e;
-    if (received.empty()) {
-        return e;
+CommandReply Judge(const Bytes& received, const LayerRig& rig, std::int32_t code, bool haveRecord,
+                   std::uint8_t required, RecordState& record) {
+    using enum ReplyVerdict;
+    CommandReply e;
+    e.verdict = received.empty()                  ? NoFrame
+                : !sim::UnitCrc::Intact(received) ? BadCrc
+                : !haveRecord                     ? NoRequest
+                                                  : Short;
+    if (e.verdict == Short) {
+        e.plain = sim::UnitCodec::Apply(received, rig.Table());
     }
-    if (!fuzz::ReferenceCrcIntact(received)) {
-        e.verdict = ReplyVerdict::BadCrc;
-        return e;
-    }
-    if (!haveRecord) {
-        e.verdict = ReplyVerdict::NoRequest;
-        return e;
-    }
-    e.plain = sim::UnitCodec::Apply(received, rig.Table());
     if (e.plain.size() < 5) {
-        e.verdict = ReplyVerdict::Short;
         return e;
     }
-    const std::uint8_t s = e.plain[2];
-    record.status = s;
-    if (e.plain[1] != code) {
-        e.verdict = ReplyVerdict::ForeignEcho;
-        return e;
-    }
-    if ((s & 0xF0) != 0) {
-        e.verdict = ReplyVerdict::Refused;
-        return e;
-    }
+    record.status = e.status = e.plain[2];
+    const std::uint8_t s = e.status;
+    e.verdict = e.plain[1] != code           ? ForeignEcho
+                : (s & 0xF0) != 0            ? Refused
+                : (s & required) != required ? MissingBits
+                                             : Good;
     // An accepted answer to the record's own code keeps the bytes between
-    // the status byte and the CRC, whatever bits the stage requires.
+    // the status byte and the CRC, whatever bits the stage requires; a good
+    // one carries them as its payload (none for five bytes, whatever an
+    // earlier reply to the same request carried).
     const Bytes between(e.plain.begin() + 3, e.plain.end() - 2);
-    if (!between.empty()) {
+    if ((e.verdict == MissingBits || e.verdict == Good) && !between.empty()) {
         record.payload = between;
     }
-    if ((s & required) != required) {
-        e.verdict = ReplyVerdict::MissingBits;
-    } else {
-        e.verdict = ReplyVerdict::Good;
-        // The payload of this reply: none for five bytes, whatever an earlier
-        // reply to the same request carried.
-        e.payload = between;
-    }
+    e.payload = e.verdict == Good ? between : Bytes{};
     return e;
 }
 
@@ -275,21 +253,15 @@ void CheckResponsePackage(std::int32_t code, const Bytes& plain) {
     clsLinkUnit record;
     record.SetSubGroupTypeCode(code);
     const std::uint8_t result = record.CheckUnitResponsePackage(plain);
-    if (plain.size() < 5) {
-        FUZZ_REQUIRE(result == 0xF0 && record.CheckStatus() == 0);
-        FUZZ_REQUIRE(record.UnitResponseData().empty() && record.RecheckData().empty());
-        return;
-    }
-    FUZZ_REQUIRE(record.CheckStatus() == plain[2]);
-    const std::uint8_t s = plain[2] & 0xF0;
-    const bool stores = plain[1] == code && s == 0 && plain.size() >= 6;
-    if (plain[1] != code) {
-        FUZZ_REQUIRE(result == 0xF0);
-    } else if (s != 0) {
-        FUZZ_REQUIRE(result == s);
-    } else {
-        FUZZ_REQUIRE(result == (plain.size() == 5 ? 0 : 0xF0));
-    }
+    const bool complete = plain.size() >= 5;
+    const bool echoed = complete && plain[1] == code;
+    const std::uint8_t refusal = complete ? plain[2] & 0xF0 : 0;
+    FUZZ_REQUIRE(record.CheckStatus() == (complete ? plain[2] : 0));
+    FUZZ_REQUIRE(result == (!echoed             ? 0xF0
+                            : refusal != 0      ? refusal
+                            : plain.size() == 5 ? 0
+                                                : 0xF0));
+    const bool stores = echoed && refusal == 0 && plain.size() >= 6;
     const Bytes payload = stores ? Bytes(plain.begin() + 3, plain.end() - 2) : Bytes{};
     FUZZ_REQUIRE(record.UnitResponseData() == payload);
     FUZZ_REQUIRE(record.RecheckData() == payload);
@@ -298,10 +270,9 @@ void CheckResponsePackage(std::int32_t code, const Bytes& plain) {
 void JudgeAndCheck(LayerRig& rig, const Bytes& received, std::int32_t code, bool haveRecord,
                    std::uint8_t required, RecordState& state) {
     const CommandReply reply = rig.layer.JudgeReply(received, required);
-    const Expected expected = Judge(received, rig, code, haveRecord, required, state);
-    FUZZ_REQUIRE(reply.verdict == expected.verdict);
-    FUZZ_REQUIRE(reply.plain == expected.plain);
-    FUZZ_REQUIRE(reply.payload == expected.payload);
+    const CommandReply expected = Judge(received, rig, code, haveRecord, required, state);
+    FUZZ_REQUIRE(reply.verdict == expected.verdict && reply.status == expected.status);
+    FUZZ_REQUIRE(reply.plain == expected.plain && reply.payload == expected.payload);
     if (const clsLinkUnit* record = rig.layer.CurrentLinkUnit()) {
         FUZZ_REQUIRE(record->CheckStatus() == state.status);
         FUZZ_REQUIRE(record->UnitResponseData() == state.payload);
@@ -311,17 +282,8 @@ void JudgeAndCheck(LayerRig& rig, const Bytes& received, std::int32_t code, bool
         FUZZ_REQUIRE(rig.layer.CheckUnitStatus(required, true) ==
                      ((s & 0xF0) == 0 && (s & required) == required));
     }
-    if (expected.plain.size() >= 5) {
-        FUZZ_REQUIRE(reply.status == expected.plain[2]);
-    }
     if (!expected.plain.empty()) {
         CheckResponsePackage(code, expected.plain);
-    }
-    // What the identity stage would make of the payload.
-    if (reply.Good() && code == ToInt(CommandCode::QID)) {
-        const std::optional<std::string> id = mduDeviceChecks::UnitIdFromPayload(reply.payload);
-        FUZZ_REQUIRE(id.has_value() ==
-                     (reply.payload.size() >= 2 && fuzz::ReferenceCrcIntact(reply.payload)));
     }
 }
 
@@ -345,21 +307,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     request.address = (flags & kRawAddress) != 0 ? static_cast<std::int32_t>(address)
                                                  : static_cast<std::int32_t>(address & 0xFFFFFF);
     const std::size_t length = in.Byte() + ((flags & kLongData) != 0 ? 256u : 0u);
-    const std::uint32_t readSize = (flags & kRawReadSize) != 0 ? in.Uint32() : in.Byte();
-    request.size = static_cast<std::int32_t>(readSize);
+    request.size = static_cast<std::int32_t>((flags & kRawReadSize) != 0 ? in.Uint32() : in.Byte());
     request.data = in.Bytes(length);
     request.data.resize(length, 0);
     // SSecu1 carries the CRC of the unit identity: let the data be the identity.
     rig.config2.SetUnitID(fuzz::AsText(request.data));
 
-    bool hadRecord = false;
-    std::int16_t carried = 0;
+    std::optional<std::int16_t> carried;  // the retry count of a request sent before
     if ((flags & kPrevious) != 0) {
         Request previous;
         previous.code = kCatalogue[in.Byte() % kCatalogue.size()].code;
         previous.data = Bytes(8, 0x5A);
         const auto count = static_cast<std::int8_t>(in.Byte());
-        SendAndCheck(rig, previous, false, 0);
+        SendAndCheck(rig, previous, std::nullopt);
         rig.clock.AdvanceBy(60000);  // the driver's cycle ends (time-out or sent)
         if (previous.code == ToInt(CommandCode::RST)) {
             // A request without a reply leaves the driver's cycle open until
@@ -368,11 +328,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         if (clsLinkUnit* record = rig.layer.CurrentLinkUnit()) {
             record->SetRetryCounter(count);
-            hadRecord = true;
             carried = count;
         }
     }
-    SendAndCheck(rig, request, hadRecord, carried);
+    SendAndCheck(rig, request, carried);
 
     // The replies judged against the request, in order: up to three frames
     // first (as later frames of a sequence may be stray replies), then the
@@ -383,14 +342,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int n = 0; n < (framing & 3); ++n) {
         Bytes frame = in.Bytes(in.Byte() % 48);
         if (((framing >> (2 + n)) & 1) != 0 && !frame.empty()) {
-            frame = fuzz::WithCrc(sim::UnitCodec::Apply(frame, rig.Table()));
+            frame = AsSent(rig, frame);
         }
         frames.push_back(std::move(frame));
     }
     const Bytes rest = in.Rest();
     frames.push_back(rest);
     if (!rest.empty()) {
-        frames.push_back(fuzz::WithCrc(sim::UnitCodec::Apply(rest, rig.Table())));
+        frames.push_back(AsSent(rig, rest));
     }
     RecordState state;
     for (const Bytes& received : frames) {

@@ -1,15 +1,16 @@
 // Fuzz target: bytes as a reply sentence of the text dialect.
 //
-// The parser is held against a reference parse written from the sentence
+// The parser is held against the simulated unit's reading of the sentence
 // format; the reading of the reply (garbled, no fields, refusal,
 // acknowledgement) against the fields; the record report of field 2 and the
 // display text of field 1 against what the operator may be shown. The same
-// bytes also go through the sentence builder (whose output must parse back to
-// the body it was given) and, as a QID payload, through the unit identity
-// check.
+// bytes also go through the sentence builder (whose output must be the
+// sentence the unit would build of that body, and parse back to it) and, as
+// a QID payload, through the unit identity check.
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -19,53 +20,22 @@
 
 #include "FuzzSupport.h"
 #include "SentenceReply.h"
+#include "UnitCrc.h"
+#include "UnitSentence.h"
 #include "mduDeviceChecks.h"
 #include "mduGlobalModule.h"
 
 namespace {
 
-int HexValue(std::uint8_t c) {
-    const std::size_t at = std::string_view("0123456789abcdefABCDEF").find(static_cast<char>(c));
-    return at == std::string_view::npos ? -1 : static_cast<int>(at < 16 ? at : at - 6);
-}
-
-std::vector<std::string> Split(const std::string& body) {
-    std::vector<std::string> fields(1);
-    for (const char c : body) {
-        if (c == ',') {
-            fields.emplace_back();
-        } else {
-            fields.back().push_back(c);
-        }
+// The sentence format as the unit reads it: "$", the body up to the first
+// "*", two check digits (either case) equal to the XOR of the body. The host
+// also wants at least five bytes, and an empty body gives it no fields.
+std::optional<std::vector<std::string>> ReferenceParse(std::span<const std::uint8_t> bytes) {
+    auto fields = bytes.size() < 5 ? std::nullopt : sim::UnitSentence::Parse(bytes);
+    if (fields && fields->size() == 1 && fields->front().empty()) {
+        fields->clear();
     }
     return fields;
-}
-
-// The sentence format read literally: "$", the body up to the first "*", two
-// check digits (either case) equal to the XOR of the body. Nothing for a
-// malformed or mismatching sentence; no fields for an empty body.
-std::optional<std::vector<std::string>> ReferenceParse(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < 5 || bytes[0] != '$') {
-        return std::nullopt;
-    }
-    std::size_t star = 1;
-    while (star < bytes.size() && bytes[star] != '*') {
-        ++star;
-    }
-    if (star + 2 >= bytes.size()) {
-        return std::nullopt;
-    }
-    const int high = HexValue(bytes[star + 1]);
-    const int low = HexValue(bytes[star + 2]);
-    std::uint8_t check = 0;
-    for (std::size_t i = 1; i < star; ++i) {
-        check ^= bytes[i];
-    }
-    if (high < 0 || low < 0 || ((high << 4) | low) != check) {
-        return std::nullopt;
-    }
-    const std::string body(bytes.begin() + 1, bytes.begin() + static_cast<std::ptrdiff_t>(star));
-    return body.empty() ? std::vector<std::string>{} : Split(body);
 }
 
 bool EqualsIgnoringAsciiCase(const std::string& text, std::string_view word) {
@@ -78,16 +48,11 @@ bool EqualsIgnoringAsciiCase(const std::string& text, std::string_view word) {
 // spaces around them allowed.
 std::optional<std::uint8_t> ReferenceReportByte(const std::string& field) {
     const std::string digits = fuzz::Trimmed(field, " ");
-    if (digits.empty() || digits.size() > 2) {
+    const char* const last = digits.data() + digits.size();
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), last, value, 16);
+    if (digits.empty() || digits.size() > 2 || error != std::errc{} || end != last) {
         return std::nullopt;
-    }
-    int value = 0;
-    for (const char c : digits) {
-        const int digit = HexValue(static_cast<std::uint8_t>(c));
-        if (digit < 0) {
-            return std::nullopt;
-        }
-        value = value * 16 + digit;
     }
     return static_cast<std::uint8_t>(value);
 }
@@ -128,13 +93,17 @@ void CheckReport(const std::string& field) {
     FUZZ_REQUIRE((plain == mduDeviceChecks::NormalReportText) == ((*expected & 0x7C) == 0));
 }
 
-// Display text: valid UTF-8 whose code points are the unit's bytes, one each.
+// Display text: the UTF-8 of the code points U+0000 to U+00FF that equal the
+// unit's bytes, one each.
 void CheckDisplayText(const std::string& unitText) {
-    const auto points = fuzz::StrictCodePoints(mduDeviceChecks::UnitTextForDisplay(unitText));
-    FUZZ_REQUIRE(points.has_value());
-    FUZZ_REQUIRE(
-        std::equal(points->begin(), points->end(), unitText.begin(), unitText.end(),
-                   [](std::uint32_t p, char c) { return p == static_cast<unsigned char>(c); }));
+    std::string utf8;
+    for (const char c : unitText) {
+        const auto b = static_cast<unsigned char>(c);
+        utf8 += b < 0x80 ? std::string(1, c)
+                         : std::string{static_cast<char>(0xC0 | (b >> 6)),
+                                       static_cast<char>(0x80 | (b & 0x3F))};
+    }
+    FUZZ_REQUIRE(mduDeviceChecks::UnitTextForDisplay(unitText) == utf8);
 }
 
 void CheckReply(std::span<const std::uint8_t> bytes) {
@@ -147,21 +116,13 @@ void CheckReply(std::span<const std::uint8_t> bytes) {
 
     const SentenceReply reply = SentenceReply::Read(bytes);
     FUZZ_REQUIRE(reply.fields == fields);
-    switch (reply.verdict) {
-        case SentenceVerdict::Garbled:
-            FUZZ_REQUIRE(fault && fields.empty());
-            break;
-        case SentenceVerdict::NoFields:
-            FUZZ_REQUIRE(!fault && fields.empty());
-            break;
-        case SentenceVerdict::Refusal:
-            FUZZ_REQUIRE(!fields.empty() && !EqualsIgnoringAsciiCase(fields[0], "ASACK"));
-            break;
-        case SentenceVerdict::Acknowledgement:
-            FUZZ_REQUIRE(!fields.empty() && EqualsIgnoringAsciiCase(fields[0], "ASACK"));
-            break;
-    }
-    FUZZ_REQUIRE(reply.Acknowledged() == (reply.verdict == SentenceVerdict::Acknowledgement));
+    // A garbled sentence has no fields; an acknowledgement has "ASACK" in any case first.
+    using enum SentenceVerdict;
+    FUZZ_REQUIRE(reply.verdict == (fault                                         ? Garbled
+                                   : fields.empty()                              ? NoFields
+                                   : EqualsIgnoringAsciiCase(fields[0], "ASACK") ? Acknowledgement
+                                                                                 : Refusal));
+    FUZZ_REQUIRE(reply.Acknowledged() == (reply.verdict == Acknowledgement));
     for (std::size_t n = 0; n < fields.size() + 2; ++n) {
         FUZZ_REQUIRE(reply.HasField(n) == (n < fields.size()));
         FUZZ_REQUIRE(reply.Field(n) == (n < fields.size() ? fields[n] : std::string()));
@@ -176,7 +137,8 @@ void CheckReply(std::span<const std::uint8_t> bytes) {
 }
 
 // The builder: "$", the text before the first "*", trimmed of spaces, after
-// its last "$", then "*" and the check digits, CR LF. It must parse back.
+// its last "$", then "*" and the check digits, CR LF, as the unit builds its
+// own. It must parse back.
 void CheckBuilder(std::span<const std::uint8_t> bytes) {
     const std::string text = fuzz::AsText(bytes);
     std::string part = fuzz::Trimmed(text.substr(0, text.find('*')), " ");
@@ -184,19 +146,17 @@ void CheckBuilder(std::span<const std::uint8_t> bytes) {
         part = part.substr(dollar + 1);
     }
     const std::vector<std::uint8_t> sentence = mduGlobalModule::BuildSentence(text);
-    FUZZ_REQUIRE(sentence.size() == part.size() + 6);
-    FUZZ_REQUIRE(sentence.front() == '$' && sentence[sentence.size() - 2] == '\r' &&
-                 sentence.back() == '\n');
+    FUZZ_REQUIRE(sentence == sim::UnitSentence::Build(part));
     bool fault = true;
     const std::vector<std::string> fields = mduGlobalModule::ParseSentence(sentence, fault);
-    FUZZ_REQUIRE(!fault);
-    FUZZ_REQUIRE(fields == (part.empty() ? std::vector<std::string>{} : Split(part)));
+    const std::optional<std::vector<std::string>> expected = ReferenceParse(sentence);
+    FUZZ_REQUIRE(!fault && expected && fields == *expected);
 }
 
 // As a QID payload: the identity is everything but a trailing CRC that holds.
 void CheckUnitId(std::span<const std::uint8_t> bytes) {
     const std::optional<std::string> id = mduDeviceChecks::UnitIdFromPayload(bytes);
-    const bool intact = bytes.size() >= 2 && fuzz::ReferenceCrcIntact(bytes);
+    const bool intact = sim::UnitCrc::Intact(bytes);
     FUZZ_REQUIRE(id.has_value() == intact);
     if (id) {
         FUZZ_REQUIRE(*id == fuzz::AsText(bytes.first(bytes.size() - 2)));

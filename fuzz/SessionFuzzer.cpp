@@ -38,8 +38,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +50,7 @@
 #include "ProgramMessageBoxes.h"
 #include "SimulatedUnit.h"
 #include "UnitCodec.h"
+#include "UnitCrc.h"
 #include "UnitSentence.h"
 #include "VirtualClock.h"
 #include "WorkPageEvent.h"
@@ -115,34 +114,22 @@ class MeddlingPeer final : public platform::ISerialPeer {
 
     void OnHostBytes(std::span<const std::uint8_t> bytes, int hostBaud,
                      std::int64_t nowUs) override {
-        if (!lossy_ || in_.Empty() || hostPasses_ > 0) {
+        Bytes sent(bytes.begin(), bytes.end());
+        if (hostPasses_ > 0 || !lossy_ || in_.Empty()) {
             hostPasses_ -= hostPasses_ > 0 ? 1 : 0;
-            unit_.OnHostBytes(bytes, hostBaud, nowUs);
+        } else if (const std::uint8_t op = in_.Byte(); (op & 3) == 0) {
+            hostPasses_ = op >> 2;   // pass this one and the next `op >> 2`
+        } else if ((op & 3) == 1) {  // lost
+            meddled_ = true;
             return;
-        }
-        const std::uint8_t op = in_.Byte();
-        switch (op & 3) {
-            case 0:  // pass this one and the next `op >> 2`
-                hostPasses_ = op >> 2;
-                unit_.OnHostBytes(bytes, hostBaud, nowUs);
-                break;
-            case 1:  // lost
-                meddled_ = true;
-                break;
-            case 2: {  // one byte damaged
-                meddled_ = true;
-                std::vector<std::uint8_t> damaged(bytes.begin(), bytes.end());
-                if (!damaged.empty()) {
-                    const std::uint8_t mask = in_.Byte();
-                    damaged[(op >> 2) % damaged.size()] ^= mask == 0 ? 0x01 : mask;
-                }
-                unit_.OnHostBytes(damaged, hostBaud, nowUs);
-                break;
+        } else if ((op & 3) == 2) {  // one byte damaged
+            meddled_ = true;
+            if (!sent.empty()) {
+                const std::uint8_t mask = in_.Byte();
+                sent[(op >> 2) % sent.size()] ^= mask == 0 ? 0x01 : mask;
             }
-            default:
-                unit_.OnHostBytes(bytes, hostBaud, nowUs);
-                break;
         }
+        unit_.OnHostBytes(sent, hostBaud, nowUs);
     }
 
     std::int64_t NextDueUs() const override {
@@ -198,8 +185,8 @@ class MeddlingPeer final : public platform::ISerialPeer {
     // On the lossy line damage to a frame is always noticed: a frame that
     // still ends in its own CRC gets one more bit wrong.
     void Noticeable(Transmission& tx) const {
-        if (lossy_ && tx.baud == sim::SimulatedUnit::kBinaryBaud && tx.bytes.size() >= 2 &&
-            fuzz::ReferenceCrcIntact(tx.bytes)) {
+        if (lossy_ && tx.baud == sim::SimulatedUnit::kBinaryBaud &&
+            sim::UnitCrc::Intact(tx.bytes)) {
             tx.bytes.back() ^= 0x01;
         }
     }
@@ -213,56 +200,47 @@ class MeddlingPeer final : public platform::ISerialPeer {
         const std::uint8_t op = in_.Byte();
         const int param = op >> 3;
         int kind = op & 7;
-        if (lossy_ && kind == 5) {
-            kind = 2;  // no copies: a held-back answer instead
-        } else if (lossy_ && kind == 7) {
-            kind = 1;  // no forgeries: a lost answer instead
+        if (lossy_ && (kind == 5 || kind == 7)) {
+            kind = kind == 5 ? 2 : 1;  // no copies (held back instead), no forgeries (lost instead)
         }
         meddled_ |= kind != 0;
         replaced_ |= kind >= 6;
+        const std::int64_t laterUs = nowUs + kDelaysMs[param] * 1000;
         switch (kind) {
             case 0:  // pass this one and the next `param`
                 passes_ = param;
-                Queue(nowUs, std::move(tx));
                 break;
             case 1:  // drop
-                break;
+                return;
             case 2:  // delay
-                Queue(nowUs + kDelaysMs[param] * 1000, std::move(tx));
-                break;
-            case 3: {  // corrupt 1 to 4 bytes
+                Queue(laterUs, std::move(tx));
+                return;
+            case 3:  // corrupt 1 to 4 bytes
                 for (int n = 1 + param % 4; n > 0 && !tx.bytes.empty(); --n) {
                     const std::size_t at = in_.Byte() % tx.bytes.size();
                     const std::uint8_t mask = in_.Byte();
                     tx.bytes[at] ^= mask == 0 ? 0x01 : mask;
                 }
                 Noticeable(tx);
-                Queue(nowUs, std::move(tx));
                 break;
-            }
             case 4:  // cut short
-                if (!tx.bytes.empty()) {
-                    tx.bytes.resize(static_cast<std::size_t>(param) % tx.bytes.size());
-                }
+                tx.bytes.resize(
+                    tx.bytes.empty() ? 0 : static_cast<std::size_t>(param) % tx.bytes.size());
                 Noticeable(tx);
-                Queue(nowUs, std::move(tx));
                 break;
-            case 5: {  // twice, the copy after a delay
-                Transmission copy = tx;
-                Queue(nowUs, std::move(tx));
-                Queue(nowUs + kDelaysMs[param] * 1000, std::move(copy));
-                break;
-            }
+            case 5:  // twice, the copy after a delay
+                Queue(nowUs, tx);
+                Queue(laterUs, std::move(tx));
+                return;
             case 6:  // replaced by input bytes as they are
                 tx.bytes = in_.Bytes(static_cast<std::size_t>(param));
                 Noticeable(tx);
-                Queue(nowUs, std::move(tx));
                 break;
             default:  // replaced by input bytes made into a well-formed answer
                 tx.bytes = Sealed(in_.Bytes(static_cast<std::size_t>(param)), tx.baud);
-                Queue(nowUs, std::move(tx));
                 break;
         }
+        Queue(nowUs, std::move(tx));
     }
 
     // At the unit's binary speed: the bytes as an unscrambled frame,
@@ -275,7 +253,10 @@ class MeddlingPeer final : public platform::ISerialPeer {
             }
             const sim::UnitCodec::LinkTable table =
                 unit_.HasLinkTable() ? unit_.LinkTable() : sim::UnitCodec::LinkTable{};
-            return fuzz::WithCrc(sim::UnitCodec::Apply(content, table));
+            Bytes frame = sim::UnitCodec::Apply(content, table);
+            const auto crc = sim::UnitCrc::Trailer(frame);
+            frame.insert(frame.end(), crc.begin(), crc.end());
+            return frame;
         }
         return sim::UnitSentence::Build(fuzz::AsText(content));
     }
@@ -299,17 +280,11 @@ class Operator final : public platform::IMessageBoxes {
 
     platform::MsgResult Show(const std::string& text, platform::MsgButtons buttons,
                              platform::MsgIcon /*icon*/) override {
+        using enum platform::MsgResult;
         texts_.push_back(text);
         const std::uint8_t choice = in_.Byte(0x01);  // out of input: OK at once
         const bool yes = (choice & 1) != 0;
-        platform::MsgResult answer = platform::MsgResult::Ok;
-        if (buttons == platform::MsgButtons::OkCancel) {
-            answer = yes ? platform::MsgResult::Ok : platform::MsgResult::Cancel;
-            declined_ |= !yes;
-        } else if (buttons == platform::MsgButtons::YesNo) {
-            answer = yes ? platform::MsgResult::Yes : platform::MsgResult::No;
-            declined_ |= !yes;
-        }
+        declined_ |= !yes && buttons != platform::MsgButtons::Ok;
         const std::int64_t openMs = kBoxOpenMs[(choice >> 1) & 3];
         if (openMs > 0 && depth_ < 2) {
             // A modal box: timers and the driver go on while it is open.
@@ -317,7 +292,9 @@ class Operator final : public platform::IMessageBoxes {
             clock_.AdvanceBy(openMs);
             --depth_;
         }
-        return answer;
+        return buttons == platform::MsgButtons::OkCancel ? (yes ? Ok : Cancel)
+               : buttons == platform::MsgButtons::YesNo  ? (yes ? Yes : No)
+                                                         : Ok;
     }
 
     std::size_t Shown() const { return texts_.size(); }
@@ -336,12 +313,10 @@ class RunWatch final : public IRunObserver {
   public:
     void OnRunEnded(const RunFacts& run) override {
         ++ended;
-        lastKind = run.kind;
-        lastOutcome = run.outcome;
+        last = run;
     }
     int ended = 0;
-    RunKind lastKind = RunKind::None;
-    RunOutcome lastOutcome = RunOutcome::None;
+    RunFacts last;
 };
 
 // --- One run ---------------------------------------------------------------------------
@@ -354,13 +329,14 @@ struct Scenario {
 };
 
 Scenario ReadScenario(std::uint8_t s) {
-    Scenario scenario;
-    if ((s & 3) == 3) {
-        scenario.button = (s & 0x80) != 0 ? kEventHelloDevice : kEventAutoPortScan;
-    } else {
-        scenario.lossy = (s & 0x80) != 0;
-    }
     static const std::array<const char*, 4> kVersions{"0512", "0601", "0700", "0512"};
+    const bool update = (s & 3) != 3;  // else a connection test or a scan
+    Scenario scenario{.button = update            ? kEventDownLoadStart
+                                : (s & 0x80) != 0 ? kEventHelloDevice
+                                                  : kEventAutoPortScan,
+                      .lossy = update && (s & 0x80) != 0,
+                      .unit = {},
+                      .soundUnit = (s & 0x60) == 0};
     sim::UnitConfig& unit = scenario.unit;
     unit.dataVersion = kVersions[(s >> 2) & 3];
     unit.recordReport = (s & 0x10) != 0 ? 0x0C : 0x00;
@@ -373,7 +349,6 @@ Scenario ReadScenario(std::uint8_t s) {
     unit.initialFill = kNeverErased;
     unit.seed = kSeed;
     unit.keepLog = false;
-    scenario.soundUnit = (s & 0x60) == 0;
     return scenario;
 }
 
@@ -382,34 +357,28 @@ Scenario ReadScenario(std::uint8_t s) {
 // its success text, and an update with its last lamp green and none red.
 void CheckDisplays(const HeadlessWindow& window, std::size_t before, RunOutcome outcome,
                    bool update) {
-    const std::vector<HeadlessWindow::Message>& messages = window.Messages();
-    FUZZ_REQUIRE(messages.size() > before);
-    const auto shown = [&](int kind) {
-        return std::any_of(messages.begin() + static_cast<std::ptrdiff_t>(before), messages.end(),
-                           [kind](const HeadlessWindow::Message& m) { return m.kind == kind; });
-    };
-    bool anyRed = false;
-    for (int lamp = 0; lamp < mduDisplayText::LampCount; ++lamp) {
-        anyRed |= window.Lamp(lamp) == mduDisplayText::LampFailed;
-    }
     constexpr int kSuccessText = 1;
     constexpr int kErrorText = 2;
     constexpr int kFinalCheckLamp = 19;
+    const std::vector<HeadlessWindow::Message>& messages = window.Messages();
+    FUZZ_REQUIRE(messages.size() > before);
+    // The one failure the connect stage reports without its lamp: a third
+    // garbled reply to the hello (it leaves lamp 0 busy, as the stage is
+    // described; see the report of this target's runs).
+    bool anyRed = false;
+    bool onlyConnectBusy = window.Lamp(0) == mduDisplayText::LampBusy;
+    for (int lamp = 0; lamp < mduDisplayText::LampCount; ++lamp) {
+        anyRed |= window.Lamp(lamp) == mduDisplayText::LampFailed;
+        onlyConnectBusy &= lamp == 0 || window.Lamp(lamp) == mduDisplayText::LampIdle;
+    }
     if (outcome == RunOutcome::Succeeded) {
         FUZZ_REQUIRE(messages.back().kind == kSuccessText);
-        if (update) {
-            FUZZ_REQUIRE(!anyRed);
-            FUZZ_REQUIRE(window.Lamp(kFinalCheckLamp) == mduDisplayText::LampDone);
-        }
+        FUZZ_REQUIRE(!update ||
+                     (!anyRed && window.Lamp(kFinalCheckLamp) == mduDisplayText::LampDone));
     } else {
-        FUZZ_REQUIRE(shown(kErrorText));
-        // The one failure the connect stage reports without its lamp: a
-        // third garbled reply to the hello (it leaves lamp 0 busy, as the
-        // stage is described; see the report of this target's runs).
-        bool onlyConnectBusy = window.Lamp(0) == mduDisplayText::LampBusy;
-        for (int lamp = 1; lamp < mduDisplayText::LampCount; ++lamp) {
-            onlyConnectBusy &= window.Lamp(lamp) == mduDisplayText::LampIdle;
-        }
+        FUZZ_REQUIRE(
+            std::any_of(messages.begin() + static_cast<std::ptrdiff_t>(before), messages.end(),
+                        [](const HeadlessWindow::Message& m) { return m.kind == kErrorText; }));
         FUZZ_REQUIRE(!update || anyRed || onlyConnectBusy);
     }
 }
@@ -442,20 +411,21 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
             std::fprintf(stderr, "run still in state %d after %lld ms\n", window.WorkState(),
                          static_cast<long long>(kRunLimitMs));
         }
-        FUZZ_REQUIRE(watch.ended == 1);
-        FUZZ_REQUIRE(window.WorkState() == 0);
-        FUZZ_REQUIRE(window.Sequence().CurrentRun() == RunKind::None);
-        FUZZ_REQUIRE(watch.lastOutcome != RunOutcome::None);
-        CheckDisplays(window, before, watch.lastOutcome, update);
+        const auto endedOnce = [&] {
+            FUZZ_REQUIRE(watch.ended == 1);
+            FUZZ_REQUIRE(window.WorkState() == 0);
+            FUZZ_REQUIRE(window.Sequence().CurrentRun() == RunKind::None);
+        };
+        endedOnce();
+        FUZZ_REQUIRE(watch.last.outcome != RunOutcome::None);
+        CheckDisplays(window, before, watch.last.outcome, update);
 
         // Once ended, the run stays ended: idle's entry gives the controls
         // back and nothing else happens, whatever is still on the line.
         const std::size_t messages = window.Messages().size();
         const std::size_t shown = boxes.Shown();
         clock.AdvanceBy(70000);
-        FUZZ_REQUIRE(watch.ended == 1);
-        FUZZ_REQUIRE(window.WorkState() == 0);
-        FUZZ_REQUIRE(window.Sequence().CurrentRun() == RunKind::None);
+        endedOnce();
         FUZZ_REQUIRE(!window.WorkingBusy());
         FUZZ_REQUIRE(!window.OneSecTimerRunning());
         if (window.Messages().size() != messages || boxes.Shown() != shown) {
@@ -466,10 +436,10 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
     }
     line.AttachPeer(nullptr);
 
-    const RunOutcome outcome = watch.lastOutcome;
+    const RunOutcome outcome = watch.last.outcome;
     if (std::getenv("GPSUPDATE_FUZZ_VERBOSE") != nullptr) {
         std::fprintf(stderr, "%s %s after %lld ms, %zu boxes, meddled %d, held %d, erased %d\n",
-                     RunKindName(watch.lastKind), RunOutcomeName(outcome),
+                     RunKindName(watch.last.kind), RunOutcomeName(outcome),
                      static_cast<long long>(clock.NowMs()), boxes.Shown(), peer.Meddled() ? 1 : 0,
                      Data().HeldBy(unit) ? 1 : 0, UnitErased(unit) ? 1 : 0);
     }

@@ -8,6 +8,7 @@
 // digit 0) always restores; surrounding blanks never change either reading.
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,35 +25,20 @@ bool AllDigits(const std::string& text) {
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The value of a run of digits, saturated well above 16.
-int DigitsValue(const std::string& digits) {
-    int value = 0;
-    for (const char c : digits) {
-        value = value * 10 + (c - '0');
-        if (value > 1000) {
-            return 1000;
-        }
-    }
-    return value;
-}
-
 void CheckPort(const std::string& text) {
     const std::optional<std::int16_t> port = mduSetupOptions::ParsePort(text);
     if (port) {
         FUZZ_REQUIRE(*port >= mduSetupOptions::FirstPort && *port <= mduSetupOptions::LastPort);
     }
+    // A whole number from 1 to 16, however many leading zeros it has, and
+    // nothing else (a number too large to read is not one of them).
     const std::string core = fuzz::Trimmed(text, kBlanks);
-    if (!AllDigits(core)) {
-        FUZZ_REQUIRE(!port);
-        return;
-    }
-    const int value = DigitsValue(core);
-    if (value < 1 || value > 16) {
-        FUZZ_REQUIRE(!port);
-        return;
-    }
-    // A whole number from 1 to 16, however many leading zeros it has.
-    FUZZ_REQUIRE(port && *port == value);
+    int value = 0;
+    const bool number =
+        AllDigits(core) &&
+        std::from_chars(core.data(), core.data() + core.size(), value).ec == std::errc{};
+    const bool inRange = number && value >= 1 && value <= 16;
+    FUZZ_REQUIRE(port == (inRange ? std::optional<std::int16_t>(value) : std::nullopt));
 }
 
 void CheckSwitch(const std::string& text) {
