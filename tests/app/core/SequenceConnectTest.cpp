@@ -61,6 +61,12 @@ TEST(PortScan, FindsTheUnitBehindSilentAndUnopenablePorts) {
         EXPECT_EQ(w.WorkState(), 0);
         // One hello found it: COM1 and COM2 were tried once each at most.
         EXPECT_EQ(rig.unit->Log().EntriesOf(sim::LogEntry::Kind::HostSentence).size(), 1u);
+        // The run names the port the unit answered on, not the one selected
+        // when the scan began.
+        ASSERT_EQ(rig.runs.size(), 1u);
+        EXPECT_EQ(rig.runs[0].kind, RunKind::Scan);
+        EXPECT_EQ(rig.runs[0].port, 3);
+        EXPECT_EQ(rig.runs[0].serial, "GU48A0012345");
     }
 }
 
