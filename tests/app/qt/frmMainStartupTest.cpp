@@ -15,9 +15,49 @@
 
 using platform::MemorySettingsStore;
 
-TEST(frmMainStartup, EveryControlCarriesItsNameCaptionAndToolTip) {
+// A first run with an empty store: the defaults, every control with its
+// name, caption and tool tip, the frames in order with the debug frame hidden
+// and the height rule applied, and the end in idle.
+TEST(frmMainStartup, FirstRunWithAnEmptyStoreShowsTheDefaultsAndEndsInIdle) {
     WindowHarness h;
-    h.Start();
+    frmMain& w = h.Start();
+
+    EXPECT_EQ(w.FileNameText(), frmMain::DefaultFileName());
+    ASSERT_NE(w.CommDriver(), nullptr);
+    EXPECT_EQ(w.CommDriver()->ComPort(), 1);
+    EXPECT_EQ(w.SelectedPort(), 1);
+    // The switch is read first; with its default the other two follow.
+    EXPECT_EQ(h.store.ReadKeys(),
+              (std::vector<std::string>{mduSetupOptions::KeyAutoSave, mduSetupOptions::KeyFileName,
+                                        mduSetupOptions::KeyCommPort}));
+    EXPECT_TRUE(h.store.Writes().empty());
+
+    // The objects of start-up and the driver's timers and control are used
+    // by every run through the window (frmMainRun).
+    EXPECT_EQ(h.line.InputMode(), 1);
+    // Faults found by plain code are shown in the window's boxes.
+    platform::ProgramMessageBoxes::Get().Show("fault", platform::MsgButtons::Ok,
+                                              platform::MsgIcon::Critical);
+    ASSERT_EQ(h.boxes.Texts(), std::vector<std::string>{"fault"});
+    h.boxes.Clear();
+    EXPECT_FALSE(w.tmrOneSecTimer().Enabled());
+
+    // Start-up ends with a state change to idle: AutoRunning, timer armed.
+    EXPECT_EQ(w.WorkState(), 0);
+    EXPECT_TRUE(w.AutoRunning());
+    EXPECT_FALSE(w.WorkingBusy());
+    EXPECT_TRUE(w.timAutoRunning().Enabled());
+    EXPECT_EQ(w.timAutoRunning().Interval(), 20);
+
+    // The idle state's entry, 20 ms later, enables the controls.
+    h.clock.AdvanceBy(19);
+    EXPECT_EQ(h.EnabledControls(), std::vector<std::string>{"cmdExit"});
+    h.clock.AdvanceBy(1);
+    EXPECT_EQ(h.EnabledControls().size(), 6u);
+    EXPECT_EQ(w.WorkPage().Event, 1);
+    EXPECT_FALSE(w.timAutoRunning().Enabled());
+
+    // Every control carries its name, caption and tool tip.
     // Name, the property that holds the caption or initial text (none: not
     // checked), that text, the tool tip.
     const struct {
@@ -69,11 +109,8 @@ TEST(frmMainStartup, EveryControlCarriesItsNameCaptionAndToolTip) {
         ASSERT_NE(lamp, nullptr) << "lamp " << i;
         EXPECT_EQ(lamp->parentWidget(), h.Control<QWidget>("frmDebugArea")) << "lamp " << i;
     }
-}
 
-TEST(frmMainStartup, FramesStackInOrderWithTheDebugFrameHiddenAndTheHeightRuleApplied) {
-    WindowHarness h;
-    frmMain& w = h.Start();
+    // The frames stack in order with the debug frame hidden and the height rule applied.
     QWidget* debug = h.Control<QWidget>("frmDebugArea");
     QWidget* working = h.Control<QWidget>("frmWorkingArea");
     QWidget* file = h.Control<QWidget>("frmFileArea");
@@ -103,46 +140,6 @@ TEST(frmMainStartup, FramesStackInOrderWithTheDebugFrameHiddenAndTheHeightRuleAp
         w.resize(designed / 2);
         EXPECT_EQ(w.size(), designed);
     }
-}
-
-TEST(frmMainStartup, FirstRunWithAnEmptyStoreShowsTheDefaultsAndEndsInIdle) {
-    WindowHarness h;
-    frmMain& w = h.Start();
-
-    EXPECT_EQ(w.FileNameText(), frmMain::DefaultFileName());
-    ASSERT_NE(w.CommDriver(), nullptr);
-    EXPECT_EQ(w.CommDriver()->ComPort(), 1);
-    EXPECT_EQ(w.SelectedPort(), 1);
-    // The switch is read first; with its default the other two follow.
-    EXPECT_EQ(h.store.ReadKeys(),
-              (std::vector<std::string>{mduSetupOptions::KeyAutoSave, mduSetupOptions::KeyFileName,
-                                        mduSetupOptions::KeyCommPort}));
-    EXPECT_TRUE(h.store.Writes().empty());
-
-    // The objects of start-up and the driver's timers and control are used
-    // by every run through the window (frmMainRun).
-    EXPECT_EQ(h.line.InputMode(), 1);
-    // Faults found by plain code are shown in the window's boxes.
-    platform::ProgramMessageBoxes::Get().Show("fault", platform::MsgButtons::Ok,
-                                              platform::MsgIcon::Critical);
-    ASSERT_EQ(h.boxes.Texts(), std::vector<std::string>{"fault"});
-    h.boxes.Clear();
-    EXPECT_FALSE(w.tmrOneSecTimer().Enabled());
-
-    // Start-up ends with a state change to idle: AutoRunning, timer armed.
-    EXPECT_EQ(w.WorkState(), 0);
-    EXPECT_TRUE(w.AutoRunning());
-    EXPECT_FALSE(w.WorkingBusy());
-    EXPECT_TRUE(w.timAutoRunning().Enabled());
-    EXPECT_EQ(w.timAutoRunning().Interval(), 20);
-
-    // The idle state's entry, 20 ms later, enables the controls.
-    h.clock.AdvanceBy(19);
-    EXPECT_EQ(h.EnabledControls(), std::vector<std::string>{"cmdExit"});
-    h.clock.AdvanceBy(1);
-    EXPECT_EQ(h.EnabledControls().size(), 6u);
-    EXPECT_EQ(w.WorkPage().Event, 1);
-    EXPECT_FALSE(w.timAutoRunning().Enabled());
 }
 
 // The stored file and port are restored unless the switch is 0 (then only
