@@ -12,8 +12,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include <QCoreApplication>
 
@@ -24,18 +27,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Nobody {
-    uid_t uid = 0;
-    gid_t gid = 0;
-    bool known = false;
-    Nobody() {
-        if (const passwd* entry = getpwnam("nobody")) {
-            uid = entry->pw_uid;
-            gid = entry->pw_gid;
-            known = geteuid() == 0;
-        }
+// The ids of "nobody", when the tests run as root and can act as another user.
+std::optional<std::pair<uid_t, gid_t>> Nobody() {
+    const passwd* entry = getpwnam("nobody");
+    if (entry == nullptr || geteuid() != 0) {
+        return std::nullopt;
     }
-};
+    return std::pair{entry->pw_uid, entry->pw_gid};
+}
 
 fs::path Fresh(const std::string& name, fs::perms perms) {
     const fs::path folder =
@@ -48,30 +47,21 @@ fs::path Fresh(const std::string& name, fs::perms perms) {
 
 // Sets an environment variable for the scope (unset: empty).
 struct Env {
-    QByteArray name;
-    QByteArray before;
-    bool was;
-    Env(const char* variable, const std::string& value)
-        : name(variable), before(qgetenv(variable)), was(qEnvironmentVariableIsSet(variable)) {
-        if (value.empty()) {
-            qunsetenv(variable);
-        } else {
-            qputenv(variable, QByteArray::fromStdString(value));
+    std::string name;
+    std::optional<std::string> before;
+    Env(const char* variable, const std::string& value) : name(variable) {
+        if (const char* was = std::getenv(variable)) {
+            before = was;
         }
+        value.empty() ? unsetenv(variable) : setenv(variable, value.c_str(), 1);
     }
-    ~Env() {
-        if (was) {
-            qputenv(name.constData(), before);
-        } else {
-            qunsetenv(name.constData());
-        }
-    }
+    ~Env() { before ? setenv(name.c_str(), before->c_str(), 1) : unsetenv(name.c_str()); }
 };
 
 }  // namespace
 
 TEST(RunningCopyUsers, TheSocketIsInAFolderOfTheUsersOwnOrThereIsNone) {
-    const Nobody nobody;
+    const auto nobody = Nobody();
     const fs::path runtime = Fresh("runtime", fs::perms::owner_all);
     const fs::path open =
         Fresh("open", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
@@ -97,13 +87,13 @@ TEST(RunningCopyUsers, TheSocketIsInAFolderOfTheUsersOwnOrThereIsNone) {
     QString why;
     EXPECT_TRUE(RunningCopy::ForThisUser(&why).isEmpty());
     EXPECT_NE(why.toStdString().find("is not a folder"), std::string::npos) << why.toStdString();
-    if (!nobody.known) {
+    if (!nobody) {
         GTEST_SKIP() << "another user's folder needs root to make";
     }
     fs::remove(own);
     fs::create_directory(own);
     fs::permissions(own, fs::perms::owner_all);
-    ASSERT_EQ(chown(own.c_str(), nobody.uid, nobody.gid), 0);
+    ASSERT_EQ(chown(own.c_str(), nobody->first, nobody->second), 0);
     EXPECT_TRUE(RunningCopy::ForThisUser(&why).isEmpty());
     EXPECT_NE(why.toStdString().find("is not this user's alone"), std::string::npos)
         << why.toStdString();
@@ -113,12 +103,12 @@ TEST(RunningCopyUsers, TheSocketIsInAFolderOfTheUsersOwnOrThereIsNone) {
 // before the socket moved to the user's folder): it gets no data file's
 // path, and this copy does not end as if one ran.
 TEST(RunningCopyUsers, ACopyHandsItsFileOnlyToACopyOfTheSameUser) {
-    const Nobody nobody;
-    if (!nobody.known) {
+    const auto nobody = Nobody();
+    if (!nobody) {
         GTEST_SKIP() << "playing another user needs root";
     }
     const fs::path folder = Fresh("squatter", fs::perms::owner_all);
-    ASSERT_EQ(chown(folder.c_str(), nobody.uid, nobody.gid), 0);
+    ASSERT_EQ(chown(folder.c_str(), nobody->first, nobody->second), 0);
     const std::string path = (folder / "gpsupdate.socket").string();
     // Takes what a copy sends (up to two lines, 3 s), answers "ok" and says what it got.
     const char* const script =

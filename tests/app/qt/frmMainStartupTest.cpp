@@ -222,42 +222,31 @@ TEST(frmMainStartup, TheChosenPortIsSavedOnExitWhateverAScanFound) {
 
 namespace {
 
-// A store that runs a hook when a given key is read, to reach the window in
-// the middle of its start-up.
-class HookedStore final : public platform::ISettingsStore {
-  public:
-    explicit HookedStore(platform::ISettingsStore& inner) : inner_(inner) {}
-    std::string GetSetting(const std::string& app, const std::string& section,
-                           const std::string& key, const std::string& def) override {
-        if (key == hookKey && hook) {
+// An empty store that runs a hook when the auto-save switch is read, to
+// reach the window in the middle of its start-up.
+struct HookedStore final : platform::ISettingsStore {
+    std::function<void()> hook;
+    std::string GetSetting(const std::string&, const std::string&, const std::string& key,
+                           const std::string& def) override {
+        if (key == mduSetupOptions::KeyAutoSave) {
             hook();
         }
-        return inner_.GetSetting(app, section, key, def);
+        return def;
     }
-    void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
-                     const std::string& value) override {
-        inner_.SaveSetting(app, section, key, value);
-    }
-    std::string hookKey;
-    std::function<void()> hook;
-
-  private:
-    platform::ISettingsStore& inner_;
+    void SaveSetting(const std::string&, const std::string&, const std::string&,
+                     const std::string&) override {}
 };
 
 // The virtual clock's timers, kept in creation order (timAutoRunning first).
-class KeptTimers final : public platform::ITimerFactory {
-  public:
-    explicit KeptTimers(platform::ITimerFactory& inner) : inner_(inner) {}
+struct KeptTimers final : platform::ITimerFactory {
+    explicit KeptTimers(platform::ITimerFactory& inner) : inner(inner) {}
     std::unique_ptr<platform::IWindowTimer> CreateTimer() override {
-        auto timer = inner_.CreateTimer();
+        auto timer = inner.CreateTimer();
         created.push_back(timer.get());
         return timer;
     }
+    platform::ITimerFactory& inner;
     std::vector<platform::IWindowTimer*> created;
-
-  private:
-    platform::ITimerFactory& inner_;
 };
 
 }  // namespace
@@ -265,12 +254,11 @@ class KeptTimers final : public platform::ITimerFactory {
 TEST(frmMainStartup, ATickOfTheSequenceTimerBeforeAutoRunningDoesNothing) {
     WindowHarness h;
     KeptTimers timers(h.clock);
-    HookedStore store(h.store);
+    HookedStore store;
     platform::PlatformServices services{timers, h.clock, h.boxes, h.dialog, store, h.line};
     // Settings are read before the state change that ends start-up
     // sets AutoRunning: a tick now must not reach the sequence.
     int ticks = 0;
-    store.hookKey = mduSetupOptions::KeyAutoSave;
     store.hook = [&] {
         ++ticks;
         timers.created.at(0)->SetEnabled(true);
