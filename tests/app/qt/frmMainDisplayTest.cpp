@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPalette>
@@ -18,8 +19,8 @@ using platform::FileDialogRequest;
 using platform::ScriptedFileDialog;
 
 // The message area keeps or replaces its text and the kinds set their
-// colours, also while the window is unseen; the info lines and the lamps
-// show what they are given.
+// colours, also while the window is unseen; the info lines, the lamps and
+// the percentage show what they are given.
 TEST(frmMainDisplay, TheMessageInfoLinesAndLampsShowWhatTheyAreGiven) {
     WindowHarness h;
     frmMain& w = h.StartIdle();
@@ -90,6 +91,18 @@ TEST(frmMainDisplay, TheMessageInfoLinesAndLampsShowWhatTheyAreGiven) {
     EXPECT_EQ(w.LampColour(5), grey);
     EXPECT_EQ(w.LampColour(19), red);
     EXPECT_EQ(w.LampColour(3), yellow);
+
+    // The percentage keeps one form and one width from start to end, so the
+    // bar beside it does not jump.
+    auto* percent = h.Control<QLabel>("lblDownLoadPercent");
+    EXPECT_EQ(w.PercentText(), "0.0%");
+    std::vector<int> widths;
+    for (const char* text : {"0.0%", "13.7%", "100.0%"}) {
+        w.SetPercentText(text);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        widths.push_back(percent->width());
+    }
+    EXPECT_EQ(widths, std::vector<int>(3, widths.front()));
 
     // An unseen window keeps its message and shows it when shown.
     auto* area = h.Control<QPlainTextEdit>("txtMessage");

@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -32,14 +35,31 @@ std::vector<std::string> LinesOf(const std::filesystem::path& file) {
 
 }  // namespace
 
+// While a run is under way the file box is the run's file: typing into it
+// changes nothing, and the file written is what is saved.
 TEST(frmMainRun, AWholeUpdateThroughTheWindow) {
     RunHarness h;
-    frmMain& w = h.StartTransfer();  // the file is not newer: the question comes
+    frmMain& w = h.StartWithFile();
+    auto* box = h.Control<QLineEdit>("txtFileName");
+    const auto type = [box] {
+        box->setFocus();
+        for (const auto& [key, text] : {std::pair{Qt::Key_X, "x"}, std::pair{Qt::Key_Y, "y"}}) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
+            QApplication::sendEvent(box, &press);
+        }
+    };
+    box->clear();
+    type();
+    EXPECT_EQ(box->text(), QStringLiteral("xy"));  // idle: the box takes what is typed
+    w.SetFileNameText(h.file->Path());
+    h.ToTransfer();  // the file is not newer: the question comes
     h.clock.AdvanceBy(300);
     // During the transfer only cmdExit is enabled, under the wait cursor.
     EXPECT_EQ(h.EnabledControls(), std::vector<std::string>{"cmdExit"});
     EXPECT_EQ(w.cursor().shape(), Qt::WaitCursor);
     EXPECT_EQ(h.Control<QProgressBar>("progbDownloadProgress")->maximum(), 30);
+    type();
+    EXPECT_EQ(w.FileNameText(), h.file->Path());
 
     ASSERT_TRUE(h.RunUntilIdle());
     EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Succeeded);
@@ -57,6 +77,8 @@ TEST(frmMainRun, AWholeUpdateThroughTheWindow) {
     h.clock.AdvanceBy(1100);
     EXPECT_EQ(h.EnabledControls().size(), 6u);
     EXPECT_EQ(w.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(h.Stored(mduSetupOptions::KeyFileName), h.file->Path());
 }
 
 TEST(frmMainRun, LeavingDuringTheTransferAsksAndNoLetsItFinish) {
