@@ -36,6 +36,8 @@ TEST(Transfer, ACleanUpdateWritesEveryBlockAndEndsInTheSuccessBox) {
     ASSERT_EQ(rig.Update(), RunOutcome::Succeeded);
     EXPECT_EQ(endedWhileOpen, 0);
     EXPECT_TRUE(idleEntryRanInside);
+    EXPECT_FALSE(w.WorkingBusy());
+    EXPECT_FALSE(w.OneSecTimerRunning());
     EXPECT_EQ(rig.runs.size(), 1u);
     EXPECT_TRUE(rig.UnitHoldsFile());
     EXPECT_EQ(w.MessageText(), msg::UpdateSucceededText);

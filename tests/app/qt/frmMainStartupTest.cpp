@@ -17,7 +17,7 @@ using platform::MemorySettingsStore;
 
 // A first run with an empty store: the defaults, every control with its
 // name, caption and tool tip, the frames in order with the debug frame hidden
-// and the height rule applied, and the end in idle.
+// and the height rule applied, and then the idle state's entry.
 TEST(frmMainStartup, FirstRunWithAnEmptyStoreShowsTheDefaultsAndEndsInIdle) {
     WindowHarness h;
     frmMain& w = h.Start();
@@ -48,14 +48,6 @@ TEST(frmMainStartup, FirstRunWithAnEmptyStoreShowsTheDefaultsAndEndsInIdle) {
     EXPECT_FALSE(w.WorkingBusy());
     EXPECT_TRUE(w.timAutoRunning().Enabled());
     EXPECT_EQ(w.timAutoRunning().Interval(), 20);
-
-    // The idle state's entry, 20 ms later, enables the controls.
-    h.clock.AdvanceBy(19);
-    EXPECT_EQ(h.EnabledControls(), std::vector<std::string>{"cmdExit"});
-    h.clock.AdvanceBy(1);
-    EXPECT_EQ(h.EnabledControls().size(), 6u);
-    EXPECT_EQ(w.WorkPage().Event, 1);
-    EXPECT_FALSE(w.timAutoRunning().Enabled());
 
     // Every control carries its name, caption and tool tip.
     // Name, the property that holds the caption or initial text (none: not
@@ -140,6 +132,14 @@ TEST(frmMainStartup, FirstRunWithAnEmptyStoreShowsTheDefaultsAndEndsInIdle) {
         w.resize(designed / 2);
         EXPECT_EQ(w.size(), designed);
     }
+
+    // The idle state's entry, 20 ms later, enables the controls.
+    h.clock.AdvanceBy(19);
+    EXPECT_EQ(h.EnabledControls(), std::vector<std::string>{"cmdExit"});
+    h.clock.AdvanceBy(1);
+    EXPECT_EQ(h.EnabledControls().size(), 6u);
+    EXPECT_EQ(w.WorkPage().Event, 1);
+    EXPECT_FALSE(w.timAutoRunning().Enabled());
 }
 
 // The stored file and port are restored unless the switch is 0 (then only
