@@ -15,7 +15,6 @@
 #include "clsComm.h"
 #include "mduCommonMessage.h"
 
-using platform::FileDialogRequest;
 using platform::ScriptedFileDialog;
 
 // The message area keeps or replaces its text and the kinds set their
