@@ -64,29 +64,3 @@ TEST(RunFacts, AnUpdateCarriesTheUnitTheFileAndEveryBlockItWrote) {
         EXPECT_TRUE(rig.factsLearned.back().eraseBegun);
     }
 }
-
-// The port the unit answered on, not the one selected when the scan began;
-// a declined "not newer" question is a skip that erased nothing.
-TEST(RunFacts, AScanNamesThePortItFoundAndADeclinedUpdateIsASkip) {
-    SequenceRigOptions options;
-    options.unitPort = 3;
-    SequenceRig scanRig(SequenceRig::QuickUnit(), options);
-    ASSERT_EQ(scanRig.Run(kEventAutoPortScan), RunOutcome::Succeeded);
-    const RunFacts& scan = scanRig.runs.at(0);
-    EXPECT_EQ(scan.kind, RunKind::Scan);
-    EXPECT_EQ(scan.port, 3);
-    EXPECT_EQ(scan.serial, "GU48A0012345");
-
-    sim::UnitConfig current = SequenceRig::QuickUnit();
-    current.dataVersion = "0601";
-    SequenceRig rig(current);
-    // The question is answered with its default, 取消.
-    ASSERT_EQ(rig.Update(), RunOutcome::Skipped);
-    const RunFacts& run = rig.runs.at(0);
-    EXPECT_EQ(run.dataVersionBefore, "0601");
-    EXPECT_FALSE(run.eraseBegun);
-    EXPECT_EQ(run.blocksWritten, 0);
-    EXPECT_EQ(run.failedStage, RunStage::None);
-    EXPECT_TRUE(run.failureText.empty());
-    EXPECT_FALSE(rig.Erased());
-}

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,6 +60,12 @@ TEST(PortScan, FindsTheUnitBehindSilentAndUnopenablePorts) {
         EXPECT_EQ(w.WorkState(), 0);
         // One hello found it: COM1 and COM2 were tried once each at most.
         EXPECT_EQ(rig.unit->Log().EntriesOf(sim::LogEntry::Kind::HostSentence).size(), 1u);
+        // The run names the port the unit answered on, not the one selected
+        // when the scan began.
+        ASSERT_EQ(rig.runs.size(), 1u);
+        EXPECT_EQ(rig.runs[0].kind, RunKind::Scan);
+        EXPECT_EQ(rig.runs[0].port, 3);
+        EXPECT_EQ(rig.runs[0].serial, "GU48A0012345");
     }
 }
 
@@ -181,48 +186,30 @@ TEST(ConnectionTest, ShowsTheUnitAndLeavesTheWindowIdle) {
 
 // --- Start of an update, up to the link-mode switch -------------------------------------
 
-struct EarlyEnd {
-    const char* name;
-    std::function<void(SequenceRig&)> setUp;
-    std::int32_t button;
-    RunOutcome outcome;
-    std::string message;
-    std::vector<BoxSeen> boxes;
-    std::vector<std::pair<int, int>> lamps;  // index, colour code
-};
-
 // The hello and the link-mode switch failing in an update are in the fault
 // matrix.
 TEST(UpdateStart, EndsBeforeTheLinkModeWithTheTextOfWhatWentWrong) {
-    const std::vector<EarlyEnd> cases = {
-        {"hello garbled three times in a connection test",
-         [](SequenceRig& r) { r.AddFault("garbled:sentence=hello"); },
-         kEventHelloDevice,
-         RunOutcome::Failed,
-         msg::StandardNoResponseText(),
-         {{"異常狀況(GPS沒有回應)", MsgIcon::Exclamation},
-          {"異常執行狀況 : GPS沒有回應!!", MsgIcon::Critical}},
-         {}},
-        {"unreadable data file",
-         [](SequenceRig& r) { r.window->SetFileName(r.dataFile->Path() + ".missing"); },
-         kEventDownLoadStart,
-         RunOutcome::Failed,
-         clsPNV480DnLdData::MessageCannotOpen(),
-         {},
-         {{0, 2}, {1, 3}, {2, 0}}},
-    };
-    for (const EarlyEnd& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const bool garbled : {true, false}) {
+        SCOPED_TRACE(garbled ? "hello garbled three times in a connection test"
+                             : "unreadable data file");
         SequenceRig rig;
-        c.setUp(rig);
-        ASSERT_EQ(rig.Run(c.button), c.outcome);
         HeadlessWindow& w = *rig.window;
-        EXPECT_EQ(w.MessageText(), c.message);
-        EXPECT_EQ(w.MessageKind(), kRed);
-        EXPECT_EQ(Boxes(rig), c.boxes);
-        for (const auto& [lamp, colour] : c.lamps) {
-            EXPECT_EQ(w.Lamp(lamp), colour) << "lamp " << lamp;
+        if (garbled) {
+            rig.AddFault("garbled:sentence=hello");
+            ASSERT_EQ(rig.Run(kEventHelloDevice), RunOutcome::Failed);
+            EXPECT_EQ(w.MessageText(), msg::StandardNoResponseText());
+            EXPECT_EQ(Boxes(rig),
+                      (std::vector<BoxSeen>{{"異常狀況(GPS沒有回應)", MsgIcon::Exclamation},
+                                            {"異常執行狀況 : GPS沒有回應!!", MsgIcon::Critical}}));
+        } else {
+            w.SetFileName(rig.dataFile->Path() + ".missing");
+            ASSERT_EQ(rig.Update(), RunOutcome::Failed);
+            EXPECT_EQ(w.MessageText(), clsPNV480DnLdData::MessageCannotOpen());
+            EXPECT_TRUE(rig.boxes.Boxes().empty());
+            EXPECT_EQ(std::vector<int>({w.Lamp(0), w.Lamp(1), w.Lamp(2)}),
+                      std::vector<int>({2, 3, 0}));
         }
+        EXPECT_EQ(w.MessageKind(), kRed);
         // Idle enables the controls on its entry and stops the one-second
         // timer on that timer's next tick.
         rig.clock.AdvanceBy(1100);

@@ -42,7 +42,7 @@ Lines Final(const std::string& title) {
 
 }  // namespace
 
-TEST(mduCommonMessage, EachLongTextIsItsLinesJoinedByCrLf) {
+TEST(mduCommonMessage, EachTextIsItsLinesJoinedByCrLf) {
     using namespace mduCommonMessage;
     const std::string follow = "   依下列說明處置";
     const std::string warn3 = "   注意 : 若不重新執行資料更新, GPS可能無法使用, 請依下列說明處置";
@@ -86,6 +86,12 @@ TEST(mduCommonMessage, EachLongTextIsItsLinesJoinedByCrLf) {
           "    c. 檢查連結線確實插入妥當, 並等待至GPS方向指示燈旋轉閃動.",
           "    d. 使用<瀏覽>按鍵協助您選取較新的版本檔案.",
           "    e. 使用<開始傳送>按鍵重新執行資料更新."}},
+        // Stage numbers have two digits.
+        {"stage 1", LinkSetupText(1), {"GPS連結設定(01)."}},
+        {"stage 12", LinkSetupText(12), {"GPS連結設定(12)."}},
+        {"stage 7 done", LinkSetupDoneText(7), {"GPS連結設定(07)完成."}},
+        {"stage 16 done", LinkSetupDoneText(16), {"GPS連結設定(16)完成."}},
+        {"record unknown", RecordPart(RecordUnknownText), {" : GPS記錄資訊 = 不明"}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.actual, Joined(c.lines)) << c.name;
@@ -94,21 +100,4 @@ TEST(mduCommonMessage, EachLongTextIsItsLinesJoinedByCrLf) {
         const std::string title = "   異常狀況 : 無法完成GPS設定(0" + std::to_string(stage) + ")!!";
         EXPECT_EQ(SetupFailureText(stage), Joined(Restart(title, follow))) << "set-up " << stage;
     }
-}
-
-TEST(mduCommonMessage, StageTextsCarryTwoDigitStageNumbers) {
-    using namespace mduCommonMessage;
-    const struct {
-        int stage;
-        const char* progress;
-        const char* done;
-    } cases[] = {{1, "GPS連結設定(01).", "GPS連結設定(01)完成."},
-                 {7, "GPS連結設定(07).", "GPS連結設定(07)完成."},
-                 {12, "GPS連結設定(12).", "GPS連結設定(12)完成."},
-                 {16, "GPS連結設定(16).", "GPS連結設定(16)完成."}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(LinkSetupText(c.stage), c.progress) << c.stage;
-        EXPECT_EQ(LinkSetupDoneText(c.stage), c.done) << c.stage;
-    }
-    EXPECT_EQ(RecordPart(RecordUnknownText), " : GPS記錄資訊 = 不明");
 }

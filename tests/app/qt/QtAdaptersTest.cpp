@@ -157,10 +157,16 @@ TEST(QtSettingsStore, KeepsStringsBySectionAndKeyAndGivesDefaultsForABadStore) {
                   .GetSetting("gpsupdate", "SetupOptions", "Auto Save Seutp Data", "1"),
               "1");
 
-    QtSettingsStore directory(dir.path());
-    EXPECT_EQ(directory.GetSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "1"), "1");
-    directory.SaveSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "3");
-    EXPECT_EQ(directory.GetSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "1"), "1");
+    // A folder where the file should be, and a folder that cannot be made:
+    // the write is lost.
+    QFile(dir.filePath("a-file")).open(QIODevice::WriteOnly);
+    for (const QString& unusable : {dir.path(), dir.filePath("a-file/gpsupdate.conf")}) {
+        SCOPED_TRACE(unusable.toStdString());
+        QtSettingsStore store(unusable);
+        EXPECT_EQ(store.GetSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "1"), "1");
+        store.SaveSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "3");
+        EXPECT_EQ(store.GetSetting("gpsupdate", "SetupOptions", "GPS Comm Port", "1"), "1");
+    }
 
     // The native per-user place is named after the application.
     EXPECT_TRUE(QtSettingsStore().Location("gpsupdate").contains("gpsupdate"));

@@ -19,21 +19,18 @@ struct RunHarness : WindowHarness {
     std::unique_ptr<PackedDataFile> file =
         std::make_unique<PackedDataFile>(224 * 30, 64 * 2, "0601", 5);
 
-    // dataVersion "0601" is the file's: the not-newer question comes.
-    static sim::UnitConfig QuickUnit(const std::string& dataVersion = "0601") {
+    // The unit holds the file's data version, "0601": the not-newer question comes.
+    static sim::UnitConfig QuickUnit() {
         sim::UnitConfig config;
         config.eraseMs = 1000;
         config.checkMs = 1000;
         config.flashSize = 64 * 1024;
         config.parameterSize = 4 * 1024;
-        config.dataVersion = dataVersion;
+        config.dataVersion = "0601";
         return config;
     }
 
-    explicit RunHarness(const std::string& unitDataVersion = "0601")
-        : unit(QuickUnit(unitDataVersion)) {
-        line.AttachPeer(&unit);
-    }
+    RunHarness() : unit(QuickUnit()) { line.AttachPeer(&unit); }
     ~RunHarness() {
         window.reset();
         line.AttachPeer(nullptr);

@@ -14,28 +14,56 @@ using platform::MsgButtons;
 using platform::MsgIcon;
 using platform::MsgResult;
 
-TEST(frmMainClose, WhileIdleTheWindowClosesWithoutAQuestionAndSavesAndReleases) {
+// Closing without a question: from idle, and at the session's end or on the
+// host's termination request even while busy. The window saves, says once
+// that the program ended, and releases what its runs used.
+TEST(frmMainClose, WhileIdleOrAtTheSessionsEndTheWindowClosesWithoutAQuestion) {
+    enum How { ExitWhileIdle, SessionEnd, Termination };
+    for (const How how : {ExitWhileIdle, SessionEnd, Termination}) {
+        SCOPED_TRACE(how);
+        WindowHarness h;
+        frmMain& w = h.StartIdle();
+        int ended = 0;
+        QObject::connect(&w, &frmMain::programEnded, [&] { ++ended; });
+        w.SetWorkingBusy(how != ExitWhileIdle);
+        if (how == ExitWhileIdle) {
+            h.Control<QPushButton>("cmdExit")->click();
+        } else if (how == SessionEnd) {
+            w.CloseForSessionEnd();
+        } else {
+            // The host's termination request arrives as a signal and reaches
+            // the window through the event loop.
+            ASSERT_EQ(std::raise(SIGTERM), 0);
+            QElapsedTimer waited;
+            waited.start();
+            while (!w.Exited() && waited.elapsed() < 5000) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            }
+        }
+        EXPECT_TRUE(h.boxes.Boxes().empty());
+        EXPECT_FALSE(w.isVisible());
+        EXPECT_TRUE(w.Exited());
+        EXPECT_EQ(ended, 1);
+        EXPECT_EQ(h.store.Writes().size(), 3u);
+        EXPECT_EQ(h.Stored(mduSetupOptions::KeyAutoSave), "1");
+        // Table 2, the driver and the random source go, and the shared base table.
+        EXPECT_EQ(w.CommDriver(), nullptr);
+        EXPECT_EQ(w.UnitConfig2(), nullptr);
+        EXPECT_EQ(w.Random(), nullptr);
+        EXPECT_EQ(w.UnitConfigBase(), nullptr);
+        EXPECT_FALSE(mduGlobalModule::GlobalTablesReady());
+        EXPECT_NE(&platform::ProgramMessageBoxes::Get(), &h.boxes);
+        // Nothing ticks into the released objects any more.
+        EXPECT_FALSE(w.timAutoRunning().Enabled());
+        h.clock.AdvanceBy(5000);
+    }
+    // After a termination close (the signal above), an ordinary close asks again.
     WindowHarness h;
     frmMain& w = h.StartIdle();
-    int ended = 0;
-    QObject::connect(&w, &frmMain::programEnded, [&] { ++ended; });
-    h.Control<QPushButton>("cmdExit")->click();
-
-    EXPECT_TRUE(h.boxes.Boxes().empty());
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_TRUE(w.Exited());
-    EXPECT_EQ(ended, 1);
-    EXPECT_EQ(h.store.Writes().size(), 3u);
-    // Table 2, the driver and the random source go, and the shared base table.
-    EXPECT_EQ(w.CommDriver(), nullptr);
-    EXPECT_EQ(w.UnitConfig2(), nullptr);
-    EXPECT_EQ(w.Random(), nullptr);
-    EXPECT_EQ(w.UnitConfigBase(), nullptr);
-    EXPECT_FALSE(mduGlobalModule::GlobalTablesReady());
-    EXPECT_NE(&platform::ProgramMessageBoxes::Get(), &h.boxes);
-    // Nothing ticks into the released objects any more.
-    EXPECT_FALSE(w.timAutoRunning().Enabled());
-    h.clock.AdvanceBy(5000);
+    w.SetWorkingBusy(true);
+    h.boxes.QueueAnswer(MsgResult::No);
+    EXPECT_FALSE(w.close());
+    EXPECT_EQ(h.boxes.Boxes().size(), 1u);
 }
 
 TEST(frmMainClose, WhileBusyNoKeepsTheWindowAndYesClosesAfterTheFollowUpBox) {
@@ -72,44 +100,6 @@ TEST(frmMainClose, WhileBusyNoKeepsTheWindowAndYesClosesAfterTheFollowUpBox) {
     EXPECT_TRUE(w.Exited());
     EXPECT_EQ(h.Stored(mduSetupOptions::KeyAutoSave), "1");
     EXPECT_EQ(h.Stored(mduSetupOptions::KeyFileName), frmMain::DefaultFileName());
-}
-
-TEST(frmMainClose, SessionEndAndTerminationCloseWithoutAQuestionEvenWhileBusy) {
-    {
-        WindowHarness h;
-        frmMain& w = h.StartIdle();
-        w.SetWorkingBusy(true);
-        w.CloseForSessionEnd();
-        EXPECT_TRUE(h.boxes.Boxes().empty());
-        EXPECT_TRUE(w.Exited());
-        EXPECT_EQ(h.store.Writes().size(), 3u);
-    }
-    {
-        WindowHarness h;
-        frmMain& w = h.StartIdle();
-        w.SetWorkingBusy(true);
-        // The host's termination request arrives as a signal and reaches the
-        // window through the event loop.
-        ASSERT_EQ(std::raise(SIGTERM), 0);
-        QElapsedTimer waited;
-        waited.start();
-        while (!w.Exited() && waited.elapsed() < 5000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        }
-        EXPECT_TRUE(w.Exited());
-        EXPECT_TRUE(h.boxes.Boxes().empty());
-        EXPECT_EQ(h.Stored(mduSetupOptions::KeyAutoSave), "1");
-    }
-    {
-        // After a termination close (the signal above), an ordinary close
-        // asks again.
-        WindowHarness h;
-        frmMain& w = h.StartIdle();
-        w.SetWorkingBusy(true);
-        h.boxes.QueueAnswer(MsgResult::No);
-        EXPECT_FALSE(w.close());
-        EXPECT_EQ(h.boxes.Boxes().size(), 1u);
-    }
 }
 
 TEST(frmMainClose, EveryStateChangeRunsTheNewStateTwentyMillisecondsLater) {

@@ -39,13 +39,21 @@ TEST(frmMainDataFile, BrowseOpensInTheCurrentFilesFolderWithTheFileSelected) {
         {folder + "/", folder, ""},          // a folder (the start-up text)
         {"relative.apd", "", ""},            // not a place the window knows
         {"/no/such/folder/a.apd", "", ""},
+        // An interchange file is preset whatever its folder; a cancel keeps the text.
+        {"C:\\maps\\OLD.IDF", "", "C:\\maps\\OLD.IDF"},
+        {"old.idf", "", "old.idf"},
+        {"C:\\maps.idf\\new.apd", "", ""},
+        {"C:\\maps.idf\\noext", "", ""},
+        {"", "", ""},
+        {"C:\\x.idf.bak", "", ""},
     };
     for (const auto& c : cases) {
         w.SetFileNameText(c.current);
         h.dialog.QueueCancel();
-        w.BrowseDataFile(true);
+        EXPECT_FALSE(w.BrowseDataFile(true)) << c.current;
         EXPECT_EQ(h.dialog.Requests().back().request.folder, c.folder) << c.current;
         EXPECT_EQ(h.dialog.Requests().back().request.fileName, c.fileName) << c.current;
+        EXPECT_EQ(w.FileNameText(), c.current);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPalette>
@@ -14,10 +15,12 @@
 #include "clsComm.h"
 #include "mduCommonMessage.h"
 
-using platform::FileDialogRequest;
 using platform::ScriptedFileDialog;
 
-TEST(frmMainDisplay, MessageTextKeepsOrReplacesAndTheKindsSetTheirColours) {
+// The message area keeps or replaces its text and the kinds set their
+// colours, also while the window is unseen; the info lines, the lamps and
+// the percentage show what they are given.
+TEST(frmMainDisplay, TheMessageInfoLinesAndLampsShowWhatTheyAreGiven) {
     WindowHarness h;
     frmMain& w = h.StartIdle();
     const std::string status = mduCommonMessage::FinalCheckText;
@@ -44,30 +47,8 @@ TEST(frmMainDisplay, MessageTextKeepsOrReplacesAndTheKindsSetTheirColours) {
     EXPECT_FALSE(shown.contains(QLatin1Char('\r')));
     EXPECT_EQ(shown.split(QLatin1Char('\n')).size(), 5);
     EXPECT_TRUE(shown.startsWith(QStringLiteral("   異常狀況")));
-}
 
-TEST(frmMainDisplay, AnUnseenWindowKeepsItsMessageAndShowsItWhenShown) {
-    WindowHarness h;
-    frmMain& w = h.StartIdle();
-    auto* area = h.Control<QPlainTextEdit>("txtMessage");
-    w.ShowInfoMessage("before");
-    w.hide();
-    w.SetUnseen(true);
-    w.ShowErrorMessage(mduCommonMessage::LinkModeFailureText());
-    w.PutMessageText("12", true, " : ");
-    // What the message says is known at once; the hidden area is not laid out.
-    EXPECT_EQ(w.MessageText(), "   異常狀況 : 12");
-    EXPECT_EQ(area->toPlainText(), QStringLiteral("before"));
-    w.show();
-    EXPECT_EQ(area->toPlainText(), platform::ToDisplayLines(w.MessageText()));
-    // Shown, it follows every change again.
-    w.ShowInfoMessage("after");
-    EXPECT_EQ(area->toPlainText(), QStringLiteral("after"));
-}
-
-TEST(frmMainDisplay, InfoLinesKeepTheirLabelsAndIgnoreIndicesOutsideTheList) {
-    WindowHarness h;
-    frmMain& w = h.StartIdle();
+    // Info lines keep their labels and ignore indices outside the list.
     const std::string label2 = "GPS   序          號   ";
     w.SetInfoLine(2, "A1B2C3");
     EXPECT_EQ(w.InfoLine(2), label2 + ": A1B2C3");
@@ -88,11 +69,8 @@ TEST(frmMainDisplay, InfoLinesKeepTheirLabelsAndIgnoreIndicesOutsideTheList) {
         const std::string label = mduCommonMessage::InfoLineLabels[line];
         EXPECT_EQ(w.InfoLine(line), label.substr(0, label.find(':')) + ": ") << "line " << line;
     }
-}
 
-TEST(frmMainDisplay, LampsTakeTheFourColoursAndIgnoreOtherCodesAndIndices) {
-    WindowHarness h;
-    frmMain& w = h.StartIdle();
+    // Lamps take the four colours and ignore other codes and indices.
     const QColor grey(192, 192, 192), yellow(255, 255, 0), green(0, 255, 0), red(255, 0, 0);
     w.SetStatusLamps(-1, 0);
     for (int lamp = 0; lamp < 20; ++lamp) {
@@ -112,6 +90,34 @@ TEST(frmMainDisplay, LampsTakeTheFourColoursAndIgnoreOtherCodesAndIndices) {
     EXPECT_EQ(w.LampColour(5), grey);
     EXPECT_EQ(w.LampColour(19), red);
     EXPECT_EQ(w.LampColour(3), yellow);
+
+    // The percentage keeps one form and one width from start to end, so the
+    // bar beside it does not jump.
+    auto* percent = h.Control<QLabel>("lblDownLoadPercent");
+    EXPECT_EQ(w.PercentText(), "0.0%");
+    std::vector<int> widths;
+    for (const char* text : {"0.0%", "13.7%", "100.0%"}) {
+        w.SetPercentText(text);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        widths.push_back(percent->width());
+    }
+    EXPECT_EQ(widths, std::vector<int>(3, widths.front()));
+
+    // An unseen window keeps its message and shows it when shown.
+    auto* area = h.Control<QPlainTextEdit>("txtMessage");
+    w.ShowInfoMessage("before");
+    w.hide();
+    w.SetUnseen(true);
+    w.ShowErrorMessage(mduCommonMessage::LinkModeFailureText());
+    w.PutMessageText("12", true, " : ");
+    // What the message says is known at once; the hidden area is not laid out.
+    EXPECT_EQ(w.MessageText(), "   異常狀況 : 12");
+    EXPECT_EQ(area->toPlainText(), QStringLiteral("before"));
+    w.show();
+    EXPECT_EQ(area->toPlainText(), platform::ToDisplayLines(w.MessageText()));
+    // Shown, it follows every change again.
+    w.ShowInfoMessage("after");
+    EXPECT_EQ(area->toPlainText(), QStringLiteral("after"));
 }
 
 TEST(frmMainBrowse, TheIdleStateOpensTheDialogWithTheDataFileFilter) {
@@ -137,32 +143,9 @@ TEST(frmMainBrowse, TheIdleStateOpensTheDialogWithTheDataFileFilter) {
     EXPECT_EQ(h.dialog.Requests().size(), 2u);
     EXPECT_EQ(w.FileNameText(), "/home/op/新資料.apd");
 
-    // Outside idle the button is not the sequence's business.
-    w.ChangeWorkState(3);
-    browse->click();
-    EXPECT_EQ(h.dialog.Requests().size(), 2u);
-}
-
-TEST(frmMainBrowse, AnInterchangeFileIsPresetAndTheResultTellsAChangedChoice) {
-    WindowHarness h;
-    frmMain& w = h.StartIdle();
-    QLineEdit* text = h.Control<QLineEdit>("txtFileName");
-    const struct {
-        const char* current;
-        bool preset;
-    } cases[] = {
-        {"C:\\maps\\OLD.IDF", true},    {"old.idf", true}, {"C:\\maps.idf\\new.apd", false},
-        {"C:\\maps.idf\\noext", false}, {"", false},       {"C:\\x.idf.bak", false}};
-    for (const auto& c : cases) {
-        text->setText(QString::fromUtf8(c.current));
-        h.dialog.QueueCancel();
-        EXPECT_FALSE(w.BrowseDataFile(true)) << c.current;
-        EXPECT_EQ(h.dialog.Requests().back().request.fileName, c.preset ? c.current : "")
-            << c.current;
-        EXPECT_EQ(w.FileNameText(), c.current);
-    }
-
-    text->setText(QStringLiteral("C:\\"));
+    // What the result tells: a changed choice (whether a file name is
+    // preset: frmMainDataFile's table).
+    h.Control<QLineEdit>("txtFileName")->setText(QStringLiteral("C:\\"));
     h.dialog.QueuePath("C:\\");  // the same text
     EXPECT_FALSE(w.BrowseDataFile(true));
     h.dialog.QueuePath("D:\\a.apd");
@@ -173,6 +156,12 @@ TEST(frmMainBrowse, AnInterchangeFileIsPresetAndTheResultTellsAChangedChoice) {
     EXPECT_EQ(h.dialog.Requests().back().request.flags, 6);
     h.dialog.QueueCancel();
     EXPECT_FALSE(w.BrowseDataFile(false));
+
+    // Outside idle the button is not the sequence's business.
+    w.ChangeWorkState(3);
+    const std::size_t before = h.dialog.Requests().size();
+    browse->click();
+    EXPECT_EQ(h.dialog.Requests().size(), before);
 }
 
 TEST(frmMainDisplay, ThePortListAndItsTipNameTheDeviceBehindEachNumber) {

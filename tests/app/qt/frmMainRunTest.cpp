@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -32,14 +35,31 @@ std::vector<std::string> LinesOf(const std::filesystem::path& file) {
 
 }  // namespace
 
+// While a run is under way the file box is the run's file: typing into it
+// changes nothing, and the file written is what is saved.
 TEST(frmMainRun, AWholeUpdateThroughTheWindow) {
     RunHarness h;
-    frmMain& w = h.StartTransfer();  // the file is not newer: the question comes
+    frmMain& w = h.StartWithFile();
+    auto* box = h.Control<QLineEdit>("txtFileName");
+    const auto type = [box] {
+        box->setFocus();
+        for (const auto& [key, text] : {std::pair{Qt::Key_X, "x"}, std::pair{Qt::Key_Y, "y"}}) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
+            QApplication::sendEvent(box, &press);
+        }
+    };
+    box->clear();
+    type();
+    EXPECT_EQ(box->text(), QStringLiteral("xy"));  // idle: the box takes what is typed
+    w.SetFileNameText(h.file->Path());
+    h.ToTransfer();  // the file is not newer: the question comes
     h.clock.AdvanceBy(300);
     // During the transfer only cmdExit is enabled, under the wait cursor.
     EXPECT_EQ(h.EnabledControls(), std::vector<std::string>{"cmdExit"});
     EXPECT_EQ(w.cursor().shape(), Qt::WaitCursor);
     EXPECT_EQ(h.Control<QProgressBar>("progbDownloadProgress")->maximum(), 30);
+    type();
+    EXPECT_EQ(w.FileNameText(), h.file->Path());
 
     ASSERT_TRUE(h.RunUntilIdle());
     EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Succeeded);
@@ -57,89 +77,71 @@ TEST(frmMainRun, AWholeUpdateThroughTheWindow) {
     h.clock.AdvanceBy(1100);
     EXPECT_EQ(h.EnabledControls().size(), 6u);
     EXPECT_EQ(w.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(h.Stored(mduSetupOptions::KeyFileName), h.file->Path());
 }
 
-TEST(frmMainRun, LeavingDuringTheTransferAsksAndNoLetsItFinish) {
-    RunHarness h;
-    frmMain& w = h.StartTransfer();
-
-    // The operator thinks it over for two seconds; the transfer goes on.
-    int stateWhileAsked = -1;
-    h.boxes.SetWhileOpen([&](const platform::ScriptedMessageBoxes::Shown& box) {
-        if (box.text == mduCommonMessage::ExitQuestionText) {
-            h.clock.AdvanceBy(2000);
-            stateWhileAsked = w.WorkState();
-        }
-    });
-    h.boxes.QueueAnswer(MsgResult::No);
-    EXPECT_FALSE(w.close());
-    EXPECT_GE(stateWhileAsked, 14);
-    ASSERT_TRUE(h.RunUntilIdle());
-    EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Succeeded);
-    EXPECT_FALSE(w.Exited());
-}
-
-TEST(frmMainRun, LeavingDuringTheTransferAbandonsItBeforeSayingSoAndNotAfterItsEnd) {
-    // Yes during the transfer: the update stops where it stands before the
-    // cancelled box opens, and nothing more reaches the unit while it is read.
-    {
+// The closing question during a transfer, which goes on while it is open:
+// No lets the transfer finish. Yes abandons it before the cancelled box
+// opens, and nothing more reaches the unit while that is read; a Yes once
+// the run has ended inside the question leaves without a word of a
+// cancellation that did not happen. A termination or session end while it
+// is open ends the program with no follow-up box, and nothing runs against
+// the released objects.
+TEST(frmMainRun, LeavingDuringTheTransferAsksFirst) {
+    namespace msg = mduCommonMessage;
+    enum Then { No, Yes, YesAfterItsEnd, Termination, SessionEnd };
+    const char* const names[] = {"No", "Yes", "Yes once the run has ended", "termination",
+                                 "session end"};
+    for (const Then then : {No, Yes, YesAfterItsEnd, Termination, SessionEnd}) {
+        SCOPED_TRACE(names[then]);
         RunHarness h;
         frmMain& w = h.StartTransfer();
+        const auto frames = [&h] {
+            return h.unit.Log().EntriesOf(sim::LogEntry::Kind::HostFrame).size();
+        };
         std::size_t framesWhenTold = 0;
         h.boxes.SetWhileOpen([&](const platform::ScriptedMessageBoxes::Shown& box) {
-            if (box.text == mduCommonMessage::ExitCancelledText(true)) {
-                framesWhenTold = h.unit.Log().EntriesOf(sim::LogEntry::Kind::HostFrame).size();
+            if (box.text == msg::ExitCancelledText(true)) {
+                framesWhenTold = frames();
                 h.clock.AdvanceBy(30000);
-            }
-        });
-        h.boxes.QueueAnswer(MsgResult::Yes);
-        EXPECT_TRUE(w.close());
-        EXPECT_TRUE(w.Exited());
-        EXPECT_EQ(h.unit.Log().EntriesOf(sim::LogEntry::Kind::HostFrame).size(), framesWhenTold);
-        EXPECT_EQ(h.boxes.Texts(),
-                  (std::vector<std::string>{mduCommonMessage::NotNewerQuestionText(),
-                                            mduCommonMessage::ExitQuestionText,
-                                            mduCommonMessage::ExitCancelledText(true)}));
-        EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Cancelled);
-    }
-    // The run ends while the operator is still being asked: a Yes then
-    // leaves without a word of a cancellation that did not happen.
-    {
-        RunHarness h;
-        frmMain& w = h.StartTransfer();
-        h.boxes.SetWhileOpen([&](const platform::ScriptedMessageBoxes::Shown& box) {
-            if (box.text == mduCommonMessage::ExitQuestionText) {
+            } else if (box.text != msg::ExitQuestionText) {
+                return;
+            } else if (then == No) {
+                h.clock.AdvanceBy(2000);
+                EXPECT_GE(w.WorkState(), 14);
+            } else if (then == YesAfterItsEnd) {
                 h.RunUntilIdle();        // the success box opens and closes inside the question
                 h.clock.AdvanceBy(100);  // idle's entry: the controls are back
+            } else if (then == Termination) {
+                w.CloseForTermination();
+            } else if (then == SessionEnd) {
+                w.CloseForSessionEnd();
             }
         });
-        h.boxes.QueueAnswer(MsgResult::Yes);
-        EXPECT_TRUE(w.close());
-        EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Succeeded);
-        EXPECT_EQ(h.boxes.Texts(),
-                  (std::vector<std::string>{mduCommonMessage::NotNewerQuestionText(),
-                                            mduCommonMessage::ExitQuestionText, "資料更新完成"}));
-    }
-}
-
-TEST(frmMainRun, ATerminationWhileTheClosingQuestionIsOpenEndsTheProgram) {
-    for (const bool sessionEnd : {false, true}) {
-        SCOPED_TRACE(sessionEnd ? "session end" : "termination");
-        RunHarness h;
-        frmMain& w = h.StartTransfer();
-
-        h.boxes.SetWhileOpen([&](const platform::ScriptedMessageBoxes::Shown& box) {
-            if (box.text == mduCommonMessage::ExitQuestionText) {
-                sessionEnd ? w.CloseForSessionEnd() : w.CloseForTermination();
-            }
-        });
-        h.boxes.QueueAnswer(MsgResult::No);  // what the dismissed box would answer
-        w.close();
-        EXPECT_TRUE(w.Exited());
-        EXPECT_FALSE(w.isVisible());
-        EXPECT_EQ(h.boxes.Boxes().size(), 2u);  // no follow-up box
-        h.clock.AdvanceBy(5000);                // nothing runs against the released objects
-        EXPECT_EQ(w.CommDriver(), nullptr);
+        // What a dismissed box answers is No.
+        h.boxes.QueueAnswer(then == Yes || then == YesAfterItsEnd ? MsgResult::Yes : MsgResult::No);
+        const bool leaves = then != No;
+        EXPECT_EQ(w.close(), leaves);
+        if (!leaves) {
+            ASSERT_TRUE(h.RunUntilIdle());
+        }
+        EXPECT_EQ(w.Exited(), leaves);
+        std::vector<std::string> boxes = {msg::NotNewerQuestionText(), msg::ExitQuestionText};
+        if (then == Yes) {
+            EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Cancelled);
+            EXPECT_EQ(frames(), framesWhenTold);
+            boxes.push_back(msg::ExitCancelledText(true));
+        } else if (then == No || then == YesAfterItsEnd) {
+            EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Succeeded);
+            boxes.push_back("資料更新完成");
+        } else {
+            EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Interrupted);
+        }
+        EXPECT_EQ(h.boxes.Texts(), boxes);
+        h.clock.AdvanceBy(5000);
+        EXPECT_EQ(w.isVisible(), !leaves);
+        EXPECT_EQ(w.CommDriver() == nullptr, leaves);
     }
 }
 

@@ -15,9 +15,41 @@
 
 using platform::MemorySettingsStore;
 
-TEST(frmMainStartup, EveryControlCarriesItsNameCaptionAndToolTip) {
+// A first run with an empty store: the defaults, every control with its
+// name, caption and tool tip, the frames in order with the debug frame hidden
+// and the height rule applied, and then the idle state's entry.
+TEST(frmMainStartup, FirstRunWithAnEmptyStoreShowsTheDefaultsAndEndsInIdle) {
     WindowHarness h;
-    h.Start();
+    frmMain& w = h.Start();
+
+    EXPECT_EQ(w.FileNameText(), frmMain::DefaultFileName());
+    ASSERT_NE(w.CommDriver(), nullptr);
+    EXPECT_EQ(w.CommDriver()->ComPort(), 1);
+    EXPECT_EQ(w.SelectedPort(), 1);
+    // The switch is read first; with its default the other two follow.
+    EXPECT_EQ(h.store.ReadKeys(),
+              (std::vector<std::string>{mduSetupOptions::KeyAutoSave, mduSetupOptions::KeyFileName,
+                                        mduSetupOptions::KeyCommPort}));
+    EXPECT_TRUE(h.store.Writes().empty());
+
+    // The objects of start-up and the driver's timers and control are used
+    // by every run through the window (frmMainRun).
+    EXPECT_EQ(h.line.InputMode(), 1);
+    // Faults found by plain code are shown in the window's boxes.
+    platform::ProgramMessageBoxes::Get().Show("fault", platform::MsgButtons::Ok,
+                                              platform::MsgIcon::Critical);
+    ASSERT_EQ(h.boxes.Texts(), std::vector<std::string>{"fault"});
+    h.boxes.Clear();
+    EXPECT_FALSE(w.tmrOneSecTimer().Enabled());
+
+    // Start-up ends with a state change to idle: AutoRunning, timer armed.
+    EXPECT_EQ(w.WorkState(), 0);
+    EXPECT_TRUE(w.AutoRunning());
+    EXPECT_FALSE(w.WorkingBusy());
+    EXPECT_TRUE(w.timAutoRunning().Enabled());
+    EXPECT_EQ(w.timAutoRunning().Interval(), 20);
+
+    // Every control carries its name, caption and tool tip.
     // Name, the property that holds the caption or initial text (none: not
     // checked), that text, the tool tip.
     const struct {
@@ -69,11 +101,8 @@ TEST(frmMainStartup, EveryControlCarriesItsNameCaptionAndToolTip) {
         ASSERT_NE(lamp, nullptr) << "lamp " << i;
         EXPECT_EQ(lamp->parentWidget(), h.Control<QWidget>("frmDebugArea")) << "lamp " << i;
     }
-}
 
-TEST(frmMainStartup, FramesStackInOrderWithTheDebugFrameHiddenAndTheHeightRuleApplied) {
-    WindowHarness h;
-    frmMain& w = h.Start();
+    // The frames stack in order with the debug frame hidden and the height rule applied.
     QWidget* debug = h.Control<QWidget>("frmDebugArea");
     QWidget* working = h.Control<QWidget>("frmWorkingArea");
     QWidget* file = h.Control<QWidget>("frmFileArea");
@@ -103,38 +132,6 @@ TEST(frmMainStartup, FramesStackInOrderWithTheDebugFrameHiddenAndTheHeightRuleAp
         w.resize(designed / 2);
         EXPECT_EQ(w.size(), designed);
     }
-}
-
-TEST(frmMainStartup, FirstRunWithAnEmptyStoreShowsTheDefaultsAndEndsInIdle) {
-    WindowHarness h;
-    frmMain& w = h.Start();
-
-    EXPECT_EQ(w.FileNameText(), frmMain::DefaultFileName());
-    ASSERT_NE(w.CommDriver(), nullptr);
-    EXPECT_EQ(w.CommDriver()->ComPort(), 1);
-    EXPECT_EQ(w.SelectedPort(), 1);
-    // The switch is read first; with its default the other two follow.
-    EXPECT_EQ(h.store.ReadKeys(),
-              (std::vector<std::string>{mduSetupOptions::KeyAutoSave, mduSetupOptions::KeyFileName,
-                                        mduSetupOptions::KeyCommPort}));
-    EXPECT_TRUE(h.store.Writes().empty());
-
-    // The objects of start-up and the driver's timers and control are used
-    // by every run through the window (frmMainRun).
-    EXPECT_EQ(h.line.InputMode(), 1);
-    // Faults found by plain code are shown in the window's boxes.
-    platform::ProgramMessageBoxes::Get().Show("fault", platform::MsgButtons::Ok,
-                                              platform::MsgIcon::Critical);
-    ASSERT_EQ(h.boxes.Texts(), std::vector<std::string>{"fault"});
-    h.boxes.Clear();
-    EXPECT_FALSE(w.tmrOneSecTimer().Enabled());
-
-    // Start-up ends with a state change to idle: AutoRunning, timer armed.
-    EXPECT_EQ(w.WorkState(), 0);
-    EXPECT_TRUE(w.AutoRunning());
-    EXPECT_FALSE(w.WorkingBusy());
-    EXPECT_TRUE(w.timAutoRunning().Enabled());
-    EXPECT_EQ(w.timAutoRunning().Interval(), 20);
 
     // The idle state's entry, 20 ms later, enables the controls.
     h.clock.AdvanceBy(19);
@@ -225,42 +222,31 @@ TEST(frmMainStartup, TheChosenPortIsSavedOnExitWhateverAScanFound) {
 
 namespace {
 
-// A store that runs a hook when a given key is read, to reach the window in
-// the middle of its start-up.
-class HookedStore final : public platform::ISettingsStore {
-  public:
-    explicit HookedStore(platform::ISettingsStore& inner) : inner_(inner) {}
-    std::string GetSetting(const std::string& app, const std::string& section,
-                           const std::string& key, const std::string& def) override {
-        if (key == hookKey && hook) {
+// An empty store that runs a hook when the auto-save switch is read, to
+// reach the window in the middle of its start-up.
+struct HookedStore final : platform::ISettingsStore {
+    std::function<void()> hook;
+    std::string GetSetting(const std::string&, const std::string&, const std::string& key,
+                           const std::string& def) override {
+        if (key == mduSetupOptions::KeyAutoSave) {
             hook();
         }
-        return inner_.GetSetting(app, section, key, def);
+        return def;
     }
-    void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
-                     const std::string& value) override {
-        inner_.SaveSetting(app, section, key, value);
-    }
-    std::string hookKey;
-    std::function<void()> hook;
-
-  private:
-    platform::ISettingsStore& inner_;
+    void SaveSetting(const std::string&, const std::string&, const std::string&,
+                     const std::string&) override {}
 };
 
 // The virtual clock's timers, kept in creation order (timAutoRunning first).
-class KeptTimers final : public platform::ITimerFactory {
-  public:
-    explicit KeptTimers(platform::ITimerFactory& inner) : inner_(inner) {}
+struct KeptTimers final : platform::ITimerFactory {
+    explicit KeptTimers(platform::ITimerFactory& inner) : inner(inner) {}
     std::unique_ptr<platform::IWindowTimer> CreateTimer() override {
-        auto timer = inner_.CreateTimer();
+        auto timer = inner.CreateTimer();
         created.push_back(timer.get());
         return timer;
     }
+    platform::ITimerFactory& inner;
     std::vector<platform::IWindowTimer*> created;
-
-  private:
-    platform::ITimerFactory& inner_;
 };
 
 }  // namespace
@@ -268,12 +254,11 @@ class KeptTimers final : public platform::ITimerFactory {
 TEST(frmMainStartup, ATickOfTheSequenceTimerBeforeAutoRunningDoesNothing) {
     WindowHarness h;
     KeptTimers timers(h.clock);
-    HookedStore store(h.store);
+    HookedStore store;
     platform::PlatformServices services{timers, h.clock, h.boxes, h.dialog, store, h.line};
     // Settings are read before the state change that ends start-up
     // sets AutoRunning: a tick now must not reach the sequence.
     int ticks = 0;
-    store.hookKey = mduSetupOptions::KeyAutoSave;
     store.hook = [&] {
         ++ticks;
         timers.created.at(0)->SetEnabled(true);
