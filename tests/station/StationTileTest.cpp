@@ -196,23 +196,3 @@ TEST(StationTile, TheResultFromTheEndLineTheExitAndHowTheRunWasEnded) {
         }
     }
 }
-
-TEST(StationTile, AConnectionTestFindsAUnitWithoutTouchingTheLastResult) {
-    StationTile tile(5);
-    tile.BeginRun(RunRequest::Action::Update, 0);
-    tile.ApplyLine(Line("end", R"("result":"success","outcome":"success","serial":"A1")"), 10);
-    tile.EndRun({}, 10);
-    for (const bool answers : {true, false}) {
-        tile.BeginRun(RunRequest::Action::Test, 20);
-        EXPECT_EQ(tile.CurrentPhase(), StationTile::Phase::Polling);
-        tile.ApplyLine(Line("info", R"("line":2,"text":"x","fact":"serial","value":"B2")"), 30);
-        tile.ApplyLine(answers ? EndLine("success", RunOutcome::Succeeded)
-                               : EndLine("failure", RunOutcome::Failed),
-                       40);
-        tile.EndRun({false, answers ? 0 : 1, ""}, 40);
-        EXPECT_EQ(tile.UnitAnswered(), answers);
-        EXPECT_EQ(tile.PolledSerial(), "B2");
-        EXPECT_EQ(tile.LastResult(), Result::Success);
-        EXPECT_EQ(tile.Serial(), "A1");
-    }
-}

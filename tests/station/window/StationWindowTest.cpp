@@ -323,30 +323,23 @@ TEST(StationWindow, TheSoundSwitchIsKeptAsTheOperatorLeftIt) {
     }
 }
 
-// A greeting's child records nothing; an update's writes its history row,
-// into the history and server the station was given.
-TEST(StationWindow, OnlyUpdatesAreWrittenToTheHistoryTheStationNames) {
+// An update's arguments and a waiting run's (told the unit last updated),
+// with the history and server the station was given, if any.
+TEST(StationWindow, ARunsArgumentsNameItsHistoryAndTheUnitLastUpdated) {
     const struct {
-        bool update;
-        const char* history;
-        const char* server;
-        QStringList expected;  // the arguments after the run's own
+        RunRequest::Action action;
+        std::string history;
+        const char* expected;
     } cases[] = {
-        {false, "/h.sqlite", "postgresql://u@h/db", {"--no-history"}},
-        {true, "", "", {}},
-        {true, "/h.sqlite", "", {"--history", "/h.sqlite"}},
-        {true, "", "postgresql://u@h/db", {"--history-server", "postgresql://u@h/db"}},
+        {RunRequest::Action::Update, "/h",
+         "update --port 3 --file f --confirm cancel --history /h --history-server /h"},
+        {RunRequest::Action::Wait, "",
+         "wait --port 3 --poll-seconds 1.5 --last-serial A --file f --confirm cancel"},
     };
     for (const auto& c : cases) {
-        RunRequest request;
-        request.port = 3;
-        request.action = c.update ? RunRequest::Action::Update : RunRequest::Action::Test;
-        request.record = c.update;
-        request.history = c.history;
-        request.historyServer = c.server;
-        const QStringList args = QtRunLauncher::Arguments(request);
-        const qsizetype own = c.update ? 8 : 4;  // action, port (, file, confirm)
-        EXPECT_EQ(args.mid(own), c.expected) << args.join(' ').toStdString();
+        const RunRequest request{3, c.action, "f", false, 0, "", c.history, c.history, 1.5, "A"};
+        EXPECT_EQ(QtRunLauncher::Arguments(request).join(' ').toStdString(),
+                  std::string("--action ") + c.expected);
     }
 }
 
