@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -12,10 +13,12 @@
 #include "Station.h"
 #include "StationReport.h"
 #include "StationTexts.h"
+#include "TempDataFile.h"
 #include "VirtualClock.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using Action = RunRequest::Action;
 using Phase = StationTile::Phase;
 using Result = StationTile::Result;
@@ -41,7 +44,12 @@ struct Rig {
     FakeLauncher launcher;
     std::unique_ptr<Station> station;
 
-    explicit Rig(StationSettings settings = {}) {
+    // The settings as `adjust` leaves them.
+    explicit Rig(const std::function<void(StationSettings&)>& adjust = {}) {
+        StationSettings settings;
+        if (adjust) {
+            adjust(settings);
+        }
         settings.file = "/data/0601.apd";
         settings.pollIntervalMs = 2000;
         settings.silenceLimitMs = 30000;
@@ -108,17 +116,30 @@ TEST(Station, EachPortRunsItsOwnUpdateAndACrashStaysOnItsTile) {
     EXPECT_EQ(rig.station->Records()[2].serial, "B");
 }
 
-TEST(Station, TwoRunsNeverShareAPort) {
+// Two runs never share a line, whatever leads to it: a link (as in
+// /dev/serial/by-id), a link to the link and the device itself are one, and
+// the refusal names them. Once the run has ended the device is free.
+TEST(Station, TwoRunsNeverShareALineUnderAnyName) {
+    const TempDataFile device({}, "ttyUSB0");  // removed with its folder
+    const fs::path byId = device.Folder() / "usb-Prolific_PL2303-if00-port0";
+    const fs::path again = device.Folder() / "gps";
+    fs::create_symlink(device.Path(), byId);
+    fs::create_symlink(byId, again);
     Rig rig;
-    rig.launcher.devices = {{1, "/dev/ttyUSB0"}, {2, "/dev/ttyUSB0"}};
+    rig.launcher.devices = {{1, byId.string()}, {2, device.Path()}, {3, again.string()}};
     std::string why;
     ASSERT_TRUE(rig.station->Start(1, why));
     EXPECT_FALSE(rig.station->Start(1, why));
-    EXPECT_FALSE(rig.station->Start(2, why)) << "the same device under another number";
-    EXPECT_NE(why.find("/dev/ttyUSB0"), std::string::npos) << why;
+    for (const int port : {2, 3}) {
+        EXPECT_FALSE(rig.station->Start(port, why)) << port;
+        for (const std::string& name : {std::string("COM1"), byId.string(), device.Path()}) {
+            EXPECT_NE(why.find(name), std::string::npos) << why;
+        }
+    }
     EXPECT_EQ(rig.launcher.runs.size(), 1u);
     rig.Update(1, "A");
     EXPECT_TRUE(rig.station->Start(2, why)) << why;
+    EXPECT_EQ(rig.station->Tile(1).Device(), byId.string()) << "the name the operator gave";
 }
 
 TEST(Station, ASilentChildIsEndedAsAFailureWithItsLastLine) {
@@ -139,26 +160,6 @@ TEST(Station, ASilentChildIsEndedAsAFailureWithItsLastLine) {
     EXPECT_NE(tile.ResultText().find("30 秒沒有輸出"), std::string::npos) << tile.ResultText();
     EXPECT_NE(tile.ResultText().find(clock), std::string::npos) << tile.ResultText();
     EXPECT_EQ(rig.station->Tile(4).CurrentPhase(), Phase::Running);
-}
-
-TEST(Station, StoppingARunEndsItsChildAndFailsTheUnit) {
-    StationSettings settings;
-    settings.force = true;
-    settings.history = "/h.sqlite";
-    settings.historyServer = "postgresql://u@h/db";
-    Rig rig(settings);
-    rig.Start(7);
-    EXPECT_TRUE(rig.Request(7).force);
-    EXPECT_EQ(rig.Request(7).history, "/h.sqlite");
-    EXPECT_EQ(rig.Request(7).historyServer, "postgresql://u@h/db");
-    rig.station->Stop(7);
-    EXPECT_TRUE(rig.Run(7).stopped);
-    EXPECT_FALSE(rig.station->Finished()) << "the child has not ended yet";
-    rig.Line(7, kFailure);
-    rig.Exit(7, {false, 1, ""});
-    EXPECT_TRUE(rig.station->Finished());
-    EXPECT_EQ(rig.station->Tile(7).LastResult(), Result::Failure);
-    EXPECT_NE(rig.station->Tile(7).ResultText().find("沒有資料"), std::string::npos);
 }
 
 TEST(Station, AChildThatCannotStartFailsItsPort) {
@@ -196,10 +197,7 @@ TEST(Station, ADataFileThatDoesNotLoadStartsNoPort) {
 
 // Hands-free: one waiting child per port; units arrive and leave behind it.
 TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
-    StationSettings settings;
-    settings.continuous = true;
-    settings.units = 4;
-    Rig rig(settings);
+    Rig rig([](StationSettings& s) { s.continuous = true, s.units = 4; });
     rig.Start(3);
     const StationTile& tile = rig.station->Tile(3);
     EXPECT_EQ(rig.Request(3).action, Action::Wait);
@@ -257,9 +255,7 @@ TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
 // A hands-free port without its adapter has no child until the adapter is
 // there (looked for every second); a unit waited for to go has gone with it.
 TEST(Station, HandsFreeGreetsNoPortWithoutADevice) {
-    StationSettings settings;
-    settings.continuous = true;
-    Rig rig(settings);
+    Rig rig([](StationSettings& s) { s.continuous = true; });
     rig.launcher.absent.insert(rig.launcher.DeviceForPort(5));
     rig.Start(5);
     const StationTile& tile = rig.station->Tile(5);
@@ -287,36 +283,45 @@ TEST(Station, HandsFreeGreetsNoPortWithoutADevice) {
     EXPECT_EQ(rig.launcher.runs.size(), 2u);
 }
 
-// Stopping a waiting port ends its child; during an update the update ends
-// as stopped (its unit has no data).
-TEST(Station, StoppingAWaitingHandsFreePortEndsItsWaiting) {
-    StationSettings settings;
-    settings.continuous = true;
-    Rig rig(settings);
+// Stopping ends each port's child: an update's (its unit then has no data)
+// and a hands-free port's, whether it waits or updates. The station has
+// finished once they have ended, and starts nothing more.
+TEST(Station, StoppingEndsEachChildAndFailsTheUpdatesUnderWay) {
+    Rig rig([](StationSettings& s) {
+        s.force = true, s.history = "/h.sqlite", s.historyServer = "postgresql://u@h/db";
+    });
+    rig.Start(7);
+    EXPECT_TRUE(rig.Request(7).force);
+    EXPECT_EQ(rig.Request(7).history, "/h.sqlite");
+    EXPECT_EQ(rig.Request(7).historyServer, "postgresql://u@h/db");
+    rig.station->SetContinuous(true);
     rig.Start(9);
     rig.Start(8);
     rig.Line(9, kWaiting);
     rig.Line(8, Unit("A", true));
     rig.station->StopAll();
-    EXPECT_TRUE(rig.Run(9).stopped);
-    EXPECT_TRUE(rig.Run(8).stopped);
     rig.Exit(9);
-    EXPECT_FALSE(rig.station->Finished()) << "the update has not ended yet";
+    rig.Line(7, kFailure);
+    rig.Exit(7, {false, 1, ""});
+    EXPECT_FALSE(rig.station->Finished()) << "an update has not ended yet";
     rig.Line(8, kFailure);
     rig.Exit(8, {false, 1, ""});
     EXPECT_TRUE(rig.station->Finished());
     EXPECT_EQ(rig.station->Tile(9).CurrentPhase(), Phase::Idle);
-    EXPECT_NE(rig.station->Tile(8).ResultText().find("沒有資料"), std::string::npos);
-    EXPECT_EQ(rig.station->Failed(), 1);
+    for (const int port : {7, 8, 9}) {
+        EXPECT_TRUE(rig.Run(port).stopped) << port;
+        EXPECT_EQ(rig.station->Tile(port).LastResult(), port == 9 ? Result::None : Result::Failure);
+        EXPECT_EQ(rig.station->Tile(port).ResultText().find("沒有資料") == std::string::npos,
+                  port == 9);
+    }
+    EXPECT_EQ(rig.station->Failed(), 2);
     EXPECT_TRUE(rig.StartsNothingIn(10000));
 }
 
 // The headless lines name the device, and say when there is none; an
 // update's end line names its trace.
 TEST(Station, TheHeadlessLinesNameTheDeviceOrItsAbsenceAndTheTrace) {
-    StationSettings settings;
-    settings.traceFolder = "/t";
-    Rig rig(settings);
+    Rig rig([](StationSettings& s) { s.traceFolder = "/t"; });
     rig.launcher.devices[4] = "";
     rig.station->AddPort(4);
     rig.Start(3);
