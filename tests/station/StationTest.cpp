@@ -91,7 +91,9 @@ struct Rig {
 
 }  // namespace
 
-TEST(Station, EachPortRunsItsOwnUpdateAndACrashStaysOnItsTile) {
+// Each port runs its own update; one that crashes, or goes silent and is
+// ended with its last line, fails its own tile only.
+TEST(Station, EachPortRunsItsOwnUpdateAndAFailureStaysOnItsTile) {
     Rig rig;
     for (int port : {3, 4, 5}) {
         rig.station->AddPort(port);
@@ -105,15 +107,27 @@ TEST(Station, EachPortRunsItsOwnUpdateAndACrashStaysOnItsTile) {
     rig.Line(4, R"({"t_ms":1,"kind":"progress","value":5,"max":9})");
     rig.Exit(4, {true, 9, ""});
     EXPECT_EQ(rig.station->Tile(4).LastResult(), Result::Failure);
+    const std::string clock = R"({"t_ms":1,"kind":"clock","text":"00 : 01"})";
+    rig.Line(5, clock);
+    for (int i = 0; i < 40; ++i) {  // port 3 keeps talking
+        rig.clock.AdvanceBy(1000);
+        rig.Line(3, clock);
+    }
+    EXPECT_TRUE(rig.Run(5).killed);
+    EXPECT_FALSE(rig.Run(3).killed);
+    rig.Exit(5, {true, 9, ""});
+    const std::string& silent = rig.station->Tile(5).ResultText();
+    EXPECT_NE(silent.find("30 秒沒有輸出"), std::string::npos) << silent;
+    EXPECT_NE(silent.find(clock), std::string::npos) << silent;
     EXPECT_EQ(rig.station->Tile(3).CurrentPhase(), Phase::Running);
     rig.Update(3, "A");
-    rig.Update(5, "B");
     EXPECT_TRUE(rig.station->Finished());
-    EXPECT_EQ(rig.station->Done(), 2);
-    EXPECT_EQ(rig.station->Failed(), 1);
+    EXPECT_EQ(rig.station->Done(), 1);
+    EXPECT_EQ(rig.station->Failed(), 2);
     ASSERT_EQ(rig.station->Records().size(), 3u);
     EXPECT_EQ(rig.station->Records()[0].port, 4);
-    EXPECT_EQ(rig.station->Records()[2].serial, "B");
+    EXPECT_EQ(rig.station->Records()[1].result, Result::Failure);
+    EXPECT_EQ(rig.station->Records()[2].serial, "A");
 }
 
 // Two runs never share a line, whatever leads to it: a link (as in
@@ -142,39 +156,10 @@ TEST(Station, TwoRunsNeverShareALineUnderAnyName) {
     EXPECT_EQ(rig.station->Tile(1).Device(), byId.string()) << "the name the operator gave";
 }
 
-TEST(Station, ASilentChildIsEndedAsAFailureWithItsLastLine) {
-    Rig rig;
-    rig.Start(3);
-    rig.Start(4);
-    const std::string clock = R"({"t_ms":1,"kind":"clock","text":"00 : 01"})";
-    rig.Line(3, clock);
-    for (int i = 0; i < 40; ++i) {  // port 4 keeps talking
-        rig.clock.AdvanceBy(1000);
-        rig.Line(4, clock);
-    }
-    EXPECT_TRUE(rig.Run(3).killed);
-    EXPECT_FALSE(rig.Run(4).killed);
-    rig.Exit(3, {true, 9, ""});
-    const StationTile& tile = rig.station->Tile(3);
-    EXPECT_EQ(tile.LastResult(), Result::Failure);
-    EXPECT_NE(tile.ResultText().find("30 秒沒有輸出"), std::string::npos) << tile.ResultText();
-    EXPECT_NE(tile.ResultText().find(clock), std::string::npos) << tile.ResultText();
-    EXPECT_EQ(rig.station->Tile(4).CurrentPhase(), Phase::Running);
-}
-
-TEST(Station, AChildThatCannotStartFailsItsPort) {
-    Rig rig;
-    rig.launcher.refuse = true;
-    std::string why;
-    EXPECT_FALSE(rig.station->Start(2, why));
-    EXPECT_NE(why.find("refused"), std::string::npos);
-    EXPECT_EQ(rig.station->Failed(), 1);
-    EXPECT_TRUE(rig.station->Finished());
-}
-
 // A file that does not load starts nothing: no unit is failed or recorded
-// for it, and the reason is said once.
-TEST(Station, ADataFileThatDoesNotLoadStartsNoPort) {
+// for it, and the reason is said once. A child that cannot start fails its
+// port.
+TEST(Station, ADataFileThatDoesNotLoadStartsNoPortAndAChildThatCannotStartFailsOne) {
     Rig rig;
     rig.launcher.fileProblem = "檔案損毀";
     for (int port : {1, 2, 3}) {
@@ -191,15 +176,30 @@ TEST(Station, ADataFileThatDoesNotLoadStartsNoPort) {
     EXPECT_TRUE(rig.station->Records().empty());
 
     rig.launcher.fileProblem.clear();  // mended
+    rig.launcher.refuse = true;
+    EXPECT_FALSE(rig.station->Start(2, why));
+    EXPECT_NE(why.find("refused"), std::string::npos);
+    EXPECT_EQ(rig.station->Failed(), 1);
+    EXPECT_TRUE(rig.station->Finished());
+    rig.launcher.refuse = false;
     EXPECT_TRUE(rig.station->StartAll().empty());
     EXPECT_EQ(rig.launcher.runs.size(), 3u);
 }
 
-// Hands-free: one waiting child per port; units arrive and leave behind it.
+// Hands-free: one waiting child per port while its adapter is there (looked
+// for every second); units arrive and leave behind it.
 TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
     Rig rig([](StationSettings& s) { s.continuous = true, s.units = 4; });
+    const std::string device = rig.launcher.DeviceForPort(3);
+    rig.launcher.absent.insert(device);  // the adapter is not plugged in
     rig.Start(3);
     const StationTile& tile = rig.station->Tile(3);
+    EXPECT_TRUE(rig.StartsNothingIn(10000));
+    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
+    EXPECT_EQ(tile.WaitReason().rfind(StationTexts::NoDevice, 0), 0u) << tile.WaitReason();
+    EXPECT_FALSE(rig.station->Finished());
+    rig.launcher.absent.clear();
+    rig.clock.AdvanceBy(1000);
     EXPECT_EQ(rig.Request(3).action, Action::Wait);
     EXPECT_EQ(rig.Request(3).pollSeconds, 2.0);
     rig.Line(3, kWaiting);
@@ -210,17 +210,27 @@ TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
     rig.WaitedUpdate(3, "A");  // a unit arrives: updated
     EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
     EXPECT_EQ(tile.LastResult(), Result::Success);
-    rig.Line(3, kGone);
+    EXPECT_EQ(rig.station->Done(), 1);
+    // Pulled out with its adapter: the child is ended, and the tile waits
+    // for the adapter without the last unit's facts (the counters keep them).
+    rig.launcher.absent.insert(device);
+    rig.clock.AdvanceBy(1000);
+    EXPECT_TRUE(rig.Run(3).stopped);
+    rig.Exit(3);
     EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
-    // The tile waits for the next unit: the last one's facts are not shown
-    // as if they were the next one's (the counters keep them).
+    EXPECT_EQ(tile.WaitReason().rfind(StationTexts::NoDevice, 0), 0u) << tile.WaitReason();
     EXPECT_EQ(tile.LastResult(), Result::None);
     EXPECT_EQ(tile.Serial(), "");
-    EXPECT_EQ(rig.station->Done(), 1);
+    EXPECT_TRUE(rig.StartsNothingIn(5000));
+    rig.launcher.absent.clear();
+    rig.clock.AdvanceBy(1000);
+    ASSERT_EQ(rig.launcher.runs.size(), 2u);
+    EXPECT_EQ(rig.Request(3).lastSerial, "A");
     rig.Line(3, Unit("A", false));  // the same unit right after its success: not again
     EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
     EXPECT_EQ(tile.WaitReason().rfind(StationTexts::SameUnitAgain, 0), 0u) << tile.WaitReason();
     rig.Line(3, kGone);
+    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
     // The next unit, already current: skipped, and shown until it is pulled.
     rig.WaitedUpdate(
         3, "B", R"({"t_ms":2,"kind":"end","result":"cancelled","outcome":"skipped","serial":"B"})");
@@ -237,7 +247,7 @@ TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
     EXPECT_TRUE(rig.StartsNothingIn(1000))
         << "a child that keeps crashing is not restarted at once";
     rig.clock.AdvanceBy(2000);
-    ASSERT_EQ(rig.launcher.runs.size(), 2u);
+    ASSERT_EQ(rig.launcher.runs.size(), 3u);
     EXPECT_EQ(rig.Request(3).lastSerial, "A");
     EXPECT_EQ(tile.LastResult(), Result::Failure) << "still shown by the new child's port";
     rig.Line(3, kGone);
@@ -250,37 +260,6 @@ TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
     EXPECT_TRUE(rig.StartsNothingIn(10000));
     ASSERT_EQ(rig.station->Records().size(), 4u);
     EXPECT_EQ(rig.station->Records()[3].serial, "D");
-}
-
-// A hands-free port without its adapter has no child until the adapter is
-// there (looked for every second); a unit waited for to go has gone with it.
-TEST(Station, HandsFreeGreetsNoPortWithoutADevice) {
-    Rig rig([](StationSettings& s) { s.continuous = true; });
-    rig.launcher.absent.insert(rig.launcher.DeviceForPort(5));
-    rig.Start(5);
-    const StationTile& tile = rig.station->Tile(5);
-    rig.clock.AdvanceBy(10000);
-    EXPECT_TRUE(rig.launcher.runs.empty());
-    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
-    EXPECT_EQ(tile.WaitReason().rfind(StationTexts::NoDevice, 0), 0u) << tile.WaitReason();
-    EXPECT_FALSE(rig.station->Finished());
-
-    rig.launcher.absent.clear();  // plugged in
-    rig.clock.AdvanceBy(1000);
-    ASSERT_EQ(rig.launcher.runs.size(), 1u);
-    rig.WaitedUpdate(5, "A");
-    rig.launcher.absent.insert(rig.launcher.DeviceForPort(5));  // pulled out with the unit on it
-    rig.clock.AdvanceBy(1000);
-    EXPECT_TRUE(rig.Run(5).stopped);
-    rig.Exit(5);
-    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
-    EXPECT_EQ(tile.WaitReason().rfind(StationTexts::NoDevice, 0), 0u) << tile.WaitReason();
-    EXPECT_TRUE(rig.StartsNothingIn(5000));
-    rig.launcher.absent.clear();
-    rig.clock.AdvanceBy(1000);
-    EXPECT_EQ(rig.Request(5).action, Action::Wait);
-    EXPECT_EQ(rig.Request(5).lastSerial, "A");
-    EXPECT_EQ(rig.launcher.runs.size(), 2u);
 }
 
 // Stopping ends each port's child: an update's (its unit then has no data)
