@@ -92,9 +92,11 @@ struct Rig {
 }  // namespace
 
 // Each port runs its own update; one that crashes, or goes silent and is
-// ended with its last line, fails its own tile only.
+// ended with its last line, fails its own tile only. The headless lines
+// name the device, or say there is none, and an update's end its trace.
 TEST(Station, EachPortRunsItsOwnUpdateAndAFailureStaysOnItsTile) {
-    Rig rig;
+    Rig rig([](StationSettings& s) { s.traceFolder = "/t"; });
+    rig.launcher.devices[4] = "";
     for (int port : {3, 4, 5}) {
         rig.station->AddPort(port);
     }
@@ -128,6 +130,30 @@ TEST(Station, EachPortRunsItsOwnUpdateAndAFailureStaysOnItsTile) {
     EXPECT_EQ(rig.station->Records()[0].port, 4);
     EXPECT_EQ(rig.station->Records()[1].result, Result::Failure);
     EXPECT_EQ(rig.station->Records()[2].serial, "A");
+
+    const auto read = [&rig](const std::function<void(StationReport&)>& write, bool json) {
+        std::FILE* out = std::tmpfile();
+        if (out == nullptr) {
+            return std::string("no temporary file");
+        }
+        StationReport report(out, json, *rig.station);
+        write(report);
+        std::rewind(out);
+        char text[512] = {};
+        const std::size_t n = std::fread(text, 1, sizeof text - 1, out);
+        std::fclose(out);
+        return std::string(text, n);
+    };
+    EXPECT_EQ(read(
+                  [](StationReport& report) {
+                      report.RunStarted(0, 3, Action::Update);
+                      report.RunStarted(0, 4, Action::Update);
+                  },
+                  false),
+              "COM3 (/dev/ttyUSB3): update started\nCOM4 (no device): update started\n");
+    const std::string end = read(
+        [&](StationReport& report) { report.RunEnded(0, rig.station->Records().back()); }, true);
+    EXPECT_NE(end.find(R"("trace":"/t/COM3-run001.jsonl")"), std::string::npos) << end;
 }
 
 // Two runs never share a line, whatever leads to it: a link (as in
@@ -295,37 +321,4 @@ TEST(Station, StoppingEndsEachChildAndFailsTheUpdatesUnderWay) {
     }
     EXPECT_EQ(rig.station->Failed(), 2);
     EXPECT_TRUE(rig.StartsNothingIn(10000));
-}
-
-// The headless lines name the device, and say when there is none; an
-// update's end line names its trace.
-TEST(Station, TheHeadlessLinesNameTheDeviceOrItsAbsenceAndTheTrace) {
-    Rig rig([](StationSettings& s) { s.traceFolder = "/t"; });
-    rig.launcher.devices[4] = "";
-    rig.station->AddPort(4);
-    rig.Start(3);
-    rig.Update(3, "A");
-    const auto read = [&rig](const std::function<void(StationReport&)>& write, bool json) {
-        std::FILE* out = std::tmpfile();
-        if (out == nullptr) {
-            return std::string("no temporary file");
-        }
-        StationReport report(out, json, *rig.station);
-        write(report);
-        std::rewind(out);
-        char text[512] = {};
-        const std::size_t n = std::fread(text, 1, sizeof text - 1, out);
-        std::fclose(out);
-        return std::string(text, n);
-    };
-    EXPECT_EQ(read(
-                  [](StationReport& report) {
-                      report.RunStarted(0, 3, Action::Update);
-                      report.RunStarted(0, 4, Action::Update);
-                  },
-                  false),
-              "COM3 (/dev/ttyUSB3): update started\nCOM4 (no device): update started\n");
-    const std::string end = read(
-        [&](StationReport& report) { report.RunEnded(0, rig.station->Records().back()); }, true);
-    EXPECT_NE(end.find(R"("trace":"/t/COM3-run001.jsonl")"), std::string::npos) << end;
 }
