@@ -174,33 +174,6 @@ TEST(StationWindow, ATileShowsTheRecordedUpdateAndTheTraceAndClosingAsksOnlyDuri
     EXPECT_EQ(station.Tile(3).ResultText(), StationTexts::StoppedByOperator);
 }
 
-// A file that does not load keeps 全部開始 off, and starting a port anyway
-// runs nothing.
-TEST(StationWindow, StartAllWaitsForADataFileThatLoads) {
-    StandIn standIn;
-    const struct {
-        std::string file;
-        bool startable;
-    } cases[] = {{(standIn.folder / "missing.apd").string(), false},
-                 {standIn.script.string(), false},  // not a data file
-                 {standIn.data.Path(), true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
-        StationOptions options = OnePort(3, standIn);
-        options.settings.file = c.file;
-        platform::MemorySettingsStore settings;
-        frmStation window(options, QString::fromStdString(standIn.script.string()), settings);
-        QPushButton* startAll = Child<QPushButton>(window, QStringLiteral("全部開始"));
-        ASSERT_NE(startAll, nullptr);
-        EXPECT_EQ(startAll->isEnabled(), c.startable);
-        if (!c.startable) {
-            window.StartChosen();
-            EXPECT_FALSE(window.Stations().AnyUpdateRunning());
-            EXPECT_EQ(window.Stations().Failed(), 0);
-        }
-    }
-}
-
 // After each result the whole face takes its colour, with dark text (a
 // failure's message too: red on red is not read). Hands-free, a success or
 // a skip is no longer shown once the unit has gone, a failure until the
@@ -267,30 +240,44 @@ TEST(StationWindow, ATilesFaceTakesItsResultsColourUntilTheNextRunOrTheUnitHasGo
     }
 }
 
-// The 提示音 box is ticked at first and then as the operator last left it;
-// --sound ticks it for the session without changing what is kept.
-TEST(StationWindow, TheSoundSwitchIsKeptAsTheOperatorLeftIt) {
+// A new window: 全部開始 is on only with a data file that loads (starting a
+// port anyway runs nothing); the 提示音 box is ticked at first and then as
+// the operator last left it, and --sound ticks it for the session without
+// changing what is kept.
+TEST(StationWindow, StartAllWaitsForAFileThatLoadsAndTheSoundSwitchIsKept) {
     StandIn standIn;
     const struct {
+        std::string file;
+        bool startable;
         const char* kept;  // nullptr: nothing kept yet
         bool soundOption;
         bool ticked;
-    } cases[] = {
-        {nullptr, false, true}, {"0", false, false}, {"1", false, true}, {"0", true, true}};
+    } cases[] = {{(standIn.folder / "missing.apd").string(), false, nullptr, false, true},
+                 {standIn.script.string(), false, "0", false, false},  // not a data file
+                 {standIn.data.Path(), true, "1", false, true},
+                 {standIn.data.Path(), true, "0", true, true}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.kept ? c.kept : "-") + (c.soundOption ? " --sound" : ""));
+        SCOPED_TRACE(c.file + " " + (c.kept ? c.kept : "-") + (c.soundOption ? " --sound" : ""));
         platform::MemorySettingsStore settings;
         if (c.kept != nullptr) {
             settings.Preset(frmStation::kSettingsApp, frmStation::kSettingsSection,
                             frmStation::kSoundKey, c.kept);
         }
         StationOptions options = OnePort(3, standIn);
+        options.settings.file = c.file;
         options.sound = c.soundOption;
         frmStation window(options, QString::fromStdString(standIn.script.string()), settings);
+        QPushButton* startAll = Child<QPushButton>(window, QStringLiteral("全部開始"));
         QCheckBox* sound = Child<QCheckBox>(window, QString::fromUtf8(StationTexts::SoundSwitch));
-        ASSERT_NE(sound, nullptr);
+        ASSERT_TRUE(startAll != nullptr && sound != nullptr);
         EXPECT_EQ(sound->isChecked(), c.ticked);
         EXPECT_TRUE(settings.Writes().empty());
+        EXPECT_EQ(startAll->isEnabled(), c.startable);
+        if (!c.startable) {
+            window.StartChosen();
+            EXPECT_FALSE(window.Stations().AnyUpdateRunning());
+            EXPECT_EQ(window.Stations().Failed(), 0);
+        }
         sound->click();
         EXPECT_EQ(settings.Value(frmStation::kSettingsApp, frmStation::kSettingsSection,
                                  frmStation::kSoundKey),
