@@ -148,15 +148,13 @@ RunRequest Station::Request(int port, RunRequest::Action action) {
     request.action = action;
     request.file = settings_.file;
     request.force = settings_.force;
-    const bool test = action == RunRequest::Action::Test;
-    request.timeoutSeconds = test ? settings_.testTimeoutSeconds : settings_.updateTimeoutSeconds;
-    request.record = !test;
+    request.timeoutSeconds = settings_.updateTimeoutSeconds;
     request.history = settings_.history;
     request.historyServer = settings_.historyServer;
     request.pollSeconds = settings_.pollIntervalMs / 1000.0;
     request.lastSerial = At(port).lastSuccessSerial;
     // A waiting child names its second update's trace COMn-runNNN-2.jsonl.
-    if (!settings_.traceFolder.empty() && !test) {
+    if (!settings_.traceFolder.empty()) {
         char name[64];
         std::snprintf(name, sizeof name, "/COM%d-run%03d.jsonl", port, ++runNumber_);
         request.trace = settings_.traceFolder + name;

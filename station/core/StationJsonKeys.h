@@ -18,11 +18,10 @@ inline constexpr char kKindSummary[] = "summary";
 inline constexpr char kKindResult[] = "result";
 inline constexpr char kKindStation[] = "station";
 
-// start: update, test, or wait (a hands-free port's waiting child, whose
+// start: update, or wait (a hands-free port's waiting child, whose
 // updates have start lines of their own).
 inline constexpr char kAction[] = "action";
 inline constexpr char kActionUpdate[] = "update";
-inline constexpr char kActionTest[] = "test";
 inline constexpr char kActionWait[] = "wait";
 // result: success, failure, skipped, or none for a run without one.
 inline constexpr char kResultNone[] = "none";

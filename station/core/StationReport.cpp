@@ -42,10 +42,8 @@ void StationReport::RunStarted(std::int64_t nowMs, int port, RunRequest::Action 
                 .Add(runjson::kTime, nowMs)
                 .Add(runjson::kKind, stationjson::kKindStart)
                 .Add(runjson::kPort, port)
-                .Add(stationjson::kAction, update ? stationjson::kActionUpdate
-                                           : action == RunRequest::Action::Wait
-                                               ? stationjson::kActionWait
-                                               : stationjson::kActionTest)
+                .Add(stationjson::kAction,
+                     update ? stationjson::kActionUpdate : stationjson::kActionWait)
                 .Add(runjson::kDevice, station_.Tile(port).Device())
                 .Text());
     } else if (update) {

@@ -17,11 +17,9 @@ struct StationSettings {
     // A child with no output line for this long is ended as a failure. The
     // runner's clock line comes every second while a run is under way.
     int silenceLimitMs = 60000;
-    // The runs' own limits only end a run that hangs: the largest file
-    // measured (71,000 blocks) took 25 minutes, and a greeting takes under a
-    // second whether a unit answers or not.
+    // The runs' own limit only ends a run that hangs: the largest file
+    // measured (71,000 blocks) took 25 minutes.
     double updateTimeoutSeconds = 6 * 3600;
-    double testTimeoutSeconds = 60;
     std::string traceFolder;  // each run's trace goes here ("" no traces)
     // Where the runs are recorded: a history file and a history server
     // ("" each: the runs' own defaults, as for gpsupdate-auto).

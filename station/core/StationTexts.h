@@ -20,7 +20,6 @@ inline constexpr char WaitForUnit[] = "等待裝置連接";
 inline constexpr char NoDevice[] = "沒有此編號的序列埠";
 inline constexpr char WaitForRemoval[] = "請移除裝置";
 inline constexpr char SameUnitAgain[] = "同一裝置剛更新成功，不再更新";
-inline constexpr char Polling[] = "連結測試中";
 // The last step of a failure text: the window's "press 開始傳送 again"
 // becomes what does it at a station (a tile's start button, the command run
 // again, or, hands-free, the port itself once the unit is plugged in again).

@@ -24,12 +24,9 @@ void StationTile::BeginRun(RunRequest::Action action, std::int64_t nowMs) {
         BeginUpdate(nowMs);
         return;
     }
-    // A test or a waiting run only looks for a unit: the last update's
-    // result stays shown.
+    // A waiting run only looks for a unit: the last update's result stays
+    // shown.
     action_ = action;
-    phase_ = action == RunRequest::Action::Test ? Phase::Polling : phase_;
-    unitAnswered_ = false;
-    polledSerial_.clear();
 }
 
 void StationTile::BeginUpdate(std::int64_t nowMs) {
@@ -85,12 +82,6 @@ StationTile::LineEvent StationTile::ApplyLine(const std::string& line, std::int6
         ApplyEnd(*fields);
         return LineEvent::None;
     }
-    if (action_ == RunRequest::Action::Test) {
-        if (kind == kKindInfo && fields->Text(kFact) == kFactSerial) {
-            polledSerial_ = fields->Text(kValue);
-        }
-        return LineEvent::None;
-    }
     if (kind == kKindMessage) {
         message_ = fields->Text(kText);
     } else if (kind == kKindInfo) {
@@ -120,8 +111,6 @@ StationTile::LineEvent StationTile::ApplyWaitingLine(const std::string& kind,
                                                      const JsonFields& fields, std::int64_t nowMs) {
     using namespace runjson;
     if (kind == kKindUnit && action_ != RunRequest::Action::Update) {
-        unitAnswered_ = true;
-        polledSerial_ = fields.Text(kSerial);
         if (fields.Text(kUpdate) != "true") {
             return LineEvent::UnitKept;
         }
@@ -130,7 +119,6 @@ StationTile::LineEvent StationTile::ApplyWaitingLine(const std::string& kind,
         return LineEvent::UpdateStarted;
     }
     if (kind == kKindGone && action_ != RunRequest::Action::Update) {
-        unitAnswered_ = false;
         return LineEvent::UnitGone;
     }
     if (kind == kKindEnd && action_ == RunRequest::Action::Update) {
@@ -155,10 +143,6 @@ void StationTile::ApplyEnd(const JsonFields& fields) {
             into = fields.Text(key);
         }
     };
-    if (action_ == RunRequest::Action::Test) {
-        take(kSerial, polledSerial_);
-        return;
-    }
     take(kSerial, serial_);
     take(kProgramVersion, programVersion_);
     take(kDataVersionBefore, dataVersionBefore_);
@@ -169,11 +153,6 @@ void StationTile::ApplyEnd(const JsonFields& fields) {
 
 void StationTile::EndRun(const ChildExit& exit, std::int64_t nowMs) {
     phase_ = Phase::Idle;
-    const bool endedWell = !exit.crashed && stopReason_.empty();
-    if (action_ == RunRequest::Action::Test) {
-        unitAnswered_ = endedWell && exit.code == 0 && endOutcome_ == runjson::kSuccess;
-        return;
-    }
     if (action_ == RunRequest::Action::Wait) {
         return;  // no update under way
     }

@@ -14,8 +14,7 @@ class StationTile {
     enum class Phase {
         Idle,              // nothing under way
         Running,           // an update's child runs
-        Polling,           // hands-free: a connection test's child runs
-        WaitingForUnit,    // hands-free: between two tests, no unit yet
+        WaitingForUnit,    // hands-free: no unit yet
         WaitingForRemoval  // hands-free: the last unit has not gone yet
     };
     enum class Result { None, Success, Failure, Skipped };
@@ -27,14 +26,14 @@ class StationTile {
 
     explicit StationTile(int port = 0) : port_(port) {}
 
-    // A new run's child has started (the unit facts are kept for a test).
+    // A new run's child has started.
     void BeginRun(RunRequest::Action action, std::int64_t nowMs);
     // One output line of the run's child. Unreadable lines only count as a
     // sign of life.
     LineEvent ApplyLine(const std::string& line, std::int64_t nowMs);
     // The child has ended; the run's result from its end line, exit status
-    // and how the run was ended. For a test: whether a unit answered. For a
-    // waiting run: the result of its update under way (if any).
+    // and how the run was ended. For a waiting run: the result of its update
+    // under way (if any).
     void EndRun(const ChildExit& exit, std::int64_t nowMs);
     // The station ended the run: by the operator (stop) or for silence.
     void MarkStopped(const std::string& reason) { stopReason_ = reason; }
@@ -53,15 +52,12 @@ class StationTile {
 
     int Port() const { return port_; }
     Phase CurrentPhase() const { return phase_; }
-    bool ChildRunning() const { return phase_ == Phase::Running || phase_ == Phase::Polling; }
+    bool ChildRunning() const { return phase_ == Phase::Running; }
     // A waiting run's update is under way.
     bool UpdateUnderWay() const { return waitingRun_ && action_ == RunRequest::Action::Update; }
     Result LastResult() const { return result_; }
     // The result in words (the failure's text for a failure).
     const std::string& ResultText() const { return resultText_; }
-    // Whether the last test found a unit answering, and its serial number.
-    bool UnitAnswered() const { return unitAnswered_; }
-    const std::string& PolledSerial() const { return polledSerial_; }
 
     const std::string& Device() const { return device_; }
     void SetDevice(const std::string& device) { device_ = device; }
@@ -107,8 +103,6 @@ class StationTile {
     bool waitingRun_ = false;  // the child is a waiting run (action_: its update, if one runs)
     Result result_ = Result::None;
     std::string resultText_;
-    bool unitAnswered_ = false;
-    std::string polledSerial_;
     std::string device_;
     std::string serial_;
     std::string programVersion_;

@@ -36,7 +36,7 @@ HeadlessStation::HeadlessStation(const StationOptions& options, const QString& a
         if (waiting && last[port] != tile.WaitReason()) {
             last[port] = tile.WaitReason();
             report_.Waiting(meter_.ElapsedMs(), port, tile.WaitReason());
-        } else if (!waiting && tile.CurrentPhase() != StationTile::Phase::Polling) {
+        } else if (!waiting) {
             last[port].clear();
         }
     };

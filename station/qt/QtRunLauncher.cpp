@@ -32,12 +32,8 @@ QtRunLauncher::~QtRunLauncher() {
 
 QStringList QtRunLauncher::Arguments(const RunRequest& request) {
     QStringList args;
-    const bool update = request.action != RunRequest::Action::Test;
     const bool wait = request.action == RunRequest::Action::Wait;
-    args << QStringLiteral("--action")
-         << (wait     ? QStringLiteral("wait")
-             : update ? QStringLiteral("update")
-                      : QStringLiteral("test"))
+    args << QStringLiteral("--action") << (wait ? QStringLiteral("wait") : QStringLiteral("update"))
          << QStringLiteral("--port") << QString::number(request.port);
     if (wait) {
         args << QStringLiteral("--poll-seconds") << QString::number(request.pollSeconds);
@@ -45,23 +41,19 @@ QStringList QtRunLauncher::Arguments(const RunRequest& request) {
             args << QStringLiteral("--last-serial") << QString::fromStdString(request.lastSerial);
         }
     }
-    if (update) {
-        args << QStringLiteral("--file") << QString::fromStdString(request.file)
-             << QStringLiteral("--confirm")
-             << (request.force ? QStringLiteral("ok") : QStringLiteral("cancel"));
-    }
+    args << QStringLiteral("--file") << QString::fromStdString(request.file)
+         << QStringLiteral("--confirm")
+         << (request.force ? QStringLiteral("ok") : QStringLiteral("cancel"));
     if (request.timeoutSeconds > 0) {
         args << QStringLiteral("--timeout") << QString::number(request.timeoutSeconds, 'f', 0);
     }
     if (!request.trace.empty()) {
         args << QStringLiteral("--trace") << QString::fromStdString(request.trace);
     }
-    if (!request.record) {
-        args << QStringLiteral("--no-history");
-    } else if (!request.history.empty()) {
+    if (!request.history.empty()) {
         args << QStringLiteral("--history") << QString::fromStdString(request.history);
     }
-    if (request.record && !request.historyServer.empty()) {
+    if (!request.historyServer.empty()) {
         args << QStringLiteral("--history-server") << QString::fromStdString(request.historyServer);
     }
     return args;

@@ -129,8 +129,6 @@ void TileWidget::Show(const StationTile& tile, bool busy) {
         if (tile.LastResult() == StationTile::Result::Failure && !tile.ResultText().empty()) {
             message = Q(tile.ResultText()) + QStringLiteral("\n\n") + message;
         }
-    } else if (tile.CurrentPhase() == Phase::Polling) {
-        message = QString::fromUtf8(StationTexts::Polling);
     }
     // A failure's text in the face's dark colour: the red face says it is
     // a failure, and red text would not be read on it.

@@ -15,7 +15,6 @@ class FakeLauncher final : public IRunLauncher {
         Events events;
         bool stopped = false;
         bool killed = false;
-        bool ended = false;
     };
 
     Id Start(const RunRequest& request, Events events, std::string& error) override {
@@ -38,10 +37,7 @@ class FakeLauncher final : public IRunLauncher {
     }
 
     void Line(Id id, const std::string& line) { runs.at(id).events.onLine(line + "\n"); }
-    void Exit(Id id, ChildExit exit = {}) {
-        runs.at(id).ended = true;
-        runs.at(id).events.onExit(exit);
-    }
+    void Exit(Id id, ChildExit exit = {}) { runs.at(id).events.onExit(exit); }
     // The newest run on a port.
     Id Newest(int port) const {
         for (auto it = runs.rbegin(); it != runs.rend(); ++it) {

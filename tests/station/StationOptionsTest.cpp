@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "StationOptions.h"
@@ -35,11 +36,7 @@ TEST(StationOptions, TheCommandLine) {
         {{"--history-server"}, false, {}, false},
     };
     for (const Case& c : cases) {
-        std::string joined;
-        for (const std::string& arg : c.args) {
-            joined += arg + " ";
-        }
-        SCOPED_TRACE(joined);
+        SCOPED_TRACE(testing::PrintToString(c.args));
         std::string error;
         const auto options = StationOptions::Parse(c.args, error);
         ASSERT_EQ(options.has_value(), c.ok) << error;
@@ -60,13 +57,9 @@ TEST(StationOptions, TheCommandLine) {
          "/h.sqlite", "--history-server=postgresql://u@h/db"},
         error);
     ASSERT_TRUE(options) << error;
-    EXPECT_TRUE(options->sound);
-    EXPECT_TRUE(options->settings.continuous);
-    EXPECT_TRUE(options->settings.force);
-    EXPECT_EQ(options->settings.units, 7);
-    EXPECT_EQ(options->settings.pollIntervalMs, 1500);
-    EXPECT_EQ(options->settings.silenceLimitMs, 30000);
-    EXPECT_EQ(options->settings.traceFolder, "/t");
-    EXPECT_EQ(options->settings.history, "/h.sqlite");
-    EXPECT_EQ(options->settings.historyServer, "postgresql://u@h/db");
+    const StationSettings& s = options->settings;
+    EXPECT_EQ(std::tie(options->sound, s.continuous, s.force, s.units, s.pollIntervalMs,
+                       s.silenceLimitMs, s.traceFolder, s.history, s.historyServer),
+              std::make_tuple(true, true, true, 7, 1500, 30000, "/t", "/h.sqlite",
+                              "postgresql://u@h/db"));
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -12,10 +13,12 @@
 #include "Station.h"
 #include "StationReport.h"
 #include "StationTexts.h"
+#include "TempDataFile.h"
 #include "VirtualClock.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using Action = RunRequest::Action;
 using Phase = StationTile::Phase;
 using Result = StationTile::Result;
@@ -41,7 +44,12 @@ struct Rig {
     FakeLauncher launcher;
     std::unique_ptr<Station> station;
 
-    explicit Rig(StationSettings settings = {}) {
+    // The settings as `adjust` leaves them.
+    explicit Rig(const std::function<void(StationSettings&)>& adjust = {}) {
+        StationSettings settings;
+        if (adjust) {
+            adjust(settings);
+        }
         settings.file = "/data/0601.apd";
         settings.pollIntervalMs = 2000;
         settings.silenceLimitMs = 30000;
@@ -75,7 +83,6 @@ struct Rig {
     }
     void Update(int port, const std::string& serial, const std::string& end = kSuccess) {
         ASSERT_EQ(Request(port).action, Action::Update);
-        EXPECT_TRUE(Request(port).record);
         Line(port, Serial(serial));
         Line(port, end);
         Exit(port, {false, end == kSuccess ? 0 : 1, ""});
@@ -84,8 +91,12 @@ struct Rig {
 
 }  // namespace
 
-TEST(Station, EachPortRunsItsOwnUpdateAndACrashStaysOnItsTile) {
-    Rig rig;
+// Each port runs its own update; one that crashes, or goes silent and is
+// ended with its last line, fails its own tile only. The headless lines
+// name the device, or say there is none, and an update's end its trace.
+TEST(Station, EachPortRunsItsOwnUpdateAndAFailureStaysOnItsTile) {
+    Rig rig([](StationSettings& s) { s.traceFolder = "/t"; });
+    rig.launcher.devices[4] = "";
     for (int port : {3, 4, 5}) {
         rig.station->AddPort(port);
     }
@@ -98,230 +109,28 @@ TEST(Station, EachPortRunsItsOwnUpdateAndACrashStaysOnItsTile) {
     rig.Line(4, R"({"t_ms":1,"kind":"progress","value":5,"max":9})");
     rig.Exit(4, {true, 9, ""});
     EXPECT_EQ(rig.station->Tile(4).LastResult(), Result::Failure);
+    const std::string clock = R"({"t_ms":1,"kind":"clock","text":"00 : 01"})";
+    rig.Line(5, clock);
+    for (int i = 0; i < 40; ++i) {  // port 3 keeps talking
+        rig.clock.AdvanceBy(1000);
+        rig.Line(3, clock);
+    }
+    EXPECT_TRUE(rig.Run(5).killed);
+    EXPECT_FALSE(rig.Run(3).killed);
+    rig.Exit(5, {true, 9, ""});
+    const std::string& silent = rig.station->Tile(5).ResultText();
+    EXPECT_NE(silent.find("30 秒沒有輸出"), std::string::npos) << silent;
+    EXPECT_NE(silent.find(clock), std::string::npos) << silent;
     EXPECT_EQ(rig.station->Tile(3).CurrentPhase(), Phase::Running);
     rig.Update(3, "A");
-    rig.Update(5, "B");
     EXPECT_TRUE(rig.station->Finished());
-    EXPECT_EQ(rig.station->Done(), 2);
-    EXPECT_EQ(rig.station->Failed(), 1);
+    EXPECT_EQ(rig.station->Done(), 1);
+    EXPECT_EQ(rig.station->Failed(), 2);
     ASSERT_EQ(rig.station->Records().size(), 3u);
     EXPECT_EQ(rig.station->Records()[0].port, 4);
-    EXPECT_EQ(rig.station->Records()[2].serial, "B");
-}
+    EXPECT_EQ(rig.station->Records()[1].result, Result::Failure);
+    EXPECT_EQ(rig.station->Records()[2].serial, "A");
 
-TEST(Station, TwoRunsNeverShareAPort) {
-    Rig rig;
-    rig.launcher.devices = {{1, "/dev/ttyUSB0"}, {2, "/dev/ttyUSB0"}};
-    std::string why;
-    ASSERT_TRUE(rig.station->Start(1, why));
-    EXPECT_FALSE(rig.station->Start(1, why));
-    EXPECT_FALSE(rig.station->Start(2, why)) << "the same device under another number";
-    EXPECT_NE(why.find("/dev/ttyUSB0"), std::string::npos) << why;
-    EXPECT_EQ(rig.launcher.runs.size(), 1u);
-    rig.Update(1, "A");
-    EXPECT_TRUE(rig.station->Start(2, why)) << why;
-}
-
-TEST(Station, ASilentChildIsEndedAsAFailureWithItsLastLine) {
-    Rig rig;
-    rig.Start(3);
-    rig.Start(4);
-    const std::string clock = R"({"t_ms":1,"kind":"clock","text":"00 : 01"})";
-    rig.Line(3, clock);
-    for (int i = 0; i < 40; ++i) {  // port 4 keeps talking
-        rig.clock.AdvanceBy(1000);
-        rig.Line(4, clock);
-    }
-    EXPECT_TRUE(rig.Run(3).killed);
-    EXPECT_FALSE(rig.Run(4).killed);
-    rig.Exit(3, {true, 9, ""});
-    const StationTile& tile = rig.station->Tile(3);
-    EXPECT_EQ(tile.LastResult(), Result::Failure);
-    EXPECT_NE(tile.ResultText().find("30 秒沒有輸出"), std::string::npos) << tile.ResultText();
-    EXPECT_NE(tile.ResultText().find(clock), std::string::npos) << tile.ResultText();
-    EXPECT_EQ(rig.station->Tile(4).CurrentPhase(), Phase::Running);
-}
-
-TEST(Station, StoppingARunEndsItsChildAndFailsTheUnit) {
-    StationSettings settings;
-    settings.force = true;
-    settings.history = "/h.sqlite";
-    settings.historyServer = "postgresql://u@h/db";
-    Rig rig(settings);
-    rig.Start(7);
-    EXPECT_TRUE(rig.Request(7).force);
-    EXPECT_EQ(rig.Request(7).history, "/h.sqlite");
-    EXPECT_EQ(rig.Request(7).historyServer, "postgresql://u@h/db");
-    rig.station->Stop(7);
-    EXPECT_TRUE(rig.Run(7).stopped);
-    EXPECT_FALSE(rig.station->Finished()) << "the child has not ended yet";
-    rig.Line(7, kFailure);
-    rig.Exit(7, {false, 1, ""});
-    EXPECT_TRUE(rig.station->Finished());
-    EXPECT_EQ(rig.station->Tile(7).LastResult(), Result::Failure);
-    EXPECT_NE(rig.station->Tile(7).ResultText().find("沒有資料"), std::string::npos);
-}
-
-TEST(Station, AChildThatCannotStartFailsItsPort) {
-    Rig rig;
-    rig.launcher.refuse = true;
-    std::string why;
-    EXPECT_FALSE(rig.station->Start(2, why));
-    EXPECT_NE(why.find("refused"), std::string::npos);
-    EXPECT_EQ(rig.station->Failed(), 1);
-    EXPECT_TRUE(rig.station->Finished());
-}
-
-// A file that does not load starts nothing: no unit is failed or recorded
-// for it, and the reason is said once.
-TEST(Station, ADataFileThatDoesNotLoadStartsNoPort) {
-    Rig rig;
-    rig.launcher.fileProblem = "檔案損毀";
-    for (int port : {1, 2, 3}) {
-        rig.station->AddPort(port);
-    }
-    const std::vector<std::string> reasons = rig.station->StartAll();
-    ASSERT_EQ(reasons.size(), 1u);
-    EXPECT_EQ(reasons[0], std::string(StationTexts::FileNotUsable) + "檔案損毀");
-    std::string why;
-    EXPECT_FALSE(rig.station->Start(2, why));
-    EXPECT_EQ(why, reasons[0]);
-    EXPECT_TRUE(rig.launcher.runs.empty());
-    EXPECT_EQ(rig.station->Failed(), 0);
-    EXPECT_TRUE(rig.station->Records().empty());
-
-    rig.launcher.fileProblem.clear();  // mended
-    EXPECT_TRUE(rig.station->StartAll().empty());
-    EXPECT_EQ(rig.launcher.runs.size(), 3u);
-}
-
-// Hands-free: one waiting child per port; units arrive and leave behind it.
-TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
-    StationSettings settings;
-    settings.continuous = true;
-    settings.units = 4;
-    Rig rig(settings);
-    rig.Start(3);
-    const StationTile& tile = rig.station->Tile(3);
-    EXPECT_EQ(rig.Request(3).action, Action::Wait);
-    EXPECT_TRUE(rig.Request(3).record) << "its updates are written to the history";
-    EXPECT_EQ(rig.Request(3).pollSeconds, 2.0);
-    rig.Line(3, kWaiting);
-    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
-    EXPECT_NE(tile.WaitReason().find("每 2 秒"), std::string::npos) << tile.WaitReason();
-    EXPECT_TRUE(rig.StartsNothingIn(20000)) << "greeting is the child's own";
-
-    rig.WaitedUpdate(3, "A");  // a unit arrives: updated
-    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
-    EXPECT_EQ(tile.LastResult(), Result::Success);
-    rig.Line(3, kGone);
-    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
-    // The tile waits for the next unit: the last one's facts are not shown
-    // as if they were the next one's (the counters keep them).
-    EXPECT_EQ(tile.LastResult(), Result::None);
-    EXPECT_EQ(tile.Serial(), "");
-    EXPECT_EQ(rig.station->Done(), 1);
-    rig.Line(3, Unit("A", false));  // the same unit right after its success: not again
-    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
-    EXPECT_EQ(tile.WaitReason().rfind(StationTexts::SameUnitAgain, 0), 0u) << tile.WaitReason();
-    rig.Line(3, kGone);
-    // The next unit, already current: skipped, and shown until it is pulled.
-    rig.WaitedUpdate(
-        3, "B", R"({"t_ms":2,"kind":"end","result":"cancelled","outcome":"skipped","serial":"B"})");
-    EXPECT_EQ(tile.LastResult(), Result::Skipped);
-    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
-    EXPECT_EQ(rig.station->Skipped(), 1);
-    rig.Line(3, kGone);
-    // A child that crashes during an update fails that unit alone; a new
-    // child waits on, told the serial number last updated successfully.
-    rig.Line(3, Unit("C", true));
-    rig.Exit(3, {true, 11, ""});
-    EXPECT_EQ(rig.station->Failed(), 1);
-    EXPECT_EQ(tile.LastResult(), Result::Failure);
-    EXPECT_TRUE(rig.StartsNothingIn(1000))
-        << "a child that keeps crashing is not restarted at once";
-    rig.clock.AdvanceBy(2000);
-    ASSERT_EQ(rig.launcher.runs.size(), 2u);
-    EXPECT_EQ(rig.Request(3).lastSerial, "A");
-    rig.Line(3, kGone);
-    rig.WaitedUpdate(3, "D");
-    // Four units: the station stops waiting.
-    EXPECT_TRUE(rig.Run(3).stopped);
-    rig.Exit(3);
-    EXPECT_TRUE(rig.station->Finished());
-    EXPECT_EQ(tile.CurrentPhase(), Phase::Idle);
-    EXPECT_TRUE(rig.StartsNothingIn(10000));
-    ASSERT_EQ(rig.station->Records().size(), 4u);
-    EXPECT_EQ(rig.station->Records()[3].serial, "D");
-}
-
-// A hands-free port without its adapter has no child until the adapter is
-// there (looked for every second); a unit waited for to go has gone with it.
-TEST(Station, HandsFreeGreetsNoPortWithoutADevice) {
-    StationSettings settings;
-    settings.continuous = true;
-    Rig rig(settings);
-    rig.launcher.absent.insert(rig.launcher.DeviceForPort(5));
-    rig.Start(5);
-    const StationTile& tile = rig.station->Tile(5);
-    rig.clock.AdvanceBy(10000);
-    EXPECT_TRUE(rig.launcher.runs.empty());
-    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
-    EXPECT_EQ(tile.WaitReason().rfind(StationTexts::NoDevice, 0), 0u) << tile.WaitReason();
-    EXPECT_FALSE(rig.station->Finished());
-
-    rig.launcher.absent.clear();  // plugged in
-    rig.clock.AdvanceBy(1000);
-    ASSERT_EQ(rig.launcher.runs.size(), 1u);
-    rig.WaitedUpdate(5, "A");
-    rig.launcher.absent.insert(rig.launcher.DeviceForPort(5));  // pulled out with the unit on it
-    rig.clock.AdvanceBy(1000);
-    EXPECT_TRUE(rig.Run(5).stopped);
-    rig.Exit(5);
-    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
-    EXPECT_EQ(tile.WaitReason().rfind(StationTexts::NoDevice, 0), 0u) << tile.WaitReason();
-    EXPECT_TRUE(rig.StartsNothingIn(5000));
-    rig.launcher.absent.clear();
-    rig.clock.AdvanceBy(1000);
-    EXPECT_EQ(rig.Request(5).action, Action::Wait);
-    EXPECT_EQ(rig.Request(5).lastSerial, "A");
-    EXPECT_EQ(rig.launcher.runs.size(), 2u);
-}
-
-// Stopping a waiting port ends its child; during an update the update ends
-// as stopped (its unit has no data).
-TEST(Station, StoppingAWaitingHandsFreePortEndsItsWaiting) {
-    StationSettings settings;
-    settings.continuous = true;
-    Rig rig(settings);
-    rig.Start(9);
-    rig.Start(8);
-    rig.Line(9, kWaiting);
-    rig.Line(8, Unit("A", true));
-    rig.station->StopAll();
-    EXPECT_TRUE(rig.Run(9).stopped);
-    EXPECT_TRUE(rig.Run(8).stopped);
-    rig.Exit(9);
-    EXPECT_FALSE(rig.station->Finished()) << "the update has not ended yet";
-    rig.Line(8, kFailure);
-    rig.Exit(8, {false, 1, ""});
-    EXPECT_TRUE(rig.station->Finished());
-    EXPECT_EQ(rig.station->Tile(9).CurrentPhase(), Phase::Idle);
-    EXPECT_NE(rig.station->Tile(8).ResultText().find("沒有資料"), std::string::npos);
-    EXPECT_EQ(rig.station->Failed(), 1);
-    EXPECT_TRUE(rig.StartsNothingIn(10000));
-}
-
-// The headless lines name the device, and say when there is none; an
-// update's end line names its trace.
-TEST(Station, TheHeadlessLinesNameTheDeviceOrItsAbsenceAndTheTrace) {
-    StationSettings settings;
-    settings.traceFolder = "/t";
-    Rig rig(settings);
-    rig.launcher.devices[4] = "";
-    rig.station->AddPort(4);
-    rig.Start(3);
-    rig.Update(3, "A");
     const auto read = [&rig](const std::function<void(StationReport&)>& write, bool json) {
         std::FILE* out = std::tmpfile();
         if (out == nullptr) {
@@ -345,4 +154,171 @@ TEST(Station, TheHeadlessLinesNameTheDeviceOrItsAbsenceAndTheTrace) {
     const std::string end = read(
         [&](StationReport& report) { report.RunEnded(0, rig.station->Records().back()); }, true);
     EXPECT_NE(end.find(R"("trace":"/t/COM3-run001.jsonl")"), std::string::npos) << end;
+}
+
+// Two runs never share a line, whatever leads to it: a link (as in
+// /dev/serial/by-id), a link to the link and the device itself are one, and
+// the refusal names them. Once the run has ended the device is free.
+TEST(Station, TwoRunsNeverShareALineUnderAnyName) {
+    const TempDataFile device({}, "ttyUSB0");  // removed with its folder
+    const fs::path byId = device.Folder() / "usb-Prolific_PL2303-if00-port0";
+    const fs::path again = device.Folder() / "gps";
+    fs::create_symlink(device.Path(), byId);
+    fs::create_symlink(byId, again);
+    Rig rig;
+    rig.launcher.devices = {{1, byId.string()}, {2, device.Path()}, {3, again.string()}};
+    std::string why;
+    ASSERT_TRUE(rig.station->Start(1, why));
+    EXPECT_FALSE(rig.station->Start(1, why));
+    for (const int port : {2, 3}) {
+        EXPECT_FALSE(rig.station->Start(port, why)) << port;
+        for (const std::string& name : {std::string("COM1"), byId.string(), device.Path()}) {
+            EXPECT_NE(why.find(name), std::string::npos) << why;
+        }
+    }
+    EXPECT_EQ(rig.launcher.runs.size(), 1u);
+    rig.Update(1, "A");
+    EXPECT_TRUE(rig.station->Start(2, why)) << why;
+    EXPECT_EQ(rig.station->Tile(1).Device(), byId.string()) << "the name the operator gave";
+}
+
+// A file that does not load starts nothing: no unit is failed or recorded
+// for it, and the reason is said once. A child that cannot start fails its
+// port.
+TEST(Station, ADataFileThatDoesNotLoadStartsNoPortAndAChildThatCannotStartFailsOne) {
+    Rig rig;
+    rig.launcher.fileProblem = "檔案損毀";
+    for (int port : {1, 2, 3}) {
+        rig.station->AddPort(port);
+    }
+    const std::vector<std::string> reasons = rig.station->StartAll();
+    ASSERT_EQ(reasons.size(), 1u);
+    EXPECT_EQ(reasons[0], std::string(StationTexts::FileNotUsable) + "檔案損毀");
+    std::string why;
+    EXPECT_FALSE(rig.station->Start(2, why));
+    EXPECT_EQ(why, reasons[0]);
+    EXPECT_TRUE(rig.launcher.runs.empty());
+    EXPECT_EQ(rig.station->Failed(), 0);
+    EXPECT_TRUE(rig.station->Records().empty());
+
+    rig.launcher.fileProblem.clear();  // mended
+    rig.launcher.refuse = true;
+    EXPECT_FALSE(rig.station->Start(2, why));
+    EXPECT_NE(why.find("refused"), std::string::npos);
+    EXPECT_EQ(rig.station->Failed(), 1);
+    EXPECT_TRUE(rig.station->Finished());
+    rig.launcher.refuse = false;
+    EXPECT_TRUE(rig.station->StartAll().empty());
+    EXPECT_EQ(rig.launcher.runs.size(), 3u);
+}
+
+// Hands-free: one waiting child per port while its adapter is there (looked
+// for every second); units arrive and leave behind it.
+TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
+    Rig rig([](StationSettings& s) { s.continuous = true, s.units = 4; });
+    const std::string device = rig.launcher.DeviceForPort(3);
+    rig.launcher.absent.insert(device);  // the adapter is not plugged in
+    rig.Start(3);
+    const StationTile& tile = rig.station->Tile(3);
+    EXPECT_TRUE(rig.StartsNothingIn(10000));
+    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
+    EXPECT_EQ(tile.WaitReason().rfind(StationTexts::NoDevice, 0), 0u) << tile.WaitReason();
+    EXPECT_FALSE(rig.station->Finished());
+    rig.launcher.absent.clear();
+    rig.clock.AdvanceBy(1000);
+    EXPECT_EQ(rig.Request(3).action, Action::Wait);
+    EXPECT_EQ(rig.Request(3).pollSeconds, 2.0);
+    rig.Line(3, kWaiting);
+    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
+    EXPECT_NE(tile.WaitReason().find("每 2 秒"), std::string::npos) << tile.WaitReason();
+    EXPECT_TRUE(rig.StartsNothingIn(20000)) << "greeting is the child's own";
+
+    rig.WaitedUpdate(3, "A");  // a unit arrives: updated
+    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
+    EXPECT_EQ(tile.LastResult(), Result::Success);
+    EXPECT_EQ(rig.station->Done(), 1);
+    // Pulled out with its adapter: the child is ended, and the tile waits
+    // for the adapter without the last unit's facts (the counters keep them).
+    rig.launcher.absent.insert(device);
+    rig.clock.AdvanceBy(1000);
+    EXPECT_TRUE(rig.Run(3).stopped);
+    rig.Exit(3);
+    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
+    EXPECT_EQ(tile.WaitReason().rfind(StationTexts::NoDevice, 0), 0u) << tile.WaitReason();
+    EXPECT_EQ(tile.LastResult(), Result::None);
+    EXPECT_EQ(tile.Serial(), "");
+    EXPECT_TRUE(rig.StartsNothingIn(5000));
+    rig.launcher.absent.clear();
+    rig.clock.AdvanceBy(1000);
+    ASSERT_EQ(rig.launcher.runs.size(), 2u);
+    EXPECT_EQ(rig.Request(3).lastSerial, "A");
+    rig.Line(3, Unit("A", false));  // the same unit right after its success: not again
+    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
+    EXPECT_EQ(tile.WaitReason().rfind(StationTexts::SameUnitAgain, 0), 0u) << tile.WaitReason();
+    rig.Line(3, kGone);
+    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
+    // The next unit, already current: skipped, and shown until it is pulled.
+    rig.WaitedUpdate(
+        3, "B", R"({"t_ms":2,"kind":"end","result":"cancelled","outcome":"skipped","serial":"B"})");
+    EXPECT_EQ(tile.LastResult(), Result::Skipped);
+    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
+    EXPECT_EQ(rig.station->Skipped(), 1);
+    rig.Line(3, kGone);
+    // A child that crashes during an update fails that unit alone; a new
+    // child waits on, told the serial number last updated successfully.
+    rig.Line(3, Unit("C", true));
+    rig.Exit(3, {true, 11, ""});
+    EXPECT_EQ(rig.station->Failed(), 1);
+    EXPECT_EQ(tile.LastResult(), Result::Failure);
+    EXPECT_TRUE(rig.StartsNothingIn(1000))
+        << "a child that keeps crashing is not restarted at once";
+    rig.clock.AdvanceBy(2000);
+    ASSERT_EQ(rig.launcher.runs.size(), 3u);
+    EXPECT_EQ(rig.Request(3).lastSerial, "A");
+    EXPECT_EQ(tile.LastResult(), Result::Failure) << "still shown by the new child's port";
+    rig.Line(3, kGone);
+    rig.WaitedUpdate(3, "D");
+    // Four units: the station stops waiting.
+    EXPECT_TRUE(rig.Run(3).stopped);
+    rig.Exit(3);
+    EXPECT_TRUE(rig.station->Finished());
+    EXPECT_EQ(tile.CurrentPhase(), Phase::Idle);
+    EXPECT_TRUE(rig.StartsNothingIn(10000));
+    ASSERT_EQ(rig.station->Records().size(), 4u);
+    EXPECT_EQ(rig.station->Records()[3].serial, "D");
+}
+
+// Stopping ends each port's child: an update's (its unit then has no data)
+// and a hands-free port's, whether it waits or updates. The station has
+// finished once they have ended, and starts nothing more.
+TEST(Station, StoppingEndsEachChildAndFailsTheUpdatesUnderWay) {
+    Rig rig([](StationSettings& s) {
+        s.force = true, s.history = "/h.sqlite", s.historyServer = "postgresql://u@h/db";
+    });
+    rig.Start(7);
+    EXPECT_TRUE(rig.Request(7).force);
+    EXPECT_EQ(rig.Request(7).history, "/h.sqlite");
+    EXPECT_EQ(rig.Request(7).historyServer, "postgresql://u@h/db");
+    rig.station->SetContinuous(true);
+    rig.Start(9);
+    rig.Start(8);
+    rig.Line(9, kWaiting);
+    rig.Line(8, Unit("A", true));
+    rig.station->StopAll();
+    rig.Exit(9);
+    rig.Line(7, kFailure);
+    rig.Exit(7, {false, 1, ""});
+    EXPECT_FALSE(rig.station->Finished()) << "an update has not ended yet";
+    rig.Line(8, kFailure);
+    rig.Exit(8, {false, 1, ""});
+    EXPECT_TRUE(rig.station->Finished());
+    EXPECT_EQ(rig.station->Tile(9).CurrentPhase(), Phase::Idle);
+    for (const int port : {7, 8, 9}) {
+        EXPECT_TRUE(rig.Run(port).stopped) << port;
+        EXPECT_EQ(rig.station->Tile(port).LastResult(), port == 9 ? Result::None : Result::Failure);
+        EXPECT_EQ(rig.station->Tile(port).ResultText().find("沒有資料") == std::string::npos,
+                  port == 9);
+    }
+    EXPECT_EQ(rig.station->Failed(), 2);
+    EXPECT_TRUE(rig.StartsNothingIn(10000));
 }

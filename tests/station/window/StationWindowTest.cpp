@@ -76,12 +76,13 @@ StationOptions OnePort(int port, const StandIn& standIn) {
     return options;
 }
 
-// The widget's label that shows `text` (none: nullptr).
-QLabel* Label(const QWidget& widget, const QString& text) {
-    const QList<QLabel*> labels = widget.findChildren<QLabel*>();
-    const auto it = std::find_if(labels.begin(), labels.end(),
-                                 [&text](const QLabel* label) { return label->text() == text; });
-    return it != labels.end() ? *it : nullptr;
+// The widget's label (button, check box) that shows `text` (none: nullptr).
+template <typename T = QLabel>
+T* Child(const QWidget& widget, const QString& text) {
+    const QList<T*> children = widget.findChildren<T*>();
+    const auto it = std::find_if(children.begin(), children.end(),
+                                 [&text](const T* child) { return child->text() == text; });
+    return it != children.end() ? *it : nullptr;
 }
 
 // Answers the next question box with `answer` and keeps its text.
@@ -98,9 +99,11 @@ void AnswerNextBox(QMessageBox::StandardButton answer, QString& text) {
 
 // A unit's tile shows its last update as the history of runs has it, not
 // the run under way, and the status line the runs a history server still
-// has to receive. Closing the window asks first only while a run is under
-// way, and then ends the run as on a request to end.
-TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdateAndClosingAsksOnlyDuringARun) {
+// has to receive. The trace button shows the run's trace as the history
+// window reads it, without a desktop file handler and without stopping the
+// run. Closing the window asks first only while a run is under way, and
+// then ends the run as on a request to end.
+TEST(StationWindow, ATileShowsTheRecordedUpdateAndTheTraceAndClosingAsksOnlyDuringARun) {
     StandIn standIn(
         R"({"t_ms":1,"kind":"info","line":2,"text":"x","fact":"serial","value":"GU48A0099999"})");
     const fs::path file = standIn.folder / "history.sqlite";
@@ -127,8 +130,10 @@ TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdateAndClosingAsksOnlyDuring
     qputenv("GPSUPDATE_HISTORY", QByteArray::fromStdString(file.string()));
     qputenv("GPSUPDATE_HISTORY_SERVER", "postgresql://nobody@127.0.0.1:1/none");
     platform::MemorySettingsStore settings;
-    frmStation window(OnePort(3, standIn), QString::fromStdString(standIn.script.string()),
-                      settings);
+    StationOptions options = OnePort(3, standIn);
+    options.noTraces = false;
+    options.settings.traceFolder = standIn.folder.string();
+    frmStation window(options, QString::fromStdString(standIn.script.string()), settings);
     qunsetenv("GPSUPDATE_HISTORY");
     qunsetenv("GPSUPDATE_HISTORY_SERVER");
     // With nothing under way, closing asks nothing (a question would wait
@@ -140,10 +145,17 @@ TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdateAndClosingAsksOnlyDuring
     window.StartChosen();
     Station& station = window.Stations();
     const QString expected = QStringLiteral("2026-11-30 09:15 成功 (0601)");
-    EXPECT_TRUE(Pump([&] { return Label(window, expected) != nullptr; }));
+    EXPECT_TRUE(Pump([&] { return Child(window, expected) != nullptr; }));
     // Neither row has reached the history server: the status line says so.
-    EXPECT_NE(Label(window, QStringLiteral("待送出的記錄 : 2 筆")), nullptr);
+    EXPECT_NE(Child(window, QStringLiteral("待送出的記錄 : 2 筆")), nullptr);
     ASSERT_TRUE(Pump([&] { return station.Tile(3).ProgressValue() == 1; }));
+    std::ofstream(station.Tile(3).TracePath())
+        << R"({"t_ms":0,"kind":"run-start","run":"update","time":"t"})" << '\n';
+    ASSERT_NE(Child<QPushButton>(window, QStringLiteral("執行記錄")), nullptr);
+    Child<QPushButton>(window, QStringLiteral("執行記錄"))->click();
+    const QList<QPlainTextEdit*> shown = window.findChildren<QPlainTextEdit*>();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0]->toPlainText().contains(QStringLiteral("開始資料更新")));
 
     QString question;
     AnswerNextBox(QMessageBox::No, question);
@@ -160,63 +172,6 @@ TEST(StationWindow, ATileShowsTheUnitsLastRecordedUpdateAndClosingAsksOnlyDuring
     EXPECT_FALSE(station.AnyChildRunning());
     EXPECT_EQ(station.Tile(3).LastResult(), StationTile::Result::Failure);
     EXPECT_EQ(station.Tile(3).ResultText(), StationTexts::StoppedByOperator);
-}
-
-// A file that does not load keeps 全部開始 off, and starting a port anyway
-// runs nothing.
-TEST(StationWindow, StartAllWaitsForADataFileThatLoads) {
-    StandIn standIn;
-    const struct {
-        std::string file;
-        bool startable;
-    } cases[] = {{(standIn.folder / "missing.apd").string(), false},
-                 {standIn.script.string(), false},  // not a data file
-                 {standIn.data.Path(), true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
-        StationOptions options = OnePort(3, standIn);
-        options.settings.file = c.file;
-        platform::MemorySettingsStore settings;
-        frmStation window(options, QString::fromStdString(standIn.script.string()), settings);
-        QPushButton* startAll = nullptr;
-        for (QPushButton* button : window.findChildren<QPushButton*>()) {
-            startAll = button->text() == QStringLiteral("全部開始") ? button : startAll;
-        }
-        ASSERT_NE(startAll, nullptr);
-        EXPECT_EQ(startAll->isEnabled(), c.startable);
-        if (!c.startable) {
-            window.StartChosen();
-            EXPECT_FALSE(window.Stations().AnyUpdateRunning());
-            EXPECT_EQ(window.Stations().Failed(), 0);
-        }
-    }
-}
-
-// The trace button shows the run's trace as the history window reads it,
-// without a desktop file handler and without stopping the station.
-TEST(StationWindow, ARunsTraceIsReadInTheStation) {
-    StandIn standIn;
-    StationOptions options = OnePort(3, standIn);
-    options.noTraces = false;
-    options.settings.traceFolder = standIn.folder.string();
-    platform::MemorySettingsStore settings;
-    frmStation window(options, QString::fromStdString(standIn.script.string()), settings);
-    window.StartChosen();
-    const std::string path = window.Stations().Tile(3).TracePath();
-    ASSERT_FALSE(path.empty());
-    std::ofstream(path) << R"({"t_ms":0,"kind":"run-start","run":"update","time":"t"})" << '\n';
-    QPushButton* trace = nullptr;
-    for (QPushButton* button : window.findChildren<QPushButton*>()) {
-        trace = button->text() == QStringLiteral("執行記錄") ? button : trace;
-    }
-    ASSERT_NE(trace, nullptr);
-    trace->click();
-    const QList<QPlainTextEdit*> shown = window.findChildren<QPlainTextEdit*>();
-    ASSERT_EQ(shown.size(), 1);
-    EXPECT_TRUE(shown[0]->toPlainText().contains(QStringLiteral("開始資料更新")))
-        << shown[0]->toPlainText().toStdString();
-    window.Stations().StopAll();
-    EXPECT_TRUE(Pump([&] { return !window.Stations().AnyChildRunning(); }));
 }
 
 // After each result the whole face takes its colour, with dark text (a
@@ -268,7 +223,7 @@ TEST(StationWindow, ATilesFaceTakesItsResultsColourUntilTheNextRunOrTheUnitHasGo
         }
         if (c.result == StationTile::Result::Failure) {
             EXPECT_TRUE(result->text().startsWith(QString::fromUtf8(StationTexts::Failure)));
-            EXPECT_NE(Label(widget, QStringLiteral("寫入失敗")), nullptr);
+            EXPECT_NE(Child(widget, QStringLiteral("寫入失敗")), nullptr);
         }
 
         tile.ForgetLastUnit();
@@ -276,12 +231,8 @@ TEST(StationWindow, ATilesFaceTakesItsResultsColourUntilTheNextRunOrTheUnitHasGo
         widget.Show(tile, true);
         const bool failed = c.result == StationTile::Result::Failure;
         EXPECT_EQ(face(), failed ? QColor::fromRgb(expected.background) : QColor());
-        bool failureShown = false;
-        for (QLabel* label : widget.findChildren<QLabel*>()) {
-            failureShown |= label->text().contains(QStringLiteral("寫入失敗")) &&
-                            label->text().contains(QStringLiteral("等待裝置連接"));
-        }
-        EXPECT_EQ(failureShown, failed) << "the failure and why the port waits, while it waits";
+        EXPECT_EQ(Child(widget, QStringLiteral("寫入失敗\n\n等待裝置連接")) != nullptr, failed)
+            << "the failure and why the port waits, while it waits";
         tile.BeginRun(RunRequest::Action::Update, 10);
         widget.Show(tile, true);
         EXPECT_EQ(face(), QColor());
@@ -289,33 +240,44 @@ TEST(StationWindow, ATilesFaceTakesItsResultsColourUntilTheNextRunOrTheUnitHasGo
     }
 }
 
-// The 提示音 box is ticked at first and then as the operator last left it;
-// --sound ticks it for the session without changing what is kept.
-TEST(StationWindow, TheSoundSwitchIsKeptAsTheOperatorLeftIt) {
+// A new window: 全部開始 is on only with a data file that loads (starting a
+// port anyway runs nothing); the 提示音 box is ticked at first and then as
+// the operator last left it, and --sound ticks it for the session without
+// changing what is kept.
+TEST(StationWindow, StartAllWaitsForAFileThatLoadsAndTheSoundSwitchIsKept) {
     StandIn standIn;
     const struct {
+        std::string file;
+        bool startable;
         const char* kept;  // nullptr: nothing kept yet
         bool soundOption;
         bool ticked;
-    } cases[] = {
-        {nullptr, false, true}, {"0", false, false}, {"1", false, true}, {"0", true, true}};
+    } cases[] = {{(standIn.folder / "missing.apd").string(), false, nullptr, false, true},
+                 {standIn.script.string(), false, "0", false, false},  // not a data file
+                 {standIn.data.Path(), true, "1", false, true},
+                 {standIn.data.Path(), true, "0", true, true}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.kept ? c.kept : "-") + (c.soundOption ? " --sound" : ""));
+        SCOPED_TRACE(c.file + " " + (c.kept ? c.kept : "-") + (c.soundOption ? " --sound" : ""));
         platform::MemorySettingsStore settings;
         if (c.kept != nullptr) {
             settings.Preset(frmStation::kSettingsApp, frmStation::kSettingsSection,
                             frmStation::kSoundKey, c.kept);
         }
         StationOptions options = OnePort(3, standIn);
+        options.settings.file = c.file;
         options.sound = c.soundOption;
         frmStation window(options, QString::fromStdString(standIn.script.string()), settings);
-        QCheckBox* sound = nullptr;
-        for (QCheckBox* box : window.findChildren<QCheckBox*>()) {
-            sound = box->text() == QString::fromUtf8(StationTexts::SoundSwitch) ? box : sound;
-        }
-        ASSERT_NE(sound, nullptr);
+        QPushButton* startAll = Child<QPushButton>(window, QStringLiteral("全部開始"));
+        QCheckBox* sound = Child<QCheckBox>(window, QString::fromUtf8(StationTexts::SoundSwitch));
+        ASSERT_TRUE(startAll != nullptr && sound != nullptr);
         EXPECT_EQ(sound->isChecked(), c.ticked);
         EXPECT_TRUE(settings.Writes().empty());
+        EXPECT_EQ(startAll->isEnabled(), c.startable);
+        if (!c.startable) {
+            window.StartChosen();
+            EXPECT_FALSE(window.Stations().AnyUpdateRunning());
+            EXPECT_EQ(window.Stations().Failed(), 0);
+        }
         sound->click();
         EXPECT_EQ(settings.Value(frmStation::kSettingsApp, frmStation::kSettingsSection,
                                  frmStation::kSoundKey),
@@ -323,30 +285,23 @@ TEST(StationWindow, TheSoundSwitchIsKeptAsTheOperatorLeftIt) {
     }
 }
 
-// A greeting's child records nothing; an update's writes its history row,
-// into the history and server the station was given.
-TEST(StationWindow, OnlyUpdatesAreWrittenToTheHistoryTheStationNames) {
+// An update's arguments and a waiting run's (told the unit last updated),
+// with the history and server the station was given, if any.
+TEST(StationWindow, ARunsArgumentsNameItsHistoryAndTheUnitLastUpdated) {
     const struct {
-        bool update;
-        const char* history;
-        const char* server;
-        QStringList expected;  // the arguments after the run's own
+        RunRequest::Action action;
+        std::string history;
+        const char* expected;
     } cases[] = {
-        {false, "/h.sqlite", "postgresql://u@h/db", {"--no-history"}},
-        {true, "", "", {}},
-        {true, "/h.sqlite", "", {"--history", "/h.sqlite"}},
-        {true, "", "postgresql://u@h/db", {"--history-server", "postgresql://u@h/db"}},
+        {RunRequest::Action::Update, "/h",
+         "update --port 3 --file f --confirm cancel --history /h --history-server /h"},
+        {RunRequest::Action::Wait, "",
+         "wait --port 3 --poll-seconds 1.5 --last-serial A --file f --confirm cancel"},
     };
     for (const auto& c : cases) {
-        RunRequest request;
-        request.port = 3;
-        request.action = c.update ? RunRequest::Action::Update : RunRequest::Action::Test;
-        request.record = c.update;
-        request.history = c.history;
-        request.historyServer = c.server;
-        const QStringList args = QtRunLauncher::Arguments(request);
-        const qsizetype own = c.update ? 8 : 4;  // action, port (, file, confirm)
-        EXPECT_EQ(args.mid(own), c.expected) << args.join(' ').toStdString();
+        const RunRequest request{3, c.action, "f", false, 0, "", c.history, c.history, 1.5, "A"};
+        EXPECT_EQ(QtRunLauncher::Arguments(request).join(' ').toStdString(),
+                  std::string("--action ") + c.expected);
     }
 }
 
