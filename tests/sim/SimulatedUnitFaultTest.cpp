@@ -18,7 +18,7 @@ using sim::SimulatedUnit;
 using Bytes = std::vector<std::uint8_t>;
 constexpr std::int64_t kMs = SessionRig::kMs;
 
-sim::UnitConfig WithFaults(std::initializer_list<const char*> faults) {
+sim::UnitConfig WithFaults(const std::vector<const char*>& faults) {
     sim::UnitConfig config;
     config.serial = "F-0001";
     config.eraseMs = 200;
@@ -134,59 +134,70 @@ TEST(FaultKinds, EachShowsOnTheReplyAsConfiguredAndIsLoggedOnce) {
     }
 }
 
-TEST(FaultSelection, BlockCountsDistinctAddressesSoRetriesKeepTheirNumber) {
-    SessionRig rig(WithFaults({"bad-status:code=51,block=2,times=1"}));
-    ASSERT_TRUE(rig.EnterLinkMode());
-    const auto write = [&rig](std::uint32_t address) {
-        return rig.Exchange(51, HostLink::WriteBody(address, Bytes(224, 0x11)), 2000 * kMs)
-            .Status();
+// Requests in a row on one unit after "$GSLNK", each with what the host makes
+// of its reply; a parameter write is carried out whatever becomes of its
+// reply, and each fault that fired is logged once.
+TEST(FaultSelection, TheKeysPickExactlyTheRequestsTheyName) {
+    struct Step {
+        int code;
+        std::uint32_t address;  // of a write: 64 bytes for 50, 224 for 51
+        const char* outcome;
+        std::int64_t minDelayMs = 0;
     };
-    EXPECT_EQ(write(0), 0x02);
-    EXPECT_EQ(write(224) & 0xF0, 0x10) << "block 2, first try";
-    EXPECT_EQ(write(224), 0x02) << "block 2, retry: times=1 is used up";
-    EXPECT_EQ(write(448), 0x02);
-}
-
-TEST(FaultSelection, AddressAfterAndTimesPickTheNamedRequests) {
-    SessionRig rig(WithFaults({"no-reply:code=50,addr=0xB0", "no-reply:code=QID,after=1,times=1"}));
-    ASSERT_TRUE(rig.EnterLinkMode());
-    rig.Exchange(50, HostLink::WriteBody(0x70, Bytes(64, 1)), 2000 * kMs);
-    EXPECT_FALSE(rig.lastRaw.empty()) << "write at 0x70";
-    rig.Exchange(50, HostLink::WriteBody(0xB0, Bytes(64, 2)), 2000 * kMs);
-    EXPECT_TRUE(rig.lastRaw.empty()) << "write at 0xB0";
-    // The write was still carried out: only its reply is missing.
-    EXPECT_EQ(rig.unit.ParameterImage().Read(0xB0, 64), Bytes(64, 2));
-
-    std::vector<bool> answered;
-    for (int i = 0; i < 3; ++i) {
-        rig.Exchange(5);
-        answered.push_back(!rig.lastRaw.empty());
+    struct Case {
+        const char* name;
+        std::vector<const char*> faults;
+        std::vector<Step> steps;
+        std::size_t fired;
+    };
+    const Case cases[] = {
+        {"block counts distinct addresses, so a retry keeps its number",
+         {"bad-status:code=51,block=2,times=1", "no-reply:code=51,block=3"},
+         {{0, 0, "accepted"},
+          {51, 0, "accepted"},
+          {51, 224, "refused 0x10"},
+          {51, 224, "accepted"},  // still block 2, and times=1 is used up
+          {51, 448, "none"}},
+         2},
+        {"addr, after and times",
+         {"no-reply:code=50,addr=0xB0", "no-reply:code=QID,after=1,times=1"},
+         {{0, 0, "accepted"},
+          {50, 0x70, "accepted"},
+          {50, 0xB0, "none"},
+          {5, 0, "accepted with data"},
+          {5, 0, "none"},
+          {5, 0, "accepted with data"}},
+         2},
+        {"the first fault that fires wins, later ones wait their turn",
+         {"late:code=STS,delay=400,times=1", "bad-crc:code=STS"},
+         {{0, 0, "accepted"}, {1, 0, "accepted with data", 400}, {1, 0, "damaged"}},
+         2},
+        // RST gets no reply, so only vanishing can hit it.
+        {"reply faults leave the closing command alone",
+         {"bad-crc", "hang-up:code=RST,after=1"},
+         {{0, 0, "damaged"}, {2, 0, "none"}},
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SessionRig rig(WithFaults(c.faults));
+        ASSERT_EQ(rig.Sentence("$GSLNK").at(0), "ASACK");
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            const Step& s = c.steps[i];
+            SCOPED_TRACE("step " + std::to_string(i));
+            const Bytes data(s.code == 51 ? 224 : 64, static_cast<std::uint8_t>(i + 1));
+            rig.Exchange(s.code, s.code >= 50 ? HostLink::WriteBody(s.address, data) : Bytes{},
+                         2000 * kMs);
+            EXPECT_EQ(Outcome(rig, s.code), s.outcome);
+            if (s.minDelayMs > 0) {
+                EXPECT_GE(rig.lastDelayUs, s.minDelayMs * kMs);
+            }
+            if (s.code == 50) {
+                EXPECT_EQ(rig.unit.ParameterImage().Read(s.address, 64), data);
+            }
+        }
+        EXPECT_EQ(FaultNotes(rig.unit).size(), c.fired);
     }
-    EXPECT_EQ(answered, (std::vector<bool>{true, false, true}));
-}
-
-TEST(FaultSelection, TheFirstFaultThatFiresWinsAndLaterOnesWaitTheirTurn) {
-    SessionRig rig(WithFaults({"late:code=STS,delay=400,times=1", "bad-crc:code=STS"}));
-    ASSERT_TRUE(rig.EnterLinkMode());
-    const auto first = rig.Exchange(1, {}, 1000 * kMs);
-    EXPECT_TRUE(first.intact) << "only the late fault fired";
-    EXPECT_GE(rig.lastDelayUs, 400 * kMs);
-    const auto second = rig.Exchange(1);
-    ASSERT_FALSE(rig.lastRaw.empty());
-    EXPECT_FALSE(second.intact);
-    EXPECT_LT(rig.lastDelayUs, 300 * kMs);
-}
-
-TEST(FaultSelection, ReplyFaultsLeaveTheClosingCommandAlone) {
-    // RST gets no reply, so only vanishing can hit it.
-    SessionRig rig(WithFaults({"bad-crc", "hang-up:code=RST,after=1"}));
-    ASSERT_EQ(rig.Sentence("$GSLNK").at(0), "ASACK");
-    rig.line.Send(rig.host.Attach(), SimulatedUnit::kBinaryBaud);
-    EXPECT_FALSE(rig.host.Decode(rig.line.AwaitReply(300 * kMs)).intact);
-    rig.line.Send(rig.host.Request(2), SimulatedUnit::kBinaryBaud);
-    rig.line.Advance(10 * kMs);
-    EXPECT_EQ(FaultNotes(rig.unit).size(), 1u) << "bad-crc must not fire on RST";
-    EXPECT_TRUE(rig.unit.Connected()) << "after=1 let the first RST pass";
 }
 
 }  // namespace
