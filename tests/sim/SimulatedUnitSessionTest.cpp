@@ -32,7 +32,6 @@ sim::UnitConfig SmallUnit() {
     config.programVersion = "P3.14";
     config.dataVersion = "0601";
     config.recordReport = 0x08;
-    config.finalReport = 0x00;
     config.eraseMs = 1500;
     config.checkMs = 2500;
     config.flashSize = 16 * 1024;
@@ -61,12 +60,10 @@ TEST_F(UnitSession, WholeUpdateLeavesTheWrittenDataInTheImages) {
     EXPECT_TRUE(unit.HasLinkTable());
 
     // QID: the serial number with its own CRC; STS: the record report.
-    const Bytes serial = mduGlobalModule::TextToBytes("SN-4711");
-    Bytes id = serial;
-    const std::uint16_t crc = mduGlobalModule::GetCrc16(serial);
-    const Bytes crcBytes{static_cast<std::uint8_t>(crc >> 8), static_cast<std::uint8_t>(crc)};
-    id.insert(id.end(), crcBytes.begin(), crcBytes.end());
-    EXPECT_EQ(Exchange(5).Payload(), id);
+    const Bytes id = Exchange(5).Payload();
+    ASSERT_EQ(id.size(), 9u);
+    EXPECT_EQ(Bytes(id.begin(), id.end() - 2), mduGlobalModule::TextToBytes("SN-4711"));
+    EXPECT_TRUE(mduGlobalModule::CheckCrc16(id));
     const auto sts = Exchange(1);
     EXPECT_EQ(sts.Payload(), Bytes{0x08});
     EXPECT_EQ(sts.Status(), 0x00);
@@ -74,7 +71,7 @@ TEST_F(UnitSession, WholeUpdateLeavesTheWrittenDataInTheImages) {
     const auto vmap = Exchange(7);
     EXPECT_EQ(mduGlobalModule::BytesToText(vmap.Payload()), "0601");
     EXPECT_EQ(vmap.Status(), 0x02);
-    const auto secu = Exchange(10, crcBytes);
+    const auto secu = Exchange(10, Bytes(id.end() - 2, id.end()));
     EXPECT_EQ(secu.Code(), 10);
     EXPECT_EQ(secu.Status(), 0x02);
 
@@ -126,8 +123,16 @@ TEST_F(UnitSession, WholeUpdateLeavesTheWrittenDataInTheImages) {
     EXPECT_GT(table, 0);
 }
 
-TEST_F(UnitSession, RequestsAreDelimitedByTheirLayoutNotByPauses) {
+TEST_F(UnitSession, RequestsAreDelimitedByTheirLayoutAndSpeedNotByPauses) {
+    // Bytes at the wrong speed are ignored.
+    line.Send(mduGlobalModule::BuildSentence("$GSHLO"), kBinary);
+    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty()) << "hello at 115200 in text mode";
     ASSERT_TRUE(EnterLinkMode());
+    line.Send(mduGlobalModule::BuildSentence("$GSHLO"), kText);
+    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty()) << "hello at 9600 in link mode";
+    EXPECT_EQ(unit.CurrentMode(), SimulatedUnit::Mode::Binary);
+    EXPECT_FALSE(unit.Log().EntriesOf(LogEntry::Kind::Dropped).empty());
+
     // Two requests in one burst: two replies.
     Bytes both = host.Request(1);
     const Bytes write = host.Request(50, HostLink::WriteBody(112, RandomBytes(64, 3)));
@@ -152,17 +157,6 @@ TEST_F(UnitSession, RequestsAreDelimitedByTheirLayoutNotByPauses) {
     line.Send(std::span(lost).first(100), kBinary);
     EXPECT_TRUE(line.AwaitReply(300 * kMs).empty());
     EXPECT_EQ(Exchange(7).Code(), 7);
-}
-
-TEST_F(UnitSession, BytesAtTheWrongSpeedAreIgnored) {
-    line.Send(mduGlobalModule::BuildSentence("$GSHLO"), kBinary);
-    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty()) << "hello at 115200 in text mode";
-    ASSERT_TRUE(EnterLinkMode());
-    line.Send(mduGlobalModule::BuildSentence("$GSHLO"), kText);
-    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty()) << "hello at 9600 in link mode";
-    EXPECT_EQ(unit.CurrentMode(), SimulatedUnit::Mode::Binary);
-    EXPECT_FALSE(unit.Log().EntriesOf(LogEntry::Kind::Dropped).empty());
-    EXPECT_EQ(Exchange(1).Code(), 1) << "the unit still listens at 115200";
 }
 
 // What a line that cannot place a host speed change among unread bytes
@@ -251,7 +245,7 @@ TEST_F(UnitSession, DamagedOrUnreadableRequestsGetNoReply) {
     EXPECT_NE(secu.Status() & 0xF0, 0);
 }
 
-TEST_F(UnitSession, FlashProgramsOnlyClearBitsAndWritesMustFit) {
+TEST_F(UnitSession, FlashProgramsOnlyClearBitsAfterAnEraseThatIgnoresTheLineAndWritesMustFit) {
     ASSERT_TRUE(EnterLinkMode());
     // Before any erase the memories hold their old contents (zeros here):
     // programming flash cannot set bits, the parameter memory is overwritten.
@@ -261,7 +255,14 @@ TEST_F(UnitSession, FlashProgramsOnlyClearBitsAndWritesMustFit) {
     EXPECT_EQ(Exchange(50, HostLink::WriteBody(0x100, ones)).Status(), 0x02);
     EXPECT_EQ(unit.ParameterImage().Read(0x100, 16), ones);
 
-    ASSERT_EQ(Exchange(14, {}, 55'000 * kMs).Status(), 0x02);
+    // The line is ignored while erasing.
+    line.Send(host.Request(14), kBinary);
+    line.Advance(100 * kMs);
+    line.Send(host.Request(1), kBinary);
+    const HostLink::Reply erase = host.Decode(line.AwaitReply(55'000 * kMs));
+    EXPECT_TRUE(erase.Code() == 14 && erase.Status() == 0x02);
+    EXPECT_TRUE(line.AwaitReply(1000 * kMs).empty()) << "STS sent during the erase was answered";
+
     const Bytes a{0xF0, 0x0F, 0xAA};
     const Bytes b{0x3C, 0xFF, 0x55};
     Exchange(51, HostLink::WriteBody(0x10, a));
@@ -275,17 +276,6 @@ TEST_F(UnitSession, FlashProgramsOnlyClearBitsAndWritesMustFit) {
     EXPECT_NE(past.Status() & 0xF0, 0);
     EXPECT_EQ(unit.FlashImage().Digest(), before);
     EXPECT_NE(Exchange(50, HostLink::WriteBody(1020, RandomBytes(8, 6))).Status() & 0xF0, 0);
-}
-
-TEST_F(UnitSession, TheLineIsIgnoredWhileErasing) {
-    ASSERT_TRUE(EnterLinkMode());
-    line.Send(host.Request(14), kBinary);
-    line.Advance(100 * kMs);
-    line.Send(host.Request(1), kBinary);
-    const Bytes first = line.AwaitReply(55'000 * kMs);
-    EXPECT_EQ(host.Decode(first).Code(), 14);
-    EXPECT_TRUE(line.AwaitReply(1000 * kMs).empty()) << "STS sent during the erase was answered";
-    EXPECT_EQ(Exchange(1).Code(), 1);
 }
 
 TEST_F(UnitSession, LineNoiseNeverKeepsTheUnitFromAnsweringAfterwards) {
