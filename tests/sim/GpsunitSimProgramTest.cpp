@@ -41,13 +41,6 @@ int LogLines(const std::string& log, std::initializer_list<std::string> parts) {
     return count;
 }
 
-std::vector<std::string> Hello(HostPort& port) {
-    if (!port.Write(mduGlobalModule::BuildSentence("$GSHLO"))) {
-        return {};
-    }
-    return mduGlobalModule::ParseSentence(port.ReadLine(2000));
-}
-
 // The device is reached through the link too, and the program ends by
 // itself, removing the link and leaving a whole log.
 TEST(GpsunitSim, AnswersHellosAndSurvivesTheHostReopeningThePort) {
@@ -64,7 +57,9 @@ TEST(GpsunitSim, AnswersHellosAndSurvivesTheHostReopeningThePort) {
     for (int open = 1; open <= 3; ++open) {
         HostPort port(open == 3 ? link : device, B9600);
         ASSERT_TRUE(port.IsOpen()) << "open #" << open;
-        EXPECT_EQ(Hello(port), (std::vector<std::string>{"ASACK", "PTY-42", "0C"}))
+        ASSERT_TRUE(port.Write(mduGlobalModule::BuildSentence("$GSHLO")));
+        EXPECT_EQ(mduGlobalModule::ParseSentence(port.ReadLine(2000)),
+                  (std::vector<std::string>{"ASACK", "PTY-42", "0C"}))
             << "open #" << open;
     }
     EXPECT_EQ(sim.Wait(10'000), 0) << "--exit-after-ms did not end the program";
