@@ -41,13 +41,15 @@ int LogLines(const std::string& log, std::initializer_list<std::string> parts) {
     return count;
 }
 
-// The device is reached through the link too, and the program ends by
-// itself, removing the link and leaving a whole log.
-TEST(GpsunitSim, AnswersHellosAndSurvivesTheHostReopeningThePort) {
+// The device is reached through the link too; a hang-up closes the terminal,
+// and the program still ends by itself, removing the link and leaving a
+// whole log.
+TEST(GpsunitSim, AnswersHellosAndSurvivesTheHostReopeningThePortUntilItHangsUp) {
     const std::string log = TempPath("hello.jsonl");
     const std::string link = TempPath("link");
-    ChildProcess sim(GPSUNIT_SIM_PATH, {"--serial", "PTY-42", "--record-report", "0c", "--log", log,
-                                        "--link", link, "--exit-after-ms", "3000"});
+    ChildProcess sim(GPSUNIT_SIM_PATH,
+                     {"--serial", "PTY-42", "--record-report", "0c", "--log", log, "--link", link,
+                      "--exit-after-ms", "3000", "--fault", "hang-up:sentence=hello,after=3"});
     const std::string device = sim.FirstLine(5000);
     ASSERT_FALSE(device.empty()) << "no device path printed";
     char target[PATH_MAX] = {};
@@ -61,11 +63,15 @@ TEST(GpsunitSim, AnswersHellosAndSurvivesTheHostReopeningThePort) {
         EXPECT_EQ(mduGlobalModule::ParseSentence(port.ReadLine(2000)),
                   (std::vector<std::string>{"ASACK", "PTY-42", "0C"}))
             << "open #" << open;
+        if (open == 3) {
+            ASSERT_TRUE(port.Write(mduGlobalModule::BuildSentence("$GSHLO")));
+            EXPECT_TRUE(port.SeesHangUp(2000));
+        }
     }
     EXPECT_EQ(sim.Wait(10'000), 0) << "--exit-after-ms did not end the program";
     EXPECT_NE(access(link.c_str(), F_OK), 0) << "link left behind";
 
-    EXPECT_EQ(LogLines(log, {"\"kind\":\"host-sentence\""}), 3);
+    EXPECT_EQ(LogLines(log, {"\"kind\":\"host-sentence\""}), 4);
     EXPECT_EQ(LogLines(log, {"\"kind\":\"unit-sentence\""}), 3);
     unlink(log.c_str());
 }
@@ -143,17 +149,6 @@ TEST(GpsunitSim, PaceSpreadsAReplyOverItsWireTime) {
     // And its bytes are spread out, not written in one burst.
     EXPECT_GE(bytes.back().at - bytes.front().at, wire(bytes.size() - 1) / 2)
         << bytes.size() << " bytes";
-}
-
-TEST(GpsunitSim, HangUpClosesTheTerminalAndTheProgramStillStopsCleanly) {
-    ChildProcess sim(GPSUNIT_SIM_PATH, {"--fault", "hang-up:sentence=hello"});
-    const std::string device = sim.FirstLine(5000);
-    ASSERT_FALSE(device.empty());
-    HostPort port(device, B9600);
-    ASSERT_TRUE(port.Write(mduGlobalModule::BuildSentence("$GSHLO")));
-    EXPECT_TRUE(port.SeesHangUp(3000));
-    ASSERT_TRUE(sim.Signal(SIGTERM));
-    EXPECT_EQ(sim.Wait(5000), 0);
 }
 
 TEST(GpsunitSim, HelpNamesEveryOptionAndBadCommandLinesAreRefused) {
