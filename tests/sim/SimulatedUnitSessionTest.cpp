@@ -309,17 +309,22 @@ TEST_F(UnitSession, LineNoiseNeverKeepsTheUnitFromAnsweringAfterwards) {
 
 // Units plugged in and pulled out behind one line: none at first, then one
 // until a while after its memory check, then none, then the next with its
-// own serial number and fresh memories.
+// own serial number and fresh memories. One pulled from its cable mid-update
+// answers nothing more, and the next arrives after --absent-ms plus at most
+// the jitter; the fault aimed at the second unit spares the first and third.
 TEST(UnitPresence, UnitsArriveAndLeaveBehindTheLine) {
     sim::UnitConfig config = SmallUnit();
     config.checkMs = 100;
     config.absentMs = 1000;
+    config.absentJitterMs = 400;
     config.stayMs = 500;
-    config.nextSerials = {"SN-2"};
+    config.nextSerials = {"SN-2", "SN-3"};
     config.initialFill = 0x11;
+    std::string error;
+    config.faults.push_back(*sim::FaultSpec::Parse("pulled:code=FErs,unit=2", error));
     SessionRig rig(config);
     EXPECT_TRUE(rig.Sentence("$GSHLO", 200 * kMs).empty()) << "answered before it arrived";
-    rig.line.Advance(1000 * kMs);
+    rig.line.Advance(1400 * kMs);
     ASSERT_EQ(rig.Sentence("$GSHLO").at(1), "SN-4711");
     ASSERT_TRUE(rig.EnterLinkMode());
     rig.line.Send(rig.host.Request(14), kBinary);  // erase
@@ -330,32 +335,19 @@ TEST(UnitPresence, UnitsArriveAndLeaveBehindTheLine) {
     rig.line.Advance(500 * kMs);
     EXPECT_FALSE(rig.unit.Present());
     EXPECT_TRUE(rig.Sentence("$GSHLO", 200 * kMs).empty()) << "answered after it left";
-    rig.line.Advance(1000 * kMs);
+    rig.line.Advance(1400 * kMs);
     ASSERT_TRUE(rig.unit.Present());
     EXPECT_EQ(rig.Sentence("$GSHLO").at(1), "SN-2");
     EXPECT_EQ(rig.unit.FlashImage().Digest(), sim::MemoryImage(config.flashSize, 0x11).Digest());
-}
 
-// A unit pulled from its cable mid-update: it answers nothing more, the next
-// one arrives after --absent-ms plus at most the jitter, and a fault aimed at
-// the first unit spares it.
-TEST(UnitPresence, APulledUnitLeavesAndTheNextArrivesAfterAJitteredGap) {
-    sim::UnitConfig config = SmallUnit();
-    config.absentMs = 1000;
-    config.absentJitterMs = 400;
-    config.nextSerials = {"SN-2"};
-    std::string error;
-    config.faults.push_back(*sim::FaultSpec::Parse("pulled:code=FErs,unit=1", error));
-    SessionRig rig(config);
-    rig.line.Advance(1000 * kMs);
     ASSERT_TRUE(rig.EnterLinkMode());
-    rig.line.Send(rig.host.Request(14), kBinary);  // erase
+    rig.line.Send(rig.host.Request(14), kBinary);  // erase: the unit is pulled
     EXPECT_TRUE(rig.line.AwaitReply(900 * kMs).empty()) << "a pulled unit answered";
     EXPECT_FALSE(rig.unit.Present()) << "back before --absent-ms";
     rig.line.Advance(500 * kMs);
     ASSERT_TRUE(rig.unit.Present()) << "later than --absent-ms + the jitter";
-    ASSERT_EQ(rig.Sentence("$GSHLO").at(1), "SN-2");
+    ASSERT_EQ(rig.Sentence("$GSHLO").at(1), "SN-3");
     ASSERT_TRUE(rig.EnterLinkMode());
     rig.line.Send(rig.host.Request(14), kBinary);
-    EXPECT_FALSE(rig.line.AwaitReply(3500 * kMs).empty()) << "the fault hit the second unit";
+    EXPECT_FALSE(rig.line.AwaitReply(3500 * kMs).empty()) << "the fault hit the third unit";
 }
