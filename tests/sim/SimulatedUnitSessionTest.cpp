@@ -106,8 +106,8 @@ TEST_F(UnitSession, WholeUpdateLeavesTheWrittenDataInTheImages) {
 
     // The closing command: no reply, text mode at once, hellos unanswered
     // during the memory check, then the final report.
-    line.Send(host.Request(2), kBinary);
-    EXPECT_TRUE(line.AwaitReply(1000 * kMs).empty()) << "RST must not be answered";
+    EXPECT_TRUE(Transact(host.Request(2), kBinary, 1000 * kMs).empty())
+        << "RST must not be answered";
     EXPECT_EQ(unit.CurrentMode(), SimulatedUnit::Mode::Text);
     EXPECT_TRUE(Sentence("$GSHLO").empty()) << "hello answered during the memory check";
     line.Advance(1500 * kMs);
@@ -125,11 +125,11 @@ TEST_F(UnitSession, WholeUpdateLeavesTheWrittenDataInTheImages) {
 
 TEST_F(UnitSession, RequestsAreDelimitedByTheirLayoutAndSpeedNotByPauses) {
     // Bytes at the wrong speed are ignored.
-    line.Send(mduGlobalModule::BuildSentence("$GSHLO"), kBinary);
-    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty()) << "hello at 115200 in text mode";
+    EXPECT_TRUE(Transact(mduGlobalModule::BuildSentence("$GSHLO"), kBinary, 300 * kMs).empty())
+        << "hello at 115200 in text mode";
     ASSERT_TRUE(EnterLinkMode());
-    line.Send(mduGlobalModule::BuildSentence("$GSHLO"), kText);
-    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty()) << "hello at 9600 in link mode";
+    EXPECT_TRUE(Transact(mduGlobalModule::BuildSentence("$GSHLO"), kText, 300 * kMs).empty())
+        << "hello at 9600 in link mode";
     EXPECT_EQ(unit.CurrentMode(), SimulatedUnit::Mode::Binary);
     EXPECT_FALSE(unit.Log().EntriesOf(LogEntry::Kind::Dropped).empty());
 
@@ -154,8 +154,7 @@ TEST_F(UnitSession, RequestsAreDelimitedByTheirLayoutAndSpeedNotByPauses) {
     // A fragment followed by a long silence is thrown away; the next request
     // is read from its own first byte.
     const Bytes lost = host.Request(51, HostLink::WriteBody(0, RandomBytes(224, 4)));
-    line.Send(std::span(lost).first(100), kBinary);
-    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty());
+    EXPECT_TRUE(Transact(std::span(lost).first(100), kBinary, 300 * kMs).empty());
     EXPECT_EQ(Exchange(7).Code(), 7);
 }
 
@@ -216,17 +215,14 @@ TEST_F(UnitSession, DamagedOrUnreadableRequestsGetNoReply) {
     ASSERT_EQ(Sentence("$GSLNK").at(0), "ASACK");
     // Before Attach the unit holds no link table: a table-keyed head cannot
     // be read at all.
-    line.Send(host.Frame(0x12, 0, host.Random().SecurityTable()), kBinary);
-    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty());
+    EXPECT_TRUE(
+        Transact(host.Frame(0x12, 0, host.Random().SecurityTable()), kBinary, 300 * kMs).empty());
     EXPECT_FALSE(unit.HasLinkTable());
 
     // A link table whose CRC fails is refused.
     Bytes badTable = host.Random().SecurityTable();
     badTable[3] ^= 0x40;
-    const auto refused = host.Decode([&] {
-        line.Send(host.Frame(0x44, 0, badTable), kBinary);
-        return line.AwaitReply(300 * kMs);
-    }());
+    const auto refused = host.Decode(Transact(host.Frame(0x44, 0, badTable), kBinary, 300 * kMs));
     EXPECT_EQ(refused.Code(), 0);
     EXPECT_NE(refused.Status() & 0xF0, 0);
     EXPECT_FALSE(unit.HasLinkTable());
@@ -235,8 +231,7 @@ TEST_F(UnitSession, DamagedOrUnreadableRequestsGetNoReply) {
     // A request whose CRC fails is ignored; the next one is answered.
     Bytes broken = host.Request(5);
     broken.back() ^= 0x01;
-    line.Send(broken, kBinary);
-    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty());
+    EXPECT_TRUE(Transact(broken, kBinary, 300 * kMs).empty());
     EXPECT_EQ(Exchange(5).Code(), 5);
 
     // A security code that is not the CRC of the serial number is refused.
@@ -327,8 +322,7 @@ TEST(UnitPresence, UnitsArriveAndLeaveBehindTheLine) {
     rig.line.Advance(1400 * kMs);
     ASSERT_EQ(rig.Sentence("$GSHLO").at(1), "SN-4711");
     ASSERT_TRUE(rig.EnterLinkMode());
-    rig.line.Send(rig.host.Request(14), kBinary);  // erase
-    ASSERT_FALSE(rig.line.AwaitReply(3000 * kMs).empty());
+    ASSERT_FALSE(rig.Transact(rig.host.Request(14), kBinary, 3000 * kMs).empty()) << "erase";
     rig.line.Send(rig.host.Request(2), kBinary);  // closing command
     rig.line.Advance(300 * kMs);
     EXPECT_EQ(rig.Sentence("$GSHLO").at(1), "SN-4711") << "left before its stay was over";
@@ -341,13 +335,13 @@ TEST(UnitPresence, UnitsArriveAndLeaveBehindTheLine) {
     EXPECT_EQ(rig.unit.FlashImage().Digest(), sim::MemoryImage(config.flashSize, 0x11).Digest());
 
     ASSERT_TRUE(rig.EnterLinkMode());
-    rig.line.Send(rig.host.Request(14), kBinary);  // erase: the unit is pulled
-    EXPECT_TRUE(rig.line.AwaitReply(900 * kMs).empty()) << "a pulled unit answered";
+    EXPECT_TRUE(rig.Transact(rig.host.Request(14), kBinary, 900 * kMs).empty())
+        << "a unit pulled at the erase answered";
     EXPECT_FALSE(rig.unit.Present()) << "back before --absent-ms";
     rig.line.Advance(500 * kMs);
     ASSERT_TRUE(rig.unit.Present()) << "later than --absent-ms + the jitter";
     ASSERT_EQ(rig.Sentence("$GSHLO").at(1), "SN-3");
     ASSERT_TRUE(rig.EnterLinkMode());
-    rig.line.Send(rig.host.Request(14), kBinary);
-    EXPECT_FALSE(rig.line.AwaitReply(3500 * kMs).empty()) << "the fault hit the third unit";
+    EXPECT_FALSE(rig.Transact(rig.host.Request(14), kBinary, 3500 * kMs).empty())
+        << "the fault hit the third unit";
 }
