@@ -8,6 +8,7 @@
 #include "UnitCodec.h"
 #include "UnitCrc.h"
 #include "UnitSentence.h"
+#include "clsApdPacker.h"
 #include "clsRandom.h"
 #include "mduGlobalModule.h"
 
@@ -19,12 +20,7 @@ using Bytes = std::vector<std::uint8_t>;
 class CrossCheck : public ::testing::Test {
   protected:
     Bytes RandomFrame(std::size_t maxLength) {
-        std::uniform_int_distribution<std::size_t> length(1, maxLength);
-        Bytes out(length(generator_));
-        for (auto& b : out) {
-            b = static_cast<std::uint8_t>(generator_());
-        }
-        return out;
+        return clsApdPacker::SeededBytes(1 + generator_() % maxLength, generator_());
     }
     std::mt19937 generator_{20260101};
 };
