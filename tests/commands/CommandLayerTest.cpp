@@ -74,51 +74,31 @@ TEST(CommandLayer, ARequiredBitTheOneByteStatusCannotCarryIsNeverSet) {
 // and more late barrier answers than were owed. Each step is delivered once
 // the driver's cycle has ended.
 TEST(BlockLink, StrayAndLateRepliesAreBoundedByWhatWasSent) {
-    enum class Event { Block, Barrier, Damaged, TimeOut, NextStage, NewRun };
-    using R = BlockLinkResult;
-    struct Step {
-        Event event;
-        R result;
-    };
+    // Steps after the start (which sends block 1), each an event and the
+    // result the link gives: B a block's answer, S a barrier's (STS) answer,
+    // D a damaged answer, T a time-out, N the next stage starts, R a new run
+    // starts; s a block sent, w waiting, n no reply.
     struct Case {
         const char* name;
         int blockSends;  // block requests on the line
         int barrierSends;
         int written;  // acknowledged blocks, and resends, as the run counts them
         int resends;
-        std::vector<Step> steps;  // after the start, which sends block 1
+        std::string steps;
     };
-    // A resend, its answer, and the barrier request that follows.
-    const std::vector<Step> barrier = {{Event::TimeOut, R::BlockSent}, {Event::Block, R::Waiting}};
-    const auto with = [&](std::vector<Step> more) {
-        std::vector<Step> steps = barrier;
-        steps.insert(steps.end(), more.begin(), more.end());
-        return steps;
-    };
-    std::vector<Step> strays = with({});
-    strays.insert(strays.end(), clsBlockLink::kBarrierWaits, {Event::Block, R::Waiting});
-    strays.push_back({Event::Block, R::NoReply});
-    // The barrier sent three times, then answered: two answers are owed.
-    const std::vector<Step> threeSends =
-        with({{Event::Damaged, R::Waiting}, {Event::Damaged, R::Waiting}});
-    const auto after = [&](std::vector<Step> more) {
-        std::vector<Step> steps = threeSends;
-        steps.push_back({Event::Barrier, R::BlockSent});
-        steps.insert(steps.end(), more.begin(), more.end());
-        return steps;
-    };
+    // A resend, its answer, and the barrier request that follows; then the
+    // barrier sent three times and answered: two answers are owed.
+    const std::string owed = "Ts Bw Dw Dw Ss ";
+    std::string strays = "Ts Bw ";
+    for (int i = 0; i < clsBlockLink::kBarrierWaits; ++i) {
+        strays += "Bw ";
+    }
     const std::vector<Case> cases = {
-        {"stray replies while the barrier is awaited end the stage", 2, 1, 0, 1, strays},
-        {"an STS echo no barrier owes costs the block a try", 2, 0, 0, 1,
-         std::vector<Step>{{Event::Barrier, R::BlockSent}}},
-        {"owed answers are dropped, one more costs a try", 4, 3, 1, 2,
-         after({{Event::Barrier, R::Waiting},
-                {Event::Barrier, R::Waiting},
-                {Event::Barrier, R::BlockSent}})},
-        {"owed answers may come in the next stage", 4, 3, 1, 1,
-         after({{Event::NextStage, R::BlockSent}, {Event::Barrier, R::Waiting}})},
-        {"a new run owes none", 5, 3, 1, 2,
-         after({{Event::NewRun, R::BlockSent}, {Event::Barrier, R::BlockSent}})},
+        {"stray replies while the barrier is awaited end the stage", 2, 1, 0, 1, strays + "Bn"},
+        {"an STS echo no barrier owes costs the block a try", 2, 0, 0, 1, "Ss"},
+        {"owed answers are dropped, one more costs a try", 4, 3, 1, 2, owed + "Sw Sw Ss"},
+        {"owed answers may come in the next stage", 4, 3, 1, 1, owed + "Ns Sw"},
+        {"a new run owes none", 5, 3, 1, 2, owed + "Rs Ss"},
     };
     const PackedDataFile packed(224 * 2 + 10, 20, "0601", 5);  // 3 flash blocks
     for (const Case& c : cases) {
@@ -139,31 +119,33 @@ TEST(BlockLink, StrayAndLateRepliesAreBoundedByWhatWasSent) {
             file.FlashBlockIndexReset();
             return count(link.Start(rig.layer, file, BlockKind::Flash, 0x02));
         };
-        ASSERT_EQ(start(), R::BlockSent);
-        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+        ASSERT_EQ(start(), BlockLinkResult::BlockSent);
+        for (std::size_t at = 0; at + 1 < c.steps.size(); at += 3) {
             rig.clock.AdvanceBy(60000);
-            Bytes reply = rig.Reply(0x44, c.steps[i].event == Event::Barrier ? 1 : 51, 0x02);
-            R result = R::Waiting;
-            switch (c.steps[i].event) {
-                case Event::TimeOut:
+            const char event = c.steps[at];
+            Bytes reply = rig.Reply(0x44, event == 'S' ? 1 : 51, 0x02);
+            BlockLinkResult result = BlockLinkResult::Waiting;
+            switch (event) {
+                case 'T':
                     result = count(link.OnTimeOut());
                     break;
-                case Event::NewRun:
+                case 'R':
                     link.Reset();
                     [[fallthrough]];
-                case Event::NextStage:
+                case 'N':
                     result = start();
                     break;
-                case Event::Damaged:
+                case 'D':
                     reply.back() ^= 1;
                     [[fallthrough]];
                 default:
                     result = count(link.OnReply(reply));
                     break;
             }
-            if (result != c.steps[i].result) {
-                ADD_FAILURE() << "step " << i << ": result " << static_cast<int>(result)
-                              << ", expected " << static_cast<int>(c.steps[i].result);
+            const char said = "swdnbx"[static_cast<int>(result)];
+            if (said != c.steps[at + 1]) {
+                ADD_FAILURE() << "step " << c.steps.substr(at, 2) << " at " << at << ": gave "
+                              << said;
                 break;
             }
         }

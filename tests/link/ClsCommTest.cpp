@@ -8,19 +8,6 @@
 using platform::MemorySerialLine;
 using Bytes = std::vector<std::uint8_t>;
 
-namespace {
-
-const std::vector<std::string> kFixedOptions = {
-    "InBufferSize=2048", "OutBufferSize=2048", "InputMode=1",   "RThreshold=4", "SThreshold=1",
-    "ParityReplace=",    "DTREnable=0",        "NullDiscard=0", "EOFEnable=0",  "Handshaking=0"};
-
-std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-}  // namespace
-
 TEST(ClsComm, StateChangesTouchThePortOnlyWhenSomethingChanges) {
     DriverRig rig;
     rig.comm.SetCommuStats(1);
@@ -47,9 +34,12 @@ TEST(ClsComm, StateChangesTouchThePortOnlyWhenSomethingChanges) {
     rig.comm.SetCommFrameState(3);
     rig.line.ClearWriteLog();
     rig.comm.SetCommuStats(2);
-    EXPECT_EQ(rig.line.WriteLog(), Concat(Concat({"PortOpen=0", "CommPort=3"}, kFixedOptions),
-                                          {"Settings=115200,N,8,1", "InBufferCount=0",
-                                           "OutBufferCount=0", "PortOpen=1"}));
+    EXPECT_EQ(rig.line.WriteLog(),
+              (std::vector<std::string>{
+                  "PortOpen=0", "CommPort=3", "InBufferSize=2048", "OutBufferSize=2048",
+                  "InputMode=1", "RThreshold=4", "SThreshold=1", "ParityReplace=", "DTREnable=0",
+                  "NullDiscard=0", "EOFEnable=0", "Handshaking=0", "Settings=115200,N,8,1",
+                  "InBufferCount=0", "OutBufferCount=0", "PortOpen=1"}));
     EXPECT_EQ(rig.comm.CommFrameState(), 1);
 
     // Requests that are no state change return the current state.

@@ -24,7 +24,7 @@ clsLinkUnit Record(std::int32_t code, std::int32_t address = 0, const Bytes& dat
 
 }  // namespace
 
-TEST(LinkUnit, TimingFollowsEveryCodeChange) {
+TEST(LinkUnit, TimingFollowsEveryCodeChangeAndAFreshRecordIsSetUpForTheErase) {
     struct Case {
         std::int32_t code;
         std::int32_t frameSpace;
@@ -45,11 +45,21 @@ TEST(LinkUnit, TimingFollowsEveryCodeChange) {
         EXPECT_EQ(unit.TimeOutInterval(), c.timeOut) << "code " << c.code;
         EXPECT_EQ(unit.FastResponseLength(), c.fastLength) << "code " << c.code;
     }
-    // A fresh record is set up for the erase, with every try left.
-    const clsLinkUnit fresh;
+    // A fresh record is set up for the erase, with every try left. It keeps
+    // copies of the arrays it is given and ignores an empty recheck data.
+    clsLinkUnit fresh;
     EXPECT_EQ(fresh.SubGroupTypeCode(), 14);
     EXPECT_EQ(fresh.TimeOutInterval(), 55000);
     EXPECT_EQ(fresh.RetryCounter(), clsLinkUnit::kMaxLinkRetryTimes);
+    Bytes given = {1, 2, 3};
+    fresh.SetDataTable(given);
+    fresh.SetRecheckData(given);
+    given[0] = 9;
+    EXPECT_EQ(fresh.DataTable(), (Bytes{1, 2, 3}));
+    fresh.SetRecheckData(Bytes{});
+    fresh.SetDataTable(Bytes{});
+    EXPECT_EQ(fresh.RecheckData(), (Bytes{1, 2, 3}));
+    EXPECT_TRUE(fresh.DataTable().empty());
 }
 
 // The body of every request form, scrambled, and the record's judgement of
@@ -114,17 +124,4 @@ TEST(LinkUnit, RequestsThatCannotBeEncodedGiveNothing) {
     // The limits themselves still encode; a table command has no length limit.
     EXPECT_EQ(Record(51, 0xFFFFFF, Bytes(255, 0x5A)).GetLinkMessage().size(), 5U + 255U);
     EXPECT_EQ(Record(0, 0, Bytes(300, 0x5A)).GetLinkMessage().size(), 301U);
-}
-
-TEST(LinkUnit, ArrayPropertiesKeepCopiesAndAnEmptyRecheckDataIsIgnored) {
-    clsLinkUnit unit;
-    Bytes given = {1, 2, 3};
-    unit.SetDataTable(given);
-    unit.SetRecheckData(given);
-    given[0] = 9;
-    EXPECT_EQ(unit.DataTable(), (Bytes{1, 2, 3}));
-    unit.SetRecheckData(Bytes{});
-    unit.SetDataTable(Bytes{});
-    EXPECT_EQ(unit.RecheckData(), (Bytes{1, 2, 3}));
-    EXPECT_TRUE(unit.DataTable().empty());
 }

@@ -177,26 +177,17 @@ TEST(ByteArrays, IndicesAtTheEndsOfTheRangeStayDefined) {
 }
 
 TEST(TextFields, PadsGoOnTheNamedSide) {
-    struct Case {
-        std::string got;
-        std::string expected;
-    };
-    const Case cases[] = {
-        {m::PadLeftZero("7", 3), "007"},
-        {m::PadRightZero("7", 3), "700"},
-        {m::PadLeftSpace("AB", 4), "  AB"},
-        {m::PadRightSpace("AB", 4), "AB  "},
-        {m::PadLeftZero("12345", 3), "12345"},
-        {m::PadRightSpace("", 2), "  "},
-        {m::FormatFixedWidth("12345", 3, true, true), "345"},
-        {m::FormatFixedWidth("12345", 3, false, false), "345"},
-        {m::FormatFixedWidth("12", 4, false, true), "0012"},
-        {m::FormatFixedWidth("12", 4, true, false), "12  "},
-        {m::FormatFixedWidth("12", 0, true, false), ""},
-    };
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(cases[i].got, cases[i].expected) << "case " << i;
-    }
+    EXPECT_EQ(m::PadLeftZero("7", 3), "007");
+    EXPECT_EQ(m::PadRightZero("7", 3), "700");
+    EXPECT_EQ(m::PadLeftSpace("AB", 4), "  AB");
+    EXPECT_EQ(m::PadRightSpace("AB", 4), "AB  ");
+    EXPECT_EQ(m::PadLeftZero("12345", 3), "12345");
+    EXPECT_EQ(m::PadRightSpace("", 2), "  ");
+    EXPECT_EQ(m::FormatFixedWidth("12345", 3, true, true), "345");
+    EXPECT_EQ(m::FormatFixedWidth("12345", 3, false, false), "345");
+    EXPECT_EQ(m::FormatFixedWidth("12", 4, false, true), "0012");
+    EXPECT_EQ(m::FormatFixedWidth("12", 4, true, false), "12  ");
+    EXPECT_EQ(m::FormatFixedWidth("12", 0, true, false), "");
 }
 
 TEST(BitsAndSums, WorkedValues) {

@@ -41,20 +41,15 @@ int LogLines(const std::string& log, std::initializer_list<std::string> parts) {
     return count;
 }
 
-std::vector<std::string> Hello(HostPort& port) {
-    if (!port.Write(mduGlobalModule::BuildSentence("$GSHLO"))) {
-        return {};
-    }
-    return mduGlobalModule::ParseSentence(port.ReadLine(2000));
-}
-
-// The device is reached through the link too, and the program ends by
-// itself, removing the link and leaving a whole log.
-TEST(GpsunitSim, AnswersHellosAndSurvivesTheHostReopeningThePort) {
+// The device is reached through the link too; a hang-up closes the terminal,
+// and the program still ends by itself, removing the link and leaving a
+// whole log.
+TEST(GpsunitSim, AnswersHellosAndSurvivesTheHostReopeningThePortUntilItHangsUp) {
     const std::string log = TempPath("hello.jsonl");
     const std::string link = TempPath("link");
-    ChildProcess sim(GPSUNIT_SIM_PATH, {"--serial", "PTY-42", "--record-report", "0c", "--log", log,
-                                        "--link", link, "--exit-after-ms", "3000"});
+    ChildProcess sim(GPSUNIT_SIM_PATH,
+                     {"--serial", "PTY-42", "--record-report", "0c", "--log", log, "--link", link,
+                      "--exit-after-ms", "3000", "--fault", "hang-up:sentence=hello,after=3"});
     const std::string device = sim.FirstLine(5000);
     ASSERT_FALSE(device.empty()) << "no device path printed";
     char target[PATH_MAX] = {};
@@ -64,30 +59,56 @@ TEST(GpsunitSim, AnswersHellosAndSurvivesTheHostReopeningThePort) {
     for (int open = 1; open <= 3; ++open) {
         HostPort port(open == 3 ? link : device, B9600);
         ASSERT_TRUE(port.IsOpen()) << "open #" << open;
-        EXPECT_EQ(Hello(port), (std::vector<std::string>{"ASACK", "PTY-42", "0C"}))
+        ASSERT_TRUE(port.Write(mduGlobalModule::BuildSentence("$GSHLO")));
+        EXPECT_EQ(mduGlobalModule::ParseSentence(port.ReadLine(2000)),
+                  (std::vector<std::string>{"ASACK", "PTY-42", "0C"}))
             << "open #" << open;
+        if (open == 3) {
+            ASSERT_TRUE(port.Write(mduGlobalModule::BuildSentence("$GSHLO")));
+            EXPECT_TRUE(port.SeesHangUp(2000));
+        }
     }
     EXPECT_EQ(sim.Wait(10'000), 0) << "--exit-after-ms did not end the program";
     EXPECT_NE(access(link.c_str(), F_OK), 0) << "link left behind";
 
-    EXPECT_EQ(LogLines(log, {"\"kind\":\"host-sentence\""}), 3);
+    EXPECT_EQ(LogLines(log, {"\"kind\":\"host-sentence\""}), 4);
     EXPECT_EQ(LogLines(log, {"\"kind\":\"unit-sentence\""}), 3);
     unlink(log.c_str());
 }
 
-// After "$GSLNK" the unit listens at 115200 only. The closing command goes
-// out at the link speed and the host switches back to 9600 at once to greet:
-// the frame was drained before the switch, so it was sent at 115200, however
-// late the program gets to read it.
-TEST(GpsunitSim, SwitchesSpeedsBothWaysAndHearsEachFrameAtItsOwnSpeed) {
+// A paced unit spreads its reply over the wire time. After "$GSLNK" it
+// listens at 115200 only. The closing command goes out at the link speed and
+// the host switches back to 9600 at once to greet: the frame was drained
+// before the switch, so it was sent at 115200, however late the program gets
+// to read it.
+TEST(GpsunitSim, PacesRepliesSwitchesSpeedsBothWaysAndHearsEachFrameAtItsOwnSpeed) {
     const std::string log = TempPath("drain.jsonl");
-    ChildProcess sim(GPSUNIT_SIM_PATH, {"--serial", "PTY-7", "--check-ms", "200", "--log", log});
+    ChildProcess sim(GPSUNIT_SIM_PATH,
+                     {"--serial", "PTY-7", "--check-ms", "200", "--log", log, "--pace"});
     const std::string device = sim.FirstLine(5000);
     ASSERT_FALSE(device.empty());
     HostPort port(device, B9600);
-    ASSERT_TRUE(port.Write(mduGlobalModule::BuildSentence("$GSLNK")));
-    EXPECT_EQ(mduGlobalModule::ParseSentence(port.ReadLine(2000)),
-              (std::vector<std::string>{"ASACK", "PTY-7"}));
+    const Bytes link = mduGlobalModule::BuildSentence("$GSLNK");
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_TRUE(port.Write(link));
+    const auto timed =
+        port.ReadTimed([](const Bytes& b) { return !b.empty() && b.back() == '\n'; }, 3000);
+    ASSERT_GT(timed.size(), 10u);
+    Bytes reply;
+    for (const HostPort::Timed& t : timed) {
+        reply.push_back(t.byte);
+    }
+    EXPECT_EQ(mduGlobalModule::ParseSentence(reply), (std::vector<std::string>{"ASACK", "PTY-7"}));
+    // --pace: the reply is complete no sooner than the wire time of the
+    // request and of the reply itself after the request was written (10 bit
+    // times a byte at 9600 baud; a late wake-up of the program only makes it
+    // later), and its bytes are spread out, not written in one burst.
+    const auto wire = [](std::size_t count) {
+        return std::chrono::microseconds(count * 10'000'000 / 9600);
+    };
+    EXPECT_GE(timed.back().at - sent, wire(link.size() + timed.size()) * 99 / 100);
+    EXPECT_GE(timed.back().at - timed.front().at, wire(timed.size() - 1) / 2)
+        << timed.size() << " bytes";
 
     HostLink host(11);
     ASSERT_TRUE(port.Write(host.Attach()));  // still at 9600: noise to the unit
@@ -125,40 +146,6 @@ TEST(GpsunitSim, SwitchesSpeedsBothWaysAndHearsEachFrameAtItsOwnSpeed) {
     EXPECT_GE(LogLines(log, {"\"kind\":\"host-frame\"", "\"baud\":115200", "\"code\":2,"}), 1)
         << "the log shows no RST heard at 115200";
     unlink(log.c_str());
-}
-
-TEST(GpsunitSim, PaceSpreadsAReplyOverItsWireTime) {
-    ChildProcess sim(GPSUNIT_SIM_PATH, {"--pace"});
-    const std::string device = sim.FirstLine(5000);
-    ASSERT_FALSE(device.empty());
-    HostPort port(device, B9600);
-    const Bytes hello = mduGlobalModule::BuildSentence("$GSHLO");
-    const auto sent = std::chrono::steady_clock::now();
-    ASSERT_TRUE(port.Write(hello));
-    const auto bytes =
-        port.ReadTimed([](const Bytes& b) { return !b.empty() && b.back() == '\n'; }, 3000);
-    ASSERT_GT(bytes.size(), 20u);
-    // The reply is complete no sooner than the wire time of the hello and of
-    // the reply itself after the hello was written (10 bit times a byte at
-    // 9600 baud); a late wake-up of the program only makes it later.
-    const auto wire = [](std::size_t count) {
-        return std::chrono::microseconds(count * 10'000'000 / 9600);
-    };
-    EXPECT_GE(bytes.back().at - sent, wire(hello.size() + bytes.size()) * 99 / 100);
-    // And its bytes are spread out, not written in one burst.
-    EXPECT_GE(bytes.back().at - bytes.front().at, wire(bytes.size() - 1) / 2)
-        << bytes.size() << " bytes";
-}
-
-TEST(GpsunitSim, HangUpClosesTheTerminalAndTheProgramStillStopsCleanly) {
-    ChildProcess sim(GPSUNIT_SIM_PATH, {"--fault", "hang-up:sentence=hello"});
-    const std::string device = sim.FirstLine(5000);
-    ASSERT_FALSE(device.empty());
-    HostPort port(device, B9600);
-    ASSERT_TRUE(port.Write(mduGlobalModule::BuildSentence("$GSHLO")));
-    EXPECT_TRUE(port.SeesHangUp(3000));
-    ASSERT_TRUE(sim.Signal(SIGTERM));
-    EXPECT_EQ(sim.Wait(5000), 0);
 }
 
 TEST(GpsunitSim, HelpNamesEveryOptionAndBadCommandLinesAreRefused) {

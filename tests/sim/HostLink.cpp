@@ -1,7 +1,5 @@
 #include "HostLink.h"
 
-#include <algorithm>
-
 #include "mduGlobalModule.h"
 
 std::vector<std::uint8_t> HostLink::Reply::Payload() const {
@@ -9,13 +7,6 @@ std::vector<std::uint8_t> HostLink::Reply::Payload() const {
         return {};
     }
     return {plain.begin() + 3, plain.end()};
-}
-
-clsRandom::Table HostLink::Table() const {
-    clsRandom::Table table{};
-    const std::vector<std::uint8_t> bytes = random_.SecurityTable();
-    std::copy(bytes.begin(), bytes.end(), table.begin());
-    return table;
 }
 
 std::vector<std::uint8_t> HostLink::Request(int code, std::span<const std::uint8_t> body) {
@@ -40,7 +31,7 @@ std::vector<std::uint8_t> HostLink::Frame(std::uint8_t head, int code,
                                           std::span<const std::uint8_t> body) const {
     std::vector<std::uint8_t> plain{head, static_cast<std::uint8_t>(code)};
     plain.insert(plain.end(), body.begin(), body.end());
-    std::vector<std::uint8_t> frame = clsRandom::Codec(plain, Table());
+    std::vector<std::uint8_t> frame = random_.SecurityCODEC(plain);
     const std::uint16_t crc = mduGlobalModule::GetCrc16(frame, 0, 0);
     frame.push_back(static_cast<std::uint8_t>(crc >> 8));
     frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
@@ -53,6 +44,6 @@ HostLink::Reply HostLink::Decode(std::span<const std::uint8_t> frame) const {
         return reply;
     }
     reply.intact = mduGlobalModule::CheckCrc16(frame, 0, 0);
-    reply.plain = clsRandom::Codec(frame.first(frame.size() - 2), Table());
+    reply.plain = random_.SecurityCODEC(frame.first(frame.size() - 2));
     return reply;
 }

@@ -2,12 +2,17 @@
 
 #include "mduGlobalModule.h"
 
-SessionRig::Bytes SessionRig::SentenceRaw(const char* text, std::int64_t limitUs) {
-    line.Send(mduGlobalModule::BuildSentence(text), sim::SimulatedUnit::kTextBaud);
+SessionRig::Bytes SessionRig::Transact(std::span<const std::uint8_t> bytes, int baud,
+                                       std::int64_t limitUs) {
+    line.Send(bytes, baud);
     const std::int64_t sentUs = line.NowUs();
     lastRaw = line.AwaitReply(limitUs);
     lastDelayUs = lastRaw.empty() ? -1 : line.LastReplyUs() - sentUs;
     return lastRaw;
+}
+
+SessionRig::Bytes SessionRig::SentenceRaw(const char* text, std::int64_t limitUs) {
+    return Transact(mduGlobalModule::BuildSentence(text), sim::SimulatedUnit::kTextBaud, limitUs);
 }
 
 std::vector<std::string> SessionRig::Sentence(const char* text, std::int64_t limitUs) {
@@ -15,12 +20,8 @@ std::vector<std::string> SessionRig::Sentence(const char* text, std::int64_t lim
 }
 
 HostLink::Reply SessionRig::Exchange(int code, const Bytes& body, std::int64_t limitUs) {
-    line.Send(code == 0 ? host.Attach() : host.Request(code, body),
-              sim::SimulatedUnit::kBinaryBaud);
-    const std::int64_t sentUs = line.NowUs();
-    lastRaw = line.AwaitReply(limitUs);
-    lastDelayUs = lastRaw.empty() ? -1 : line.LastReplyUs() - sentUs;
-    return host.Decode(lastRaw);
+    return host.Decode(Transact(code == 0 ? host.Attach() : host.Request(code, body),
+                                sim::SimulatedUnit::kBinaryBaud, limitUs));
 }
 
 bool SessionRig::EnterLinkMode() {

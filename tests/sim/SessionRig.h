@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ class SessionRig {
     HostLink::Reply Exchange(int code, const Bytes& body = {}, std::int64_t limitUs = 300 * kMs);
     // "$GSLNK" then Attach, both accepted.
     bool EnterLinkMode();
+    // Sends the bytes at `baud`; the reply (empty when none came in time).
+    Bytes Transact(std::span<const std::uint8_t> bytes, int baud, std::int64_t limitUs);
 
     sim::SimulatedUnit unit;
     UnitHarness line;

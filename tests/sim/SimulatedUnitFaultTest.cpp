@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -18,13 +19,13 @@ using sim::SimulatedUnit;
 using Bytes = std::vector<std::uint8_t>;
 constexpr std::int64_t kMs = SessionRig::kMs;
 
-sim::UnitConfig WithFaults(std::initializer_list<const char*> faults) {
+sim::UnitConfig WithFaults(const std::vector<std::string>& faults) {
     sim::UnitConfig config;
     config.serial = "F-0001";
     config.eraseMs = 200;
     config.flashSize = 8 * 1024;
     config.parameterSize = 1024;
-    for (const char* text : faults) {
+    for (const std::string& text : faults) {
         std::string error;
         const auto fault = sim::FaultSpec::Parse(text, error);
         EXPECT_TRUE(fault.has_value()) << text << ": " << error;
@@ -78,26 +79,41 @@ std::string Outcome(const SessionRig& rig, int code) {
     return said + (reply.Payload().empty() ? "" : " with data");
 }
 
-// Each fault on the request it names, from a fresh unit: sentences ("$...")
-// at once, frames after the switch to link mode and Attach.
-TEST(FaultKinds, EachShowsOnTheReplyAsConfiguredAndIsLoggedOnce) {
+std::vector<std::string> Split(const std::string& text, const std::string& separator) {
+    std::vector<std::string> parts;
+    std::size_t at = 0;
+    for (std::size_t next; (next = text.find(separator, at)) != std::string::npos;) {
+        parts.push_back(text.substr(at, next - at));
+        at = next + separator.size();
+    }
+    parts.push_back(text.substr(at));
+    return parts;
+}
+
+// Faults (separated by spaces) on a fresh unit, and the requests that follow:
+// sentences ("$...") at once, commands (a name or code, "@address" for a
+// write) after the switch to link mode and Attach. What the host makes of
+// each reply; the longest delay among them; the faults that fired, each
+// logged once.
+TEST(FaultKinds, EachShowsOnTheRequestsItNamesAsConfiguredAndIsLoggedOnce) {
     struct Case {
-        const char* fault;
-        const char* request;  // a sentence, or a command's name or code
-        const char* outcome;
+        const char* faults;
+        const char* requests;
+        const char* outcomes;  // separated by " | "
         std::int64_t minDelayMs = 0;
+        std::size_t fired = 1;
     };
     const Case cases[] = {
         {"no-reply:code=QID", "QID", "none"},
         {"bad-crc:code=QID", "QID", "damaged"},
         {"wrong-code:code=STS", "STS", "echo of another code, accepted with data"},
         {"bad-status:code=VPGM", "VPGM", "refused 0x10 with data"},
-        {"bad-status:code=51,status=0x40", "51", "refused 0x40"},
+        {"bad-status:code=51,status=0x40", "51@0", "refused 0x40"},
         {"missing-bit:code=Attach", "Attach", "missing bit"},
         {"missing-bit:code=FErs", "FErs", "missing bit"},
         {"short:code=VMAP", "VMAP", "short"},  // a short reply still passes the CRC check
         {"late:code=QID", "QID", "accepted with data", 301},  // past the host's time-out
-        {"late:code=51,delay=2600", "51", "accepted", 2600},
+        {"late:code=51,delay=2600", "51@0", "accepted", 2600},
         {"hang-up:code=FErs", "FErs", "hung up"},
         {"no-reply:sentence=hello", "$GSHLO", "none, text"},
         {"no-reply:sentence=link", "$GSLNK", "none, text"},  // a lost request
@@ -108,85 +124,62 @@ TEST(FaultKinds, EachShowsOnTheReplyAsConfiguredAndIsLoggedOnce) {
         {"refused:sentence=link", "$GSLNK", "ASNAK, text"},
         {"late:sentence=hello,delay=450", "$GSHLO", "ASACK, text", 450},
         {"hang-up:sentence=link", "$GSLNK", "hung up"},
+        // Blocks are numbered by distinct address: a retry keeps its number.
+        {"bad-status:code=51,block=2,times=1 no-reply:code=51,block=3", "51@0 51@224 51@224 51@448",
+         "accepted | refused 0x10 | accepted | none", 0, 2},
+        // A parameter write whose reply is lost is still carried out.
+        {"no-reply:code=50,addr=0xB0 no-reply:code=QID,after=1,times=1",
+         "50@0x70 50@0xB0 QID QID QID",
+         "accepted | none | accepted with data | none | accepted with data", 0, 2},
+        // The first fault that fires wins, later ones wait their turn.
+        {"late:code=STS,delay=400,times=1 bad-crc:code=STS", "STS STS",
+         "accepted with data | damaged", 400, 2},
+        // RST gets no reply, so only vanishing can hit it.
+        {"bad-crc hang-up:code=RST,after=1", "Attach RST", "damaged | none"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.fault);
-        SessionRig rig(WithFaults({c.fault}));
-        int code = -1;
-        if (c.request[0] == '$') {
-            rig.SentenceRaw(c.request, 10'000 * kMs);
-        } else {
-            code = sim::UnitCommand::FromName(c.request).value();
-            ASSERT_EQ(rig.Sentence("$GSLNK").at(0), "ASACK");
-            if (code != 0) {
-                ASSERT_EQ(rig.Exchange(0).Status(), 0x08);
+        SCOPED_TRACE(std::string(c.faults) + " / " + c.requests);
+        const sim::UnitConfig config = WithFaults(Split(c.faults, " "));
+        std::vector<std::string> described;
+        for (const sim::FaultSpec& fault : config.faults) {
+            described.push_back(fault.Describe());
+        }
+        SessionRig rig(config);
+        std::vector<std::string> outcomes;
+        std::int64_t longestUs = 0;
+        for (const std::string& request : Split(c.requests, " ")) {
+            int code = -1;
+            Bytes data;
+            if (request[0] == '$') {
+                rig.SentenceRaw(request.c_str(), 10'000 * kMs);
+            } else {
+                const std::size_t at = request.find('@');
+                code = sim::UnitCommand::FromName(request.substr(0, at)).value();
+                if (rig.unit.CurrentMode() == SimulatedUnit::Mode::Text) {
+                    ASSERT_EQ(rig.Sentence("$GSLNK").at(0), "ASACK");
+                    ASSERT_TRUE(code == 0 || rig.Exchange(0).Status() == 0x08);
+                }
+                const auto address =
+                    at == std::string::npos ? 0 : std::stoul(request.substr(at + 1), nullptr, 0);
+                data.assign(code == 51 ? 224 : 64, static_cast<std::uint8_t>(outcomes.size() + 1));
+                rig.Exchange(code,
+                             at == std::string::npos ? Bytes{} : HostLink::WriteBody(address, data),
+                             120'000 * kMs);
+                if (code == 50) {
+                    EXPECT_EQ(rig.unit.ParameterImage().Read(address, 64), data) << request;
+                }
             }
-            rig.Exchange(code, code == 51 ? HostLink::WriteBody(0, Bytes(224, 0xA5)) : Bytes{},
-                         120'000 * kMs);
+            outcomes.push_back(Outcome(rig, code));
+            longestUs = std::max(longestUs, rig.lastDelayUs);
         }
-        EXPECT_EQ(Outcome(rig, code), c.outcome);
-        if (c.minDelayMs > 0) {
-            EXPECT_GE(rig.lastDelayUs, c.minDelayMs * kMs);
+        EXPECT_EQ(outcomes, Split(c.outcomes, " | "));
+        EXPECT_GE(longestUs, c.minDelayMs * kMs);
+        const std::vector<std::string> notes = FaultNotes(rig.unit);
+        EXPECT_EQ(notes.size(), c.fired);
+        for (const std::string& note : notes) {
+            EXPECT_NE(std::find(described.begin(), described.end(), note), described.end()) << note;
         }
-        std::string error;
-        EXPECT_EQ(FaultNotes(rig.unit),
-                  std::vector<std::string>{sim::FaultSpec::Parse(c.fault, error)->Describe()});
     }
-}
-
-TEST(FaultSelection, BlockCountsDistinctAddressesSoRetriesKeepTheirNumber) {
-    SessionRig rig(WithFaults({"bad-status:code=51,block=2,times=1"}));
-    ASSERT_TRUE(rig.EnterLinkMode());
-    const auto write = [&rig](std::uint32_t address) {
-        return rig.Exchange(51, HostLink::WriteBody(address, Bytes(224, 0x11)), 2000 * kMs)
-            .Status();
-    };
-    EXPECT_EQ(write(0), 0x02);
-    EXPECT_EQ(write(224) & 0xF0, 0x10) << "block 2, first try";
-    EXPECT_EQ(write(224), 0x02) << "block 2, retry: times=1 is used up";
-    EXPECT_EQ(write(448), 0x02);
-}
-
-TEST(FaultSelection, AddressAfterAndTimesPickTheNamedRequests) {
-    SessionRig rig(WithFaults({"no-reply:code=50,addr=0xB0", "no-reply:code=QID,after=1,times=1"}));
-    ASSERT_TRUE(rig.EnterLinkMode());
-    rig.Exchange(50, HostLink::WriteBody(0x70, Bytes(64, 1)), 2000 * kMs);
-    EXPECT_FALSE(rig.lastRaw.empty()) << "write at 0x70";
-    rig.Exchange(50, HostLink::WriteBody(0xB0, Bytes(64, 2)), 2000 * kMs);
-    EXPECT_TRUE(rig.lastRaw.empty()) << "write at 0xB0";
-    // The write was still carried out: only its reply is missing.
-    EXPECT_EQ(rig.unit.ParameterImage().Read(0xB0, 64), Bytes(64, 2));
-
-    std::vector<bool> answered;
-    for (int i = 0; i < 3; ++i) {
-        rig.Exchange(5);
-        answered.push_back(!rig.lastRaw.empty());
-    }
-    EXPECT_EQ(answered, (std::vector<bool>{true, false, true}));
-}
-
-TEST(FaultSelection, TheFirstFaultThatFiresWinsAndLaterOnesWaitTheirTurn) {
-    SessionRig rig(WithFaults({"late:code=STS,delay=400,times=1", "bad-crc:code=STS"}));
-    ASSERT_TRUE(rig.EnterLinkMode());
-    const auto first = rig.Exchange(1, {}, 1000 * kMs);
-    EXPECT_TRUE(first.intact) << "only the late fault fired";
-    EXPECT_GE(rig.lastDelayUs, 400 * kMs);
-    const auto second = rig.Exchange(1);
-    ASSERT_FALSE(rig.lastRaw.empty());
-    EXPECT_FALSE(second.intact);
-    EXPECT_LT(rig.lastDelayUs, 300 * kMs);
-}
-
-TEST(FaultSelection, ReplyFaultsLeaveTheClosingCommandAlone) {
-    // RST gets no reply, so only vanishing can hit it.
-    SessionRig rig(WithFaults({"bad-crc", "hang-up:code=RST,after=1"}));
-    ASSERT_EQ(rig.Sentence("$GSLNK").at(0), "ASACK");
-    rig.line.Send(rig.host.Attach(), SimulatedUnit::kBinaryBaud);
-    EXPECT_FALSE(rig.host.Decode(rig.line.AwaitReply(300 * kMs)).intact);
-    rig.line.Send(rig.host.Request(2), SimulatedUnit::kBinaryBaud);
-    rig.line.Advance(10 * kMs);
-    EXPECT_EQ(FaultNotes(rig.unit).size(), 1u) << "bad-crc must not fire on RST";
-    EXPECT_TRUE(rig.unit.Connected()) << "after=1 let the first RST pass";
 }
 
 }  // namespace

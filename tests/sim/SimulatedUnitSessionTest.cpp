@@ -32,7 +32,6 @@ sim::UnitConfig SmallUnit() {
     config.programVersion = "P3.14";
     config.dataVersion = "0601";
     config.recordReport = 0x08;
-    config.finalReport = 0x00;
     config.eraseMs = 1500;
     config.checkMs = 2500;
     config.flashSize = 16 * 1024;
@@ -61,12 +60,10 @@ TEST_F(UnitSession, WholeUpdateLeavesTheWrittenDataInTheImages) {
     EXPECT_TRUE(unit.HasLinkTable());
 
     // QID: the serial number with its own CRC; STS: the record report.
-    const Bytes serial = mduGlobalModule::TextToBytes("SN-4711");
-    Bytes id = serial;
-    const std::uint16_t crc = mduGlobalModule::GetCrc16(serial);
-    const Bytes crcBytes{static_cast<std::uint8_t>(crc >> 8), static_cast<std::uint8_t>(crc)};
-    id.insert(id.end(), crcBytes.begin(), crcBytes.end());
-    EXPECT_EQ(Exchange(5).Payload(), id);
+    const Bytes id = Exchange(5).Payload();
+    ASSERT_EQ(id.size(), 9u);
+    EXPECT_EQ(Bytes(id.begin(), id.end() - 2), mduGlobalModule::TextToBytes("SN-4711"));
+    EXPECT_TRUE(mduGlobalModule::CheckCrc16(id));
     const auto sts = Exchange(1);
     EXPECT_EQ(sts.Payload(), Bytes{0x08});
     EXPECT_EQ(sts.Status(), 0x00);
@@ -74,7 +71,7 @@ TEST_F(UnitSession, WholeUpdateLeavesTheWrittenDataInTheImages) {
     const auto vmap = Exchange(7);
     EXPECT_EQ(mduGlobalModule::BytesToText(vmap.Payload()), "0601");
     EXPECT_EQ(vmap.Status(), 0x02);
-    const auto secu = Exchange(10, crcBytes);
+    const auto secu = Exchange(10, Bytes(id.end() - 2, id.end()));
     EXPECT_EQ(secu.Code(), 10);
     EXPECT_EQ(secu.Status(), 0x02);
 
@@ -109,8 +106,8 @@ TEST_F(UnitSession, WholeUpdateLeavesTheWrittenDataInTheImages) {
 
     // The closing command: no reply, text mode at once, hellos unanswered
     // during the memory check, then the final report.
-    line.Send(host.Request(2), kBinary);
-    EXPECT_TRUE(line.AwaitReply(1000 * kMs).empty()) << "RST must not be answered";
+    EXPECT_TRUE(Transact(host.Request(2), kBinary, 1000 * kMs).empty())
+        << "RST must not be answered";
     EXPECT_EQ(unit.CurrentMode(), SimulatedUnit::Mode::Text);
     EXPECT_TRUE(Sentence("$GSHLO").empty()) << "hello answered during the memory check";
     line.Advance(1500 * kMs);
@@ -126,8 +123,16 @@ TEST_F(UnitSession, WholeUpdateLeavesTheWrittenDataInTheImages) {
     EXPECT_GT(table, 0);
 }
 
-TEST_F(UnitSession, RequestsAreDelimitedByTheirLayoutNotByPauses) {
+TEST_F(UnitSession, RequestsAreDelimitedByTheirLayoutAndSpeedNotByPauses) {
+    // Bytes at the wrong speed are ignored.
+    EXPECT_TRUE(Transact(mduGlobalModule::BuildSentence("$GSHLO"), kBinary, 300 * kMs).empty())
+        << "hello at 115200 in text mode";
     ASSERT_TRUE(EnterLinkMode());
+    EXPECT_TRUE(Transact(mduGlobalModule::BuildSentence("$GSHLO"), kText, 300 * kMs).empty())
+        << "hello at 9600 in link mode";
+    EXPECT_EQ(unit.CurrentMode(), SimulatedUnit::Mode::Binary);
+    EXPECT_FALSE(unit.Log().EntriesOf(LogEntry::Kind::Dropped).empty());
+
     // Two requests in one burst: two replies.
     Bytes both = host.Request(1);
     const Bytes write = host.Request(50, HostLink::WriteBody(112, RandomBytes(64, 3)));
@@ -149,20 +154,8 @@ TEST_F(UnitSession, RequestsAreDelimitedByTheirLayoutNotByPauses) {
     // A fragment followed by a long silence is thrown away; the next request
     // is read from its own first byte.
     const Bytes lost = host.Request(51, HostLink::WriteBody(0, RandomBytes(224, 4)));
-    line.Send(std::span(lost).first(100), kBinary);
-    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty());
+    EXPECT_TRUE(Transact(std::span(lost).first(100), kBinary, 300 * kMs).empty());
     EXPECT_EQ(Exchange(7).Code(), 7);
-}
-
-TEST_F(UnitSession, BytesAtTheWrongSpeedAreIgnored) {
-    line.Send(mduGlobalModule::BuildSentence("$GSHLO"), kBinary);
-    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty()) << "hello at 115200 in text mode";
-    ASSERT_TRUE(EnterLinkMode());
-    line.Send(mduGlobalModule::BuildSentence("$GSHLO"), kText);
-    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty()) << "hello at 9600 in link mode";
-    EXPECT_EQ(unit.CurrentMode(), SimulatedUnit::Mode::Binary);
-    EXPECT_FALSE(unit.Log().EntriesOf(LogEntry::Kind::Dropped).empty());
-    EXPECT_EQ(Exchange(1).Code(), 1) << "the unit still listens at 115200";
 }
 
 // What a line that cannot place a host speed change among unread bytes
@@ -222,17 +215,14 @@ TEST_F(UnitSession, DamagedOrUnreadableRequestsGetNoReply) {
     ASSERT_EQ(Sentence("$GSLNK").at(0), "ASACK");
     // Before Attach the unit holds no link table: a table-keyed head cannot
     // be read at all.
-    line.Send(host.Frame(0x12, 0, host.Random().SecurityTable()), kBinary);
-    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty());
+    EXPECT_TRUE(
+        Transact(host.Frame(0x12, 0, host.Random().SecurityTable()), kBinary, 300 * kMs).empty());
     EXPECT_FALSE(unit.HasLinkTable());
 
     // A link table whose CRC fails is refused.
     Bytes badTable = host.Random().SecurityTable();
     badTable[3] ^= 0x40;
-    const auto refused = host.Decode([&] {
-        line.Send(host.Frame(0x44, 0, badTable), kBinary);
-        return line.AwaitReply(300 * kMs);
-    }());
+    const auto refused = host.Decode(Transact(host.Frame(0x44, 0, badTable), kBinary, 300 * kMs));
     EXPECT_EQ(refused.Code(), 0);
     EXPECT_NE(refused.Status() & 0xF0, 0);
     EXPECT_FALSE(unit.HasLinkTable());
@@ -241,8 +231,7 @@ TEST_F(UnitSession, DamagedOrUnreadableRequestsGetNoReply) {
     // A request whose CRC fails is ignored; the next one is answered.
     Bytes broken = host.Request(5);
     broken.back() ^= 0x01;
-    line.Send(broken, kBinary);
-    EXPECT_TRUE(line.AwaitReply(300 * kMs).empty());
+    EXPECT_TRUE(Transact(broken, kBinary, 300 * kMs).empty());
     EXPECT_EQ(Exchange(5).Code(), 5);
 
     // A security code that is not the CRC of the serial number is refused.
@@ -251,7 +240,7 @@ TEST_F(UnitSession, DamagedOrUnreadableRequestsGetNoReply) {
     EXPECT_NE(secu.Status() & 0xF0, 0);
 }
 
-TEST_F(UnitSession, FlashProgramsOnlyClearBitsAndWritesMustFit) {
+TEST_F(UnitSession, FlashProgramsOnlyClearBitsAfterAnEraseThatIgnoresTheLineAndWritesMustFit) {
     ASSERT_TRUE(EnterLinkMode());
     // Before any erase the memories hold their old contents (zeros here):
     // programming flash cannot set bits, the parameter memory is overwritten.
@@ -261,7 +250,14 @@ TEST_F(UnitSession, FlashProgramsOnlyClearBitsAndWritesMustFit) {
     EXPECT_EQ(Exchange(50, HostLink::WriteBody(0x100, ones)).Status(), 0x02);
     EXPECT_EQ(unit.ParameterImage().Read(0x100, 16), ones);
 
-    ASSERT_EQ(Exchange(14, {}, 55'000 * kMs).Status(), 0x02);
+    // The line is ignored while erasing.
+    line.Send(host.Request(14), kBinary);
+    line.Advance(100 * kMs);
+    line.Send(host.Request(1), kBinary);
+    const HostLink::Reply erase = host.Decode(line.AwaitReply(55'000 * kMs));
+    EXPECT_TRUE(erase.Code() == 14 && erase.Status() == 0x02);
+    EXPECT_TRUE(line.AwaitReply(1000 * kMs).empty()) << "STS sent during the erase was answered";
+
     const Bytes a{0xF0, 0x0F, 0xAA};
     const Bytes b{0x3C, 0xFF, 0x55};
     Exchange(51, HostLink::WriteBody(0x10, a));
@@ -275,17 +271,6 @@ TEST_F(UnitSession, FlashProgramsOnlyClearBitsAndWritesMustFit) {
     EXPECT_NE(past.Status() & 0xF0, 0);
     EXPECT_EQ(unit.FlashImage().Digest(), before);
     EXPECT_NE(Exchange(50, HostLink::WriteBody(1020, RandomBytes(8, 6))).Status() & 0xF0, 0);
-}
-
-TEST_F(UnitSession, TheLineIsIgnoredWhileErasing) {
-    ASSERT_TRUE(EnterLinkMode());
-    line.Send(host.Request(14), kBinary);
-    line.Advance(100 * kMs);
-    line.Send(host.Request(1), kBinary);
-    const Bytes first = line.AwaitReply(55'000 * kMs);
-    EXPECT_EQ(host.Decode(first).Code(), 14);
-    EXPECT_TRUE(line.AwaitReply(1000 * kMs).empty()) << "STS sent during the erase was answered";
-    EXPECT_EQ(Exchange(1).Code(), 1);
 }
 
 TEST_F(UnitSession, LineNoiseNeverKeepsTheUnitFromAnsweringAfterwards) {
@@ -319,53 +304,44 @@ TEST_F(UnitSession, LineNoiseNeverKeepsTheUnitFromAnsweringAfterwards) {
 
 // Units plugged in and pulled out behind one line: none at first, then one
 // until a while after its memory check, then none, then the next with its
-// own serial number and fresh memories.
+// own serial number and fresh memories. One pulled from its cable mid-update
+// answers nothing more, and the next arrives after --absent-ms plus at most
+// the jitter; the fault aimed at the second unit spares the first and third.
 TEST(UnitPresence, UnitsArriveAndLeaveBehindTheLine) {
     sim::UnitConfig config = SmallUnit();
     config.checkMs = 100;
     config.absentMs = 1000;
+    config.absentJitterMs = 400;
     config.stayMs = 500;
-    config.nextSerials = {"SN-2"};
+    config.nextSerials = {"SN-2", "SN-3"};
     config.initialFill = 0x11;
+    std::string error;
+    config.faults.push_back(*sim::FaultSpec::Parse("pulled:code=FErs,unit=2", error));
     SessionRig rig(config);
     EXPECT_TRUE(rig.Sentence("$GSHLO", 200 * kMs).empty()) << "answered before it arrived";
-    rig.line.Advance(1000 * kMs);
+    rig.line.Advance(1400 * kMs);
     ASSERT_EQ(rig.Sentence("$GSHLO").at(1), "SN-4711");
     ASSERT_TRUE(rig.EnterLinkMode());
-    rig.line.Send(rig.host.Request(14), kBinary);  // erase
-    ASSERT_FALSE(rig.line.AwaitReply(3000 * kMs).empty());
+    ASSERT_FALSE(rig.Transact(rig.host.Request(14), kBinary, 3000 * kMs).empty()) << "erase";
     rig.line.Send(rig.host.Request(2), kBinary);  // closing command
     rig.line.Advance(300 * kMs);
     EXPECT_EQ(rig.Sentence("$GSHLO").at(1), "SN-4711") << "left before its stay was over";
     rig.line.Advance(500 * kMs);
     EXPECT_FALSE(rig.unit.Present());
     EXPECT_TRUE(rig.Sentence("$GSHLO", 200 * kMs).empty()) << "answered after it left";
-    rig.line.Advance(1000 * kMs);
+    rig.line.Advance(1400 * kMs);
     ASSERT_TRUE(rig.unit.Present());
     EXPECT_EQ(rig.Sentence("$GSHLO").at(1), "SN-2");
     EXPECT_EQ(rig.unit.FlashImage().Digest(), sim::MemoryImage(config.flashSize, 0x11).Digest());
-}
 
-// A unit pulled from its cable mid-update: it answers nothing more, the next
-// one arrives after --absent-ms plus at most the jitter, and a fault aimed at
-// the first unit spares it.
-TEST(UnitPresence, APulledUnitLeavesAndTheNextArrivesAfterAJitteredGap) {
-    sim::UnitConfig config = SmallUnit();
-    config.absentMs = 1000;
-    config.absentJitterMs = 400;
-    config.nextSerials = {"SN-2"};
-    std::string error;
-    config.faults.push_back(*sim::FaultSpec::Parse("pulled:code=FErs,unit=1", error));
-    SessionRig rig(config);
-    rig.line.Advance(1000 * kMs);
     ASSERT_TRUE(rig.EnterLinkMode());
-    rig.line.Send(rig.host.Request(14), kBinary);  // erase
-    EXPECT_TRUE(rig.line.AwaitReply(900 * kMs).empty()) << "a pulled unit answered";
+    EXPECT_TRUE(rig.Transact(rig.host.Request(14), kBinary, 900 * kMs).empty())
+        << "a unit pulled at the erase answered";
     EXPECT_FALSE(rig.unit.Present()) << "back before --absent-ms";
     rig.line.Advance(500 * kMs);
     ASSERT_TRUE(rig.unit.Present()) << "later than --absent-ms + the jitter";
-    ASSERT_EQ(rig.Sentence("$GSHLO").at(1), "SN-2");
+    ASSERT_EQ(rig.Sentence("$GSHLO").at(1), "SN-3");
     ASSERT_TRUE(rig.EnterLinkMode());
-    rig.line.Send(rig.host.Request(14), kBinary);
-    EXPECT_FALSE(rig.line.AwaitReply(3500 * kMs).empty()) << "the fault hit the second unit";
+    EXPECT_FALSE(rig.Transact(rig.host.Request(14), kBinary, 3500 * kMs).empty())
+        << "the fault hit the third unit";
 }

@@ -8,6 +8,7 @@
 #include "UnitCodec.h"
 #include "UnitCrc.h"
 #include "UnitSentence.h"
+#include "clsApdPacker.h"
 #include "clsRandom.h"
 #include "mduGlobalModule.h"
 
@@ -15,51 +16,38 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Random frames from a fixed seed: a failure names its round.
 class CrossCheck : public ::testing::Test {
   protected:
     Bytes RandomFrame(std::size_t maxLength) {
-        std::uniform_int_distribution<std::size_t> length(1, maxLength);
-        Bytes out(length(generator_));
-        for (auto& b : out) {
-            b = static_cast<std::uint8_t>(generator_());
-        }
-        return out;
+        return clsApdPacker::SeededBytes(1 + generator_() % maxLength, generator_());
     }
-    std::string Hex(const Bytes& bytes) {
-        std::string out;
-        for (const std::uint8_t b : bytes) {
-            out += "0123456789abcdef"[b >> 4];
-            out += "0123456789abcdef"[b & 0x0F];
-        }
-        return out;
-    }
-
     std::mt19937 generator_{20260101};
 };
 
 TEST_F(CrossCheck, CrcAgreesWithTheToolsTableDrivenCrc) {
     for (int round = 0; round < 2000; ++round) {
+        SCOPED_TRACE(round);
         Bytes frame = RandomFrame(300);
         const std::uint16_t tool = mduGlobalModule::GetCrc16(frame, 0, 0);
         const auto trailer = sim::UnitCrc::Trailer(frame);
         // The tool's value holds the first trailer byte in its high byte.
-        ASSERT_EQ(tool >> 8, trailer[0]) << Hex(frame);
-        ASSERT_EQ(tool & 0xFF, trailer[1]) << Hex(frame);
+        ASSERT_EQ(tool, trailer[0] << 8 | trailer[1]);
 
         frame.insert(frame.end(), trailer.begin(), trailer.end());
-        ASSERT_TRUE(sim::UnitCrc::Intact(frame)) << Hex(frame);
-        ASSERT_TRUE(mduGlobalModule::CheckCrc16(frame, 0, 0)) << Hex(frame);
+        ASSERT_TRUE(sim::UnitCrc::Intact(frame));
+        ASSERT_TRUE(mduGlobalModule::CheckCrc16(frame, 0, 0));
 
         std::uniform_int_distribution<std::size_t> where(0, frame.size() - 1);
         frame[where(generator_)] ^= static_cast<std::uint8_t>(1u << (generator_() % 8));
-        ASSERT_EQ(sim::UnitCrc::Intact(frame), mduGlobalModule::CheckCrc16(frame, 0, 0))
-            << Hex(frame);
-        ASSERT_FALSE(sim::UnitCrc::Intact(frame)) << "a single flipped bit passed: " << Hex(frame);
+        ASSERT_EQ(sim::UnitCrc::Intact(frame), mduGlobalModule::CheckCrc16(frame, 0, 0));
+        ASSERT_FALSE(sim::UnitCrc::Intact(frame)) << "a single flipped bit passed";
     }
 }
 
 TEST_F(CrossCheck, CodecAgreesWithTheToolsInBothKeyModes) {
     for (int round = 0; round < 2000; ++round) {
+        SCOPED_TRACE(round);
         clsRandom::Table table{};
         for (auto& b : table) {
             b = static_cast<std::uint8_t>(generator_());
@@ -69,12 +57,11 @@ TEST_F(CrossCheck, CodecAgreesWithTheToolsInBothKeyModes) {
             frame[0] = static_cast<std::uint8_t>((frame[0] & 0x0F) * 0x11);  // rolling key
         }
         const Bytes unit = sim::UnitCodec::Apply(frame, table);
-        ASSERT_EQ(unit, clsRandom::Codec(frame, table)) << Hex(frame);
-        ASSERT_EQ(sim::UnitCodec::Apply(unit, table), frame)
-            << "not its own inverse: " << Hex(frame);
+        ASSERT_EQ(unit, clsRandom::Codec(frame, table));
+        ASSERT_EQ(sim::UnitCodec::Apply(unit, table), frame) << "not its own inverse";
         for (std::size_t i = 1; i < frame.size(); ++i) {
             ASSERT_EQ(frame[i] ^ unit[i], sim::UnitCodec::KeyAt(frame[0], i, table))
-                << "key at " << i << " of " << Hex(frame);
+                << "key at " << i;
         }
     }
 }
@@ -82,6 +69,7 @@ TEST_F(CrossCheck, CodecAgreesWithTheToolsInBothKeyModes) {
 TEST_F(CrossCheck, SentencesAgreeWithTheToolsBuilderAndParser) {
     const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.,-_ ";
     for (int round = 0; round < 500; ++round) {
+        SCOPED_TRACE(round);
         std::string body = "GS";
         const std::size_t length = generator_() % 30;
         for (std::size_t i = 0; i < length; ++i) {

@@ -2,14 +2,13 @@
 
 #include <algorithm>
 
-#include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #ifndef _WIN32
-#include <sys/wait.h>
+#include "ChildProcess.h"
 #endif
 
 #include "ApdTestSupport.h"
@@ -207,23 +206,15 @@ TEST(SampleDataFile, LoadsWithTheToolsVersionAndSuitsTheListedUnitPrograms) {
     EXPECT_GE(out.data->ParameterDataLength(), 100);
 }
 
-#ifndef _WIN32  // runs the program through a POSIX shell
+#ifndef _WIN32  // runs the program as a child process
 TEST(SampleDataFile, TheBuiltProgramReportsItAndItsExitStatus) {
-    const auto run = [](const std::string& args, std::string& output) {
-        FILE* pipe =
-            ::popen((std::string(APDTOOL_PATH) + " " + args + " 2>/dev/null").c_str(), "r");
-        char buffer[4096];
-        while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            output += buffer;
-        }
-        const int status = pipe == nullptr ? -1 : ::pclose(pipe);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    };
-    std::string output;
-    EXPECT_EQ(run(std::string("inspect ") + GPSUPDATE_SAMPLE_APD, output), 0);
-    EXPECT_NE(output.find("data file version            0601"), std::string::npos) << output;
-    std::string ignored;
-    EXPECT_EQ(run("inspect /nonexistent/file.apd", ignored), ApdTool::kCannotOpen);
+    ChildProcess inspect(APDTOOL_PATH, {"inspect", GPSUPDATE_SAMPLE_APD});
+    inspect.Lines(10000);
+    EXPECT_EQ(inspect.Wait(5000), 0);
+    EXPECT_NE(inspect.Output().find("data file version            0601"), std::string::npos)
+        << inspect.Output();
+    EXPECT_EQ(ChildProcess(APDTOOL_PATH, {"inspect", "/nonexistent/file.apd"}).Wait(10000),
+              ApdTool::kCannotOpen);
 }
 #endif  // _WIN32
 

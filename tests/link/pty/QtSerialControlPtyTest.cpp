@@ -8,6 +8,7 @@
 
 #include "PtyPeer.h"
 #include "QtDriverRig.h"
+#include "clsApdPacker.h"
 #include "mduGlobalModule.h"
 
 using Bytes = std::vector<std::uint8_t>;
@@ -54,10 +55,7 @@ TEST(QtSerialControl, SentFramesSurviveTheReopenAndTheNextSend) {
     ASSERT_EQ(::tcgetattr(peer.Held(), &line), 0);
     EXPECT_EQ(::cfgetospeed(&line), B115200);
 
-    Bytes frame(40);
-    for (std::size_t i = 0; i < frame.size(); ++i) {
-        frame[i] = static_cast<std::uint8_t>(0xA0 + i);
-    }
+    const Bytes frame = clsApdPacker::SeededBytes(40, 1);
     ASSERT_TRUE(rig.comm.SendDataToUnit(frame, 5, -1, -1));
     ASSERT_TRUE(rig.WaitForEvents(2));
     EXPECT_EQ(rig.events[1].code, 0);
