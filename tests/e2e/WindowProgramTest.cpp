@@ -1,12 +1,11 @@
-// The window program's command line, start-up checks and single copy, run as
-// an operator or a file manager would start it.
+// The window program's single copy, run as an operator or a file manager
+// would start it. (Its command line and start-up checks: UsageLinesTest.cpp.)
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -58,32 +57,6 @@ struct FreshUser {
 };
 
 }  // namespace
-
-TEST(WindowProgram, AWrongArgumentOrNoDisplayEndsWithOneLineThatSaysWhy) {
-    const struct {
-        std::vector<std::string> args;
-        std::map<std::string, std::string> env;
-        int status;
-        const char* says;
-    } cases[] = {
-        {{"--port", "3"}, {}, 2, "gpsupdate: unknown option \"--port\" (see gpsupdate --help)\n"},
-        {{"a.apd", "b.apd"}, {}, 2, "only one data file"},
-        {{"--history", "h.sqlite", "--no-history"}, {}, 2, "cannot be given together"},
-        // The password is not shown.
-        {{"--history-server", "postgresql://shop:s3cret@db:0/h"}, {}, 2, "shop@db:0/h (see"},
-        {{},
-         {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}},
-         3,
-         "use gpsupdate-auto"},
-    };
-    for (const auto& c : cases) {
-        ChildProcess program(GPSUPDATE_PATH, c.args, c.env);
-        EXPECT_EQ(program.Wait(10000), c.status) << c.says;
-        const std::string errors = program.Errors(1000);
-        EXPECT_NE(errors.find(c.says), std::string::npos) << errors;
-        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
-    }
-}
 
 TEST(WindowProgram, ASecondCopyForTheSameUserHandsOverAndEnds) {
     FreshUser user;
