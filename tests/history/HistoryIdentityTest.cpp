@@ -20,23 +20,17 @@
 #include <QSqlQuery>
 
 #include "ChildProcess.h"
-#include "ProcessFacts.h"
 #include "SqlHistoryStore.h"
 #include "StoreCases.h"
+#include "TempDataFile.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 fs::path Folder() {
-    static const fs::path folder = [] {
-        const fs::path dir = fs::temp_directory_path() /
-                             ("gpsupdate-history-id-" + std::to_string(ProcessFacts::CurrentPid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        return dir;
-    }();
-    return folder;
+    static const TempDataFile folder(std::vector<std::uint8_t>{});
+    return folder.Folder();
 }
 
 std::string Bytes(const fs::path& file) {
@@ -163,25 +157,17 @@ TEST(HistoryIdentity, HistoriesOfEveryReleaseAreReadMigratedAndMarkedAndANewOneI
     const struct {
         fs::path file;
         int version;
-        std::vector<std::string> ids;  // newest first
+        const char* newer;  // its runs' ids
+        const char* older;
         // Of the older run: facts the file kept.
         std::int64_t fileSize;
         std::int64_t blocksWritten;
         const char* newerResult;
     } cases[] = {
-        {Fixture("history-v1.sqlite", "v1.sqlite"),
-         1,
-         {"v1-run-b", "v1-run-a"},
-         23617,
-         0,
-         "running"},
-        {Fixture("history-v3.sqlite", "v3.sqlite"),
-         3,
-         {"spread-1", "spread-0"},
-         -1,
-         14044,
+        {Fixture("history-v1.sqlite", "v1.sqlite"), 1, "v1-run-b", "v1-run-a", 23617, 0, "running"},
+        {Fixture("history-v3.sqlite", "v3.sqlite"), 3, "spread-1", "spread-0", -1, 14044,
          "success"},
-        {VersionFour(), 4, {"spread-1", "spread-0"}, -1, 14044, "success"},
+        {VersionFour(), 4, "spread-1", "spread-0", -1, 14044, "success"},
     };
     const HistoryRun full = storecases::FullRun();
     std::string error;
@@ -195,7 +181,7 @@ TEST(HistoryIdentity, HistoriesOfEveryReleaseAreReadMigratedAndMarkedAndANewOneI
             EXPECT_EQ(store->FileVersion(), c.version);
             std::vector<HistoryRun> runs;
             ASSERT_TRUE(store->List({}, runs)) << store->LastError();
-            ASSERT_EQ(storecases::Ids(runs), c.ids);
+            ASSERT_EQ(storecases::Ids(runs), (std::vector<std::string>{c.newer, c.older}));
             EXPECT_EQ(runs[1].unitRecordReport, "正常");
             EXPECT_EQ(runs[1].fileSize, c.fileSize);
             EXPECT_EQ(runs[1].blocksWritten, c.blocksWritten);

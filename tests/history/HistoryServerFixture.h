@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,13 +22,14 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include "ChildProcess.h"
 #include "HistoryRun.h"
-#include "ProcessFacts.h"
 #include "ServerHistoryStore.h"
 #include "ServerUrl.h"
 #include "SilentPort.h"
 #include "SqlHistoryStore.h"
 #include "StoreCases.h"
+#include "TempDataFile.h"
 
 namespace historytest {
 
@@ -81,24 +81,13 @@ inline std::vector<pid_t> ServerProcesses() {
     std::ifstream pidFile(dir + "/data/postmaster.pid");
     pid_t postmaster = 0;
     pidFile >> postmaster;
-    std::vector<pid_t> pids;
     if (postmaster <= 0) {
-        return pids;
+        return {};
     }
-    pids.push_back(postmaster);
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) {
-            continue;
-        }
-        std::istringstream fields(line.substr(line.rfind(')') + 2));
-        std::string state;
-        pid_t parent = 0;
-        fields >> state >> parent;
-        if (parent == postmaster) {
-            pids.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
-        }
+    std::vector<pid_t> pids = {postmaster};
+    ChildProcess children("/usr/bin/pgrep", {"-P", std::to_string(postmaster)});
+    for (const std::string& pid : children.Lines(5000)) {
+        pids.push_back(static_cast<pid_t>(std::stol(pid)));
     }
     return pids;
 }
@@ -136,12 +125,7 @@ class HistoryServer : public testing::Test {
         Exec(url_, "postgres",
              {"DROP DATABASE IF EXISTS " + database_, "CREATE DATABASE " + database_});
         url_.database = database_;
-        folder_ = fs::temp_directory_path() /
-                  ("gpsupdate-history-server-" + std::to_string(ProcessFacts::CurrentPid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
     }
-    void TearDown() override { fs::remove_all(folder_); }
 
     std::string UrlText() const {
         return "postgresql://" + url_.user + ":" + url_.password + "@" + url_.host + ":" +
@@ -166,7 +150,8 @@ class HistoryServer : public testing::Test {
 
     ServerUrl url_;
     std::string database_;
-    fs::path folder_;
+    const TempDataFile scratch_{std::vector<std::uint8_t>{}};
+    const fs::path folder_ = scratch_.Folder();
 };
 
 }  // namespace historytest
