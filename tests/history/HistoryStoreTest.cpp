@@ -42,15 +42,15 @@ class HistoryStore : public testing::Test {
 
 }  // namespace
 
-TEST_F(HistoryStore, ARunsRowIsWhatItsStartItsFactsAndItsEndWrote) {
+// Then, in a new file, the listing filters the server passes.
+TEST_F(HistoryStore, ARunsRowIsWhatItsWritesLeftAndListingsFilterNewestFirst) {
     ExpectWritesLeaveTheirRow([this]() -> std::unique_ptr<IHistoryStore> { return OpenOrFail(); },
                               true);
     auto store = OpenOrFail();
     EXPECT_EQ(store->FileVersion(), SqlHistoryStore::kSchemaVersion);
     EXPECT_EQ(store->IntegrityCheck(), "ok");
-}
-
-TEST_F(HistoryStore, ListingsFilterBySerialResultDayAndPortNewestFirst) {
+    store.reset();
+    fs::remove(file_);
     ExpectListingsFilter(*OpenOrFail());
 }
 
