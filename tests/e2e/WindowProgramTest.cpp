@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -13,6 +12,7 @@
 #include <thread>
 
 #include "ChildProcess.h"
+#include "TempDataFile.h"
 
 namespace {
 
@@ -21,20 +21,14 @@ namespace fs = std::filesystem;
 // A home, a temporary and a runtime folder of its own, so that the settings,
 // the traces and the single-copy socket are the test's.
 struct FreshUser {
-    fs::path root;
+    const TempDataFile folder{std::vector<std::uint8_t>{}};
+    const fs::path root = folder.Folder();
     FreshUser() {
-        root = fs::temp_directory_path() /
-               ("gpsupdate-user-" + std::to_string(::getpid()) + "-" +
-                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         fs::create_directories(root / "home");
         fs::create_directories(root / "tmp");
         // The user's runtime folder, where the single-copy socket lives.
         fs::create_directories(root / "run");
         fs::permissions(root / "run", fs::perms::owner_all);
-    }
-    ~FreshUser() {
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
     }
     std::map<std::string, std::string> Env() const {
         return {{"HOME", (root / "home").string()},
