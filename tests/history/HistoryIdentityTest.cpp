@@ -111,10 +111,8 @@ TEST(HistoryIdentity, AnotherProgramsDatabaseOrAMistypedPathIsRefusedAndLeftAsIt
         const std::string before = Bytes(file);
         for (const bool readOnly : {false, true}) {
             std::string error;
-            SqlHistoryStore::Options options;
-            options.readOnly = readOnly;
             if (made) {
-                EXPECT_EQ(SqlHistoryStore::Open(file, error, options), nullptr);
+                EXPECT_EQ(SqlHistoryStore::Open(file, error, {.readOnly = readOnly}), nullptr);
                 EXPECT_NE(error.find(c.reason), std::string::npos) << error;
             }
         }
@@ -174,9 +172,7 @@ TEST(HistoryIdentity, HistoriesOfEveryReleaseAreReadMigratedAndMarkedAndANewOneI
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file.filename().string());
         for (const bool readOnly : {true, false}) {
-            SqlHistoryStore::Options options;
-            options.readOnly = readOnly;
-            auto store = SqlHistoryStore::Open(c.file, error, options);
+            auto store = SqlHistoryStore::Open(c.file, error, {.readOnly = readOnly});
             ASSERT_NE(store, nullptr) << error;
             EXPECT_EQ(store->FileVersion(), c.version);
             std::vector<HistoryRun> runs;

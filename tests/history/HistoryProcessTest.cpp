@@ -21,9 +21,7 @@ namespace {
 
 std::unique_ptr<SqlHistoryStore> Open(const fs::path& file, bool readOnly = false) {
     std::string error;
-    SqlHistoryStore::Options options;
-    options.readOnly = readOnly;
-    auto store = SqlHistoryStore::Open(file, error, options);
+    auto store = SqlHistoryStore::Open(file, error, {.readOnly = readOnly});
     EXPECT_NE(store, nullptr) << error;
     return store;
 }

@@ -96,9 +96,8 @@ TEST_F(HistoryServer, TheWindowReadsTheServerOffItsThreadAndKeepsItsRunsWhenItCa
         sources.localName = QStringLiteral("history.sqlite");
         sources.local = [file = folder_ / "history.sqlite"](const std::shared_ptr<CallDeadline>&,
                                                             std::string& error) {
-            SqlHistoryStore::Options readOnly;
-            readOnly.readOnly = true;
-            return std::unique_ptr<IHistoryStore>(SqlHistoryStore::Open(file, error, readOnly));
+            return std::unique_ptr<IHistoryStore>(
+                SqlHistoryStore::Open(file, error, {.readOnly = true}));
         };
         sources.server = ServerOpener(c.url);
         sources.serverName = QString::fromStdString(c.url.Shown());
