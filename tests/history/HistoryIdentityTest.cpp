@@ -15,10 +15,6 @@
 #include <string>
 #include <vector>
 
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-
 #include "ChildProcess.h"
 #include "SqlHistoryStore.h"
 #include "StoreCases.h"
@@ -38,24 +34,19 @@ std::string Bytes(const fs::path& file) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Statements on a database file outside the stores (another program's);
+// Statements on a database file by another program (Python's sqlite3);
 // the first value of the last one's first row.
 std::string Sql(const fs::path& file, const std::vector<std::string>& statements) {
-    std::string value;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "maker");
-        db.setDatabaseName(QString::fromStdString(file.string()));
-        EXPECT_TRUE(db.open());
-        for (const std::string& sql : statements) {
-            QSqlQuery query(db);
-            EXPECT_TRUE(query.exec(QString::fromStdString(sql)))
-                << sql << ": " << query.lastError().text().toStdString();
-            value = query.next() ? query.value(0).toString().toStdString() : "";
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("maker");
-    return value;
+    std::vector<std::string> args = {"-c",
+                                     "import sqlite3, sys\n"
+                                     "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                                     "rows = [c.execute(sql).fetchone() for sql in sys.argv[2:]]\n"
+                                     "print(rows[-1][0] if rows[-1] else '')",
+                                     file.string()};
+    args.insert(args.end(), statements.begin(), statements.end());
+    ChildProcess python("/usr/bin/python3", args);
+    EXPECT_EQ(python.Wait(30000), 0) << python.Errors(1000);
+    return python.FirstLine(1000);
 }
 
 // A copy of a release's file, `as` named.
