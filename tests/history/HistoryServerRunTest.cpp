@@ -64,11 +64,7 @@ TEST_F(HistoryServer, AServerFrozenInMidRunLeavesTheEndLineAndTheExitWithinTheir
                                                               HistorySender::kCutMs +
                                                               std::chrono::milliseconds(1000))
                                                                  .count()));
-        for (const std::string& line : run.Lines(0)) {
-            if (line.find(R"("kind":"end")") != std::string::npos) {
-                end = line;
-            }
-        }
+        end = Matching(run.Lines(0), R"("kind":"end")").back();
     }
     EXPECT_EQ(status, 0) << end;
     EXPECT_NE(end.find(R"("result":"success")"), std::string::npos) << end;
