@@ -18,10 +18,6 @@
 #include <string>
 #include <vector>
 
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-
 #include "ChildProcess.h"
 #include "HistoryRun.h"
 #include "ServerHistoryStore.h"
@@ -39,25 +35,18 @@ inline std::string ServerScript(const std::string& action) {
     return std::string(HISTORY_SERVER_SCRIPT) + " " + action + " " + HISTORY_SERVER_STATE;
 }
 
-// Statements on the test server as its owner, outside the stores.
+// Statements on the test server as its owner, outside the stores (by
+// psql, each in a transaction of its own).
 inline void Exec(const ServerUrl& url, const std::string& database,
                  const std::vector<std::string>& statements) {
-    {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
-        db.setHostName(QString::fromStdString(url.host));
-        db.setPort(url.port);
-        db.setUserName(QString::fromStdString(url.user));
-        db.setPassword(QString::fromStdString(url.password));
-        db.setDatabaseName(QString::fromStdString(database));
-        EXPECT_TRUE(db.open()) << db.lastError().text().toStdString();
-        for (const std::string& sql : statements) {
-            QSqlQuery query(db);
-            EXPECT_TRUE(query.exec(QString::fromStdString(sql)))
-                << sql << ": " << query.lastError().text().toStdString();
-        }
-    }  // the connection is closed before its name is removed
-    QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+    const std::string uri = "postgresql://" + url.user + ":" + url.password + "@" + url.host + ":" +
+                            std::to_string(url.port) + "/" + database;
+    std::vector<std::string> args = {"psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", uri};
+    for (const std::string& sql : statements) {
+        args.insert(args.end(), {"-c", sql});
+    }
+    ChildProcess psql("/usr/bin/env", args);
+    EXPECT_EQ(psql.Wait(30000), 0) << psql.Errors(1000);
 }
 
 // Every field (a station's run: another host, another unit).
