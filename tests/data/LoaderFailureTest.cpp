@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include "ApdTestSupport.h"
@@ -19,15 +20,13 @@ using Layout = std::vector<clsApdPacker::Boundary>;
 const char* const kTextA =
     "   異常狀況 : 無法開啟檔案!!\r\n   依下列說明處置\r\n    a.請輸入正確檔案路徑及檔名\r\n"
     "    b.使用<瀏覽>按鍵協助您選取正確檔案";
-const char* const kTextB =
-    "   異常狀況 : 本連線程式版本與資料檔不符!!\r\n   依下列說明處置\r\n    a. "
-    "請輸入正確版本檔案.\r\n"
+// B and C: what is wrong, then the same advice.
+const std::string kAdvice =
+    "\r\n   依下列說明處置\r\n    a. 請輸入正確版本檔案.\r\n"
     "    b. 使用<瀏覽>按鍵協助您選取正確版本檔案.\r\n    c. 向經銷商索取正確之資料檔.\r\n"
     "    d. 上本公司網站下載正確之資料檔.";
-const char* const kTextC =
-    "   異常狀況 : 資料檔內容異常!!\r\n   依下列說明處置\r\n    a. 請輸入正確版本檔案.\r\n"
-    "    b. 使用<瀏覽>按鍵協助您選取正確版本檔案.\r\n    c. 向經銷商索取正確之資料檔.\r\n"
-    "    d. 上本公司網站下載正確之資料檔.";
+const std::string kTextB = "   異常狀況 : 本連線程式版本與資料檔不符!!" + kAdvice;
+const std::string kTextC = "   異常狀況 : 資料檔內容異常!!" + kAdvice;
 const std::string kPrefixD = "異常狀況(資料準備失敗) : ";
 
 std::size_t EndOf(const Layout& layout, const std::string& name) {
@@ -43,14 +42,12 @@ std::size_t EndOf(const Layout& layout, const std::string& name) {
 // The process's open files, counted on Linux only: elsewhere the count is 0
 // and the checks that use it hold trivially.
 std::size_t OpenFileCount() {
-    std::size_t n = 0;
 #ifdef __linux__
-    for ([[maybe_unused]] const auto& entry :
-         std::filesystem::directory_iterator("/proc/self/fd")) {
-        ++n;
-    }
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
+#else
+    return 0;
 #endif
-    return n;
 }
 
 // Texts B and C exactly; a preparation failure (D) names what failed.
@@ -63,72 +60,67 @@ void ExpectMessageFor(const apdtest::LoadOutcome& out, Failure expected, const s
     EXPECT_GT(out.message.size(), kPrefixD.size()) << name << " has no description";
 }
 
+// A change to the packer's settings, and then to the packed bytes.
 struct FailureCase {
     std::string name;
-    std::function<void(clsApdPacker::Settings&)> change;
-    std::function<void(Bytes&, const Layout&)> patch;
     Failure expected;
-    std::string boxMentions;  // empty: no message box expected
+    std::function<void(clsApdPacker::Settings&)> change;
+    std::function<void(Bytes&, const Layout&)> patch = {};
+    std::string boxMentions = {};  // empty: no message box expected
     std::string toolVersion = apdtest::kToolVersion;
 };
 
 TEST(LoaderFailures, EveryCaseGivesItsTextAndClosesTheFile) {
-    const auto none = [](Bytes&, const Layout&) {};
     const auto keep = [](clsApdPacker::Settings&) {};
     const std::vector<FailureCase> cases = {
-        {"version of 14 characters", [](auto& s) { s.dataFileVersion = std::string(14, 'V'); },
-         none, Failure::Content, ""},
-        {"version length field differs", keep, [](Bytes& b, const Layout&) { b[0] = 5; },
-         Failure::Content, ""},
-        {"negative version length", keep, [](Bytes& b, const Layout&) { b[1] = 0x80; },
-         Failure::Content, ""},
-        {"tool list of 502 characters",
-         [](auto& s) { s.toolVersionList = "KQDV01.0," + std::string(502 - 9, 'x'); }, none,
-         Failure::Content, ""},
-        {"unit list of 502 characters",
-         [](auto& s) { s.unitProgramVersionList = std::string(502, 'u'); }, none, Failure::Content,
-         ""},
-        {"tool list without this tool", [](auto& s) { s.toolVersionList = "KQDV02.0000"; }, none,
-         Failure::ToolVersion, ""},
-        {"tool item with a leading space", [](auto& s) { s.toolVersionList = " KQDV01.0000"; },
-         none, Failure::ToolVersion, ""},
-        {"empty tool version against empty items", [](auto& s) { s.toolVersionList = ",.1,"; },
-         none, Failure::ToolVersion, "", ""},
-        {"swapped key record CRC bytes", keep,
+        {"version of 14 characters", Failure::Content,
+         [](auto& s) { s.dataFileVersion = std::string(14, 'V'); }},
+        {"version length field differs", Failure::Content, keep,
+         [](Bytes& b, const Layout&) { b[0] = 5; }},
+        {"negative version length", Failure::Content, keep,
+         [](Bytes& b, const Layout&) { b[1] = 0x80; }},
+        {"tool list of 502 characters", Failure::Content,
+         [](auto& s) { s.toolVersionList = "KQDV01.0," + std::string(502 - 9, 'x'); }},
+        {"unit list of 502 characters", Failure::Content,
+         [](auto& s) { s.unitProgramVersionList = std::string(502, 'u'); }},
+        {"tool list without this tool", Failure::ToolVersion,
+         [](auto& s) { s.toolVersionList = "KQDV02.0000"; }},
+        {"tool item with a leading space", Failure::ToolVersion,
+         [](auto& s) { s.toolVersionList = " KQDV01.0000"; }},
+        {"empty tool version against empty items", Failure::ToolVersion,
+         [](auto& s) { s.toolVersionList = ",.1,"; }, nullptr, "", ""},
+        {"swapped key record CRC bytes", Failure::Content, keep,
          [](Bytes& b, const Layout& l) {
              const std::size_t at = EndOf(l, "key record") - 2;
              ASSERT_NE(b[at], b[at + 1]) << "pick a key whose CRC bytes differ";
              std::swap(b[at], b[at + 1]);
-         },
-         Failure::Content, ""},
-        {"damaged page count record", keep,
-         [](Bytes& b, const Layout& l) { b[EndOf(l, "key record")] ^= 0x01; }, Failure::Content,
-         ""},
-        {"one header page", [](auto& s) { s.headerPages = 1; }, none, Failure::Content,
+         }},
+        {"damaged page count record", Failure::Content, keep,
+         [](Bytes& b, const Layout& l) { b[EndOf(l, "key record")] ^= 0x01; }},
+        {"one header page", Failure::Content, [](auto& s) { s.headerPages = 1; }, nullptr,
          "page order table"},
-        {"no header pages", [](auto& s) { s.headerPages = 0; }, none, Failure::Preparation, ""},
-        {"128 header pages", [](auto& s) { s.headerPages = 128; }, none, Failure::Preparation, ""},
-        {"no skip pages", [](auto& s) { s.skipPages = 0; }, none, Failure::Preparation, ""},
-        {"body length 0", [](auto& s) { s.bodyLength = 0; }, none, Failure::Preparation, ""},
-        {"header word above 32767", [](auto& s) { s.headerWord = 32768; }, none, Failure::Content,
-         "32768"},
-        {"parameter length above 32767", [](auto& s) { s.parameterLength = 40000; }, none,
-         Failure::Content, "40000"},
-        {"damaged header", keep,
-         [](Bytes& b, const Layout& l) { b[EndOf(l, "page count record") + 300] ^= 0x40; },
-         Failure::Content, ""},
-        {"damaged body", keep,
-         [](Bytes& b, const Layout& l) { b[EndOf(l, "skip section") + 1000] ^= 0x02; },
-         Failure::Content, ""},
-        {"blocks beyond the body", [](auto& s) { s.flashLength = 4096; }, none, Failure::Content,
-         ""},
+        {"no header pages", Failure::Preparation, [](auto& s) { s.headerPages = 0; }},
+        {"128 header pages", Failure::Preparation, [](auto& s) { s.headerPages = 128; }},
+        {"no skip pages", Failure::Preparation, [](auto& s) { s.skipPages = 0; }},
+        {"body length 0", Failure::Preparation, [](auto& s) { s.bodyLength = 0; }},
+        {"header word above 32767", Failure::Content, [](auto& s) { s.headerWord = 32768; },
+         nullptr, "32768"},
+        {"parameter length above 32767", Failure::Content,
+         [](auto& s) { s.parameterLength = 40000; }, nullptr, "40000"},
+        {"damaged header", Failure::Content, keep,
+         [](Bytes& b, const Layout& l) { b[EndOf(l, "page count record") + 300] ^= 0x40; }},
+        {"damaged body", Failure::Content, keep,
+         [](Bytes& b, const Layout& l) { b[EndOf(l, "skip section") + 1000] ^= 0x02; }},
+        {"blocks beyond the body", Failure::Content, [](auto& s) { s.flashLength = 4096; }},
     };
     for (const FailureCase& c : cases) {
         auto s = MakeSettings(200, 1500);
         c.change(s);
         Layout layout;
         Bytes image = PackOrFail(s, &layout);
-        c.patch(image, layout);
+        if (c.patch) {
+            c.patch(image, layout);
+        }
 
         const auto memory = LoadFromMemory(image, c.toolVersion);
         const TempDataFile file(image);

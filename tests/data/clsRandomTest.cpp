@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -8,17 +9,6 @@
 #include "mduGlobalModule.h"
 
 using Bytes = std::vector<std::uint8_t>;
-
-namespace {
-
-clsRandom::Table TableOf(const clsRandom& random) {
-    const Bytes bytes = random.SecurityTable();
-    clsRandom::Table table{};
-    std::copy(bytes.begin(), bytes.end(), table.begin());
-    return table;
-}
-
-}  // namespace
 
 TEST(RandomSource, TablesHaveTheirSizesAndTheSecurityTableItsCrc) {
     EXPECT_TRUE(mduGlobalModule::CheckCrc16(clsRandom().SecurityTable()));
@@ -59,7 +49,8 @@ TEST(RandomSource, NextRandomCoversExactlyItsBounds) {
 // CrossCheck); here, the link's side of it.
 TEST(Codec, IsItsOwnInverseOnEveryLength) {
     clsRandom random(99);
-    const clsRandom::Table table = TableOf(random);
+    clsRandom::Table table{};
+    std::ranges::copy(random.SecurityTable(), table.begin());
     for (std::size_t length = 0; length <= 400; ++length) {
         Bytes src = clsApdPacker::SeededBytes(length, length);
         for (std::uint8_t head : {std::uint8_t{0x44}, std::uint8_t{0x9C}}) {

@@ -155,14 +155,8 @@ TEST(Automation, ABoxHeldOpenLeavesTheFailureTextWhole) {
     EXPECT_NE(boxes[0].find("異常執行狀況 : GPS沒有回應!!"), std::string::npos) << boxes[0];
 }
 
-TEST(Automation, BadArgumentsAndATimeOutHaveTheirOwnExitStatus) {
-    ChildProcess bad(GPSUPDATE_AUTO_PATH, {"--action", "flash"});
-    EXPECT_EQ(bad.Wait(10000), 2);
-    EXPECT_EQ(
-        bad.Errors(1000),
-        "gpsupdate-auto: --action takes scan, test, update or wait (see gpsupdate-auto --help)\n");
-    EXPECT_TRUE(bad.Lines(100).empty());
-
+// (Bad arguments, exit status 2: UsageLinesTest.cpp.)
+TEST(Automation, ATimeOutHasItsOwnExitStatus) {
     Unit slow({"--erase-ms", "60000"});
     const AutoRun run = RunAuto({"--action", "update", "--port", "3", "--file",
                                  SmallDataFile(Folder(), 10), "--timeout", "3"},

@@ -1,12 +1,10 @@
-// The window program's command line, start-up checks and single copy, run as
-// an operator or a file manager would start it.
+// The window program's single copy, run as an operator or a file manager
+// would start it. (Its command line and start-up checks: UsageLinesTest.cpp.)
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -14,6 +12,7 @@
 #include <thread>
 
 #include "ChildProcess.h"
+#include "TempDataFile.h"
 
 namespace {
 
@@ -22,20 +21,14 @@ namespace fs = std::filesystem;
 // A home, a temporary and a runtime folder of its own, so that the settings,
 // the traces and the single-copy socket are the test's.
 struct FreshUser {
-    fs::path root;
+    const TempDataFile folder{std::vector<std::uint8_t>{}};
+    const fs::path root = folder.Folder();
     FreshUser() {
-        root = fs::temp_directory_path() /
-               ("gpsupdate-user-" + std::to_string(::getpid()) + "-" +
-                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         fs::create_directories(root / "home");
         fs::create_directories(root / "tmp");
         // The user's runtime folder, where the single-copy socket lives.
         fs::create_directories(root / "run");
         fs::permissions(root / "run", fs::perms::owner_all);
-    }
-    ~FreshUser() {
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
     }
     std::map<std::string, std::string> Env() const {
         return {{"HOME", (root / "home").string()},
@@ -58,32 +51,6 @@ struct FreshUser {
 };
 
 }  // namespace
-
-TEST(WindowProgram, AWrongArgumentOrNoDisplayEndsWithOneLineThatSaysWhy) {
-    const struct {
-        std::vector<std::string> args;
-        std::map<std::string, std::string> env;
-        int status;
-        const char* says;
-    } cases[] = {
-        {{"--port", "3"}, {}, 2, "gpsupdate: unknown option \"--port\" (see gpsupdate --help)\n"},
-        {{"a.apd", "b.apd"}, {}, 2, "only one data file"},
-        {{"--history", "h.sqlite", "--no-history"}, {}, 2, "cannot be given together"},
-        // The password is not shown.
-        {{"--history-server", "postgresql://shop:s3cret@db:0/h"}, {}, 2, "shop@db:0/h (see"},
-        {{},
-         {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}},
-         3,
-         "use gpsupdate-auto"},
-    };
-    for (const auto& c : cases) {
-        ChildProcess program(GPSUPDATE_PATH, c.args, c.env);
-        EXPECT_EQ(program.Wait(10000), c.status) << c.says;
-        const std::string errors = program.Errors(1000);
-        EXPECT_NE(errors.find(c.says), std::string::npos) << errors;
-        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
-    }
-}
 
 TEST(WindowProgram, ASecondCopyForTheSameUserHandsOverAndEnds) {
     FreshUser user;

@@ -16,32 +16,22 @@
 #include "DayStats.h"
 #include "HistoryCommand.h"
 #include "HistoryDays.h"
-#include "ProcessFacts.h"
 #include "SqlHistoryStore.h"
+#include "TempDataFile.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path TempFile(const std::string& name) {
-    return fs::temp_directory_path() /
-           ("gpsupdate-history-cmd-" + std::to_string(ProcessFacts::CurrentPid()) + "-" + name);
-}
-
-// A fresh history file, removed with the object.
+// A fresh history file in a folder of its own, removed with the object.
 struct FreshStore {
-    fs::path file;
+    const TempDataFile folder{std::vector<std::uint8_t>{}};
     std::unique_ptr<SqlHistoryStore> store;
 
-    explicit FreshStore(const std::string& name) : file(TempFile(name)) {
-        fs::remove(file);
+    FreshStore() {
         std::string error;
-        store = SqlHistoryStore::Open(file, error);
+        store = SqlHistoryStore::Open(folder.Folder() / "history.sqlite", error);
         EXPECT_NE(store, nullptr) << error;
-    }
-    ~FreshStore() {
-        store.reset();
-        fs::remove(file);
     }
 };
 
@@ -90,10 +80,10 @@ std::string ReadWithPython(const fs::path& file) {
 }  // namespace
 
 TEST(HistoryCommand, TheCsvExportReadsBackAsTheRowsAndTheListingShowsControlsAsEscapes) {
-    FreshStore fresh("export.sqlite");
+    FreshStore fresh;
     ASSERT_NE(fresh.store, nullptr);
     SqlHistoryStore& store = *fresh.store;
-    const fs::path csv = TempFile("export.csv");
+    const fs::path csv = fresh.folder.Folder() / "export.csv";
     const char* texts[] = {"plain", "comma, inside", "a \"quoted\" word", "two\r\nlines",
                            "line\nfeed only", "資料更新完成", "\"", "",
                            // Formulas to a spreadsheet: written as text.
@@ -172,7 +162,6 @@ TEST(HistoryCommand, TheCsvExportReadsBackAsTheRowsAndTheListingShowsControlsAsE
           "(flash\\n2026-01-01 00:00:00  update  success: ", ": 失敗  \\e[31m)"}) {
         EXPECT_NE(listed.find(shown), std::string::npos) << shown << "\n" << listed;
     }
-    fs::remove(csv);
 }
 
 TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGoodUpdates) {
@@ -221,7 +210,7 @@ TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGood
     runs[1].unitDataVersionAfter = "0512";
 
     // The store sums them where the rows are: the same figures.
-    FreshStore fresh("days.sqlite");
+    FreshStore fresh;
     ASSERT_NE(fresh.store, nullptr);
     SqlHistoryStore& store = *fresh.store;
     int id = 0;
@@ -232,9 +221,7 @@ TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGood
     std::vector<DayStats> days;
     ASSERT_TRUE(store.Days({}, days)) << store.LastError();
     EXPECT_EQ(days, expected);
-    HistoryFilter secondDay;
-    secondDay.fromDay = "2026-05-05";
-    ASSERT_TRUE(store.Days(secondDay, days));
+    ASSERT_TRUE(store.Days({"", "", "2026-05-05", "", 0, 0}, days));  // from the second day
     EXPECT_EQ(days, std::vector<DayStats>{expected[1]});
     // The listing's failure finds the runs the figures count as failed.
     for (const auto& [result, count] :
@@ -277,7 +264,7 @@ TEST(HistoryCommand, FiguresPerDayCountRunsUnitsAndResultsAndTakeTheMedianOfGood
 }
 
 TEST(HistoryCommand, BadArgumentsAreRefusedWithTheUsage) {
-    FreshStore fresh("args.sqlite");
+    FreshStore fresh;
     ASSERT_NE(fresh.store, nullptr);
     const std::vector<std::vector<std::string>> cases = {{"export"},
                                                          {"list", "--port", "17"},

@@ -15,28 +15,18 @@
 #include <string>
 #include <vector>
 
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-
 #include "ChildProcess.h"
-#include "ProcessFacts.h"
 #include "SqlHistoryStore.h"
 #include "StoreCases.h"
+#include "TempDataFile.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 fs::path Folder() {
-    static const fs::path folder = [] {
-        const fs::path dir = fs::temp_directory_path() /
-                             ("gpsupdate-history-id-" + std::to_string(ProcessFacts::CurrentPid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        return dir;
-    }();
-    return folder;
+    static const TempDataFile folder(std::vector<std::uint8_t>{});
+    return folder.Folder();
 }
 
 std::string Bytes(const fs::path& file) {
@@ -44,24 +34,19 @@ std::string Bytes(const fs::path& file) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Statements on a database file outside the stores (another program's);
+// Statements on a database file by another program (Python's sqlite3);
 // the first value of the last one's first row.
 std::string Sql(const fs::path& file, const std::vector<std::string>& statements) {
-    std::string value;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "maker");
-        db.setDatabaseName(QString::fromStdString(file.string()));
-        EXPECT_TRUE(db.open());
-        for (const std::string& sql : statements) {
-            QSqlQuery query(db);
-            EXPECT_TRUE(query.exec(QString::fromStdString(sql)))
-                << sql << ": " << query.lastError().text().toStdString();
-            value = query.next() ? query.value(0).toString().toStdString() : "";
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("maker");
-    return value;
+    std::vector<std::string> args = {"-c",
+                                     "import sqlite3, sys\n"
+                                     "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                                     "rows = [c.execute(sql).fetchone() for sql in sys.argv[2:]]\n"
+                                     "print(rows[-1][0] if rows[-1] else '')",
+                                     file.string()};
+    args.insert(args.end(), statements.begin(), statements.end());
+    ChildProcess python("/usr/bin/python3", args);
+    EXPECT_EQ(python.Wait(30000), 0) << python.Errors(1000);
+    return python.FirstLine(1000);
 }
 
 // A copy of a release's file, `as` named.
@@ -117,10 +102,8 @@ TEST(HistoryIdentity, AnotherProgramsDatabaseOrAMistypedPathIsRefusedAndLeftAsIt
         const std::string before = Bytes(file);
         for (const bool readOnly : {false, true}) {
             std::string error;
-            SqlHistoryStore::Options options;
-            options.readOnly = readOnly;
             if (made) {
-                EXPECT_EQ(SqlHistoryStore::Open(file, error, options), nullptr);
+                EXPECT_EQ(SqlHistoryStore::Open(file, error, {.readOnly = readOnly}), nullptr);
                 EXPECT_NE(error.find(c.reason), std::string::npos) << error;
             }
         }
@@ -163,39 +146,29 @@ TEST(HistoryIdentity, HistoriesOfEveryReleaseAreReadMigratedAndMarkedAndANewOneI
     const struct {
         fs::path file;
         int version;
-        std::vector<std::string> ids;  // newest first
+        const char* newer;  // its runs' ids
+        const char* older;
         // Of the older run: facts the file kept.
         std::int64_t fileSize;
         std::int64_t blocksWritten;
         const char* newerResult;
     } cases[] = {
-        {Fixture("history-v1.sqlite", "v1.sqlite"),
-         1,
-         {"v1-run-b", "v1-run-a"},
-         23617,
-         0,
-         "running"},
-        {Fixture("history-v3.sqlite", "v3.sqlite"),
-         3,
-         {"spread-1", "spread-0"},
-         -1,
-         14044,
+        {Fixture("history-v1.sqlite", "v1.sqlite"), 1, "v1-run-b", "v1-run-a", 23617, 0, "running"},
+        {Fixture("history-v3.sqlite", "v3.sqlite"), 3, "spread-1", "spread-0", -1, 14044,
          "success"},
-        {VersionFour(), 4, {"spread-1", "spread-0"}, -1, 14044, "success"},
+        {VersionFour(), 4, "spread-1", "spread-0", -1, 14044, "success"},
     };
     const HistoryRun full = storecases::FullRun();
     std::string error;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file.filename().string());
         for (const bool readOnly : {true, false}) {
-            SqlHistoryStore::Options options;
-            options.readOnly = readOnly;
-            auto store = SqlHistoryStore::Open(c.file, error, options);
+            auto store = SqlHistoryStore::Open(c.file, error, {.readOnly = readOnly});
             ASSERT_NE(store, nullptr) << error;
             EXPECT_EQ(store->FileVersion(), c.version);
             std::vector<HistoryRun> runs;
             ASSERT_TRUE(store->List({}, runs)) << store->LastError();
-            ASSERT_EQ(storecases::Ids(runs), c.ids);
+            ASSERT_EQ(storecases::Ids(runs), (std::vector<std::string>{c.newer, c.older}));
             EXPECT_EQ(runs[1].unitRecordReport, "正常");
             EXPECT_EQ(runs[1].fileSize, c.fileSize);
             EXPECT_EQ(runs[1].blocksWritten, c.blocksWritten);

@@ -13,27 +13,15 @@
 #include "ProcessFacts.h"
 #include "SqlHistoryStore.h"
 #include "StoreCases.h"
+#include "TempDataFile.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path FreshFile(const std::string& name) {
-    const fs::path folder =
-        fs::temp_directory_path() /
-        ("gpsupdate-history-proc-" + std::to_string(ProcessFacts::CurrentPid()));
-    fs::create_directories(folder);
-    for (const char* suffix : {"", "-wal", "-shm"}) {
-        fs::remove(folder / (name + suffix));
-    }
-    return folder / name;
-}
-
 std::unique_ptr<SqlHistoryStore> Open(const fs::path& file, bool readOnly = false) {
     std::string error;
-    SqlHistoryStore::Options options;
-    options.readOnly = readOnly;
-    auto store = SqlHistoryStore::Open(file, error, options);
+    auto store = SqlHistoryStore::Open(file, error, {.readOnly = readOnly});
     EXPECT_NE(store, nullptr) << error;
     return store;
 }
@@ -47,7 +35,8 @@ std::unique_ptr<SqlHistoryStore> Open(const fs::path& file, bool readOnly = fals
 // killed programs' rows and the reused id's interrupted, only those, and
 // keeps every fact they had.
 TEST(HistoryProcesses, OnlyTheRunningRowsOfWritersGoneFromThisHostAreMarkedInterrupted) {
-    const fs::path file = FreshFile("killed.sqlite");
+    const TempDataFile folder(std::vector<std::uint8_t>{});
+    const fs::path file = folder.Folder() / "killed.sqlite";
     HistoryRun alive = storecases::RunAt("alive", 0);  // this host, this process
     alive.result = "running";
     alive.processStart = ProcessFacts::StartMark(alive.pid);

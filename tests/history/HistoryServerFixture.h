@@ -15,21 +15,17 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-
+#include "ChildProcess.h"
 #include "HistoryRun.h"
-#include "ProcessFacts.h"
 #include "ServerHistoryStore.h"
 #include "ServerUrl.h"
 #include "SilentPort.h"
 #include "SqlHistoryStore.h"
 #include "StoreCases.h"
+#include "TempDataFile.h"
 
 namespace historytest {
 
@@ -39,25 +35,18 @@ inline std::string ServerScript(const std::string& action) {
     return std::string(HISTORY_SERVER_SCRIPT) + " " + action + " " + HISTORY_SERVER_STATE;
 }
 
-// Statements on the test server as its owner, outside the stores.
+// Statements on the test server as its owner, outside the stores (by
+// psql, each in a transaction of its own).
 inline void Exec(const ServerUrl& url, const std::string& database,
                  const std::vector<std::string>& statements) {
-    {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
-        db.setHostName(QString::fromStdString(url.host));
-        db.setPort(url.port);
-        db.setUserName(QString::fromStdString(url.user));
-        db.setPassword(QString::fromStdString(url.password));
-        db.setDatabaseName(QString::fromStdString(database));
-        EXPECT_TRUE(db.open()) << db.lastError().text().toStdString();
-        for (const std::string& sql : statements) {
-            QSqlQuery query(db);
-            EXPECT_TRUE(query.exec(QString::fromStdString(sql)))
-                << sql << ": " << query.lastError().text().toStdString();
-        }
-    }  // the connection is closed before its name is removed
-    QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+    const std::string uri = "postgresql://" + url.user + ":" + url.password + "@" + url.host + ":" +
+                            std::to_string(url.port) + "/" + database;
+    std::vector<std::string> args = {"psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", uri};
+    for (const std::string& sql : statements) {
+        args.insert(args.end(), {"-c", sql});
+    }
+    ChildProcess psql("/usr/bin/env", args);
+    EXPECT_EQ(psql.Wait(30000), 0) << psql.Errors(1000);
 }
 
 // Every field (a station's run: another host, another unit).
@@ -81,24 +70,13 @@ inline std::vector<pid_t> ServerProcesses() {
     std::ifstream pidFile(dir + "/data/postmaster.pid");
     pid_t postmaster = 0;
     pidFile >> postmaster;
-    std::vector<pid_t> pids;
     if (postmaster <= 0) {
-        return pids;
+        return {};
     }
-    pids.push_back(postmaster);
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) {
-            continue;
-        }
-        std::istringstream fields(line.substr(line.rfind(')') + 2));
-        std::string state;
-        pid_t parent = 0;
-        fields >> state >> parent;
-        if (parent == postmaster) {
-            pids.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
-        }
+    std::vector<pid_t> pids = {postmaster};
+    ChildProcess children("/usr/bin/pgrep", {"-P", std::to_string(postmaster)});
+    for (const std::string& pid : children.Lines(5000)) {
+        pids.push_back(static_cast<pid_t>(std::stol(pid)));
     }
     return pids;
 }
@@ -136,12 +114,7 @@ class HistoryServer : public testing::Test {
         Exec(url_, "postgres",
              {"DROP DATABASE IF EXISTS " + database_, "CREATE DATABASE " + database_});
         url_.database = database_;
-        folder_ = fs::temp_directory_path() /
-                  ("gpsupdate-history-server-" + std::to_string(ProcessFacts::CurrentPid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
     }
-    void TearDown() override { fs::remove_all(folder_); }
 
     std::string UrlText() const {
         return "postgresql://" + url_.user + ":" + url_.password + "@" + url_.host + ":" +
@@ -166,7 +139,8 @@ class HistoryServer : public testing::Test {
 
     ServerUrl url_;
     std::string database_;
-    fs::path folder_;
+    const TempDataFile scratch_{std::vector<std::uint8_t>{}};
+    const fs::path folder_ = scratch_.Folder();
 };
 
 }  // namespace historytest

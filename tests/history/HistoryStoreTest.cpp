@@ -13,9 +13,9 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
-#include "ProcessFacts.h"
 #include "SqlHistoryStore.h"
 #include "StoreCases.h"
+#include "TempDataFile.h"
 
 namespace fs = std::filesystem;
 using namespace storecases;
@@ -24,15 +24,6 @@ namespace {
 
 class HistoryStore : public testing::Test {
   protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("gpsupdate-history-" + std::to_string(ProcessFacts::CurrentPid()) + "-" +
-                   testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-        file_ = folder_ / "history.sqlite";
-    }
-    void TearDown() override { fs::remove_all(folder_); }
     std::unique_ptr<SqlHistoryStore> OpenOrFail() {
         std::string error;
         auto store = SqlHistoryStore::Open(file_, error);
@@ -45,21 +36,21 @@ class HistoryStore : public testing::Test {
         return count;
     }
 
-    fs::path folder_;
-    fs::path file_;
+    const TempDataFile folder_{std::vector<std::uint8_t>{}};
+    const fs::path file_ = folder_.Folder() / "history.sqlite";
 };
 
 }  // namespace
 
-TEST_F(HistoryStore, ARunsRowIsWhatItsStartItsFactsAndItsEndWrote) {
+// Then, in a new file, the listing filters the server passes.
+TEST_F(HistoryStore, ARunsRowIsWhatItsWritesLeftAndListingsFilterNewestFirst) {
     ExpectWritesLeaveTheirRow([this]() -> std::unique_ptr<IHistoryStore> { return OpenOrFail(); },
                               true);
     auto store = OpenOrFail();
     EXPECT_EQ(store->FileVersion(), SqlHistoryStore::kSchemaVersion);
     EXPECT_EQ(store->IntegrityCheck(), "ok");
-}
-
-TEST_F(HistoryStore, ListingsFilterBySerialResultDayAndPortNewestFirst) {
+    store.reset();
+    fs::remove(file_);
     ExpectListingsFilter(*OpenOrFail());
 }
 

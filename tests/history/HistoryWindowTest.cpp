@@ -18,13 +18,6 @@ using namespace historytest;
 
 namespace {
 
-HistoryReader::Opener ServerOpener(const ServerUrl& url) {
-    return [url](const std::shared_ptr<CallDeadline>& deadline,
-                 std::string& error) -> std::unique_ptr<IHistoryStore> {
-        return ServerHistoryStore::Open(url, error, deadline);
-    };
-}
-
 // Runs the window's event loop until its status no longer says it is
 // reading; the longest the loop went without turning, and the time taken.
 struct Waited {
@@ -90,20 +83,22 @@ TEST_F(HistoryServer, TheWindowReadsTheServerOffItsThreadAndKeepsItsRunsWhenItCa
         {"wrong password", wrongPassword, 10000, 2, "password authentication failed", 5000},
         {"past the bound", quiet, 700, 2, "0.7 秒內沒有回應", 1500},
     };
+    const HistoryReader::Opener readLocal =
+        [file = folder_ / "history.sqlite"](const std::shared_ptr<CallDeadline>&,
+                                            std::string& error) -> std::unique_ptr<IHistoryStore> {
+        return SqlHistoryStore::Open(file, error, {.readOnly = true});
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        HistorySources sources;
-        sources.localName = QStringLiteral("history.sqlite");
-        sources.local = [file = folder_ / "history.sqlite"](const std::shared_ptr<CallDeadline>&,
-                                                            std::string& error) {
-            SqlHistoryStore::Options readOnly;
-            readOnly.readOnly = true;
-            return std::unique_ptr<IHistoryStore>(SqlHistoryStore::Open(file, error, readOnly));
-        };
-        sources.server = ServerOpener(c.url);
-        sources.serverName = QString::fromStdString(c.url.Shown());
-        sources.boundMs = c.boundMs;
-        HistoryWindow window(sources);
+        HistoryWindow window(
+            {.local = readLocal,
+             .localName = QStringLiteral("history.sqlite"),
+             .server = [url = c.url](const std::shared_ptr<CallDeadline>& deadline,
+                                     std::string& error) -> std::unique_ptr<IHistoryStore> {
+                 return ServerHistoryStore::Open(url, error, deadline);
+             },
+             .serverName = QString::fromStdString(c.url.Shown()),
+             .boundMs = c.boundMs});
         auto* status = window.findChild<QLabel*>(QStringLiteral("status"));
         const QAbstractItemModel* rows = window.findChild<QTableView*>()->model();
         ASSERT_NE(status, nullptr);

@@ -97,13 +97,8 @@ bool ChildProcess::WaitForLine(const std::string& text, int timeoutMs) {
 }
 
 std::string ChildProcess::FirstLine(int timeoutMs) {
-    const std::int64_t end = NowMs() + timeoutMs;
-    while (out_.find('\n') == std::string::npos) {
-        if (!ReadSome(stdout_, out_, static_cast<int>(end - NowMs()))) {
-            return {};
-        }
-    }
-    return out_.substr(0, out_.find('\n'));
+    // Any whole line holds the empty text.
+    return WaitForLine("", timeoutMs) ? out_.substr(0, out_.find('\n')) : std::string();
 }
 
 std::vector<std::string> ChildProcess::Lines(int timeoutMs) {
@@ -146,7 +141,6 @@ int ChildProcess::Wait(int timeoutMs) {
             return -1;
         }
         // Keep the pipes drained so that a chatty child never blocks.
-        std::string ignored;
         ReadSome(stdout_, out_, 10);
     }
 }
