@@ -14,7 +14,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth
   fonts-noto-cjk qt6-translations-l10n
-  python3 hyperfine
+  python3 hyperfine procps
 )
 
 missing=()
