@@ -26,9 +26,9 @@
 // - the run ends, back in idle with no run active, within 30 virtual minutes,
 //   and nothing happens after it has ended;
 // - an update that succeeds leaves every block of the file in the unit;
-// - an update the operator cancelled, or one for a program version the file
-//   does not accept (unless a forged answer claimed another), never erases
-//   the unit;
+// - an update the operator cancelled never succeeds; neither it nor one for
+//   a program version the file does not accept (unless a forged answer
+//   claimed another) erases the unit;
 // - on an untouched line with a sound unit every run succeeds;
 // - a run that fails says so in red (an update also with a red lamp), one
 //   that succeeds ends with its success text (an update with no red lamp).
@@ -446,8 +446,9 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
     if (update && outcome == RunOutcome::Succeeded) {
         FUZZ_REQUIRE(Data().HeldBy(unit));
     }
-    if (update && outcome == RunOutcome::Skipped) {
-        FUZZ_REQUIRE(boxes.Declined());
+    // Only the operator's Cancel skips an update, and it is never passed over.
+    if (update && (outcome == RunOutcome::Skipped || boxes.Declined())) {
+        FUZZ_REQUIRE(boxes.Declined() && outcome != RunOutcome::Succeeded);
         FUZZ_REQUIRE(!UnitErased(unit));
     }
     // A forged program version could make the host go on; only the unit's
