@@ -15,13 +15,13 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "SilentPort.h"
 #include "SimProgram.h"
+#include "TempDataFile.h"
 
 namespace fs = std::filesystem;
 
@@ -29,11 +29,6 @@ namespace {
 
 fs::path Folder() {
     return TestFolder("gpsupdate-e2e-history");
-}
-
-std::string Bytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // One update of the file on a fresh simulated unit: the end line, and the
@@ -108,7 +103,7 @@ TEST(HistoryAutomation, AnUpdateIsRecordedWholeAndAHistoryThatCannotBeKeptSaysWh
 
     const fs::path garbage = Folder() / "garbage.sqlite";
     std::ofstream(garbage, std::ios::binary) << "name,amount\nnot,a history\n";
-    const std::string garbageBefore = Bytes(garbage);
+    const std::string garbageBefore = FileBytes(garbage);
     // A folder no file can be made in (root may write anywhere but /proc).
     fs::path readOnly = "/proc";
     if (geteuid() != 0) {
@@ -159,7 +154,7 @@ TEST(HistoryAutomation, AnUpdateIsRecordedWholeAndAHistoryThatCannotBeKeptSaysWh
         EXPECT_NE(error.find(c.reason ? c.reason : ""), std::string::npos) << update.end;
     }
     locker.Signal(SIGTERM);
-    EXPECT_EQ(Bytes(garbage), garbageBefore);
+    EXPECT_EQ(FileBytes(garbage), garbageBefore);
     EXPECT_FALSE(fs::exists(Folder() / "gone"));
     std::error_code ignored;
     fs::permissions(readOnly, fs::perms::owner_all, ignored);
@@ -180,8 +175,7 @@ TEST(RecordingNotes, AServerUrlFromTheEnvironmentThatIsNotOneIsSaidWithoutItsPas
               std::string::npos)
         << end;
     EXPECT_NE(end.find("postgresql://shop@db:0/history"), std::string::npos) << end;
-    std::ifstream in(trace);
-    const std::string text(std::istreambuf_iterator<char>(in), {});
+    const std::string text = FileBytes(trace);
     EXPECT_NE(
         text.find(R"("kind":"note","topic":"history_server","text":"GPSUPDATE_HISTORY_SERVER)"),
         std::string::npos)
