@@ -16,6 +16,7 @@
 #include "HistoryCommand.h"
 #include "HistoryDays.h"
 #include "SqlHistoryStore.h"
+#include "StoreCases.h"
 #include "TempDataFile.h"
 
 namespace fs = std::filesystem;
@@ -27,11 +28,7 @@ struct FreshStore {
     const TempDataFile folder{std::vector<std::uint8_t>{}};
     std::unique_ptr<SqlHistoryStore> store;
 
-    FreshStore() {
-        std::string error;
-        store = SqlHistoryStore::Open(folder.Folder() / "history.sqlite", error);
-        EXPECT_NE(store, nullptr) << error;
-    }
+    FreshStore() : store(storecases::OpenFile(folder.Folder() / "history.sqlite")) {}
 };
 
 // What a command that must succeed prints.

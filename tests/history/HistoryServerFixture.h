@@ -122,11 +122,8 @@ class HistoryServer : public testing::Test {
     }
 
     std::string UrlText() const { return UrlOf(url_, url_.database); }
-    std::unique_ptr<SqlHistoryStore> Local(const std::string& name = "history.sqlite") {
-        std::string error;
-        auto store = SqlHistoryStore::Open(folder_ / name, error);
-        EXPECT_NE(store, nullptr) << error;
-        return store;
+    std::unique_ptr<SqlHistoryStore> Local() {
+        return storecases::OpenFile(folder_ / "history.sqlite");
     }
     std::vector<HistoryRun> OnServer() {
         std::string error;
