@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -62,11 +61,6 @@ std::string EndLine(const std::vector<std::string>& args,
     EXPECT_EQ(run.Wait(30000), 1) << run.Errors(1000);
     const std::vector<std::string> lines = run.Lines(1000);
     return lines.empty() ? std::string() : lines.back();
-}
-
-unsigned Rights(const fs::path& file) {
-    struct stat info {};
-    return stat(file.c_str(), &info) == 0 ? info.st_mode & 0777 : 0;
 }
 
 }  // namespace
@@ -184,8 +178,9 @@ TEST(RecordingNotes, AServerUrlFromTheEnvironmentThatIsNotOneIsSaidWithoutItsPas
         EXPECT_EQ(said.find("s3cret"), std::string::npos);
     }
     // Serial numbers, hosts and paths: the user's alone.
-    EXPECT_EQ(Rights(history), 0600u);
-    EXPECT_EQ(Rights(trace), 0600u);
+    for (const fs::path& file : {history, trace}) {
+        EXPECT_EQ(static_cast<unsigned>(fs::status(file).permissions()), 0600u) << file;
+    }
 }
 
 TEST(RecordingNotes, ATraceThatCannotBeWrittenIsSaidOnTheEndLine) {

@@ -26,9 +26,8 @@ namespace {
 // A fresh history file in a folder of its own, removed with the object.
 struct FreshStore {
     const TempDataFile folder{std::vector<std::uint8_t>{}};
-    std::unique_ptr<SqlHistoryStore> store;
-
-    FreshStore() : store(storecases::OpenFile(folder.Folder() / "history.sqlite")) {}
+    const std::unique_ptr<SqlHistoryStore> store =
+        storecases::OpenFile(folder.Folder() / "history.sqlite");
 };
 
 // What a command that must succeed prints.
