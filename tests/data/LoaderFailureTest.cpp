@@ -67,7 +67,6 @@ struct FailureCase {
     std::function<void(clsApdPacker::Settings&)> change;
     std::function<void(Bytes&, const Layout&)> patch = {};
     std::string boxMentions = {};  // empty: no message box expected
-    std::string toolVersion = apdtest::kToolVersion;
 };
 
 TEST(LoaderFailures, EveryCaseGivesItsTextAndClosesTheFile) {
@@ -83,12 +82,9 @@ TEST(LoaderFailures, EveryCaseGivesItsTextAndClosesTheFile) {
          [](auto& s) { s.toolVersionList = "KQDV01.0," + std::string(502 - 9, 'x'); }},
         {"unit list of 502 characters", Failure::Content,
          [](auto& s) { s.unitProgramVersionList = std::string(502, 'u'); }},
+        // (Which lists hold the tool's version: VersionList below.)
         {"tool list without this tool", Failure::ToolVersion,
          [](auto& s) { s.toolVersionList = "KQDV02.0000"; }},
-        {"tool item with a leading space", Failure::ToolVersion,
-         [](auto& s) { s.toolVersionList = " KQDV01.0000"; }},
-        {"empty tool version against empty items", Failure::ToolVersion,
-         [](auto& s) { s.toolVersionList = ",.1,"; }, nullptr, "", ""},
         {"swapped key record CRC bytes", Failure::Content, keep,
          [](Bytes& b, const Layout& l) {
              const std::size_t at = EndOf(l, "key record") - 2;
@@ -122,10 +118,10 @@ TEST(LoaderFailures, EveryCaseGivesItsTextAndClosesTheFile) {
             c.patch(image, layout);
         }
 
-        const auto memory = LoadFromMemory(image, c.toolVersion);
+        const auto memory = LoadFromMemory(image);
         const TempDataFile file(image);
         const std::size_t openBefore = OpenFileCount();
-        const auto fromFile = LoadFromFile(file.Path(), c.toolVersion);
+        const auto fromFile = LoadFromFile(file.Path());
         EXPECT_EQ(OpenFileCount(), openBefore) << c.name << " left the file open";
 
         for (const auto* out : {&memory, &fromFile}) {

@@ -10,18 +10,17 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "SilentPort.h"
 #include "SimProgram.h"
+#include "TempDataFile.h"
 
 namespace fs = std::filesystem;
 
@@ -29,11 +28,6 @@ namespace {
 
 fs::path Folder() {
     return TestFolder("gpsupdate-e2e-history");
-}
-
-std::string Bytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // One update of the file on a fresh simulated unit: the end line, and the
@@ -67,11 +61,6 @@ std::string EndLine(const std::vector<std::string>& args,
     EXPECT_EQ(run.Wait(30000), 1) << run.Errors(1000);
     const std::vector<std::string> lines = run.Lines(1000);
     return lines.empty() ? std::string() : lines.back();
-}
-
-unsigned Rights(const fs::path& file) {
-    struct stat info {};
-    return stat(file.c_str(), &info) == 0 ? info.st_mode & 0777 : 0;
 }
 
 }  // namespace
@@ -108,7 +97,7 @@ TEST(HistoryAutomation, AnUpdateIsRecordedWholeAndAHistoryThatCannotBeKeptSaysWh
 
     const fs::path garbage = Folder() / "garbage.sqlite";
     std::ofstream(garbage, std::ios::binary) << "name,amount\nnot,a history\n";
-    const std::string garbageBefore = Bytes(garbage);
+    const std::string garbageBefore = FileBytes(garbage);
     // A folder no file can be made in (root may write anywhere but /proc).
     fs::path readOnly = "/proc";
     if (geteuid() != 0) {
@@ -159,7 +148,7 @@ TEST(HistoryAutomation, AnUpdateIsRecordedWholeAndAHistoryThatCannotBeKeptSaysWh
         EXPECT_NE(error.find(c.reason ? c.reason : ""), std::string::npos) << update.end;
     }
     locker.Signal(SIGTERM);
-    EXPECT_EQ(Bytes(garbage), garbageBefore);
+    EXPECT_EQ(FileBytes(garbage), garbageBefore);
     EXPECT_FALSE(fs::exists(Folder() / "gone"));
     std::error_code ignored;
     fs::permissions(readOnly, fs::perms::owner_all, ignored);
@@ -180,8 +169,7 @@ TEST(RecordingNotes, AServerUrlFromTheEnvironmentThatIsNotOneIsSaidWithoutItsPas
               std::string::npos)
         << end;
     EXPECT_NE(end.find("postgresql://shop@db:0/history"), std::string::npos) << end;
-    std::ifstream in(trace);
-    const std::string text(std::istreambuf_iterator<char>(in), {});
+    const std::string text = FileBytes(trace);
     EXPECT_NE(
         text.find(R"("kind":"note","topic":"history_server","text":"GPSUPDATE_HISTORY_SERVER)"),
         std::string::npos)
@@ -190,8 +178,9 @@ TEST(RecordingNotes, AServerUrlFromTheEnvironmentThatIsNotOneIsSaidWithoutItsPas
         EXPECT_EQ(said.find("s3cret"), std::string::npos);
     }
     // Serial numbers, hosts and paths: the user's alone.
-    EXPECT_EQ(Rights(history), 0600u);
-    EXPECT_EQ(Rights(trace), 0600u);
+    for (const fs::path& file : {history, trace}) {
+        EXPECT_EQ(static_cast<unsigned>(fs::status(file).permissions()), 0600u) << file;
+    }
 }
 
 TEST(RecordingNotes, ATraceThatCannotBeWrittenIsSaidOnTheEndLine) {

@@ -5,18 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <memory>
 #include <sstream>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "DayStats.h"
 #include "HistoryCommand.h"
 #include "HistoryDays.h"
 #include "SqlHistoryStore.h"
+#include "StoreCases.h"
 #include "TempDataFile.h"
 
 namespace fs = std::filesystem;
@@ -26,13 +26,8 @@ namespace {
 // A fresh history file in a folder of its own, removed with the object.
 struct FreshStore {
     const TempDataFile folder{std::vector<std::uint8_t>{}};
-    std::unique_ptr<SqlHistoryStore> store;
-
-    FreshStore() {
-        std::string error;
-        store = SqlHistoryStore::Open(folder.Folder() / "history.sqlite", error);
-        EXPECT_NE(store, nullptr) << error;
-    }
+    const std::unique_ptr<SqlHistoryStore> store =
+        storecases::OpenFile(folder.Folder() / "history.sqlite");
 };
 
 // What a command that must succeed prints.
@@ -60,21 +55,16 @@ std::string HexLine(const std::vector<std::string>& fields) {
 // Every row of a CSV file as Python's csv module reads it, as HexLine
 // writes it.
 std::string ReadWithPython(const fs::path& file) {
-    const std::string command =
-        "python3 -c \"import csv,sys\n"
-        "with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:\n"
-        "    for row in csv.reader(f):\n"
-        "        print(' '.join(field.encode().hex() for field in row))\" '" +
-        file.string() + "'";
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) {
-            output.append(buffer, got);
-        }
-        pclose(pipe);
-    }
-    return output;
+    ChildProcess python("/usr/bin/python3",
+                        {"-c",
+                         "import csv, sys\n"
+                         "with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:\n"
+                         "    for row in csv.reader(f):\n"
+                         "        print(' '.join(field.encode().hex() for field in row))",
+                         file.string()});
+    EXPECT_EQ(python.Wait(30000), 0) << python.Errors(1000);
+    python.Lines(1000);
+    return python.Output();
 }
 
 }  // namespace
@@ -113,9 +103,7 @@ TEST(HistoryCommand, TheCsvExportReadsBackAsTheRowsAndTheListingShowsControlsAsE
     }
     Output({"export", "--csv", csv.string()}, store);
 
-    std::ifstream file(csv, std::ios::binary);
-    const std::string bytes(std::istreambuf_iterator<char>(file), {});
-    EXPECT_EQ(bytes.rfind("\xEF\xBB\xBF", 0), 0u) << "starts with the byte-order mark";
+    EXPECT_TRUE(FileBytes(csv).starts_with("\xEF\xBB\xBF")) << "the byte-order mark";
 
     std::vector<HistoryRun> runs;
     ASSERT_TRUE(store.List({}, runs));

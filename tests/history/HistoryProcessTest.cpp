@@ -16,17 +16,7 @@
 #include "TempDataFile.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-std::unique_ptr<SqlHistoryStore> Open(const fs::path& file, bool readOnly = false) {
-    std::string error;
-    auto store = SqlHistoryStore::Open(file, error, {.readOnly = readOnly});
-    EXPECT_NE(store, nullptr) << error;
-    return store;
-}
-
-}  // namespace
+using storecases::OpenFile;
 
 // Three programs killed after they wrote their run's start, the facts it
 // learnt, or those alone (its start refused), beside running rows of this
@@ -59,20 +49,20 @@ TEST(HistoryProcesses, OnlyTheRunningRowsOfWritersGoneFromThisHostAreMarkedInter
         ASSERT_TRUE(killed.back()->WaitForLine("begun ", 30000)) << writes;
     }
     {  // after the programs' openings, which mark rows too
-        auto store = Open(file);
+        auto store = OpenFile(file);
         ASSERT_NE(store, nullptr);
         for (const HistoryRun& run : {alive, reused, elsewhere, ended}) {
             ASSERT_TRUE(store->Begin(run)) << store->LastError();
         }
     }
     std::vector<HistoryRun> before;
-    ASSERT_TRUE(Open(file, true)->List({}, before));
+    ASSERT_TRUE(OpenFile(file, true)->List({}, before));
     for (auto& program : killed) {
         ASSERT_TRUE(program->Signal(SIGKILL));
         ASSERT_EQ(program->Wait(10000), -2);
     }
 
-    auto store = Open(file);
+    auto store = OpenFile(file);
     ASSERT_NE(store, nullptr);
     EXPECT_EQ(store->MarkedInterrupted(), 4);
     int facts = 0;  // the unit's facts only the update wrote
@@ -88,5 +78,5 @@ TEST(HistoryProcesses, OnlyTheRunningRowsOfWritersGoneFromThisHostAreMarkedInter
     EXPECT_EQ(after, before) << "only the gone writers' results changed";
     EXPECT_EQ(store->IntegrityCheck(), "ok");
     store.reset();
-    EXPECT_EQ(Open(file)->MarkedInterrupted(), 0) << "marked once";
+    EXPECT_EQ(OpenFile(file)->MarkedInterrupted(), 0) << "marked once";
 }

@@ -35,13 +35,18 @@ inline std::string ServerScript(const std::string& action) {
     return std::string(HISTORY_SERVER_SCRIPT) + " " + action + " " + HISTORY_SERVER_STATE;
 }
 
+// The URL with its password, of `database` on the server.
+inline std::string UrlOf(const ServerUrl& url, const std::string& database) {
+    return "postgresql://" + url.user + ":" + url.password + "@" + url.host + ":" +
+           std::to_string(url.port) + "/" + database;
+}
+
 // Statements on the test server as its owner, outside the stores (by
 // psql, each in a transaction of its own).
 inline void Exec(const ServerUrl& url, const std::string& database,
                  const std::vector<std::string>& statements) {
-    const std::string uri = "postgresql://" + url.user + ":" + url.password + "@" + url.host + ":" +
-                            std::to_string(url.port) + "/" + database;
-    std::vector<std::string> args = {"psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", uri};
+    std::vector<std::string> args = {
+        "psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", UrlOf(url, database)};
     for (const std::string& sql : statements) {
         args.insert(args.end(), {"-c", sql});
     }
@@ -116,15 +121,9 @@ class HistoryServer : public testing::Test {
         url_.database = database_;
     }
 
-    std::string UrlText() const {
-        return "postgresql://" + url_.user + ":" + url_.password + "@" + url_.host + ":" +
-               std::to_string(url_.port) + "/" + url_.database;
-    }
-    std::unique_ptr<SqlHistoryStore> Local(const std::string& name = "history.sqlite") {
-        std::string error;
-        auto store = SqlHistoryStore::Open(folder_ / name, error);
-        EXPECT_NE(store, nullptr) << error;
-        return store;
+    std::string UrlText() const { return UrlOf(url_, url_.database); }
+    std::unique_ptr<SqlHistoryStore> Local() {
+        return storecases::OpenFile(folder_ / "history.sqlite");
     }
     std::vector<HistoryRun> OnServer() {
         std::string error;

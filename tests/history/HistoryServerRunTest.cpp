@@ -67,9 +67,8 @@ TEST_F(HistoryServer, AServerFrozenInMidRunLeavesTheEndLineAndTheExitWithinTheir
     unit.process.Signal(SIGTERM);
 
     // Running again: the run's row, waiting in the file, is sent once.
-    std::string error;
-    auto local = SqlHistoryStore::Open(history, error);
-    ASSERT_NE(local, nullptr) << error;
+    auto local = Local();
+    ASSERT_NE(local, nullptr);
     std::vector<HistoryRun> here;
     ASSERT_TRUE(local->List({}, here));
     ASSERT_EQ(here.size(), 1u);

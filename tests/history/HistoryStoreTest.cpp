@@ -24,12 +24,6 @@ namespace {
 
 class HistoryStore : public testing::Test {
   protected:
-    std::unique_ptr<SqlHistoryStore> OpenOrFail() {
-        std::string error;
-        auto store = SqlHistoryStore::Open(file_, error);
-        EXPECT_NE(store, nullptr) << error;
-        return store;
-    }
     static std::int64_t Waiting(SqlHistoryStore& store) {
         std::int64_t count = -1;
         EXPECT_TRUE(store.CountUnsent(count)) << store.LastError();
@@ -44,21 +38,21 @@ class HistoryStore : public testing::Test {
 
 // Then, in a new file, the listing filters the server passes.
 TEST_F(HistoryStore, ARunsRowIsWhatItsWritesLeftAndListingsFilterNewestFirst) {
-    ExpectWritesLeaveTheirRow([this]() -> std::unique_ptr<IHistoryStore> { return OpenOrFail(); },
-                              true);
-    auto store = OpenOrFail();
+    ExpectWritesLeaveTheirRow(
+        [this]() -> std::unique_ptr<IHistoryStore> { return OpenFile(file_); }, true);
+    auto store = OpenFile(file_);
     EXPECT_EQ(store->FileVersion(), SqlHistoryStore::kSchemaVersion);
     EXPECT_EQ(store->IntegrityCheck(), "ok");
     store.reset();
     fs::remove(file_);
-    ExpectListingsFilter(*OpenOrFail());
+    ExpectListingsFilter(*OpenFile(file_));
 }
 
 // What the history server has not confirmed: a row rewritten after it was
 // read for sending (the facts a running run learnt, its end) stays waiting
 // until the new state is sent.
 TEST_F(HistoryStore, ARowWaitsToBeSentUntilTheServerHasItAsItIsNow) {
-    auto store = OpenOrFail();
+    auto store = OpenFile(file_);
     HistoryRun run = RunAt("s1", At("2026-03-02", 9));
     run.result = "running";
     ASSERT_TRUE(store->Begin(run));
@@ -85,7 +79,7 @@ TEST_F(HistoryStore, ARowWaitsToBeSentUntilTheServerHasItAsItIsNow) {
 }
 
 TEST_F(HistoryStore, AFileAnotherProgramHoldsLockedFailsTheWriteAfterTheBusyTimeOut) {
-    auto store = OpenOrFail();
+    auto store = OpenFile(file_);
     {
         // Another program's connection with a write transaction open.
         QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "locker");

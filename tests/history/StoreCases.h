@@ -2,11 +2,12 @@
 
 // Cases both stores pass, the SQLite file (HistoryStoreTest.cpp) and the
 // history server (HistoryServerTest.cpp): what a run's writes leave, and
-// what a listing's filter finds.
+// what a listing's filter finds. And a history file opened for a test.
 
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "HistoryDays.h"
 #include "IHistoryStore.h"
 #include "ProcessFacts.h"
+#include "SqlHistoryStore.h"
 
 namespace storecases {
 
@@ -58,6 +60,17 @@ inline HistoryRun FullRun(const std::string& id = "a1") {
     run.tracePath = "/home/u/.local/share/gpsupdate/traces/run-1.jsonl";
     run.eraseBegun = 1;
     return run;
+}
+
+// The history file, or nothing and the test failed with the reason.
+inline std::unique_ptr<SqlHistoryStore> OpenFile(const std::filesystem::path& file,
+                                                 bool readOnly = false) {
+    std::string error;
+    SqlHistoryStore::Options options;
+    options.readOnly = readOnly;
+    auto store = SqlHistoryStore::Open(file, error, options);
+    EXPECT_NE(store, nullptr) << error;
+    return store;
 }
 
 inline std::vector<std::string> Ids(const std::vector<HistoryRun>& runs) {

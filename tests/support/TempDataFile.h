@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <span>
 #include <string>
@@ -42,3 +43,9 @@ class TempDataFile {
     std::filesystem::path dir_;
     std::filesystem::path path_;
 };
+
+// Every byte of a file (none when it cannot be read).
+inline std::string FileBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
