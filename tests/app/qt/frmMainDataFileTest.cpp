@@ -5,27 +5,14 @@
 #include <QPalette>
 #include <QPushButton>
 
-#include "TempDataFile.h"
+#include "PackedDataFile.h"
 #include "WindowHarness.h"
-#include "clsApdPacker.h"
 #include "clsPNV480DnLdData.h"
 #include "mduCommonMessage.h"
 #include "mduDataFileCheck.h"
 
-namespace {
-
-std::vector<std::uint8_t> GoodImage() {
-    clsApdPacker::Settings settings;
-    settings.dataFileVersion = "0602";
-    settings.flashData = clsApdPacker::SeededBytes(224 * 3, 5);
-    settings.parameterData = clsApdPacker::SeededBytes(64, 6);
-    return clsApdPacker::Pack(settings).value();
-}
-
-}  // namespace
-
 TEST(frmMainDataFile, BrowseOpensInTheCurrentFilesFolderWithTheFileSelected) {
-    const TempDataFile file(GoodImage(), "地圖/new.apd");
+    const TempDataFile file(PackedDataFile(224 * 3, 64, "0602", 5).Image(), "地圖/new.apd");
     const std::string folder = (file.Folder() / "地圖").generic_string();
     WindowHarness h;
     frmMain& w = h.StartIdle();
@@ -76,8 +63,8 @@ TEST(frmMainDataFile, BrowseOpensInTheCurrentFilesFolderWithTheFileSelected) {
 }
 
 TEST(frmMainDataFile, AChosenFileIsCheckedAtOnceWhateverWayItWasChosen) {
-    const TempDataFile good(GoodImage());
-    std::vector<std::uint8_t> damagedImage = GoodImage();
+    const PackedDataFile good(224 * 3, 64, "0602", 5);
+    std::vector<std::uint8_t> damagedImage = good.Image();
     damagedImage.resize(damagedImage.size() - 100);
     const TempDataFile damaged(damagedImage);
     WindowHarness h;
