@@ -66,32 +66,17 @@ TEST(frmMainClose, WhileIdleOrAtTheSessionsEndTheWindowClosesWithoutAQuestion) {
     EXPECT_EQ(h.boxes.Boxes().size(), 1u);
 }
 
-TEST(frmMainClose, WhileBusyNoKeepsTheWindowAndYesClosesAfterTheFollowUpBox) {
+// No during a transfer: frmMainRun.LeavingDuringTheTransferAsksFirst.
+TEST(frmMainClose, WhileBusyYesClosesAfterTheFollowUpBox) {
     WindowHarness h;
     frmMain& w = h.StartIdle();
     w.SetWorkingBusy(true);
-
-    h.boxes.QueueAnswer(MsgResult::No);
-    EXPECT_FALSE(w.close());
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_FALSE(w.Exited());
-    ASSERT_EQ(h.boxes.Boxes().size(), 1u);
-    EXPECT_EQ(h.boxes.Boxes()[0].text, "GPS的資料更新作業中,您確定要離開本程式嗎?");
-    EXPECT_EQ(h.boxes.Boxes()[0].buttons, MsgButtons::YesNo);
-    EXPECT_EQ(h.boxes.Boxes()[0].icon, MsgIcon::Exclamation);
-    EXPECT_TRUE(h.store.Writes().empty());
-    EXPECT_NE(w.CommDriver(), nullptr);
-    // The update carries on: the sequence timer still runs the states.
-    w.ChangeWorkState(0);
-    h.clock.AdvanceBy(20);
-    EXPECT_FALSE(w.WorkingBusy());
-
-    w.SetWorkingBusy(true);
-    h.boxes.Clear();
     h.boxes.QueueAnswer(MsgResult::Yes);
     h.Control<QPushButton>("cmdExit")->click();
     ASSERT_EQ(h.boxes.Boxes().size(), 2u);
     EXPECT_EQ(h.boxes.Boxes()[0].text, "GPS的資料更新作業中,您確定要離開本程式嗎?");
+    EXPECT_EQ(h.boxes.Boxes()[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(h.boxes.Boxes()[0].icon, MsgIcon::Exclamation);
     // No update had begun the erase: the unit still has its data.
     EXPECT_EQ(h.boxes.Boxes()[1].text, mduCommonMessage::ExitCancelledText(false));
     EXPECT_EQ(h.boxes.Boxes()[1].buttons, MsgButtons::Ok);

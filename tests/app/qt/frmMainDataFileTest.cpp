@@ -5,27 +5,14 @@
 #include <QPalette>
 #include <QPushButton>
 
-#include "TempDataFile.h"
+#include "PackedDataFile.h"
 #include "WindowHarness.h"
-#include "clsApdPacker.h"
 #include "clsPNV480DnLdData.h"
 #include "mduCommonMessage.h"
 #include "mduDataFileCheck.h"
 
-namespace {
-
-std::vector<std::uint8_t> GoodImage() {
-    clsApdPacker::Settings settings;
-    settings.dataFileVersion = "0602";
-    settings.flashData = clsApdPacker::SeededBytes(224 * 3, 5);
-    settings.parameterData = clsApdPacker::SeededBytes(64, 6);
-    return clsApdPacker::Pack(settings).value();
-}
-
-}  // namespace
-
 TEST(frmMainDataFile, BrowseOpensInTheCurrentFilesFolderWithTheFileSelected) {
-    const TempDataFile file(GoodImage(), "地圖/new.apd");
+    const TempDataFile file(PackedDataFile(224 * 3, 64, "0602", 5).Image(), "地圖/new.apd");
     const std::string folder = (file.Folder() / "地圖").generic_string();
     WindowHarness h;
     frmMain& w = h.StartIdle();
@@ -51,15 +38,33 @@ TEST(frmMainDataFile, BrowseOpensInTheCurrentFilesFolderWithTheFileSelected) {
         w.SetFileNameText(c.current);
         h.dialog.QueueCancel();
         EXPECT_FALSE(w.BrowseDataFile(true)) << c.current;
-        EXPECT_EQ(h.dialog.Requests().back().request.folder, c.folder) << c.current;
-        EXPECT_EQ(h.dialog.Requests().back().request.fileName, c.fileName) << c.current;
+        const auto& asked = h.dialog.Requests().back();
+        EXPECT_EQ(asked.kind, platform::ScriptedFileDialog::Kind::Open);
+        EXPECT_EQ(asked.request.filter, "All Files (*.*)|*.*|GPS 資料檔 (*.apd)|*.apd");
+        EXPECT_EQ(asked.request.filterIndex, 2);
+        EXPECT_EQ(asked.request.flags, 4);
+        EXPECT_EQ(asked.request.folder, c.folder) << c.current;
+        EXPECT_EQ(asked.request.fileName, c.fileName) << c.current;
         EXPECT_EQ(w.FileNameText(), c.current);
     }
+
+    // What the result tells: a changed choice; saving, any choice.
+    w.SetFileNameText("C:\\");
+    h.dialog.QueuePath("C:\\");
+    EXPECT_FALSE(w.BrowseDataFile(true));
+    h.dialog.QueuePath("D:\\a.apd");
+    EXPECT_TRUE(w.BrowseDataFile(true));
+    h.dialog.QueuePath("D:\\a.apd");
+    EXPECT_TRUE(w.BrowseDataFile(false));
+    EXPECT_EQ(h.dialog.Requests().back().kind, platform::ScriptedFileDialog::Kind::Save);
+    EXPECT_EQ(h.dialog.Requests().back().request.flags, 6);
+    h.dialog.QueueCancel();
+    EXPECT_FALSE(w.BrowseDataFile(false));
 }
 
 TEST(frmMainDataFile, AChosenFileIsCheckedAtOnceWhateverWayItWasChosen) {
-    const TempDataFile good(GoodImage());
-    std::vector<std::uint8_t> damagedImage = GoodImage();
+    const PackedDataFile good(224 * 3, 64, "0602", 5);
+    std::vector<std::uint8_t> damagedImage = good.Image();
     damagedImage.resize(damagedImage.size() - 100);
     const TempDataFile damaged(damagedImage);
     WindowHarness h;
@@ -81,9 +86,11 @@ TEST(frmMainDataFile, AChosenFileIsCheckedAtOnceWhateverWayItWasChosen) {
     EXPECT_EQ(w.MessageColour(), QColor(255, 0, 0));
     EXPECT_TRUE(h.line.Writes().empty());
 
-    // Browse.
+    // Browse, the idle state's business.
+    QPushButton* browse = h.Control<QPushButton>("cmdBrowser");
     h.dialog.QueuePath(good.Path());
-    h.Control<QPushButton>("cmdBrowser")->click();
+    browse->click();
+    EXPECT_EQ(w.WorkPage().Event, 8);
     EXPECT_EQ(versionLine(), "0602");
     EXPECT_EQ(w.MessageText(), std::string(mduDataFileCheck::FileReadyText) + "0602");
     EXPECT_EQ(w.MessageColour(), QGuiApplication::palette().color(QPalette::WindowText));
@@ -101,6 +108,12 @@ TEST(frmMainDataFile, AChosenFileIsCheckedAtOnceWhateverWayItWasChosen) {
 
     // A cancelled Browse leaves the displays alone.
     h.dialog.QueueCancel();
-    h.Control<QPushButton>("cmdBrowser")->click();
+    browse->click();
     EXPECT_EQ(w.MessageText(), "");
+
+    // Outside idle the button is not the sequence's business.
+    w.ChangeWorkState(3);
+    const std::size_t asked = h.dialog.Requests().size();
+    browse->click();
+    EXPECT_EQ(h.dialog.Requests().size(), asked);
 }

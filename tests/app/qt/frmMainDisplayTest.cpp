@@ -4,18 +4,14 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPlainTextEdit>
-#include <QPushButton>
 
 #include "QtText.h"
 #include "WindowHarness.h"
 #include "clsComm.h"
 #include "mduCommonMessage.h"
-
-using platform::ScriptedFileDialog;
 
 // The message area keeps or replaces its text and the kinds set their
 // colours, also while the window is unseen; the info lines, the lamps and
@@ -118,50 +114,6 @@ TEST(frmMainDisplay, TheMessageInfoLinesAndLampsShowWhatTheyAreGiven) {
     // Shown, it follows every change again.
     w.ShowInfoMessage("after");
     EXPECT_EQ(area->toPlainText(), QStringLiteral("after"));
-}
-
-TEST(frmMainBrowse, TheIdleStateOpensTheDialogWithTheDataFileFilter) {
-    WindowHarness h;
-    frmMain& w = h.StartIdle();
-    QPushButton* browse = h.Control<QPushButton>("cmdBrowser");
-
-    h.dialog.QueuePath("/home/op/新資料.apd");
-    browse->click();
-    ASSERT_EQ(h.dialog.Requests().size(), 1u);
-    const ScriptedFileDialog::Request& asked = h.dialog.Requests()[0];
-    EXPECT_EQ(asked.kind, ScriptedFileDialog::Kind::Open);
-    EXPECT_EQ(asked.request.filter, "All Files (*.*)|*.*|GPS 資料檔 (*.apd)|*.apd");
-    EXPECT_EQ(asked.request.filterIndex, 2);
-    EXPECT_EQ(asked.request.flags, 4);
-    EXPECT_EQ(asked.request.fileName, "");
-    EXPECT_EQ(w.FileNameText(), "/home/op/新資料.apd");
-    EXPECT_EQ(w.WorkPage().Event, 8);
-
-    // Cancel keeps the text.
-    h.dialog.QueueCancel();
-    browse->click();
-    EXPECT_EQ(h.dialog.Requests().size(), 2u);
-    EXPECT_EQ(w.FileNameText(), "/home/op/新資料.apd");
-
-    // What the result tells: a changed choice (whether a file name is
-    // preset: frmMainDataFile's table).
-    h.Control<QLineEdit>("txtFileName")->setText(QStringLiteral("C:\\"));
-    h.dialog.QueuePath("C:\\");  // the same text
-    EXPECT_FALSE(w.BrowseDataFile(true));
-    h.dialog.QueuePath("D:\\a.apd");
-    EXPECT_TRUE(w.BrowseDataFile(true));
-    h.dialog.QueuePath("D:\\a.apd");  // save: always true once chosen
-    EXPECT_TRUE(w.BrowseDataFile(false));
-    EXPECT_EQ(h.dialog.Requests().back().kind, ScriptedFileDialog::Kind::Save);
-    EXPECT_EQ(h.dialog.Requests().back().request.flags, 6);
-    h.dialog.QueueCancel();
-    EXPECT_FALSE(w.BrowseDataFile(false));
-
-    // Outside idle the button is not the sequence's business.
-    w.ChangeWorkState(3);
-    const std::size_t before = h.dialog.Requests().size();
-    browse->click();
-    EXPECT_EQ(h.dialog.Requests().size(), before);
 }
 
 TEST(frmMainDisplay, ThePortListAndItsTipNameTheDeviceBehindEachNumber) {

@@ -63,11 +63,6 @@ TEST(frmMainRun, AWholeUpdateThroughTheWindow) {
 
     ASSERT_TRUE(h.RunUntilIdle());
     EXPECT_EQ(w.Sequence().LastOutcome(), RunOutcome::Succeeded);
-    EXPECT_EQ(w.MessageText(), mduCommonMessage::UpdateSucceededText);
-    EXPECT_EQ(w.MessageColour(), QColor(0, 0, 255));
-    for (int lamp = 0; lamp < 20; ++lamp) {
-        EXPECT_EQ(w.LampColour(lamp), QColor(0, 255, 0)) << lamp;
-    }
     EXPECT_EQ(h.boxes.Texts(),
               (std::vector<std::string>{mduCommonMessage::NotNewerQuestionText(), "資料更新完成"}));
     EXPECT_EQ(h.boxes.Boxes()[0].buttons, platform::MsgButtons::OkCancel);  // Enter: Cancel
