@@ -111,12 +111,6 @@ TEST_F(UnitSession, RequestsAreDelimitedByTheirLayoutAndSpeedNotByPauses) {
     line.Advance(5 * kMs);
     line.Send(std::span(vpgm).subspan(2), kBinary);
     EXPECT_EQ(host.Decode(line.AwaitReply(300 * kMs)).Code(), 6);
-
-    // A fragment followed by a long silence is thrown away; the next request
-    // is read from its own first byte.
-    const Bytes lost = host.Request(51, HostLink::WriteBody(0, RandomBytes(224, 4)));
-    EXPECT_TRUE(Transact(std::span(lost).first(100), kBinary, 300 * kMs).empty());
-    EXPECT_EQ(Exchange(7).Code(), 7);
 }
 
 // What a line that cannot place a host speed change among unread bytes
