@@ -6,9 +6,10 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -127,15 +128,9 @@ namespace {
 int ProcessesWith(const std::string& text) {
     int count = 0;
     for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::FILE* file = std::fopen((entry.path() / "cmdline").c_str(), "rb");
-        if (file == nullptr) {
-            continue;
-        }
-        std::string line(4096, '\0');
-        line.resize(std::fread(line.data(), 1, line.size(), file));
-        std::fclose(file);
-        std::replace(line.begin(), line.end(), '\0', ' ');
-        count += line.find(text) != std::string::npos ? 1 : 0;
+        std::ifstream in(entry.path() / "cmdline");
+        const std::string arguments{std::istreambuf_iterator<char>(in), {}};
+        count += arguments.find(text) != std::string::npos ? 1 : 0;
     }
     return count;
 }
