@@ -11,17 +11,12 @@ std::optional<std::string> ScriptedFileDialog::ShowSave(const FileDialogRequest&
 }
 
 std::optional<std::string> ScriptedFileDialog::Answer(Kind kind, const FileDialogRequest& request) {
-    std::optional<std::string> answer = default_;
-    if (!script_.empty()) {
-        answer = std::move(script_.front());
-        script_.pop_front();
-    }
     requests_.push_back(Request{kind, request});
-    if (whileOpen_) {
-        // Copy: the hook may open the dialog again and grow the record.
-        const Request current = requests_.back();
-        whileOpen_(current);
+    if (script_.empty()) {
+        return std::nullopt;
     }
+    std::optional<std::string> answer = std::move(script_.front());
+    script_.pop_front();
     return answer;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <deque>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,10 +10,8 @@
 namespace platform {
 
 // The common file dialog for tests: every request is recorded with the kind
-// of dialog; answers come from a script queue (a path, or a cancel), else the
-// default answer, which is a cancel unless changed. An optional hook runs
-// while the dialog is "open", as a modal dialog lets timer and serial events
-// through.
+// of dialog; answers come from a script queue (a path, or a cancel), else a
+// cancel.
 class ScriptedFileDialog final : public IFileDialog {
   public:
     enum class Kind { Open, Save };
@@ -29,9 +26,6 @@ class ScriptedFileDialog final : public IFileDialog {
 
     void QueuePath(std::string path) { script_.emplace_back(std::move(path)); }
     void QueueCancel() { script_.emplace_back(std::nullopt); }
-    // Answer given when the script is empty (nothing = cancel).
-    void SetDefaultAnswer(std::optional<std::string> answer) { default_ = std::move(answer); }
-    void SetWhileOpen(std::function<void(const Request&)> hook) { whileOpen_ = std::move(hook); }
 
     const std::vector<Request>& Requests() const { return requests_; }
     void Clear() { requests_.clear(); }
@@ -40,9 +34,7 @@ class ScriptedFileDialog final : public IFileDialog {
     std::optional<std::string> Answer(Kind kind, const FileDialogRequest& request);
 
     std::deque<std::optional<std::string>> script_;
-    std::optional<std::string> default_;
     std::vector<Request> requests_;
-    std::function<void(const Request&)> whileOpen_;
 };
 
 }  // namespace platform

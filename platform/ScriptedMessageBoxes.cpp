@@ -3,12 +3,9 @@
 namespace platform {
 
 MsgResult ScriptedMessageBoxes::Show(const std::string& text, MsgButtons buttons, MsgIcon icon) {
-    MsgResult answer = okDefault_;
-    if (buttons == MsgButtons::OkCancel) {
-        answer = okCancelDefault_;
-    } else if (buttons == MsgButtons::YesNo) {
-        answer = yesNoDefault_;
-    }
+    MsgResult answer = buttons == MsgButtons::OkCancel ? MsgResult::Cancel
+                       : buttons == MsgButtons::YesNo  ? MsgResult::No
+                                                       : MsgResult::Ok;
     if (!script_.empty()) {
         answer = script_.front();
         script_.pop_front();
@@ -20,20 +17,6 @@ MsgResult ScriptedMessageBoxes::Show(const std::string& text, MsgButtons buttons
         whileOpen_(current);
     }
     return answer;
-}
-
-void ScriptedMessageBoxes::SetDefaultAnswer(MsgButtons buttons, MsgResult answer) {
-    switch (buttons) {
-        case MsgButtons::Ok:
-            okDefault_ = answer;
-            break;
-        case MsgButtons::OkCancel:
-            okCancelDefault_ = answer;
-            break;
-        case MsgButtons::YesNo:
-            yesNoDefault_ = answer;
-            break;
-    }
 }
 
 std::vector<std::string> ScriptedMessageBoxes::Texts() const {

@@ -10,9 +10,8 @@
 namespace platform {
 
 // Message boxes for tests: every box is recorded; answers come from a script
-// queue, else the default answer for the buttons (OK, Cancel, No unless
-// changed). An optional hook runs while the box is "open", so a test can let
-// timers and serial events through as a real modal box does.
+// queue, else the default answer for the buttons (OK, Cancel, No). An optional hook runs while the
+// box is "open", so a test can let timers and serial events through as a real modal box does.
 class ScriptedMessageBoxes final : public IMessageBoxes {
   public:
     struct Shown {
@@ -25,7 +24,6 @@ class ScriptedMessageBoxes final : public IMessageBoxes {
     MsgResult Show(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
 
     void QueueAnswer(MsgResult answer) { script_.push_back(answer); }
-    void SetDefaultAnswer(MsgButtons buttons, MsgResult answer);
     void SetWhileOpen(std::function<void(const Shown&)> hook) { whileOpen_ = std::move(hook); }
 
     const std::vector<Shown>& Boxes() const { return shown_; }
@@ -35,9 +33,6 @@ class ScriptedMessageBoxes final : public IMessageBoxes {
   private:
     std::deque<MsgResult> script_;
     std::vector<Shown> shown_;
-    MsgResult okDefault_ = MsgResult::Ok;
-    MsgResult okCancelDefault_ = MsgResult::Cancel;
-    MsgResult yesNoDefault_ = MsgResult::No;
     std::function<void(const Shown&)> whileOpen_;
 };
 

@@ -85,14 +85,12 @@ TEST(VirtualClock, ScheduledActionsCanBeCancelledAndRunUntilStopsEarly) {
     EXPECT_EQ(clock.NextDueUs(), 50'000);
 }
 
-// The answers the sequence tests do not lean on: a question is answered No
-// unless told otherwise, and a default can be changed.
-TEST(ScriptedMessageBoxes, AQuestionIsAnsweredNoAndADefaultCanBeChanged) {
+// The answer the sequence tests do not lean on: a question is answered No
+// unless told otherwise.
+TEST(ScriptedMessageBoxes, AQuestionIsAnsweredNo) {
     using platform::MsgButtons;
     using platform::MsgIcon;
     using platform::MsgResult;
     platform::ScriptedMessageBoxes boxes;
     EXPECT_EQ(boxes.Show("q", MsgButtons::YesNo, MsgIcon::Exclamation), MsgResult::No);
-    boxes.SetDefaultAnswer(MsgButtons::OkCancel, MsgResult::Ok);
-    EXPECT_EQ(boxes.Show("c", MsgButtons::OkCancel, MsgIcon::None), MsgResult::Ok);
 }
