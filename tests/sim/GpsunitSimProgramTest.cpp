@@ -14,7 +14,6 @@
 #include <sstream>
 
 #include "ChildProcess.h"
-#include "Deadline.h"
 #include "HostLink.h"
 #include "HostPort.h"
 #include "mduGlobalModule.h"

@@ -10,7 +10,6 @@
 #include "SessionRig.h"
 #include "SimulatedUnit.h"
 #include "UnitCodec.h"
-#include "UnitHarness.h"
 #include "clsApdPacker.h"
 #include "mduGlobalModule.h"
 
