@@ -5,7 +5,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -14,6 +13,7 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include "EventLoopWait.h"
 #include "ProgramLanguage.h"
 #include "QtFileDialog.h"
 #include "QtMessageBoxes.h"
@@ -24,19 +24,6 @@
 
 using namespace platform;
 
-namespace {
-
-// Runs the event loop for about the given time.
-void Pump(int ms) {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (elapsed.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-}
-
-}  // namespace
-
 TEST(QtWindowTimer, ZeroIntervalNeverFiresAndTheHandlerMayDestroyItsTimer) {
     int ticks = 0;
     auto timer = std::make_unique<QtWindowTimer>();
@@ -44,7 +31,7 @@ TEST(QtWindowTimer, ZeroIntervalNeverFiresAndTheHandlerMayDestroyItsTimer) {
     timer->SetEnabled(true);
     EXPECT_TRUE(timer->Enabled());
     EXPECT_FALSE(timer->Counting());
-    Pump(30);
+    PumpFor(30);
     EXPECT_EQ(ticks, 0);
 
     timer->SetInterval(5);
@@ -59,13 +46,9 @@ TEST(QtWindowTimer, ZeroIntervalNeverFiresAndTheHandlerMayDestroyItsTimer) {
         timer.reset();
     });
     timer->SetEnabled(true);
-    QElapsedTimer waited;
-    waited.start();
-    while (timer && waited.elapsed() < 2000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
+    PumpUntil([&] { return !timer; }, 2000);
     EXPECT_EQ(ticks, 1);
-    Pump(20);  // the QTimer handed to the event loop goes cleanly
+    PumpFor(20);  // the QTimer handed to the event loop goes cleanly
 }
 
 TEST(QtFileDialog, FilterPairsBecomeQtNameFilters) {

@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "PackedDataFile.h"
+#include "SequenceRig.h"
 #include "SimulatedUnit.h"
 #include "WindowHarness.h"
 
@@ -21,11 +22,7 @@ struct RunHarness : WindowHarness {
 
     // The unit holds the file's data version, "0601": the not-newer question comes.
     static sim::UnitConfig QuickUnit() {
-        sim::UnitConfig config;
-        config.eraseMs = 1000;
-        config.checkMs = 1000;
-        config.flashSize = 64 * 1024;
-        config.parameterSize = 4 * 1024;
+        sim::UnitConfig config = SequenceRig::QuickUnit();
         config.dataVersion = "0601";
         return config;
     }

@@ -2,10 +2,9 @@
 
 #include <csignal>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QPushButton>
 
+#include "EventLoopWait.h"
 #include "ProgramMessageBoxes.h"
 #include "WindowHarness.h"
 #include "mduCommonMessage.h"
@@ -34,11 +33,7 @@ TEST(frmMainClose, WhileIdleOrAtTheSessionsEndTheWindowClosesWithoutAQuestion) {
             // The host's termination request arrives as a signal and reaches
             // the window through the event loop.
             ASSERT_EQ(std::raise(SIGTERM), 0);
-            QElapsedTimer waited;
-            waited.start();
-            while (!w.Exited() && waited.elapsed() < 5000) {
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-            }
+            PumpUntil([&] { return w.Exited(); });
         }
         EXPECT_TRUE(h.boxes.Boxes().empty());
         EXPECT_FALSE(w.isVisible());

@@ -1,14 +1,12 @@
 #pragma once
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTimer>
 #include <cstdint>
 #include <cstdlib>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "EventLoopWait.h"
 #include "ProgramMessageBoxes.h"
 #include "QtSerialControl.h"
 #include "QtWindowTimer.h"
@@ -53,21 +51,7 @@ struct QtDriverRig {
 
     void PointAt(const std::string& device) { ::setenv(variable.c_str(), device.c_str(), 1); }
 
-    // Runs the event loop until `done` holds or `limitMs` have passed.
-    static bool Wait(const std::function<bool()>& done, int limitMs) {
-        QElapsedTimer waited;
-        waited.start();
-        QTimer heartbeat;  // wakes the blocking wait below now and then
-        heartbeat.start(5);
-        while (!done()) {
-            if (waited.elapsed() > limitMs) {
-                return false;
-            }
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        }
-        return true;
-    }
     bool WaitForEvents(std::size_t count, int limitMs = 3000) {
-        return Wait([&] { return events.size() >= count; }, limitMs);
+        return PumpUntil([&] { return events.size() >= count; }, limitMs);
     }
 };

@@ -20,7 +20,7 @@ TEST(GpsUnitSim, KilledUnitEndsTheCycleByTimeOutAndTheProgramGoesOn) {
     QtDriverRig rig(gone);
     rig.comm.SetCommuStats(1);
     ASSERT_TRUE(rig.comm.SendDataToUnit(mduGlobalModule::BuildSentence("$GSHLO"), 20, 300, -1));
-    ASSERT_TRUE(QtDriverRig::Wait([&] { return rig.comm.CommFrameState() == 3; }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return rig.comm.CommFrameState() == 3; }, 2000));
     const qint64 sentMs = rig.clock.elapsed();
     sim->Signal(SIGKILL);
     sim->Wait(5000);
@@ -30,7 +30,7 @@ TEST(GpsUnitSim, KilledUnitEndsTheCycleByTimeOutAndTheProgramGoesOn) {
     EXPECT_LT(rig.events[0].atMs - sentMs, 1000);
     // The control notices the hang-up and lets go of the port by itself; a
     // send is then refused with the reason, for the operator's box.
-    EXPECT_TRUE(QtDriverRig::Wait([&] { return !rig.control.PortOpen(); }, 1000));
+    EXPECT_TRUE(PumpUntil([&] { return !rig.control.PortOpen(); }, 1000));
     EXPECT_FALSE(rig.comm.SendDataToUnit(mduGlobalModule::BuildSentence("$GSHLO"), 20, 300, -1));
     EXPECT_NE(rig.comm.LastPortFault().find("COM9 (" + gone + "): the device has gone away"),
               std::string::npos)

@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -17,8 +16,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 
+#include "EventLoopWait.h"
 #include "MemorySettingsStore.h"
 #include "PackedDataFile.h"
 #include "QtRunLauncher.h"
@@ -57,15 +56,6 @@ struct StandIn {
     }
     ~StandIn() { fs::remove_all(folder); }
 };
-
-bool Pump(const std::function<bool()>& done, int limitMs = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < limitMs) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return done();
-}
 
 // A window over the stand-in with one port.
 StationOptions OnePort(int port, const StandIn& standIn) {
@@ -145,10 +135,10 @@ TEST(StationWindow, ATileShowsTheRecordedUpdateAndTheTraceAndClosingAsksOnlyDuri
     window.StartChosen();
     Station& station = window.Stations();
     const QString expected = QStringLiteral("2026-11-30 09:15 成功 (0601)");
-    EXPECT_TRUE(Pump([&] { return Child(window, expected) != nullptr; }));
+    EXPECT_TRUE(PumpUntil([&] { return Child(window, expected) != nullptr; }));
     // Neither row has reached the history server: the status line says so.
     EXPECT_NE(Child(window, QStringLiteral("待送出的記錄 : 2 筆")), nullptr);
-    ASSERT_TRUE(Pump([&] { return station.Tile(3).ProgressValue() == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return station.Tile(3).ProgressValue() == 1; }));
     std::ofstream(station.Tile(3).TracePath())
         << R"({"t_ms":0,"kind":"run-start","run":"update","time":"t"})" << '\n';
     ASSERT_NE(Child<QPushButton>(window, QStringLiteral("執行記錄")), nullptr);
@@ -167,7 +157,7 @@ TEST(StationWindow, ATileShowsTheRecordedUpdateAndTheTraceAndClosingAsksOnlyDuri
 
     AnswerNextBox(QMessageBox::Yes, question);
     window.close();
-    ASSERT_TRUE(Pump([&] { return !window.isVisible(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !window.isVisible(); }));
     EXPECT_TRUE(fs::exists(standIn.mark)) << "the run was not asked to end";
     EXPECT_FALSE(station.AnyChildRunning());
     EXPECT_EQ(station.Tile(3).LastResult(), StationTile::Result::Failure);
