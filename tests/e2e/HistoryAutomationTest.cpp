@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "AutoRun.h"
 #include "SilentPort.h"
-#include "SimProgram.h"
 #include "TempDataFile.h"
 
 namespace fs = std::filesystem;
@@ -42,25 +42,17 @@ Update RunUpdate(const std::string& file, const std::vector<std::string>& histor
     SimProgram unit((Folder() / "com3").string(), {});
     std::vector<std::string> args = {"--action", "update", "--port", "3", "--file", file};
     args.insert(args.end(), historyArgs.begin(), historyArgs.end());
-    ChildProcess run(GPSUPDATE_AUTO_PATH, args, {{"GPSUPDATE_COM3", unit.link}});
-    Update update;
-    update.status = run.Wait(60000);
-    const std::vector<std::string> lines = run.Lines(2000);
-    update.end = lines.empty() ? std::string() : lines.back();
-    update.digests = unit.StopForDigests();
-    return update;
+    const AutoRun run = RunAuto(args, {{"GPSUPDATE_COM3", unit.link}}, 60000);
+    return {run.status, run.End(), unit.StopForDigests()};
 }
 
-std::string EndLine(const std::vector<std::string>& args,
-                    const std::map<std::string, std::string>& env) {
+std::string EndLine(const std::vector<std::string>& args, std::map<std::string, std::string> env) {
     std::vector<std::string> all = {"--action", "test", "--port", "3"};
     all.insert(all.end(), args.begin(), args.end());
-    std::map<std::string, std::string> environment = env;
-    environment["GPSUPDATE_COM3"] = (Folder() / "no-unit-here").string();
-    ChildProcess run(GPSUPDATE_AUTO_PATH, all, environment);
-    EXPECT_EQ(run.Wait(30000), 1) << run.Errors(1000);
-    const std::vector<std::string> lines = run.Lines(1000);
-    return lines.empty() ? std::string() : lines.back();
+    env["GPSUPDATE_COM3"] = (Folder() / "no-unit-here").string();
+    const AutoRun run = RunAuto(all, env, 30000);
+    EXPECT_EQ(run.status, 1) << run.End();
+    return run.End();
 }
 
 }  // namespace
