@@ -287,9 +287,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (flags & kRawCode) != 0 ? codeByte : kCatalogue[codeByte % kCatalogue.size()].code;
     request.tableKey = (flags & kTableKey) != 0;
     request.retry = (flags & kRetry) != 0;
-    const std::uint32_t address = in.Uint32();
-    request.address = (flags & kRawAddress) != 0 ? static_cast<std::int32_t>(address)
-                                                 : static_cast<std::int32_t>(address & 0xFFFFFF);
+    const std::uint32_t addressMask = (flags & kRawAddress) != 0 ? 0xFFFFFFFF : 0xFFFFFF;
+    request.address = static_cast<std::int32_t>(in.Uint32() & addressMask);
     const std::size_t length = in.Byte() + ((flags & kLongData) != 0 ? 256u : 0u);
     request.size = static_cast<std::int32_t>((flags & kRawReadSize) != 0 ? in.Uint32() : in.Byte());
     request.data = in.Bytes(length);
