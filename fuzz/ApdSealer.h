@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
@@ -8,20 +9,6 @@
 #include "clsFastCrc16.h"
 #include "mduGlobalModule.h"
 
-namespace apdsealer {
-
-constexpr std::size_t kPage = 256;
-
-inline std::uint8_t Key(std::uint8_t key, std::size_t position) {
-    return mduGlobalModule::XorCrcLoByte(static_cast<std::uint8_t>(key + position), 0);
-}
-
-inline std::uint16_t CrcOf(std::span<const std::uint8_t> bytes) {
-    return clsFastCrc16::Update(clsFastCrc16::kInitial, bytes);
-}
-
-}  // namespace apdsealer
-
 // Rewrites the CRCs of a data file image in place wherever its structure can
 // be followed (key record, page count record, header section, and the body
 // section when its page order is a permutation), so that fuzzed lengths,
@@ -29,17 +16,13 @@ inline std::uint16_t CrcOf(std::span<const std::uint8_t> bytes) {
 class ApdSealer {
   public:
     static void Seal(std::vector<std::uint8_t>& image) {
-        using namespace apdsealer;
         std::size_t pos = 0;
-        for (int text = 0; text < 3; ++text) {
-            pos += 2;
-            while (pos < image.size() && image[pos] != 0) {
-                ++pos;
-            }
-            if (pos >= image.size()) {
+        for (int text = 0; text < 3; ++text) {  // two bytes, then a text up to its 0
+            const auto from = image.begin() + static_cast<long>(std::min(pos + 2, image.size()));
+            pos = static_cast<std::size_t>(std::find(from, image.end(), 0) - image.begin()) + 1;
+            if (pos > image.size()) {
                 return;
             }
-            ++pos;
         }
         std::array<std::uint8_t, 2> record{};
         for (int r = 0; r < 2; ++r) {
@@ -107,5 +90,15 @@ class ApdSealer {
                 image[lastPage + i] = static_cast<std::uint8_t>(bodyCrc >> 8);
             }
         }
+    }
+
+  private:
+    static constexpr std::size_t kPage = 256;
+
+    static std::uint8_t Key(std::uint8_t key, std::size_t position) {
+        return mduGlobalModule::XorCrcLoByte(static_cast<std::uint8_t>(key + position), 0);
+    }
+    static std::uint16_t CrcOf(std::span<const std::uint8_t> bytes) {
+        return clsFastCrc16::Update(clsFastCrc16::kInitial, bytes);
     }
 };

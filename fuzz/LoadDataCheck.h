@@ -11,8 +11,7 @@
 #include "FuzzSupport.h"
 #include "clsPNV480DnLdData.h"
 
-namespace loaddatacheck {
-
+// Every block of a list in order, from base, covering length.
 inline void CheckList(const clsDnLdUnitDataArray& list, std::int32_t length, std::int32_t blockSize,
                       std::int32_t base) {
     std::int64_t covered = 0;
@@ -31,8 +30,6 @@ inline void CheckList(const clsDnLdUnitDataArray& list, std::int32_t length, std
     (void)keep;
 }
 
-}  // namespace loaddatacheck
-
 // Fills the module tables once, loads the bytes as a data file image and
 // aborts when the outcome breaks one of the loader's promises. Always 0.
 inline int CheckLoadData(const std::uint8_t* data, std::size_t size) {
@@ -47,11 +44,10 @@ inline int CheckLoadData(const std::uint8_t* data, std::size_t size) {
     }
     FUZZ_REQUIRE(loaded.ErrorMessage().empty());
     FUZZ_REQUIRE(loaded.DataFileVersion().size() <= clsPNV480DnLdData::kVersionLimit);
-    loaddatacheck::CheckList(loaded.EEPParameterBlocks(), loaded.ParameterDataLength(),
-                             clsPNV480DnLdData::kParameterBlockSize,
-                             clsPNV480DnLdData::kParameterBaseAddress);
-    loaddatacheck::CheckList(loaded.FlashBlocks(), loaded.FlashDataLength(),
-                             clsPNV480DnLdData::kFlashBlockSize, 0);
+    CheckList(loaded.EEPParameterBlocks(), loaded.ParameterDataLength(),
+              clsPNV480DnLdData::kParameterBlockSize, clsPNV480DnLdData::kParameterBaseAddress);
+    CheckList(loaded.FlashBlocks(), loaded.FlashDataLength(), clsPNV480DnLdData::kFlashBlockSize,
+              0);
 
     // Walk both cursors past the end and back.
     std::int32_t walked = 0;
