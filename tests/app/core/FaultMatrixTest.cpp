@@ -262,7 +262,7 @@ TEST(FaultMatrix, EveryFaultAtEveryStageEndsAsTheStageSaysAndNeverInAFalseSucces
                               stage.order >= kErase && !(stage.order == kErase &&
                                                          (kind == "hang-up" || kind == "deaf")));
                     EXPECT_EQ(rig.ClosingSent(), stage.where == Where::FinalCheck);
-                    EXPECT_EQ(w.MessageKind(), 2) << "the failure text is red";
+                    EXPECT_EQ(w.MessageKind(), kRed);
                     rig.clock.AdvanceBy(1100);
                     EXPECT_FALSE(w.WorkingBusy());
                     EXPECT_EQ(rig.runs.size(), 1u) << "one end of the run for its trace";

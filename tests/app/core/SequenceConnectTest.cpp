@@ -19,9 +19,6 @@ using platform::MsgIcon;
 
 namespace {
 
-constexpr int kRed = 2;
-constexpr int kBlue = 1;
-
 struct BoxSeen {
     std::string text;
     MsgIcon icon;
