@@ -140,6 +140,7 @@ TEST(LoaderFailures, EveryCaseGivesItsTextAndClosesTheFile) {
 
 TEST(LoaderFailures, FilesThatCannotBeOpenedGiveTextA) {
     const TempDataFile file(PackOrFail(MakeSettings(1, 1)), "資料檔/更新 0601.apd");
+    // "C:\\" is also the name a loader has before it is given one.
     for (const std::string& path :
          {std::string("C:\\"), std::string(""), file.Dir(), file.Dir() + "/missing.apd",
           file.Dir() + "/資料檔", file.Dir() + "/資料檔/更新 0602.apd",
@@ -149,10 +150,6 @@ TEST(LoaderFailures, FilesThatCannotBeOpenedGiveTextA) {
         EXPECT_EQ(out.failure, Failure::CannotOpen) << path;
         EXPECT_EQ(out.message, kTextA) << path;
     }
-    clsPNV480DnLdData fresh;
-    EXPECT_EQ(fresh.FileName(), "C:\\");
-    EXPECT_FALSE(fresh.LoadData());
-    EXPECT_EQ(fresh.LastFailure(), Failure::CannotOpen);
 }
 
 // A file cut anywhere, at a part's boundary or one byte either side, is a

@@ -21,6 +21,10 @@
 #include "WorkPageEvent.h"
 #include "mduGlobalModule.h"
 
+// The message area's colours (HeadlessWindow::Message's kinds).
+inline constexpr int kBlue = 1;
+inline constexpr int kRed = 2;
+
 struct SequenceRigOptions {
     // A small data set: flash bytes and parameter bytes of the file.
     std::size_t flashBytes = 224 * 20 + 100;

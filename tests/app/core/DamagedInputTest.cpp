@@ -7,13 +7,10 @@
 #include "clsPNV480DnLdData.h"
 
 #ifndef _WIN32
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <cstdlib>
 #include <thread>
+
+#include "PtyPeer.h"
 #endif
 
 TEST(DamagedInput, ADataFileInAFolderWithAChineseNameIsUpdated) {
@@ -32,28 +29,17 @@ TEST(DamagedInput, ADataFileThatCannotBeReadHalfWayEndsThePreparation) {
     SequenceRig rig;
     const std::vector<std::uint8_t>& image = rig.dataFile->Image();
 
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(grantpt(master), 0);
-    ASSERT_EQ(unlockpt(master), 0);
-    const std::string device = ptsname(master);
-    const int keeper = open(device.c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(keeper, 0);
-    termios raw{};  // bytes pass as they are
-    ASSERT_EQ(tcgetattr(keeper, &raw), 0);
-    cfmakeraw(&raw);
-    ASSERT_EQ(tcsetattr(keeper, TCSANOW, &raw), 0);
-    const std::size_t half = image.size() / 2;
-    ASSERT_EQ(write(master, image.data(), half), static_cast<ssize_t>(half));
-    std::thread closer([master] {
+    PtyPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    ASSERT_TRUE(peer.Write(std::span(image).first(image.size() / 2)));
+    std::thread closer([&peer] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        close(master);
+        peer.HangUp();
     });
 
-    rig.window->SetFileName(device);
+    rig.window->SetFileName(peer.Path());
     const std::optional<RunOutcome> outcome = rig.Update();
     closer.join();
-    close(keeper);
     ASSERT_EQ(outcome, RunOutcome::Failed);
     ASSERT_NE(rig.window->Sequence().DataFile(), nullptr);
     EXPECT_EQ(rig.window->Sequence().DataFile()->LastFailure(),

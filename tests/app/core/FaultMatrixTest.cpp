@@ -71,17 +71,14 @@ std::vector<Stage> Stages() {
                           c.lamp, c.text, 0, c.bits, false, erase ? kErase : kBeforeErase});
     }
     // 21 flash blocks and 4 parameter blocks in the rig's file.
-    for (const auto& [name, block] :
-         {std::pair{"flash block 1", 1}, std::pair{"flash block 11", 11},
-          std::pair{"flash block 21", 21}}) {
-        stages.push_back({name, Where::Block, "code=51,block=" + std::to_string(block), 12,
-                          msg::DataSetupFailureText(10), 3, true, true, kWriting});
-    }
-    for (const auto& [name, block] :
-         {std::pair{"parameter block 1", 1}, std::pair{"parameter block 2", 2},
-          std::pair{"parameter block 4", 4}}) {
-        stages.push_back({name, Where::Block, "code=50,block=" + std::to_string(block), 14,
-                          msg::DataSetupFailureText(12), 3, true, false, kWriting});
+    for (const bool flash : {true, false}) {
+        for (const int block : flash ? std::vector{1, 11, 21} : std::vector{1, 2, 4}) {
+            const std::string number = std::to_string(block);
+            stages.push_back({(flash ? "flash block " : "parameter block ") + number, Where::Block,
+                              (flash ? "code=51,block=" : "code=50,block=") + number,
+                              flash ? 12 : 14, msg::DataSetupFailureText(flash ? 10 : 12), 3, true,
+                              flash, kWriting});
+        }
     }
     // The barrier after a block that needed a resend (its first reply
     // lost): the record-report request past the one of the command stage.
@@ -262,7 +259,7 @@ TEST(FaultMatrix, EveryFaultAtEveryStageEndsAsTheStageSaysAndNeverInAFalseSucces
                               stage.order >= kErase && !(stage.order == kErase &&
                                                          (kind == "hang-up" || kind == "deaf")));
                     EXPECT_EQ(rig.ClosingSent(), stage.where == Where::FinalCheck);
-                    EXPECT_EQ(w.MessageKind(), 2) << "the failure text is red";
+                    EXPECT_EQ(w.MessageKind(), kRed);
                     rig.clock.AdvanceBy(1100);
                     EXPECT_FALSE(w.WorkingBusy());
                     EXPECT_EQ(rig.runs.size(), 1u) << "one end of the run for its trace";

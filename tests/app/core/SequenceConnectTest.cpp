@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ScriptedPeer.h"
@@ -19,14 +20,8 @@ using platform::MsgIcon;
 
 namespace {
 
-constexpr int kRed = 2;
-constexpr int kBlue = 1;
-
-struct BoxSeen {
-    std::string text;
-    MsgIcon icon;
-    bool operator==(const BoxSeen&) const = default;
-};
+// A box's text and icon.
+using BoxSeen = std::pair<std::string, MsgIcon>;
 
 std::vector<BoxSeen> Boxes(const SequenceRig& rig) {
     std::vector<BoxSeen> seen;

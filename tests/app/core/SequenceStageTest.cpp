@@ -16,12 +16,6 @@ using platform::MsgButtons;
 using platform::MsgIcon;
 using platform::MsgResult;
 
-namespace {
-
-constexpr int kRed = 2;
-
-}  // namespace
-
 // What the unit says can make a stage before the erase refuse it.
 TEST(CommandStages, AUnitTheStagesCannotUseIsStoppedBeforeTheErase) {
     const struct {

@@ -15,13 +15,6 @@
 namespace msg = mduCommonMessage;
 using platform::MsgIcon;
 
-namespace {
-
-constexpr int kRed = 2;
-constexpr int kBlue = 1;
-
-}  // namespace
-
 // The last box is shown in idle, and the run is reported once it closes.
 TEST(Transfer, ACleanUpdateWritesEveryBlockAndEndsInTheSuccessBox) {
     SequenceRig rig;
@@ -39,11 +32,11 @@ TEST(Transfer, ACleanUpdateWritesEveryBlockAndEndsInTheSuccessBox) {
     EXPECT_FALSE(w.WorkingBusy());
     EXPECT_FALSE(w.OneSecTimerRunning());
     EXPECT_EQ(rig.runs.size(), 1u);
-    EXPECT_TRUE(rig.UnitHoldsFile());
+    // The unit's memory and the success box's text: the late-reply table's
+    // clean row.
     EXPECT_EQ(w.MessageText(), msg::UpdateSucceededText);
     EXPECT_EQ(w.MessageKind(), kBlue);
     ASSERT_EQ(rig.boxes.Boxes().size(), 1u);
-    EXPECT_EQ(rig.boxes.Boxes()[0].text, "資料更新完成");
     EXPECT_EQ(rig.boxes.Boxes()[0].icon, MsgIcon::Information);
     for (int lamp = 0; lamp < 20; ++lamp) {
         EXPECT_EQ(w.Lamp(lamp), 2) << "lamp " << lamp;
@@ -55,7 +48,6 @@ TEST(Transfer, ACleanUpdateWritesEveryBlockAndEndsInTheSuccessBox) {
     EXPECT_EQ(rig.HeardCount(51), 21);
     EXPECT_EQ(rig.HeardCount(50), 4);
     EXPECT_TRUE(rig.ClosingSent());
-    EXPECT_EQ(w.Sequence().DataFile()->TotalFlashBlocks(), 21);
     // The transfer's displays end where it ended, not at its last tick.
     EXPECT_EQ(w.ProgressValue(), 21);
     EXPECT_EQ(w.PercentText(), mduDisplayText::PercentText(21, 21));
@@ -192,7 +184,6 @@ TEST(FinalCheck, TheFirstNormalReportEndsTheRunOnTheNextTick) {
     // Entry of the check 20 ms after the closing command, one tick to poll,
     // one to end: about two seconds.
     EXPECT_NEAR(static_cast<double>(rig.clock.NowMs() - sentAtMs), 2020.0, 30.0);
-    EXPECT_EQ(rig.window->InfoLine(4), "GPS   紀 錄 報 告  : 正常");
 }
 
 TEST(FinalCheck, AUnitThatNeverAnswersIsGivenFortySeconds) {

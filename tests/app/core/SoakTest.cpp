@@ -31,86 +31,82 @@ std::uint64_t EnvNumber(const char* name, std::uint64_t fallback) {
     return text != nullptr && *text != '\0' ? std::strtoull(text, nullptr, 10) : fallback;
 }
 
-// A random fault in gpsunit-sim's --fault form.
-std::string RandomFault(std::mt19937_64& random) {
-    const auto pick = [&random](const std::vector<std::string>& from) {
+// A run's seeded source of draws.
+struct Dice {
+    std::mt19937_64 random;
+    int Number(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); }
+    std::string Text(int lo, int hi) { return std::to_string(Number(lo, hi)); }
+    std::string Pick(const std::vector<std::string>& from) {
         return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
-    };
-    const auto number = [&random](int lo, int hi) {
-        return std::to_string(std::uniform_int_distribution<int>(lo, hi)(random));
-    };
-    const std::string where = pick(
+    }
+};
+
+const std::vector<std::string> kBlockFaults = {"no-reply",   "late",  "bad-crc", "wrong-code",
+                                               "bad-status", "short", "deaf",    "missing-bit"};
+
+// A random fault in gpsunit-sim's --fault form.
+std::string RandomFault(Dice& dice) {
+    const std::string where = dice.Pick(
         {"hello", "link", "command", "command", "flash", "flash", "flash", "parameter", "closing"});
     std::string spec;
     if (where == "hello" || where == "link") {
-        spec = pick({"no-reply", "late", "garbled", "refused"}) + ":sentence=" + where;
+        spec = dice.Pick({"no-reply", "late", "garbled", "refused"}) + ":sentence=" + where;
         if (where == "hello") {
-            spec += ",after=" + number(0, 8);  // the connect hello or the final polls
+            spec += ",after=" + dice.Text(0, 8);  // the connect hello or the final polls
         }
     } else if (where == "closing") {
         spec = "deaf:code=RST";
     } else {
-        const std::string kind = pick({"no-reply", "late", "bad-crc", "wrong-code", "bad-status",
-                                       "short", "deaf", "missing-bit"});
+        const std::string kind = dice.Pick(kBlockFaults);
         std::string target;
         if (where == "command") {
-            target = "code=" + pick({"Attach", "QID", "STS", "VPGM", "SSecu1", "VMAP", "FErs"});
+            target =
+                "code=" + dice.Pick({"Attach", "QID", "STS", "VPGM", "SSecu1", "VMAP", "FErs"});
             if (kind == "missing-bit" &&
                 (target == "code=QID" || target == "code=STS" || target == "code=VPGM")) {
                 target = "code=VMAP";
             }
         } else if (where == "flash") {
-            target = "code=51,block=" + number(1, 21);
+            target = "code=51,block=" + dice.Text(1, 21);
         } else {
-            target = "code=50,block=" + number(1, 4);
+            target = "code=50,block=" + dice.Text(1, 4);
         }
         spec = kind + ":" + target;
-        if (kind == "late" && number(0, 1) == "1") {
-            spec += ",delay=" + number(400, 6000);
+        if (kind == "late" && dice.Number(0, 1) == 1) {
+            spec += ",delay=" + dice.Text(400, 6000);
         }
     }
-    return spec + ",times=" + number(1, 4);
+    return spec + ",times=" + dice.Text(1, 4) + " ";
 }
 
 // Faults that the retries of the stage they hit absorb: block faults on
 // distinct blocks at most three times (a block is sent up to four times),
 // the barrier's request or reply lost at most three times, polls of the
 // final check unanswered for at most 30 of its 39 seconds.
-std::vector<std::string> AbsorbedFaults(std::mt19937_64& random) {
-    const auto pick = [&random](const std::vector<std::string>& from) {
-        return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
-    };
-    const auto number = [&random](int lo, int hi) {
-        return std::uniform_int_distribution<int>(lo, hi)(random);
-    };
-    std::vector<std::string> faults;
+std::string AbsorbedFaults(Dice& dice) {
+    std::string faults;
     std::vector<int> used;
-    const int count = number(1, 5);
+    const int count = dice.Number(1, 5);
     for (int i = 0; i < count; ++i) {
         // One fault per target: faults on the same requests add up.
         // Flash blocks 1 to 21, parameter blocks 22 to 25; 0 and -1 stand for
         // the barrier and the final check.
-        const int where = number(0, 9);
-        const int block = where <= 1 ? -where : number(1, 25);
+        const int where = dice.Number(0, 9);
+        const int block = where <= 1 ? -where : dice.Number(1, 25);
         if (std::find(used.begin(), used.end(), block) != used.end()) {
             continue;
         }
         used.push_back(block);
         if (where == 0) {
-            faults.push_back(pick({"no-reply", "deaf", "bad-crc", "short"}) +
-                             ":code=STS,after=1,times=" + std::to_string(number(1, 3)));
-            continue;
+            faults += dice.Pick({"no-reply", "deaf", "bad-crc", "short"}) +
+                      ":code=STS,after=1,times=" + dice.Text(1, 3) + " ";
+        } else if (where == 1) {
+            faults += "no-reply:sentence=hello,after=1,times=" + dice.Text(1, 30) + " ";
+        } else {
+            faults += dice.Pick(kBlockFaults) + ":code=" + (block <= 21 ? "51" : "50") +
+                      ",block=" + std::to_string(block <= 21 ? block : block - 21) +
+                      ",times=" + dice.Text(1, 3) + " ";
         }
-        if (where == 1) {
-            faults.push_back("no-reply:sentence=hello,after=1,times=" +
-                             std::to_string(number(1, 30)));
-            continue;
-        }
-        const std::string target = block <= 21 ? "code=51,block=" + std::to_string(block)
-                                               : "code=50,block=" + std::to_string(block - 21);
-        faults.push_back(pick({"no-reply", "late", "bad-crc", "wrong-code", "bad-status", "short",
-                               "deaf", "missing-bit"}) +
-                         ":" + target + ",times=" + std::to_string(number(1, 3)));
     }
     return faults;
 }
@@ -151,33 +147,28 @@ struct Tally {
 };
 
 void SoakOne(std::uint64_t seed, Tally& tally) {
-    std::mt19937_64 random(seed);
+    Dice dice{std::mt19937_64(seed)};
     sim::UnitConfig unit = SequenceRig::QuickUnit();
-    const bool notNewer = std::uniform_int_distribution<int>(0, 3)(random) == 0;
+    const bool notNewer = dice.Number(0, 3) == 0;
     unit.dataVersion = notNewer ? "0601" : "0512";
     SequenceRig rig(unit);
     const bool absorbed = seed % 3 == 0;
-    std::vector<std::string> faults;
-    if (absorbed) {
-        faults = AbsorbedFaults(random);
-    } else {
-        const int count = std::uniform_int_distribution<int>(1, 5)(random);
-        for (int i = 0; i < count; ++i) {
-            faults.push_back(RandomFault(random));
-        }
-    }
     std::string schedule;
-    for (const std::string& fault : faults) {
-        schedule += (schedule.empty() ? "" : " ") + fault;
+    if (absorbed) {
+        schedule = AbsorbedFaults(dice);
+    } else {
+        for (int count = dice.Number(1, 5); count > 0; --count) {
+            schedule += RandomFault(dice);
+        }
     }
     rig.AddFault(schedule);
     bool goOn = true;
     if (notNewer) {
-        goOn = absorbed || std::uniform_int_distribution<int>(0, 1)(random) == 0;
+        goOn = absorbed || dice.Number(0, 1) == 0;
         rig.boxes.QueueAnswer(goOn ? platform::MsgResult::Ok : platform::MsgResult::Cancel);
     }
     // The operator takes a while over each box; timers and replies go on.
-    const std::int64_t boxOpenMs = std::uniform_int_distribution<int>(0, 3)(random) * 1500;
+    const std::int64_t boxOpenMs = dice.Number(0, 3) * 1500;
     rig.boxes.SetWhileOpen([&rig, boxOpenMs](const platform::ScriptedMessageBoxes::Shown&) {
         rig.clock.AdvanceBy(boxOpenMs);
     });

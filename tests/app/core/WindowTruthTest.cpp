@@ -47,7 +47,6 @@ TEST(WindowTruth, AUnitNeverErasedIsSentBackAndNeverCalledUnusable) {
         ASSERT_EQ(rig.Update(), c.update);
         if (c.restarted) {
             rig.window = std::make_unique<HeadlessWindow>(rig.clock, rig.line, rig.boxes);
-            rig.window->Sequence().SetObserver(nullptr);
             rig.window->Start();
             rig.clock.AdvanceBy(30);
             rig.window->Press(kEventHelloDevice);

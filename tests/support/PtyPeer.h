@@ -6,12 +6,13 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <vector>
 
 // The far end of a pseudo-terminal for tests that need no unit protocol. It
 // also holds a descriptor of the host's end, so that the host closing and
-// re-opening it is no hang-up.
+// re-opening it is no hang-up; only HangUp is.
 class PtyPeer {
   public:
     PtyPeer() {
@@ -36,6 +37,15 @@ class PtyPeer {
     bool Ok() const { return held_ >= 0; }
     const std::string& Path() const { return path_; }
     int Held() const { return held_; }
+
+    bool Write(std::span<const std::uint8_t> bytes) {
+        return ::write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    }
+    // The far end goes away: the host's reads fail with an I/O error.
+    void HangUp() {
+        ::close(master_);
+        master_ = -1;
+    }
 
     std::vector<std::uint8_t> ReadAvailable() {
         std::vector<std::uint8_t> bytes;
