@@ -39,8 +39,12 @@ struct StandIn {
     fs::path script = folder / "gpsupdate-auto";
     fs::path mark = folder / "ended";
     PackedDataFile data{4096, 512, "0601", 7};  // a file that loads, as a run needs
+    StationOptions options;                     // a window over the stand-in with COM3
 
     explicit StandIn(const std::string& firstLine = {}) {
+        options.ports = {3};
+        options.settings.file = data.Path();
+        options.noTraces = true;
         fs::create_directories(folder);
         std::ofstream out(script);
         out << "#!/bin/sh\n"
@@ -56,15 +60,6 @@ struct StandIn {
     }
     ~StandIn() { fs::remove_all(folder); }
 };
-
-// A window over the stand-in with one port.
-StationOptions OnePort(int port, const StandIn& standIn) {
-    StationOptions options;
-    options.ports = {port};
-    options.settings.file = standIn.data.Path();
-    options.noTraces = true;
-    return options;
-}
 
 // The widget's label (button, check box) that shows `text` (none: nullptr).
 template <typename T = QLabel>
@@ -118,8 +113,7 @@ TEST(StationWindow, ATileShowsTheRecordedUpdateAndTheTraceAndClosingAsksOnlyDuri
     qputenv("GPSUPDATE_HISTORY", QByteArray::fromStdString(file.string()));
     qputenv("GPSUPDATE_HISTORY_SERVER", "postgresql://nobody@127.0.0.1:1/none");
     platform::MemorySettingsStore settings;
-    StationOptions options = OnePort(3, standIn);
-    options.noTraces = false;
+    StationOptions options = standIn.options;
     options.settings.traceFolder = standIn.folder.string();
     frmStation window(options, QString::fromStdString(standIn.script.string()), settings);
     qunsetenv("GPSUPDATE_HISTORY");
@@ -247,7 +241,7 @@ TEST(StationWindow, StartAllWaitsForAFileThatLoadsAndTheSoundSwitchIsKept) {
             settings.Preset(frmStation::kSettingsApp, frmStation::kSettingsSection,
                             frmStation::kSoundKey, c.kept);
         }
-        StationOptions options = OnePort(3, standIn);
+        StationOptions options = standIn.options;
         options.settings.file = c.file;
         options.sound = c.soundOption;
         frmStation window(options, QString::fromStdString(standIn.script.string()), settings);
