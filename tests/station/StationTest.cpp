@@ -5,11 +5,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "FakeLauncher.h"
 #include "Station.h"
 #include "StationReport.h"
 #include "StationTexts.h"
@@ -23,13 +24,12 @@ using Action = RunRequest::Action;
 using Phase = StationTile::Phase;
 using Result = StationTile::Result;
 
-const std::string kSuccess = R"({"t_ms":9,"kind":"end","result":"success","outcome":"success"})";
-const std::string kFailure = R"({"t_ms":9,"kind":"end","result":"failure","outcome":"failure"})";
-
-std::string Serial(const std::string& serial) {
-    return R"({"t_ms":1,"kind":"info","line":2,"text":"x","fact":"serial","value":")" + serial +
-           "\"}";
+// An update's end line: the unit `serial` updated, or failed.
+std::string Succeeded(const std::string& serial) {
+    return R"({"t_ms":9,"kind":"end","result":"success","serial":")" + serial +
+           R"(","outcome":"success"})";
 }
+const std::string kFailure = R"({"t_ms":9,"kind":"end","result":"failure","outcome":"failure"})";
 
 // A waiting child's lines: no unit yet, a unit answered, it has gone.
 const std::string kWaiting = R"({"t_ms":1,"kind":"waiting","poll_seconds":2.0})";
@@ -39,9 +39,21 @@ std::string Unit(const std::string& serial, bool update) {
            (update ? "true" : R"(false,"reason":"same_unit")") + "}";
 }
 
-struct Rig {
+// The station on a launcher whose runs are only recorded: the test plays
+// each child's lines and end.
+struct Rig final : IRunLauncher {
+    struct Child {
+        RunRequest request;
+        Events events;
+        bool stopped = false;
+        bool killed = false;
+    };
     platform::VirtualClock clock;
-    FakeLauncher launcher;
+    std::map<Id, Child> runs;
+    std::map<int, std::string> devices;
+    std::set<std::string> absent;  // devices not plugged in
+    std::string fileProblem;       // the data file's ("" it loads)
+    bool refuse = false;
     std::unique_ptr<Station> station;
 
     // The settings as `adjust` leaves them.
@@ -54,38 +66,63 @@ struct Rig {
         settings.pollIntervalMs = 2000;
         settings.silenceLimitMs = 30000;
         station = std::make_unique<Station>(
-            launcher, clock, [this] { return clock.NowMs(); }, settings);
+            *this, clock, [this] { return clock.NowMs(); }, settings);
     }
-    FakeLauncher::Id Newest(int port) const { return launcher.Newest(port); }
-    FakeLauncher::Run& Run(int port) { return launcher.runs.at(Newest(port)); }
+    Id Start(const RunRequest& request, Events events, std::string& error) override {
+        if (refuse) {
+            error = "refused";
+            return 0;
+        }
+        const Id id = runs.size() + 1;
+        runs[id] = Child{request, std::move(events)};
+        return id;
+    }
+    void Stop(Id id) override { runs.at(id).stopped = true; }
+    void Kill(Id id) override { runs.at(id).killed = true; }
+    bool DevicePresent(const std::string& device) const override {
+        return !device.empty() && !absent.contains(device);
+    }
+    std::string DataFileProblem(const std::string&) const override { return fileProblem; }
+    std::string DeviceForPort(int port) const override {
+        const auto it = devices.find(port);
+        return it != devices.end() ? it->second : "/dev/ttyUSB" + std::to_string(port);
+    }
+
+    // The newest run on the port.
+    Child& Run(int port) {
+        for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+            if (it->second.request.port == port) {
+                return it->second;
+            }
+        }
+        return runs.at(0);  // none: the test fails
+    }
     const RunRequest& Request(int port) { return Run(port).request; }
     void Start(int port) {
         std::string why;
         ASSERT_TRUE(station->Start(port, why)) << why;
     }
     // The newest run on the port writes a line, or ends.
-    void Line(int port, const std::string& line) { launcher.Line(Newest(port), line); }
-    void Exit(int port, ChildExit exit = {}) { launcher.Exit(Newest(port), exit); }
+    void Line(int port, const std::string& line) { Run(port).events.onLine(line + "\n"); }
+    void Exit(int port, ChildExit exit = {}) { Run(port).events.onExit(exit); }
     // No run is started in the next `ms`.
     bool StartsNothingIn(std::int64_t ms) {
-        const auto runs = launcher.runs.size();
+        const auto before = runs.size();
         clock.AdvanceBy(ms);
-        return launcher.runs.size() == runs;
+        return runs.size() == before;
     }
-    // The port's waiting child: a unit answers and its update ends with `end`.
-    void WaitedUpdate(int port, const std::string& serial, const std::string& end = kSuccess) {
+    // The port's waiting child: a unit answers and its update succeeds.
+    void WaitedUpdate(int port, const std::string& serial) {
         ASSERT_EQ(Request(port).action, Action::Wait);
         Line(port, Unit(serial, true));
         EXPECT_TRUE(station->UpdateRunning(port));
-        Line(port, Serial(serial));
-        Line(port, end);
+        Line(port, Succeeded(serial));
         EXPECT_FALSE(station->UpdateRunning(port));
     }
-    void Update(int port, const std::string& serial, const std::string& end = kSuccess) {
+    void Update(int port, const std::string& serial) {
         ASSERT_EQ(Request(port).action, Action::Update);
-        Line(port, Serial(serial));
-        Line(port, end);
-        Exit(port, {false, end == kSuccess ? 0 : 1, ""});
+        Line(port, Succeeded(serial));
+        Exit(port);
     }
 };
 
@@ -96,12 +133,12 @@ struct Rig {
 // name the device, or say there is none, and an update's end its trace.
 TEST(Station, EachPortRunsItsOwnUpdateAndAFailureStaysOnItsTile) {
     Rig rig([](StationSettings& s) { s.traceFolder = "/t"; });
-    rig.launcher.devices[4] = "";
+    rig.devices[4] = "";
     for (int port : {3, 4, 5}) {
         rig.station->AddPort(port);
     }
     EXPECT_TRUE(rig.station->StartAll().empty());
-    ASSERT_EQ(rig.launcher.runs.size(), 3u);
+    ASSERT_EQ(rig.runs.size(), 3u);
     EXPECT_EQ(rig.Request(4).file, "/data/0601.apd");
     EXPECT_FALSE(rig.Request(4).force);
     EXPECT_TRUE(rig.station->AnyUpdateRunning());
@@ -131,29 +168,22 @@ TEST(Station, EachPortRunsItsOwnUpdateAndAFailureStaysOnItsTile) {
     EXPECT_EQ(rig.station->Records()[1].result, Result::Failure);
     EXPECT_EQ(rig.station->Records()[2].serial, "A");
 
-    const auto read = [&rig](const std::function<void(StationReport&)>& write, bool json) {
-        std::FILE* out = std::tmpfile();
-        if (out == nullptr) {
-            return std::string("no temporary file");
-        }
-        StationReport report(out, json, *rig.station);
-        write(report);
-        std::rewind(out);
-        char text[512] = {};
-        const std::size_t n = std::fread(text, 1, sizeof text - 1, out);
-        std::fclose(out);
-        return std::string(text, n);
-    };
-    EXPECT_EQ(read(
-                  [](StationReport& report) {
-                      report.RunStarted(0, 3, Action::Update);
-                      report.RunStarted(0, 4, Action::Update);
-                  },
-                  false),
-              "COM3 (/dev/ttyUSB3): update started\nCOM4 (no device): update started\n");
-    const std::string end = read(
-        [&](StationReport& report) { report.RunEnded(0, rig.station->Records().back()); }, true);
-    EXPECT_NE(end.find(R"("trace":"/t/COM3-run001.jsonl")"), std::string::npos) << end;
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    StationReport text(out, false, *rig.station);
+    StationReport json(out, true, *rig.station);
+    text.RunStarted(0, 3, Action::Update);
+    text.RunStarted(0, 4, Action::Update);
+    json.RunEnded(0, rig.station->Records().back());
+    std::rewind(out);
+    char written[512] = {};
+    const std::string report(written, std::fread(written, 1, sizeof written - 1, out));
+    std::fclose(out);
+    EXPECT_EQ(
+        report.rfind("COM3 (/dev/ttyUSB3): update started\nCOM4 (no device): update started\n{", 0),
+        0u)
+        << report;
+    EXPECT_NE(report.find(R"("trace":"/t/COM3-run001.jsonl")"), std::string::npos) << report;
 }
 
 // Two runs never share a line, whatever leads to it: a link (as in
@@ -170,7 +200,7 @@ TEST(Station, TwoRunsNeverShareALineUnderAnyName) {
     }
     const std::string first = noLinks ? device.Path() : byId.string();
     Rig rig;
-    rig.launcher.devices = {{1, first}, {2, device.Path()}, {3, noLinks ? first : again.string()}};
+    rig.devices = {{1, first}, {2, device.Path()}, {3, noLinks ? first : again.string()}};
     std::string why;
     ASSERT_TRUE(rig.station->Start(1, why));
     EXPECT_FALSE(rig.station->Start(1, why));
@@ -180,7 +210,7 @@ TEST(Station, TwoRunsNeverShareALineUnderAnyName) {
             EXPECT_NE(why.find(name), std::string::npos) << why;
         }
     }
-    EXPECT_EQ(rig.launcher.runs.size(), 1u);
+    EXPECT_EQ(rig.runs.size(), 1u);
     rig.Update(1, "A");
     EXPECT_TRUE(rig.station->Start(2, why)) << why;
     EXPECT_EQ(rig.station->Tile(1).Device(), first) << "the name the operator gave";
@@ -191,7 +221,7 @@ TEST(Station, TwoRunsNeverShareALineUnderAnyName) {
 // port.
 TEST(Station, ADataFileThatDoesNotLoadStartsNoPortAndAChildThatCannotStartFailsOne) {
     Rig rig;
-    rig.launcher.fileProblem = "檔案損毀";
+    rig.fileProblem = "檔案損毀";
     for (int port : {1, 2, 3}) {
         rig.station->AddPort(port);
     }
@@ -201,34 +231,34 @@ TEST(Station, ADataFileThatDoesNotLoadStartsNoPortAndAChildThatCannotStartFailsO
     std::string why;
     EXPECT_FALSE(rig.station->Start(2, why));
     EXPECT_EQ(why, reasons[0]);
-    EXPECT_TRUE(rig.launcher.runs.empty());
+    EXPECT_TRUE(rig.runs.empty());
     EXPECT_EQ(rig.station->Failed(), 0);
     EXPECT_TRUE(rig.station->Records().empty());
 
-    rig.launcher.fileProblem.clear();  // mended
-    rig.launcher.refuse = true;
+    rig.fileProblem.clear();  // mended
+    rig.refuse = true;
     EXPECT_FALSE(rig.station->Start(2, why));
     EXPECT_NE(why.find("refused"), std::string::npos);
     EXPECT_EQ(rig.station->Failed(), 1);
     EXPECT_TRUE(rig.station->Finished());
-    rig.launcher.refuse = false;
+    rig.refuse = false;
     EXPECT_TRUE(rig.station->StartAll().empty());
-    EXPECT_EQ(rig.launcher.runs.size(), 3u);
+    EXPECT_EQ(rig.runs.size(), 3u);
 }
 
 // Hands-free: one waiting child per port while its adapter is there (looked
 // for every second); units arrive and leave behind it.
 TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
-    Rig rig([](StationSettings& s) { s.continuous = true, s.units = 4; });
-    const std::string device = rig.launcher.DeviceForPort(3);
-    rig.launcher.absent.insert(device);  // the adapter is not plugged in
+    Rig rig([](StationSettings& s) { s.continuous = true, s.units = 3; });
+    const std::string device = rig.DeviceForPort(3);
+    rig.absent.insert(device);  // the adapter is not plugged in
     rig.Start(3);
     const StationTile& tile = rig.station->Tile(3);
     EXPECT_TRUE(rig.StartsNothingIn(10000));
     EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
     EXPECT_EQ(tile.WaitReason().rfind(StationTexts::NoDevice, 0), 0u) << tile.WaitReason();
     EXPECT_FALSE(rig.station->Finished());
-    rig.launcher.absent.clear();
+    rig.absent.clear();
     rig.clock.AdvanceBy(1000);
     EXPECT_EQ(rig.Request(3).action, Action::Wait);
     EXPECT_EQ(rig.Request(3).pollSeconds, 2.0);
@@ -243,7 +273,7 @@ TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
     EXPECT_EQ(rig.station->Done(), 1);
     // Pulled out with its adapter: the child is ended, and the tile waits
     // for the adapter without the last unit's facts (the counters keep them).
-    rig.launcher.absent.insert(device);
+    rig.absent.insert(device);
     rig.clock.AdvanceBy(1000);
     EXPECT_TRUE(rig.Run(3).stopped);
     rig.Exit(3);
@@ -252,22 +282,15 @@ TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
     EXPECT_EQ(tile.LastResult(), Result::None);
     EXPECT_EQ(tile.Serial(), "");
     EXPECT_TRUE(rig.StartsNothingIn(5000));
-    rig.launcher.absent.clear();
+    rig.absent.clear();
     rig.clock.AdvanceBy(1000);
-    ASSERT_EQ(rig.launcher.runs.size(), 2u);
+    ASSERT_EQ(rig.runs.size(), 2u);
     EXPECT_EQ(rig.Request(3).lastSerial, "A");
     rig.Line(3, Unit("A", false));  // the same unit right after its success: not again
     EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
     EXPECT_EQ(tile.WaitReason().rfind(StationTexts::SameUnitAgain, 0), 0u) << tile.WaitReason();
     rig.Line(3, kGone);
     EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForUnit);
-    // The next unit, already current: skipped, and shown until it is pulled.
-    rig.WaitedUpdate(
-        3, "B", R"({"t_ms":2,"kind":"end","result":"cancelled","outcome":"skipped","serial":"B"})");
-    EXPECT_EQ(tile.LastResult(), Result::Skipped);
-    EXPECT_EQ(tile.CurrentPhase(), Phase::WaitingForRemoval);
-    EXPECT_EQ(rig.station->Skipped(), 1);
-    rig.Line(3, kGone);
     // A child that crashes during an update fails that unit alone; a new
     // child waits on, told the serial number last updated successfully.
     rig.Line(3, Unit("C", true));
@@ -277,19 +300,19 @@ TEST(Station, HandsFreeUpdatesEachArrivingUnitOnceAndWaitsForItToGo) {
     EXPECT_TRUE(rig.StartsNothingIn(1000))
         << "a child that keeps crashing is not restarted at once";
     rig.clock.AdvanceBy(2000);
-    ASSERT_EQ(rig.launcher.runs.size(), 3u);
+    ASSERT_EQ(rig.runs.size(), 3u);
     EXPECT_EQ(rig.Request(3).lastSerial, "A");
     EXPECT_EQ(tile.LastResult(), Result::Failure) << "still shown by the new child's port";
     rig.Line(3, kGone);
     rig.WaitedUpdate(3, "D");
-    // Four units: the station stops waiting.
+    // Three units: the station stops waiting.
     EXPECT_TRUE(rig.Run(3).stopped);
     rig.Exit(3);
     EXPECT_TRUE(rig.station->Finished());
     EXPECT_EQ(tile.CurrentPhase(), Phase::Idle);
     EXPECT_TRUE(rig.StartsNothingIn(10000));
-    ASSERT_EQ(rig.station->Records().size(), 4u);
-    EXPECT_EQ(rig.station->Records()[3].serial, "D");
+    ASSERT_EQ(rig.station->Records().size(), 3u);
+    EXPECT_EQ(rig.station->Records()[2].serial, "D");
 }
 
 // Stopping ends each port's child: an update's (its unit then has no data)

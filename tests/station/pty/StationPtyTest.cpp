@@ -40,6 +40,17 @@ Env Ports(const Units& units) {
     return env;
 }
 
+// Processes whose command line holds `text` (the test's own file path).
+int ProcessesWith(const std::string& text) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream in(entry.path() / "cmdline");
+        const std::string arguments{std::istreambuf_iterator<char>(in), {}};
+        count += arguments.find(text) != std::string::npos ? 1 : 0;
+    }
+    return count;
+}
+
 }  // namespace
 
 // Four units at once; one of them is pulled (its simulator killed) in the
@@ -121,21 +132,6 @@ TEST(StationPty, HandsFreeUnitsArriveAndLeaveBehindOneLine) {
     // UNIT-B's memories hold the file (the simulator keeps the last unit's).
     EXPECT_EQ(units[3]->StopForDigests(), ExpectedDigests(file));
 }
-
-namespace {
-
-// Processes whose command line holds `text` (the test's own file path).
-int ProcessesWith(const std::string& text) {
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream in(entry.path() / "cmdline");
-        const std::string arguments{std::istreambuf_iterator<char>(in), {}};
-        count += arguments.find(text) != std::string::npos ? 1 : 0;
-    }
-    return count;
-}
-
-}  // namespace
 
 // The station killed outright: its runs end too (none goes on writing to a
 // unit without anyone watching), told to by the system or by their next

@@ -39,8 +39,12 @@ struct StandIn {
     fs::path script = folder / "gpsupdate-auto";
     fs::path mark = folder / "ended";
     PackedDataFile data{4096, 512, "0601", 7};  // a file that loads, as a run needs
+    StationOptions options;                     // a window over the stand-in with COM3
 
     explicit StandIn(const std::string& firstLine = {}) {
+        options.ports = {3};
+        options.settings.file = data.Path();
+        options.noTraces = true;
         fs::create_directories(folder);
         std::ofstream out(script);
         out << "#!/bin/sh\n"
@@ -56,15 +60,6 @@ struct StandIn {
     }
     ~StandIn() { fs::remove_all(folder); }
 };
-
-// A window over the stand-in with one port.
-StationOptions OnePort(int port, const StandIn& standIn) {
-    StationOptions options;
-    options.ports = {port};
-    options.settings.file = standIn.data.Path();
-    options.noTraces = true;
-    return options;
-}
 
 // The widget's label (button, check box) that shows `text` (none: nullptr).
 template <typename T = QLabel>
@@ -101,27 +96,24 @@ TEST(StationWindow, ATileShowsTheRecordedUpdateAndTheTraceAndClosingAsksOnlyDuri
     {
         auto store = SqlHistoryStore::Open(file, error);
         ASSERT_TRUE(store) << error;
-        HistoryRun earlier;
+        HistoryRun now;  // this run, still under way
+        now.id = "now";
+        now.kind = "update";
+        now.unitSerial = "GU48A0099999";
+        now.startMs = QDateTime(QDate(2026, 12, 1), QTime(9, 15)).toMSecsSinceEpoch();
+        ASSERT_TRUE(store->Begin(now)) << store->LastError();
+        HistoryRun earlier = now;
         earlier.id = "earlier";
-        earlier.kind = "update";
-        earlier.unitSerial = "GU48A0099999";
         earlier.fileDataVersion = "0601";
-        earlier.startMs = QDateTime(QDate(2026, 11, 30), QTime(9, 15)).toMSecsSinceEpoch();
+        earlier.startMs -= 86400000;
         earlier.endMs = earlier.startMs + 400000;
         earlier.result = "success";
         ASSERT_TRUE(store->Begin(earlier) && store->Complete(earlier)) << store->LastError();
-        HistoryRun now = earlier;  // this run, still under way
-        now.id = "now";
-        now.startMs += 86400000;
-        now.endMs = 0;
-        now.result = "running";
-        ASSERT_TRUE(store->Begin(now)) << store->LastError();
     }
     qputenv("GPSUPDATE_HISTORY", QByteArray::fromStdString(file.string()));
     qputenv("GPSUPDATE_HISTORY_SERVER", "postgresql://nobody@127.0.0.1:1/none");
     platform::MemorySettingsStore settings;
-    StationOptions options = OnePort(3, standIn);
-    options.noTraces = false;
+    StationOptions options = standIn.options;
     options.settings.traceFolder = standIn.folder.string();
     frmStation window(options, QString::fromStdString(standIn.script.string()), settings);
     qunsetenv("GPSUPDATE_HISTORY");
@@ -183,11 +175,6 @@ TEST(StationWindow, ATilesFaceTakesItsResultsColourUntilTheNextRunOrTheUnitHasGo
         SCOPED_TRACE(c.end);
         StationTile tile(3);
         TileWidget widget(3);
-        QLabel* result = nullptr;  // the only label that paints its background
-        for (QLabel* label : widget.findChildren<QLabel*>()) {
-            result = label->autoFillBackground() ? label : result;
-        }
-        ASSERT_NE(result, nullptr);
         const auto face = [&widget] {
             return widget.autoFillBackground() ? widget.palette().color(QPalette::Window)
                                                : QColor();
@@ -195,7 +182,8 @@ TEST(StationWindow, ATilesFaceTakesItsResultsColourUntilTheNextRunOrTheUnitHasGo
         tile.BeginRun(RunRequest::Action::Update, 0);
         tile.ApplyLine(R"({"t_ms":5,"kind":"percent","text":"50.0%"})", 5);
         widget.Show(tile, true);
-        EXPECT_EQ(result->text(), QStringLiteral("更新中"));
+        QLabel* result = Child(widget, QStringLiteral("更新中"));  // the result line
+        ASSERT_TRUE(result != nullptr && result->autoFillBackground());
         EXPECT_EQ(face(), QColor());
         const QColor updating = result->palette().color(QPalette::Window);
 
@@ -253,7 +241,7 @@ TEST(StationWindow, StartAllWaitsForAFileThatLoadsAndTheSoundSwitchIsKept) {
             settings.Preset(frmStation::kSettingsApp, frmStation::kSettingsSection,
                             frmStation::kSoundKey, c.kept);
         }
-        StationOptions options = OnePort(3, standIn);
+        StationOptions options = standIn.options;
         options.settings.file = c.file;
         options.sound = c.soundOption;
         frmStation window(options, QString::fromStdString(standIn.script.string()), settings);
