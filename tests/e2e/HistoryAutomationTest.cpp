@@ -30,20 +30,15 @@ fs::path Folder() {
     return TestFolder("gpsupdate-e2e-history");
 }
 
-// One update of the file on a fresh simulated unit: the end line, and the
-// unit's memory digests.
-struct Update {
-    int status = -1;
-    std::string end;
-    std::pair<std::string, std::string> digests;
-};
-
-Update RunUpdate(const std::string& file, const std::vector<std::string>& historyArgs) {
+// One update of the file on a fresh simulated unit, and the unit's memory
+// digests.
+std::pair<AutoRun, std::pair<std::string, std::string>> RunUpdate(
+    const std::string& file, const std::vector<std::string>& historyArgs) {
     SimProgram unit((Folder() / "com3").string(), {});
     std::vector<std::string> args = {"--action", "update", "--port", "3", "--file", file};
     args.insert(args.end(), historyArgs.begin(), historyArgs.end());
     const AutoRun run = RunAuto(args, {{"GPSUPDATE_COM3", unit.link}}, 60000);
-    return {run.status, run.End(), unit.StopForDigests()};
+    return {run, unit.StopForDigests()};
 }
 
 std::string EndLine(const std::vector<std::string>& args, std::map<std::string, std::string> env) {
@@ -64,13 +59,11 @@ TEST(HistoryAutomation, AnUpdateIsRecordedWholeAndAHistoryThatCannotBeKeptSaysWh
     const std::string file = SmallDataFile(Folder(), 40);
     const fs::path good = Folder() / "good.sqlite";
     const fs::path trace = Folder() / "good-trace.jsonl";
-    const Update update = RunUpdate(file, {"--history", good.string(), "--trace", trace.string()});
-    EXPECT_EQ(update.status, 0) << update.end;
-    EXPECT_NE(update.end.find(R"("result":"success")"), std::string::npos) << update.end;
-    EXPECT_NE(update.end.find(R"("recorded":true,"history_error":"")"), std::string::npos)
-        << update.end;
-    EXPECT_NE(update.end.find(R"("trace":")" + trace.string() + "\""), std::string::npos)
-        << update.end;
+    const std::string end =
+        RunUpdate(file, {"--history", good.string(), "--trace", trace.string()}).first.End();
+    EXPECT_NE(end.find(R"("result":"success")"), std::string::npos) << end;
+    EXPECT_NE(end.find(R"("recorded":true,"history_error":"")"), std::string::npos) << end;
+    EXPECT_NE(end.find(R"("trace":")" + trace.string() + "\""), std::string::npos) << end;
     EXPECT_TRUE(fs::exists(trace));
 
     ChildProcess list(GPSUPDATE_HISTORY_PATH, {"--history", good.string(), "list", "--json"});
@@ -128,16 +121,18 @@ TEST(HistoryAutomation, AnUpdateIsRecordedWholeAndAHistoryThatCannotBeKeptSaysWh
     const auto expected = ExpectedDigests(file);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Update update = RunUpdate(file, c.args);
-        EXPECT_EQ(update.status, 0) << update.end;
-        EXPECT_EQ(update.digests, expected);
-        EXPECT_NE(update.end.find(R"("result":"success")"), std::string::npos) << update.end;
-        EXPECT_NE(update.end.find(c.reason ? R"("recorded":false,"history_error":")"
-                                           : R"("recorded":true,"history_error":"")"),
+        const auto [update, digests] = RunUpdate(file, c.args);
+        const std::string end = update.End();
+        EXPECT_EQ(update.status, 0) << end;
+        EXPECT_EQ(digests, expected);
+        EXPECT_NE(end.find(R"("result":"success")"), std::string::npos) << end;
+        EXPECT_NE(end.find(c.reason ? R"("recorded":false,"history_error":")"
+                                    : R"("recorded":true,"history_error":"")"),
                   std::string::npos)
-            << update.end;
-        const std::string error = update.end.substr(update.end.find("history_error"));
-        EXPECT_NE(error.find(c.reason ? c.reason : ""), std::string::npos) << update.end;
+            << end;
+        EXPECT_NE(end.substr(end.find("history_error")).find(c.reason ? c.reason : ""),
+                  std::string::npos)
+            << end;
     }
     locker.Signal(SIGTERM);
     EXPECT_EQ(FileBytes(garbage), garbageBefore);

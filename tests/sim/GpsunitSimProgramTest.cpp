@@ -88,13 +88,9 @@ TEST(GpsunitSim, PacesRepliesSwitchesSpeedsBothWaysAndHearsEachFrameAtItsOwnSpee
     const Bytes link = mduGlobalModule::BuildSentence("$GSLNK");
     const auto sent = std::chrono::steady_clock::now();
     ASSERT_TRUE(port.Write(link));
-    const auto timed =
-        port.ReadTimed([](const Bytes& b) { return !b.empty() && b.back() == '\n'; }, 3000);
-    ASSERT_GT(timed.size(), 10u);
-    Bytes reply;
-    for (const HostPort::Timed& t : timed) {
-        reply.push_back(t.byte);
-    }
+    std::vector<std::chrono::steady_clock::time_point> times;
+    const Bytes reply = port.ReadLine(3000, &times);
+    ASSERT_GT(reply.size(), 10u);
     EXPECT_EQ(mduGlobalModule::ParseSentence(reply), (std::vector<std::string>{"ASACK", "PTY-7"}));
     // --pace: the reply is complete no sooner than the wire time of the
     // request and of the reply itself after the request was written (10 bit
@@ -103,9 +99,8 @@ TEST(GpsunitSim, PacesRepliesSwitchesSpeedsBothWaysAndHearsEachFrameAtItsOwnSpee
     const auto wire = [](std::size_t count) {
         return std::chrono::microseconds(count * 10'000'000 / 9600);
     };
-    EXPECT_GE(timed.back().at - sent, wire(link.size() + timed.size()) * 99 / 100);
-    EXPECT_GE(timed.back().at - timed.front().at, wire(timed.size() - 1) / 2)
-        << timed.size() << " bytes";
+    EXPECT_GE(times.back() - sent, wire(link.size() + reply.size()) * 99 / 100);
+    EXPECT_GE(times.back() - times.front(), wire(reply.size() - 1) / 2) << reply.size() << " bytes";
 
     HostLink host(11);
     ASSERT_TRUE(port.Write(host.Attach()));  // still at 9600: noise to the unit
@@ -128,8 +123,8 @@ TEST(GpsunitSim, PacesRepliesSwitchesSpeedsBothWaysAndHearsEachFrameAtItsOwnSpee
     // Hellos go unanswered while the unit checks its memory, then are
     // answered again: only a unit that took the RST is back in text mode.
     std::vector<std::string> fields;
-    const Deadline deadline(10'000);
-    while (fields.empty() && !deadline.Passed()) {
+    const auto end = MsFromNow(10'000);
+    while (fields.empty() && MsUntil(end) > 0) {
         fields = mduGlobalModule::ParseSentence(port.ReadLine(500));
         if (fields.empty()) {
             ASSERT_TRUE(port.Write(hello));

@@ -12,32 +12,21 @@
 #include <string>
 #include <vector>
 
-// A point in real time that a test waits for at most.
-class Deadline {
-  public:
-    explicit Deadline(int timeoutMs)
-        : end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs)) {}
+// Milliseconds left until `end`, 0 once it has passed.
+inline int MsUntil(std::chrono::steady_clock::time_point end) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
 
-    // Milliseconds left, 0 once it has passed.
-    int RemainingMs() const {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            end_ - std::chrono::steady_clock::now());
-        return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-    }
-    bool Passed() const { return std::chrono::steady_clock::now() >= end_; }
-
-  private:
-    std::chrono::steady_clock::time_point end_;
-};
+inline std::chrono::steady_clock::time_point MsFromNow(int ms) {
+    return std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+}
 
 // The host's end of a pseudo-terminal, opened raw like a serial port.
 class HostPort {
   public:
     using Bytes = std::vector<std::uint8_t>;
-    struct Timed {
-        std::chrono::steady_clock::time_point at;
-        std::uint8_t byte;
-    };
 
     HostPort(const std::string& path, speed_t speed)
         : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {
@@ -73,14 +62,14 @@ class HostPort {
     // Waits until what was written has left (tcdrain).
     bool Drain() { return fd_ >= 0 && tcdrain(fd_) == 0; }
     // Bytes as they arrive, until `done` holds for what came or timeoutMs
-    // passes.
-    std::vector<Timed> ReadTimed(const std::function<bool(const Bytes&)>& done, int timeoutMs) {
-        std::vector<Timed> out;
+    // passes; when each came, into `times`.
+    Bytes Read(const std::function<bool(const Bytes&)>& done, int timeoutMs,
+               std::vector<std::chrono::steady_clock::time_point>* times = nullptr) {
         Bytes seen;
-        const Deadline deadline(timeoutMs);
+        const auto end = MsFromNow(timeoutMs);
         while (fd_ >= 0 && !done(seen)) {
             pollfd fd{fd_, POLLIN, 0};
-            if (poll(&fd, 1, deadline.RemainingMs()) <= 0 || (fd.revents & POLLIN) == 0) {
+            if (poll(&fd, 1, MsUntil(end)) <= 0 || (fd.revents & POLLIN) == 0) {
                 break;
             }
             std::uint8_t chunk[512];
@@ -88,33 +77,27 @@ class HostPort {
             if (n <= 0) {
                 break;
             }
-            const auto now = std::chrono::steady_clock::now();
-            for (ssize_t i = 0; i < n; ++i) {
-                out.push_back({now, chunk[i]});
-                seen.push_back(chunk[i]);
+            seen.insert(seen.end(), chunk, chunk + n);
+            if (times != nullptr) {
+                times->resize(seen.size(), std::chrono::steady_clock::now());
             }
         }
-        return out;
+        return seen;
     }
-    Bytes Read(const std::function<bool(const Bytes&)>& done, int timeoutMs) {
-        Bytes out;
-        for (const Timed& t : ReadTimed(done, timeoutMs)) {
-            out.push_back(t.byte);
-        }
-        return out;
-    }
-    Bytes ReadLine(int timeoutMs) {
-        return Read([](const Bytes& b) { return !b.empty() && b.back() == '\n'; }, timeoutMs);
+    Bytes ReadLine(int timeoutMs,
+                   std::vector<std::chrono::steady_clock::time_point>* times = nullptr) {
+        return Read([](const Bytes& b) { return !b.empty() && b.back() == '\n'; }, timeoutMs,
+                    times);
     }
     Bytes ReadCount(std::size_t count, int timeoutMs) {
         return Read([count](const Bytes& b) { return b.size() >= count; }, timeoutMs);
     }
     // True when the other end hangs up within timeoutMs.
     bool SeesHangUp(int timeoutMs) {
-        const Deadline deadline(timeoutMs);
+        const auto end = MsFromNow(timeoutMs);
         while (fd_ >= 0) {
             pollfd fd{fd_, POLLIN, 0};
-            const int ready = poll(&fd, 1, deadline.RemainingMs());
+            const int ready = poll(&fd, 1, MsUntil(end));
             if (ready <= 0) {
                 return false;
             }

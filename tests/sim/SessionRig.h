@@ -18,7 +18,6 @@ class UnitHarness {
   public:
     struct Received {
         std::int64_t atUs = 0;
-        int baud = 0;
         std::vector<std::uint8_t> bytes;
     };
 
@@ -76,7 +75,7 @@ class UnitHarness {
             }
             nowUs_ = std::max(nowUs_, due);
             for (auto& tx : unit_.Poll(nowUs_)) {
-                received_.push_back({nowUs_, tx.baud, std::move(tx.bytes)});
+                received_.push_back({nowUs_, std::move(tx.bytes)});
             }
         }
         nowUs_ = std::max(nowUs_, targetUs);

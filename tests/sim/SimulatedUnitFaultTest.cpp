@@ -19,31 +19,6 @@ using sim::SimulatedUnit;
 using Bytes = std::vector<std::uint8_t>;
 constexpr std::int64_t kMs = SessionRig::kMs;
 
-sim::UnitConfig WithFaults(const std::vector<std::string>& faults) {
-    sim::UnitConfig config;
-    config.serial = "F-0001";
-    config.eraseMs = 200;
-    config.flashSize = 8 * 1024;
-    config.parameterSize = 1024;
-    for (const std::string& text : faults) {
-        std::string error;
-        const auto fault = sim::FaultSpec::Parse(text, error);
-        EXPECT_TRUE(fault.has_value()) << text << ": " << error;
-        if (fault) {
-            config.faults.push_back(*fault);
-        }
-    }
-    return config;
-}
-
-std::vector<std::string> FaultNotes(const SimulatedUnit& unit) {
-    std::vector<std::string> notes;
-    for (const LogEntry& entry : unit.Log().EntriesOf(LogEntry::Kind::Fault)) {
-        notes.push_back(entry.note);
-    }
-    return notes;
-}
-
 // What the host makes of the unit's answer to the last request: for a
 // sentence, its first field as the tool reads it and the mode after it; for
 // a frame (code >= 0), whether it echoes the request, its refusal bits or a
@@ -139,10 +114,18 @@ TEST(FaultKinds, EachShowsOnTheRequestsItNamesAsConfiguredAndIsLoggedOnce) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.faults) + " / " + c.requests);
-        const sim::UnitConfig config = WithFaults(Split(c.faults, " "));
+        sim::UnitConfig config;
+        config.serial = "F-0001";
+        config.eraseMs = 200;
+        config.flashSize = 8 * 1024;
+        config.parameterSize = 1024;
         std::vector<std::string> described;
-        for (const sim::FaultSpec& fault : config.faults) {
-            described.push_back(fault.Describe());
+        for (const std::string& text : Split(c.faults, " ")) {
+            std::string error;
+            const auto fault = sim::FaultSpec::Parse(text, error);
+            ASSERT_TRUE(fault.has_value()) << text << ": " << error;
+            config.faults.push_back(*fault);
+            described.push_back(fault->Describe());
         }
         SessionRig rig(config);
         std::vector<std::string> outcomes;
@@ -174,10 +157,11 @@ TEST(FaultKinds, EachShowsOnTheRequestsItNamesAsConfiguredAndIsLoggedOnce) {
         }
         EXPECT_EQ(outcomes, Split(c.outcomes, " | "));
         EXPECT_GE(longestUs, c.minDelayMs * kMs);
-        const std::vector<std::string> notes = FaultNotes(rig.unit);
-        EXPECT_EQ(notes.size(), c.fired);
-        for (const std::string& note : notes) {
-            EXPECT_NE(std::find(described.begin(), described.end(), note), described.end()) << note;
+        const std::vector<LogEntry> fired = rig.unit.Log().EntriesOf(LogEntry::Kind::Fault);
+        EXPECT_EQ(fired.size(), c.fired);
+        for (const LogEntry& entry : fired) {
+            EXPECT_NE(std::find(described.begin(), described.end(), entry.note), described.end())
+                << entry.note;
         }
     }
 }

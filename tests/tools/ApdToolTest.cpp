@@ -157,9 +157,8 @@ TEST(ApdTool, InspectExitStatusTellsTheFailureCase) {
 TEST(ApdTool, MalformedCommandLinesAreUsageErrors) {
     const TempDataFile dir(std::vector<std::uint8_t>{});
     const std::string out = dir.Dir() + "/x.apd";
+    // (No command, an unknown one: tests/e2e/UsageLinesTest.cpp.)
     const Args cases[] = {
-        {},
-        {"unpack"},
         {"pack", "--flash-random", "1", "--param-random", "1"},
         {"pack", "--output", out, "--flash-random", "1"},
         {"pack", "--output", out, "--flash-random", "1", "--flash", out, "--param-random", "1"},
