@@ -27,7 +27,6 @@
 #include "StationTile.h"
 #include "TileWidget.h"
 #include "frmStation.h"
-#include "mduGlobalModule.h"
 
 namespace {
 
@@ -281,16 +280,4 @@ TEST(StationWindow, ARunsArgumentsNameItsHistoryAndTheUnitLastUpdated) {
         EXPECT_EQ(QtRunLauncher::Arguments(request).join(' ').toStdString(),
                   std::string("--action ") + c.expected);
     }
-}
-
-int main(int argc, char** argv) {
-    // Listing the tests at build time needs no display either.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    ::testing::InitGoogleTest(&argc, argv);
-    mduGlobalModule::InitGlobalTables();
-    return RUN_ALL_TESTS();
 }
