@@ -447,6 +447,12 @@ std::string HistoryCommand::Usage() {
            "written, 2 bad arguments, 3 no display for the window.\n";
 }
 
+std::string HistoryCommand::ArgumentError(const std::vector<std::string>& args) {
+    Parsed parsed;
+    std::string error;
+    return Parse(args, parsed, error) ? std::string() : error;
+}
+
 int HistoryCommand::Run(const std::vector<std::string>& args, IHistoryStore& store,
                         std::ostream& out, std::ostream& err) {
     Parsed parsed;

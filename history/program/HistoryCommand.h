@@ -25,6 +25,9 @@ class HistoryCommand {
     static bool IsCommand(const std::string& word);
     static int Run(const std::vector<std::string>& args, IHistoryStore& store, std::ostream& out,
                    std::ostream& err);
+    // What is wrong with a command's arguments (empty when nothing): a
+    // mistyped option is said before any history is opened.
+    static std::string ArgumentError(const std::vector<std::string>& args);
 
     // The columns of the listing and the export, in order, and a run's fields.
     static std::vector<std::string> Columns();

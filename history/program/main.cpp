@@ -139,6 +139,10 @@ int main(int argc, char* argv[]) {
 #endif
     }
 
+    if (const std::string wrong = sending ? "" : HistoryCommand::ArgumentError(args);
+        !wrong.empty()) {
+        return UsageError(wrong);
+    }
     QCoreApplication app(argc, argv);
     std::ios::sync_with_stdio(false);
     if (!readServer.empty()) {

@@ -58,11 +58,14 @@ TEST(UsageLines, EachProgramSaysWhatIsWrongInOneLine) {
         {APDTOOL_PATH, "", true, 2, "apdtool: a command is needed: pack or inspect (see apdtool"},
         {APDTOOL_PATH, "unpack", true, 2, "apdtool: unknown command unpack (see apdtool --help)\n"},
     };
-    const std::map<std::string, std::string> noDisplay = {
+    // No history file exists: the arguments are judged before any is opened.
+    const std::map<std::string, std::string> display = {
+        {"GPSUPDATE_HISTORY", "/nonexistent/history.sqlite"}};
+    std::map<std::string, std::string> noDisplay = {
         {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}};
+    noDisplay.insert(display.begin(), display.end());
     for (const auto& c : cases) {
-        ChildProcess program(c.program, Words(c.args),
-                             c.display ? decltype(noDisplay){} : noDisplay);
+        ChildProcess program(c.program, Words(c.args), c.display ? display : noDisplay);
         EXPECT_EQ(program.Wait(10000), c.status) << c.says;
         const std::string errors = program.Errors(1000);
         EXPECT_NE(errors.find(c.says), std::string::npos) << errors;
