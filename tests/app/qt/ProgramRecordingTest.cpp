@@ -8,7 +8,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -93,8 +92,7 @@ TEST(ProgramRecording, AHistoryThatCannotBeKeptIsNotedInTheTrace) {
     EXPECT_FALSE(rig.recording.Recorded());
     EXPECT_THAT(rig.recording.HistoryError(), HasSubstr("is not a history database"));
     EXPECT_EQ(rig.recording.LastRun().traceFile, (folder / "trace.jsonl").string());
-    std::ifstream in(folder / "trace.jsonl");
-    const std::string trace(std::istreambuf_iterator<char>(in), {});
-    EXPECT_THAT(trace, HasSubstr(R"("kind":"note","topic":"history","text":")" +
-                                 rig.recording.HistoryError()));
+    EXPECT_THAT(
+        FileBytes(folder / "trace.jsonl"),
+        HasSubstr(R"("kind":"note","topic":"history","text":")" + rig.recording.HistoryError()));
 }

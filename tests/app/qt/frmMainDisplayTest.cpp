@@ -118,13 +118,11 @@ TEST(frmMainDisplay, TheMessageInfoLinesAndLampsShowWhatTheyAreGiven) {
 
 TEST(frmMainDisplay, ThePortListAndItsTipNameTheDeviceBehindEachNumber) {
     WindowHarness h;
-    platform::PortFacts adapter;
-    adapter.device = "/dev/ttyUSB0";
-    adapter.present = true;
-    adapter.description = "FT232R USB UART";
-    adapter.manufacturer = "FTDI";
-    adapter.serialNumber = "A50285BI";
-    h.line.SetPortFacts(2, adapter);
+    h.line.SetPortFacts(2, {.device = "/dev/ttyUSB0",
+                            .present = true,
+                            .description = "FT232R USB UART",
+                            .manufacturer = "FTDI",
+                            .serialNumber = "A50285BI"});
     platform::PortFacts named;
     named.device = "/tmp/gpsunit";
     named.named = true;
