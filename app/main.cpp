@@ -131,16 +131,22 @@ void ShowDisplaySample(frmMain& window) {
     window.ShowErrorMessage(mduCommonMessage::CameraMemoryFailureText());
 }
 
-int RunProgram(int argc, char* argv[]) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+// The command line's history choices.
+struct HistoryChoice {
     std::string historyPath;
     bool noHistory = false;
-    std::string error;
     std::string historyServer;
+};
+
+// What the command line asks before any window is made: an exit status when
+// it is answered (help, version, a usage error, no display), else nothing.
+std::optional<int> AnswerCommandLine(std::vector<std::string> args, HistoryChoice& recording) {
+    std::string error;
     ServerUrl serverUrl;
-    if (!HistoryLocation::TakeOptions(args, historyPath, noHistory, error) ||
-        !ServerUrl::TakeOption(args, "--history-server", historyServer, error) ||
-        (!historyServer.empty() && !ServerUrl::Parse(historyServer, serverUrl, error))) {
+    if (!HistoryLocation::TakeOptions(args, recording.historyPath, recording.noHistory, error) ||
+        !ServerUrl::TakeOption(args, "--history-server", recording.historyServer, error) ||
+        (!recording.historyServer.empty() &&
+         !ServerUrl::Parse(recording.historyServer, serverUrl, error))) {
         std::fprintf(stderr, "gpsupdate: %s (see gpsupdate --help)\n", error.c_str());
         return mduCommandLine::ExitUsage;
     }
@@ -166,6 +172,70 @@ int RunProgram(int argc, char* argv[]) {
         return mduCommandLine::ExitNoDisplay;
     }
 #endif
+    return std::nullopt;
+}
+
+// One copy per user: two would share the ports and the settings. An exit
+// status when a running copy took over or does not answer, else nothing (and
+// this copy listens for later ones).
+std::optional<int> HandOverToRunningCopy(RunningCopy& copy, const QString& noSocket,
+                                         const QString& dataFile) {
+    if (!noSocket.isEmpty()) {
+        // Without a socket of the user's own: no hand-over, the window all the same.
+        std::fprintf(stderr, "gpsupdate: no single-copy socket (%s)\n",
+                     noSocket.toLocal8Bit().constData());
+        return std::nullopt;
+    }
+    switch (copy.HandOver(dataFile, 3000)) {
+        case RunningCopy::HandOverResult::Taken:
+            std::fprintf(stderr,
+                         "gpsupdate: already running for this user; its window was brought "
+                         "to the front\n");
+            return 0;
+        case RunningCopy::HandOverResult::NoAnswer:
+            std::fprintf(stderr,
+                         "gpsupdate: another copy is running for this user but does not "
+                         "answer; end it before starting a new one\n");
+            return mduCommandLine::ExitOtherCopy;
+        case RunningCopy::HandOverResult::NoOtherCopy:
+            break;
+    }
+    // Without the socket later copies are not sent here; the window works all the same.
+    copy.Listen();
+    return std::nullopt;
+}
+
+// Screenshot mode: the window shown, left to settle, saved as a picture.
+int SaveScreenshot(QApplication& app, frmMain& window, const QString& screenshot) {
+    if (qEnvironmentVariableIntValue("GPSUPDATE_SCREENSHOT_DEBUG") != 0) {
+        ShowDisplaySample(window);
+    }
+    window.show();
+    int status = 1;
+    // Long enough for the idle state to enable the controls and for the
+    // window system to map and paint the window.
+    QTimer::singleShot(1500, &app, [&] {
+        const QPixmap picture = window.grab();
+        if (!picture.isNull() && picture.save(screenshot, "PNG")) {
+            std::printf("%s\n", screenshot.toLocal8Bit().constData());
+            std::fflush(stdout);
+            status = 0;
+        } else {
+            std::fprintf(stderr, "gpsupdate: could not save the screenshot to %s\n",
+                         screenshot.toLocal8Bit().constData());
+        }
+        app.exit(status);
+    });
+    app.exec();
+    return status;
+}
+
+int RunProgram(int argc, char* argv[]) {
+    HistoryChoice chosen;
+    if (const std::optional<int> answered =
+            AnswerCommandLine(std::vector<std::string>(argv + 1, argv + argc), chosen)) {
+        return *answered;
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(mduSetupOptions::AppName));
@@ -174,30 +244,12 @@ int RunProgram(int argc, char* argv[]) {
     const QString dataFile = DataFileArgument();
     const QString screenshot = qEnvironmentVariable("GPSUPDATE_SCREENSHOT");
 
-    // One copy per user: two would share the ports and the settings.
     QString noSocket;
     RunningCopy copy(RunningCopy::ForThisUser(&noSocket));
-    if (screenshot.isEmpty() && !noSocket.isEmpty()) {
-        // Without a socket of the user's own: no hand-over, the window all the same.
-        std::fprintf(stderr, "gpsupdate: no single-copy socket (%s)\n",
-                     noSocket.toLocal8Bit().constData());
-    } else if (screenshot.isEmpty()) {
-        switch (copy.HandOver(dataFile, 3000)) {
-            case RunningCopy::HandOverResult::Taken:
-                std::fprintf(stderr,
-                             "gpsupdate: already running for this user; its window was brought "
-                             "to the front\n");
-                return 0;
-            case RunningCopy::HandOverResult::NoAnswer:
-                std::fprintf(stderr,
-                             "gpsupdate: another copy is running for this user but does not "
-                             "answer; end it before starting a new one\n");
-                return mduCommandLine::ExitOtherCopy;
-            case RunningCopy::HandOverResult::NoOtherCopy:
-                break;
+    if (screenshot.isEmpty()) {
+        if (const std::optional<int> ended = HandOverToRunningCopy(copy, noSocket, dataFile)) {
+            return *ended;
         }
-        // Without the socket later copies are not sent here; the window works all the same.
-        copy.Listen();
     }
     mduGlobalModule::InitGlobalTables();
 
@@ -219,9 +271,9 @@ int RunProgram(int argc, char* argv[]) {
     // as well: the option's, else the environment's, else the user's setting.
     ProgramRecording::Options kept;
     kept.program = "gpsupdate";
-    kept.historyFile = historyPath;
-    kept.noHistory = noHistory;
-    kept.historyServer = historyServer;
+    kept.historyFile = chosen.historyPath;
+    kept.noHistory = chosen.noHistory;
+    kept.historyServer = chosen.historyServer;
     kept.serverSetting = settings.GetSetting(mduSetupOptions::AppName, "History", "Server", "");
     kept.traceFolder = ProgramRecording::UserTraceFolder();
     ProgramRecording recording(kept, &serial);
@@ -241,33 +293,13 @@ int RunProgram(int argc, char* argv[]) {
         window.ChooseDataFile(dataFile.toStdString());
     }
 
+    int status = 0;
     if (screenshot.isEmpty()) {
         window.show();
-        const int status = app.exec();
-        window.SetObserver(nullptr);
-        return status;
+        status = app.exec();
+    } else {
+        status = SaveScreenshot(app, window, screenshot);
     }
-
-    if (qEnvironmentVariableIntValue("GPSUPDATE_SCREENSHOT_DEBUG") != 0) {
-        ShowDisplaySample(window);
-    }
-    window.show();
-    int status = 1;
-    // Long enough for the idle state to enable the controls and for the
-    // window system to map and paint the window.
-    QTimer::singleShot(1500, &app, [&] {
-        const QPixmap picture = window.grab();
-        if (!picture.isNull() && picture.save(screenshot, "PNG")) {
-            std::printf("%s\n", screenshot.toLocal8Bit().constData());
-            std::fflush(stdout);
-            status = 0;
-        } else {
-            std::fprintf(stderr, "gpsupdate: could not save the screenshot to %s\n",
-                         screenshot.toLocal8Bit().constData());
-        }
-        app.exit(status);
-    });
-    app.exec();
     window.SetObserver(nullptr);
     return status;
 }

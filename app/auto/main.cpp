@@ -34,6 +34,36 @@
 
 namespace {
 
+// No desktop: the window lives off screen.
+void ChooseOffscreenWithoutADesktop() {
+#ifndef _WIN32
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    // Off screen no desktop's main loop has to be shared: Qt's own loop makes
+    // about half the system calls per block of the GLib one (a posted event
+    // wakes it once, not once per event), which counts when a station runs
+    // sixteen of these at once. QT_NO_GLIB set empty keeps GLib's.
+    if (qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("offscreen") &&
+        !qEnvironmentVariableIsSet("QT_NO_GLIB")) {
+        qputenv("QT_NO_GLIB", "1");
+    }
+#endif
+}
+
+// The history is opened before the run, whose end line says whether it was
+// recorded; waiting, each update gets its own trace (the waiter names it).
+ProgramRecording::Options RecordingOptions(const AutoOptions& options) {
+    ProgramRecording::Options kept;
+    kept.program = "gpsupdate-auto";
+    kept.historyFile = options.history;
+    kept.noHistory = options.noHistory;
+    kept.historyServer = options.historyServer;
+    kept.traceFile = options.action == AutoOptions::Action::Wait ? std::string() : options.trace;
+    return kept;
+}
+
 int RunProgram(int argc, char* argv[]) {
     QElapsedTimer since;
     since.start();
@@ -55,21 +85,7 @@ int RunProgram(int argc, char* argv[]) {
         std::printf("gpsupdate-auto %s\n", gpsupdate::kVersion);
         return 0;
     }
-#ifndef _WIN32
-    // No desktop: the window lives off screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    // Off screen no desktop's main loop has to be shared: Qt's own loop makes
-    // about half the system calls per block of the GLib one (a posted event
-    // wakes it once, not once per event), which counts when a station runs
-    // sixteen of these at once. QT_NO_GLIB set empty keeps GLib's.
-    if (qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("offscreen") &&
-        !qEnvironmentVariableIsSet("QT_NO_GLIB")) {
-        qputenv("QT_NO_GLIB", "1");
-    }
-#endif
+    ChooseOffscreenWithoutADesktop();
 
     AutoApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(mduSetupOptions::AppName));
@@ -102,17 +118,7 @@ int RunProgram(int argc, char* argv[]) {
     const auto nowMs = [&since] { return static_cast<std::int64_t>(since.elapsed()); };
     JsonReport report(stdout, nowMs, QApplication::applicationDisplayName().toStdString());
     AutoRunner runner(app, window, report, options, since);
-    // The history is opened before the run, whose end line says whether it
-    // was recorded.
-    ProgramRecording::Options kept;
-    kept.program = "gpsupdate-auto";
-    kept.historyFile = options.history;
-    kept.noHistory = options.noHistory;
-    kept.historyServer = options.historyServer;
-    // Waiting, each update gets its own trace (the waiter names it).
-    const bool waiting = options.action == AutoOptions::Action::Wait;
-    kept.traceFile = waiting ? std::string() : options.trace;
-    ProgramRecording recording(kept, &serial);
+    ProgramRecording recording(RecordingOptions(options), &serial);
     runner.ReportRecording(recording);
     RunObserverFan observers;
     observers.Add(&report);
@@ -143,7 +149,7 @@ int RunProgram(int argc, char* argv[]) {
         app.exit(exitStatus);
     });
     std::unique_ptr<AutoWaiter> waiter;
-    if (waiting) {
+    if (options.action == AutoOptions::Action::Wait) {
         waiter =
             std::make_unique<AutoWaiter>(window, runner, report, observers, recording, options);
         QObject::connect(waiter.get(), &AutoWaiter::finished, &app, [&](int exitStatus) {
